@@ -1,0 +1,36 @@
+#pragma once
+// The file services through which the data manager reads and writes its
+// small state files (language and connection files).
+#include <cstdint>
+#include <string>
+
+#include "data/files/IPRSingleton.h"
+
+namespace prt {
+
+struct FileHandle;  // owns the open stream; made by Open, destroyed by Close
+
+inline constexpr uint32_t kFileError = 0x80000015;
+
+// Access flags of Open (bit numbers as the data manager uses them).
+inline constexpr uint32_t kOpenRead = 1u << 0;    // "rb"
+inline constexpr uint32_t kOpenUpdate = 1u << 2;  // with no other bits: "rb+"
+
+class CPRFileServices : public IPRSingleton {
+ public:
+  static CPRFileServices& GetInstance();
+
+  bool Initialize() override { return true; }
+  void Uninitialize() override {}
+
+  // nullptr when the path is invalid or the file cannot be opened; a
+  // missing file is created empty.
+  FileHandle* Open(const std::u16string& path, uint32_t accessFlags, uint32_t pathKind);
+  uint32_t Close(FileHandle* handle);
+  int32_t Read(FileHandle* handle, void* buffer, int32_t count);
+  int32_t Write(FileHandle* handle, const void* buffer, int32_t count);
+  uint32_t Seek(FileHandle* handle, int32_t offsetFromStart);
+  uint32_t NormalizePath(std::u16string& out, const std::u16string& in, uint32_t pathKind);
+};
+
+}  // namespace prt
