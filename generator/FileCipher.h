@@ -1,0 +1,37 @@
+#pragma once
+// The enciphered .qml file: 8 key bytes (two little-endian seeds), then the
+// text padded with spaces to whole 32-bit words, XORed with the keystream.
+// The plain length is not stored, so deciphering keeps the padding.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace prt {
+
+using CipherKey = std::array<uint8_t, 8>;
+
+// The low 32 bits of the monotonic clock in nanoseconds.
+uint32_t ClockSeed();
+// Eight key bytes: the top 8 bits of successive outputs of a fresh
+// MT19937 seeded with `seed`.
+CipherKey DrawKey(uint32_t seed);
+
+// Pads `plain` (non-empty) and enciphers it under `key`; the result is the
+// whole file content.
+std::string EncipherContent(std::string plain, const CipherKey& key);
+// The padded plain text of an enciphered file; nullopt when the size is not
+// 8 + 4k bytes.
+std::optional<std::string> DecipherContent(std::string_view file);
+
+// Enciphers the file at `path` in place under a fresh key. False only for an
+// empty path or an empty or unreadable file.
+bool Encrypt(const std::u16string& path);
+// Writes `data` as the whole file and checks the stored length; a file of
+// the wrong length is removed.
+bool SaveFile(std::string_view data, const std::u16string& path);
+// The whole file as bytes; empty when it cannot be opened.
+std::string ReadFileContent(const std::u16string& path);
+
+}  // namespace prt

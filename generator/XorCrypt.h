@@ -1,0 +1,25 @@
+#pragma once
+// Keystream cipher for the enciphered .qml files: each 32-bit word is XORed
+// with the next value of a combined two-generator multiplicative LCG.
+#include <cstdint>
+
+namespace prt {
+
+class CXorCrypt {
+ public:
+  CXorCrypt() = default;
+  virtual ~CXorCrypt() = default;
+
+  // Seeds are taken bit for bit as signed states; the first step brings a
+  // negative state into range.
+  void SetSeed(uint32_t seed1, uint32_t seed2);
+  // XORs `count` words in place; a null pointer consumes no keystream.
+  void XorWords(uint32_t* words, uint32_t count);
+  int32_t NextValue();
+
+ private:
+  int32_t state1_ = 0;
+  int32_t state2_ = 0;
+};
+
+}  // namespace prt
