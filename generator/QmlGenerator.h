@@ -1,0 +1,40 @@
+#pragma once
+// The process-wide generator: owns the text stream the controls write into,
+// the object reference of the screen being written and the encrypt switch.
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "generator/QmlStream.h"
+
+namespace prt {
+
+class QmlGenerator {
+ public:
+  // The one generator of the process; the first call creates it. Called on
+  // the main thread before any worker exists, so it takes no lock.
+  static std::shared_ptr<QmlGenerator> GetInstance();
+
+  // Tests build their own generators; the tool uses GetInstance only.
+  QmlGenerator() = default;
+  QmlGenerator(const QmlGenerator&) = delete;
+  QmlGenerator& operator=(const QmlGenerator&) = delete;
+
+  // Empties the stream and clears its failed state before each screen.
+  void ResetStream() { stream.Clear(); }
+
+  // Output operations; narrow arguments are UTF-8.
+  void WriteText(std::string_view s);
+  void WriteQuoted(std::string_view s);
+  void WriteQuotedLine(std::string_view s);
+  void WriteTextLine(std::string_view s);
+  void WriteNumberLine(uint16_t n);
+  void WriteBoolLine(bool b);
+
+  QmlStream stream;
+  bool encrypt = false;
+  // The screen being written; meaningless before the first screen.
+  uint32_t rootObjId = 0;
+};
+
+}  // namespace prt
