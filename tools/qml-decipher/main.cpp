@@ -1,0 +1,47 @@
+// qml-decipher: turns a .qml file enciphered by prt2qml -e back into text.
+// The plain length is not stored in the file, so the 0 to 3 padding spaces
+// that the cipher needed stay at the end of the output.
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "generator/FileCipher.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: qml-decipher <enciphered.qml> [<output>]\n"
+    "Writes the plain text to <output>, or to standard output without one.\n"
+    "The padding spaces (0 to 3) at the end remain: the plain length is not stored.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::cerr << kUsage;
+    return 1;
+  }
+  const std::string input = argv[1];
+  const std::string file = prt::ReadFileContent(prt::platform::Widen(input));
+  const auto plain = prt::DecipherContent(file);
+  if (file.empty() || !plain) {
+    std::cerr << "qml-decipher: " << input << " is not an enciphered file (size "
+              << file.size() << ")\n";
+    return 2;
+  }
+  if (argc == 2) {
+    std::cout.write(plain->data(), static_cast<std::streamsize>(plain->size()));
+    std::cout.flush();
+    return std::cout ? 0 : 2;
+  }
+  std::ofstream out(prt::platform::ToPath(prt::platform::Widen(argv[2])),
+                    std::ios::binary | std::ios::trunc);
+  out.write(plain->data(), static_cast<std::streamsize>(plain->size()));
+  out.close();
+  if (!out) {
+    std::cerr << "qml-decipher: cannot write " << argv[2] << "\n";
+    return 2;
+  }
+  return 0;
+}
