@@ -9,6 +9,7 @@
 namespace prt {
 
 struct FileHandle;  // owns the open stream; made by Open, destroyed by Close
+class CPRFileNameGenerator;
 
 inline constexpr uint32_t kFileError = 0x80000015;
 
@@ -19,6 +20,11 @@ inline constexpr uint32_t kOpenUpdate = 1u << 2;  // with no other bits: "rb+"
 class CPRFileServices : public IPRSingleton {
  public:
   static CPRFileServices& GetInstance();
+
+  // Relative paths of kind 1 resolve against the folder of `names`; the
+  // default is the process-wide file name generator.
+  CPRFileServices() = default;
+  explicit CPRFileServices(const CPRFileNameGenerator& names) : names_(&names) {}
 
   bool Initialize() override { return true; }
   void Uninitialize() override {}
@@ -31,6 +37,9 @@ class CPRFileServices : public IPRSingleton {
   int32_t Write(FileHandle* handle, const void* buffer, int32_t count);
   uint32_t Seek(FileHandle* handle, int32_t offsetFromStart);
   uint32_t NormalizePath(std::u16string& out, const std::u16string& in, uint32_t pathKind);
+
+ private:
+  const CPRFileNameGenerator* names_ = nullptr;
 };
 
 }  // namespace prt

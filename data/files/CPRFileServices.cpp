@@ -1,0 +1,141 @@
+#include "data/files/CPRFileServices.h"
+
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "data/files/CPRFileNameGenerator.h"
+#include "platform/FileSystem.h"
+
+namespace prt {
+
+struct FileHandle {
+  std::FILE* stream;
+};
+
+namespace {
+
+namespace pf = prt::platform;
+
+constexpr uint32_t kPathKindProject = 1;
+
+// The first rule whose bits are all set in the access flags decides the
+// C open mode; the last rule always applies.
+struct ModeRule {
+  uint32_t bits;
+  const char* mode;
+};
+constexpr std::array kModeRules{
+    ModeRule{1u << 0, "rb"},
+    ModeRule{(1u << 2) | (1u << 3), "ab+"},
+    ModeRule{(1u << 2) | (1u << 5), "wb+"},
+    ModeRule{1u << 3, "ab"},
+    ModeRule{0, "rb+"},
+};
+
+const char* ModeFor(uint32_t flags) {
+  for (const ModeRule& rule : kModeRules) {
+    if ((flags & rule.bits) == rule.bits) return rule.mode;
+  }
+  return kModeRules.back().mode;
+}
+
+bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+bool HasDrivePrefix(const std::u16string& path) {
+  if (path.size() < 2 || path[1] != u':') return false;
+  const char16_t c = path[0] | 0x20;
+  return c >= u'a' && c <= u'z';
+}
+
+bool IsRelative(const std::u16string& path) {
+  return !HasDrivePrefix(path) && !(path.size() > 0 && IsSeparator(path[0]));
+}
+
+bool IsValidPath(const std::u16string& path) {
+  const size_t start = HasDrivePrefix(path) ? 2 : 0;
+  return path.find_first_of(u":*?\"<>|", start) == std::u16string::npos;
+}
+
+}  // namespace
+
+CPRFileServices& CPRFileServices::GetInstance() {
+  static CPRFileServices instance;
+  return instance;
+}
+
+uint32_t CPRFileServices::NormalizePath(std::u16string& out, const std::u16string& in, uint32_t pathKind) {
+  if (in.empty()) return kFileError;
+  std::u16string path = in;
+  if (pathKind == kPathKindProject && IsRelative(in)) {
+    const std::u16string& folder = (names_ ? *names_ : CPRFileNameGenerator::GetInstance()).FolderCopy();
+    // Without a project folder there is nothing to resolve against.
+    if (!folder.empty()) path = folder + u'/' + in;
+  }
+  if (!IsValidPath(path)) return kFileError;
+
+  std::u16string prefix;
+  size_t pos = 0;
+  if (HasDrivePrefix(path)) {
+    prefix = path.substr(0, 2);
+    pos = 2;
+  }
+  const bool rooted = !prefix.empty() || (pos < path.size() && IsSeparator(path[pos]));
+
+  std::vector<std::u16string> parts;
+  while (pos < path.size()) {
+    size_t end = pos;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    std::u16string part = path.substr(pos, end - pos);
+    if (part == u"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != u".") {
+      parts.push_back(std::move(part));
+    }
+    pos = end + 1;
+  }
+
+  std::u16string result = prefix;
+  if (rooted) result += u'/';
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) result += u'/';
+    result += parts[i];
+  }
+  if (result.empty()) return kFileError;
+  out = std::move(result);
+  return 0;
+}
+
+FileHandle* CPRFileServices::Open(const std::u16string& path, uint32_t accessFlags, uint32_t pathKind) {
+  std::u16string full;
+  if (NormalizePath(full, path, pathKind) != 0) return nullptr;
+  // A missing file is created empty, whatever the flags ask for.
+  const char* mode = pf::FileExists(full) ? ModeFor(accessFlags) : "wb+";
+  std::FILE* stream = pf::OpenStream(full, mode);
+  if (stream == nullptr) return nullptr;
+  return new FileHandle{stream};
+}
+
+uint32_t CPRFileServices::Close(FileHandle* handle) {
+  if (handle == nullptr) return kFileError;
+  const int rc = std::fclose(handle->stream);
+  delete handle;
+  return rc == 0 ? 0 : kFileError;
+}
+
+int32_t CPRFileServices::Read(FileHandle* handle, void* buffer, int32_t count) {
+  if (handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) return -1;
+  return static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(count), handle->stream));
+}
+
+int32_t CPRFileServices::Write(FileHandle* handle, const void* buffer, int32_t count) {
+  if (handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) return -1;
+  return static_cast<int32_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), handle->stream));
+}
+
+uint32_t CPRFileServices::Seek(FileHandle* handle, int32_t offsetFromStart) {
+  if (handle == nullptr || offsetFromStart < 0) return kFileError;
+  return std::fseek(handle->stream, offsetFromStart, SEEK_SET) == 0 ? 0 : kFileError;
+}
+
+}  // namespace prt

@@ -1,0 +1,105 @@
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/Text.h"
+
+namespace prt::platform {
+
+namespace fs = std::filesystem;
+
+std::u16string FullPath(const std::u16string& path) {
+  if (path.empty()) return {};
+  std::error_code ec;
+  // lexically_normal folds "." and ".." as a full-path service does,
+  // without following links.
+  const fs::path full = fs::absolute(ToPath(path), ec);
+  if (ec) return {};
+  return FromPath(full.lexically_normal());
+}
+
+CreateDirResult CreateDirectory(const std::u16string& path) {
+  std::error_code ec;
+  if (fs::create_directory(ToPath(path), ec)) return CreateDirResult::Created;
+  return ec ? CreateDirResult::Failed : CreateDirResult::Existed;
+}
+
+bool FileExists(const std::u16string& path) {
+  std::error_code ec;
+  return fs::exists(ToPath(path), ec);
+}
+
+int64_t LastWriteTimeMs(const std::u16string& path) {
+  const fs::path p = ToPath(path);
+  if (!std::ifstream(p, std::ios::binary).is_open()) return 0;
+  std::error_code ec;
+  const auto t = fs::last_write_time(p, ec);
+  if (ec) return 0;
+  return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
+}
+
+bool MatchesPattern(std::u16string_view name, std::u16string_view pattern) {
+  // Greedy match with one backtrack point: the last `*` seen.
+  size_t n = 0, p = 0;
+  size_t starP = std::u16string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == u'*') {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() && pattern[p] == name[n]) {
+      ++p, ++n;
+    } else if (starP != std::u16string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
+}
+
+FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern) {
+  FoundFiles found;
+  std::error_code ec;
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
+  if (ec) return found;
+  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return found;
+    std::error_code typeEc;
+    if (it->is_directory(typeEc)) continue;
+    std::u16string name = FromPath(it->path().filename());
+    if (MatchesPattern(name, pattern)) found.names.push_back(std::move(name));
+  }
+  if (ec) return found;
+  std::sort(found.names.begin(), found.names.end());
+  found.ranToEnd = true;
+  return found;
+}
+
+bool DeleteFile(const std::u16string& path) {
+  std::error_code ec;
+  return fs::remove(ToPath(path), ec) && !ec;
+}
+
+bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
+  const fs::path src = ToPath(from);
+  const fs::path dst = ToPath(to);
+  std::error_code ec;
+  if (!fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec) || ec) return false;
+  const auto time = fs::last_write_time(src, ec);
+  if (ec) return false;
+  fs::last_write_time(dst, time, ec);
+  return !ec;
+}
+
+std::FILE* OpenStream(const std::u16string& path, const char* mode) {
+  if (mode == nullptr) return nullptr;
+  return std::fopen(ToPath(path).c_str(), mode);
+}
+
+}  // namespace prt::platform

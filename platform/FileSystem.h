@@ -1,0 +1,45 @@
+#pragma once
+// The few file-system services the tool needs, on std::filesystem and the
+// C library. Paths are wide (UTF-16) and converted only in here; no call
+// throws.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace prt::platform {
+
+// Absolute form of `path` without resolving links or touching the disk;
+// empty when it cannot be formed (an empty path, no current directory).
+std::u16string FullPath(const std::u16string& path);
+
+enum class CreateDirResult { Created, Existed, Failed };
+// Creates one folder; its parent must exist.
+CreateDirResult CreateDirectory(const std::u16string& path);
+
+bool FileExists(const std::u16string& path);
+
+// Modification time in milliseconds since the file clock's epoch; 0 for a
+// file that cannot be opened for reading.
+int64_t LastWriteTimeMs(const std::u16string& path);
+
+struct FoundFiles {
+  std::vector<std::u16string> names;  // file names only, sorted
+  bool ranToEnd = false;              // false when the folder could not be read
+};
+// Regular files in `folder` whose names match `pattern`, in which `*`
+// stands for any run of characters (also none); everything else matches
+// itself, case-sensitively.
+FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern);
+bool MatchesPattern(std::u16string_view name, std::u16string_view pattern);
+
+bool DeleteFile(const std::u16string& path);
+
+// Copies `from` over `to` (replacing it) and gives the copy the source's
+// modification time, so that a later comparison sees them as equal.
+bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
+
+// fopen on a wide path; nullptr on failure.
+std::FILE* OpenStream(const std::u16string& path, const char* mode);
+
+}  // namespace prt::platform
