@@ -36,6 +36,7 @@ class TransferFileReader {
   uint32_t PointerBase() const { return base_; }
   uint32_t NullValue() const { return null_; }
   const std::vector<uint32_t>& PointerPositions() const { return pointers_; }
+  const std::vector<LayoutEntry>& Layout() const { return layout_; }
 
  private:
   TransferFileReader() = default;
