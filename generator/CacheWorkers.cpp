@@ -1,0 +1,75 @@
+#include "generator/CacheWorkers.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "generator/FileCipher.h"
+#include "generator/QmlCacheGen.h"
+#include "generator/RunProfile.h"
+
+namespace prt {
+
+namespace {
+RunProfile* activeProfile = nullptr;
+}  // namespace
+
+void SetRunProfile(RunProfile* profile) { activeProfile = profile; }
+RunProfile* ActiveRunProfile() { return activeProfile; }
+
+WorkerShares SplitShares(QmlFileItems& items) {
+  std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+    return static_cast<uint32_t>(a->length) > static_cast<uint32_t>(b->length);
+  });
+  WorkerShares shares;
+  for (const auto& item : items) {
+    const int target = shares.load[1] < shares.load[0] ? 1 : 0;
+    shares.share[target].push_back(item);
+    shares.load[target] += static_cast<uint32_t>(item->length);
+  }
+  return shares;
+}
+
+void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, bool& result, WorkerProfile* profile) {
+  using Clock = std::chrono::steady_clock;
+  const auto begin = Clock::now();
+  for (const auto& item : share) {
+    const auto compileStart = Clock::now();
+    QmlCacheGen::MiniQmlCacheGen(item->path);
+    if (profile) {
+      profile->compileSeconds += SecondsSince(compileStart);
+      ++profile->files;
+      profile->load += static_cast<uint32_t>(item->length);
+    }
+    if (encrypt) {
+      const auto encryptStart = Clock::now();
+      const bool ok = Encrypt(item->path);
+      if (profile) profile->encryptSeconds += SecondsSince(encryptStart);
+      if (!ok) {
+        result = false;
+        std::cerr << "operator () failed to encrypt qml files.\n" << std::flush;
+        if (profile) profile->wallSeconds = SecondsSince(begin);
+        return;
+      }
+    }
+  }
+  result = true;
+  if (profile) profile->wallSeconds = SecondsSince(begin);
+}
+
+bool RunCacheWorkers(QmlFileItems& items, bool encrypt) {
+  WorkerShares shares = SplitShares(items);
+  RunProfile* profile = ActiveRunProfile();
+  WorkerProfile* p0 = profile ? &profile->workers[0] : nullptr;
+  WorkerProfile* p1 = profile ? &profile->workers[1] : nullptr;
+  bool result0 = false;
+  bool result1 = false;
+  // The thread takes its own copy of share 1; the items themselves are shared.
+  std::thread worker(ProcessQmlFiles, shares.share[1], encrypt, std::ref(result1), p1);
+  ProcessQmlFiles(shares.share[0], encrypt, result0, p0);
+  worker.join();
+  return result0 && result1;
+}
+
+}  // namespace prt
