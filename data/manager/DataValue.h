@@ -3,18 +3,57 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace prt {
 
 // Heap block: u16 capacity, u16 length, UTF-16 units, terminating zero unit.
 // From the length word on it has the form of a CountedString.
-struct OwnedString;
+struct OwnedString {
+  uint16_t capacity;
+  uint16_t length;
+
+  // A new block holding `text` (capacity = its length); nullptr when the
+  // text is longer than 65535 units or memory is short.
+  static OwnedString* Create(std::u16string_view text);
+  static void Release(OwnedString* text);
+
+  // Address of the length word: the CountedString view of the block.
+  const uint8_t* Counted() const { return reinterpret_cast<const uint8_t*>(&length); }
+  std::u16string Text() const;
+
+ private:
+  OwnedString() = default;
+};
+
+// A heap object held in a type-15 value; an owning value calls Release.
+class ReleasableValue {
+ public:
+  virtual void Release() = 0;
+
+ protected:
+  ~ReleasableValue() = default;
+};
 
 struct DataValue {
   enum : uint8_t {
     kEmpty = 0,
+    kByte = 1,
     kBorrowedText = 2,
     kOwnedText = 3,
+    kInt8 = 4,
+    kUInt8 = 5,
+    kInt16 = 6,
+    kUInt16 = 7,
+    kInt32 = 8,
+    kUInt32 = 9,
+    kFloat = 10,
+    kDouble = 11,
+    kBlock12 = 12,
+    kOptionalBlock = 13,
+    kBlock14 = 14,
+    kReleasable = 15,
+    kBlock16 = 16,
     kOwnedFlag = 0x20,
     kTypeMask = 0x1F,
   };
@@ -43,6 +82,18 @@ struct DataValue {
   // The held text as UTF-16; nullopt when no text is held.
   std::optional<std::u16string> TextCopy() const;
   int32_t ToInteger() const;
+
+  // An inline value (types 1, 4 to 10); the float of type 10 as its bits.
+  void SetValue(uint8_t typeCode, uint32_t value);
+  void SetFloat(float value);
+  // Takes over a heap payload: a std::malloc block for types 1, 4 to 14
+  // and 16, a ReleasableValue for type 15. Clear releases it.
+  void AdoptOwned(uint8_t typeCode, void* block);
+  // Points at a value owned elsewhere (e.g. the double of type 11).
+  void SetBorrowed(uint8_t typeCode, const void* address);
 };
+
+// Reads a CountedString at a raw address (length word, then units).
+std::u16string ReadCountedString(const uint8_t* countedString);
 
 }  // namespace prt

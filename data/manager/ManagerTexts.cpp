@@ -1,0 +1,163 @@
+// Texts, languages and fonts of the data manager.
+#include <string>
+
+#include "data/files/CPRFileServices.h"
+#include "data/manager/CPRDataManager.h"
+#include "data/manager/ImageLayout.h"
+
+namespace prt {
+
+using layout::CountedTable;
+using layout::FitsArray;
+using layout::ReadCountedTable;
+
+namespace {
+constexpr uint32_t kPathKindDataSet = 1;
+
+// Language header words.
+constexpr uint32_t kTextCountByte = 0;
+constexpr uint32_t kFontNumberCountByte = 8;
+constexpr uint32_t kStyleCountByte = 12;
+constexpr uint32_t kLanguageCountByte = 16;
+constexpr uint32_t kLanguagesByte = 20;
+constexpr uint32_t kLanguageEntrySize = 20;
+// Words of one language entry.
+constexpr uint32_t kTextArrayByte = 4;
+constexpr uint32_t kFontArrayByte = 12;
+constexpr uint32_t kStyleArrayByte = 16;
+}  // namespace
+
+ImageRef CPRDataManager::CheckedText(const ImageRef& text) {
+  if (!text.Has(0, 2)) return {};
+  if (!text.Has(2, 2u * text.U16(0))) return {};
+  return text;
+}
+
+ImageRef CPRDataManager::LanguageHeader() const {
+  const ImageRef header = HeaderRef(layout::kLanguageHeader);
+  if (!header.Has(0, kLanguagesByte)) return {};
+  if (!FitsArray(header, kLanguagesByte, header.U32(kLanguageCountByte), kLanguageEntrySize)) return {};
+  return header;
+}
+
+ImageRef CPRDataManager::LanguageEntry(uint32_t language) const {
+  const ImageRef header = LanguageHeader();
+  if (language >= header.U32(kLanguageCountByte)) return {};
+  return header.At(kLanguagesByte + language * kLanguageEntrySize);
+}
+
+uint32_t CPRDataManager::GetLanguageCount() { return LanguageHeader().U32(kLanguageCountByte); }
+
+uint32_t CPRDataManager::GetTextCount() { return LanguageHeader().U32(kTextCountByte); }
+
+uint32_t CPRDataManager::GetCurrentLanguageIndex() { return currentLanguage_; }
+
+ImageRef CPRDataManager::GetText(uint32_t number) {
+  const ImageRef header = LanguageHeader();
+  const uint32_t count = header.U32(kTextCountByte);
+  if (count == 0 || number >= count) return {};
+  const ImageRef texts = LanguageEntry(currentLanguage_).Ref(kTextArrayByte);
+  if (!FitsArray(texts, 0, count, 4)) return {};
+  return CheckedText(texts.Ref(4 * number));
+}
+
+bool CPRDataManager::GetObjectText(const uint32_t& reference, DataValue* value) {
+  if (!value) return false;
+  value->Reset(0, DataValue::kEmpty);
+  uint32_t number = 0;
+  if (layout::LookupDefaultMap(HeaderRef(layout::kObjectTextMap), reference >> 24, GetObjectIndex(reference),
+                               &number)) {
+    if (const ImageRef text = GetText(number)) {
+      value->SetText(text.Image()->Data() + text.Offset(), false, DataValue::kStatusGood);
+      return false;
+    }
+  }
+  const std::string placeholder =
+      std::to_string(reference >> 24) + "#" + std::to_string(GetObjectIndex(reference));
+  OwnedString* text = OwnedString::Create(std::u16string(placeholder.begin(), placeholder.end()));
+  if (!text) {
+    value->status = DataValue::kStatusNoCopy;
+    return true;
+  }
+  value->SetOwnedText(text, DataValue::kStatusGood);
+  return true;
+}
+
+bool CPRDataManager::SetLanguage(int16_t index, bool store) {
+  const uint32_t count = GetLanguageCount();
+  uint32_t next;
+  if (index == -1) {
+    next = currentLanguage_ + 1;
+    if (next >= count) next = 0;
+  } else {
+    if (index < 0 || static_cast<uint32_t>(index) >= count) return false;
+    next = static_cast<uint32_t>(index);
+  }
+  currentLanguage_ = next;
+  if (!store) return true;
+
+  auto& files = CPRFileServices::GetInstance();
+  FileHandle* file = files.Open(languageFile_, kOpenUpdate, kPathKindDataSet);
+  if (!file) return false;
+  const uint8_t bytes[4] = {static_cast<uint8_t>(next), static_cast<uint8_t>(next >> 8),
+                            static_cast<uint8_t>(next >> 16), static_cast<uint8_t>(next >> 24)};
+  files.Seek(file, 0);
+  files.Write(file, bytes, 4);
+  files.Close(file);
+  return true;
+}
+
+// ---- Fonts -----------------------------------------------------------------
+
+uint32_t CPRDataManager::GetFontCount() { return ReadCountedTable(HeaderRef(layout::kFontTable), 4).count; }
+
+ImageRef CPRDataManager::GetFontRecord(uint32_t index, ImageRef* record) {
+  if (record) *record = {};
+  const CountedTable fonts = ReadCountedTable(HeaderRef(layout::kFontTable), 4);
+  if (index >= fonts.count) return {};
+  const ImageRef font = fonts.table.Ref(4 + 4 * index);
+  if (!font.Has(0, 8)) return {};
+  const ImageRef face = font.Ref(4);
+  if (!face) return {};
+  if (record) *record = font;
+  return face;
+}
+
+uint16_t CPRDataManager::GetFontStyleSelector(uint16_t styleNumber) {
+  const uint32_t count = LanguageHeader().U32(kStyleCountByte);
+  if (styleNumber >= count) return 0;
+  const ImageRef selectors = LanguageEntry(currentLanguage_).Ref(kStyleArrayByte);
+  if (!FitsArray(selectors, 0, count, 2)) return 0;
+  return selectors.U16(2u * styleNumber);
+}
+
+uint16_t CPRDataManager::GetFontIndex(uint16_t fontNumber, uint16_t selector) {
+  const uint32_t count = LanguageHeader().U32(kFontNumberCountByte);
+  if (count == 0 || fontNumber >= count) return 0;
+  const ImageRef fonts = LanguageEntry(currentLanguage_).Ref(kFontArrayByte);
+  if (!FitsArray(fonts, 0, count, 4)) return 0;
+  const ImageRef variants = fonts.Ref(4u * fontNumber);
+  if (!variants.Has(0, 8)) return 0;
+  return variants.U16(2u * (selector & 3u));
+}
+
+bool CPRDataManager::GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) {
+  if (!info) return false;
+  const uint16_t selector = GetFontStyleSelector(styleNumber);
+  const uint16_t index = GetFontIndex(fontNumber, selector);
+  const CountedTable fonts = ReadCountedTable(HeaderRef(layout::kFontTable), 4);
+  if (index >= fonts.count) return false;
+  const ImageRef font = fonts.table.Ref(4 + 4u * index);
+  if (!font.Has(0, 8)) return false;
+  info->pointSize = font.U16(2);
+  info->bold = font.U8(1) & 1u;
+  info->italic = (font.U8(1) >> 1) & 1u;
+  info->underline = (selector >> 2) & 1u;
+  const ImageRef face = font.Ref(4);
+  if (!face) return false;
+  info->faceName = face.ReadCString(4);
+  info->faceData = face.At(36);
+  return true;
+}
+
+}  // namespace prt
