@@ -1,0 +1,47 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with
+// everything in it when the object goes.
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include "platform/Text.h"
+
+namespace prt::test {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device seed;
+    std::mt19937_64 rng(seed());
+    const std::filesystem::path root = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::filesystem::path candidate = root / ("prt2qml-test-" + std::to_string(rng()));
+      if (std::filesystem::create_directory(candidate)) {
+        path_ = std::move(candidate);
+        return;
+      }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::filesystem::path& sub) const { return path_ / sub; }
+  // The folder (or a path inside it) as the tool's wide path.
+  std::u16string Wide(const std::filesystem::path& sub = {}) const {
+    return platform::FromPath(sub.empty() ? path_ : path_ / sub);
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace prt::test
