@@ -3,11 +3,16 @@
 // the object reference of the screen being written and the encrypt switch.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "generator/QmlStream.h"
 
 namespace prt {
+
+class IControl;
+struct QmlFileItem;
 
 class QmlGenerator {
  public:
@@ -35,6 +40,15 @@ class QmlGenerator {
   bool encrypt = false;
   // The screen being written; meaningless before the first screen.
   uint32_t rootObjId = 0;
+
+  // The generation run (defined in prt_generator): every screen's document
+  // into <outputFolder>/qmls. False when a screen, a file or the cache
+  // stage failed; file-system errors outside its guarded steps escape.
+  bool GenerateQmlFiles(const std::u16string& outputFolder);
+  // Compiles, and with `encrypt` enciphers, the saved files on two workers.
+  bool GenerateCacheFiles(std::vector<std::shared_ptr<QmlFileItem>>& items);
+  // The run's screens; empty outside a run, may hold null entries.
+  std::vector<std::shared_ptr<IControl>> screens;
 };
 
 }  // namespace prt

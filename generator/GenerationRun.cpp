@@ -1,0 +1,181 @@
+#include "generator/GenerationRun.h"
+
+#include <chrono>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+#include <system_error>
+
+#include "controls/ControlFactory.h"
+#include "controls/IControlGroup.h"
+#include "controls/ScreenDocument.h"
+#include "data/manager/IPRDataManager.h"
+#include "generator/CacheWorkers.h"
+#include "generator/QmlGenerator.h"
+#include "generator/RunProfile.h"
+#include "generator/Utf8Converter.h"
+#include "platform/Text.h"
+
+namespace prt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void OutLine(const std::string& line) { std::cout << line + "\n" << std::flush; }
+void ErrLine(const std::string& line) { std::cerr << line + "\n" << std::flush; }
+
+std::string FsErrorText(const fs::filesystem_error& e) {
+  return std::string(e.code().category().name()) + ":" + std::to_string(e.code().value()) + ", " +
+         e.what();
+}
+
+std::string Utf8(const std::u16string& text) { return Utf8Converter::Instance().ToUtf8(text); }
+
+// Builds the control trees of every screen of type t into `screens`.
+bool CollectScreens(uint32_t t, std::vector<std::shared_ptr<IControl>>& screens) {
+  IPRDataManager& data = ControlDataManager();
+  const uint32_t n = data.GetObjectCount(t);
+  for (uint32_t i = 0; i < n; ++i) {
+    const uint32_t reference = (t << 24) | (i & 0xFFFFFFu);
+    ControlPtr control = CreateScreen(data.GetObjectRecord(reference));
+    if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !group->LoadChildren()) {
+      return false;
+    }
+    screens.push_back(std::move(control));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string QuotedPath(const fs::path& path) {
+  std::ostringstream out;
+  out << std::quoted(path.string());
+  return out.str();
+}
+
+void PrepareFolder(const std::u16string& folder) {
+  const fs::path dir = platform::ToPath(folder);
+  if (!fs::exists(dir)) {
+    fs::create_directory(dir);
+    return;
+  }
+  try {
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+      try {
+        fs::remove_all(entry.path());
+        OutLine("Remove: " + QuotedPath(entry.path()));
+      } catch (const fs::filesystem_error& e) {
+        ErrLine("Failed to remove: " + QuotedPath(entry.path()) + ", " + e.what());
+      }
+    }
+  } catch (const fs::filesystem_error& e) {
+    ErrLine("Failed to iterator: " + FsErrorText(e));
+  }
+}
+
+std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {
+  std::u16string path = staging + u"/" + Utf8Converter::Instance().FromUtf8(typeCode);
+  if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
+  return path + u".qml";
+}
+
+void ReplaceSurrogates(std::u16string& text) {
+  for (char16_t& unit : text) {
+    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
+  }
+}
+
+bool SaveQmlFile(const std::u16string& path, const std::u16string& text) {
+  std::ofstream out(platform::ToPath(path), std::ios::binary | std::ios::trunc);
+  const std::string bytes = Utf8Converter::Instance().ToUtf8(text);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const bool ok = out.good();
+  out.close();
+  return ok;
+}
+
+bool PublishFolder(const std::u16string& staging, const std::u16string& final) {
+  const fs::path from = platform::ToPath(staging);
+  const fs::path to = platform::ToPath(final);
+  try {
+    if (fs::exists(to)) fs::remove_all(to);
+    fs::rename(from, to);
+    OutLine("Move " + Utf8(staging) + " to " + Utf8(final));
+    return true;
+  } catch (const fs::filesystem_error& e) {
+    ErrLine("fs error: " + FsErrorText(e));
+  }
+  try {
+    if (!fs::exists(to)) fs::create_directory(to);
+    for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
+      fs::copy_file(entry.path(), to / entry.path().filename(), fs::copy_options::overwrite_existing);
+      OutLine("Copy " + QuotedPath(entry.path()) + " to " + QuotedPath(to));
+    }
+    return true;
+  } catch (const fs::filesystem_error& e) {
+    ErrLine("fs error: " + FsErrorText(e));
+    return false;
+  }
+}
+
+bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
+  RunProfile* profile = ActiveRunProfile();
+  const std::u16string staging = outputFolder + u"/qmls_generating/";
+  const std::u16string final = outputFolder + u"/qmls/";
+
+  PrepareFolder(staging);
+
+  auto start = Clock::now();
+  for (uint8_t t : ScreenTypes) {
+    if (!CollectScreens(t, screens)) {
+      screens.clear();
+      return false;
+    }
+  }
+  if (profile) profile->collectSeconds = SecondsSince(start);
+
+  QmlFileItems items;
+  items.reserve(screens.size());
+  for (const auto& screen : screens) {
+    if (!screen) continue;
+    start = Clock::now();
+    if (!WriteScreenDocument(*screen, *this)) return false;
+    std::u16string text = stream.Text();
+    ReplaceSurrogates(text);
+    if (profile) profile->generateSeconds += SecondsSince(start);
+
+    start = Clock::now();
+    const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
+    if (!SaveQmlFile(path, text)) {
+      ErrLine("GenerateQmlFiles failed to save qml files.");
+      return false;
+    }
+    if (profile) profile->saveSeconds += SecondsSince(start);
+    items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{static_cast<int32_t>(text.size()), path}));
+  }
+
+  start = Clock::now();
+  if (!GenerateCacheFiles(items)) {
+    ErrLine("GenerateQmlFiles error occured during generating cache files.");
+    return false;
+  }
+  if (profile) profile->cacheSeconds = SecondsSince(start);
+
+  screens.clear();
+
+  start = Clock::now();
+  const bool published = PublishFolder(staging, final);
+  if (profile) profile->moveSeconds = SecondsSince(start);
+  return published;
+}
+
+bool QmlGenerator::GenerateCacheFiles(std::vector<std::shared_ptr<QmlFileItem>>& items) {
+  return RunCacheWorkers(items, encrypt);
+}
+
+}  // namespace prt
