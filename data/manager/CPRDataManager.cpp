@@ -120,6 +120,8 @@ void CPRDataManager::Uninitialize() {
 
 bool CPRDataManager::IsInitialized() { return loaded_.load() != 0; }
 
+const std::string& CPRDataManager::GetDataSetName() { return dataSetName_; }
+
 // Caches hold positions in the image: they go whenever the image does.
 void CPRDataManager::ClearCaches() {
   std::unique_lock guard(lock_);
@@ -166,10 +168,7 @@ CPRDataManager::RecordTable CPRDataManager::Records(uint32_t typeNumber) const {
 uint32_t CPRDataManager::GetObjectIndex(const uint32_t& reference) { return reference & 0xFFFFFFu; }
 
 ImageRef CPRDataManager::RecordStart(const uint32_t& reference) {
-  const RecordTable records = Records(reference >> 24);
-  const uint32_t i = GetObjectIndex(reference);
-  if (i >= records.count) return {};
-  return records.table.At(4 + i * records.size);
+  return Records(reference >> 24).Record(GetObjectIndex(reference));
 }
 
 ImageRef CPRDataManager::GetObjectRecord(const uint32_t& reference) { return RecordStart(reference).At(4); }
@@ -188,5 +187,216 @@ ImageRef CPRDataManager::GetObjectLink(const uint32_t& reference, uint32_t k) {
 }
 
 uint32_t CPRDataManager::GetObjectCount(uint32_t typeNumber) { return Records(typeNumber).count; }
+
+uint32_t CPRDataManager::GetObjectLinkCount(const uint32_t& reference) {
+  uint32_t count = 0;
+  LinkList(reference, &count);
+  return count;
+}
+
+namespace {
+
+// Stored link kinds that also answer a wanted kind, besides 0 and equal.
+struct KindPair {
+  uint8_t stored;
+  uint8_t wanted;
+};
+constexpr KindPair kCompatibleKinds[] = {
+    {6, 7},   {2, 24},  {11, 24}, {2, 23}, {11, 23}, {2, 14}, {2, 16},  {11, 16}, {2, 4},  {11, 4}, {2, 3},
+    {11, 3},  {2, 22},  {11, 22}, {2, 9},  {11, 9},  {2, 26}, {11, 26}, {5, 27},  {2, 28}, {11, 28},
+};
+
+bool Compatible(uint8_t stored, uint8_t wanted) {
+  if (stored == 0 || stored == wanted) return true;
+  for (const KindPair& pair : kCompatibleKinds)
+    if (pair.stored == stored && pair.wanted == wanted) return true;
+  return false;
+}
+
+}  // namespace
+
+ImageRef CPRDataManager::FindObjectLink(const uint32_t& reference, uint8_t kind, uint8_t slot) {
+  uint32_t count = 0;
+  const ImageRef list = LinkList(reference, &count);
+  for (uint32_t k = 0; k < count; ++k) {
+    const ImageRef entry = list.At(4 + 8 * k);
+    if (entry.U8(2) == slot && Compatible(entry.U8(0), kind)) return entry;
+  }
+  return {};
+}
+
+uint32_t* CPRDataManager::GetObjectReferenceAt(uint32_t* out, uint32_t typeNumber, uint32_t index) {
+  if (out) *out = Records(typeNumber).Record(index).U32(4);
+  return out;
+}
+
+const uint32_t* CPRDataManager::GetCurrentPageReference() { return &currentPage_; }
+
+// ---- Pages ---------------------------------------------------------------
+
+namespace {
+constexpr uint32_t kPageType = 1;
+constexpr uint32_t kPageNumberByte = 60;  // record word 15
+}  // namespace
+
+uint32_t* CPRDataManager::FindPageByNumber(uint32_t* out, uint32_t number) {
+  if (!out) return out;
+  *out = 0;
+  const RecordTable pages = Records(kPageType);
+  for (uint32_t i = 0; i < pages.count; ++i) {
+    const ImageRef page = pages.Record(i);
+    if (page.Has(kPageNumberByte, 4) && page.U32(kPageNumberByte) == number) {
+      *out = page.U32(4);
+      break;
+    }
+  }
+  return out;
+}
+
+uint32_t CPRDataManager::GetPageNumber(const uint32_t& reference) {
+  const RecordTable pages = Records(kPageType);
+  for (uint32_t i = 0; i < pages.count; ++i) {
+    const ImageRef page = pages.Record(i);
+    if (page.U32(4) == reference) return page.U32(kPageNumberByte);
+  }
+  return 0;
+}
+
+uint32_t CPRDataManager::SelectPage(uint32_t number, uint32_t /*unused*/, int16_t languageIndex, bool store) {
+  uint32_t found = 0;
+  FindPageByNumber(&found, number);
+  currentPage_ = (kPageType << 24) | (found & 0xFFFFFFu);
+  if (languageIndex >= 0) return SetLanguage(languageIndex, store) ? 1 : 0;
+  return currentPage_;
+}
+
+// ---- Settings blocks -------------------------------------------------------
+
+namespace {
+// Runtime settings words.
+constexpr uint32_t kFlagsByte = 0;
+constexpr uint32_t kWord1Byte = 4;
+constexpr uint32_t kWord2Byte = 8;
+constexpr uint32_t kByteRefByte = 12;
+constexpr uint32_t kTable16Byte = 16;
+constexpr uint32_t kTable20Byte = 20;
+constexpr uint32_t kTablesFlagBit = 10;
+// Project settings (packed).
+constexpr uint32_t kProjectWord15Byte = 15;
+constexpr uint32_t kProjectWord19Byte = 19;
+constexpr uint32_t kProjectFlagByte = 23;
+// Block 11.
+constexpr uint32_t kBlock11LastEntryByte = 16;
+constexpr uint32_t kBlock11Entries = 12;
+constexpr uint32_t Block11EntryByte(uint32_t n) { return 68 - 4 * n; }
+}  // namespace
+
+ImageRef CPRDataManager::GetRuntimeSettings() { return HeaderRef(layout::kRuntimeSettings); }
+ImageRef CPRDataManager::GetProjectSettings() { return HeaderRef(layout::kProjectSettings); }
+ImageRef CPRDataManager::GetProjectSettingsBlock() { return GetProjectSettings(); }
+ImageRef CPRDataManager::GetHeaderBlock13() { return HeaderRef(layout::kBlock13); }
+ImageRef CPRDataManager::GetHeaderBlock11() { return HeaderRef(layout::kBlock11); }
+
+bool CPRDataManager::FlagBit(uint32_t bit) { return TestSettingsFlags(1u << bit); }
+
+bool CPRDataManager::TestSettingsFlags(uint32_t mask) {
+  return (GetRuntimeSettings().U32(kFlagsByte) & mask) != 0;
+}
+
+bool CPRDataManager::GetSettingsFlagBit0() { return FlagBit(0); }
+bool CPRDataManager::GetSettingsFlagBit2() { return FlagBit(2); }
+bool CPRDataManager::GetSettingsFlagBit4() { return FlagBit(4); }
+bool CPRDataManager::GetSettingsFlagBit5() { return FlagBit(5); }
+bool CPRDataManager::GetSettingsFlagBit6() { return FlagBit(6); }
+bool CPRDataManager::GetSettingsFlagBit7() { return FlagBit(7); }
+bool CPRDataManager::GetSettingsFlagBit9() { return FlagBit(9); }
+bool CPRDataManager::GetSettingsFlagBit10() { return FlagBit(10); }
+bool CPRDataManager::GetSettingsFlagBit11() { return FlagBit(11); }
+bool CPRDataManager::GetSettingsFlagBit12() { return FlagBit(12); }
+
+bool CPRDataManager::GetProjectSettingsFlag() { return (GetProjectSettings().U8(kProjectFlagByte) & 1u) != 0; }
+
+uint32_t CPRDataManager::GetProjectSettingsWord15() { return GetProjectSettings().U32(kProjectWord15Byte); }
+
+bool CPRDataManager::GetProjectSettingsWord19(uint32_t* out) {
+  const ImageRef block = GetProjectSettings();
+  if (!out || !block.Has(kProjectWord19Byte, 4)) return false;
+  *out = block.U32(kProjectWord19Byte);
+  return true;
+}
+
+bool CPRDataManager::GetRuntimeSettingsWord0(uint32_t which, uint32_t* out) {
+  const ImageRef block = GetRuntimeSettings();
+  if (which != 1 || !out || !block.Has(kFlagsByte, 4)) return false;
+  *out = block.U32(kFlagsByte);
+  return true;
+}
+
+bool CPRDataManager::GetRuntimeSettingsWord1(uint32_t* out) {
+  const ImageRef block = GetRuntimeSettings();
+  if (!out || !block.Has(kWord1Byte, 4)) return false;
+  *out = block.U32(kWord1Byte);
+  return true;
+}
+
+uint32_t CPRDataManager::GetRuntimeSettingsWord2() { return GetRuntimeSettings().U32(kWord2Byte); }
+
+uint8_t CPRDataManager::GetRuntimeSettingsByte() { return GetRuntimeSettings().Ref(kByteRefByte).U8(0); }
+
+ImageRef CPRDataManager::SettingsTable(uint32_t byte) {
+  if (!GetSettingsFlagBit10()) return {};
+  return GetRuntimeSettings().Ref(byte);
+}
+
+uint32_t CPRDataManager::FindSettingsEntryByName(const std::string& name) {
+  const CountedTable table = ReadCountedTable(SettingsTable(kTable16Byte), 8);
+  for (uint32_t i = 0; i < table.count; ++i) {
+    const ImageRef entry = table.Item(i, 8);
+    std::string entryName;
+    for (uint32_t c = 0; c < 4 && entry.U8(4 + c) != 0; ++c) entryName.push_back(static_cast<char>(entry.U8(4 + c)));
+    if (entryName == name) return entry.U32(0);
+  }
+  return 0;
+}
+
+ImageRef CPRDataManager::FindSettingsEntry(uint32_t number) {
+  const CountedTable table = ReadCountedTable(SettingsTable(kTable16Byte), 8);
+  for (uint32_t i = 0; i < table.count; ++i) {
+    const ImageRef entry = table.Item(i, 8);
+    if (entry.U32(0) == number) return entry.At(4);
+  }
+  return {};
+}
+
+bool CPRDataManager::GetSettingsTable20Entry(uint32_t index, uint32_t* out) {
+  const ImageRef table = SettingsTable(kTable20Byte);
+  if (!out || !table.Has(0, 8)) return false;
+  const uint32_t count = table.U32(4);
+  if (index >= count || !FitsArray(table, 8, count, 4)) return false;
+  *out = table.U32(8 + 4 * index);
+  return true;
+}
+
+bool CPRDataManager::GetSettingsTable20Trailer(uint32_t* out) {
+  const ImageRef table = SettingsTable(kTable20Byte);
+  if (!out || !table.Has(0, 4)) return false;
+  const uint64_t at = 4 * (static_cast<uint64_t>(table.U32(0)) + 2);
+  if (at > UINT32_MAX || !table.Has(static_cast<uint32_t>(at), 4)) return false;
+  *out = table.U32(static_cast<uint32_t>(at));
+  return true;
+}
+
+ImageRef CPRDataManager::GetHeaderBlock11Entry(uint32_t number) {
+  const ImageRef block = GetHeaderBlock11();
+  if (number < 1 || number > kBlock11Entries || number > block.U32(kBlock11LastEntryByte)) return {};
+  return block.Ref(Block11EntryByte(number));
+}
+
+ImageRef CPRDataManager::GetHeaderBlock11Item(uint32_t which, uint32_t index) {
+  if (which != 2 && which != 3) return {};
+  const CountedTable list = ReadCountedTable(GetHeaderBlock11Entry(which), 4);
+  if (index >= list.count) return {};
+  return list.table.Ref(4 + 4 * index);
+}
 
 }  // namespace prt

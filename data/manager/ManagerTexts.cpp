@@ -16,6 +16,7 @@ constexpr uint32_t kPathKindDataSet = 1;
 
 // Language header words.
 constexpr uint32_t kTextCountByte = 0;
+constexpr uint32_t kResourceCountByte = 4;
 constexpr uint32_t kFontNumberCountByte = 8;
 constexpr uint32_t kStyleCountByte = 12;
 constexpr uint32_t kLanguageCountByte = 16;
@@ -23,6 +24,7 @@ constexpr uint32_t kLanguagesByte = 20;
 constexpr uint32_t kLanguageEntrySize = 20;
 // Words of one language entry.
 constexpr uint32_t kTextArrayByte = 4;
+constexpr uint32_t kResourceArrayByte = 8;
 constexpr uint32_t kFontArrayByte = 12;
 constexpr uint32_t kStyleArrayByte = 16;
 }  // namespace
@@ -52,13 +54,85 @@ uint32_t CPRDataManager::GetTextCount() { return LanguageHeader().U32(kTextCount
 
 uint32_t CPRDataManager::GetCurrentLanguageIndex() { return currentLanguage_; }
 
-ImageRef CPRDataManager::GetText(uint32_t number) {
-  const ImageRef header = LanguageHeader();
-  const uint32_t count = header.U32(kTextCountByte);
+ImageRef CPRDataManager::TextOf(uint32_t number, uint32_t language) const {
+  const uint32_t count = LanguageHeader().U32(kTextCountByte);
   if (count == 0 || number >= count) return {};
-  const ImageRef texts = LanguageEntry(currentLanguage_).Ref(kTextArrayByte);
+  const ImageRef texts = LanguageEntry(language).Ref(kTextArrayByte);
   if (!FitsArray(texts, 0, count, 4)) return {};
   return CheckedText(texts.Ref(4 * number));
+}
+
+ImageRef CPRDataManager::GetText(uint32_t number) { return TextOf(number, currentLanguage_); }
+
+ImageRef CPRDataManager::GetTextForLanguage(uint32_t number, uint32_t languageId) {
+  const int32_t language = FindLanguageIndex(languageId);
+  if (language < 0) return {};
+  return TextOf(number, static_cast<uint32_t>(language));
+}
+
+int32_t CPRDataManager::FindLanguageIndex(uint32_t languageId) {
+  if (!image_) return 0;
+  const uint32_t count = GetLanguageCount();
+  for (uint32_t i = 0; i < count; ++i)
+    if (LanguageEntry(i).U32(0) == languageId) return static_cast<int32_t>(i);
+  return -1;
+}
+
+uint32_t CPRDataManager::GetLanguageId(uint32_t index) { return LanguageEntry(index).U32(0); }
+
+uint32_t CPRDataManager::GetCurrentLanguageId() { return GetLanguageId(currentLanguage_); }
+
+ImageRef CPRDataManager::GetTextByKey(uint32_t key, int32_t languageId) {
+  const CountedTable keys = ReadCountedTable(HeaderRef(layout::kKeyTable), 8);
+  // Lower bound over the ascending keys.
+  uint32_t first = 0;
+  uint32_t len = keys.count;
+  while (len > 0) {
+    const uint32_t half = len / 2;
+    if (keys.Item(first + half, 8).U32(0) < key) {
+      first += half + 1;
+      len -= half + 1;
+    } else {
+      len = half;
+    }
+  }
+  const ImageRef entry = keys.Item(first, 8);
+  if (!entry || entry.U32(0) != key) return {};
+  const uint32_t number = entry.U32(4);
+  if (languageId != -1) return GetTextForLanguage(number, static_cast<uint32_t>(languageId));
+  return GetText(number);
+}
+
+bool CPRDataManager::GetObjectTextEx(const uint32_t& reference, DataValue* value) {
+  if (!value) return false;
+  value->Reset(0, DataValue::kEmpty);
+  uint32_t number = 0;
+  if (!layout::LookupDefaultMap(HeaderRef(layout::kObjectTextMap2), reference >> 24, GetObjectIndex(reference),
+                                &number))
+    return false;
+  const ImageRef text = GetText(number);
+  if (!text || text.U16(0) == 0) return false;
+  value->SetText(text.Image()->Data() + text.Offset(), false, DataValue::kStatusGood);
+  return true;
+}
+
+// ---- Per-language resources --------------------------------------------------
+
+uint32_t CPRDataManager::GetLanguageResourceCount() { return LanguageHeader().U32(kResourceCountByte); }
+
+ImageRef CPRDataManager::GetLanguageResourceTable() {
+  const uint32_t count = GetLanguageResourceCount();
+  if (count == 0) return {};
+  const ImageRef resources = LanguageEntry(currentLanguage_).Ref(kResourceArrayByte);
+  if (!FitsArray(resources, 0, count, 4)) return {};
+  return resources;
+}
+
+ImageRef CPRDataManager::GetLanguageResource(uint32_t number) {
+  if (number >= GetLanguageResourceCount()) return {};
+  const ImageRef block = GetLanguageResourceTable().Ref(4 * number);
+  if (!block.Has(0, 4) || block.U32(0) == 0) return {};
+  return block.At(4);
 }
 
 bool CPRDataManager::GetObjectText(const uint32_t& reference, DataValue* value) {
@@ -121,6 +195,10 @@ ImageRef CPRDataManager::GetFontRecord(uint32_t index, ImageRef* record) {
   if (!face) return {};
   if (record) *record = font;
   return face;
+}
+
+ImageRef CPRDataManager::GetFontRecordForStyle(uint16_t fontNumber, uint16_t selector) {
+  return GetFontRecord(GetFontIndex(fontNumber, selector), nullptr);
 }
 
 uint16_t CPRDataManager::GetFontStyleSelector(uint16_t styleNumber) {

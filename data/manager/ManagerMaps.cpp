@@ -1,0 +1,267 @@
+// The lazily built lookup maps, the reset callbacks and the connection file.
+#include <mutex>
+
+#include "data/files/CPRFileServices.h"
+#include "data/manager/CPRDataManager.h"
+#include "data/manager/ImageLayout.h"
+
+namespace prt {
+
+using layout::CountedTable;
+using layout::ReadCountedTable;
+
+namespace {
+
+constexpr uint32_t kNamedObjectType = 49;
+constexpr uint32_t kNameTextType = 4;
+constexpr uint32_t kNamedTargetType = 48;
+constexpr uint32_t kType15 = 15;
+constexpr uint32_t kType15NumberByte = 20;  // record word 5
+constexpr uint32_t kType15SelectorByte = 11;
+constexpr uint32_t kNamedTableByte = 12;  // record word 4, seen from word 1
+constexpr uint32_t kNamedEntrySize = 24;
+
+std::u16string TextAt(const ImageRef& text) {
+  std::u16string out;
+  text.ReadCountedString(out);
+  return out;
+}
+
+}  // namespace
+
+// ---- Name map ------------------------------------------------------------------
+
+void CPRDataManager::BuildNameMap() {
+  if (nameMapBuilt_.load(std::memory_order_acquire)) return;
+  std::unique_lock guard(lock_);
+  if (nameMapBuilt_.load(std::memory_order_relaxed)) return;
+  nameMap_.clear();
+  const uint32_t count = GetObjectCount(kNamedObjectType);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t owner = (kNamedObjectType << 24) | i;
+    DataValue name;
+    for (uint32_t k = 0;; ++k) {
+      const ImageRef link = GetObjectLink(owner, k);
+      if (!link) break;
+      const uint32_t target = link.U32(4);
+      const uint32_t type = target >> 24;
+      if (type == kNameTextType) {
+        GetObjectText(target, &name);
+      } else if (type == kNamedTargetType) {
+        if (auto text = name.TextCopy()) nameMap_.emplace(std::move(*text), target);
+      } else {
+        break;
+      }
+    }
+  }
+  nameMapBuilt_.store(1, std::memory_order_release);
+}
+
+bool CPRDataManager::FindObjectByName(const uint8_t* name, uint32_t* out) {
+  if (!name) return false;
+  BuildNameMap();
+  const std::u16string key = ReadCountedString(name);
+  std::shared_lock guard(lock_);
+  const auto it = nameMap_.find(key);
+  if (it == nameMap_.end()) return false;
+  if (out) *out = it->second;
+  return true;
+}
+
+// ---- Reverse text map -----------------------------------------------------------
+
+void CPRDataManager::BuildReverseTextMap() {
+  if (reverseTextMapBuilt_.load(std::memory_order_acquire)) return;
+  std::unique_lock guard(lock_);
+  if (reverseTextMapBuilt_.load(std::memory_order_relaxed)) return;
+  reverseTextMap_.clear();
+  const CountedTable groups = ReadCountedTable(HeaderRef(layout::kObjectTextMap), 8);
+  for (uint32_t g = 0; g < groups.count; ++g) {
+    const ImageRef group = groups.Item(g, 8);
+    auto& texts = reverseTextMap_[group.U32(0)];
+    const CountedTable entries = ReadCountedTable(group.Ref(4), 8);
+    for (uint32_t e = 0; e < entries.count; ++e) {
+      const ImageRef entry = entries.Item(e, 8);
+      if (const ImageRef text = GetText(entry.U32(4))) texts.emplace(TextAt(text), entry.U32(0));
+    }
+  }
+  reverseTextMapBuilt_.store(1, std::memory_order_release);
+}
+
+bool CPRDataManager::FindReferencesByText(uint32_t typeNumber, const char16_t* text, uint32_t length,
+                                          std::vector<uint32_t>* out) {
+  if (!out || (!text && length != 0)) return false;
+  BuildReverseTextMap();
+  const std::u16string_view key = length ? std::u16string_view(text, length) : std::u16string_view();
+  std::shared_lock guard(lock_);
+  const auto map = reverseTextMap_.find(typeNumber);
+  if (map == reverseTextMap_.end()) return false;
+  const auto [first, last] = map->second.equal_range(key);
+  out->clear();
+  out->reserve(static_cast<size_t>(std::distance(first, last)));
+  for (auto it = first; it != last; ++it) out->push_back(it->second);
+  return !out->empty();
+}
+
+// ---- Two-key cache ------------------------------------------------------------
+
+ImageRef CPRDataManager::FindCachedReference(const uint32_t& reference, const std::u16string& name) {
+  {
+    std::shared_lock guard(lock_);
+    const auto names = twoKeyCache_.find(reference);
+    if (names != twoKeyCache_.end()) {
+      const auto it = names->second.find(name);
+      if (it != names->second.end()) return it->second;
+    }
+  }
+  const ImageRef record = GetObjectRecord(reference);
+  if (!record) return {};
+  std::map<std::u16string, ImageRef, std::less<>> named;
+  const CountedTable table = ReadCountedTable(record.Ref(kNamedTableByte), kNamedEntrySize);
+  for (uint32_t i = 0; i < table.count; ++i) {
+    const ImageRef entry = table.Item(i, kNamedEntrySize);
+    if (const ImageRef text = CheckedText(entry.Ref(0))) named.emplace(TextAt(text), entry);
+  }
+  const auto it = named.find(name);
+  const ImageRef found = it == named.end() ? ImageRef() : it->second;
+  std::unique_lock guard(lock_);
+  twoKeyCache_[reference] = std::move(named);
+  return found;
+}
+
+// ---- Type-15 objects ----------------------------------------------------------
+
+uint32_t CPRDataManager::FindType15Reference(uint32_t* out, uint32_t number, uint8_t byte) {
+  const uint32_t key = (static_cast<uint32_t>(byte) << 24) | number;
+  {
+    std::shared_lock guard(lock_);
+    const auto it = type15Cache_.find(key);
+    if (it != type15Cache_.end()) {
+      if (out) *out = it->second;
+      return it->second;
+    }
+  }
+  uint32_t found = 0;
+  const RecordTable records = Records(kType15);
+  for (uint32_t i = 0; i < records.count; ++i) {
+    const ImageRef record = records.Record(i);
+    if (record.U32(kType15NumberByte) == number && record.U8(kType15SelectorByte) == byte) {
+      found = record.U32(4);
+      break;
+    }
+  }
+  {
+    std::unique_lock guard(lock_);
+    type15Cache_[key] = found;
+  }
+  if (out) *out = found;
+  return found;
+}
+
+ImageRef CPRDataManager::GetType15Text(uint32_t number) {
+  const uint32_t reference = FindType15Reference(nullptr, number, 12);
+  if ((reference >> 24) == 0) return {};
+  // Record word 6, seen from word 1.
+  const ImageRef record = GetObjectRecord(reference);
+  if (!record.Has(20, 4)) return {};
+  return GetText(record.U32(20));
+}
+
+void CPRDataManager::AddResetCallback(std::function<void()> callback) {
+  std::unique_lock guard(lock_);
+  resetCallbacks_.push_back(std::move(callback));
+}
+
+// ---- Connection records ---------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kPathKindDataSet = 1;
+constexpr uint32_t kRecordHead = 8;
+// Record positions are 16-bit: no record may end past this.
+constexpr uint32_t kConnectionFileLimit = 0xFFFF;
+
+uint32_t LoadLe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void StoreLe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Walks the record heads of an open connection file.
+struct RecordScan {
+  enum Outcome { kFound, kEnd, kOverflow };
+  Outcome outcome = kEnd;
+  uint32_t position = 0;  // of the found head, or where a new one goes
+  uint16_t length = 0;    // of the found record
+};
+
+RecordScan ScanFor(CPRFileServices& files, FileHandle* file, uint32_t key) {
+  RecordScan scan;
+  for (;;) {
+    uint8_t head[kRecordHead];
+    if (files.Seek(file, static_cast<int32_t>(scan.position)) != 0 ||
+        files.Read(file, head, kRecordHead) != static_cast<int32_t>(kRecordHead)) {
+      scan.outcome = RecordScan::kEnd;
+      return scan;
+    }
+    const uint16_t length = static_cast<uint16_t>(LoadLe32(head + 4));
+    if (LoadLe32(head) == key) {
+      scan.outcome = RecordScan::kFound;
+      scan.length = length;
+      return scan;
+    }
+    const uint32_t next = scan.position + kRecordHead + length;
+    if (next > kConnectionFileLimit) {
+      scan.outcome = RecordScan::kOverflow;
+      return scan;
+    }
+    scan.position = next;
+  }
+}
+
+}  // namespace
+
+bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) {
+  if (!key || (!data && length != 0)) return false;
+  auto& files = CPRFileServices::GetInstance();
+  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindDataSet);
+  if (!file) return false;
+  const RecordScan scan = ScanFor(files, file, *key);
+  bool ok = false;
+  if (scan.outcome == RecordScan::kFound) {
+    if (scan.length == length) {
+      ok = files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
+           files.Write(file, data, length) == length;
+    }
+  } else if (scan.outcome == RecordScan::kEnd && scan.position + kRecordHead + length <= kConnectionFileLimit) {
+    uint8_t head[kRecordHead];
+    StoreLe32(head, *key);
+    StoreLe32(head + 4, length);
+    ok = files.Seek(file, static_cast<int32_t>(scan.position)) == 0 &&
+         files.Write(file, head, kRecordHead) == static_cast<int32_t>(kRecordHead) &&
+         (length == 0 || files.Write(file, data, length) == length);
+  }
+  files.Close(file);
+  return ok;
+}
+
+bool CPRDataManager::LoadConnectionRecord(const uint32_t* key, void* buffer, uint16_t* length) {
+  if (!key || !length) return false;
+  auto& files = CPRFileServices::GetInstance();
+  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindDataSet);
+  if (!file) return false;
+  const RecordScan scan = ScanFor(files, file, *key);
+  bool ok = false;
+  if (scan.outcome == RecordScan::kFound) {
+    *length = scan.length;
+    ok = scan.length == 0 || (buffer && files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
+                              files.Read(file, buffer, scan.length) == scan.length);
+  }
+  files.Close(file);
+  return ok;
+}
+
+}  // namespace prt
