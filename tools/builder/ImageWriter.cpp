@@ -1,0 +1,155 @@
+#include "tools/builder/ImageWriter.h"
+
+#include <bit>
+#include <cstring>
+
+namespace prt::builder {
+
+uint32_t KindWidth(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::Opaque: return 1;
+    case FieldKind::Int16: return 2;
+    case FieldKind::Int32: return 4;
+    case FieldKind::Int64: return 8;
+    case FieldKind::Float: return 4;
+    case FieldKind::Double: return 8;
+  }
+  return 1;
+}
+
+uint32_t ImageWriter::Allocate(uint32_t size, uint32_t align) {
+  if (align == 0) align = 1;
+  uint64_t start = bytes_.size();
+  start = (start + align - 1) / align * align;
+  const uint64_t end = start + size;
+  if (end > UINT32_MAX) throw BuildError("image larger than 4 GiB");
+  bytes_.resize(end, 0);
+  kinds_.resize(end, 0);
+  return static_cast<uint32_t>(start);
+}
+
+void ImageWriter::Check(uint32_t at, uint32_t width) const {
+  if (at > bytes_.size() || width > bytes_.size() - at)
+    throw BuildError("write of " + std::to_string(width) + " bytes at " + std::to_string(at) +
+                     " outside the image of " + std::to_string(bytes_.size()) + " bytes");
+}
+
+void ImageWriter::Clear(uint32_t at, uint32_t width) {
+  for (uint32_t b = at; b < at + width; ++b) {
+    if (kinds_[b] == 0) continue;
+    uint32_t start = b;
+    while (kinds_[start] == kContinuation) --start;
+    const uint32_t w = KindWidth(static_cast<FieldKind>(kinds_[start]));
+    for (uint32_t i = start; i < start + w; ++i) kinds_[i] = 0;
+    pointers_.erase(start);
+    fixups_.erase(start);
+  }
+}
+
+void ImageWriter::Mark(uint32_t at, FieldKind kind) {
+  const uint32_t w = KindWidth(kind);
+  Check(at, w);
+  Clear(at, w);
+  if (kind == FieldKind::Opaque) return;
+  kinds_[at] = static_cast<uint8_t>(kind);
+  for (uint32_t i = 1; i < w; ++i) kinds_[at + i] = kContinuation;
+}
+
+void ImageWriter::Store(uint32_t at, uint64_t value, uint32_t width) {
+  for (uint32_t i = 0; i < width; ++i) bytes_[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void ImageWriter::PutU8(uint32_t at, uint8_t v) {
+  Mark(at, FieldKind::Opaque);
+  bytes_[at] = v;
+}
+
+void ImageWriter::PutU16(uint32_t at, uint16_t v) {
+  Mark(at, FieldKind::Int16);
+  Store(at, v, 2);
+}
+
+void ImageWriter::PutU32(uint32_t at, uint32_t v) {
+  Mark(at, FieldKind::Int32);
+  Store(at, v, 4);
+}
+
+void ImageWriter::PutU64(uint32_t at, uint64_t v) {
+  Mark(at, FieldKind::Int64);
+  Store(at, v, 8);
+}
+
+void ImageWriter::PutF32(uint32_t at, float v) {
+  Mark(at, FieldKind::Float);
+  Store(at, std::bit_cast<uint32_t>(v), 4);
+}
+
+void ImageWriter::PutF64(uint32_t at, double v) {
+  Mark(at, FieldKind::Double);
+  Store(at, std::bit_cast<uint64_t>(v), 8);
+}
+
+void ImageWriter::PutBytes(uint32_t at, std::span<const uint8_t> data) {
+  const uint32_t n = static_cast<uint32_t>(data.size());
+  Check(at, n);
+  Clear(at, n);
+  if (n) std::memcpy(bytes_.data() + at, data.data(), n);
+}
+
+void ImageWriter::PutRef(uint32_t at, uint32_t target) {
+  PutU32(at, target);
+  pointers_.insert(at);
+}
+
+void ImageWriter::PutRef(uint32_t at, const std::string& label, uint32_t delta) {
+  PutRef(at, 0);
+  fixups_[at] = Fixup{label, delta};
+}
+
+uint32_t ImageWriter::AddCountedString(std::u16string_view text) {
+  if (text.size() > 0xFFFF) throw BuildError("text longer than 65535 units");
+  const uint32_t n = static_cast<uint32_t>(text.size());
+  const uint32_t at = Allocate(2 + 2 * n, 2);
+  PutU16(at, static_cast<uint16_t>(n));
+  for (uint32_t i = 0; i < n; ++i) PutU16(at + 2 + 2 * i, static_cast<uint16_t>(text[i]));
+  return at;
+}
+
+void ImageWriter::SetLabel(const std::string& label, uint32_t offset) {
+  if (!labels_.emplace(label, offset).second) throw BuildError("label \"" + label + "\" defined twice");
+}
+
+uint32_t ImageWriter::LabelOffset(const std::string& label) const {
+  const auto it = labels_.find(label);
+  if (it == labels_.end()) throw BuildError("unknown label \"" + label + "\"");
+  return it->second;
+}
+
+FinishedImage ImageWriter::Finish() const {
+  FinishedImage out;
+  out.bytes = bytes_;
+  for (const auto& [at, fix] : fixups_) {
+    const uint64_t target = static_cast<uint64_t>(LabelOffset(fix.label)) + fix.delta;
+    if (target > UINT32_MAX) throw BuildError("reference to \"" + fix.label + "\" overflows");
+    for (uint32_t i = 0; i < 4; ++i) out.bytes[at + i] = static_cast<uint8_t>(target >> (8 * i));
+  }
+  out.pointers.assign(pointers_.begin(), pointers_.end());
+  out.labels = labels_;
+
+  // Runs of equal kind; counts are 8-bit.
+  const uint32_t size = Size();
+  uint32_t i = 0;
+  while (i < size) {
+    const uint8_t kind = kinds_[i];
+    const uint32_t w = KindWidth(static_cast<FieldKind>(kind));
+    uint32_t count = 0;
+    while (i < size && kinds_[i] == kind && count < 255) {
+      i += w;
+      ++count;
+    }
+    out.layout.push_back({kind, static_cast<uint8_t>(count)});
+  }
+  return out;
+}
+
+}  // namespace prt::builder

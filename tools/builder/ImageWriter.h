@@ -1,0 +1,101 @@
+#pragma once
+// Assembles a little-endian runtime image and remembers, for every field
+// written, how the container must convert it: the field layout list and the
+// positions of the pointer fields come out of the same calls that write them.
+#include <cstdint>
+#include <map>
+#include <set>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace prt::builder {
+
+// Every failure of the builder (bad description, impossible request).
+class BuildError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Layout kinds of the container's section 1000.
+enum class FieldKind : uint8_t { Opaque = 0, Int16 = 1, Int32 = 2, Int64 = 3, Float = 4, Double = 5 };
+
+// Width in bytes of one value of `kind` (opaque: one byte).
+uint32_t KindWidth(FieldKind kind);
+
+struct LayoutEntry {
+  uint8_t kind = 0;
+  uint8_t count = 0;
+  bool operator==(const LayoutEntry&) const = default;
+};
+
+// The finished image: bytes in little-endian order with plain doubles,
+// pointer fields holding the target offset (0 = none).
+struct FinishedImage {
+  std::vector<uint8_t> bytes;
+  std::vector<LayoutEntry> layout;
+  std::vector<uint32_t> pointers;  // ascending
+  std::map<std::string, uint32_t> labels;  // where each labelled block went
+};
+
+class ImageWriter {
+ public:
+  uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
+
+  // Appends `size` zeroed opaque bytes at the next multiple of `align`;
+  // answers their offset.
+  uint32_t Allocate(uint32_t size, uint32_t align = 4);
+
+  void PutU8(uint32_t at, uint8_t v);
+  void PutU16(uint32_t at, uint16_t v);
+  void PutU32(uint32_t at, uint32_t v);
+  void PutI32(uint32_t at, int32_t v) { PutU32(at, static_cast<uint32_t>(v)); }
+  void PutU64(uint32_t at, uint64_t v);
+  void PutF32(uint32_t at, float v);
+  void PutF64(uint32_t at, double v);
+  // Opaque bytes, never converted.
+  void PutBytes(uint32_t at, std::span<const uint8_t> data);
+
+  // A 32-bit pointer field holding `target` (0 = none).
+  void PutRef(uint32_t at, uint32_t target);
+  // A pointer field to a label, resolved by Finish (target = label + delta).
+  void PutRef(uint32_t at, const std::string& label, uint32_t delta = 0);
+
+  // Allocates a CountedString (u16 length, then UTF-16 units); answers its offset.
+  uint32_t AddCountedString(std::u16string_view text);
+
+  void SetLabel(const std::string& label, uint32_t offset);
+  bool HasLabel(const std::string& label) const { return labels_.count(label) != 0; }
+  uint32_t LabelOffset(const std::string& label) const;
+
+  // Kind recorded for the byte at `at` (field start) and pointer membership;
+  // mostly for tests.
+  bool IsPointer(uint32_t at) const { return pointers_.count(at) != 0; }
+
+  // Resolves the label references and derives the layout list.
+  FinishedImage Finish() const;
+
+ private:
+  static constexpr uint8_t kContinuation = 0x80;
+
+  void Check(uint32_t at, uint32_t width) const;
+  // Turns every field overlapping [at, at+width) back into opaque bytes.
+  void Clear(uint32_t at, uint32_t width);
+  void Mark(uint32_t at, FieldKind kind);
+  void Store(uint32_t at, uint64_t value, uint32_t width);
+
+  struct Fixup {
+    std::string label;
+    uint32_t delta;
+  };
+
+  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> kinds_;  // per byte: 0 opaque, 1..5 field start, kContinuation
+  std::set<uint32_t> pointers_;
+  std::map<uint32_t, Fixup> fixups_;
+  std::map<std::string, uint32_t> labels_;
+};
+
+}  // namespace prt::builder

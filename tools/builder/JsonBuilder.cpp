@@ -1,0 +1,801 @@
+#include "tools/builder/JsonBuilder.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace prt::builder {
+namespace {
+
+using nlohmann::json;
+
+struct NamedType {
+  const char* name;
+  uint8_t type;
+  int shape;  // -1: none
+};
+
+constexpr NamedType kTypeNames[] = {
+    {"page", 1, -1},           {"template", 38, -1},      {"reportpage", 53, -1},
+    {"popup", 71, -1},         {"iofield", 2, -1},        {"bar", 3, -1},
+    {"textfield", 16, -1},     {"graphic", 18, -1},       {"symbolicio", 20, -1},
+    {"switch", 21, -1},        {"container", 22, -1},     {"alarmview", 24, -1},
+    {"alarmindicator", 25, -1}, {"trendview", 28, -1},    {"button", 29, -1},
+    {"userview", 32, -1},      {"vector", 40, -1},        {"polyline", 40, 0},
+    {"ellipse", 40, 1},        {"rectangle", 40, 2},      {"polygon", 40, 3},
+    {"flowblock", 40, 4},      {"recipeview", 45, -1},    {"diagnosticview", 47, -1},
+    {"alarmreport", 54, -1},   {"recipereport", 55, -1},  {"reciperport", 55, -1},
+    {"tableview", 56, -1},     {"graphicio", 62, -1},     {"datetime", 63, -1},
+    {"gifplayer", 67, -1},     {"xytrend", 68, -1},       {"alarmbar", 72, -1},
+    {"systemview", 73, -1},    {"camview", 75, -1},
+};
+
+constexpr const char* kShapeNames[] = {"polyline", "ellipse", "rectangle", "polygon", "flowblock"};
+
+// Record offsets (as the controls see them) of the common fields.
+namespace off {
+constexpr uint32_t kWord8 = 8, kX = 12, kY = 16, kSub = 20, kW = 24, kH = 28, kFlags = 32;
+constexpr uint32_t kBackground = 36, kBorderColour = 52, kBorderWidth = 56, kBorderRadius = 58,
+                   kTitle = 60, kShape = 55;
+}  // namespace off
+
+constexpr uint32_t kFlagOutside = 0x10;
+constexpr uint32_t kFlagHidden = 0x8000;
+
+[[noreturn]] void Fail(const std::string& path, const std::string& what) {
+  throw BuildError((path.empty() ? std::string("description") : path) + ": " + what);
+}
+
+std::string Sub(const std::string& path, const std::string& key) {
+  return path.empty() ? key : path + "." + key;
+}
+std::string Sub(const std::string& path, size_t i) { return path + "[" + std::to_string(i) + "]"; }
+
+void CheckKeys(const json& j, const std::string& path, std::initializer_list<const char*> allowed) {
+  if (!j.is_object()) Fail(path, "expected an object");
+  for (const auto& [key, value] : j.items()) {
+    if (std::none_of(allowed.begin(), allowed.end(), [&](const char* a) { return key == a; }))
+      Fail(path, "unknown key \"" + key + "\"");
+  }
+}
+
+// Integers: JSON numbers or "0x..." strings, checked against [lo, hi].
+int64_t Integer(const json& j, const std::string& path, int64_t lo, int64_t hi) {
+  int64_t v = 0;
+  if (j.is_number_unsigned()) {
+    const uint64_t u = j.get<uint64_t>();
+    if (u > static_cast<uint64_t>(INT64_MAX)) Fail(path, "number out of range");
+    v = static_cast<int64_t>(u);
+  } else if (j.is_number_integer()) {
+    v = j.get<int64_t>();
+  } else if (j.is_string()) {
+    const std::string s = j.get<std::string>();
+    size_t used = 0;
+    try {
+      v = static_cast<int64_t>(std::stoull(s, &used, 0));
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used == 0 || used != s.size()) Fail(path, "expected an integer, got \"" + s + "\"");
+  } else {
+    Fail(path, "expected an integer");
+  }
+  if (v < lo || v > hi) Fail(path, "value " + std::to_string(v) + " out of range");
+  return v;
+}
+
+uint32_t U32(const json& j, const std::string& path) {
+  return static_cast<uint32_t>(Integer(j, path, INT32_MIN, UINT32_MAX));
+}
+uint16_t U16(const json& j, const std::string& path) {
+  return static_cast<uint16_t>(Integer(j, path, INT16_MIN, UINT16_MAX));
+}
+uint8_t U8(const json& j, const std::string& path) {
+  return static_cast<uint8_t>(Integer(j, path, INT8_MIN, UINT8_MAX));
+}
+int32_t I32(const json& j, const std::string& path) {
+  return static_cast<int32_t>(Integer(j, path, INT32_MIN, UINT32_MAX));
+}
+uint64_t U64(const json& j, const std::string& path) {
+  if (j.is_number_unsigned()) return j.get<uint64_t>();
+  return static_cast<uint64_t>(Integer(j, path, INT64_MIN, INT64_MAX));
+}
+double Real(const json& j, const std::string& path) {
+  if (!j.is_number()) Fail(path, "expected a number");
+  return j.get<double>();
+}
+bool Bool(const json& j, const std::string& path) {
+  if (!j.is_boolean()) Fail(path, "expected true or false");
+  return j.get<bool>();
+}
+std::string String(const json& j, const std::string& path) {
+  if (!j.is_string()) Fail(path, "expected a string");
+  return j.get<std::string>();
+}
+
+// UTF-8 to UTF-16 code units; the builder must not depend on the tool's own
+// conversion code, which it is used to test.
+std::u16string Utf16(const std::string& s, const std::string& path) {
+  std::u16string out;
+  for (size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    uint32_t cp;
+    size_t n;
+    if (c < 0x80) { cp = c; n = 1; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
+    else Fail(path, "invalid UTF-8");
+    if (i + n > s.size()) Fail(path, "invalid UTF-8");
+    for (size_t k = 1; k < n; ++k) {
+      const auto cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) Fail(path, "invalid UTF-8");
+      cp = cp << 6 | (cc & 0x3F);
+    }
+    i += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> ByteList(const json& j, const std::string& path) {
+  if (j.is_string()) {  // plain 8-bit text
+    const std::string s = j.get<std::string>();
+    return {s.begin(), s.end()};
+  }
+  if (!j.is_array()) Fail(path, "expected an array of bytes or a string");
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < j.size(); ++i) out.push_back(U8(j[i], Sub(path, i)));
+  return out;
+}
+
+Colour ColourValue(const json& j, const std::string& path) {
+  if (j.is_string()) {
+    const auto c = ParseColour(j.get<std::string>());
+    if (!c) Fail(path, "expected a colour \"#aarrggbb\" or \"#rrggbb\"");
+    return *c;
+  }
+  if (j.is_array() && j.size() == 4) {
+    const auto b = ByteList(j, path);
+    return {b[0], b[1], b[2], b[3]};
+  }
+  if (j.is_number()) return ColourFromArgb(U32(j, path));
+  Fail(path, "expected a colour");
+}
+
+class Parser {
+ public:
+  explicit Parser(ProjectBuilder& b) : b_(b) {}
+
+  Ref RefValue(const json& j, const std::string& path) {
+    if (j.is_null()) return Ref::None();
+    if (j.is_string()) return Ref::To(j.get<std::string>());
+    if (j.is_object()) {
+      CheckKeys(j, path, {"label", "plus"});
+      if (!j.contains("label")) Fail(path, "reference without \"label\"");
+      return Ref::To(String(j["label"], Sub(path, "label")),
+                     j.contains("plus") ? U32(j["plus"], Sub(path, "plus")) : 0);
+    }
+    return Ref::Raw(U32(j, path));
+  }
+
+  Field FieldValue(const json& j, const std::string& path) {
+    if (!j.is_object()) Fail(path, "expected a field {\"at\": n, \"<type>\": value}");
+    if (!j.contains("at")) Fail(path, "field without \"at\"");
+    const uint32_t at = U32(j["at"], Sub(path, "at"));
+    if (j.size() != 2) Fail(path, "a field holds \"at\" and exactly one typed value");
+    for (const auto& [key, v] : j.items()) {
+      if (key == "at") continue;
+      const std::string p = Sub(path, key);
+      if (key == "u8") return Field::U8(at, U8(v, p));
+      if (key == "u16") return Field::U16(at, U16(v, p));
+      if (key == "u32") return Field::U32(at, U32(v, p));
+      if (key == "i32") return Field::I32(at, I32(v, p));
+      if (key == "u64") return Field::U64(at, U64(v, p));
+      if (key == "f32") return Field::F32(at, static_cast<float>(Real(v, p)));
+      if (key == "f64") return Field::F64(at, Real(v, p));
+      if (key == "bytes") return Field::Bytes(at, ByteList(v, p));
+      if (key == "color" || key == "colour") {
+        const Colour c = ColourValue(v, p);
+        return Field::Bytes(at, {c.begin(), c.end()});
+      }
+      if (key == "ref") return Field::Pointer(at, RefValue(v, p));
+      Fail(path, "unknown field type \"" + key + "\"");
+    }
+    Fail(path, "field without a value");
+  }
+
+  std::vector<Field> Fields(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array of fields");
+    std::vector<Field> out;
+    for (size_t i = 0; i < j.size(); ++i) out.push_back(FieldValue(j[i], Sub(path, i)));
+    return out;
+  }
+
+  Gradient GradientValue(const json& j, const std::string& path) {
+    Gradient g;
+    if (j.is_string() || j.is_number()) {
+      g.colours = std::vector<Colour>{ColourValue(j, path)};
+      g.positions = std::vector<float>{0.0f};
+      return g;
+    }
+    CheckKeys(j, path, {"count", "orientation", "stops", "positions", "colors", "colours"});
+    if (j.contains("orientation")) {
+      const json& o = j["orientation"];
+      if (o == "horizontal") g.orientation = 1;
+      else if (o == "vertical") g.orientation = 2;
+      else g.orientation = U8(o, Sub(path, "orientation"));
+    }
+    if (j.contains("stops")) {
+      const json& s = j["stops"];
+      const std::string p = Sub(path, "stops");
+      if (!s.is_array()) Fail(p, "expected [[position, colour], ...]");
+      g.positions.emplace();
+      g.colours.emplace();
+      for (size_t i = 0; i < s.size(); ++i) {
+        if (!s[i].is_array() || s[i].size() != 2) Fail(Sub(p, i), "expected [position, colour]");
+        g.positions->push_back(static_cast<float>(Real(s[i][0], Sub(p, i))));
+        g.colours->push_back(ColourValue(s[i][1], Sub(p, i)));
+      }
+    }
+    if (j.contains("positions")) {
+      const json& s = j["positions"];
+      const std::string p = Sub(path, "positions");
+      if (s.is_null()) {
+        g.positions.reset();
+      } else {
+        if (!s.is_array()) Fail(p, "expected an array of numbers or null");
+        g.positions.emplace();
+        for (size_t i = 0; i < s.size(); ++i) g.positions->push_back(static_cast<float>(Real(s[i], Sub(p, i))));
+      }
+    }
+    for (const char* key : {"colors", "colours"}) {
+      if (!j.contains(key)) continue;
+      const json& s = j[key];
+      const std::string p = Sub(path, key);
+      if (s.is_null()) {
+        g.colours.reset();
+      } else {
+        if (!s.is_array()) Fail(p, "expected an array of colours or null");
+        g.colours.emplace();
+        for (size_t i = 0; i < s.size(); ++i) g.colours->push_back(ColourValue(s[i], Sub(p, i)));
+      }
+    }
+    if (j.contains("count")) g.count = U8(j["count"], Sub(path, "count"));
+    return g;
+  }
+
+  std::vector<Field> TitleFields(const json& j, const std::string& path) {
+    CheckKeys(j, path, {"icon", "textId", "textColor", "textColour", "background", "font", "height",
+                        "closeButton", "flags"});
+    Block t{b_.NewLabel("title"), 32, 4, {}};
+    t.fields.push_back(Field::I32(0, j.contains("icon") ? I32(j["icon"], Sub(path, "icon")) : -1));
+    t.fields.push_back(Field::U32(4, j.contains("textId") ? U32(j["textId"], Sub(path, "textId")) : 0));
+    Colour text = ColourFromArgb(0xFF000000);
+    for (const char* key : {"textColor", "textColour"})
+      if (j.contains(key)) text = ColourValue(j[key], Sub(path, key));
+    t.fields.push_back(Field::Bytes(8, {text.begin(), text.end()}));
+    const Gradient bg = j.contains("background") ? GradientValue(j["background"], Sub(path, "background"))
+                                                 : Gradient{};
+    for (Field& f : b_.GradientFields(12, bg)) t.fields.push_back(std::move(f));
+    uint16_t fontNumber = 0, fontStyle = 0;
+    if (j.contains("font")) {
+      const json& f = j["font"];
+      const std::string p = Sub(path, "font");
+      if (f.is_array() && f.size() == 2) {
+        fontNumber = U16(f[0], Sub(p, 0));
+        fontStyle = U16(f[1], Sub(p, 1));
+      } else {
+        CheckKeys(f, p, {"number", "style"});
+        if (f.contains("number")) fontNumber = U16(f["number"], Sub(p, "number"));
+        if (f.contains("style")) fontStyle = U16(f["style"], Sub(p, "style"));
+      }
+    }
+    t.fields.push_back(Field::U16(24, fontNumber));
+    t.fields.push_back(Field::U16(26, fontStyle));
+    t.fields.push_back(Field::U16(28, j.contains("height") ? U16(j["height"], Sub(path, "height")) : 0));
+    uint8_t flags = j.contains("flags") ? U8(j["flags"], Sub(path, "flags")) : 0;
+    if (j.contains("closeButton") && Bool(j["closeButton"], Sub(path, "closeButton"))) flags |= 1;
+    t.fields.push_back(Field::U8(30, flags));
+    const std::string label = t.label;
+    b_.AddBlock(std::move(t));
+    return {Field::Pointer(off::kTitle, Ref::To(label))};
+  }
+
+  Link LinkValue(const json& j, const std::string& path) {
+    CheckKeys(j, path, {"kind", "present", "slot", "spare", "target"});
+    Link l;
+    if (j.contains("kind")) l.kind = U8(j["kind"], Sub(path, "kind"));
+    if (j.contains("present")) {
+      const json& p = j["present"];
+      l.present = p.is_boolean() ? (p.get<bool>() ? 1 : 0) : U8(p, Sub(path, "present"));
+    }
+    if (j.contains("slot")) l.slot = U8(j["slot"], Sub(path, "slot"));
+    if (j.contains("spare")) l.spare = U8(j["spare"], Sub(path, "spare"));
+    if (!j.contains("target")) Fail(path, "link without \"target\"");
+    if (j["target"].is_string() && !j["target"].get<std::string>().starts_with("0x"))
+      l.object = j["target"].get<std::string>();
+    else
+      l.target = U32(j["target"], Sub(path, "target"));
+    return l;
+  }
+
+  // Text of an object: a string (every language), an array (per language) or null.
+  void ObjectText(ObjectId id, const json& j, const std::string& path) {
+    if (j.is_null()) return;
+    if (j.is_string()) {
+      b_.SetObjectText(id, Utf16(j.get<std::string>(), path));
+      return;
+    }
+    b_.GetObject(id).text = b_.AddTexts(TextColumns(j, path));
+  }
+
+  std::vector<std::optional<std::u16string>> TextColumns(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected a text, an array of texts per language, or null");
+    std::vector<std::optional<std::u16string>> out;
+    for (size_t i = 0; i < j.size(); ++i) {
+      if (j[i].is_null()) out.emplace_back();
+      else out.emplace_back(Utf16(String(j[i], Sub(path, i)), Sub(path, i)));
+    }
+    return out;
+  }
+
+  // One object and, recursively, its children. `standard` writes the common
+  // control fields (geometry, flags, sub-record) even when not given.
+  ObjectId ObjectValue(const json& j, const std::string& path, bool standard) {
+    CheckKeys(j, path, {"type", "shape", "label", "index", "text", "textId", "x", "y", "w", "h",
+                        "flags", "word8", "hidden", "outside", "subRecord", "background",
+                        "borderColor", "borderColour", "borderWidth", "borderRadius", "title",
+                        "fields", "links", "children", "linked", "linkKind", "linkSlot",
+                        "template", "emptyLinkList", "ownReference", "size"});
+    if (!j.contains("type")) Fail(path, "object without \"type\"");
+    Object o;
+    std::optional<uint8_t> shape;
+    const json& type = j["type"];
+    if (type.is_string() && !type.get<std::string>().starts_with("0x")) {
+      const auto named = TypeFromName(type.get<std::string>());
+      if (!named) Fail(Sub(path, "type"), "unknown type \"" + type.get<std::string>() + "\"");
+      o.type = named->type;
+      shape = named->shape;
+    } else {
+      o.type = U8(type, Sub(path, "type"));
+    }
+    if (j.contains("shape")) {
+      const json& s = j["shape"];
+      const auto it = s.is_string() ? std::find(std::begin(kShapeNames), std::end(kShapeNames), s.get<std::string>())
+                                    : std::end(kShapeNames);
+      shape = it != std::end(kShapeNames) ? static_cast<uint8_t>(it - std::begin(kShapeNames))
+                                          : U8(s, Sub(path, "shape"));
+    }
+    if (j.contains("label")) o.label = String(j["label"], Sub(path, "label"));
+    if (j.contains("index")) o.index = static_cast<uint32_t>(Integer(j["index"], Sub(path, "index"), 0, 0xFFFFFF));
+    if (j.contains("ownReference")) o.ownReference = U32(j["ownReference"], Sub(path, "ownReference"));
+    if (j.contains("emptyLinkList")) o.emptyLinkList = Bool(j["emptyLinkList"], Sub(path, "emptyLinkList"));
+    if (j.contains("textId")) o.text = U32(j["textId"], Sub(path, "textId"));
+    if (j.contains("size")) b_.SetRecordSize(o.type, U32(j["size"], Sub(path, "size")));
+
+    auto has = [&](const char* key) { return j.contains(key); };
+    auto i32 = [&](const char* key) { return has(key) ? I32(j[key], Sub(path, key)) : 0; };
+    if (standard || has("x")) o.fields.push_back(Field::I32(off::kX, i32("x")));
+    if (standard || has("y")) o.fields.push_back(Field::I32(off::kY, i32("y")));
+    if (standard || has("w")) o.fields.push_back(Field::I32(off::kW, i32("w")));
+    if (standard || has("h")) o.fields.push_back(Field::I32(off::kH, i32("h")));
+    uint32_t flags = has("flags") ? U32(j["flags"], Sub(path, "flags")) : 0;
+    uint32_t word8 = has("word8") ? U32(j["word8"], Sub(path, "word8")) : 0;
+    if (has("hidden") && Bool(j["hidden"], Sub(path, "hidden"))) {
+      flags |= kFlagHidden;
+      if (!has("word8")) word8 = 1;
+    }
+    if (has("outside") && Bool(j["outside"], Sub(path, "outside"))) flags |= kFlagOutside;
+    if (standard || has("flags") || has("hidden") || has("outside"))
+      o.fields.push_back(Field::U32(off::kFlags, flags));
+    if (standard || has("word8") || has("hidden")) o.fields.push_back(Field::U32(off::kWord8, word8));
+    if (has("subRecord")) {
+      const json& s = j["subRecord"];
+      if (s.is_number()) {
+        Block sub{b_.NewLabel("sub"), 20, 4, {Field::U32(16, U32(s, Sub(path, "subRecord")))}};
+        o.fields.push_back(Field::Pointer(off::kSub, Ref::To(sub.label)));
+        b_.AddBlock(std::move(sub));
+      } else {
+        o.fields.push_back(Field::Pointer(off::kSub, RefValue(s, Sub(path, "subRecord"))));
+      }
+    } else if (standard) {
+      o.fields.push_back(Field::Pointer(off::kSub, Ref::None()));
+    }
+    if (shape) o.fields.push_back(Field::U8(off::kShape, *shape));
+
+    const bool screenFill = standard && (o.type == 1 || o.type == 71);
+    if (has("background") || screenFill) {
+      const Gradient g = has("background") ? GradientValue(j["background"], Sub(path, "background")) : Gradient{};
+      for (Field& f : b_.GradientFields(off::kBackground, g)) o.fields.push_back(std::move(f));
+    }
+    const bool popup = standard && o.type == 71;
+    for (const char* key : {"borderColor", "borderColour"}) {
+      if (has(key)) {
+        const Colour c = ColourValue(j[key], Sub(path, key));
+        o.fields.push_back(Field::Bytes(off::kBorderColour, {c.begin(), c.end()}));
+      }
+    }
+    if (popup && !has("borderColor") && !has("borderColour"))
+      o.fields.push_back(Field::Bytes(off::kBorderColour, {0, 0, 0, 0xFF}));
+    if (has("borderWidth") || popup)
+      o.fields.push_back(Field::U16(off::kBorderWidth, has("borderWidth") ? U16(j["borderWidth"], Sub(path, "borderWidth")) : 0));
+    if (has("borderRadius") || popup)
+      o.fields.push_back(Field::U16(off::kBorderRadius, has("borderRadius") ? U16(j["borderRadius"], Sub(path, "borderRadius")) : 0));
+    if (has("title") && !j["title"].is_null()) {
+      for (Field& f : TitleFields(j["title"], Sub(path, "title"))) o.fields.push_back(std::move(f));
+    } else if (has("title") || popup) {
+      o.fields.push_back(Field::Pointer(off::kTitle, Ref::None()));
+    }
+    if (has("fields"))
+      for (Field& f : Fields(j["fields"], Sub(path, "fields"))) o.fields.push_back(std::move(f));
+
+    const ObjectId id = b_.AddObject(std::move(o));
+    if (has("text")) ObjectText(id, j["text"], Sub(path, "text"));
+
+    std::vector<Link> links;
+    if (has("template")) {
+      Link l;
+      l.object = String(j["template"], Sub(path, "template"));
+      links.push_back(l);
+    }
+    if (has("children")) {
+      const json& c = j["children"];
+      const std::string p = Sub(path, "children");
+      if (!c.is_array()) Fail(p, "expected an array");
+      for (size_t i = 0; i < c.size(); ++i) {
+        const std::string cp = Sub(p, i);
+        if (c[i].is_object() && c[i].contains("link")) {
+          CheckKeys(c[i], cp, {"link"});
+          links.push_back(LinkValue(c[i]["link"], Sub(cp, "link")));
+          continue;
+        }
+        const ObjectId child = ObjectValue(c[i], cp, true);
+        Link l;
+        l.target = b_.ReferenceOf(child);
+        if (c[i].contains("linked")) l.present = Bool(c[i]["linked"], Sub(cp, "linked")) ? 1 : 0;
+        if (c[i].contains("linkKind")) l.kind = U8(c[i]["linkKind"], Sub(cp, "linkKind"));
+        if (c[i].contains("linkSlot")) l.slot = U8(c[i]["linkSlot"], Sub(cp, "linkSlot"));
+        links.push_back(l);
+      }
+    }
+    if (has("links")) {
+      const json& l = j["links"];
+      const std::string p = Sub(path, "links");
+      if (!l.is_array()) Fail(p, "expected an array");
+      for (size_t i = 0; i < l.size(); ++i) links.push_back(LinkValue(l[i], Sub(p, i)));
+    }
+    auto& obj = b_.GetObject(id);
+    obj.links.insert(obj.links.end(), links.begin(), links.end());
+    return id;
+  }
+
+  void Objects(const json& j, const std::string& path, bool standard) {
+    if (!j.is_array()) Fail(path, "expected an array");
+    for (size_t i = 0; i < j.size(); ++i) ObjectValue(j[i], Sub(path, i), standard);
+  }
+
+  void BlockValue(const json& j, const std::string& path) {
+    CheckKeys(j, path, {"label", "size", "align", "fields", "string", "bytes"});
+    if (!j.contains("label")) Fail(path, "block without \"label\"");
+    const std::string label = String(j["label"], Sub(path, "label"));
+    if (j.contains("string")) {
+      if (j.size() != 2) Fail(path, "a string block holds \"label\" and \"string\" only");
+      b_.AddStringBlock(Utf16(String(j["string"], Sub(path, "string")), Sub(path, "string")), label);
+      return;
+    }
+    Block b{label, 0, 4, {}};
+    if (j.contains("size")) b.size = U32(j["size"], Sub(path, "size"));
+    if (j.contains("align")) b.align = static_cast<uint32_t>(Integer(j["align"], Sub(path, "align"), 1, 4096));
+    if (j.contains("bytes")) b.fields.push_back(Field::Bytes(0, ByteList(j["bytes"], Sub(path, "bytes"))));
+    if (j.contains("fields"))
+      for (Field& f : Fields(j["fields"], Sub(path, "fields"))) b.fields.push_back(std::move(f));
+    b_.AddBlock(std::move(b));
+  }
+
+  void Languages(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array");
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      const json& l = j[i];
+      CheckKeys(l, p, {"id", "fonts", "selectors"});
+      Language lang;
+      lang.id = l.contains("id") ? U32(l["id"], Sub(p, "id")) : static_cast<uint32_t>(i);
+      if (l.contains("fonts")) {
+        const json& f = l["fonts"];
+        const std::string fp = Sub(p, "fonts");
+        if (!f.is_array()) Fail(fp, "expected an array");
+        for (size_t k = 0; k < f.size(); ++k) {
+          const std::string kp = Sub(fp, k);
+          if (f[k].is_null()) {
+            lang.fonts.emplace_back();
+          } else if (f[k].is_array()) {
+            if (f[k].size() != 4) Fail(kp, "expected four font indexes");
+            lang.fonts.push_back(FontVariants{U16(f[k][0], kp), U16(f[k][1], kp), U16(f[k][2], kp), U16(f[k][3], kp)});
+          } else {
+            const uint16_t v = U16(f[k], kp);
+            lang.fonts.push_back(FontVariants{v, v, v, v});
+          }
+        }
+      }
+      if (l.contains("selectors")) {
+        const json& s = l["selectors"];
+        if (!s.is_array()) Fail(Sub(p, "selectors"), "expected an array");
+        for (size_t k = 0; k < s.size(); ++k) lang.selectors.push_back(U16(s[k], Sub(Sub(p, "selectors"), k)));
+      }
+      b_.AddLanguage(std::move(lang));
+    }
+  }
+
+  void Texts(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array");
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      if (j[i].is_string()) b_.AddText(Utf16(j[i].get<std::string>(), p));
+      else if (j[i].is_null()) b_.AddTexts({});
+      else b_.AddTexts(TextColumns(j[i], p));
+    }
+  }
+
+  void Fonts(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array");
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      const json& f = j[i];
+      CheckKeys(f, p, {"face", "size", "bold", "italic", "flags", "byte0", "faceData"});
+      FontRecord font;
+      if (!f.contains("face")) Fail(p, "font without \"face\" (null for none)");
+      if (!f["face"].is_null()) font.face = String(f["face"], Sub(p, "face"));
+      if (f.contains("size")) font.size = U16(f["size"], Sub(p, "size"));
+      if (f.contains("bold")) font.bold = Bool(f["bold"], Sub(p, "bold"));
+      if (f.contains("italic")) font.italic = Bool(f["italic"], Sub(p, "italic"));
+      if (f.contains("flags")) font.flags = U8(f["flags"], Sub(p, "flags"));
+      if (f.contains("byte0")) font.byte0 = U8(f["byte0"], Sub(p, "byte0"));
+      if (f.contains("faceData")) font.faceData = ByteList(f["faceData"], Sub(p, "faceData"));
+      try {
+        b_.AddFont(std::move(font));
+      } catch (const BuildError& e) {
+        Fail(p, e.what());
+      }
+    }
+  }
+
+  std::vector<MapGroup> DefaultMapValue(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array of groups");
+    std::vector<MapGroup> out;
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      CheckKeys(j[i], p, {"key", "entries", "nullTable"});
+      MapGroup g;
+      g.key = j[i].contains("key") ? U32(j[i]["key"], Sub(p, "key")) : 0;
+      if (j[i].contains("nullTable")) g.nullTable = Bool(j[i]["nullTable"], Sub(p, "nullTable"));
+      if (j[i].contains("entries")) {
+        const json& e = j[i]["entries"];
+        const std::string ep = Sub(p, "entries");
+        if (!e.is_array()) Fail(ep, "expected [[identifier, value], ...]");
+        for (size_t k = 0; k < e.size(); ++k) {
+          if (!e[k].is_array() || e[k].size() != 2) Fail(Sub(ep, k), "expected [identifier, value]");
+          g.entries.emplace_back(U32(e[k][0], Sub(ep, k)), U32(e[k][1], Sub(ep, k)));
+        }
+      }
+      out.push_back(std::move(g));
+    }
+    return out;
+  }
+
+  void Header(const json& j, const std::string& path) {
+    if (!j.is_object()) Fail(path, "expected an object of word numbers");
+    for (const auto& [key, v] : j.items()) {
+      const std::string p = Sub(path, key);
+      const uint32_t word = static_cast<uint32_t>(Integer(json(key), p, 0, 0xFFFF));
+      if (v.is_number() || (v.is_string() && v.get<std::string>().starts_with("0x")))
+        b_.SetHeaderValue(word, U32(v, p));
+      else if (v.is_object() && v.contains("ref"))
+        b_.SetHeaderRef(word, RefValue(v["ref"], Sub(p, "ref")));
+      else
+        b_.SetHeaderRef(word, RefValue(v, p));
+    }
+  }
+
+ private:
+  ProjectBuilder& b_;
+};
+
+PositionList Positions(const json& j, const std::string& path, bool withWord,
+                       const std::map<std::string, uint32_t>& labels) {
+  PositionList list;
+  const json* entries = &j;
+  if (withWord && j.is_object()) {
+    CheckKeys(j, path, {"word", "positions"});
+    if (j.contains("word")) list.word = U32(j["word"], Sub(path, "word"));
+    if (!j.contains("positions")) return list;
+    entries = &j["positions"];
+  }
+  if (!entries->is_array()) Fail(path, "expected an array of positions");
+  for (size_t i = 0; i < entries->size(); ++i) {
+    const json& e = (*entries)[i];
+    if (e.is_string() && !e.get<std::string>().starts_with("0x")) {
+      const auto it = labels.find(e.get<std::string>());
+      if (it == labels.end()) Fail(Sub(path, i), "unknown label \"" + e.get<std::string>() + "\"");
+      list.positions.push_back(it->second);
+    } else {
+      list.positions.push_back(U32(e, Sub(path, i)));
+    }
+  }
+  return list;
+}
+
+ContainerOptions ContainerValue(const json& root, const std::map<std::string, uint32_t>& labels) {
+  ContainerOptions o;
+  const std::string path = "container";
+  if (root.contains("name")) o.name = Utf16(String(root["name"], "name"), "name");
+  if (!root.contains("container")) return o;
+  const json& j = root["container"];
+  CheckKeys(j, path, {"byteOrder", "mode", "pointerBase", "nullValue", "name", "reserved",
+                      "headerBytes", "listA", "listB", "listC", "listD", "sections", "layoutInserts",
+                      "trailing", "corrupt"});
+  if (j.contains("byteOrder")) {
+    const std::string s = String(j["byteOrder"], Sub(path, "byteOrder"));
+    if (s == "little") o.order = Endian::Little;
+    else if (s == "big") o.order = Endian::Big;
+    else Fail(Sub(path, "byteOrder"), "expected \"little\" or \"big\"");
+  }
+  if (j.contains("mode")) o.mode = U8(j["mode"], Sub(path, "mode"));
+  if (j.contains("pointerBase")) o.pointerBase = U32(j["pointerBase"], Sub(path, "pointerBase"));
+  if (j.contains("nullValue")) o.nullValue = U32(j["nullValue"], Sub(path, "nullValue"));
+  if (j.contains("name")) {
+    if (j["name"].is_null()) o.name.reset();
+    else o.name = Utf16(String(j["name"], Sub(path, "name")), Sub(path, "name"));
+  }
+  auto fixed = [&](const char* key, auto& dest) {
+    if (!j.contains(key)) return;
+    const auto b = ByteList(j[key], Sub(path, key));
+    if (b.size() != dest.size()) Fail(Sub(path, key), "expected " + std::to_string(dest.size()) + " bytes");
+    std::copy(b.begin(), b.end(), dest.begin());
+  };
+  fixed("reserved", o.reserved);
+  fixed("headerBytes", o.headerBytes);
+  if (j.contains("listA")) o.listA = Positions(j["listA"], Sub(path, "listA"), true, labels);
+  if (j.contains("listB")) o.listB = Positions(j["listB"], Sub(path, "listB"), true, labels);
+  if (j.contains("listC")) o.listC = Positions(j["listC"], Sub(path, "listC"), false, labels);
+  if (j.contains("listD")) o.listD = Positions(j["listD"], Sub(path, "listD"), false, labels);
+  if (j.contains("sections")) {
+    const json& s = j["sections"];
+    if (!s.is_array()) Fail(Sub(path, "sections"), "expected an array");
+    for (size_t i = 0; i < s.size(); ++i) {
+      const std::string p = Sub(Sub(path, "sections"), i);
+      CheckKeys(s[i], p, {"type", "headBytes", "bytes", "length", "at"});
+      RawSection r;
+      if (!s[i].contains("type")) Fail(p, "section without \"type\"");
+      r.type = U32(s[i]["type"], Sub(p, "type"));
+      if (s[i].contains("bytes")) r.body = ByteList(s[i]["bytes"], Sub(p, "bytes"));
+      if (s[i].contains("length")) r.length = U32(s[i]["length"], Sub(p, "length"));
+      if (s[i].contains("at")) r.insertAt = U32(s[i]["at"], Sub(p, "at"));
+      if (s[i].contains("headBytes")) {
+        const auto b = ByteList(s[i]["headBytes"], Sub(p, "headBytes"));
+        if (b.size() != 4) Fail(Sub(p, "headBytes"), "expected 4 bytes");
+        std::copy(b.begin(), b.end(), r.headBytes.begin());
+      }
+      o.extraSections.push_back(std::move(r));
+    }
+  }
+  if (j.contains("layoutInserts")) {
+    const json& s = j["layoutInserts"];
+    if (!s.is_array()) Fail(Sub(path, "layoutInserts"), "expected an array");
+    for (size_t i = 0; i < s.size(); ++i) {
+      const std::string p = Sub(Sub(path, "layoutInserts"), i);
+      CheckKeys(s[i], p, {"at", "kind", "count"});
+      LayoutInsert ins;
+      if (s[i].contains("at")) ins.at = U32(s[i]["at"], Sub(p, "at"));
+      if (s[i].contains("kind")) ins.entry.kind = U8(s[i]["kind"], Sub(p, "kind"));
+      if (s[i].contains("count")) ins.entry.count = U8(s[i]["count"], Sub(p, "count"));
+      o.layoutInserts.push_back(ins);
+    }
+  }
+  if (j.contains("trailing")) o.trailing = ByteList(j["trailing"], Sub(path, "trailing"));
+  if (j.contains("corrupt")) {
+    const std::string name = String(j["corrupt"], Sub(path, "corrupt"));
+    const auto c = CorruptionFromName(name);
+    if (!c) Fail(Sub(path, "corrupt"), "unknown corruption \"" + name + "\"");
+    o.corrupt = *c;
+  }
+  return o;
+}
+
+std::vector<uint8_t> Le32(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+
+BuildResult Build(const json& root) {
+  CheckKeys(root, "", {"name", "languages", "texts", "fonts", "screens", "records", "blocks",
+                       "header", "headerTypes", "recordSizes", "emptyTables", "objectTextMap",
+                       "container", "languageFile"});
+  ProjectBuilder b;
+  Parser p(b);
+  if (root.contains("languages")) p.Languages(root["languages"], "languages");
+  else b.AddLanguage(Language{1, {}, {}});
+  if (root.contains("texts")) p.Texts(root["texts"], "texts");
+  if (root.contains("fonts")) p.Fonts(root["fonts"], "fonts");
+  if (root.contains("blocks")) {
+    const json& j = root["blocks"];
+    if (!j.is_array()) Fail("blocks", "expected an array");
+    for (size_t i = 0; i < j.size(); ++i) p.BlockValue(j[i], Sub("blocks", i));
+  }
+  if (root.contains("recordSizes")) {
+    const json& j = root["recordSizes"];
+    if (!j.is_object()) Fail("recordSizes", "expected an object of type numbers");
+    for (const auto& [key, v] : j.items())
+      b.SetRecordSize(U8(json(key), Sub("recordSizes", key)), U32(v, Sub("recordSizes", key)));
+  }
+  if (root.contains("emptyTables")) {
+    const json& j = root["emptyTables"];
+    if (!j.is_array()) Fail("emptyTables", "expected an array of type numbers");
+    for (size_t i = 0; i < j.size(); ++i) b.AddEmptyTable(U8(j[i], Sub("emptyTables", i)));
+  }
+  if (root.contains("headerTypes"))
+    b.SetHeaderTypeCount(static_cast<uint32_t>(Integer(root["headerTypes"], "headerTypes", 0, 256)));
+  if (root.contains("screens")) p.Objects(root["screens"], "screens", true);
+  if (root.contains("records")) p.Objects(root["records"], "records", false);
+  if (root.contains("objectTextMap")) b.SetObjectTextMap(p.DefaultMapValue(root["objectTextMap"], "objectTextMap"));
+  if (root.contains("header")) p.Header(root["header"], "header");
+
+  const FinishedImage image = b.Build();
+  BuildResult r;
+  r.container = ContainerWriter::Write(image, ContainerValue(root, image.labels));
+  r.image = image.bytes;
+  r.labels = image.labels;
+  if (root.contains("languageFile")) {
+    const json& j = root["languageFile"];
+    if (j.is_object()) {
+      CheckKeys(j, "languageFile", {"bytes"});
+      r.languageFile = j.contains("bytes") ? ByteList(j["bytes"], "languageFile.bytes") : std::vector<uint8_t>{};
+    } else {
+      r.languageFile = Le32(U32(j, "languageFile"));
+    }
+  }
+  r.ok = true;
+  return r;
+}
+
+}  // namespace
+
+std::optional<TypeName> TypeFromName(std::string_view name) {
+  for (const NamedType& t : kTypeNames) {
+    if (name == t.name) {
+      TypeName out{t.type, std::nullopt};
+      if (t.shape >= 0) out.shape = static_cast<uint8_t>(t.shape);
+      return out;
+    }
+  }
+  return std::nullopt;
+}
+
+BuildResult BuildFromJson(const nlohmann::json& description) {
+  try {
+    return Build(description);
+  } catch (const std::exception& e) {
+    BuildResult r;
+    r.error = e.what();
+    return r;
+  }
+}
+
+BuildResult BuildFromJsonText(std::string_view text) {
+  nlohmann::json j;
+  try {
+    j = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error& e) {
+    BuildResult r;
+    r.error = std::string("not valid JSON: ") + e.what();
+    return r;
+  }
+  return BuildFromJson(j);
+}
+
+}  // namespace prt::builder

@@ -1,0 +1,423 @@
+#include "tools/builder/ProjectBuilder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace prt::builder {
+namespace {
+
+constexpr char kImageMagic[] = "Tr@NQ-RTData";
+constexpr uint32_t kFaceDataOffset = 36;
+
+uint32_t RoundUp4(uint64_t v) {
+  const uint64_t r = (v + 3) / 4 * 4;
+  if (r > UINT32_MAX) throw BuildError("size overflows");
+  return static_cast<uint32_t>(r);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+Field Field::F32(uint32_t at, float v) {
+  return Make(at, Type::F32, std::bit_cast<uint32_t>(v));
+}
+
+Field Field::F64(uint32_t at, double v) {
+  Field f = Make(at, Type::F64, 0);
+  f.real = v;
+  return f;
+}
+
+Field Field::Bytes(uint32_t at, std::vector<uint8_t> b) {
+  Field f = Make(at, Type::Bytes, 0);
+  f.bytes = std::move(b);
+  return f;
+}
+
+Field Field::Pointer(uint32_t at, prt::builder::Ref r) {
+  Field f = Make(at, Type::Ref, 0);
+  f.ref = std::move(r);
+  return f;
+}
+
+uint32_t Field::Width() const {
+  switch (type) {
+    case Type::U8: return 1;
+    case Type::U16: return 2;
+    case Type::U32: return 4;
+    case Type::U64: return 8;
+    case Type::F32: return 4;
+    case Type::F64: return 8;
+    case Type::Bytes: return static_cast<uint32_t>(bytes.size());
+    case Type::Ref: return 4;
+  }
+  return 0;
+}
+
+std::optional<Colour> ParseColour(const std::string& text) {
+  if (text.size() != 7 && text.size() != 9) return std::nullopt;
+  if (text[0] != '#') return std::nullopt;
+  uint32_t v = 0;
+  for (size_t i = 1; i < text.size(); ++i) {
+    const int d = HexDigit(text[i]);
+    if (d < 0) return std::nullopt;
+    v = v << 4 | static_cast<uint32_t>(d);
+  }
+  if (text.size() == 7) v |= 0xFF000000u;
+  return ColourFromArgb(v);
+}
+
+Colour ColourFromArgb(uint32_t argb) {
+  return {static_cast<uint8_t>(argb >> 16), static_cast<uint8_t>(argb >> 8),
+          static_cast<uint8_t>(argb), static_cast<uint8_t>(argb >> 24)};
+}
+
+ObjectId ProjectBuilder::AddObject(Object object) {
+  auto& indexes = byType_[object.type];
+  uint32_t index;
+  if (object.index) {
+    index = *object.index;
+    if (indexes.count(index))
+      throw BuildError("object of type " + std::to_string(object.type) + " with index " +
+                       std::to_string(index) + " defined twice");
+  } else {
+    index = indexes.empty() ? 0 : indexes.rbegin()->first + 1;
+  }
+  if (index > 0xFFFFFF) throw BuildError("object index " + std::to_string(index) + " above 24 bits");
+  object.index = index;
+  const ObjectId id = objects_.size();
+  if (!object.label.empty() && !objectLabels_.emplace(object.label, id).second)
+    throw BuildError("object label \"" + object.label + "\" defined twice");
+  indexes[index] = id;
+  objects_.push_back(std::move(object));
+  return id;
+}
+
+uint32_t ProjectBuilder::ReferenceOf(ObjectId id) const {
+  const Object& o = objects_.at(id);
+  return static_cast<uint32_t>(o.type) << 24 | *o.index;
+}
+
+std::optional<ObjectId> ProjectBuilder::FindObject(const std::string& label) const {
+  const auto it = objectLabels_.find(label);
+  if (it == objectLabels_.end()) return std::nullopt;
+  return it->second;
+}
+
+uint32_t ProjectBuilder::ReferenceOf(const std::string& label) const {
+  const auto id = FindObject(label);
+  if (!id) throw BuildError("unknown object label \"" + label + "\"");
+  return ReferenceOf(*id);
+}
+
+uint32_t ProjectBuilder::AddText(std::u16string text) {
+  texts_.push_back(TextRow{std::move(text), {}});
+  return TextCount() - 1;
+}
+
+uint32_t ProjectBuilder::AddTexts(std::vector<std::optional<std::u16string>> perLanguage) {
+  texts_.push_back(TextRow{std::nullopt, std::move(perLanguage)});
+  return TextCount() - 1;
+}
+
+void ProjectBuilder::SetObjectText(ObjectId id, std::u16string text) {
+  objects_.at(id).text = AddText(std::move(text));
+}
+
+uint32_t ProjectBuilder::AddFont(FontRecord font) {
+  if (font.face && font.face->size() >= kFaceDataOffset - 4)
+    throw BuildError("font face name \"" + *font.face + "\" longer than 31 bytes");
+  fonts_.push_back(std::move(font));
+  return static_cast<uint32_t>(fonts_.size() - 1);
+}
+
+void ProjectBuilder::AddBlock(Block block) {
+  if (block.label.empty()) throw BuildError("block without a label");
+  if (!blockLabels_.emplace(block.label, blocks_.size()).second)
+    throw BuildError("block label \"" + block.label + "\" defined twice");
+  blocks_.push_back(std::move(block));
+}
+
+std::string ProjectBuilder::NewLabel(const std::string& hint) {
+  return "#" + hint + std::to_string(nextLabel_++);
+}
+
+std::string ProjectBuilder::AddStringBlock(std::u16string text, std::string label) {
+  if (text.size() > 0xFFFF) throw BuildError("text longer than 65535 units");
+  if (label.empty()) label = NewLabel("string");
+  Block b{label, 0, 2, {}};
+  b.fields.push_back(Field::U16(0, static_cast<uint16_t>(text.size())));
+  for (size_t i = 0; i < text.size(); ++i)
+    b.fields.push_back(Field::U16(static_cast<uint32_t>(2 + 2 * i), static_cast<uint16_t>(text[i])));
+  AddBlock(std::move(b));
+  return label;
+}
+
+std::vector<Field> ProjectBuilder::GradientFields(uint32_t at, const Gradient& g) {
+  const size_t colours = g.colours ? g.colours->size() : 0;
+  std::vector<Field> out;
+  out.push_back(Field::U8(at, g.count.value_or(static_cast<uint8_t>(std::min<size_t>(colours, 255)))));
+  out.push_back(Field::U8(at + 1, g.orientation));
+  Ref positions, colourRef;
+  if (g.positions) {
+    Block b{NewLabel("stops"), 0, 4, {Field::U32(0, static_cast<uint32_t>(g.positions->size()))}};
+    for (size_t i = 0; i < g.positions->size(); ++i)
+      b.fields.push_back(Field::F32(static_cast<uint32_t>(4 + 4 * i), (*g.positions)[i]));
+    positions = Ref::To(b.label);
+    AddBlock(std::move(b));
+  }
+  if (g.colours) {
+    Block b{NewLabel("colours"), 0, 4, {Field::U32(0, static_cast<uint32_t>(colours))}};
+    for (size_t i = 0; i < colours; ++i) {
+      const Colour& c = (*g.colours)[i];
+      b.fields.push_back(Field::Bytes(static_cast<uint32_t>(4 + 4 * i), {c.begin(), c.end()}));
+    }
+    colourRef = Ref::To(b.label);
+    AddBlock(std::move(b));
+  }
+  out.push_back(Field::Pointer(at + 4, positions));
+  out.push_back(Field::Pointer(at + 8, colourRef));
+  return out;
+}
+
+uint32_t ProjectBuilder::RecordSize(uint8_t type) const {
+  const auto explicitSize = recordSizes_.find(type);
+  uint64_t need = 8;
+  const auto it = byType_.find(type);
+  if (it != byType_.end())
+    for (const auto& [index, id] : it->second)
+      for (const Field& f : objects_[id].fields) need = std::max<uint64_t>(need, 4ull + f.at + f.Width());
+  if (explicitSize != recordSizes_.end()) {
+    if (explicitSize->second < need)
+      throw BuildError("record size " + std::to_string(explicitSize->second) + " of type " +
+                       std::to_string(type) + " does not cover its fields (" + std::to_string(need) +
+                       " bytes)");
+    return explicitSize->second;
+  }
+  return std::max(kDefaultRecordSize, RoundUp4(need));
+}
+
+void ProjectBuilder::WriteFields(ImageWriter& w, uint32_t base, const std::vector<Field>& fields) const {
+  for (const Field& f : fields) {
+    const uint32_t at = base + f.at;
+    switch (f.type) {
+      case Field::Type::U8: w.PutU8(at, static_cast<uint8_t>(f.bits)); break;
+      case Field::Type::U16: w.PutU16(at, static_cast<uint16_t>(f.bits)); break;
+      case Field::Type::U32: w.PutU32(at, static_cast<uint32_t>(f.bits)); break;
+      case Field::Type::U64: w.PutU64(at, f.bits); break;
+      case Field::Type::F32: w.PutF32(at, std::bit_cast<float>(static_cast<uint32_t>(f.bits))); break;
+      case Field::Type::F64: w.PutF64(at, f.real); break;
+      case Field::Type::Bytes: w.PutBytes(at, f.bytes); break;
+      case Field::Type::Ref:
+        if (f.ref.label.empty())
+          w.PutRef(at, f.ref.offset);
+        else
+          w.PutRef(at, f.ref.label, f.ref.offset);
+        break;
+    }
+  }
+}
+
+uint32_t ProjectBuilder::WriteDefaultMap(ImageWriter& w, const std::vector<MapGroup>& groups) const {
+  const uint32_t map = w.Allocate(4 + 8 * static_cast<uint32_t>(groups.size()));
+  w.PutU32(map, static_cast<uint32_t>(groups.size()));
+  for (size_t g = 0; g < groups.size(); ++g) {
+    const uint32_t at = map + 4 + 8 * static_cast<uint32_t>(g);
+    w.PutU32(at, groups[g].key);
+    if (groups[g].nullTable) {
+      w.PutRef(at + 4, 0);
+      continue;
+    }
+    const auto& entries = groups[g].entries;
+    const uint32_t table = w.Allocate(4 + 8 * static_cast<uint32_t>(entries.size()));
+    w.PutU32(table, static_cast<uint32_t>(entries.size()));
+    for (size_t e = 0; e < entries.size(); ++e) {
+      w.PutU32(table + 4 + 8 * static_cast<uint32_t>(e), entries[e].first);
+      w.PutU32(table + 8 + 8 * static_cast<uint32_t>(e), entries[e].second);
+    }
+    w.PutRef(at + 4, table);
+  }
+  return map;
+}
+
+std::vector<MapGroup> ProjectBuilder::DerivedObjectTextMap() const {
+  std::vector<MapGroup> groups;
+  for (const auto& [type, indexes] : byType_) {
+    MapGroup group{type, {}, false};
+    for (const auto& [index, id] : indexes)
+      if (objects_[id].text) group.entries.emplace_back(ReferenceOf(id), *objects_[id].text);
+    if (!group.entries.empty()) groups.push_back(std::move(group));
+  }
+  return groups;
+}
+
+uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
+  const uint32_t n = static_cast<uint32_t>(languages_.size());
+  const uint32_t t = TextCount();
+  uint32_t f = 0, s = 0;
+  for (const Language& l : languages_) {
+    f = std::max(f, static_cast<uint32_t>(l.fonts.size()));
+    s = std::max(s, static_cast<uint32_t>(l.selectors.size()));
+  }
+  const uint32_t header = w.Allocate(20 + 20 * n);
+  const uint32_t counts[] = {t, 0, f, s, n};
+  for (uint32_t i = 0; i < 5; ++i) w.PutU32(header + 4 * i, counts[i]);
+  for (uint32_t i = 0; i < n; ++i) {
+    const Language& lang = languages_[i];
+    const uint32_t at = header + 20 + 20 * i;
+    w.PutU32(at, lang.id);
+
+    uint32_t texts = 0;
+    if (t) {
+      texts = w.Allocate(4 * t);
+      for (uint32_t k = 0; k < t; ++k) {
+        const TextRow& row = texts_[k];
+        const std::optional<std::u16string>* text = &row.all;
+        if (!row.all) {
+          static const std::optional<std::u16string> kNone;
+          text = i < row.perLanguage.size() ? &row.perLanguage[i] : &kNone;
+        }
+        w.PutRef(texts + 4 * k, *text ? w.AddCountedString(**text) : 0);
+      }
+    }
+    w.PutRef(at + 4, texts);
+    w.PutRef(at + 8, 0);  // no per-language resources
+
+    uint32_t fonts = 0;
+    if (f) {
+      fonts = w.Allocate(4 * f);
+      for (uint32_t k = 0; k < f; ++k) {
+        if (k >= lang.fonts.size() || !lang.fonts[k]) {
+          w.PutRef(fonts + 4 * k, 0);
+          continue;
+        }
+        const uint32_t variants = w.Allocate(8);
+        for (uint32_t v = 0; v < 4; ++v) w.PutU16(variants + 2 * v, (*lang.fonts[k])[v]);
+        w.PutRef(fonts + 4 * k, variants);
+      }
+    }
+    w.PutRef(at + 12, fonts);
+
+    uint32_t selectors = 0;
+    if (s) {
+      selectors = w.Allocate(2 * s);
+      for (uint32_t k = 0; k < s; ++k)
+        w.PutU16(selectors + 2 * k, k < lang.selectors.size() ? lang.selectors[k] : 0);
+    }
+    w.PutRef(at + 16, selectors);
+  }
+  return header;
+}
+
+uint32_t ProjectBuilder::WriteFonts(ImageWriter& w) const {
+  const uint32_t n = static_cast<uint32_t>(fonts_.size());
+  const uint32_t table = w.Allocate(4 + 4 * n);
+  w.PutU32(table, n);
+  for (uint32_t i = 0; i < n; ++i) {
+    const FontRecord& font = fonts_[i];
+    const uint32_t rec = w.Allocate(8);
+    w.PutU8(rec, font.byte0);
+    w.PutU8(rec + 1, static_cast<uint8_t>(font.flags | (font.bold ? 1 : 0) | (font.italic ? 2 : 0)));
+    w.PutU16(rec + 2, font.size);
+    uint32_t face = 0;
+    if (font.face) {
+      face = w.Allocate(kFaceDataOffset + static_cast<uint32_t>(font.faceData.size()));
+      w.PutU32(face, 0);
+      w.PutBytes(face + 4, std::span(reinterpret_cast<const uint8_t*>(font.face->data()), font.face->size()));
+      w.PutBytes(face + kFaceDataOffset, font.faceData);
+    }
+    w.PutRef(rec + 4, face);
+    w.PutRef(table + 4 + 4 * i, rec);
+  }
+  return table;
+}
+
+FinishedImage ProjectBuilder::Build() const {
+  ImageWriter w;
+  const uint32_t headerWords = 21 + 2 * headerTypes_;
+  w.Allocate(4 * headerWords);
+  w.PutBytes(0, std::span(reinterpret_cast<const uint8_t*>(kImageMagic), 12));
+  for (uint32_t word = 3; word < headerWords; ++word) w.PutU32(4 * word, 0);
+  // Header references that exist in every image: none until set below.
+  for (uint32_t word : {6u, 7u, 8u, 10u, 11u, 13u, 14u, 15u, 16u, 17u, 18u, 19u}) w.PutRef(4 * word, 0);
+
+  // Record tables.
+  std::map<uint8_t, bool> tables;
+  for (const auto& [type, indexes] : byType_)
+    if (!indexes.empty()) tables[type] = true;
+  for (uint8_t type : emptyTables_) tables.emplace(type, true);
+  for (uint32_t t = 0; t < headerTypes_; ++t) w.PutRef(88 + 8 * t, 0);
+  for (const auto& [type, unused] : tables) {
+    if (type >= headerTypes_)
+      throw BuildError("type " + std::to_string(type) + " beyond the header's " +
+                       std::to_string(headerTypes_) + " types");
+    const uint32_t size = RecordSize(type);
+    const auto it = byType_.find(type);
+    const uint32_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1;
+    const uint64_t bytes = 4 + static_cast<uint64_t>(count) * size;
+    if (bytes > UINT32_MAX) throw BuildError("record table too large");
+    const uint32_t table = w.Allocate(static_cast<uint32_t>(bytes));
+    w.PutU32(table, count);
+    w.PutU32(84 + 8 * type, size);
+    w.PutRef(88 + 8 * type, table);
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t rec = table + 4 + i * size;
+      w.PutRef(rec, 0);
+      const auto found = it->second.find(i);
+      if (found == it->second.end()) {
+        w.PutU32(rec + 4, static_cast<uint32_t>(type) << 24 | i);
+        continue;
+      }
+      const Object& o = objects_[found->second];
+      w.PutU32(rec + 4, o.ownReference.value_or(ReferenceOf(found->second)));
+      WriteFields(w, rec + 4, o.fields);
+      if (o.links.empty() && !o.emptyLinkList) continue;
+      const uint32_t list = w.Allocate(4 + 8 * static_cast<uint32_t>(o.links.size()));
+      w.PutU32(list, static_cast<uint32_t>(o.links.size()));
+      for (size_t k = 0; k < o.links.size(); ++k) {
+        const Link& l = o.links[k];
+        const uint32_t at = list + 4 + 8 * static_cast<uint32_t>(k);
+        const uint8_t head[4] = {l.kind, l.present, l.slot, l.spare};
+        w.PutBytes(at, head);
+        w.PutU32(at + 4, l.object.empty() ? l.target : ReferenceOf(l.object));
+      }
+      w.PutRef(rec, list);
+    }
+  }
+
+  for (const Block& b : blocks_) {
+    uint64_t size = b.size;
+    for (const Field& f : b.fields) size = std::max<uint64_t>(size, static_cast<uint64_t>(f.at) + f.Width());
+    if (size > UINT32_MAX) throw BuildError("block \"" + b.label + "\" too large");
+    const uint32_t at = w.Allocate(static_cast<uint32_t>(size), b.align);
+    w.SetLabel(b.label, at);
+    WriteFields(w, at, b.fields);
+  }
+
+  if (!languages_.empty()) w.PutRef(24, WriteLanguages(w));
+  if (!fonts_.empty()) w.PutRef(40, WriteFonts(w));
+  const std::vector<MapGroup> textMap = objectTextMap_ ? *objectTextMap_ : DerivedObjectTextMap();
+  if (objectTextMap_ || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
+
+  for (const auto& [word, ref] : headerRefs_) {
+    if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
+    if (ref.label.empty())
+      w.PutRef(4 * word, ref.offset);
+    else
+      w.PutRef(4 * word, ref.label, ref.offset);
+  }
+  for (const auto& [word, value] : headerValues_) {
+    if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
+    w.PutU32(4 * word, value);
+  }
+  return w.Finish();
+}
+
+}  // namespace prt::builder

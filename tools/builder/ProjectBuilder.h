@@ -1,0 +1,213 @@
+#pragma once
+// The readable model of a runtime data set: objects with their record fields
+// and link lists, texts per language, fonts, labelled blocks and header
+// words. Build() lays it all out through an ImageWriter.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/builder/ImageWriter.h"
+
+namespace prt::builder {
+
+// The value of a pointer field: a label (plus a delta), a raw offset, or none.
+struct Ref {
+  std::string label;  // empty: `offset` is the raw target
+  uint32_t offset = 0;
+
+  static Ref None() { return {}; }
+  static Ref Raw(uint32_t target) { return {{}, target}; }
+  static Ref To(std::string label, uint32_t delta = 0) { return {std::move(label), delta}; }
+};
+
+// A typed value at an offset of a record or block.
+struct Field {
+  enum class Type : uint8_t { U8, U16, U32, U64, F32, F64, Bytes, Ref };
+  uint32_t at = 0;
+  Type type = Type::U32;
+  uint64_t bits = 0;
+  double real = 0;
+  std::vector<uint8_t> bytes;
+  prt::builder::Ref ref;
+
+  static Field U8(uint32_t at, uint8_t v) { return Make(at, Type::U8, v); }
+  static Field U16(uint32_t at, uint16_t v) { return Make(at, Type::U16, v); }
+  static Field U32(uint32_t at, uint32_t v) { return Make(at, Type::U32, v); }
+  static Field I32(uint32_t at, int32_t v) { return Make(at, Type::U32, static_cast<uint32_t>(v)); }
+  static Field U64(uint32_t at, uint64_t v) { return Make(at, Type::U64, v); }
+  static Field F32(uint32_t at, float v);
+  static Field F64(uint32_t at, double v);
+  static Field Bytes(uint32_t at, std::vector<uint8_t> b);
+  static Field Pointer(uint32_t at, prt::builder::Ref r);
+
+  // Bytes the field occupies.
+  uint32_t Width() const;
+
+ private:
+  static Field Make(uint32_t at, Type t, uint64_t v) {
+    Field f;
+    f.at = at;
+    f.type = t;
+    f.bits = v;
+    return f;
+  }
+};
+
+// A colour as the image stores it: red, green, blue, alpha.
+using Colour = std::array<uint8_t, 4>;
+// "#aarrggbb" or "#rrggbb" (opaque); nullopt when malformed.
+std::optional<Colour> ParseColour(const std::string& text);
+// 0xAARRGGBB.
+Colour ColourFromArgb(uint32_t argb);
+
+// Fill descriptor (colour count, orientation, stop positions, colours).
+struct Gradient {
+  std::optional<uint8_t> count;  // default: number of colours
+  uint8_t orientation = 0;
+  std::optional<std::vector<float>> positions;  // nullopt: reference 0
+  std::optional<std::vector<Colour>> colours;   // nullopt: reference 0
+};
+
+struct Link {
+  uint8_t kind = 0;
+  uint8_t present = 1;
+  uint8_t slot = 0;
+  uint8_t spare = 0;
+  std::string object;   // object label; empty: `target` is the raw reference
+  uint32_t target = 0;
+};
+
+struct Object {
+  uint8_t type = 0;
+  std::optional<uint32_t> index;  // default: next free index of the type
+  std::string label;              // for links; optional
+  std::optional<uint32_t> text;   // text number in the object text map
+  std::vector<Field> fields;      // offsets as the controls see the record: 0 = own reference
+  std::vector<Link> links;
+  bool emptyLinkList = false;     // write a link list of count 0 when there are no links
+  std::optional<uint32_t> ownReference;  // record word 1; default type << 24 | index
+};
+
+using ObjectId = size_t;
+
+// A block of the image reachable through a label.
+struct Block {
+  std::string label;
+  uint32_t size = 0;  // grown to cover the fields
+  uint32_t align = 4;
+  std::vector<Field> fields;
+};
+
+struct FontRecord {
+  uint16_t size = 0;
+  bool bold = false;
+  bool italic = false;
+  uint8_t flags = 0;   // further bits of byte 1
+  uint8_t byte0 = 0;
+  std::optional<std::string> face;  // nullopt: face block reference 0
+  std::vector<uint8_t> faceData;    // from face block byte 36
+};
+
+// The four font indexes (variants 0..3) of one font number.
+using FontVariants = std::array<uint16_t, 4>;
+
+struct Language {
+  uint32_t id = 0;
+  std::vector<std::optional<FontVariants>> fonts;  // per font number; nullopt: reference 0
+  std::vector<uint16_t> selectors;                 // style selectors
+};
+
+// A group of a DefaultMap: key, then (identifier, value) entries.
+struct MapGroup {
+  uint32_t key = 0;
+  std::vector<std::pair<uint32_t, uint32_t>> entries;
+  bool nullTable = false;  // group table reference 0
+};
+
+class ProjectBuilder {
+ public:
+  static constexpr uint32_t kDefaultRecordSize = 72;
+  static constexpr uint32_t kHeaderTypes = 256;
+
+  // Objects. The index is fixed when the object is added.
+  ObjectId AddObject(Object object);
+  Object& GetObject(ObjectId id) { return objects_.at(id); }
+  const Object& GetObject(ObjectId id) const { return objects_.at(id); }
+  size_t ObjectCount() const { return objects_.size(); }
+  uint32_t ReferenceOf(ObjectId id) const;
+  // Reference of a labelled object; throws BuildError when unknown.
+  uint32_t ReferenceOf(const std::string& label) const;
+  std::optional<ObjectId> FindObject(const std::string& label) const;
+
+  // Record size of a type (table record, link word included); fields beyond
+  // it are an error.
+  void SetRecordSize(uint8_t type, uint32_t size) { recordSizes_[type] = size; }
+  // A record table with count 0 (instead of reference 0) for a type without objects.
+  void AddEmptyTable(uint8_t type) { emptyTables_.push_back(type); }
+
+  // Texts: one row per text number, one column per language.
+  uint32_t AddText(std::u16string text);                              // same in every language
+  uint32_t AddTexts(std::vector<std::optional<std::u16string>> perLanguage);
+  uint32_t TextCount() const { return static_cast<uint32_t>(texts_.size()); }
+  // Gives an object its text (a new text number).
+  void SetObjectText(ObjectId id, std::u16string text);
+
+  void AddLanguage(Language language) { languages_.push_back(std::move(language)); }
+  std::vector<Language>& Languages() { return languages_; }
+  uint32_t AddFont(FontRecord font);
+
+  // Labelled blocks and strings.
+  void AddBlock(Block block);
+  // A CountedString block; answers its label (generated when empty).
+  std::string AddStringBlock(std::u16string text, std::string label = {});
+  // Blocks for a fill descriptor's arrays; answers the fields of the 12-byte
+  // descriptor placed at `at`.
+  std::vector<Field> GradientFields(uint32_t at, const Gradient& gradient);
+  // A fresh label for generated blocks.
+  std::string NewLabel(const std::string& hint);
+
+  // Header words (word index) set explicitly: a reference or a plain value.
+  void SetHeaderRef(uint32_t word, Ref ref) { headerRefs_[word] = std::move(ref); }
+  void SetHeaderValue(uint32_t word, uint32_t value) { headerValues_[word] = value; }
+  // Number of (size, table) pairs in the header.
+  void SetHeaderTypeCount(uint32_t n) { headerTypes_ = n; }
+
+  // Replaces the object text map derived from the objects' texts.
+  void SetObjectTextMap(std::vector<MapGroup> groups) { objectTextMap_ = std::move(groups); }
+
+  FinishedImage Build() const;
+
+ private:
+  struct TextRow {
+    std::optional<std::u16string> all;
+    std::vector<std::optional<std::u16string>> perLanguage;
+  };
+
+  uint32_t RecordSize(uint8_t type) const;
+  void WriteFields(ImageWriter& w, uint32_t base, const std::vector<Field>& fields) const;
+  uint32_t WriteDefaultMap(ImageWriter& w, const std::vector<MapGroup>& groups) const;
+  uint32_t WriteLanguages(ImageWriter& w) const;
+  uint32_t WriteFonts(ImageWriter& w) const;
+  std::vector<MapGroup> DerivedObjectTextMap() const;
+
+  std::vector<Object> objects_;
+  std::map<std::string, ObjectId> objectLabels_;
+  std::map<uint8_t, std::map<uint32_t, ObjectId>> byType_;  // type -> index -> object
+  std::map<uint8_t, uint32_t> recordSizes_;
+  std::vector<uint8_t> emptyTables_;
+  std::vector<TextRow> texts_;
+  std::vector<Language> languages_;
+  std::vector<FontRecord> fonts_;
+  std::vector<Block> blocks_;
+  std::map<std::string, size_t> blockLabels_;
+  std::map<uint32_t, Ref> headerRefs_;
+  std::map<uint32_t, uint32_t> headerValues_;
+  std::optional<std::vector<MapGroup>> objectTextMap_;
+  uint32_t headerTypes_ = kHeaderTypes;
+  uint32_t nextLabel_ = 0;
+};
+
+}  // namespace prt::builder
