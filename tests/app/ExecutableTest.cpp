@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -96,6 +97,68 @@ TEST(Executable, ProjectPathWithFoldersGetsItsWorkingCopyThere) {
   EXPECT_TRUE(fs::exists(dir / "data" / "run" / "SimWork" / "a.prt"));
   EXPECT_FALSE(fs::exists(dir / "SimWork"));
   EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+constexpr std::string_view kOnePage = R"({
+  "screens": [{"type": "page", "text": "Start", "x": 0, "y": 0, "w": 800, "h": 480,
+               "background": "#ffffffff",
+               "children": [{"type": "button", "text": "OK", "x": 10, "y": 20, "w": 120, "h": 40}]}]
+})";
+constexpr const char* kPageFile = "qmls/page16777216.qml";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
+  struct Case {
+    const char* prt;  // relative to the run's folder
+    std::vector<std::string> options;
+    const char* output;  // folder that receives qmls, relative to the run's folder
+    bool enciphered;
+  } cases[] = {
+      {"a.prt", {}, ".", false},
+      {"data/run/a.prt", {}, "data/run", false},
+      {"a.prt", {"-d", "out", "-e"}, "out", true},
+      {"a.prt", {"-d", "-e"}, "-e", true},
+      {"a.prt", {"-d", "-d", "y"}, "-dy", false},
+      {"a.prt", {"-dir", "x", "-encrypt"}, "x", true},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::WriteDataset(dir / c.prt, kOnePage);
+    fs::create_directories(dir / c.output);
+    std::vector<std::string> args{c.prt};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const test::ProcessResult r = RunTool(args, dir.Path());
+    ASSERT_TRUE(r.exited) << c.prt;
+    EXPECT_EQ(r.exitStatus, 0) << c.output << "\n" << r.err;
+    EXPECT_EQ(r.err, "") << c.output;
+
+    const fs::path page = dir / c.output / kPageFile;
+    ASSERT_TRUE(fs::exists(page)) << c.output;
+    EXPECT_TRUE(fs::exists(fs::path(page).replace_extension(".qmlc"))) << c.output;
+    EXPECT_EQ(ReadFile(page).rfind("import ", 0) == 0, !c.enciphered) << c.output;
+    EXPECT_TRUE(fs::exists(fs::path(dir / c.prt).parent_path() / "SimWork" / "a.prt")) << c.output;
+  }
+}
+
+TEST(Executable, CorruptDataSetExits254AndWritesNoOutput) {
+  for (const char* corrupt : {"badMagic", "badByteOrderMark", "truncatedPayload", "pointerPositionOutOfRange",
+                              "pointerValueOutOfRange", "wrongImageMagic", "positionListOutOfRange",
+                              "truncatedHeader", "truncatedSection"}) {
+    test::TempDir dir;
+    std::string json(kOnePage);
+    json.insert(json.rfind('}'), std::string(R"(, "container": {"corrupt": ")") + corrupt + "\"}");
+    test::WriteDataset(dir / "a.prt", json);
+    const test::ProcessResult r = RunTool({"a.prt", "-d", "out"}, dir.Path());
+    ASSERT_TRUE(r.exited) << corrupt;
+    EXPECT_EQ(r.exitStatus, 254) << corrupt;
+    EXPECT_EQ(r.err, "Initialize Data Manager failed!\n") << corrupt;
+    EXPECT_EQ(r.out, "") << corrupt;
+    EXPECT_FALSE(fs::exists(dir / "out")) << corrupt;
+  }
 }
 
 }  // namespace
