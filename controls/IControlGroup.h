@@ -20,6 +20,8 @@ class IControlGroup : public IControl {
   bool LoadChildren();
 
   const std::vector<ControlPtr>& Children() const { return children; }
+  // Appends a child built elsewhere (an empty pointer is kept, as loading does).
+  void AddChild(ControlPtr child) { children.push_back(std::move(child)); }
   bool UsesTemplate() const { return usesTemplate; }
 
  protected:

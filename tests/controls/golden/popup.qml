@@ -1,0 +1,78 @@
+import QtQuick
+import QtQuick.Controls
+import Qt.labs.qmlmodels
+import VantorelV5
+import "qrc:/"
+
+OrvixPopupScreen {
+id: pops1191182338
+objectName: "pops1191182338"
+objID: 1191182338
+rootObjID: 1191182338
+controlName: "Settings"
+x: 100
+y: 80
+z: 500
+width: 400
+height: 300
+popupX: 100
+popupY: 80
+popupWidth: 400
+popupHeight: 300
+fontArray: [
+Qt.font({family:"Sans",pointSize:12}),
+]
+
+titleVisible: true
+titleIcon: "image://OrvixImageProvider/17_" +  OrvixQG.dmLangIndex
+titleIconVisible: true
+titleText: {OrvixQG.dmLangIndex; return OrvixQG.getQString(42)}
+titleTextColor: "#ff000000"
+titleBackgroundColor: "#ffc0c0c0"
+closeButtonVisible: true
+titleHeight: 30
+borderColor: "#ff808080"
+borderWidth: 2
+borderRadius: 4
+popupBgColor: "#ffffffff"
+
+contentItem: MouseArea {
+
+readonly property var objID: 1191182338
+property bool beepDisable: true
+property alias offsetItem: controlPosOffsetItem
+Item {
+
+id: controlPosOffsetItem
+x: -2
+y: -32
+width: 400
+height: 300
+readonly property real topOffset: 32
+readonly property real borderOffset: 2
+readonly property var objID: -1
+
+OrvixButton {
+id: bttn486539269
+objectName: "bttn486539269"
+objID: 486539269
+rootObjID: 1191182338
+controlName: "OK"
+x: 150
+y: 200
+z: 500
+width: 100
+height: 40
+
+}
+
+
+}
+
+onReleased: pops1191182338.focusToDialog(1)
+
+}
+
+
+}
+
