@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -277,6 +278,34 @@ TEST(TransferFileReader, EveryTruncationOfAValidFileFails) {
     const std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
     EXPECT_EQ(TransferFileReader::LoadBytes(cut), nullptr) << n;
   }
+}
+
+// Any single damaged byte either fails the load or leaves references that
+// stay inside the payload; the sanitizer build watches the reads.
+TEST(TransferFileReader, DamagedBytesNeverLeadOutsideThePayload) {
+  const Sample sample = MakeSample();
+  ContainerOptions options;
+  options.name = u"name";
+  options.listB = builder::PositionList{3, {4, 8}};
+  const std::vector<uint8_t> file = ContainerWriter::Write(sample.image, options);
+  size_t loaded = 0;
+  for (size_t at = 0; at < file.size(); ++at) {
+    for (uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
+      std::vector<uint8_t> damaged = file;
+      damaged[at] = value;
+      auto reader = TransferFileReader::LoadBytes(damaged);
+      if (!reader) continue;
+      ++loaded;
+      reader->AdjustByteOrder(ByteOrder::Little, 0);
+      reader->Relocate(0, 0);
+      ASSERT_EQ(reader->Payload().size(), reader->PayloadSize()) << at;
+      std::vector<uint32_t> positions = reader->PointerPositions();
+      std::sort(positions.begin(), positions.end());
+      if (std::adjacent_find(positions.begin(), positions.end()) != positions.end()) continue;
+      for (uint32_t p : positions) EXPECT_LT(Le32(reader->Payload(), p), reader->PayloadSize()) << at;
+    }
+  }
+  EXPECT_GT(loaded, 0u);
 }
 
 }  // namespace
