@@ -352,7 +352,8 @@ class Parser {
                         "flags", "word8", "hidden", "outside", "subRecord", "background",
                         "borderColor", "borderColour", "borderWidth", "borderRadius", "title",
                         "fields", "links", "children", "linked", "linkKind", "linkSlot",
-                        "template", "emptyLinkList", "ownReference", "size"});
+                        "template", "emptyLinkList", "ownReference", "size", "textEx",
+                        "recordWords", "recordBytes", "pageNumber", "namedEntries"});
     if (!j.contains("type")) Fail(path, "object without \"type\"");
     Object o;
     std::optional<uint8_t> shape;
@@ -432,11 +433,40 @@ class Parser {
     } else if (has("title") || popup) {
       o.fields.push_back(Field::Pointer(off::kTitle, Ref::None()));
     }
+    // Table-record numbering (word 0 = link list), as the data manager counts.
+    if (has("recordWords")) {
+      const json& words = j["recordWords"];
+      const std::string p = Sub(path, "recordWords");
+      if (!words.is_object()) Fail(p, "expected {\"<word>\": value}");
+      for (const auto& [key, v] : words.items()) {
+        const uint32_t word = static_cast<uint32_t>(Integer(json(key), Sub(p, key), 2, 0xFFFF));
+        if (v.is_object() && v.contains("ref"))
+          o.fields.push_back(Field::Pointer(4 * word - 4, RefValue(v["ref"], Sub(Sub(p, key), "ref"))));
+        else
+          o.fields.push_back(Field::U32(4 * word - 4, U32(v, Sub(p, key))));
+      }
+    }
+    if (has("recordBytes")) {
+      const json& bytes = j["recordBytes"];
+      const std::string p = Sub(path, "recordBytes");
+      if (!bytes.is_object()) Fail(p, "expected {\"<byte>\": value}");
+      for (const auto& [key, v] : bytes.items())
+        o.fields.push_back(Field::U8(static_cast<uint32_t>(Integer(json(key), Sub(p, key), 8, 0xFFFF)) - 4, U8(v, Sub(p, key))));
+    }
+    if (has("pageNumber")) o.fields.push_back(Field::U32(4 * 15 - 4, U32(j["pageNumber"], Sub(path, "pageNumber"))));
+    if (has("namedEntries")) o.fields.push_back(NamedEntries(j["namedEntries"], Sub(path, "namedEntries")));
     if (has("fields"))
       for (Field& f : Fields(j["fields"], Sub(path, "fields"))) o.fields.push_back(std::move(f));
 
     const ObjectId id = b_.AddObject(std::move(o));
     if (has("text")) ObjectText(id, j["text"], Sub(path, "text"));
+    if (has("textEx")) {
+      const json& t = j["textEx"];
+      const std::string p = Sub(path, "textEx");
+      if (t.is_string()) b_.SetObjectTextEx(id, b_.AddText(Utf16(t.get<std::string>(), p)));
+      else if (t.is_array()) b_.SetObjectTextEx(id, b_.AddTexts(TextColumns(t, p)));
+      else b_.SetObjectTextEx(id, U32(t, p));
+    }
 
     std::vector<Link> links;
     if (has("template")) {
@@ -473,6 +503,33 @@ class Parser {
     auto& obj = b_.GetObject(id);
     obj.links.insert(obj.links.end(), links.begin(), links.end());
     return id;
+  }
+
+  // Record word 4: a table {count; 24-byte entries whose word 0 refers to a
+  // CountedString}.
+  Field NamedEntries(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array of names");
+    Block table{b_.NewLabel("named"), 4 + 24 * static_cast<uint32_t>(j.size()), 4,
+                {Field::U32(0, static_cast<uint32_t>(j.size()))}};
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      const uint32_t at = 4 + 24 * static_cast<uint32_t>(i);
+      const json* name = &j[i];
+      if (j[i].is_object()) {
+        CheckKeys(j[i], p, {"name", "fields"});
+        if (!j[i].contains("name")) Fail(p, "entry without \"name\"");
+        name = &j[i]["name"];
+        if (j[i].contains("fields"))
+          for (Field f : Fields(j[i]["fields"], Sub(p, "fields"))) {
+            f.at += at;
+            table.fields.push_back(std::move(f));
+          }
+      }
+      table.fields.push_back(Field::Pointer(at, Ref::To(b_.AddStringBlock(Utf16(String(*name, p), p)))));
+    }
+    const std::string label = table.label;
+    b_.AddBlock(std::move(table));
+    return Field::Pointer(4 * 4 - 4, Ref::To(label));
   }
 
   void Objects(const json& j, const std::string& path, bool standard) {
@@ -586,6 +643,177 @@ class Parser {
       out.push_back(std::move(g));
     }
     return out;
+  }
+
+  std::vector<std::optional<ValueList>> Lists(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array of lists");
+    std::vector<std::optional<ValueList>> out;
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      if (j[i].is_null()) {
+        out.emplace_back();
+        continue;
+      }
+      CheckKeys(j[i], p, {"kind", "entries", "count"});
+      ValueList l;
+      if (j[i].contains("kind")) {
+        const json& k = j[i]["kind"];
+        if (k == "bit") l.kind = 1;
+        else if (k == "value") l.kind = 2;
+        else if (k == "range") l.kind = 3;
+        else l.kind = U16(k, Sub(p, "kind"));
+      }
+      const size_t width = l.kind == 3 ? 3 : 2;
+      if (j[i].contains("entries")) {
+        const json& e = j[i]["entries"];
+        const std::string ep = Sub(p, "entries");
+        if (!e.is_array()) Fail(ep, "expected an array of entries");
+        for (size_t k = 0; k < e.size(); ++k) {
+          if (!e[k].is_array() || e[k].size() != width)
+            Fail(Sub(ep, k), width == 3 ? "expected [upper, lower, result]" : "expected [value, result]");
+          std::vector<uint32_t> words;
+          for (size_t w = 0; w < width; ++w) words.push_back(U32(e[k][w], Sub(ep, k)));
+          l.entries.push_back(std::move(words));
+        }
+      }
+      if (j[i].contains("count")) l.count = U16(j[i]["count"], Sub(p, "count"));
+      out.push_back(std::move(l));
+    }
+    return out;
+  }
+
+  std::optional<Resource> ResourceValue(const json& j, const std::string& path) {
+    if (j.is_null()) return std::nullopt;
+    Resource r;
+    if (j.is_object()) {
+      CheckKeys(j, path, {"first", "bytes"});
+      if (j.contains("first")) r.first = U32(j["first"], Sub(path, "first"));
+      if (j.contains("bytes")) r.data = ByteList(j["bytes"], Sub(path, "bytes"));
+      return r;
+    }
+    r.data = ByteList(j, path);
+    return r;
+  }
+
+  void Resources(const json& j, const std::string& path) {
+    if (!j.is_array()) Fail(path, "expected an array of resources");
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      if (j[i].is_object() && j[i].contains("languages")) {
+        CheckKeys(j[i], p, {"languages"});
+        const json& l = j[i]["languages"];
+        if (!l.is_array()) Fail(Sub(p, "languages"), "expected an array");
+        std::vector<std::optional<Resource>> row;
+        // A row of one entry would apply to every language: pad it.
+        for (size_t k = 0; k < l.size(); ++k) row.push_back(ResourceValue(l[k], Sub(Sub(p, "languages"), k)));
+        if (row.size() == 1) row.emplace_back();
+        b_.AddResource(std::move(row));
+      } else {
+        b_.AddResource({ResourceValue(j[i], p)});
+      }
+    }
+  }
+
+  void Settings(const json& root) {
+    if (root.contains("projectSettings")) {
+      const json& j = root["projectSettings"];
+      const std::string p = "projectSettings";
+      CheckKeys(j, p, {"word15", "word19", "flag", "byte23", "size"});
+      ProjectSettings s;
+      if (j.contains("word15")) s.word15 = U32(j["word15"], Sub(p, "word15"));
+      if (j.contains("word19")) s.word19 = U32(j["word19"], Sub(p, "word19"));
+      if (j.contains("byte23")) s.byte23 = U8(j["byte23"], Sub(p, "byte23"));
+      if (j.contains("flag") && Bool(j["flag"], Sub(p, "flag"))) s.byte23 |= 1;
+      if (j.contains("size")) s.size = U32(j["size"], Sub(p, "size"));
+      b_.SetProjectSettings(s);
+    }
+    if (root.contains("runtimeSettings")) {
+      const json& j = root["runtimeSettings"];
+      const std::string p = "runtimeSettings";
+      CheckKeys(j, p, {"flags", "word1", "word2", "byte", "table16", "table20"});
+      RuntimeSettings s;
+      if (j.contains("flags")) s.flags = U32(j["flags"], Sub(p, "flags"));
+      if (j.contains("word1")) s.word1 = U32(j["word1"], Sub(p, "word1"));
+      if (j.contains("word2")) s.word2 = U32(j["word2"], Sub(p, "word2"));
+      if (j.contains("byte") && !j["byte"].is_null()) s.byte = U8(j["byte"], Sub(p, "byte"));
+      if (j.contains("table16")) {
+        const json& t = j["table16"];
+        const std::string tp = Sub(p, "table16");
+        if (!t.is_array()) Fail(tp, "expected [[number, \"name\"], ...]");
+        s.table16.emplace();
+        for (size_t i = 0; i < t.size(); ++i) {
+          if (!t[i].is_array() || t[i].size() != 2) Fail(Sub(tp, i), "expected [number, \"name\"]");
+          const std::string name = String(t[i][1], Sub(tp, i));
+          if (name.size() > 4) Fail(Sub(tp, i), "name longer than 4 bytes");
+          s.table16->emplace_back(U32(t[i][0], Sub(tp, i)), name);
+        }
+      }
+      if (j.contains("table20")) {
+        const json& t = j["table20"];
+        const std::string tp = Sub(p, "table20");
+        s.table20.emplace();
+        if (t.is_array()) {
+          for (size_t i = 0; i < t.size(); ++i) s.table20->push_back(U32(t[i], Sub(tp, i)));
+        } else {
+          CheckKeys(t, tp, {"first", "values", "trailer"});
+          std::vector<uint32_t> values, trailer;
+          auto words = [&](const char* key, std::vector<uint32_t>& out) {
+            if (!t.contains(key)) return;
+            if (!t[key].is_array()) Fail(Sub(tp, key), "expected an array");
+            for (size_t i = 0; i < t[key].size(); ++i) out.push_back(U32(t[key][i], Sub(Sub(tp, key), i)));
+          };
+          words("values", values);
+          words("trailer", trailer);
+          s.table20->push_back(t.contains("first") ? U32(t["first"], Sub(tp, "first"))
+                                                   : static_cast<uint32_t>(values.size()));
+          s.table20->push_back(static_cast<uint32_t>(values.size()));
+          s.table20->insert(s.table20->end(), values.begin(), values.end());
+          s.table20->insert(s.table20->end(), trailer.begin(), trailer.end());
+        }
+      }
+      b_.SetRuntimeSettings(std::move(s));
+    }
+    if (root.contains("block11")) {
+      const json& j = root["block11"];
+      const std::string p = "block11";
+      CheckKeys(j, p, {"highest", "entries"});
+      Block11 b;
+      if (j.contains("highest")) b.highest = U32(j["highest"], Sub(p, "highest"));
+      if (j.contains("entries")) {
+        const json& e = j["entries"];
+        if (!e.is_object()) Fail(Sub(p, "entries"), "expected {\"<n>\": reference or [references]}");
+        for (const auto& [key, v] : e.items()) {
+          const std::string ep = Sub(Sub(p, "entries"), key);
+          const uint32_t n = static_cast<uint32_t>(Integer(json(key), ep, 1, 12));
+          if (v.is_array()) {
+            auto& list = b.lists[n];
+            for (size_t i = 0; i < v.size(); ++i) list.push_back(RefValue(v[i], Sub(ep, i)));
+          } else {
+            b.entries[n] = RefValue(v, ep);
+          }
+        }
+      }
+      b_.SetBlock11(std::move(b));
+    }
+  }
+
+  void KeyTexts(const json& j, const std::string& path, bool sort) {
+    if (!j.is_array()) Fail(path, "expected [[key, text], ...]");
+    std::vector<std::pair<uint32_t, uint32_t>> entries;
+    for (size_t i = 0; i < j.size(); ++i) {
+      const std::string p = Sub(path, i);
+      if (!j[i].is_array() || j[i].size() != 2) Fail(p, "expected [key, text number or text]");
+      const uint32_t key = U32(j[i][0], p);
+      const json& t = j[i][1];
+      uint32_t number;
+      if (t.is_string() && !t.get<std::string>().starts_with("0x")) number = b_.AddText(Utf16(t.get<std::string>(), p));
+      else if (t.is_array()) number = b_.AddTexts(TextColumns(t, p));
+      else number = U32(t, p);
+      entries.emplace_back(key, number);
+    }
+    if (sort)
+      std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    b_.SetKeyTable(std::move(entries));
   }
 
   void Header(const json& j, const std::string& path) {
@@ -712,10 +940,38 @@ std::vector<uint8_t> Le32(uint32_t v) {
           static_cast<uint8_t>(v >> 24)};
 }
 
+// Records {u32 key, u32 length, data}, little-endian; or raw bytes.
+std::vector<uint8_t> ConnectionFile(const json& j) {
+  const std::string path = "connection";
+  if (j.is_object()) {
+    CheckKeys(j, path, {"bytes"});
+    return j.contains("bytes") ? ByteList(j["bytes"], Sub(path, "bytes")) : std::vector<uint8_t>{};
+  }
+  if (!j.is_array()) Fail(path, "expected an array of records or {\"bytes\": [...]}");
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < j.size(); ++i) {
+    const std::string p = Sub(path, i);
+    CheckKeys(j[i], p, {"key", "data", "length"});
+    if (!j[i].contains("key")) Fail(p, "record without \"key\"");
+    const auto data = j[i].contains("data") ? ByteList(j[i]["data"], Sub(p, "data")) : std::vector<uint8_t>{};
+    const uint32_t length = j[i].contains("length") ? U32(j[i]["length"], Sub(p, "length"))
+                                                    : static_cast<uint32_t>(data.size());
+    for (uint32_t v : {U32(j[i]["key"], Sub(p, "key")), length}) {
+      const auto le = Le32(v);
+      out.insert(out.end(), le.begin(), le.end());
+    }
+    out.insert(out.end(), data.begin(), data.end());
+  }
+  return out;
+}
+
 BuildResult Build(const json& root) {
   CheckKeys(root, "", {"name", "languages", "texts", "fonts", "screens", "records", "blocks",
                        "header", "headerTypes", "recordSizes", "emptyTables", "objectTextMap",
-                       "container", "languageFile"});
+                       "container", "languageFile", "connection", "textLists", "resourceLists",
+                       "listDefaults", "listDefaultMap", "secondTextMap", "keyTexts", "keyTextsUnsorted",
+                       "resources", "languageCounts", "projectSettings", "runtimeSettings", "block11",
+                       "block13"});
   ProjectBuilder b;
   Parser p(b);
   if (root.contains("languages")) p.Languages(root["languages"], "languages");
@@ -743,6 +999,47 @@ BuildResult Build(const json& root) {
   if (root.contains("screens")) p.Objects(root["screens"], "screens", true);
   if (root.contains("records")) p.Objects(root["records"], "records", false);
   if (root.contains("objectTextMap")) b.SetObjectTextMap(p.DefaultMapValue(root["objectTextMap"], "objectTextMap"));
+  if (root.contains("secondTextMap")) b.SetSecondTextMap(p.DefaultMapValue(root["secondTextMap"], "secondTextMap"));
+  if (root.contains("listDefaultMap")) b.SetListDefaultMap(p.DefaultMapValue(root["listDefaultMap"], "listDefaultMap"));
+  if (root.contains("listDefaults")) {
+    const json& j = root["listDefaults"];
+    CheckKeys(j, "listDefaults", {"text", "resource"});
+    std::vector<MapGroup> groups;
+    uint32_t key = 0;
+    for (const char* which : {"text", "resource"}) {
+      MapGroup g{key++, {}, false};
+      if (j.contains(which)) {
+        const json wrapped = json::array({{{"key", g.key}, {"entries", j[which]}}});
+        g = p.DefaultMapValue(wrapped, Sub("listDefaults", which)).front();
+      }
+      groups.push_back(std::move(g));
+    }
+    b.SetListDefaultMap(std::move(groups));
+  }
+  if (root.contains("textLists")) b.SetTextLists(p.Lists(root["textLists"], "textLists"));
+  if (root.contains("resourceLists")) b.SetResourceLists(p.Lists(root["resourceLists"], "resourceLists"));
+  if (root.contains("resources")) p.Resources(root["resources"], "resources");
+  if (root.contains("keyTexts")) p.KeyTexts(root["keyTexts"], "keyTexts", true);
+  if (root.contains("keyTextsUnsorted")) p.KeyTexts(root["keyTextsUnsorted"], "keyTextsUnsorted", false);
+  if (root.contains("languageCounts")) {
+    const json& j = root["languageCounts"];
+    CheckKeys(j, "languageCounts", {"T", "R", "F", "S", "N"});
+    LanguageCounts c;
+    if (j.contains("T")) c.texts = U32(j["T"], "languageCounts.T");
+    if (j.contains("R")) c.resources = U32(j["R"], "languageCounts.R");
+    if (j.contains("F")) c.fonts = U32(j["F"], "languageCounts.F");
+    if (j.contains("S")) c.selectors = U32(j["S"], "languageCounts.S");
+    if (j.contains("N")) c.languages = U32(j["N"], "languageCounts.N");
+    b.SetLanguageCounts(c);
+  }
+  p.Settings(root);
+  if (root.contains("block13")) {
+    json block = root["block13"];
+    if (!block.is_object()) Fail("block13", "expected a block");
+    if (!block.contains("label")) block["label"] = "#block13";
+    p.BlockValue(block, "block13");
+    b.SetHeaderRef(13, Ref::To(block["label"].get<std::string>()));
+  }
   if (root.contains("header")) p.Header(root["header"], "header");
 
   const FinishedImage image = b.Build();
@@ -759,6 +1056,7 @@ BuildResult Build(const json& root) {
       r.languageFile = Le32(U32(j, "languageFile"));
     }
   }
+  if (root.contains("connection")) r.connectionFile = ConnectionFile(root["connection"]);
   r.ok = true;
   return r;
 }

@@ -215,12 +215,7 @@ void ProjectBuilder::WriteFields(ImageWriter& w, uint32_t base, const std::vecto
       case Field::Type::F32: w.PutF32(at, std::bit_cast<float>(static_cast<uint32_t>(f.bits))); break;
       case Field::Type::F64: w.PutF64(at, f.real); break;
       case Field::Type::Bytes: w.PutBytes(at, f.bytes); break;
-      case Field::Type::Ref:
-        if (f.ref.label.empty())
-          w.PutRef(at, f.ref.offset);
-        else
-          w.PutRef(at, f.ref.label, f.ref.offset);
-        break;
+      case Field::Type::Ref: PutRef(w, at, f.ref); break;
     }
   }
 }
@@ -266,8 +261,11 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
     f = std::max(f, static_cast<uint32_t>(l.fonts.size()));
     s = std::max(s, static_cast<uint32_t>(l.selectors.size()));
   }
+  const uint32_t r = static_cast<uint32_t>(resources_.size());
   const uint32_t header = w.Allocate(20 + 20 * n);
-  const uint32_t counts[] = {t, 0, f, s, n};
+  const LanguageCounts& c = languageCounts_;
+  const uint32_t counts[] = {c.texts.value_or(t), c.resources.value_or(r), c.fonts.value_or(f),
+                             c.selectors.value_or(s), c.languages.value_or(n)};
   for (uint32_t i = 0; i < 5; ++i) w.PutU32(header + 4 * i, counts[i]);
   for (uint32_t i = 0; i < n; ++i) {
     const Language& lang = languages_[i];
@@ -288,7 +286,23 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
       }
     }
     w.PutRef(at + 4, texts);
-    w.PutRef(at + 8, 0);  // no per-language resources
+    uint32_t resources = 0;
+    if (r) {
+      resources = w.Allocate(4 * r);
+      for (uint32_t k = 0; k < r; ++k) {
+        const auto& row = resources_[k];
+        const std::optional<Resource>& res = row.size() == 1 ? row[0] : i < row.size() ? row[i] : std::nullopt;
+        if (!res) {
+          w.PutRef(resources + 4 * k, 0);
+          continue;
+        }
+        const uint32_t block = w.Allocate(4 + static_cast<uint32_t>(res->data.size()));
+        w.PutU32(block, res->first);
+        w.PutBytes(block + 4, res->data);
+        w.PutRef(resources + 4 * k, block);
+      }
+    }
+    w.PutRef(at + 8, resources);
 
     uint32_t fonts = 0;
     if (f) {
@@ -314,6 +328,117 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
     w.PutRef(at + 16, selectors);
   }
   return header;
+}
+
+uint32_t ProjectBuilder::AddResource(std::vector<std::optional<Resource>> perLanguage) {
+  resources_.push_back(std::move(perLanguage));
+  return static_cast<uint32_t>(resources_.size() - 1);
+}
+
+std::vector<MapGroup> ProjectBuilder::DerivedSecondTextMap() const {
+  std::map<uint8_t, MapGroup> groups;
+  for (const auto& [id, text] : textEx_) {
+    const uint8_t type = objects_[id].type;
+    MapGroup& g = groups[type];
+    g.key = type;
+    g.entries.emplace_back(ReferenceOf(id), text);
+  }
+  std::vector<MapGroup> out;
+  for (auto& [type, g] : groups) {
+    std::sort(g.entries.begin(), g.entries.end());
+    out.push_back(std::move(g));
+  }
+  return out;
+}
+
+void ProjectBuilder::PutRef(ImageWriter& w, uint32_t at, const Ref& ref) const {
+  if (ref.label.empty())
+    w.PutRef(at, ref.offset);
+  else
+    w.PutRef(at, ref.label, ref.offset);
+}
+
+uint32_t ProjectBuilder::WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>& lists) const {
+  const uint32_t n = static_cast<uint32_t>(lists.size());
+  const uint32_t table = w.Allocate(4 + 4 * n);
+  w.PutU32(table, n);
+  for (uint32_t i = 0; i < n; ++i) {
+    if (!lists[i]) {
+      w.PutRef(table + 4 + 4 * i, 0);
+      continue;
+    }
+    const ValueList& l = *lists[i];
+    uint32_t words = 0;
+    for (const auto& e : l.entries) words += static_cast<uint32_t>(e.size());
+    const uint32_t list = w.Allocate(4 + 4 * words);
+    w.PutU16(list, l.kind);
+    w.PutU16(list + 2, l.count.value_or(static_cast<uint16_t>(l.entries.size())));
+    uint32_t at = list + 4;
+    for (const auto& e : l.entries)
+      for (uint32_t v : e) {
+        w.PutU32(at, v);
+        at += 4;
+      }
+    w.PutRef(table + 4 + 4 * i, list);
+  }
+  return table;
+}
+
+uint32_t ProjectBuilder::WriteRuntimeSettings(ImageWriter& w) const {
+  const RuntimeSettings& s = *runtimeSettings_;
+  const uint32_t block = w.Allocate(24);
+  w.PutU32(block, s.flags);
+  w.PutU32(block + 4, s.word1);
+  w.PutU32(block + 8, s.word2);
+  uint32_t byte = 0;
+  if (s.byte) {
+    byte = w.Allocate(4);
+    w.PutU8(byte, *s.byte);
+  }
+  w.PutRef(block + 12, byte);
+  uint32_t t16 = 0;
+  if (s.table16) {
+    const uint32_t n = static_cast<uint32_t>(s.table16->size());
+    t16 = w.Allocate(4 + 8 * n);
+    w.PutU32(t16, n);
+    for (uint32_t i = 0; i < n; ++i) {
+      const auto& [number, name] = (*s.table16)[i];
+      if (name.size() > 4) throw BuildError("table 16 name \"" + name + "\" longer than 4 bytes");
+      w.PutU32(t16 + 4 + 8 * i, number);
+      w.PutBytes(t16 + 8 + 8 * i, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+    }
+  }
+  w.PutRef(block + 16, t16);
+  uint32_t t20 = 0;
+  if (s.table20) {
+    t20 = w.Allocate(4 * static_cast<uint32_t>(s.table20->size()));
+    for (size_t i = 0; i < s.table20->size(); ++i) w.PutU32(t20 + 4 * static_cast<uint32_t>(i), (*s.table20)[i]);
+  }
+  w.PutRef(block + 20, t20);
+  return block;
+}
+
+uint32_t ProjectBuilder::WriteBlock11(ImageWriter& w) const {
+  const Block11& b = *block11_;
+  const uint32_t block = w.Allocate(68);
+  for (uint32_t word = 0; word < 5; ++word) w.PutU32(block + 4 * word, 0);
+  uint32_t highest = 0;
+  for (uint32_t n = 1; n <= 12; ++n) w.PutRef(block + 68 - 4 * n, 0);
+  for (const auto& [n, ref] : b.entries) {
+    if (n < 1 || n > 12) throw BuildError("block 11 entry " + std::to_string(n) + " outside 1..12");
+    PutRef(w, block + 68 - 4 * n, ref);
+    highest = std::max(highest, n);
+  }
+  for (const auto& [n, items] : b.lists) {
+    if (n < 1 || n > 12) throw BuildError("block 11 entry " + std::to_string(n) + " outside 1..12");
+    const uint32_t list = w.Allocate(4 + 4 * static_cast<uint32_t>(items.size()));
+    w.PutU32(list, static_cast<uint32_t>(items.size()));
+    for (size_t i = 0; i < items.size(); ++i) PutRef(w, list + 4 + 4 * static_cast<uint32_t>(i), items[i]);
+    w.PutRef(block + 68 - 4 * n, list);
+    highest = std::max(highest, n);
+  }
+  w.PutU32(block + 16, b.highest.value_or(highest));
+  return block;
 }
 
 uint32_t ProjectBuilder::WriteFonts(ImageWriter& w) const {
@@ -401,17 +526,39 @@ FinishedImage ProjectBuilder::Build() const {
     WriteFields(w, at, b.fields);
   }
 
-  if (!languages_.empty()) w.PutRef(24, WriteLanguages(w));
+  if (!languages_.empty() || languageCounts_.languages) w.PutRef(24, WriteLanguages(w));
   if (!fonts_.empty()) w.PutRef(40, WriteFonts(w));
   const std::vector<MapGroup> textMap = objectTextMap_ ? *objectTextMap_ : DerivedObjectTextMap();
   if (objectTextMap_ || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
+  const std::vector<MapGroup> secondMap = secondTextMap_ ? *secondTextMap_ : DerivedSecondTextMap();
+  if (secondTextMap_ || !secondMap.empty()) w.PutRef(64, WriteDefaultMap(w, secondMap));
+  if (listDefaultMap_) w.PutRef(68, WriteDefaultMap(w, *listDefaultMap_));
+  if (textLists_) w.PutRef(28, WriteLists(w, *textLists_));
+  if (resourceLists_) w.PutRef(32, WriteLists(w, *resourceLists_));
+  if (keyTable_) {
+    const uint32_t n = static_cast<uint32_t>(keyTable_->size());
+    const uint32_t table = w.Allocate(4 + 8 * n);
+    w.PutU32(table, n);
+    for (uint32_t i = 0; i < n; ++i) {
+      w.PutU32(table + 4 + 8 * i, (*keyTable_)[i].first);
+      w.PutU32(table + 8 + 8 * i, (*keyTable_)[i].second);
+    }
+    w.PutRef(60, table);
+  }
+  if (projectSettings_) {
+    const ProjectSettings& p = *projectSettings_;
+    const uint32_t block = w.Allocate(std::max<uint32_t>(p.size, 24));
+    w.PutU32(block + 15, p.word15);
+    w.PutU32(block + 19, p.word19);
+    w.PutU8(block + 23, p.byte23);
+    w.PutRef(72, block);
+  }
+  if (runtimeSettings_) w.PutRef(76, WriteRuntimeSettings(w));
+  if (block11_) w.PutRef(44, WriteBlock11(w));
 
   for (const auto& [word, ref] : headerRefs_) {
     if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
-    if (ref.label.empty())
-      w.PutRef(4 * word, ref.offset);
-    else
-      w.PutRef(4 * word, ref.label, ref.offset);
+    PutRef(w, 4 * word, ref);
   }
   for (const auto& [word, value] : headerValues_) {
     if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");

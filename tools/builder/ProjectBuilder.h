@@ -127,6 +127,49 @@ struct MapGroup {
   bool nullTable = false;  // group table reference 0
 };
 
+// A text or resource list: u16 kind, u16 entry count, then u32 entries
+// (2 words each for kinds 1 and 2, 3 words for kind 3).
+struct ValueList {
+  uint16_t kind = 2;
+  std::vector<std::vector<uint32_t>> entries;
+  std::optional<uint16_t> count;  // stored count; default: number of entries
+};
+
+// A per-language resource: a block whose first word must be non-zero.
+struct Resource {
+  uint32_t first = 1;
+  std::vector<uint8_t> data;  // from byte 4
+};
+
+// Overrides of the language header's counts (T, R, F, S, N); the arrays
+// keep the sizes the content needs.
+struct LanguageCounts {
+  std::optional<uint32_t> texts, resources, fonts, selectors, languages;
+};
+
+struct ProjectSettings {
+  uint32_t word15 = 0;
+  uint32_t word19 = 0;
+  uint8_t byte23 = 0;  // bit 0: the flag
+  uint32_t size = 24;
+};
+
+struct RuntimeSettings {
+  uint32_t flags = 0;
+  uint32_t word1 = 0;
+  uint32_t word2 = 0;
+  std::optional<uint8_t> byte;  // word 3 refers to it; nullopt: reference 0
+  std::optional<std::vector<std::pair<uint32_t, std::string>>> table16;  // number, name (4 bytes)
+  std::optional<std::vector<uint32_t>> table20;  // raw words
+};
+
+// Block 11: entry n (1..12) at byte 68 - 4n; word 4 the highest valid entry.
+struct Block11 {
+  std::optional<uint32_t> highest;  // default: highest entry given
+  std::map<uint32_t, Ref> entries;
+  std::map<uint32_t, std::vector<Ref>> lists;  // entries that are lists {count; references}
+};
+
 class ProjectBuilder {
  public:
   static constexpr uint32_t kDefaultRecordSize = 72;
@@ -178,6 +221,23 @@ class ProjectBuilder {
   // Replaces the object text map derived from the objects' texts.
   void SetObjectTextMap(std::vector<MapGroup> groups) { objectTextMap_ = std::move(groups); }
 
+  // Second object text map (header word 16) entries: object -> text number.
+  void SetObjectTextEx(ObjectId id, uint32_t textNumber) { textEx_[id] = textNumber; }
+  void SetSecondTextMap(std::vector<MapGroup> groups) { secondTextMap_ = std::move(groups); }
+  // List default map (header word 17); group 0 text lists, group 1 resource lists.
+  void SetListDefaultMap(std::vector<MapGroup> groups) { listDefaultMap_ = std::move(groups); }
+  // Sorted key table (header word 15), written in the given order.
+  void SetKeyTable(std::vector<std::pair<uint32_t, uint32_t>> entries) { keyTable_ = std::move(entries); }
+  // Text and resource list tables (header words 7 and 8); nullopt entries: reference 0.
+  void SetTextLists(std::vector<std::optional<ValueList>> lists) { textLists_ = std::move(lists); }
+  void SetResourceLists(std::vector<std::optional<ValueList>> lists) { resourceLists_ = std::move(lists); }
+  // Per-language resources: one row per resource number.
+  uint32_t AddResource(std::vector<std::optional<Resource>> perLanguage);
+  void SetLanguageCounts(LanguageCounts counts) { languageCounts_ = counts; }
+  void SetProjectSettings(ProjectSettings s) { projectSettings_ = s; }
+  void SetRuntimeSettings(RuntimeSettings s) { runtimeSettings_ = std::move(s); }
+  void SetBlock11(Block11 b) { block11_ = std::move(b); }
+
   FinishedImage Build() const;
 
  private:
@@ -192,6 +252,11 @@ class ProjectBuilder {
   uint32_t WriteLanguages(ImageWriter& w) const;
   uint32_t WriteFonts(ImageWriter& w) const;
   std::vector<MapGroup> DerivedObjectTextMap() const;
+  std::vector<MapGroup> DerivedSecondTextMap() const;
+  uint32_t WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>& lists) const;
+  uint32_t WriteRuntimeSettings(ImageWriter& w) const;
+  uint32_t WriteBlock11(ImageWriter& w) const;
+  void PutRef(ImageWriter& w, uint32_t at, const Ref& ref) const;
 
   std::vector<Object> objects_;
   std::map<std::string, ObjectId> objectLabels_;
@@ -206,6 +271,16 @@ class ProjectBuilder {
   std::map<uint32_t, Ref> headerRefs_;
   std::map<uint32_t, uint32_t> headerValues_;
   std::optional<std::vector<MapGroup>> objectTextMap_;
+  std::map<ObjectId, uint32_t> textEx_;
+  std::optional<std::vector<MapGroup>> secondTextMap_;
+  std::optional<std::vector<MapGroup>> listDefaultMap_;
+  std::optional<std::vector<std::pair<uint32_t, uint32_t>>> keyTable_;
+  std::optional<std::vector<std::optional<ValueList>>> textLists_, resourceLists_;
+  std::vector<std::vector<std::optional<Resource>>> resources_;
+  LanguageCounts languageCounts_;
+  std::optional<ProjectSettings> projectSettings_;
+  std::optional<RuntimeSettings> runtimeSettings_;
+  std::optional<Block11> block11_;
   uint32_t headerTypes_ = kHeaderTypes;
   uint32_t nextLabel_ = 0;
 };

@@ -1,0 +1,99 @@
+// prt-build: builds a runtime data set (.prt container, language and
+// connection files) from a JSON description; see docs/dataset-format.md.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "tools/builder/JsonBuilder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "Usage: prt-build <desc.json> <out.prt> [--lang <path>] [--conn <path>] [--image <path>]\n"
+    "Writes the data set container to <out.prt>. A language file or connection file in the\n"
+    "description goes to <base>.rt_file.LANG / <base>.rt_file.CONN beside it unless --lang or\n"
+    "--conn names another path; --image also writes the image as the loader will hold it.\n";
+
+// Writes through a temporary file so that a failure leaves no partial output.
+bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::error_code ec;
+  if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+  fs::path temp = path;
+  temp += ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+      std::cerr << "prt-build: cannot write " << path.string() << "\n";
+      fs::remove(temp, ec);
+      return false;
+    }
+  }
+  fs::rename(temp, path, ec);
+  if (ec) {
+    std::cerr << "prt-build: cannot write " << path.string() << ": " << ec.message() << "\n";
+    fs::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
+fs::path Beside(const fs::path& prt, const char* suffix) {
+  fs::path base = prt;
+  base.replace_extension();
+  return fs::path(base.string() + suffix);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> positional;
+  std::optional<fs::path> lang, conn, image;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::optional<fs::path>* option = arg == "--lang" ? &lang : arg == "--conn" ? &conn : arg == "--image" ? &image : nullptr;
+    if (option) {
+      if (i + 1 >= argc) {
+        std::cerr << "prt-build: " << arg << " needs a path\n" << kUsage;
+        return 1;
+      }
+      *option = fs::path(argv[++i]);
+    } else if (arg.starts_with("--")) {
+      std::cerr << "prt-build: unknown option " << arg << "\n" << kUsage;
+      return 1;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2) {
+    std::cerr << kUsage;
+    return 1;
+  }
+
+  std::ifstream in(positional[0], std::ios::binary);
+  if (!in) {
+    std::cerr << "prt-build: cannot read " << positional[0] << "\n";
+    return 1;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  const prt::builder::BuildResult result = prt::builder::BuildFromJsonText(text.str());
+  if (!result.ok) {
+    std::cerr << "prt-build: " << positional[0] << ": " << result.error << "\n";
+    return 1;
+  }
+
+  const fs::path out = positional[1];
+  bool ok = WriteFile(out, result.container);
+  if (ok && result.languageFile) ok = WriteFile(lang.value_or(Beside(out, ".rt_file.LANG")), *result.languageFile);
+  if (ok && result.connectionFile) ok = WriteFile(conn.value_or(Beside(out, ".rt_file.CONN")), *result.connectionFile);
+  if (ok && image) ok = WriteFile(*image, result.image);
+  return ok ? 0 : 1;
+}
