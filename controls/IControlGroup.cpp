@@ -14,12 +14,16 @@ constexpr uint32_t kLinkTarget = 4;
 constexpr uint32_t kTemplateType = 38;
 // Nesting beyond this is taken as corrupt data rather than overflowing the stack.
 constexpr size_t kMaxNesting = 256;
+// Links may share targets, so a small corrupt data set can describe an
+// exponentially large tree; no real screen comes near this many controls.
+constexpr size_t kMaxControls = 100000;
 }  // namespace
 
 // The groups being loaded, outermost first: a link back to one of them
 // would recurse for ever.
 struct IControlGroup::LoadPath {
   std::vector<uint32_t> refs;
+  size_t created = 0;
 };
 
 bool IControlGroup::WriteBegin() {
@@ -79,6 +83,10 @@ bool IControlGroup::LoadChildrenOn(LoadPath& path) {
     const ImageRef child = data.GetObjectRecord(target);
     if (type == kTemplateType) usesTemplate = true;
     ControlPtr control = CreateControl(child);
+    if (control && ++path.created > kMaxControls) {
+      ok = false;
+      break;
+    }
     if (control && IsGroupType(type)) {
       auto* group = dynamic_cast<IControlGroup*>(control.get());
       if (group != nullptr && !group->LoadChildrenOn(path)) {

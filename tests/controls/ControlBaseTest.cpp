@@ -193,19 +193,5 @@ TEST(ControlBaseTest, GenerateNeedsOutputRecordAndGoodStream) {
   EXPECT_EQ(StreamText(generator), Golden("button.qml"));
 }
 
-TEST(ControlBaseTest, PropertyWriters) {
-  ASSERT_TRUE(LoadButton({}));
-  QmlGenerator generator;
-  Button button(RecordOf(kButton5));
-  button.WriteIntProperty(u"x", 1);  // no output yet: nothing, no crash
-  button.SetStream(&generator);
-  button.WriteStringProperty(u"s", u"a\"b");
-  button.WriteRawProperty(u"r", u"Gradient {\n}");
-  button.WriteIntProperty(u"i", -2147483647 - 1);
-  button.WriteUnsignedProperty(u"u", 4294967295u);
-  EXPECT_EQ(generator.stream.Text(),
-            u"s: \"a\"b\"\nr: Gradient {\n}\ni: -2147483648\nu: 4294967295\n");
-}
-
 }  // namespace
 }  // namespace prt::test

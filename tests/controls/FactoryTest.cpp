@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <typeindex>
 #include <typeinfo>
 
@@ -131,29 +130,6 @@ TEST(FactoryTest, ShapeBytesFiveAndAboveYieldNothing) {
     EXPECT_EQ(CreateVectorGraphic(RecordOf(Reference(40, i))), nullptr) << int(shapes[i]);
   }
   EXPECT_EQ(CreateVectorGraphic(ImageRef()), nullptr);
-}
-
-TEST(FactoryTest, Tables) {
-  std::set<uint8_t> controlKeys;
-  for (const CreatorEntry& e : ControlCreators()) controlKeys.insert(e.typeNumber);
-  EXPECT_EQ(ControlCreators().size(), 26u);
-  EXPECT_EQ(controlKeys, (std::set<uint8_t>{2, 3, 16, 18, 20, 21, 22, 24, 25, 28, 29, 32, 40,
-                                            41, 45, 47, 54, 55, 56, 62, 63, 67, 68, 72, 73, 75}));
-  std::set<uint8_t> screenKeys;
-  for (const CreatorEntry& e : ScreenCreators()) screenKeys.insert(e.typeNumber);
-  EXPECT_EQ(screenKeys, (std::set<uint8_t>{0, 1, 38, 53, 71}));
-
-  EXPECT_EQ(TypeCodes.size(), 35u);
-  EXPECT_EQ(std::set<std::string_view>(TypeCodes.begin(), TypeCodes.end()).size(), 35u);
-  for (const Row& row : kTypeTable) {
-    EXPECT_NE(std::find(TypeCodes.begin(), TypeCodes.end(), row.code), TypeCodes.end()) << row.code;
-  }
-  const uint8_t groups[] = {1, 22, 38};
-  for (uint32_t t = 0; t < 256; ++t) {
-    EXPECT_EQ(IsGroupType(t), std::find(std::begin(groups), std::end(groups), t) != std::end(groups)) << t;
-  }
-  EXPECT_EQ(std::vector<uint8_t>(ScreenTypes.begin(), ScreenTypes.end()),
-            (std::vector<uint8_t>{1, 38, 53, 71}));
 }
 
 }  // namespace

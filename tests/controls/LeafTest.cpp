@@ -104,10 +104,6 @@ TEST(LeafTest, ShapeCodes) {
   }
 }
 
-TEST(LeafTest, EllipseWithoutRecordKeepsItsCode) {
-  EXPECT_EQ(VectorGfxEllipse(ImageRef()).GetTypeCode(), "elps");
-}
-
 TEST(LeafTest, GuardedAndPlainPropertiesWithoutOutput) {
   struct Case {
     const char* name;

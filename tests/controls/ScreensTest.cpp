@@ -248,6 +248,22 @@ TEST(ScreensTest, LoadingFailures) {
   EXPECT_EQ(group.Children()[0]->GetObjID(), Reference(29, 0));
 }
 
+TEST(ScreensTest, SharedLinksCannotGrowTheTreeWithoutBound) {
+  // Eighteen containers, each linking twice to the next: 2^18 elements.
+  Scene scene;
+  const ObjectId page = AddPage(scene);
+  ObjectId previous = page;
+  for (uint32_t i = 0; i < 18; ++i) {
+    const ObjectId container = scene.Add(22, i, u"", {0, 0, 10, 10});
+    scene.Link(previous, container);
+    if (previous != page) scene.Link(previous, container);
+    previous = container;
+  }
+  ASSERT_TRUE(scene.Load());
+  const ControlPtr screen = CreateScreen(RecordOf(kPage0));
+  EXPECT_FALSE(static_cast<IControlGroup&>(*screen).LoadChildren());
+}
+
 TEST(ScreensTest, ReportPageWritesNoPropertiesOfItsOwn) {
   Scene scene;
   Gradient fill;

@@ -138,12 +138,5 @@ TEST(QmlGeneratorTest, ResetStreamEmptiesAndClearsError) {
   EXPECT_EQ(generator.stream.Text(), u"new");
 }
 
-TEST(QmlGeneratorTest, InstanceIsSharedAndStartsPlain) {
-  const auto first = QmlGenerator::GetInstance();
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first, QmlGenerator::GetInstance());
-  EXPECT_FALSE(first->encrypt);
-}
-
 }  // namespace
 }  // namespace prt
