@@ -11,7 +11,7 @@ namespace {
 constexpr uint32_t kPage0 = Reference(1, 0);
 constexpr uint32_t kButton5 = Reference(29, 5);
 
-// The button of the worked example, with extra record fields.
+// The button of button.qml, with extra record fields.
 bool LoadButton(std::vector<Field> extra, const std::u16string& text = u"Start \"A\"") {
   Scene scene;
   scene.Add(29, 5, text, {10, 20, 120, 40}, std::move(extra));

@@ -16,15 +16,15 @@ using builder::Gradient;
 
 constexpr uint32_t kPopup = Reference(71, 2);
 
-struct TitleSpec {
+struct TitleParams {
   int32_t icon = 17;
   uint32_t textId = 42;
   uint16_t height = 30;
   uint8_t flags = 1;
 };
 
-struct PopupSpec {
-  std::optional<TitleSpec> title = TitleSpec{};
+struct PopupParams {
+  std::optional<TitleParams> title = TitleParams{};
   uint16_t border = 2;
   bool child = true;
   // Font lookups fail: no face block.
@@ -38,42 +38,42 @@ Gradient OneColour(Colour c) {
   return g;
 }
 
-// The popup of the worked example, varied by `spec`.
-void AddPopup(Scene& scene, const PopupSpec& spec) {
+// The popup of popup.qml, varied by `params`.
+void AddPopup(Scene& scene, const PopupParams& params) {
   builder::ProjectBuilder& project = scene.Project();
   builder::FontRecord font;
   font.size = 12;
-  if (!spec.brokenFont) font.face = "Sans";
+  if (!params.brokenFont) font.face = "Sans";
   const uint16_t index = static_cast<uint16_t>(project.AddFont(font));
   project.Languages()[0].fonts = {builder::FontVariants{index, index, index, index}};
   project.Languages()[0].selectors = {0};
 
   std::vector<Field> fields = project.GradientFields(PopupScreen::kBackground, OneColour({0xff, 0xff, 0xff, 0xff}));
   fields.push_back(Field::Bytes(PopupScreen::kBorderColor, {0x80, 0x80, 0x80, 0xff}));
-  fields.push_back(Field::U16(PopupScreen::kBorderWidth, spec.border));
+  fields.push_back(Field::U16(PopupScreen::kBorderWidth, params.border));
   fields.push_back(Field::U16(PopupScreen::kBorderRadius, 4));
-  if (spec.title) {
+  if (params.title) {
     builder::Block title;
     title.label = "title";
     title.size = 32;
     title.fields = project.GradientFields(PopupScreen::kTitleBackground, OneColour({0xc0, 0xc0, 0xc0, 0xff}));
-    title.fields.push_back(Field::I32(PopupScreen::kTitleIconId, spec.title->icon));
-    title.fields.push_back(Field::U32(PopupScreen::kTitleTextId, spec.title->textId));
+    title.fields.push_back(Field::I32(PopupScreen::kTitleIconId, params.title->icon));
+    title.fields.push_back(Field::U32(PopupScreen::kTitleTextId, params.title->textId));
     title.fields.push_back(Field::Bytes(PopupScreen::kTitleTextColor, {0, 0, 0, 0xff}));
     title.fields.push_back(Field::U16(PopupScreen::kTitleFont, 0));
     title.fields.push_back(Field::U16(PopupScreen::kTitleFont + 2, 0));
-    title.fields.push_back(Field::U16(PopupScreen::kTitleHeight, spec.title->height));
-    title.fields.push_back(Field::U8(PopupScreen::kTitleFlags, spec.title->flags));
+    title.fields.push_back(Field::U16(PopupScreen::kTitleHeight, params.title->height));
+    title.fields.push_back(Field::U8(PopupScreen::kTitleFlags, params.title->flags));
     project.AddBlock(title);
     fields.push_back(Field::Pointer(PopupScreen::kTitle, builder::Ref::To("title")));
   }
   const ObjectId popup = scene.Add(71, 2, u"Settings", {100, 80, 400, 300}, fields);
-  if (spec.child) scene.Link(popup, scene.Add(29, 5, u"OK", {150, 200, 100, 40}));
+  if (params.child) scene.Link(popup, scene.Add(29, 5, u"OK", {150, 200, 100, 40}));
 }
 
-Written GeneratePopup(const PopupSpec& spec) {
+Written GeneratePopup(const PopupParams& params) {
   Scene scene;
-  AddPopup(scene, spec);
+  AddPopup(scene, params);
   if (!scene.Load()) return {};
   return GenerateScreen(kPopup);
 }
@@ -85,11 +85,11 @@ TEST(PopupTest, Document) {
 }
 
 TEST(PopupTest, WithoutTitle) {
-  PopupSpec spec;
-  spec.title.reset();
-  ExpectGolden("popup-notitle.qml", GeneratePopup(spec).text);
-  spec.border = 0;
-  ExpectGolden("popup-notitle-noborder.qml", GeneratePopup(spec).text);
+  PopupParams params;
+  params.title.reset();
+  ExpectGolden("popup-notitle.qml", GeneratePopup(params).text);
+  params.border = 0;
+  ExpectGolden("popup-notitle-noborder.qml", GeneratePopup(params).text);
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -97,7 +97,7 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 TEST(PopupTest, TitleLines) {
   struct Case {
     const char* name;
-    TitleSpec title;
+    TitleParams title;
     std::vector<std::string> present;
     std::vector<std::string> absent;
   };
@@ -115,9 +115,9 @@ TEST(PopupTest, TitleLines) {
       {"title height", {17, 42, 65535, 1}, {"titleHeight: 65535\n", "y: -65537\n", "topOffset: 65537\n"}, {}},
   };
   for (const Case& c : cases) {
-    PopupSpec spec;
-    spec.title = c.title;
-    const std::string text = GeneratePopup(spec).text;
+    PopupParams params;
+    params.title = c.title;
+    const std::string text = GeneratePopup(params).text;
     for (const std::string& p : c.present) EXPECT_TRUE(Has(text, p)) << c.name << ": " << p << "\n" << text;
     for (const std::string& a : c.absent) EXPECT_FALSE(Has(text, a)) << c.name << ": " << a;
   }
@@ -126,14 +126,14 @@ TEST(PopupTest, TitleLines) {
 TEST(PopupTest, OffsetItem) {
   struct Case {
     const char* name;
-    std::optional<TitleSpec> title;
+    std::optional<TitleParams> title;
     uint16_t border;
     std::string item;
     std::pair<int32_t, int32_t> offset;
   };
   const std::string size = "width: 400\nheight: 300\n";
   const Case cases[] = {
-      {"title, no border", TitleSpec{}, 0,
+      {"title, no border", TitleParams{}, 0,
        "x: 0\ny: -30\n" + size + "readonly property real topOffset: 30\nreadonly property var objID: -1\n",
        {0, -30}},
       {"border, no title", std::nullopt, 3,
@@ -141,19 +141,19 @@ TEST(PopupTest, OffsetItem) {
            "readonly property real topOffset: 3\nreadonly property real borderOffset: 3\n"
            "readonly property var objID: -1\n",
        {-3, -3}},
-      {"title and border", TitleSpec{}, 2,
+      {"title and border", TitleParams{}, 2,
        "x: -2\ny: -32\n" + size +
            "readonly property real topOffset: 32\nreadonly property real borderOffset: 2\n"
            "readonly property var objID: -1\n",
        {-2, -32}},
   };
   for (const Case& c : cases) {
-    PopupSpec spec;
-    spec.title = c.title;
-    spec.border = c.border;
-    spec.child = false;
+    PopupParams params;
+    params.title = c.title;
+    params.border = c.border;
+    params.child = false;
     Scene scene;
-    AddPopup(scene, spec);
+    AddPopup(scene, params);
     ASSERT_TRUE(scene.Load());
     PopupScreen popup(RecordOf(kPopup));
     EXPECT_TRUE(popup.IsPopup());
@@ -164,10 +164,10 @@ TEST(PopupTest, OffsetItem) {
 }
 
 TEST(PopupTest, FailedFontLeavesOutOnlyTheFontArray) {
-  PopupSpec spec;
-  spec.brokenFont = true;
+  PopupParams params;
+  params.brokenFont = true;
   testing::internal::CaptureStdout();
-  const Written w = GeneratePopup(spec);
+  const Written w = GeneratePopup(params);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "GetCurrentLanguageFontInfo failed!");
   EXPECT_TRUE(w.ok);
   EXPECT_FALSE(Has(w.text, "fontArray"));
@@ -178,9 +178,9 @@ TEST(PopupTest, LaterTextsComeFromTheLastLanguageSelected) {
   Scene scene;
   builder::ProjectBuilder& project = scene.Project();
   project.AddLanguage(builder::Language{});
-  PopupSpec spec;
-  spec.child = false;
-  AddPopup(scene, spec);
+  PopupParams params;
+  params.child = false;
+  AddPopup(scene, params);
   project.Languages()[1].fonts = project.Languages()[0].fonts;
   project.Languages()[1].selectors = project.Languages()[0].selectors;
   project.SetRecordSize(29, builder::ProjectBuilder::kDefaultRecordSize);

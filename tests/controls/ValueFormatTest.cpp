@@ -162,7 +162,7 @@ TEST(ValueFormatTest, ImageUrl) {
   EXPECT_EQ(IControl::ImageUrl(4294967295u), u"image://OrvixImageProvider/4294967295");
 }
 
-struct FontSpec {
+struct FontCase {
   const char* face;  // null: no face block
   uint16_t size;
   bool bold;
@@ -171,7 +171,7 @@ struct FontSpec {
 };
 
 // One language per font; the font reference is font 0, style 0.
-bool LoadFonts(const std::vector<FontSpec>& fonts) {
+bool LoadFonts(const std::vector<FontCase>& fonts) {
   Scene scene;
   auto& languages = scene.Project().Languages();
   languages.clear();
@@ -222,7 +222,7 @@ TEST(ValueFormatTest, FontArrayExample) {
 
 TEST(ValueFormatTest, FontEntries) {
   struct Case {
-    FontSpec font;
+    FontCase font;
     std::u16string entry;
   };
   const Case cases[] = {
