@@ -2,6 +2,8 @@
 // A fresh folder under the system's temporary folder, removed with
 // everything in it when the object goes.
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -43,5 +45,15 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// The whole file; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 }  // namespace prt::test
