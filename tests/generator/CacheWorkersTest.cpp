@@ -69,15 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // Compared as unsigned: -1 is the largest length.
                       SplitCase{{5, -1, 7}, {-1}, {7, 5}, 0xFFFFFFFFu, 12}));
 
-TEST(CacheWorkers, SplitKeepsItemObjectsShared) {
-  QmlFileItems items = ItemsOfLengths({3, 8});
-  const auto* large = items[1].get();
-  const WorkerShares shares = SplitShares(items);
-  ASSERT_EQ(shares.share[0].size(), 1u);
-  EXPECT_EQ(shares.share[0][0].get(), large);
-  EXPECT_EQ(items[0].get(), large);
-}
-
 TEST(CacheWorkers, NoItemsSucceedsWithoutTouchingAnything) {
   QmlFileItems none;
   EXPECT_TRUE(RunCacheWorkers(none, true));
@@ -181,12 +172,6 @@ TEST(CacheWorkers, EncryptionFailureStopsOnlyItsShareAndFailsTheStage) {
     EXPECT_NE(ReadAll(path).substr(0, 14), "import QtQuick") << path;
     EXPECT_TRUE(std::filesystem::exists(path.string() + "c")) << path;
   }
-}
-
-TEST(CacheWorkers, ProcessQmlFilesWithEmptyShareSucceeds) {
-  bool result = false;
-  ProcessQmlFiles({}, true, result);
-  EXPECT_TRUE(result);
 }
 
 }  // namespace

@@ -122,6 +122,14 @@ constexpr const char* kMixedProject = R"({
 
 constexpr const char* kNoScreens = R"({"texts": ["unused"]})";
 
+test::ProcessResult RunTool(const char* program, std::vector<std::string> args, fs::path workDir = {}) {
+  test::ProcessRequest request;
+  request.program = program;
+  request.args = std::move(args);
+  request.workDir = std::move(workDir);
+  return test::RunProcess(request);
+}
+
 struct Conversion {
   test::ProcessResult result;
   fs::path out;  // the output folder
@@ -137,7 +145,7 @@ class EndToEnd : public ::testing::Test {
     if (makeOut) fs::create_directories(out);
     std::vector<std::string> args = {prt.string(), "-d", out.string()};
     args.insert(args.end(), extra.begin(), extra.end());
-    return {test::RunProcess({PRT2QML, args}), out};
+    return {RunTool(PRT2QML, args), out};
   }
 
   static std::map<std::string, std::string> Files(const fs::path& folder) {
@@ -283,8 +291,7 @@ TEST_F(EndToEnd, EncipheredRunDeciphersToThePlainRun) {
     ++documents;
     EXPECT_NE(files.at(name), bytes) << name;
     const fs::path deciphered = dir_ / (name + ".plain");
-    const auto tool = test::RunProcess(
-        {QML_DECIPHER, {(enciphered.out / "qmls" / name).string(), deciphered.string()}});
+    const auto tool = RunTool(QML_DECIPHER, {(enciphered.out / "qmls" / name).string(), deciphered.string()});
     ASSERT_EQ(tool.exitStatus, 0) << tool.err;
     std::string padded = bytes;
     padded.resize((bytes.size() + 3) / 4 * 4, ' ');
@@ -317,7 +324,7 @@ TEST_F(EndToEnd, DocumentThatDoesNotCompileHasNoCacheButRunSucceeds) {
 TEST_F(EndToEnd, BareFileNameWritesIntoCurrentFolder) {
   const fs::path project = dir_ / "here";
   test::WriteDataset(project / "a.prt", kPageProject);
-  const auto result = test::RunProcess({PRT2QML, {"a.prt"}, project});
+  const auto result = RunTool(PRT2QML, {"a.prt"}, project);
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(ReadAll(project / "qmls" / "page16777216.qml"), kPageDocument);
   EXPECT_NE(result.out.find("Move ./qmls_generating/ to ./qmls/\n"), std::string::npos) << result.out;
