@@ -68,14 +68,15 @@ TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
   struct Case {
     uint32_t flags;
     const char* after;  // content after writing "XY" at the start of "abcdef"
+    int32_t readable;   // bytes read back from the start afterwards
   } cases[] = {
-      {1u << 0, "abcdef"},                   // rb
-      {(1u << 0) | (1u << 2), "abcdef"},     // rb
-      {1u << 2, "XYcdef"},                   // rb+
-      {(1u << 2) | (1u << 3), "abcdefXY"},   // ab+
-      {(1u << 2) | (1u << 5), "XY"},         // wb+
-      {1u << 3, "abcdefXY"},                 // ab
-      {0, "XYcdef"},                         // rb+
+      {1u << 0, "abcdef", 2},                  // rb
+      {(1u << 0) | (1u << 2), "abcdef", 2},    // rb
+      {1u << 2, "XYcdef", 2},                  // rb+
+      {(1u << 2) | (1u << 3), "abcdefXY", 2},  // ab+
+      {(1u << 2) | (1u << 5), "XY", 2},        // wb+
+      {1u << 3, "abcdefXY", 0},                // ab
+      {0, "XYcdef", 2},                        // rb+
   };
   for (const Case& c : cases) {
     WriteFile(Work("state.bin"), "abcdef");
@@ -83,6 +84,9 @@ TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
     ASSERT_NE(h, nullptr) << c.flags;
     EXPECT_EQ(files_.Seek(h, 0), 0u);
     files_.Write(h, "XY", 2);
+    char back[2];
+    EXPECT_EQ(files_.Seek(h, 0), 0u);
+    EXPECT_EQ(files_.Read(h, back, 2), c.readable) << c.flags;
     EXPECT_EQ(files_.Close(h), 0u);
     EXPECT_EQ(ReadFile(Work("state.bin")), c.after) << c.flags;
   }
