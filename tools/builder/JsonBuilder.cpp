@@ -1,5 +1,7 @@
 #include "tools/builder/JsonBuilder.h"
 
+#include "tools/builder/ScreenForms.h"
+
 #include <algorithm>
 #include <initializer_list>
 
@@ -30,16 +32,6 @@ constexpr NamedType kTypeNames[] = {
 };
 
 constexpr const char* kShapeNames[] = {"polyline", "ellipse", "rectangle", "polygon", "flowblock"};
-
-// Record offsets (as the controls see them) of the common fields.
-namespace off {
-constexpr uint32_t kWord8 = 8, kX = 12, kY = 16, kSub = 20, kW = 24, kH = 28, kFlags = 32;
-constexpr uint32_t kBackground = 36, kBorderColour = 52, kBorderWidth = 56, kBorderRadius = 58,
-                   kTitle = 60, kShape = 55;
-}  // namespace off
-
-constexpr uint32_t kFlagOutside = 0x10;
-constexpr uint32_t kFlagHidden = 0x8000;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
   throw BuildError((path.empty() ? std::string("description") : path) + ": " + what);
@@ -270,41 +262,31 @@ class Parser {
     return g;
   }
 
-  std::vector<Field> TitleFields(const json& j, const std::string& path) {
+  PopupTitle TitleValue(const json& j, const std::string& path) {
     CheckKeys(j, path, {"icon", "textId", "textColor", "textColour", "background", "font", "height",
                         "closeButton", "flags"});
-    Block t{b_.NewLabel("title"), 32, 4, {}};
-    t.fields.push_back(Field::I32(0, j.contains("icon") ? I32(j["icon"], Sub(path, "icon")) : -1));
-    t.fields.push_back(Field::U32(4, j.contains("textId") ? U32(j["textId"], Sub(path, "textId")) : 0));
-    Colour text = ColourFromArgb(0xFF000000);
+    PopupTitle t;
+    if (j.contains("icon")) t.icon = I32(j["icon"], Sub(path, "icon"));
+    if (j.contains("textId")) t.textId = U32(j["textId"], Sub(path, "textId"));
     for (const char* key : {"textColor", "textColour"})
-      if (j.contains(key)) text = ColourValue(j[key], Sub(path, key));
-    t.fields.push_back(Field::Bytes(8, {text.begin(), text.end()}));
-    const Gradient bg = j.contains("background") ? GradientValue(j["background"], Sub(path, "background"))
-                                                 : Gradient{};
-    for (Field& f : b_.GradientFields(12, bg)) t.fields.push_back(std::move(f));
-    uint16_t fontNumber = 0, fontStyle = 0;
+      if (j.contains(key)) t.textColour = ColourValue(j[key], Sub(path, key));
+    if (j.contains("background")) t.background = GradientValue(j["background"], Sub(path, "background"));
     if (j.contains("font")) {
       const json& f = j["font"];
       const std::string p = Sub(path, "font");
       if (f.is_array() && f.size() == 2) {
-        fontNumber = U16(f[0], Sub(p, 0));
-        fontStyle = U16(f[1], Sub(p, 1));
+        t.fontNumber = U16(f[0], Sub(p, 0));
+        t.fontStyle = U16(f[1], Sub(p, 1));
       } else {
         CheckKeys(f, p, {"number", "style"});
-        if (f.contains("number")) fontNumber = U16(f["number"], Sub(p, "number"));
-        if (f.contains("style")) fontStyle = U16(f["style"], Sub(p, "style"));
+        if (f.contains("number")) t.fontNumber = U16(f["number"], Sub(p, "number"));
+        if (f.contains("style")) t.fontStyle = U16(f["style"], Sub(p, "style"));
       }
     }
-    t.fields.push_back(Field::U16(24, fontNumber));
-    t.fields.push_back(Field::U16(26, fontStyle));
-    t.fields.push_back(Field::U16(28, j.contains("height") ? U16(j["height"], Sub(path, "height")) : 0));
-    uint8_t flags = j.contains("flags") ? U8(j["flags"], Sub(path, "flags")) : 0;
-    if (j.contains("closeButton") && Bool(j["closeButton"], Sub(path, "closeButton"))) flags |= 1;
-    t.fields.push_back(Field::U8(30, flags));
-    const std::string label = t.label;
-    b_.AddBlock(std::move(t));
-    return {Field::Pointer(off::kTitle, Ref::To(label))};
+    if (j.contains("height")) t.height = U16(j["height"], Sub(path, "height"));
+    if (j.contains("flags")) t.flags = U8(j["flags"], Sub(path, "flags"));
+    if (j.contains("closeButton") && Bool(j["closeButton"], Sub(path, "closeButton"))) t.flags |= 1;
+    return t;
   }
 
   Link LinkValue(const json& j, const std::string& path) {
@@ -325,16 +307,6 @@ class Parser {
     return l;
   }
 
-  // Text of an object: a string (every language), an array (per language) or null.
-  void ObjectText(ObjectId id, const json& j, const std::string& path) {
-    if (j.is_null()) return;
-    if (j.is_string()) {
-      b_.SetObjectText(id, Utf16(j.get<std::string>(), path));
-      return;
-    }
-    b_.GetObject(id).text = b_.AddTexts(TextColumns(j, path));
-  }
-
   std::vector<std::optional<std::u16string>> TextColumns(const json& j, const std::string& path) {
     if (!j.is_array()) Fail(path, "expected a text, an array of texts per language, or null");
     std::vector<std::optional<std::u16string>> out;
@@ -347,7 +319,7 @@ class Parser {
 
   // One object and, recursively, its children. `standard` writes the common
   // control fields (geometry, flags, sub-record) even when not given.
-  ObjectId ObjectValue(const json& j, const std::string& path, bool standard) {
+  ControlSpec ObjectValue(const json& j, const std::string& path, bool standard) {
     CheckKeys(j, path, {"type", "shape", "label", "index", "text", "textId", "x", "y", "w", "h",
                         "flags", "word8", "hidden", "outside", "subRecord", "background",
                         "borderColor", "borderColour", "borderWidth", "borderRadius", "title",
@@ -355,88 +327,67 @@ class Parser {
                         "template", "emptyLinkList", "ownReference", "size", "textEx",
                         "recordWords", "recordBytes", "pageNumber", "namedEntries"});
     if (!j.contains("type")) Fail(path, "object without \"type\"");
-    Object o;
-    std::optional<uint8_t> shape;
+    ControlSpec o;
+    o.standard = standard;
     const json& type = j["type"];
     if (type.is_string() && !type.get<std::string>().starts_with("0x")) {
       const auto named = TypeFromName(type.get<std::string>());
       if (!named) Fail(Sub(path, "type"), "unknown type \"" + type.get<std::string>() + "\"");
       o.type = named->type;
-      shape = named->shape;
+      o.shape = named->shape;
     } else {
       o.type = U8(type, Sub(path, "type"));
     }
-    if (j.contains("shape")) {
+    auto has = [&](const char* key) { return j.contains(key); };
+    auto at = [&](const char* key) { return Sub(path, key); };
+    if (has("shape")) {
       const json& s = j["shape"];
       const auto it = s.is_string() ? std::find(std::begin(kShapeNames), std::end(kShapeNames), s.get<std::string>())
                                     : std::end(kShapeNames);
-      shape = it != std::end(kShapeNames) ? static_cast<uint8_t>(it - std::begin(kShapeNames))
-                                          : U8(s, Sub(path, "shape"));
+      o.shape = it != std::end(kShapeNames) ? static_cast<uint8_t>(it - std::begin(kShapeNames)) : U8(s, at("shape"));
     }
-    if (j.contains("label")) o.label = String(j["label"], Sub(path, "label"));
-    if (j.contains("index")) o.index = static_cast<uint32_t>(Integer(j["index"], Sub(path, "index"), 0, 0xFFFFFF));
-    if (j.contains("ownReference")) o.ownReference = U32(j["ownReference"], Sub(path, "ownReference"));
-    if (j.contains("emptyLinkList")) o.emptyLinkList = Bool(j["emptyLinkList"], Sub(path, "emptyLinkList"));
-    if (j.contains("textId")) o.text = U32(j["textId"], Sub(path, "textId"));
-    if (j.contains("size")) b_.SetRecordSize(o.type, U32(j["size"], Sub(path, "size")));
-
-    auto has = [&](const char* key) { return j.contains(key); };
-    auto i32 = [&](const char* key) { return has(key) ? I32(j[key], Sub(path, key)) : 0; };
-    if (standard || has("x")) o.fields.push_back(Field::I32(off::kX, i32("x")));
-    if (standard || has("y")) o.fields.push_back(Field::I32(off::kY, i32("y")));
-    if (standard || has("w")) o.fields.push_back(Field::I32(off::kW, i32("w")));
-    if (standard || has("h")) o.fields.push_back(Field::I32(off::kH, i32("h")));
-    uint32_t flags = has("flags") ? U32(j["flags"], Sub(path, "flags")) : 0;
-    uint32_t word8 = has("word8") ? U32(j["word8"], Sub(path, "word8")) : 0;
-    if (has("hidden") && Bool(j["hidden"], Sub(path, "hidden"))) {
-      flags |= kFlagHidden;
-      if (!has("word8")) word8 = 1;
+    if (has("label")) o.label = String(j["label"], at("label"));
+    if (has("index")) o.index = static_cast<uint32_t>(Integer(j["index"], at("index"), 0, 0xFFFFFF));
+    if (has("ownReference")) o.ownReference = U32(j["ownReference"], at("ownReference"));
+    if (has("emptyLinkList")) o.emptyLinkList = Bool(j["emptyLinkList"], at("emptyLinkList"));
+    if (has("size")) o.recordSize = U32(j["size"], at("size"));
+    if (has("text")) {
+      const json& t = j["text"];
+      if (t.is_string()) o.text = Utf16(t.get<std::string>(), at("text"));
+      else if (!t.is_null()) o.texts = TextColumns(t, at("text"));
     }
-    if (has("outside") && Bool(j["outside"], Sub(path, "outside"))) flags |= kFlagOutside;
-    if (standard || has("flags") || has("hidden") || has("outside"))
-      o.fields.push_back(Field::U32(off::kFlags, flags));
-    if (standard || has("word8") || has("hidden")) o.fields.push_back(Field::U32(off::kWord8, word8));
+    if (has("textId")) o.textId = U32(j["textId"], at("textId"));
+    if (has("textEx")) {
+      const json& t = j["textEx"];
+      if (t.is_string()) o.textEx = Utf16(t.get<std::string>(), at("textEx"));
+      else if (t.is_array()) o.textsEx = TextColumns(t, at("textEx"));
+      else o.textExId = U32(t, at("textEx"));
+    }
+    if (has("x")) o.x = I32(j["x"], at("x"));
+    if (has("y")) o.y = I32(j["y"], at("y"));
+    if (has("w")) o.w = I32(j["w"], at("w"));
+    if (has("h")) o.h = I32(j["h"], at("h"));
+    if (has("flags")) o.flags = U32(j["flags"], at("flags"));
+    if (has("word8")) o.word8 = U32(j["word8"], at("word8"));
+    if (has("hidden")) o.hidden = Bool(j["hidden"], at("hidden"));
+    if (has("outside")) o.outside = Bool(j["outside"], at("outside"));
     if (has("subRecord")) {
-      const json& s = j["subRecord"];
-      if (s.is_number()) {
-        Block sub{b_.NewLabel("sub"), 20, 4, {Field::U32(16, U32(s, Sub(path, "subRecord")))}};
-        o.fields.push_back(Field::Pointer(off::kSub, Ref::To(sub.label)));
-        b_.AddBlock(std::move(sub));
-      } else {
-        o.fields.push_back(Field::Pointer(off::kSub, RefValue(s, Sub(path, "subRecord"))));
-      }
-    } else if (standard) {
-      o.fields.push_back(Field::Pointer(off::kSub, Ref::None()));
+      if (j["subRecord"].is_number()) o.subRecordWord = U32(j["subRecord"], at("subRecord"));
+      else o.subRecord = RefValue(j["subRecord"], at("subRecord"));
     }
-    if (shape) o.fields.push_back(Field::U8(off::kShape, *shape));
-
-    const bool screenFill = standard && (o.type == 1 || o.type == 71);
-    if (has("background") || screenFill) {
-      const Gradient g = has("background") ? GradientValue(j["background"], Sub(path, "background")) : Gradient{};
-      for (Field& f : b_.GradientFields(off::kBackground, g)) o.fields.push_back(std::move(f));
-    }
-    const bool popup = standard && o.type == 71;
-    for (const char* key : {"borderColor", "borderColour"}) {
-      if (has(key)) {
-        const Colour c = ColourValue(j[key], Sub(path, key));
-        o.fields.push_back(Field::Bytes(off::kBorderColour, {c.begin(), c.end()}));
-      }
-    }
-    if (popup && !has("borderColor") && !has("borderColour"))
-      o.fields.push_back(Field::Bytes(off::kBorderColour, {0, 0, 0, 0xFF}));
-    if (has("borderWidth") || popup)
-      o.fields.push_back(Field::U16(off::kBorderWidth, has("borderWidth") ? U16(j["borderWidth"], Sub(path, "borderWidth")) : 0));
-    if (has("borderRadius") || popup)
-      o.fields.push_back(Field::U16(off::kBorderRadius, has("borderRadius") ? U16(j["borderRadius"], Sub(path, "borderRadius")) : 0));
-    if (has("title") && !j["title"].is_null()) {
-      for (Field& f : TitleFields(j["title"], Sub(path, "title"))) o.fields.push_back(std::move(f));
-    } else if (has("title") || popup) {
-      o.fields.push_back(Field::Pointer(off::kTitle, Ref::None()));
+    if (has("background")) o.background = GradientValue(j["background"], at("background"));
+    for (const char* key : {"borderColor", "borderColour"})
+      if (has(key)) o.borderColour = ColourValue(j[key], at(key));
+    if (has("borderWidth")) o.borderWidth = U16(j["borderWidth"], at("borderWidth"));
+    if (has("borderRadius")) o.borderRadius = U16(j["borderRadius"], at("borderRadius"));
+    if (has("title")) {
+      if (j["title"].is_null()) o.nullTitle = true;
+      else o.title = TitleValue(j["title"], at("title"));
     }
     // Table-record numbering (word 0 = link list), as the data manager counts.
     if (has("recordWords")) {
       const json& words = j["recordWords"];
-      const std::string p = Sub(path, "recordWords");
+      const std::string p = at("recordWords");
       if (!words.is_object()) Fail(p, "expected {\"<word>\": value}");
       for (const auto& [key, v] : words.items()) {
         const uint32_t word = static_cast<uint32_t>(Integer(json(key), Sub(p, key), 2, 0xFFFF));
@@ -448,61 +399,41 @@ class Parser {
     }
     if (has("recordBytes")) {
       const json& bytes = j["recordBytes"];
-      const std::string p = Sub(path, "recordBytes");
+      const std::string p = at("recordBytes");
       if (!bytes.is_object()) Fail(p, "expected {\"<byte>\": value}");
       for (const auto& [key, v] : bytes.items())
         o.fields.push_back(Field::U8(static_cast<uint32_t>(Integer(json(key), Sub(p, key), 8, 0xFFFF)) - 4, U8(v, Sub(p, key))));
     }
-    if (has("pageNumber")) o.fields.push_back(Field::U32(4 * 15 - 4, U32(j["pageNumber"], Sub(path, "pageNumber"))));
-    if (has("namedEntries")) o.fields.push_back(NamedEntries(j["namedEntries"], Sub(path, "namedEntries")));
+    if (has("pageNumber")) o.fields.push_back(Field::U32(4 * 15 - 4, U32(j["pageNumber"], at("pageNumber"))));
+    if (has("namedEntries")) o.fields.push_back(NamedEntries(j["namedEntries"], at("namedEntries")));
     if (has("fields"))
-      for (Field& f : Fields(j["fields"], Sub(path, "fields"))) o.fields.push_back(std::move(f));
-
-    const ObjectId id = b_.AddObject(std::move(o));
-    if (has("text")) ObjectText(id, j["text"], Sub(path, "text"));
-    if (has("textEx")) {
-      const json& t = j["textEx"];
-      const std::string p = Sub(path, "textEx");
-      if (t.is_string()) b_.SetObjectTextEx(id, b_.AddText(Utf16(t.get<std::string>(), p)));
-      else if (t.is_array()) b_.SetObjectTextEx(id, b_.AddTexts(TextColumns(t, p)));
-      else b_.SetObjectTextEx(id, U32(t, p));
-    }
-
-    std::vector<Link> links;
-    if (has("template")) {
-      Link l;
-      l.object = String(j["template"], Sub(path, "template"));
-      links.push_back(l);
-    }
+      for (Field& f : Fields(j["fields"], at("fields"))) o.fields.push_back(std::move(f));
+    if (has("linked")) o.linked = Bool(j["linked"], at("linked"));
+    if (has("linkKind")) o.linkKind = U8(j["linkKind"], at("linkKind"));
+    if (has("linkSlot")) o.linkSlot = U8(j["linkSlot"], at("linkSlot"));
+    if (has("template")) o.templateLabel = String(j["template"], at("template"));
     if (has("children")) {
       const json& c = j["children"];
-      const std::string p = Sub(path, "children");
+      const std::string p = at("children");
       if (!c.is_array()) Fail(p, "expected an array");
       for (size_t i = 0; i < c.size(); ++i) {
         const std::string cp = Sub(p, i);
         if (c[i].is_object() && c[i].contains("link")) {
           CheckKeys(c[i], cp, {"link"});
-          links.push_back(LinkValue(c[i]["link"], Sub(cp, "link")));
-          continue;
+          ControlSpec raw;
+          raw.rawLink = LinkValue(c[i]["link"], Sub(cp, "link"));
+          o.children.push_back(std::move(raw));
+        } else {
+          o.children.push_back(ObjectValue(c[i], cp, true));
         }
-        const ObjectId child = ObjectValue(c[i], cp, true);
-        Link l;
-        l.target = b_.ReferenceOf(child);
-        if (c[i].contains("linked")) l.present = Bool(c[i]["linked"], Sub(cp, "linked")) ? 1 : 0;
-        if (c[i].contains("linkKind")) l.kind = U8(c[i]["linkKind"], Sub(cp, "linkKind"));
-        if (c[i].contains("linkSlot")) l.slot = U8(c[i]["linkSlot"], Sub(cp, "linkSlot"));
-        links.push_back(l);
       }
     }
     if (has("links")) {
       const json& l = j["links"];
-      const std::string p = Sub(path, "links");
-      if (!l.is_array()) Fail(p, "expected an array");
-      for (size_t i = 0; i < l.size(); ++i) links.push_back(LinkValue(l[i], Sub(p, i)));
+      if (!l.is_array()) Fail(at("links"), "expected an array");
+      for (size_t i = 0; i < l.size(); ++i) o.links.push_back(LinkValue(l[i], Sub(at("links"), i)));
     }
-    auto& obj = b_.GetObject(id);
-    obj.links.insert(obj.links.end(), links.begin(), links.end());
-    return id;
+    return o;
   }
 
   // Record word 4: a table {count; 24-byte entries whose word 0 refers to a
@@ -534,7 +465,7 @@ class Parser {
 
   void Objects(const json& j, const std::string& path, bool standard) {
     if (!j.is_array()) Fail(path, "expected an array");
-    for (size_t i = 0; i < j.size(); ++i) ObjectValue(j[i], Sub(path, i), standard);
+    for (size_t i = 0; i < j.size(); ++i) AddControl(b_, ObjectValue(j[i], Sub(path, i), standard));
   }
 
   void BlockValue(const json& j, const std::string& path) {

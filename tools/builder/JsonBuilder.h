@@ -1,6 +1,7 @@
 #pragma once
 // Builds a data set from a JSON description (format: docs/dataset-format.md).
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -1,0 +1,87 @@
+#pragma once
+// Screens and controls in the form the controls read them: geometry, flags,
+// fills, popup frames and nested children, laid out as records of a
+// ProjectBuilder with the right fields at the right offsets.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/builder/ProjectBuilder.h"
+
+namespace prt::builder {
+
+// Record offsets as the controls see them (0 = own reference).
+namespace offsets {
+constexpr uint32_t kWord8 = 8, kX = 12, kY = 16, kSubRecord = 20, kW = 24, kH = 28, kFlags = 32;
+constexpr uint32_t kBackground = 36, kBorderColour = 52, kBorderWidth = 56, kBorderRadius = 58,
+                   kTitle = 60, kShape = 55;
+constexpr uint32_t kSubRecordWord = 16;  // in the sub-record
+}  // namespace offsets
+
+constexpr uint32_t kFlagOutside = 0x10;  // bit 4: moved to (-w, -h)
+constexpr uint32_t kFlagHidden = 0x8000;  // bit 15: hidden when word 8 is non-zero
+
+struct PopupTitle {
+  int32_t icon = -1;
+  uint32_t textId = 0;
+  Colour textColour = {0, 0, 0, 0xFF};
+  Gradient background;
+  uint16_t fontNumber = 0;
+  uint16_t fontStyle = 0;
+  uint16_t height = 0;
+  uint8_t flags = 0;  // bit 0: close button
+};
+
+struct ControlSpec {
+  uint8_t type = 0;
+  // Write geometry, flags and sub-record (and a page's or popup's frame)
+  // even when not given; false writes only what is set.
+  bool standard = true;
+  std::optional<uint8_t> shape;  // byte 55 (vector graphics)
+  std::string label;
+  std::optional<uint32_t> index;
+  std::optional<uint32_t> ownReference;
+  std::optional<uint32_t> recordSize;  // for the whole type
+  bool emptyLinkList = false;
+
+  // Object text: one for every language, or one per language; or a number.
+  std::optional<std::u16string> text;
+  std::optional<std::vector<std::optional<std::u16string>>> texts;
+  std::optional<uint32_t> textId;
+  // Entry of the second object text map.
+  std::optional<std::u16string> textEx;
+  std::optional<std::vector<std::optional<std::u16string>>> textsEx;
+  std::optional<uint32_t> textExId;
+
+  std::optional<int32_t> x, y, w, h;
+  std::optional<uint32_t> flags, word8;
+  bool hidden = false;   // flag bit 15, and word 8 = 1 unless given
+  bool outside = false;  // flag bit 4
+  std::optional<uint32_t> subRecordWord;  // a new sub-record with this u32 at 16
+  std::optional<Ref> subRecord;           // or a reference to an existing block
+
+  std::optional<Gradient> background;
+  std::optional<Colour> borderColour;
+  std::optional<uint16_t> borderWidth, borderRadius;
+  std::optional<PopupTitle> title;
+  bool nullTitle = false;  // write reference 0 at 60 for a non-popup
+
+  std::vector<Field> fields;  // raw, written after the forms above
+
+  // This object's entry in its parent's link list.
+  bool linked = true;
+  uint8_t linkKind = 0;
+  uint8_t linkSlot = 0;
+  // Set: this child entry is a raw link only; nothing else is used.
+  std::optional<Link> rawLink;
+
+  std::string templateLabel;  // a link to this template comes first
+  std::vector<ControlSpec> children;
+  std::vector<Link> links;  // raw links after the children
+};
+
+// Adds the object and, recursively, its children (indexes in pre-order);
+// answers the object's id.
+ObjectId AddControl(ProjectBuilder& builder, const ControlSpec& spec);
+
+}  // namespace prt::builder
