@@ -105,7 +105,7 @@ ImageRef CPRDataManager::GetTextByKey(uint32_t key, int32_t languageId) {
 
 bool CPRDataManager::GetObjectTextEx(const uint32_t& reference, DataValue* value) {
   if (!value) return false;
-  value->Reset(0, DataValue::kEmpty);
+  value->Clear(0, DataValue::kEmpty);  // releases a text the caller still held
   uint32_t number = 0;
   if (!layout::LookupDefaultMap(HeaderRef(layout::kObjectTextMap2), reference >> 24, GetObjectIndex(reference),
                                 &number))
@@ -137,7 +137,7 @@ ImageRef CPRDataManager::GetLanguageResource(uint32_t number) {
 
 bool CPRDataManager::GetObjectText(const uint32_t& reference, DataValue* value) {
   if (!value) return false;
-  value->Reset(0, DataValue::kEmpty);
+  value->Clear(0, DataValue::kEmpty);  // releases a text the caller still held
   uint32_t number = 0;
   if (layout::LookupDefaultMap(HeaderRef(layout::kObjectTextMap), reference >> 24, GetObjectIndex(reference),
                                &number)) {

@@ -126,6 +126,22 @@ class ImageBytes {
     return at;
   }
 
+  // A text or resource list {u16 kind, u16 count, entries}.
+  uint32_t List(uint16_t kind, uint16_t count, const std::vector<uint32_t>& entryWords) {
+    Align4();
+    const uint32_t at = U16(kind);
+    U16(count);
+    Words(entryWords);
+    return at;
+  }
+  // A counted table of references {u32 count, references}.
+  uint32_t RefTable(const std::vector<uint32_t>& refs) {
+    Align4();
+    const uint32_t at = U32(static_cast<uint32_t>(refs.size()));
+    Words(refs);
+    return at;
+  }
+
   std::vector<uint8_t> Take() const { return bytes_; }
   std::vector<uint8_t>& Raw() { return bytes_; }
 

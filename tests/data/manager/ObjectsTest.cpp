@@ -156,6 +156,21 @@ TEST(ObjectTextTest, BorrowedTextOrPlaceholder) {
   EXPECT_FALSE(dm.GetObjectText(ref, nullptr));
 }
 
+// The value still owns the previous placeholder; the LeakSanitizer build
+// reports it if the next lookup does not release it.
+TEST(ObjectTextTest, ReusedValueReleasesItsPreviousText) {
+  CPRDataManager dm;
+  DataValue v;
+  for (uint32_t i = 0; i < 3; ++i) {
+    const uint32_t ref = (9u << 24) | i;
+    EXPECT_TRUE(dm.GetObjectText(ref, &v));
+    EXPECT_EQ(v.TextCopy(), u"9#" + std::u16string(1, static_cast<char16_t>(u'0' + i)));
+    EXPECT_FALSE(dm.GetObjectTextEx(ref, &v));
+    EXPECT_EQ(v.TypeCode(), DataValue::kEmpty);
+    EXPECT_TRUE(dm.GetObjectText(ref, &v));
+  }
+}
+
 TEST(ObjectTextTest, PlaceholderWithoutImage) {
   CPRDataManager dm;
   DataValue v;
