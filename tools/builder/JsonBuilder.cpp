@@ -1,6 +1,7 @@
 #include "tools/builder/JsonBuilder.h"
 
 #include "tools/builder/ScreenForms.h"
+#include "tools/builder/Synthetic.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -902,11 +903,11 @@ BuildResult Build(const json& root) {
                        "container", "languageFile", "connection", "textLists", "resourceLists",
                        "listDefaults", "listDefaultMap", "secondTextMap", "keyTexts", "keyTextsUnsorted",
                        "resources", "languageCounts", "projectSettings", "runtimeSettings", "block11",
-                       "block13"});
+                       "block13", "synthetic"});
   ProjectBuilder b;
   Parser p(b);
   if (root.contains("languages")) p.Languages(root["languages"], "languages");
-  else b.AddLanguage(Language{1, {}, {}});
+  else if (!root.contains("synthetic")) b.AddLanguage(Language{1, {}, {}});
   if (root.contains("texts")) p.Texts(root["texts"], "texts");
   if (root.contains("fonts")) p.Fonts(root["fonts"], "fonts");
   if (root.contains("blocks")) {
@@ -929,6 +930,19 @@ BuildResult Build(const json& root) {
     b.SetHeaderTypeCount(static_cast<uint32_t>(Integer(root["headerTypes"], "headerTypes", 0, 256)));
   if (root.contains("screens")) p.Objects(root["screens"], "screens", true);
   if (root.contains("records")) p.Objects(root["records"], "records", false);
+  if (root.contains("synthetic")) {
+    const json& j = root["synthetic"];
+    const std::string sp = "synthetic";
+    CheckKeys(j, sp, {"pages", "templates", "reportPages", "popups", "controls", "languages", "maxDepth", "seed"});
+    SyntheticOptions o;
+    const std::pair<const char*, uint32_t*> keys[] = {
+        {"pages", &o.pages},         {"templates", &o.templates}, {"reportPages", &o.reportPages},
+        {"popups", &o.popups},       {"controls", &o.controls},   {"languages", &o.languages},
+        {"maxDepth", &o.maxDepth},   {"seed", &o.seed}};
+    for (const auto& [key, dest] : keys)
+      if (j.contains(key)) *dest = static_cast<uint32_t>(Integer(j[key], Sub(sp, key), 0, 0xFFFFFF));
+    AddSyntheticProject(b, o);
+  }
   if (root.contains("objectTextMap")) b.SetObjectTextMap(p.DefaultMapValue(root["objectTextMap"], "objectTextMap"));
   if (root.contains("secondTextMap")) b.SetSecondTextMap(p.DefaultMapValue(root["secondTextMap"], "secondTextMap"));
   if (root.contains("listDefaultMap")) b.SetListDefaultMap(p.DefaultMapValue(root["listDefaultMap"], "listDefaultMap"));

@@ -1,0 +1,35 @@
+#pragma once
+// Large synthetic projects for the benchmark and for load tests: many
+// screens with a realistic mix of controls, nested containers, hidden and
+// moved controls, fills, popup title bars, texts in several languages.
+#include <cstdint>
+#include <map>
+
+#include "tools/builder/ProjectBuilder.h"
+
+namespace prt::builder {
+
+struct SyntheticOptions {
+  uint32_t pages = 300;
+  uint32_t templates = 1;
+  uint32_t reportPages = 10;
+  uint32_t popups = 40;
+  uint32_t controls = 30000;  // objects below the screens, containers included
+  uint32_t languages = 2;
+  uint32_t maxDepth = 3;      // container nesting below a screen
+  uint32_t seed = 1;
+};
+
+struct SyntheticStats {
+  uint32_t screens = 0;
+  uint32_t controls = 0;  // objects below the screens, containers included
+  uint32_t containers = 0;
+  uint32_t deepest = 0;   // deepest container nesting reached
+  std::map<uint8_t, uint32_t> byType;  // every object, screens included
+};
+
+// Adds fonts, languages (when the builder has none) and the screens; the
+// same options and seed always give the same project.
+SyntheticStats AddSyntheticProject(ProjectBuilder& builder, const SyntheticOptions& options);
+
+}  // namespace prt::builder
