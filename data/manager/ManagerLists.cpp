@@ -103,7 +103,7 @@ int32_t CPRDataManager::EvaluateList(const ImageRef& list, int32_t v, int mode, 
           for (uint32_t i = 0; i < view.count && !hit; ++i)
             if (matches(view.Entry(i).U32(0))) take(view.Entry(i).U32(4));
         } else if (mode == kFind) {
-          // The most specific match: the smallest matching value.
+          // The narrowest match: the smallest matching value.
           uint32_t best = 0;
           for (uint32_t i = 0; i < view.count; ++i) {
             const uint32_t e = view.Entry(i).U32(0);

@@ -9,7 +9,7 @@
 
 namespace prt::test {
 
-struct LinkSpec {
+struct LinkData {
   uint8_t kind = 0;
   uint8_t present = 1;
   uint8_t slot = 0;
@@ -74,10 +74,10 @@ class ImageBytes {
   }
 
   // A link list {count; entries}.
-  uint32_t Links(const std::vector<LinkSpec>& links) {
+  uint32_t Links(const std::vector<LinkData>& links) {
     Align4();
     const uint32_t at = U32(static_cast<uint32_t>(links.size()));
-    for (const LinkSpec& l : links) {
+    for (const LinkData& l : links) {
       U8(l.kind);
       U8(l.present);
       U8(l.slot);
@@ -150,7 +150,7 @@ class ImageBytes {
 };
 
 // One language of a language header.
-struct LanguageSpec {
+struct LanguageData {
   uint32_t id = 0;
   std::vector<std::u16string> texts;        // empty text "\x01" stands for "no text"
   std::vector<uint32_t> resources;          // resource block references
@@ -163,12 +163,12 @@ inline const std::u16string kNoText = u"\x01<none>";
 
 // Writes a language header and its arrays; sets header word 6.
 inline uint32_t WriteLanguages(ImageBytes& img, uint32_t textCount, uint32_t resourceCount, uint32_t fontCount,
-                               uint32_t styleCount, const std::vector<LanguageSpec>& languages) {
+                               uint32_t styleCount, const std::vector<LanguageData>& languages) {
   struct Arrays {
     uint32_t texts = 0, resources = 0, fonts = 0, styles = 0;
   };
   std::vector<Arrays> arrays;
-  for (const LanguageSpec& lang : languages) {
+  for (const LanguageData& lang : languages) {
     Arrays a;
     std::vector<uint32_t> textRefs;
     for (const std::u16string& t : lang.texts) textRefs.push_back(t == kNoText ? 0 : img.Counted(t));

@@ -8,7 +8,7 @@ namespace prt {
 namespace {
 
 using test::ImageBytes;
-using test::LinkSpec;
+using test::LinkData;
 
 TEST(AdoptImageTest, ChecksTheImageMagic) {
   struct Case {
