@@ -1,0 +1,331 @@
+// prt-bench: measures a whole conversion of a large synthetic project and
+// the compile floor it is judged against. Each measured run is a fresh
+// process (the data services load once per process), started as
+// `prt-bench --once <prt> <out> <encrypt>`; the parent reports medians.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "data/files/CPRFileNameGenerator.h"
+#include "data/manager/CPRDataManager.h"
+#include "generator/FileCipher.h"
+#include "generator/QmlCacheGen.h"
+#include "generator/QmlGenerator.h"
+#include "generator/RunProfile.h"
+#include "platform/Text.h"
+#include "tools/builder/JsonBuilder.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// ---- the synthetic project -------------------------------------------------
+
+struct ProjectShape {
+  int screens = 400;
+  unsigned seed = 20240607;
+};
+
+struct ProjectStats {
+  int screens = 0;
+  int controls = 0;
+};
+
+// Leaf controls in rough proportion to what operator panels carry.
+const std::vector<std::pair<const char*, int>> kLeafMix = {
+    {"button", 22}, {"textfield", 20}, {"iofield", 18}, {"rectangle", 8}, {"graphic", 7},
+    {"switch", 5},  {"bar", 4},        {"ellipse", 4},  {"datetime", 3},  {"symbolicio", 3},
+    {"polyline", 2}, {"alarmindicator", 2}, {"graphicio", 2}};
+
+json Leaf(std::mt19937& rng, std::discrete_distribution<int>& pick, int& counter) {
+  std::uniform_int_distribution<int> pos(0, 760), size(10, 200);
+  const char* type = kLeafMix[static_cast<size_t>(pick(rng))].first;
+  ++counter;
+  return {{"type", type},
+          {"text", std::string(type) + " " + std::to_string(counter)},
+          {"x", pos(rng)}, {"y", pos(rng) % 460}, {"w", size(rng)}, {"h", size(rng) % 80 + 10}};
+}
+
+// Screen sizes: most screens hold a few dozen controls, a few hold
+// hundreds (overview screens), as a log-normal spread gives.
+int ScreenControlCount(std::mt19937& rng) {
+  std::lognormal_distribution<double> spread(3.9, 0.8);
+  return std::clamp(static_cast<int>(spread(rng)), 3, 900);
+}
+
+json MakeProject(const ProjectShape& shape, ProjectStats& stats) {
+  std::mt19937 rng(shape.seed);
+  std::vector<double> weights;
+  for (const auto& [name, weight] : kLeafMix) weights.push_back(weight);
+  std::discrete_distribution<int> pick(weights.begin(), weights.end());
+  json screens = json::array();
+  int counter = 0;
+  for (int s = 0; s < shape.screens; ++s) {
+    // In 20 screens: 17 pages, 2 popups, 1 report page; one template in
+    // all, since every template is written to the same file.
+    const int kind = s == 0 ? 19 : s % 20 == 19 ? 0 : s % 20;
+    json screen;
+    if (kind < 16) {
+      screen = {{"type", "page"}, {"text", "Page " + std::to_string(s)}, {"w", 800}, {"h", 480},
+                {"background", {{"orientation", 2}, {"stops", {{0, "#ffe0e0e0"}, {1, "#ff808080"}}}}}};
+    } else if (kind < 18) {
+      screen = {{"type", "popup"}, {"text", "Popup " + std::to_string(s)}, {"w", 400}, {"h", 300},
+                {"borderWidth", 2}, {"background", {{"stops", {{0, "#ffffffff"}}}}}};
+    } else if (kind < 19) {
+      screen = {{"type", "reportpage"}, {"text", "Report " + std::to_string(s)}, {"w", 595}, {"h", 842}};
+    } else {
+      screen = {{"type", "template"}, {"w", 800}, {"h", 480}};
+    }
+    json children = json::array();
+    const int n = ScreenControlCount(rng);
+    for (int c = 0; c < n;) {
+      // Every tenth slot a container with a handful of controls inside.
+      if (c % 10 == 9 && n - c > 4) {
+        json inner = json::array();
+        for (int k = 0; k < 4; ++k) inner.push_back(Leaf(rng, pick, counter));
+        ++counter;
+        children.push_back({{"type", "container"}, {"x", 10}, {"y", 10}, {"w", 300}, {"h", 200},
+                            {"children", inner}});
+        c += 5;
+      } else {
+        children.push_back(Leaf(rng, pick, counter));
+        ++c;
+      }
+    }
+    screen["children"] = children;
+    screens.push_back(screen);
+    ++stats.screens;
+  }
+  stats.controls = counter;
+  return {{"languages", {{{"id", 1033}, {"fonts", {0}}}}},
+          {"fonts", {{{"face", "Sans"}, {"size", 12}}}},
+          {"screens", screens}};
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// ---- one measured run (child process) --------------------------------------
+
+// Two threads take the next document, largest first, from a shared
+// counter: about the best split there can be, with nothing else around the
+// compiler.
+double CompileFloor(std::vector<std::pair<size_t, std::u16string>> sized) {
+  std::sort(sized.begin(), sized.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<std::u16string> documents;
+  for (auto& entry : sized) documents.push_back(std::move(entry.second));
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < documents.size(); i = next++) prt::QmlCacheGen::MiniQmlCacheGen(documents[i]);
+  };
+  const auto start = Clock::now();
+  std::thread other(work);
+  work();
+  other.join();
+  return prt::SecondsSince(start);
+}
+
+int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
+  const auto loadStart = Clock::now();
+  auto& names = prt::CPRFileNameGenerator::GetInstance();
+  names.InitializeOnce();
+  names.SetProjectPath(prt::platform::Widen(prt));
+  auto& data = prt::CPRDataManager::GetInstance();
+  data.InitializeOnce();
+  if (!data.IsInitialisedFlag()) {
+    std::cerr << "prt-bench: the data set does not load\n";
+    return 2;
+  }
+  const double load = prt::SecondsSince(loadStart);
+
+  prt::RunProfile profile;
+  prt::SetRunProfile(&profile);
+  auto generator = prt::QmlGenerator::GetInstance();
+  generator->encrypt = encrypt;
+  const auto runStart = Clock::now();
+  const bool ok = generator->GenerateQmlFiles(prt::platform::Widen(out));
+  const double total = prt::SecondsSince(runStart);
+  prt::SetRunProfile(nullptr);
+  if (!ok) {
+    std::cerr << "prt-bench: the run failed\n";
+    return 3;
+  }
+
+  // The floor compiles plain copies of the same documents.
+  const fs::path floorDir = fs::path(out) / "floor";
+  fs::remove_all(floorDir);
+  fs::create_directories(floorDir);
+  std::vector<std::pair<size_t, std::u16string>> documents;
+  for (const auto& entry : fs::directory_iterator(fs::path(out) / "qmls")) {
+    if (entry.path().extension() != ".qml") continue;
+    std::string text = prt::ReadFileContent(prt::platform::FromPath(entry.path()));
+    if (encrypt) text = prt::DecipherContent(text).value_or(std::string());
+    const fs::path copy = floorDir / entry.path().filename();
+    std::ofstream(copy, std::ios::binary) << text;
+    documents.emplace_back(text.size(), prt::platform::FromPath(copy));
+  }
+  // The better of two passes: other load on the machine only ever slows a
+  // pass down.
+  const double floor = std::min(CompileFloor(documents), CompileFloor(documents));
+
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto& w = profile.workers;
+  const double slow = std::max(w[0].wallSeconds, w[1].wallSeconds);
+  std::cout << std::setprecision(9);
+  std::map<std::string, double> figures = {
+      {"load", load},
+      {"collect", profile.collectSeconds},
+      {"generate", profile.generateSeconds},
+      {"save", profile.saveSeconds},
+      {"cache", profile.cacheSeconds},
+      {"compile0", w[0].compileSeconds},
+      {"compile1", w[1].compileSeconds},
+      {"encrypt", w[0].encryptSeconds + w[1].encryptSeconds},
+      {"worker0", w[0].wallSeconds},
+      {"worker1", w[1].wallSeconds},
+      {"files0", w[0].files},
+      {"files1", w[1].files},
+      {"load0", w[0].load},
+      {"load1", w[1].load},
+      {"imbalance", slow > 0 ? std::abs(w[0].wallSeconds - w[1].wallSeconds) / slow : 0},
+      {"move", profile.moveSeconds},
+      {"total", total},
+      {"floor", floor},
+      {"ratio", floor > 0 ? total / floor : 0},
+      {"textshare", total > 0 ? (profile.generateSeconds + profile.saveSeconds) / total : 0},
+      {"peakMiB", usage.ru_maxrss / 1024.0},
+  };
+  for (const auto& [key, value] : figures) std::cout << "BENCH " << key << " " << value << "\n";
+  return 0;
+}
+
+// ---- the parent ------------------------------------------------------------
+
+std::map<std::string, double> RunChild(const std::string& self, const fs::path& prt, const fs::path& out,
+                                       bool encrypt) {
+  fs::remove_all(out);
+  fs::create_directories(out);
+  const std::string command = "'" + self + "' --once '" + prt.string() + "' '" + out.string() + "' " +
+                              (encrypt ? "1" : "0");
+  std::map<std::string, double> figures;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return figures;
+  char line[512];
+  while (fgets(line, sizeof line, pipe)) {
+    std::istringstream in(line);
+    std::string tag, key;
+    double value = 0;
+    if (in >> tag >> key >> value && tag == "BENCH") figures[key] = value;
+  }
+  if (pclose(pipe) != 0) figures.clear();
+  return figures;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+int Usage() {
+  std::cerr << "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain]\n"
+               "Builds a synthetic project in DIR (default: a folder under /tmp), converts it N\n"
+               "times (default 5), each in a fresh process, and prints medians.\n";
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string self = fs::absolute(argv[0]).string();
+  if (argc == 5 && std::string(argv[1]) == "--once") return RunOnce(argv[2], argv[3], std::string(argv[4]) == "1");
+
+  int runs = 5;
+  ProjectShape shape;
+  bool encrypt = true;
+  fs::path work = fs::temp_directory_path() / "prt-bench";
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--screens" && i + 1 < argc) shape.screens = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--work" && i + 1 < argc) work = argv[++i];
+    else if (a == "--plain") encrypt = false;
+    else return Usage();
+  }
+
+  ProjectStats stats;
+  const auto buildStart = Clock::now();
+  const auto built = prt::builder::BuildFromJson(MakeProject(shape, stats));
+  if (!built.ok) {
+    std::cerr << "prt-bench: the builder refused the project: " << built.error << "\n";
+    return 2;
+  }
+  fs::create_directories(work / "project");
+  const fs::path prt = work / "project" / "bench.prt";
+  WriteBytes(prt, built.container);
+  if (built.languageFile) WriteBytes(work / "project" / "bench.rt_file.LANG", *built.languageFile);
+  if (built.connectionFile) WriteBytes(work / "project" / "bench.rt_file.CONN", *built.connectionFile);
+  std::cout << "project: " << stats.screens << " screens, " << stats.controls << " controls, "
+            << built.container.size() / 1024 << " KiB data set (built in " << std::fixed
+            << std::setprecision(2) << prt::SecondsSince(buildStart) << " s)\n"
+            << "mode: " << (encrypt ? "-e (enciphered)" : "plain") << ", " << runs << " runs\n";
+
+  std::string loadAverage;
+  std::getline(std::ifstream("/proc/loadavg"), loadAverage);
+  if (!loadAverage.empty()) std::cout << "load average before: " << loadAverage << "\n";
+
+  std::map<std::string, std::vector<double>> all;
+  for (int r = 0; r < runs; ++r) {
+    const auto figures = RunChild(self, prt, work / "out", encrypt);
+    if (figures.empty()) {
+      std::cerr << "prt-bench: run " << r + 1 << " failed\n";
+      return 3;
+    }
+    for (const auto& [key, value] : figures) all[key].push_back(value);
+  }
+
+  auto ms = [&](const char* key) { return Median(all[key]) * 1000; };
+  std::cout << std::fixed << std::setprecision(1);
+  std::cout << "median over runs (ms):\n"
+            << "  load                 " << ms("load") << "\n"
+            << "  build control trees  " << ms("collect") << "\n"
+            << "  text generation      " << ms("generate") << "\n"
+            << "  saving .qml          " << ms("save") << "\n"
+            << "  cache stage (wall)   " << ms("cache") << "\n"
+            << "    worker 0: wall " << ms("worker0") << ", compile " << ms("compile0") << ", files "
+            << Median(all["files0"]) << ", text " << Median(all["load0"]) << "\n"
+            << "    worker 1: wall " << ms("worker1") << ", compile " << ms("compile1") << ", files "
+            << Median(all["files1"]) << ", text " << Median(all["load1"]) << "\n"
+            << "  encryption (both)    " << ms("encrypt") << "\n"
+            << "  move                 " << ms("move") << "\n"
+            << "  total run            " << ms("total") << "\n"
+            << "  compile floor        " << ms("floor") << "\n";
+  std::cout << std::setprecision(3);
+  std::cout << "ratio total / floor    " << Median(all["ratio"]) << "  (target <= 1.15)\n"
+            << "worker imbalance       " << Median(all["imbalance"]) * 100 << " %  (target <= 10 %)\n"
+            << "text + saving share    " << Median(all["textshare"]) * 100 << " %  (target <= 5 %)\n"
+            << "peak memory            " << Median(all["peakMiB"]) << " MiB\n";
+  return 0;
+}
