@@ -8,7 +8,7 @@
 namespace prt {
 namespace {
 
-using builder::ControlSpec;
+using builder::ControlForm;
 
 // The record of the first object of `type`, as the controls see it, and the
 // image that holds it.
@@ -18,13 +18,13 @@ struct Record {
   ImageRef rec;
 };
 
-Record Build(const ControlSpec& spec) {
+Record Build(const ControlForm& form) {
   builder::ProjectBuilder b;
-  builder::AddControl(b, spec);
+  builder::AddControl(b, form);
   Record r;
   r.image = b.Build();
   r.runtime = std::make_unique<RuntimeImage>(r.image.bytes);
-  r.rec = r.runtime->Root().Ref(88 + 8 * spec.type).At(8);
+  r.rec = r.runtime->Root().Ref(88 + 8 * form.type).At(8);
   return r;
 }
 
@@ -49,7 +49,7 @@ TEST(ScreenFormsTest, HiddenOutsideAndWord8) {
       {"both", true, true, {}, {}, 0x8010, 1},
   };
   for (const Case& c : cases) {
-    ControlSpec s;
+    ControlForm s;
     s.type = 29;
     s.hidden = c.hidden;
     s.outside = c.outside;
@@ -62,7 +62,7 @@ TEST(ScreenFormsTest, HiddenOutsideAndWord8) {
 }
 
 TEST(ScreenFormsTest, StandardFormsWriteTypedFieldsAndFrames) {
-  ControlSpec page;
+  ControlForm page;
   page.type = 1;
   const Record p = Build(page);
   EXPECT_TRUE(IsPointer(p, 20));  // sub-record, none
@@ -70,13 +70,13 @@ TEST(ScreenFormsTest, StandardFormsWriteTypedFieldsAndFrames) {
   EXPECT_TRUE(IsPointer(p, 44));
   EXPECT_FALSE(IsPointer(p, 60));  // pages have no title field
 
-  ControlSpec popup;
+  ControlForm popup;
   popup.type = 71;
   const Record q = Build(popup);
   EXPECT_TRUE(IsPointer(q, 60));
   EXPECT_FALSE(q.rec.Ref(60));
 
-  ControlSpec button;
+  ControlForm button;
   button.type = 29;
   const Record b = Build(button);
   EXPECT_TRUE(IsPointer(b, 20));
@@ -84,7 +84,7 @@ TEST(ScreenFormsTest, StandardFormsWriteTypedFieldsAndFrames) {
 }
 
 TEST(ScreenFormsTest, NonStandardWritesOnlyWhatIsGiven) {
-  ControlSpec raw;
+  ControlForm raw;
   raw.type = 15;
   raw.standard = false;
   raw.x = 3;
@@ -110,14 +110,14 @@ TEST(ScreenFormsTest, NonStandardWritesOnlyWhatIsGiven) {
 }
 
 TEST(ScreenFormsTest, RawLinkChildrenAndLinkOptions) {
-  ControlSpec page;
+  ControlForm page;
   page.type = 1;
-  ControlSpec a;
+  ControlForm a;
   a.type = 29;
   a.linked = false;
   a.linkKind = 6;
   a.linkSlot = 2;
-  ControlSpec raw;
+  ControlForm raw;
   raw.rawLink = builder::Link{3, 1, 4, 0, {}, 0x12345678};
   page.children = {a, raw};
   page.links.push_back(builder::Link{0, 1, 0, 0, {}, 0x1D000000});

@@ -320,7 +320,7 @@ class Parser {
 
   // One object and, recursively, its children. `standard` writes the common
   // control fields (geometry, flags, sub-record) even when not given.
-  ControlSpec ObjectValue(const json& j, const std::string& path, bool standard) {
+  ControlForm ObjectValue(const json& j, const std::string& path, bool standard) {
     CheckKeys(j, path, {"type", "shape", "label", "index", "text", "textId", "x", "y", "w", "h",
                         "flags", "word8", "hidden", "outside", "subRecord", "background",
                         "borderColor", "borderColour", "borderWidth", "borderRadius", "title",
@@ -328,7 +328,7 @@ class Parser {
                         "template", "emptyLinkList", "ownReference", "size", "textEx",
                         "recordWords", "recordBytes", "pageNumber", "namedEntries"});
     if (!j.contains("type")) Fail(path, "object without \"type\"");
-    ControlSpec o;
+    ControlForm o;
     o.standard = standard;
     const json& type = j["type"];
     if (type.is_string() && !type.get<std::string>().starts_with("0x")) {
@@ -421,7 +421,7 @@ class Parser {
         const std::string cp = Sub(p, i);
         if (c[i].is_object() && c[i].contains("link")) {
           CheckKeys(c[i], cp, {"link"});
-          ControlSpec raw;
+          ControlForm raw;
           raw.rawLink = LinkValue(c[i]["link"], Sub(cp, "link"));
           o.children.push_back(std::move(raw));
         } else {

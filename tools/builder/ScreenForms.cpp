@@ -24,7 +24,7 @@ std::string TitleBlock(ProjectBuilder& b, const PopupTitle& t) {
 
 }  // namespace
 
-ObjectId AddControl(ProjectBuilder& b, const ControlSpec& s) {
+ObjectId AddControl(ProjectBuilder& b, const ControlForm& s) {
   namespace off = offsets;
   Object o;
   o.type = s.type;
@@ -35,9 +35,9 @@ ObjectId AddControl(ProjectBuilder& b, const ControlSpec& s) {
   o.text = s.textId;
   if (s.recordSize) b.SetRecordSize(s.type, *s.recordSize);
 
-  const bool std = s.standard;
+  const bool standard = s.standard;
   auto i32 = [&](uint32_t at, const std::optional<int32_t>& v) {
-    if (std || v) o.fields.push_back(Field::I32(at, v.value_or(0)));
+    if (standard || v) o.fields.push_back(Field::I32(at, v.value_or(0)));
   };
   i32(off::kX, s.x);
   i32(off::kY, s.y);
@@ -50,21 +50,21 @@ ObjectId AddControl(ProjectBuilder& b, const ControlSpec& s) {
     if (!s.word8) word8 = 1;
   }
   if (s.outside) flags |= kFlagOutside;
-  if (std || s.flags || s.hidden || s.outside) o.fields.push_back(Field::U32(off::kFlags, flags));
-  if (std || s.word8 || s.hidden) o.fields.push_back(Field::U32(off::kWord8, word8));
+  if (standard || s.flags || s.hidden || s.outside) o.fields.push_back(Field::U32(off::kFlags, flags));
+  if (standard || s.word8 || s.hidden) o.fields.push_back(Field::U32(off::kWord8, word8));
   if (s.subRecordWord) {
     Block sub{b.NewLabel("sub"), 20, 4, {Field::U32(off::kSubRecordWord, *s.subRecordWord)}};
     o.fields.push_back(Field::Pointer(off::kSubRecord, Ref::To(sub.label)));
     b.AddBlock(std::move(sub));
   } else if (s.subRecord) {
     o.fields.push_back(Field::Pointer(off::kSubRecord, *s.subRecord));
-  } else if (std) {
+  } else if (standard) {
     o.fields.push_back(Field::Pointer(off::kSubRecord, Ref::None()));
   }
   if (s.shape) o.fields.push_back(Field::U8(off::kShape, *s.shape));
 
-  const bool popup = std && s.type == 71;
-  if (s.background || (std && (s.type == 1 || popup)))
+  const bool popup = standard && s.type == 71;
+  if (s.background || (standard && (s.type == 1 || popup)))
     Append(o.fields, b.GradientFields(off::kBackground, s.background.value_or(Gradient{})));
   if (s.borderColour || popup) {
     const Colour c = s.borderColour.value_or(Colour{0, 0, 0, 0xFF});
@@ -96,7 +96,7 @@ ObjectId AddControl(ProjectBuilder& b, const ControlSpec& s) {
     l.object = s.templateLabel;
     links.push_back(l);
   }
-  for (const ControlSpec& child : s.children) {
+  for (const ControlForm& child : s.children) {
     if (child.rawLink) {
       links.push_back(*child.rawLink);
       continue;

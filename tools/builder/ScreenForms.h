@@ -32,7 +32,7 @@ struct PopupTitle {
   uint8_t flags = 0;  // bit 0: close button
 };
 
-struct ControlSpec {
+struct ControlForm {
   uint8_t type = 0;
   // Write geometry, flags and sub-record (and a page's or popup's frame)
   // even when not given; false writes only what is set.
@@ -76,12 +76,12 @@ struct ControlSpec {
   std::optional<Link> rawLink;
 
   std::string templateLabel;  // a link to this template comes first
-  std::vector<ControlSpec> children;
+  std::vector<ControlForm> children;
   std::vector<Link> links;  // raw links after the children
 };
 
 // Adds the object and, recursively, its children (indexes in pre-order);
 // answers the object's id.
-ObjectId AddControl(ProjectBuilder& builder, const ControlSpec& spec);
+ObjectId AddControl(ProjectBuilder& builder, const ControlForm& form);
 
 }  // namespace prt::builder

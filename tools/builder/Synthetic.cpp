@@ -49,7 +49,7 @@ class Generator {
       b_.AddFont(FontRecord{10, false, true, 0, 0, "Arial", {}});
     }
 
-    std::vector<ControlSpec> screens;
+    std::vector<ControlForm> screens;
     for (uint32_t i = 0; i < o_.templates; ++i) screens.push_back(Screen(38, i));
     for (uint32_t i = 0; i < o_.pages; ++i) screens.push_back(Screen(1, i));
     for (uint32_t i = 0; i < o_.reportPages; ++i) screens.push_back(Screen(53, i));
@@ -69,7 +69,7 @@ class Generator {
       for (size_t i = 0; given < o_.controls; i = (i + 1) % screens.size(), ++given) ++count[i];
       for (size_t i = 0; i < screens.size(); ++i) Fill(screens[i], count[i], 1);
     }
-    for (const ControlSpec& s : screens) AddControl(b_, s);
+    for (const ControlForm& s : screens) AddControl(b_, s);
     return stats_;
   }
 
@@ -106,7 +106,7 @@ class Generator {
   }
 
   // Texts in every language; a few with quotes, backslashes or none at all.
-  void Name(ControlSpec& c, const std::string& base) {
+  void Name(ControlForm& c, const std::string& base) {
     const int roll = Uniform(0, 99);
     if (roll < 3) return;  // no text: the placeholder is written
     std::u16string s(base.begin(), base.end());
@@ -118,8 +118,8 @@ class Generator {
     c.texts = std::move(texts);
   }
 
-  ControlSpec Screen(uint8_t type, uint32_t i) {
-    ControlSpec s;
+  ControlForm Screen(uint8_t type, uint32_t i) {
+    ControlForm s;
     s.type = type;
     ++stats_.byType[type];
     const std::string n = std::to_string(i);
@@ -168,9 +168,9 @@ class Generator {
     return s;
   }
 
-  ControlSpec Leaf() {
+  ControlForm Leaf() {
     const Weighted& w = kLeaves[pick_(rng_)];
-    ControlSpec c;
+    ControlForm c;
     c.type = w.type;
     if (w.shape >= 0) c.shape = static_cast<uint8_t>(w.shape);
     ++stats_.byType[w.type];
@@ -192,10 +192,10 @@ class Generator {
   }
 
   // Adds `n` objects below `parent`, some of them containers with children.
-  void Fill(ControlSpec& parent, uint32_t n, uint32_t depth) {
+  void Fill(ControlForm& parent, uint32_t n, uint32_t depth) {
     while (n > 0) {
       if (n > 3 && depth <= o_.maxDepth && Chance(0.05)) {
-        ControlSpec box;
+        ControlForm box;
         box.type = 22;
         ++stats_.byType[22];
         Name(box, "Group " + std::to_string(stats_.containers));
