@@ -244,6 +244,23 @@ TEST_F(EndToEnd, UnwritableOutputFolderFailsWithMessage) {
   EXPECT_TRUE(fs::is_empty(out));
 }
 
+// A container that links to itself cannot be loaded: the run stops before
+// writing anything, the staging folder stays empty, the final folder untouched.
+TEST_F(EndToEnd, ScreenThatCannotBeLoadedFailsTheRunBeforeAnyFile) {
+  fs::create_directories(dir_ / "out" / "qmls");
+  WriteAll(dir_ / "out" / "qmls" / "earlier.qml", "earlier");
+  const Conversion run = Convert(R"({"screens": [
+      {"type": "page", "text": "fine", "w": 1, "h": 1},
+      {"type": "page", "w": 1, "h": 1,
+       "children": [{"type": "container", "label": "C", "w": 1, "h": 1, "links": [{"target": "C"}]}]}]})");
+  ASSERT_TRUE(run.result.exited);
+  EXPECT_EQ(run.result.exitStatus, 253);
+  EXPECT_NE(run.result.err.find("Generate QML files failed!\n"), std::string::npos) << run.result.err;
+  EXPECT_TRUE(fs::is_directory(run.out / "qmls_generating"));
+  EXPECT_TRUE(Names(run.out / "qmls_generating").empty());
+  EXPECT_EQ(Names(run.out / "qmls"), std::vector<std::string>{"earlier.qml"});
+}
+
 TEST_F(EndToEnd, OfSeveralTemplatesOnlyTheLastStays) {
   const Conversion run = Convert(R"({"screens": [{"type": "template", "w": 1, "h": 1},
                                            {"type": "template", "w": 2, "h": 2},
