@@ -116,6 +116,16 @@ bool SaveFile(std::string_view data, const std::u16string& path) {
 std::string ReadFileContent(const std::u16string& path) {
   std::ifstream in(platform::ToPath(path), std::ios::binary);
   if (!in) return {};
+  // One read of the whole file; a file that cannot seek is read to its end.
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size > 0) {
+    std::string content(static_cast<size_t>(size), '\0');
+    in.seekg(0);
+    if (in.read(content.data(), size)) return content;
+  }
+  in.clear();
+  in.seekg(0);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
