@@ -1,6 +1,5 @@
 #include "app/RunStart.h"
 
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 
@@ -16,9 +15,8 @@ int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder) {
   } catch (const std::exception& e) {
     // A file-system error outside the run's guarded steps, or a worker
     // thread that could not start: the run cannot go on, and nothing of the
-    // final folder has been touched.
+    // final folder has been touched. It ends like any failed run.
     std::cerr << "GenerateQmlFiles aborted: " << e.what() << std::endl;
-    return EXIT_FAILURE;
   }
   if (!generated) {
     std::cerr << "Generate QML files failed!" << std::endl;

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
@@ -141,6 +142,9 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
 
   QmlFileItems items;
   items.reserve(screens.size());
+  // Several templates share tmpl.qml: one item per path (the last text's
+  // length), or the file would be compiled and enciphered more than once.
+  std::unordered_map<std::u16string, size_t> itemOfPath;
   for (const auto& screen : screens) {
     if (!screen) continue;
     start = Clock::now();
@@ -156,7 +160,12 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
       return false;
     }
     if (profile) profile->saveSeconds += SecondsSince(start);
-    items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{static_cast<int32_t>(text.size()), path}));
+    const auto length = static_cast<int32_t>(text.size());
+    if (auto [it, added] = itemOfPath.try_emplace(path, items.size()); !added) {
+      items[it->second]->length = length;
+    } else {
+      items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{length, path}));
+    }
   }
 
   start = Clock::now();

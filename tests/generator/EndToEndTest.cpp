@@ -222,8 +222,9 @@ TEST_F(EndToEnd, ProjectWithoutScreensGivesEmptyFinalFolder) {
 TEST_F(EndToEnd, MissingOutputFolderFailsWithMessage) {
   const Conversion run = Convert(kPageProject, {}, false);
   ASSERT_TRUE(run.result.exited);
-  EXPECT_NE(run.result.exitStatus, 0);
+  EXPECT_EQ(run.result.exitStatus, 253);
   EXPECT_NE(run.result.err.find("GenerateQmlFiles aborted: "), std::string::npos) << run.result.err;
+  EXPECT_NE(run.result.err.find("Generate QML files failed!\n"), std::string::npos) << run.result.err;
   EXPECT_NE(run.result.err.find("qmls_generating"), std::string::npos) << run.result.err;
   EXPECT_FALSE(fs::exists(run.out));
 }
@@ -239,8 +240,9 @@ TEST_F(EndToEnd, UnwritableOutputFolderFailsWithMessage) {
   const Conversion run = Convert(kPageProject);
   std::system(("chattr -i " + quoted).c_str());
   ASSERT_TRUE(run.result.exited);
-  EXPECT_NE(run.result.exitStatus, 0);
+  EXPECT_EQ(run.result.exitStatus, 253);
   EXPECT_NE(run.result.err.find("GenerateQmlFiles aborted: "), std::string::npos) << run.result.err;
+  EXPECT_NE(run.result.err.find("Generate QML files failed!\n"), std::string::npos) << run.result.err;
   EXPECT_TRUE(fs::is_empty(out));
 }
 
@@ -271,6 +273,22 @@ TEST_F(EndToEnd, OfSeveralTemplatesOnlyTheLastStays) {
   EXPECT_NE(text.find("id: tmpl637534210\n"), std::string::npos) << text;
   EXPECT_NE(text.find("width: 3\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("tmpl637534208"), std::string::npos) << text;
+}
+
+// The shared file is enciphered once, so it still deciphers to the last text.
+TEST_F(EndToEnd, OfSeveralEncipheredTemplatesTheLastDeciphers) {
+  const char* project = R"({"screens": [{"type": "template", "w": 1, "h": 1},
+                                        {"type": "template", "w": 2, "h": 2}]})";
+  const Conversion plain = Convert(project);
+  ASSERT_EQ(plain.result.exitStatus, 0) << plain.result.err;
+  std::string padded = ReadAll(plain.out / "qmls" / "tmpl.qml");
+  padded.resize((padded.size() + 3) / 4 * 4, ' ');
+  const Conversion enciphered = Convert(project, {"-e"});
+  ASSERT_EQ(enciphered.result.exitStatus, 0) << enciphered.result.err;
+  const fs::path deciphered = dir_ / "tmpl.plain";
+  const auto tool = RunTool(QML_DECIPHER, {(enciphered.out / "qmls" / "tmpl.qml").string(), deciphered.string()});
+  ASSERT_EQ(tool.exitStatus, 0) << tool.err;
+  EXPECT_EQ(ReadAll(deciphered), padded);
 }
 
 TEST_F(EndToEnd, CharacterOutsideBmpBecomesTwoReplacementCharacters) {
