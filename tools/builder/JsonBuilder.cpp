@@ -45,7 +45,8 @@ std::string Sub(const std::string& path, size_t i) { return path + "[" + std::to
 
 void CheckKeys(const json& j, const std::string& path, std::initializer_list<const char*> allowed) {
   if (!j.is_object()) Fail(path, "expected an object");
-  for (const auto& [key, value] : j.items()) {
+  for (const auto& item : j.items()) {
+    const std::string& key = item.key();
     if (std::none_of(allowed.begin(), allowed.end(), [&](const char* a) { return key == a; }))
       Fail(path, "unknown key \"" + key + "\"");
   }
