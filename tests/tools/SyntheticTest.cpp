@@ -15,38 +15,34 @@ namespace {
 
 using builder::SyntheticOptions;
 
-struct Built {
-  builder::SyntheticStats stats;
-  builder::FinishedImage image;
-};
-
-Built Make(const SyntheticOptions& o) {
+builder::FinishedImage Make(const SyntheticOptions& o, builder::SyntheticStats* stats = nullptr) {
   builder::ProjectBuilder b;
-  Built out;
-  out.stats = builder::AddSyntheticProject(b, o);
-  out.image = b.Build();
-  return out;
+  const auto s = builder::AddSyntheticProject(b, o);
+  if (stats) *stats = s;
+  return b.Build();
 }
 
 SyntheticOptions Small(uint32_t seed) {
-  SyntheticOptions o;
-  o.pages = 20;
-  o.popups = 5;
-  o.reportPages = 2;
-  o.templates = 2;
-  o.controls = 1500;
-  o.seed = seed;
-  return o;
+  return {.pages = 20, .templates = 2, .reportPages = 2, .popups = 5, .controls = 1500, .languages = 3, .seed = seed};
 }
 
-TEST(SyntheticTest, SameSeedSameProject) {
-  EXPECT_EQ(Make(Small(7)).image.bytes, Make(Small(7)).image.bytes);
-  EXPECT_NE(Make(Small(7)).image.bytes, Make(Small(8)).image.bytes);
+TEST(SyntheticTest, SameSeedSameProjectAndItLoads) {
+  const builder::FinishedImage image = Make(Small(7));
+  EXPECT_EQ(Make(Small(7)).bytes, image.bytes);
+  EXPECT_NE(Make(Small(8)).bytes, image.bytes);
+  EXPECT_EQ(RuntimeImage(image.bytes).Root().Ref(24).U32(16), 3u);  // languages
+  auto reader = TransferFileReader::LoadBytes(builder::ContainerWriter::Write(image, {.order = builder::Endian::Big}));
+  ASSERT_TRUE(reader);
+  reader->AdjustByteOrder(ByteOrder::Little, 0);
+  reader->Relocate(0, 0);
+  ASSERT_EQ(reader->PayloadSize(), image.bytes.size());
+  EXPECT_TRUE(std::equal(image.bytes.begin(), image.bytes.end(), reader->Payload().begin()));
 }
 
 TEST(SyntheticTest, EveryControlHangsOffExactlyOneParent) {
-  const Built built = Make(Small(3));
-  const RuntimeImage img(built.image.bytes);
+  builder::SyntheticStats stats;
+  const builder::FinishedImage image = Make(Small(3), &stats);
+  const RuntimeImage img(image.bytes);
   const ImageRef root = img.Root();
   std::map<uint32_t, int> parents;  // object reference -> links naming it
   uint32_t objects = 0, screens = 0;
@@ -54,7 +50,7 @@ TEST(SyntheticTest, EveryControlHangsOffExactlyOneParent) {
     const ImageRef table = root.Ref(88 + 8 * t);
     if (!table) continue;
     const uint32_t count = table.U32(0), size = root.U32(84 + 8 * t);
-    EXPECT_EQ(count, built.stats.byType.at(static_cast<uint8_t>(t))) << t;
+    EXPECT_EQ(count, stats.byType.at(static_cast<uint8_t>(t))) << t;
     objects += count;
     if (t == 1 || t == 38 || t == 53 || t == 71) screens += count;
     for (uint32_t i = 0; i < count; ++i) {
@@ -63,36 +59,18 @@ TEST(SyntheticTest, EveryControlHangsOffExactlyOneParent) {
         const uint32_t target = list.U32(8 + 8 * k);
         if (target >> 24 == 38) continue;  // template use, not a child
         EXPECT_EQ(list.U8(5 + 8 * k), 1u);
-        const ImageRef targetTable = root.Ref(88 + 8 * (target >> 24));
-        ASSERT_TRUE(targetTable);
-        EXPECT_LT(target & 0xFFFFFF, targetTable.U32(0));
+        EXPECT_LT(target & 0xFFFFFF, root.Ref(88 + 8 * (target >> 24)).U32(0));
         ++parents[target];
       }
     }
   }
-  EXPECT_EQ(screens, built.stats.screens);
-  EXPECT_EQ(objects - screens, built.stats.controls);
-  EXPECT_EQ(built.stats.controls, 1500u);
-  EXPECT_EQ(parents.size(), built.stats.controls);
+  EXPECT_EQ(screens, stats.screens);
+  EXPECT_EQ(objects - screens, stats.controls);
+  EXPECT_EQ(stats.controls, 1500u);
+  EXPECT_EQ(parents.size(), stats.controls);
   for (const auto& [ref, n] : parents) EXPECT_EQ(n, 1) << ref;
-  EXPECT_GT(built.stats.containers, 0u);
-  EXPECT_LE(built.stats.deepest, Small(3).maxDepth);
-}
-
-TEST(SyntheticTest, LanguagesAndLoad) {
-  SyntheticOptions o = Small(5);
-  o.languages = 3;
-  const Built built = Make(o);
-  const RuntimeImage img(built.image.bytes);
-  EXPECT_EQ(img.Root().Ref(24).U32(16), 3u);
-  builder::ContainerOptions c;
-  c.order = builder::Endian::Big;
-  auto reader = TransferFileReader::LoadBytes(builder::ContainerWriter::Write(built.image, c));
-  ASSERT_TRUE(reader);
-  reader->AdjustByteOrder(ByteOrder::Little, 0);
-  reader->Relocate(0, 0);
-  ASSERT_EQ(reader->PayloadSize(), built.image.bytes.size());
-  EXPECT_TRUE(std::equal(built.image.bytes.begin(), built.image.bytes.end(), reader->Payload().begin()));
+  EXPECT_GT(stats.containers, 0u);
+  EXPECT_LE(stats.deepest, Small(3).maxDepth);
 }
 
 }  // namespace
