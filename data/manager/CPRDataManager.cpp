@@ -86,6 +86,7 @@ void CPRDataManager::FinishLoad() {
     std::unique_lock guard(lock_);
     reverseTextMapBuilt_.store(0);
     nameMapBuilt_.store(0);
+    ClearDefaultMapsLocked();
     resetCallbacks_.clear();
   }
   loaded_.store(1);
@@ -112,6 +113,7 @@ void CPRDataManager::Uninitialize() {
     nameMapBuilt_.store(0);
     twoKeyCache_.clear();
     type15Cache_.clear();
+    ClearDefaultMapsLocked();
     for (auto& callback : resetCallbacks_) callback();
     resetCallbacks_.clear();
   }
@@ -131,6 +133,14 @@ void CPRDataManager::ClearCaches() {
   nameMapBuilt_.store(0);
   twoKeyCache_.clear();
   type15Cache_.clear();
+  ClearDefaultMapsLocked();
+}
+
+void CPRDataManager::ClearDefaultMapsLocked() {
+  for (uint32_t slot = 0; slot < kDefaultMapSlots; ++slot) {
+    defaultMapBuilt_[slot].store(0);
+    defaultMaps_[slot].Clear();
+  }
 }
 
 uint32_t CPRDataManager::ReadStoredLanguage() {

@@ -1,5 +1,6 @@
 #pragma once
 // The data manager over the loaded runtime image.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "data/image/RuntimeImage.h"
+#include "data/manager/DefaultMapIndex.h"
 #include "data/manager/IPRDataManager.h"
 
 namespace prt {
@@ -170,7 +172,11 @@ class CPRDataManager : public IPRDataManager {
   ImageRef ListOf(uint32_t which, uint32_t number) const;
   int32_t EvaluateList(const ImageRef& list, int32_t v, int mode, bool byPosition, uint32_t bit, uint8_t* status,
                        bool* found);
-  bool ListDefault(uint32_t group, uint32_t list, uint32_t* value) const;
+  bool ListDefault(uint32_t group, uint32_t list, uint32_t* value);
+  // The DefaultMaps looked up per object or list, each indexed on first use.
+  enum DefaultMapSlot : uint32_t { kObjectTexts, kObjectTexts2, kListDefaults, kDefaultMapSlots };
+  const DefaultMapIndex& DefaultMap(DefaultMapSlot slot);
+  bool FindInDefaultMap(DefaultMapSlot slot, uint32_t key, uint32_t id, uint32_t* value);
   bool FlagBit(uint32_t bit);
   // Tables 16 and 20 of the runtime settings (only with flag bit 10).
   ImageRef SettingsTable(uint32_t word);
@@ -179,6 +185,8 @@ class CPRDataManager : public IPRDataManager {
   bool InstallImage(std::vector<uint8_t> bytes);
   void FinishLoad();
   void ClearCaches();
+  // Empties the DefaultMap indexes; the caller holds the lock exclusively.
+  void ClearDefaultMapsLocked();
   uint32_t ReadStoredLanguage();
 
   std::atomic<uint8_t> loaded_{0};
@@ -197,6 +205,8 @@ class CPRDataManager : public IPRDataManager {
   std::unordered_map<uint32_t, std::map<std::u16string, ImageRef, std::less<>>> twoKeyCache_;
   std::unordered_map<uint32_t, uint32_t> type15Cache_;
   std::vector<std::function<void()>> resetCallbacks_;
+  std::array<DefaultMapIndex, kDefaultMapSlots> defaultMaps_;
+  std::array<std::atomic<uint8_t>, kDefaultMapSlots> defaultMapBuilt_{};
 };
 
 }  // namespace prt

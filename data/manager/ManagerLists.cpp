@@ -136,8 +136,8 @@ int32_t CPRDataManager::EvaluateList(const ImageRef& list, int32_t v, int mode, 
   return static_cast<int32_t>(result);
 }
 
-bool CPRDataManager::ListDefault(uint32_t group, uint32_t list, uint32_t* value) const {
-  return layout::LookupDefaultMap(HeaderRef(layout::kListDefaultMap), group, list, value);
+bool CPRDataManager::ListDefault(uint32_t group, uint32_t list, uint32_t* value) {
+  return FindInDefaultMap(kListDefaults, group, list, value);
 }
 
 bool CPRDataManager::GetListKind(uint32_t list, uint32_t which, uint16_t* kind) {

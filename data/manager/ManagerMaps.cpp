@@ -33,6 +33,7 @@ std::u16string TextAt(const ImageRef& text) {
 
 void CPRDataManager::BuildNameMap() {
   if (nameMapBuilt_.load(std::memory_order_acquire)) return;
+  DefaultMap(kObjectTexts);  // built now: GetObjectText below runs under our lock
   std::unique_lock guard(lock_);
   if (nameMapBuilt_.load(std::memory_order_relaxed)) return;
   nameMap_.clear();
@@ -101,6 +102,28 @@ bool CPRDataManager::FindReferencesByText(uint32_t typeNumber, const char16_t* t
   out->reserve(static_cast<size_t>(std::distance(first, last)));
   for (auto it = first; it != last; ++it) out->push_back(it->second);
   return !out->empty();
+}
+
+// ---- DefaultMap indexes -----------------------------------------------------
+
+const DefaultMapIndex& CPRDataManager::DefaultMap(DefaultMapSlot slot) {
+  static constexpr uint32_t kHeaderWord[kDefaultMapSlots] = {layout::kObjectTextMap, layout::kObjectTextMap2,
+                                                             layout::kListDefaultMap};
+  if (!defaultMapBuilt_[slot].load(std::memory_order_acquire)) {
+    std::unique_lock guard(lock_);
+    if (!defaultMapBuilt_[slot].load(std::memory_order_relaxed)) {
+      defaultMaps_[slot] = DefaultMapIndex::Build(HeaderRef(kHeaderWord[slot]));
+      defaultMapBuilt_[slot].store(1, std::memory_order_release);
+    }
+  }
+  // Read without the lock, like the image: a built index stays as it is
+  // until the image goes. This also lets the name map builder, which holds
+  // the lock, look up object texts.
+  return defaultMaps_[slot];
+}
+
+bool CPRDataManager::FindInDefaultMap(DefaultMapSlot slot, uint32_t key, uint32_t id, uint32_t* value) {
+  return DefaultMap(slot).Find(key, id, value);
 }
 
 // ---- Two-key cache ------------------------------------------------------------

@@ -107,8 +107,7 @@ bool CPRDataManager::GetObjectTextEx(const uint32_t& reference, DataValue* value
   if (!value) return false;
   value->Clear(0, DataValue::kEmpty);  // releases a text the caller still held
   uint32_t number = 0;
-  if (!layout::LookupDefaultMap(HeaderRef(layout::kObjectTextMap2), reference >> 24, GetObjectIndex(reference),
-                                &number))
+  if (!FindInDefaultMap(kObjectTexts2, reference >> 24, GetObjectIndex(reference), &number))
     return false;
   const ImageRef text = GetText(number);
   if (!text || text.U16(0) == 0) return false;
@@ -139,8 +138,7 @@ bool CPRDataManager::GetObjectText(const uint32_t& reference, DataValue* value) 
   if (!value) return false;
   value->Clear(0, DataValue::kEmpty);  // releases a text the caller still held
   uint32_t number = 0;
-  if (layout::LookupDefaultMap(HeaderRef(layout::kObjectTextMap), reference >> 24, GetObjectIndex(reference),
-                               &number)) {
+  if (FindInDefaultMap(kObjectTexts, reference >> 24, GetObjectIndex(reference), &number)) {
     if (const ImageRef text = GetText(number)) {
       value->SetText(text.Image()->Data() + text.Offset(), false, DataValue::kStatusGood);
       return false;

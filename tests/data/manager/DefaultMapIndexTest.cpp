@@ -1,0 +1,220 @@
+// The DefaultMap index against the plain walk from the map's start, and the
+// data manager's use of it across image changes.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "data/manager/CPRDataManager.h"
+#include "data/manager/DefaultMapIndex.h"
+#include "data/manager/ImageLayout.h"
+#include "tests/data/manager/ImageBytes.h"
+
+namespace prt {
+namespace {
+
+using test::ImageBytes;
+
+struct Answer {
+  bool found = false;
+  uint32_t value = 0;
+  bool operator==(const Answer&) const = default;
+};
+
+Answer Walk(const ImageRef& map, uint32_t key, uint32_t id) {
+  Answer a;
+  a.found = layout::LookupDefaultMap(map, key, id, &a.value);
+  return a;
+}
+
+Answer Indexed(const DefaultMapIndex& index, uint32_t key, uint32_t id) {
+  Answer a;
+  a.found = index.Find(key, id, &a.value);
+  return a;
+}
+
+// Writes a map group by group, so tests know where each table lies.
+struct MapWriter {
+  ImageBytes img;
+  std::vector<uint32_t> tables;
+  uint32_t map = 0;
+
+  uint32_t Table(const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
+    img.Align4();
+    const uint32_t at = img.U32(static_cast<uint32_t>(entries.size()));
+    for (auto [id, value] : entries) img.Words({id, value});
+    tables.push_back(at);
+    return at;
+  }
+  // Groups as {key, table offset}.
+  uint32_t Groups(const std::vector<std::pair<uint32_t, uint32_t>>& groups) {
+    img.Align4();
+    map = img.U32(static_cast<uint32_t>(groups.size()));
+    for (auto [key, table] : groups) img.Words({key, table});
+    return map;
+  }
+};
+
+TEST(DefaultMapIndex, KeepsFirstMatchSemantics) {
+  MapWriter w;
+  const uint32_t t0 = w.Table({{5, 50}, {0x01000005, 51}, {6, 60}, {6, 61}, {0xFF000007, 70}, {0x00000007, 71}});
+  const uint32_t t1 = w.Table({{5, 150}, {8, 180}});
+  const uint32_t t2 = w.Table({{9, 290}});
+  const uint32_t truncated = w.Table({{3, 30}, {4, 40}});
+  w.Groups({{1, t0}, {1, t1}, {2, 0}, {2, t2}, {3, truncated}, {4, t2}});
+  // The truncated table claims more entries than there are bytes left.
+  w.img.Patch32(truncated, 0x10000000);
+  const RuntimeImage image(w.img.Take());
+  const ImageRef map = image.Resolve(w.map);
+  const DefaultMapIndex index = DefaultMapIndex::Build(map);
+
+  const struct {
+    const char* name;
+    uint32_t key, id;
+    Answer want;
+  } cases[] = {
+      {"first entry of a duplicated id", 1, 6, {true, 60}},
+      {"first of ids equal in the low 24 bits", 1, 5, {true, 50}},
+      {"top 8 bits of the stored id are not compared", 1, 7, {true, 70}},
+      {"a wider id never matches", 1, 0x01000005, {false, 0}},
+      {"a later group with the same key is never searched", 1, 8, {false, 0}},
+      {"a first group without a table hides the later one", 2, 9, {false, 0}},
+      {"a table that leaves the image holds nothing", 3, 3, {false, 0}},
+      {"two keys may share a table", 4, 9, {true, 290}},
+      {"absent key", 99, 5, {false, 0}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Walk(map, c.key, c.id), c.want) << c.name;
+    EXPECT_EQ(Indexed(index, c.key, c.id), c.want) << c.name;
+  }
+
+  uint32_t untouched = 0xDEAD;
+  EXPECT_EQ(index.Size(), 4u);  // ids 5, 6, 7 of key 1 and 9 of key 4
+  EXPECT_FALSE(index.Find(1, 8, &untouched));
+  EXPECT_EQ(untouched, 0xDEADu);
+  EXPECT_TRUE(index.Find(1, 5, nullptr));
+  EXPECT_FALSE(DefaultMapIndex::Build(ImageRef()).Find(0, 0, nullptr));
+}
+
+// Random maps with duplicate keys and ids, shared and overlapping tables,
+// damaged references and counts, and a cut-off image end.
+TEST(DefaultMapIndex, AnswersLikeTheWalkOnRandomMaps) {
+  std::mt19937 rng(7);
+  auto pick = [&](uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng); };
+  size_t found = 0, lookups = 0, damaged = 0;
+  for (int round = 0; round < 300; ++round) {
+    MapWriter w;
+    const uint32_t tableCount = 1 + pick(6);
+    for (uint32_t t = 0; t < tableCount; ++t) {
+      std::vector<std::pair<uint32_t, uint32_t>> entries;
+      const uint32_t n = pick(12);
+      for (uint32_t e = 0; e < n; ++e) entries.push_back({(pick(4) << 24) | pick(8), pick(1000)});
+      w.Table(entries);
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> groups;
+    const uint32_t groupCount = pick(10);
+    for (uint32_t g = 0; g < groupCount; ++g) {
+      uint32_t table = w.tables[pick(tableCount)];
+      switch (pick(10)) {
+        case 0: table = 0; break;
+        case 1: table = 0xFFFFFFF0; break;
+        case 2: table += 8; break;  // a table starting inside another
+        default: break;
+      }
+      groups.push_back({pick(5), table});
+    }
+    w.Groups(groups);
+    if (pick(4) == 0) {
+      w.img.Patch32(w.tables[pick(tableCount)], 1 + pick(40));
+      ++damaged;
+    }
+    std::vector<uint8_t> bytes = w.img.Take();
+    if (pick(4) == 0) bytes.resize(w.map + 4 + pick(static_cast<uint32_t>(bytes.size() - w.map - 3)));
+
+    const RuntimeImage image(std::move(bytes));
+    const ImageRef map = image.Resolve(w.map);
+    const DefaultMapIndex index = DefaultMapIndex::Build(map);
+    ASSERT_LE(index.Size(), image.Size() / 8);
+    for (uint32_t key = 0; key < 6; ++key) {
+      for (uint32_t id : {0u, 1u, 2u, 3u, 5u, 7u, 8u, 0x01000001u, 0xFF000007u}) {
+        const Answer want = Walk(map, key, id);
+        ASSERT_EQ(Indexed(index, key, id), want) << "round " << round << " key " << key << " id " << id;
+        found += want.found;
+        ++lookups;
+      }
+    }
+  }
+  // The comparison means something only when both outcomes are common.
+  EXPECT_GT(found, lookups / 20);
+  EXPECT_LT(found, lookups / 2);
+  EXPECT_GT(damaged, 0u);
+}
+
+// Many keys over one big table: indexing every group would cost far more
+// than the image; the answers stay those of the walk.
+TEST(DefaultMapIndex, HeavilySharedTablesAnswerLikeTheWalk) {
+  MapWriter w;
+  std::vector<std::pair<uint32_t, uint32_t>> entries;
+  for (uint32_t e = 0; e < 300; ++e) entries.push_back({e % 150, e});
+  const uint32_t table = w.Table(entries);
+  std::vector<std::pair<uint32_t, uint32_t>> groups;
+  for (uint32_t key = 0; key < 300; ++key) groups.push_back({key, table});
+  w.Groups(groups);
+  const RuntimeImage image(w.img.Take());
+  const ImageRef map = image.Resolve(w.map);
+  const DefaultMapIndex index = DefaultMapIndex::Build(map);
+  EXPECT_LE(index.Size(), image.Size() / 8);
+  for (uint32_t key : {0u, 150u, 299u, 300u}) {
+    for (uint32_t id : {0u, 149u, 150u}) {
+      EXPECT_EQ(Indexed(index, key, id), Walk(map, key, id)) << key << " " << id;
+    }
+  }
+  EXPECT_EQ(Indexed(index, 299, 149), (Answer{true, 149}));
+}
+
+// An image whose object 29#0 names text `text` through the object text
+// map (header word 14), or has no entry when `text` is empty.
+std::vector<uint8_t> ObjectTextImage(const std::u16string& text) {
+  ImageBytes img;
+  const std::vector<std::u16string> texts = {text.empty() ? u"unused" : text};
+  test::WriteLanguages(img, 1, 0, 0, 0, {{.id = 1031, .texts = texts}});
+  std::vector<std::pair<uint32_t, uint32_t>> entries;
+  if (!text.empty()) entries.push_back({(29u << 24) | 0, 0});
+  img.SetHeader(layout::kObjectTextMap, img.DefaultMap({{29, entries}}));
+  return img.Take();
+}
+
+std::u16string ObjectText(CPRDataManager& dm) {
+  DataValue value;
+  dm.GetObjectText(29u << 24, &value);
+  return value.TextCopy().value_or(u"<none>");
+}
+
+TEST(DefaultMapIndex, ManagerForgetsTheIndexWithTheImage) {
+  CPRDataManager dm;
+  EXPECT_EQ(ObjectText(dm), u"29#0");  // nothing loaded yet
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Motor")));
+  EXPECT_EQ(ObjectText(dm), u"Motor");
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Pump")));
+  EXPECT_EQ(ObjectText(dm), u"Pump");
+  dm.Uninitialize();
+  EXPECT_EQ(ObjectText(dm), u"29#0");
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"")));
+  EXPECT_EQ(ObjectText(dm), u"29#0");
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Valve")));
+  EXPECT_EQ(ObjectText(dm), u"Valve");
+}
+
+// First use from several threads at once: one builds, all get the answer.
+TEST(DefaultMapIndex, ManagerBuildsTheIndexOnceUnderConcurrentFirstUse) {
+  CPRDataManager dm;
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Motor")));
+  std::vector<std::thread> threads;
+  std::vector<std::u16string> seen(4);
+  for (size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&, i] { seen[i] = ObjectText(dm); });
+  for (auto& t : threads) t.join();
+  for (const auto& s : seen) EXPECT_EQ(s, u"Motor");
+}
+
+}  // namespace
+}  // namespace prt
