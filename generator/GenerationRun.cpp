@@ -6,7 +6,9 @@
 #include <iostream>
 #include <sstream>
 #include <system_error>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
@@ -51,6 +53,32 @@ bool CollectScreens(uint32_t t, std::vector<std::shared_ptr<IControl>>& screens)
   return true;
 }
 
+// The UTF-8 form of one document, in a buffer kept from screen to screen.
+class DocumentBytes {
+ public:
+  // Surrogate units come out as U+FFFD, the bytes ReplaceSurrogates gives.
+  std::string_view Encode(std::u16string_view text) {
+    const size_t room = text.size() * Utf8Converter::kMaxUtf8PerUnit;
+    if (buffer_.size() < room) buffer_.resize(room);
+    return {buffer_.data(), Utf8Converter::Instance().EncodeUtf8(text, buffer_.data())};
+  }
+
+ private:
+  std::vector<char> buffer_;
+};
+
+// The whole file in one write: an unbuffered stream hands the bytes to the
+// system as they are, with no copy into a stream buffer.
+bool WriteDocument(const std::u16string& path, std::string_view bytes) {
+  std::ofstream out;
+  out.rdbuf()->pubsetbuf(nullptr, 0);
+  out.open(platform::ToPath(path), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const bool ok = out.good();
+  out.close();
+  return ok;
+}
+
 }  // namespace
 
 std::string QuotedPath(const fs::path& path) {
@@ -92,12 +120,8 @@ void ReplaceSurrogates(std::u16string& text) {
 }
 
 bool SaveQmlFile(const std::u16string& path, const std::u16string& text) {
-  std::ofstream out(platform::ToPath(path), std::ios::binary | std::ios::trunc);
-  const std::string bytes = Utf8Converter::Instance().ToUtf8(text);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  const bool ok = out.good();
-  out.close();
-  return ok;
+  DocumentBytes bytes;
+  return WriteDocument(path, bytes.Encode(text));
 }
 
 bool PublishFolder(const std::u16string& staging, const std::u16string& final) {
@@ -145,17 +169,18 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   // Several templates share tmpl.qml: one item per path (the last text's
   // length), or the file would be compiled and enciphered more than once.
   std::unordered_map<std::u16string, size_t> itemOfPath;
+  DocumentBytes bytes;
   for (const auto& screen : screens) {
     if (!screen) continue;
     start = Clock::now();
     if (!WriteScreenDocument(*screen, *this)) return false;
-    std::u16string text = stream.Text();
-    ReplaceSurrogates(text);
     if (profile) profile->generateSeconds += SecondsSince(start);
 
     start = Clock::now();
+    // Replacing surrogates keeps the length; the encoder does the rest.
+    const std::u16string_view text = stream.View();
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
-    if (!SaveQmlFile(path, text)) {
+    if (!WriteDocument(path, bytes.Encode(text))) {
       ErrLine("GenerateQmlFiles failed to save qml files.");
       return false;
     }

@@ -2,7 +2,9 @@
 // The text stream the controls write a screen document into. All text and
 // number formatting of the documents lives here: integers in plain decimal,
 // doubles in fixed notation with 17 digits after the point.
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,12 +16,21 @@ class QmlStream {
   // Clear(), and later writes add nothing.
   bool Good() const { return good_; }
   void SetFailed() { good_ = false; }
-  // Empties the text and clears the failed state.
-  void Clear();
+  // Empties the text and clears the failed state; the room stays.
+  void Clear() {
+    size_ = 0;
+    good_ = true;
+  }
 
-  const std::u16string& Text() const { return text_; }
+  // The text written since the last Clear; valid until the next write.
+  std::u16string_view View() const { return {data_.get(), size_}; }
+  std::u16string Text() const { return std::u16string(View()); }
 
-  QmlStream& Write(std::u16string_view text);
+  // Inline: a document is some hundred thousand short writes.
+  QmlStream& Write(std::u16string_view text) {
+    if (char16_t* out = Extend(text.size())) std::char_traits<char16_t>::copy(out, text.data(), text.size());
+    return *this;
+  }
   // UTF-8 text, widened through the Utf8Converter.
   QmlStream& WriteUtf8(std::string_view utf8);
   QmlStream& WriteInt(int64_t value);
@@ -31,7 +42,22 @@ class QmlStream {
   QmlStream& operator<<(const std::u16string& text) { return Write(text); }
 
  private:
-  std::u16string text_;
+  // Makes the text `n` units longer and answers where they go; null when
+  // the stream has failed or the room cannot be had (it fails then).
+  char16_t* Extend(size_t n) {
+    if (!good_) return nullptr;
+    if (n > capacity_ - size_ && !Grow(n)) return nullptr;
+    char16_t* out = data_.get() + size_;
+    size_ += n;
+    return out;
+  }
+  bool Grow(size_t n);
+  // ASCII text from the number formatters, widened as it is appended.
+  QmlStream& WriteAscii(const char* first, const char* last);
+
+  std::unique_ptr<char16_t[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
   bool good_ = true;
 };
 

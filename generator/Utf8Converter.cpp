@@ -1,11 +1,17 @@
 #include "generator/Utf8Converter.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace prt {
 
 namespace {
 constexpr char16_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Four units at a time while all are ASCII: documents are almost all ASCII.
+constexpr uint64_t kNonAsciiUnits = 0xFF80FF80FF80FF80ull;
 }  // namespace
 
 const Utf8Converter& Utf8Converter::Instance() {
@@ -14,13 +20,19 @@ const Utf8Converter& Utf8Converter::Instance() {
 }
 
 std::u16string Utf8Converter::FromUtf8(std::string_view in) const {
-  std::u16string out;
-  out.reserve(in.size());
+  // A UTF-8 sequence never yields more units than it has bytes.
+  std::u16string out(in.size(), u'\0');
+  out.resize(DecodeUtf8(in, out.data()));
+  return out;
+}
+
+size_t Utf8Converter::DecodeUtf8(std::string_view in, char16_t* out) const {
+  char16_t* const begin = out;
   size_t i = 0;
   while (i < in.size()) {
     const auto lead = static_cast<unsigned char>(in[i]);
     if (lead < 0x80) {
-      out.push_back(lead);
+      *out++ = lead;
       ++i;
       continue;
     }
@@ -34,7 +46,7 @@ std::u16string Utf8Converter::FromUtf8(std::string_view in) const {
     } else if ((lead & 0xF8) == 0xF0) {
       extra = 3, cp = lead & 0x07, least = 0x10000;
     } else {
-      out.push_back(kReplacement);
+      *out++ = kReplacement;
       ++i;
       continue;
     }
@@ -46,33 +58,53 @@ std::u16string Utf8Converter::FromUtf8(std::string_view in) const {
     }
     const bool complete = taken == extra + 1;
     if (!complete || cp < least || cp > 0xFFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(kReplacement);
+      *out++ = kReplacement;
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      *out++ = static_cast<char16_t>(cp);
     }
     i += taken;
   }
-  return out;
+  return static_cast<size_t>(out - begin);
 }
 
 std::string Utf8Converter::ToUtf8(std::u16string_view text) const {
-  std::string out;
-  out.reserve(text.size());
-  for (char16_t unit : text) {
-    char32_t cp = unit;
+  std::string out(text.size() * kMaxUtf8PerUnit, '\0');
+  out.resize(EncodeUtf8(text, out.data()));
+  return out;
+}
+
+size_t Utf8Converter::EncodeUtf8(std::u16string_view text, char* out) const {
+  char* const begin = out;
+  const char16_t* in = text.data();
+  const char16_t* const end = in + text.size();
+  while (in != end) {
+    if (end - in >= 4) {
+      uint64_t four;
+      std::memcpy(&four, in, sizeof four);
+      if ((four & kNonAsciiUnits) == 0) {
+        out[0] = static_cast<char>(in[0]);
+        out[1] = static_cast<char>(in[1]);
+        out[2] = static_cast<char>(in[2]);
+        out[3] = static_cast<char>(in[3]);
+        out += 4;
+        in += 4;
+        continue;
+      }
+    }
+    char32_t cp = *in++;
     if (cp >= 0xD800 && cp <= 0xDFFF) cp = kReplacement;
     if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
+      *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *out++ = static_cast<char>(0xC0 | (cp >> 6));
+      *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *out++ = static_cast<char>(0xE0 | (cp >> 12));
+      *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
-  return out;
+  return static_cast<size_t>(out - begin);
 }
 
 }  // namespace prt
