@@ -3,60 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "data/manager/CPRDataManager.h"
 #include "generator/Utf8Converter.h"
+#include "tests/support/Dataset.h"
+#include "tests/support/TempDir.h"
 
 namespace prt::test {
 
-Scene::Scene() { project_.AddLanguage(builder::Language{}); }
+bool Load(std::string_view json) { return CPRDataManager::GetInstance().AdoptImage(ImageFromJson(json)); }
 
-ObjectId Scene::Add(uint8_t type, uint32_t index, const std::u16string& text, Geometry g,
-                    std::vector<Field> extra) {
-  builder::Object object;
-  object.type = type;
-  object.index = index;
-  object.label = "obj" + std::to_string(project_.ObjectCount());
-  object.fields = {Field::I32(rec::kX, g.x), Field::I32(rec::kY, g.y),
-                   Field::I32(rec::kWidth, g.w), Field::I32(rec::kHeight, g.h)};
-  object.fields.insert(object.fields.end(), extra.begin(), extra.end());
-  // Covers every offset a control reads, so no read falls into the next record.
-  project_.SetRecordSize(type, builder::ProjectBuilder::kDefaultRecordSize);
-  const ObjectId id = project_.AddObject(std::move(object));
-  if (!text.empty()) project_.SetObjectText(id, text);
-  return id;
-}
+bool LoadScreens(const std::string& screens) { return Load(R"({"screens": [)" + screens + "]}"); }
 
-void Scene::Link(ObjectId parent, ObjectId child, uint8_t present) {
-  builder::Link link;
-  link.present = present;
-  link.object = project_.GetObject(child).label;
-  project_.GetObject(parent).links.push_back(link);
-}
+ImageRef RecordOf(uint32_t reference) { return CPRDataManager::GetInstance().GetObjectRecord(reference); }
 
-void Scene::LinkRaw(ObjectId parent, uint32_t target, uint8_t present) {
-  builder::Link link;
-  link.present = present;
-  link.target = target;
-  project_.GetObject(parent).links.push_back(link);
-}
-
-bool Scene::Load() {
-  try {
-    return CPRDataManager::GetInstance().AdoptImage(project_.Build().bytes);
-  } catch (const builder::BuildError& e) {
-    ADD_FAILURE() << "project does not build: " << e.what();
-    return false;
-  }
-}
-
-ImageRef RecordOf(uint32_t reference) {
-  return CPRDataManager::GetInstance().GetObjectRecord(reference);
+std::string PopupJson(const std::string& title, int border, const std::string& children,
+                      const std::string& face) {
+  std::string popup = R"({"type": "popup", "index": 2, "text": "Settings", "x": 100, "y": 80, "w": 400,
+      "h": 300, "background": "#ffffffff", "borderColor": "#ff808080", "borderRadius": 4, "borderWidth": )";
+  popup += std::to_string(border) + (title.empty() ? "" : R"(, "title": )" + title);
+  return R"({"fonts": [{"face": )" + face + R"(, "size": 12}],
+             "languages": [{"fonts": [0], "selectors": [0]}], "screens": [)" +
+         popup + R"(, "children": [)" + children + "]}]}";
 }
 
 std::string StreamText(const QmlGenerator& generator) {
@@ -64,59 +35,35 @@ std::string StreamText(const QmlGenerator& generator) {
 }
 
 Written GenerateControl(uint32_t reference, uint32_t root) {
-  Written out;
   const ControlPtr control = CreateControl(RecordOf(reference));
   if (!control) {
     ADD_FAILURE() << "no control for reference " << reference;
-    return out;
+    return {};
   }
   QmlGenerator generator;
   generator.rootObjId = root;
   control->SetStream(&generator);
-  out.ok = control->Generate();
-  out.text = StreamText(generator);
-  out.wide = generator.stream.Text();
-  return out;
+  const bool ok = control->Generate();
+  return {ok, StreamText(generator), generator.stream.Text()};
 }
 
 Written GenerateScreen(uint32_t reference) {
-  Written out;
   const ControlPtr screen = CreateScreen(RecordOf(reference));
   auto* group = dynamic_cast<IControlGroup*>(screen.get());
-  if (group == nullptr) {
-    ADD_FAILURE() << "no screen for reference " << reference;
-    return out;
-  }
-  if (!group->LoadChildren()) {
-    ADD_FAILURE() << "children of " << reference << " do not load";
-    return out;
-  }
-  QmlGenerator generator;
-  out.ok = WriteScreenDocument(*screen, generator);
-  out.text = StreamText(generator);
-  out.wide = generator.stream.Text();
-  return out;
-}
-
-namespace {
-std::string GoldenPath(const std::string& name) { return std::string(PRT_GOLDEN_DIR) + "/" + name; }
-}  // namespace
-
-std::string Golden(const std::string& name) {
-  std::ifstream in(GoldenPath(name), std::ios::binary);
-  if (!in) {
-    ADD_FAILURE() << "missing golden file " << GoldenPath(name);
+  if (group == nullptr || !group->LoadChildren()) {
+    ADD_FAILURE() << "screen " << reference << " cannot be created and loaded";
     return {};
   }
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  QmlGenerator generator;
+  const bool ok = WriteScreenDocument(*screen, generator);
+  return {ok, StreamText(generator), generator.stream.Text()};
 }
 
 void ExpectGolden(const std::string& name, const std::string& actual) {
-  if (std::getenv("PRT_UPDATE_GOLDEN") != nullptr) {
-    std::ofstream(GoldenPath(name), std::ios::binary) << actual;
-    return;
-  }
-  EXPECT_EQ(actual, Golden(name)) << "golden file " << name;
+  const std::string path = std::string(PRT_GOLDEN_DIR) + "/" + name;
+  if (std::getenv("PRT_UPDATE_GOLDEN") != nullptr) return WriteFile(path, actual);
+  ASSERT_TRUE(std::filesystem::exists(path)) << "missing golden file " << path;
+  EXPECT_EQ(actual, ReadFile(path)) << "golden file " << name;
 }
 
 }  // namespace prt::test

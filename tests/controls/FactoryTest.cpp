@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <typeindex>
 #include <typeinfo>
 
@@ -61,21 +60,19 @@ const Row kTypeTable[] = {
     {75, 0, typeid(CamView), "camv", "OrvixCamView", false},
 };
 
-// Width differs from height so the ellipse stays an ellipse.
-uint32_t AddRow(Scene& scene, const Row& row, uint32_t index) {
-  scene.Add(row.type, index, u"", {1, 2, 30, 40}, {Field::U8(VectorGfxBase::kShapeOffset, row.shape)});
-  return Reference(row.type, index);
-}
-
+// One object of every row, the vector shapes told apart by their index;
+// width differs from height so the ellipse stays an ellipse.
 TEST(FactoryTest, EveryTypeYieldsItsClass) {
-  Scene scene;
-  std::vector<uint32_t> refs;
-  std::map<uint8_t, uint32_t> nextIndex;
-  for (const Row& row : kTypeTable) refs.push_back(AddRow(scene, row, nextIndex[row.type]++));
-  ASSERT_TRUE(scene.Load());
-  for (size_t i = 0; i < std::size(kTypeTable); ++i) {
-    const Row& row = kTypeTable[i];
-    const ImageRef record = RecordOf(refs[i]);
+  std::string objects;
+  for (const Row& row : kTypeTable) {
+    objects += (objects.empty() ? "" : ",") + std::string(R"({"type": )") + std::to_string(row.type) +
+               ", \"shape\": " + std::to_string(row.shape) + ", \"index\": " + std::to_string(row.shape) +
+               R"(, "w": 30, "h": 40})";
+  }
+  ASSERT_TRUE(LoadScreens(objects));
+  for (const Row& row : kTypeTable) {
+    const uint32_t ref = Reference(row.type, row.shape);
+    const ImageRef record = RecordOf(ref);
     ASSERT_TRUE(record) << row.code;
     const ControlPtr control = row.screen ? CreateScreen(record) : CreateControl(record);
     ASSERT_NE(control, nullptr) << row.code;
@@ -87,49 +84,42 @@ TEST(FactoryTest, EveryTypeYieldsItsClass) {
     EXPECT_EQ(control->GetQmlTypeName(), row.qmlName);
     EXPECT_EQ(control->GetTypeNumber(), row.type) << row.code;
     EXPECT_EQ(control->IsPopup(), row.type == 71) << row.code;
+    EXPECT_EQ(dynamic_cast<IControlGroup*>(control.get()) != nullptr, row.screen || row.type == 22)
+        << row.code;
 
     QmlGenerator generator;
-    generator.rootObjId = refs[0];
     control->SetStream(&generator);
     EXPECT_TRUE(control->Generate()) << row.code;
-    const std::string id = std::string(row.code) + std::to_string(refs[i]);
-    const std::string head = std::string(row.qmlName) + " {\nid: " + id + "\nobjectName: \"" + id + "\"\n";
-    const std::string text = StreamText(generator);
-    EXPECT_NE(text.find(head), std::string::npos) << text;
-    EXPECT_EQ(dynamic_cast<IControlGroup*>(control.get()) != nullptr,
-              row.screen || row.type == 22)
+    const std::string id = row.code + std::to_string(ref);
+    EXPECT_NE(StreamText(generator).find(std::string(row.qmlName) + " {\nid: " + id + "\nobjectName: \"" +
+                                         id + "\"\n"),
+              std::string::npos)
         << row.code;
   }
 }
 
-TEST(FactoryTest, TypesWithoutControlCreatorYieldNothing) {
-  Scene scene;
-  const uint8_t types[] = {38, 1, 53, 71, 41, 0, 4, 23, 30, 39, 70, 74, 76, 200, 255};
-  for (uint8_t type : types) scene.Add(type, 0, u"", {0, 0, 10, 10});
-  ASSERT_TRUE(scene.Load());
+// The screen types, types without a creator, absent numbers and shape bytes
+// from 5 up.
+TEST(FactoryTest, OtherTypesAndShapesYieldNothing) {
+  const uint8_t types[] = {38, 1, 53, 71, 41, 4, 23, 30, 39, 70, 74, 76, 200, 255};
+  std::string objects = R"({"type": 40, "index": 5, "shape": 5}, {"type": 40, "index": 6, "shape": 6},
+                           {"type": 40, "index": 255, "shape": 255})";
+  for (uint8_t type : types) objects += R"(, {"type": )" + std::to_string(type) + "}";
+  ASSERT_TRUE(LoadScreens(objects));
   for (uint8_t type : types) {
     const ImageRef record = RecordOf(Reference(type, 0));
     ASSERT_TRUE(record) << int(type);
     EXPECT_EQ(CreateControl(record), nullptr) << int(type);
+    if (type != 1 && type != 38 && type != 53 && type != 71) {
+      EXPECT_EQ(CreateScreen(record), nullptr) << int(type);
+    }
   }
-  const uint8_t nonScreens[] = {0, 2, 22, 29, 41, 40, 255};
-  for (uint8_t type : nonScreens) EXPECT_EQ(CreateScreen(RecordOf(Reference(type, 0))), nullptr);
+  for (uint32_t shape : {5, 6, 255}) {
+    EXPECT_EQ(CreateControl(RecordOf(Reference(40, shape))), nullptr) << shape;
+    EXPECT_EQ(CreateVectorGraphic(RecordOf(Reference(40, shape))), nullptr) << shape;
+  }
   EXPECT_EQ(CreateControl(ImageRef()), nullptr);
   EXPECT_EQ(CreateScreen(ImageRef()), nullptr);
-}
-
-TEST(FactoryTest, ShapeBytesFiveAndAboveYieldNothing) {
-  Scene scene;
-  const uint8_t shapes[] = {5, 6, 127, 255};
-  for (uint32_t i = 0; i < std::size(shapes); ++i) {
-    scene.Add(40, i, u"", {0, 0, 10, 20}, {Field::U8(VectorGfxBase::kShapeOffset, shapes[i])});
-  }
-  ASSERT_TRUE(scene.Load());
-  for (uint32_t i = 0; i < std::size(shapes); ++i) {
-    EXPECT_EQ(CreateControl(RecordOf(Reference(40, i))), nullptr) << int(shapes[i]);
-    EXPECT_EQ(CreateVectorGraphic(RecordOf(Reference(40, i))), nullptr) << int(shapes[i]);
-  }
-  EXPECT_EQ(CreateVectorGraphic(ImageRef()), nullptr);
 }
 
 }  // namespace

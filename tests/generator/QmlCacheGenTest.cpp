@@ -1,114 +1,81 @@
-#include "generator/QmlCacheGen.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "tests/generator/PipelineTestUtil.h"
+#include "generator/QmlCacheGen.h"
+#include "tests/support/TempDir.h"
 
 namespace prt {
 namespace {
 
-using testutil::ReadAll;
-using testutil::ScratchDir;
-using testutil::Wide;
-using testutil::WriteAll;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
 
 std::string Document(int width) {
-  return "import QtQuick\n\nItem {\nid: item1\nobjectName: \"item1\"\nwidth: " +
-         std::to_string(width) + "\nheight: 20\n\nItem {\nid: child\nx: 5\n}\n}\n";
+  return "import QtQuick\n\nItem {\nid: item1\nwidth: " + std::to_string(width) +
+         "\nheight: 20\n\nItem {\nx: 5\n}\n}\n";
 }
 
+size_t EntryCount(const std::filesystem::path& dir) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
+
+// The cache lies beside the source, replaces an older one whole, and stays
+// when a later compile fails.
 TEST(QmlCacheGen, WritesCacheBesideSource) {
-  ScratchDir dir;
-  WriteAll(dir / "page16777216.qml", Document(10));
-  QmlCacheGen::MiniQmlCacheGen(Wide(dir / "page16777216.qml"));
-  const std::string cache = ReadAll(dir / "page16777216.qmlc");
-  ASSERT_GT(cache.size(), 8u);
-  EXPECT_EQ(cache.substr(0, 8), "qv4cdata");
-  EXPECT_EQ(ReadAll(dir / "page16777216.qml"), Document(10));
-  // Nothing else: the save file leaves no temporary behind.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
-}
+  TempDir dir;
+  WriteFile(dir / "p.qml", Document(10));
+  QmlCacheGen::MiniQmlCacheGen(dir.Wide("p.qml"));
+  const std::string cache = ReadFile(dir / "p.qmlc");
+  EXPECT_TRUE(cache.starts_with("qv4cdata"));
+  EXPECT_EQ(ReadFile(dir / "p.qml"), Document(10));
+  EXPECT_EQ(EntryCount(dir.Path()), 2u);  // no temporary left behind
 
-TEST(QmlCacheGen, SyntaxErrorPrintsPrefixedMessageAndLeavesNoCache) {
-  ScratchDir dir;
-  const auto path = dir / "bad.qml";
-  WriteAll(path, "import QtQuick\nItem {\nwidth: 10 +\n}\n");
-  ::testing::internal::CaptureStderr();
-  QmlCacheGen::MiniQmlCacheGen(Wide(path));
-  const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err.rfind("Error compiling qml file: " + path.string() + ":4:1: error:", 0), 0u) << err;
-  EXPECT_FALSE(std::filesystem::exists(dir / "bad.qmlc"));
-  EXPECT_TRUE(std::filesystem::exists(path));
-}
+  WriteFile(dir / "p.qmlc", cache + std::string(4096, 'x'));
+  QmlCacheGen::MiniQmlCacheGen(dir.Wide("p.qml"));
+  EXPECT_EQ(ReadFile(dir / "p.qmlc"), cache);
 
-TEST(QmlCacheGen, FailedCompileKeepsEarlierCache) {
-  ScratchDir dir;
-  const auto path = dir / "p.qml";
-  WriteAll(path, Document(10));
-  QmlCacheGen::MiniQmlCacheGen(Wide(path));
-  const std::string good = ReadAll(dir / "p.qmlc");
-  WriteAll(path, "Item {");
-  ::testing::internal::CaptureStderr();
-  QmlCacheGen::MiniQmlCacheGen(Wide(path));
-  ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(ReadAll(dir / "p.qmlc"), good);
+  WriteFile(dir / "p.qml", "Item {");
+  testing::internal::CaptureStderr();
+  QmlCacheGen::MiniQmlCacheGen(dir.Wide("p.qml"));
+  EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(ReadFile(dir / "p.qmlc"), cache);
 }
 
 TEST(QmlCacheGen, OnlyLowerCaseQmlSuffixIsCompiled) {
-  ScratchDir dir;
+  TempDir dir;
   for (const char* name : {"a.QML", "b.Qml", "c.qml.txt", "d.qmlx", "eqml"}) {
-    WriteAll(dir / name, Document(1));
-    ::testing::internal::CaptureStderr();
-    QmlCacheGen::MiniQmlCacheGen(Wide(dir / name));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << name;
-    EXPECT_FALSE(std::filesystem::exists(dir / (std::string(name) + "c"))) << name;
+    WriteFile(dir / name, Document(1));
+    testing::internal::CaptureStderr();
+    QmlCacheGen::MiniQmlCacheGen(dir.Wide(name));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << name;
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
-}
-
-TEST(QmlCacheGen, RecompileReplacesWholeCache) {
-  ScratchDir dir;
-  const auto path = dir / "p.qml";
-  WriteAll(path, Document(10));
-  QmlCacheGen::MiniQmlCacheGen(Wide(path));
-  const std::string first = ReadAll(dir / "p.qmlc");
-  // A longer stale file must not leave a tail behind.
-  WriteAll(dir / "p.qmlc", first + std::string(4096, 'x'));
-  QmlCacheGen::MiniQmlCacheGen(Wide(path));
-  EXPECT_EQ(ReadAll(dir / "p.qmlc"), first);
-  WriteAll(path, Document(11));
-  QmlCacheGen::MiniQmlCacheGen(Wide(path));
-  EXPECT_NE(ReadAll(dir / "p.qmlc"), first);
+  EXPECT_EQ(EntryCount(dir.Path()), 5u);
 }
 
 // Both workers compile at once; the shared warning interface and the
 // compiler must give the same bytes as a lone compile.
 TEST(QmlCacheGen, ConcurrentCompilesMatchSequentialOnes) {
-  ScratchDir seq;
-  ScratchDir par;
+  TempDir seq;
+  TempDir par;
   constexpr int kFiles = 24;
+  auto name = [](int i) { return "f" + std::to_string(i) + ".qml"; };
   for (int i = 0; i < kFiles; ++i) {
-    const std::string name = "f" + std::to_string(i) + ".qml";
-    WriteAll(seq / name, Document(i));
-    WriteAll(par / name, Document(i));
-    QmlCacheGen::MiniQmlCacheGen(Wide(seq / name));
+    WriteFile(seq / name(i), Document(i));
+    WriteFile(par / name(i), Document(i));
+    QmlCacheGen::MiniQmlCacheGen(seq.Wide(name(i)));
   }
-  auto compileEvery = [&par](int first) {
-    for (int i = first; i < kFiles; i += 2)
-      QmlCacheGen::MiniQmlCacheGen(Wide(par / ("f" + std::to_string(i) + ".qml")));
+  auto compileEvery = [&](int first) {
+    for (int i = first; i < kFiles; i += 2) QmlCacheGen::MiniQmlCacheGen(par.Wide(name(i)));
   };
   std::thread other(compileEvery, 1);
   compileEvery(0);
   other.join();
-  for (int i = 0; i < kFiles; ++i) {
-    const std::string name = "f" + std::to_string(i) + ".qmlc";
-    EXPECT_EQ(ReadAll(par / name), ReadAll(seq / name)) << name;
-  }
+  for (int i = 0; i < kFiles; ++i)
+    EXPECT_EQ(ReadFile(par / (name(i) + "c")), ReadFile(seq / (name(i) + "c"))) << i;
 }
 
 }  // namespace
