@@ -8,13 +8,7 @@ namespace prt {
 namespace {
 
 TEST(ScanCommandLine, DerivesFolderPathAndSwitches) {
-  struct Case {
-    std::vector<std::u16string> args;
-    std::u16string path;
-    std::u16string folder;
-    bool folderSeen;
-    bool encrypt;
-  } cases[] = {
+  const struct { std::vector<std::u16string> args; std::u16string path, folder; bool folderSeen, encrypt; } cases[] = {
       {{u"a.prt"}, u"./a.prt", u".", false, false},
       {{u""}, u"./", u".", false, false},
       {{u"C:\\proj\\a.prt"}, u"C:\\proj\\a.prt", u"C:\\proj", false, false},
@@ -29,7 +23,7 @@ TEST(ScanCommandLine, DerivesFolderPathAndSwitches) {
       {{u"-d", u"-e"}, u"./-d", u".", false, true},
       {{u"sub/-e", u"-e"}, u"sub/-e", u"sub", false, true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const CommandLine line = ScanCommandLine(c.args);
     const std::string label = platform::Narrow(c.args[0]) + " (" + std::to_string(c.args.size()) + " args)";
     EXPECT_EQ(line.projectPath, c.path) << label;

@@ -14,20 +14,15 @@ namespace fs = std::filesystem;
 using test::ReadFile;
 
 TEST(MatchesPattern, StarMatchesAnyRunOtherCharactersThemselves) {
-  struct Case {
-    const char16_t* name;
-    const char16_t* pattern;
-    bool match;
-  } cases[] = {
+  const struct { const char16_t *name, *pattern; bool match; } cases[] = {
       {u"plant.R012.cnk", u"plant.*.cnk", true}, {u"plant.a.b.cnk", u"plant.*.cnk", true},
       {u"plant.cnk", u"plant.*.cnk", false},     {u"plant.rt_file.", u"plant.rt_file.*", true},
       {u"plant.prtx", u"plant.prt", false},      {u"Plant.prt", u"plant.prt", false},
       {u"abcabd", u"*abd", true},                {u"abc", u"a*b*c*d", false},
       {u"", u"*", true},                         {u"a", u"", false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.match) << Narrow(c.name) << " ~ " << Narrow(c.pattern);
-  }
 }
 
 TEST(FullPath, AbsoluteWithoutResolvingLinks) {
@@ -52,14 +47,11 @@ TEST(OpenStream, WidePathReachesTheUtf8Name) {
 }
 
 TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
-  struct Case {
-    std::string utf8;
-    std::u16string utf16;
-  } cases[] = {
+  const std::pair<std::string, std::u16string> cases[] = {
       {"a\xc3\xa4\xe6\x96\x87", u"a\u00e4\u6587"}, {"\xf0\x9f\x98\x80", u"\U0001F600"},
       {"\xc0\xaf", u"\uFFFD"}, {"\xed\xa0\x80", u"\uFFFD"}, {"\xe6\x96", u"\uFFFD"}, {"\xff" "b", u"\uFFFDb"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Widen(c.utf8), c.utf16) << c.utf8;
+  for (const auto& [utf8, utf16] : cases) EXPECT_EQ(Widen(utf8), utf16) << utf8;
   EXPECT_EQ(Narrow(u"\U0001F600x"), "\xf0\x9f\x98\x80x");
   EXPECT_EQ(Narrow(std::u16string(1, u'\xD800') + u"x"), "\xef\xbf\xbdx");
 }

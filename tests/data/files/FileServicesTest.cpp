@@ -32,11 +32,7 @@ class FileServicesTest : public ::testing::Test {
 };
 
 TEST_F(FileServicesTest, NormalizePathResolvesAndCleansPaths) {
-  struct Case {
-    std::u16string in;
-    uint32_t kind;
-    std::string out;  // empty: rejected
-  } cases[] = {
+  const struct { std::u16string in; uint32_t kind; std::string out; } cases[] = {  // out "": rejected
       {u"plant.rt_file.LANG", 1, Folder() + "/plant.rt_file.LANG"},
       {u"sub\\..\\x.bin", 1, Folder() + "/x.bin"},
       {u"./a/./b", 0, "a/b"},
@@ -52,7 +48,7 @@ TEST_F(FileServicesTest, NormalizePathResolvesAndCleansPaths) {
       {u"/x/a|b", 1, ""},
       {u"C:/x*y", 0, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::u16string out = u"untouched";
     const uint32_t status = files_.NormalizePath(out, c.in, c.kind);
     EXPECT_EQ(status, c.out.empty() ? kFileError : 0u) << platform::Narrow(c.in);
@@ -65,11 +61,8 @@ TEST_F(FileServicesTest, NormalizePathResolvesAndCleansPaths) {
 }
 
 TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
-  struct Case {
-    uint32_t flags;
-    const char* after;  // content after writing "XY" at the start of "abcdef"
-    int32_t readable;   // bytes read back from the start afterwards
-  } cases[] = {
+  // The content after writing "XY" at the start of "abcdef", and the bytes read back from the start.
+  const struct { uint32_t flags; const char* after; int32_t readable; } cases[] = {
       {1u << 0, "abcdef", 2},                  // rb
       {(1u << 0) | (1u << 2), "abcdef", 2},    // rb
       {1u << 2, "XYcdef", 2},                  // rb+
@@ -78,7 +71,7 @@ TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
       {1u << 3, "abcdefXY", 0},                // ab
       {0, "XYcdef", 2},                        // rb+
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     WriteFile(Work("state.bin"), "abcdef");
     FileHandle* h = files_.Open(u"state.bin", c.flags, 1);
     ASSERT_NE(h, nullptr) << c.flags;
@@ -92,36 +85,28 @@ TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
   }
 }
 
-TEST_F(FileServicesTest, OpeningAMissingFileCreatesItEmptyWhateverTheFlags) {
+TEST_F(FileServicesTest, AMissingFileIsCreatedEmptyWhateverTheFlagsBadArgumentsAreRefused) {
+  char buffer[4];
   for (uint32_t flags : {kOpenRead, kOpenUpdate}) {
     fs::remove(Work("new.bin"));
     FileHandle* h = files_.Open(u"new.bin", flags, 1);
     ASSERT_NE(h, nullptr) << flags;
-    char buffer[4];
     EXPECT_EQ(files_.Read(h, buffer, 4), 0);
     EXPECT_EQ(files_.Write(h, "abc", 3), 3);
     EXPECT_EQ(files_.Seek(h, 1), 0u);
     EXPECT_EQ(files_.Read(h, buffer, 4), 2);
     EXPECT_EQ(std::string(buffer, 2), "bc");
+    EXPECT_EQ(files_.Read(h, buffer, -1), -1);
+    EXPECT_EQ(files_.Write(h, buffer, -1), -1);
+    EXPECT_EQ(files_.Seek(h, -1), kFileError);
     EXPECT_EQ(files_.Close(h), 0u);
   }
-}
-
-TEST_F(FileServicesTest, BadArgumentsAreRefused) {
-  char buffer[4];
   EXPECT_EQ(files_.Read(nullptr, buffer, 4), -1);
   EXPECT_EQ(files_.Write(nullptr, buffer, 4), -1);
   EXPECT_EQ(files_.Seek(nullptr, 0), kFileError);
   EXPECT_EQ(files_.Close(nullptr), kFileError);
   EXPECT_EQ(files_.Open(u"a?b", kOpenRead, 1), nullptr);
   EXPECT_EQ(files_.Open(dir_.Wide("missing/x.bin"), kOpenRead, 1), nullptr);
-
-  FileHandle* h = files_.Open(u"x.bin", kOpenUpdate, 1);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(files_.Read(h, buffer, -1), -1);
-  EXPECT_EQ(files_.Write(h, buffer, -1), -1);
-  EXPECT_EQ(files_.Seek(h, -1), kFileError);
-  EXPECT_EQ(files_.Close(h), 0u);
 }
 
 }  // namespace
