@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <thread>
 
 #include "data/manager/CPRDataManager.h"
@@ -148,6 +149,42 @@ TEST(DefaultMapIndex, AnswersLikeTheWalkOnRandomMaps) {
   EXPECT_GT(found, lookups / 20);
   EXPECT_LT(found, lookups / 2);
   EXPECT_GT(damaged, 0u);
+}
+
+// Big tables with repeated ids, some with ids numbered densely from near 0
+// (as objects are), some spread thin.
+TEST(DefaultMapIndex, LargeMapsAnswerLikeTheWalk) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<uint32_t> top(0, 255);
+  MapWriter w;
+  std::vector<std::pair<uint32_t, uint32_t>> groups;
+  std::vector<uint32_t> probes;
+  for (uint32_t i = 0; i < 1600; ++i) probes.push_back(i);
+  const std::pair<uint32_t, uint32_t> keysAndIdRanges[] = {{29, 800}, {4, 100000}, {0xFFFFFFFFu, 1500}};
+  for (auto [key, range] : keysAndIdRanges) {
+    std::uniform_int_distribution<uint32_t> id(3, range);
+    std::vector<std::pair<uint32_t, uint32_t>> entries;
+    for (uint32_t e = 0; e < 1000; ++e) {
+      entries.push_back({(top(rng) << 24) | id(rng), e});
+      probes.push_back(entries.back().first & 0xFFFFFF);
+    }
+    groups.push_back({key, w.Table(entries)});
+  }
+  w.Groups(groups);
+  const RuntimeImage image(w.img.Take());
+  const ImageRef map = image.Resolve(w.map);
+  const DefaultMapIndex index = DefaultMapIndex::Build(map);
+  size_t found = 0;
+  for (uint32_t key : {29u, 4u, 0xFFFFFFFFu, 5u}) {
+    std::set<uint32_t> hits;
+    for (uint32_t id : probes) {
+      const Answer want = Walk(map, key, id);
+      ASSERT_EQ(Indexed(index, key, id), want) << key << " " << id;
+      if (want.found) hits.insert(id);
+    }
+    found += hits.size();
+  }
+  EXPECT_EQ(index.Size(), found);
 }
 
 // Many keys over one big table: indexing every group would cost far more
