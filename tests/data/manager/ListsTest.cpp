@@ -8,7 +8,6 @@ namespace {
 
 using test::TextOf;
 
-enum class Op { MapValue, MapPosition, Find, EntryValue };
 constexpr int32_t kNone = -1;
 constexpr int32_t kRaw = kListNotFound;  // what the entry-value mode reports
 
@@ -17,90 +16,81 @@ const char* const kBit2 = R"({"kind": "bit", "entries": [[0, 10], [1, 11]]})";
 const char* const kValues = R"({"kind": "value", "entries": [[5, 17], [3, 30], [1, 50]]})";
 const char* const kRanges = R"({"kind": "range", "entries": [[10, 0, 3], [20, 11, 4]]})";
 
-// flagBit0: settings flag bit 0, with which value lists match by mask.
-const struct ListCase {
-  const char* name;
-  const char* list;
-  bool flagBit0;
-  Op op;
-  int32_t v;
-  uint32_t bit;
-  int32_t expected;
-} kListCases[] = {
-    // Bit lists: a single entry answers only its own bit state.
-    {"bit1 state matches", kBit1, false, Op::MapValue, 8, 3, 40},
-    {"bit1 state differs", kBit1, false, Op::MapValue, 0, 3, kNone},
-    {"bit1 state 0", R"({"kind": "bit", "entries": [[0, 40]]})", true, Op::MapValue, 0, 3, 40},
-    {"bit1 low byte only", R"({"kind": "bit", "entries": [[257, 40]]})", false, Op::MapValue, 8, 3, 40},
-    {"bit2 state 1", kBit2, false, Op::MapValue, 8, 3, 11},
-    {"bit2 state 0", kBit2, true, Op::MapValue, 0, 3, 10},
-    {"bit2 bit 31 of -1", kBit2, false, Op::MapValue, -1, 31, 11},
-    {"bit2 bit 32", kBit2, false, Op::MapValue, 8, 32, kNone},
-    {"bit2 position 1", kBit2, false, Op::MapPosition, 1, 0, 11},
-    {"bit2 position 2", kBit2, false, Op::MapPosition, 2, 0, kNone},
-    {"bit2 position -1", kBit2, false, Op::MapPosition, -1, 0, kNone},
-    {"bit1 find match", kBit1, false, Op::Find, 8, 3, 0},
-    {"bit1 find miss", kBit1, false, Op::Find, 0, 3, kNone},
-    {"bit2 find 1", kBit2, false, Op::Find, 8, 3, 1},
-    {"bit2 entry value", kBit2, false, Op::EntryValue, 1, 0, 1},
-    {"bit2 entry value past", kBit2, false, Op::EntryValue, 2, 0, kRaw},
-    // Value lists: equality, or mask matching with flag bit 0.
-    {"value equal", kValues, false, Op::MapValue, 5, 0, 17},
-    {"value no mask", kValues, false, Op::MapValue, 7, 0, kNone},
-    {"value mask first", kValues, true, Op::MapValue, 7, 0, 17},
-    {"value mask 3", kValues, true, Op::MapValue, 3, 0, 30},
-    {"value mask none", kValues, true, Op::MapValue, 8, 0, kNone},
-    {"value find smallest", kValues, true, Op::Find, 7, 0, 2},
-    {"value find equal", kValues, false, Op::Find, 3, 0, 1},
-    {"value find miss", kValues, false, Op::Find, 9, 0, kNone},
-    {"value find first of equals", R"({"kind": "value", "entries": [[4, 1], [4, 2]]})", false, Op::Find, 4, 0, 0},
-    {"value find unsigned", R"({"kind": "value", "entries": [[4294967295, 1], [1, 2]]})", true, Op::Find, -1, 0, 1},
-    {"value position", kValues, true, Op::MapPosition, 1, 0, 30},
-    {"value entry value", kValues, false, Op::EntryValue, 2, 0, 1},
-    {"value entry value -1", kValues, false, Op::EntryValue, -1, 0, kRaw},
-    {"value empty list", R"({"kind": "value"})", false, Op::MapValue, 0, 0, kNone},
-    // Range lists {upper, lower, result}, signed bounds.
-    {"range lower bound", kRanges, false, Op::MapValue, 0, 0, 3},
-    {"range upper bound", kRanges, true, Op::MapValue, 10, 0, 3},
-    {"range second", kRanges, false, Op::MapValue, 11, 0, 4},
-    {"range above", kRanges, false, Op::MapValue, 21, 0, kNone},
-    {"range negative", R"({"kind": "range", "entries": [[10, 0, 3], [4294967295, 4294967286, 5]]})", false,
-     Op::MapValue, -5, 0, 5},
-    {"range find", kRanges, false, Op::Find, 15, 0, 1},
-    {"range position", kRanges, false, Op::MapPosition, 1, 0, 4},
-    {"range entry value is lower", kRanges, false, Op::EntryValue, 1, 0, 11},
-    {"kind 7 finds nothing", R"({"kind": 7, "entries": [[5, 17]]})", false, Op::MapValue, 5, 0, kNone},
-};
+// The same list as text list 0 and resource list 0; flag bit 0 of the settings
+// makes value lists match by mask.
+CPRDataManager& Load(CPRDataManager& dm, const std::string& list, bool flagBit0) {
+  EXPECT_TRUE(dm.AdoptImage(test::ImageFromJson(R"({"textLists": [)" + list + R"(], "resourceLists": [)" + list +
+                                                R"(], "runtimeSettings": {"flags": )" + (flagBit0 ? "1}}" : "0}}"))));
+  return dm;
+}
 
-TEST(ListTest, EvaluatesEveryKindInEveryMode) {
-  for (const ListCase& c : kListCases) {
+TEST(ListTest, MapsAndFindsValues) {
+  const struct {
+    const char *name, *list;
+    bool flagBit0;
+    int32_t v;
+    uint32_t bit;
+    int32_t map, find;
+  } cases[] = {
+      // Bit lists: a single entry answers only its own bit state (low byte of its first word).
+      {"bit1 state matches", kBit1, false, 8, 3, 40, 0},
+      {"bit1 state differs", kBit1, false, 0, 3, kNone, kNone},
+      {"bit1 state 0", R"({"kind": "bit", "entries": [[0, 40]]})", true, 0, 3, 40, 0},
+      {"bit1 low byte only", R"({"kind": "bit", "entries": [[257, 40]]})", false, 8, 3, 40, 0},
+      {"bit2 state 1", kBit2, false, 8, 3, 11, 1},
+      {"bit2 state 0", kBit2, true, 0, 3, 10, 0},
+      {"bit2 bit 31 of -1", kBit2, false, -1, 31, 11, 1},
+      {"bit2 bit 32", kBit2, false, 8, 32, kNone, kNone},
+      // Value lists: equality, or with flag bit 0 masks (map: first match, find: smallest matching value).
+      {"value equal", kValues, false, 5, 0, 17, 0},
+      {"value equal 3", kValues, false, 3, 0, 30, 1},
+      {"value no mask", kValues, false, 7, 0, kNone, kNone},
+      {"value mask 7", kValues, true, 7, 0, 17, 2},
+      {"value mask 3", kValues, true, 3, 0, 30, 2},
+      {"value mask none", kValues, true, 8, 0, kNone, kNone},
+      {"value first of equals", R"({"kind": "value", "entries": [[4, 1], [4, 2]]})", false, 4, 0, 1, 0},
+      {"value unsigned", R"({"kind": "value", "entries": [[4294967295, 1], [1, 2]]})", true, -1, 0, 1, 1},
+      {"value empty list", R"({"kind": "value"})", false, 0, 0, kNone, kNone},
+      // Range lists {upper, lower, result}, signed bounds.
+      {"range lower bound", kRanges, false, 0, 0, 3, 0},
+      {"range upper bound", kRanges, true, 10, 0, 3, 0},
+      {"range second", kRanges, false, 11, 0, 4, 1},
+      {"range above", kRanges, false, 21, 0, kNone, kNone},
+      {"range negative", R"({"kind": "range", "entries": [[10, 0, 3], [4294967295, 4294967286, 5]]})", false, -5, 0,
+       5, 1},
+      {"kind 7", R"({"kind": 7, "entries": [[5, 17]]})", false, 5, 0, kNone, kNone},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string list = c.list;
     CPRDataManager dm;
-    const std::string flags = c.flagBit0 ? "1" : "0";
-    ASSERT_TRUE(dm.AdoptImage(test::ImageFromJson(R"({"textLists": [)" + list + R"(], "resourceLists": [)" + list +
-                                                  R"(], "runtimeSettings": {"flags": )" + flags + "}}")));
+    Load(dm, c.list, c.flagBit0);
     DataValue value;
     value.SetValue(DataValue::kInt32, static_cast<uint32_t>(c.v));
-    uint8_t rs = 77, ts = 77;  // statuses of the entry-value mode
-    int32_t resource = 0, text = 0;  // the answers of the resource list and the text list
-    switch (c.op) {
-      case Op::MapValue:
-        resource = dm.MapResourceListValue(0, &value, c.bit), text = dm.MapTextListValue(0, &value, c.bit);
-        break;
-      case Op::MapPosition:
-        resource = dm.MapResourceListPosition(0, c.v), text = dm.MapTextListPosition(0, c.v);
-        break;
-      case Op::Find:
-        resource = dm.FindResourceListEntry(0, &value, c.bit), text = dm.FindTextListEntry(0, &value, c.bit);
-        break;
-      case Op::EntryValue:
-        resource = dm.GetResourceListEntryValue(0, c.v, &rs), text = dm.GetTextListEntryValue(0, c.v, &ts);
-        break;
-    }
-    EXPECT_EQ(resource, c.expected);
-    EXPECT_EQ(text, c.expected);
-    EXPECT_TRUE(c.op != Op::EntryValue || (rs == (c.expected == kRaw ? 128 : 0) && ts == rs)) << int(rs);
+    EXPECT_EQ(dm.MapResourceListValue(0, &value, c.bit), c.map);
+    EXPECT_EQ(dm.MapTextListValue(0, &value, c.bit), c.map);
+    EXPECT_EQ(dm.FindResourceListEntry(0, &value, c.bit), c.find);
+    EXPECT_EQ(dm.FindTextListEntry(0, &value, c.bit), c.find);
+  }
+}
+
+TEST(ListTest, MapsPositionsAndReadsEntryValues) {
+  // The entry value is word 0 of bit and value entries and the lower bound of range entries.
+  const struct { const char* list; int32_t position, map, entryValue; } cases[] = {
+      {kBit2, 1, 11, 1},         {kBit2, 2, kNone, kRaw},     {kBit2, -1, kNone, kRaw},
+      {kValues, 2, 50, 1},       {kValues, 3, kNone, kRaw},   {kValues, -1, kNone, kRaw},
+      {kRanges, 1, 4, 11},       {kRanges, 2, kNone, kRaw},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.list << " @" << c.position);
+    CPRDataManager dm;
+    Load(dm, c.list, true);
+    uint8_t resourceStatus = 77, textStatus = 77;
+    EXPECT_EQ(dm.MapResourceListPosition(0, c.position), c.map);
+    EXPECT_EQ(dm.MapTextListPosition(0, c.position), c.map);
+    EXPECT_EQ(dm.GetResourceListEntryValue(0, c.position, &resourceStatus), c.entryValue);
+    EXPECT_EQ(dm.GetTextListEntryValue(0, c.position, &textStatus), c.entryValue);
+    EXPECT_EQ(resourceStatus, c.entryValue == kRaw ? 128 : 0);
+    EXPECT_EQ(textStatus, resourceStatus);
   }
 }
 
