@@ -125,6 +125,7 @@ TEST(TransferFileReader, PositionsAndPointerValuesAtTheirLimits) {
   const struct { const char* what; uint32_t pointerValue, extraPointerAt, listPosition; bool loads; } cases[] = {
       {"last byte", base + size - 1, 0, size - 1, true},
       {"field ends at P", base, size - 4, 0, true},
+      {"field one byte past P", base, size - 3, 0, false},
       {"value below base", base - 1, 0, 0, false},
       {"value at base + P", base + size, 0, 0, false},
       {"position at P", base, 0, size, false},
