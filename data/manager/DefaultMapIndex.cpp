@@ -11,8 +11,11 @@ namespace {
 
 constexpr uint32_t kIdMask = 0xFFFFFFu;
 constexpr uint32_t kEntrySize = 8;
+constexpr uint64_t kPresent = uint64_t{1} << 32;
 
-uint64_t Key(uint32_t key, uint32_t id) { return (static_cast<uint64_t>(key) << 32) | id; }
+bool ById(const std::pair<uint32_t, uint32_t>& a, const std::pair<uint32_t, uint32_t>& b) {
+  return a.first < b.first;
+}
 
 }  // namespace
 
@@ -25,7 +28,7 @@ DefaultMapIndex DefaultMapIndex::Build(const ImageRef& map) {
   const uint64_t budget = map.Image()->Size() / kEntrySize;
   uint64_t total = 0;
   std::unordered_set<uint32_t> seen;
-  std::vector<Entry>& entries = index.entries_;
+  std::vector<std::pair<uint32_t, uint32_t>> entries;
   for (uint32_t g = 0; g < groups.count; ++g) {
     const ImageRef group = groups.Item(g, kEntrySize);
     const uint32_t key = group.U32(0);
@@ -35,20 +38,43 @@ DefaultMapIndex DefaultMapIndex::Build(const ImageRef& map) {
     const layout::CountedTable table = layout::ReadCountedTable(group.Ref(4), kEntrySize);
     total += table.count;
     if (total > budget) {
-      index.entries_ = {};
+      index = {};
       index.walk_ = map;
       return index;
     }
+    if (table.count == 0) continue;
+
+    entries.clear();
     for (uint32_t e = 0; e < table.count; ++e) {
       const ImageRef entry = table.Item(e, kEntrySize);
-      entries.push_back({Key(key, entry.U32(0) & kIdMask), entry.U32(4)});
+      entries.emplace_back(entry.U32(0) & kIdMask, entry.U32(4));
     }
+    // Stable, so of equal ids the first entry of the table leads and stays.
+    std::stable_sort(entries.begin(), entries.end(), ById);
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }),
+                  entries.end());
+    index.size_ += entries.size();
+
+    Group indexed;
+    indexed.key = key;
+    indexed.first = entries.front().first;
+    const uint64_t span = uint64_t{entries.back().first} - indexed.first + 1;
+    indexed.dense = span <= 2 * uint64_t{entries.size()};
+    if (indexed.dense) {
+      indexed.begin = index.cells_.size();
+      index.cells_.resize(indexed.begin + span, 0);
+      for (const auto& [id, value] : entries) index.cells_[indexed.begin + (id - indexed.first)] = kPresent | value;
+      indexed.end = index.cells_.size();
+    } else {
+      indexed.begin = index.pairs_.size();
+      index.pairs_.insert(index.pairs_.end(), entries.begin(), entries.end());
+      indexed.end = index.pairs_.size();
+    }
+    index.groups_.push_back(indexed);
   }
-  // Stable, so of equal ids the first entry of the table leads and stays.
-  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
-  entries.erase(std::unique(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key == b.key; }),
-                entries.end());
-  entries.shrink_to_fit();
+  std::sort(index.groups_.begin(), index.groups_.end(),
+            [](const Group& a, const Group& b) { return a.key < b.key; });
   return index;
 }
 
@@ -56,17 +82,27 @@ bool DefaultMapIndex::Find(uint32_t key, uint32_t id, uint32_t* value) const {
   if (walk_) return layout::LookupDefaultMap(walk_, key, id, value);
   // A stored id is compared in its low 24 bits only: a wider id never matches.
   if (id > kIdMask) return false;
-  const uint64_t wanted = Key(key, id);
-  const auto it = std::lower_bound(entries_.begin(), entries_.end(), wanted,
-                                   [](const Entry& e, uint64_t k) { return e.key < k; });
-  if (it == entries_.end() || it->key != wanted) return false;
-  if (value) *value = it->value;
+  const auto group = std::lower_bound(groups_.begin(), groups_.end(), key,
+                                      [](const Group& g, uint32_t k) { return g.key < k; });
+  if (group == groups_.end() || group->key != key) return false;
+  uint32_t found = 0;
+  if (group->dense) {
+    // An id below `first` wraps round to a large offset.
+    if (id - group->first >= group->end - group->begin) return false;
+    const uint64_t cell = cells_[group->begin + (id - group->first)];
+    if (cell == 0) return false;
+    found = static_cast<uint32_t>(cell);
+  } else {
+    const auto first = pairs_.begin() + static_cast<ptrdiff_t>(group->begin);
+    const auto last = pairs_.begin() + static_cast<ptrdiff_t>(group->end);
+    const auto it = std::lower_bound(first, last, std::pair<uint32_t, uint32_t>(id, 0), ById);
+    if (it == last || it->first != id) return false;
+    found = it->second;
+  }
+  if (value) *value = found;
   return true;
 }
 
-void DefaultMapIndex::Clear() {
-  entries_ = {};
-  walk_ = {};
-}
+void DefaultMapIndex::Clear() { *this = {}; }
 
 }  // namespace prt

@@ -55,9 +55,12 @@ uint32_t CPRDataManager::GetTextCount() { return LanguageHeader().U32(kTextCount
 uint32_t CPRDataManager::GetCurrentLanguageIndex() { return currentLanguage_; }
 
 ImageRef CPRDataManager::TextOf(uint32_t number, uint32_t language) const {
-  const uint32_t count = LanguageHeader().U32(kTextCountByte);
-  if (count == 0 || number >= count) return {};
-  const ImageRef texts = LanguageEntry(language).Ref(kTextArrayByte);
+  // The header is checked once here rather than again by LanguageEntry:
+  // every object text of a document comes through this.
+  const ImageRef header = LanguageHeader();
+  const uint32_t count = header.U32(kTextCountByte);
+  if (count == 0 || number >= count || language >= header.U32(kLanguageCountByte)) return {};
+  const ImageRef texts = header.At(kLanguagesByte + language * kLanguageEntrySize).Ref(kTextArrayByte);
   if (!FitsArray(texts, 0, count, 4)) return {};
   return CheckedText(texts.Ref(4 * number));
 }
