@@ -20,18 +20,52 @@ std::u16string Widen(const char* first, const char* last) {
   return std::u16string(first, last);
 }
 
+// Room for the 20 digits of UINT64_MAX and a sign.
+constexpr size_t kDecimalRoom = 21;
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal form backwards, ending at `end`, two digits a step;
+// answers where it starts. Integers are most of a document's numbers.
+char16_t* DecimalBackwards(uint64_t magnitude, bool negative, char16_t* end) {
+  char16_t* p = end;
+  while (magnitude >= 100) {
+    const auto pair = static_cast<size_t>(magnitude % 100) * 2;
+    magnitude /= 100;
+    *--p = static_cast<char16_t>(kDigitPairs[pair + 1]);
+    *--p = static_cast<char16_t>(kDigitPairs[pair]);
+  }
+  if (magnitude >= 10) {
+    const auto pair = static_cast<size_t>(magnitude) * 2;
+    *--p = static_cast<char16_t>(kDigitPairs[pair + 1]);
+    *--p = static_cast<char16_t>(kDigitPairs[pair]);
+  } else {
+    *--p = static_cast<char16_t>(u'0' + magnitude);
+  }
+  if (negative) *--p = u'-';
+  return p;
+}
+
+// The magnitude of a signed value; INT64_MIN has no positive twin.
+uint64_t Magnitude(int64_t value) {
+  return value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+}
+
 }  // namespace
 
 std::u16string DecimalText(int64_t value) {
-  char buf[24];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return Widen(buf, res.ptr);
+  char16_t buf[kDecimalRoom];
+  char16_t* start = DecimalBackwards(Magnitude(value), value < 0, buf + kDecimalRoom);
+  return std::u16string(start, buf + kDecimalRoom);
 }
 
 std::u16string UnsignedText(uint64_t value) {
-  char buf[24];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return Widen(buf, res.ptr);
+  char16_t buf[kDecimalRoom];
+  char16_t* start = DecimalBackwards(value, false, buf + kDecimalRoom);
+  return std::u16string(start, buf + kDecimalRoom);
 }
 
 std::u16string FixedText(double value) {
@@ -85,15 +119,15 @@ QmlStream& QmlStream::WriteUtf8(std::string_view utf8) {
 }
 
 QmlStream& QmlStream::WriteInt(int64_t value) {
-  char buf[24];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return WriteAscii(buf, res.ptr);
+  char16_t buf[kDecimalRoom];
+  char16_t* start = DecimalBackwards(Magnitude(value), value < 0, buf + kDecimalRoom);
+  return Write({start, static_cast<size_t>(buf + kDecimalRoom - start)});
 }
 
 QmlStream& QmlStream::WriteUnsigned(uint64_t value) {
-  char buf[24];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return WriteAscii(buf, res.ptr);
+  char16_t buf[kDecimalRoom];
+  char16_t* start = DecimalBackwards(value, false, buf + kDecimalRoom);
+  return Write({start, static_cast<size_t>(buf + kDecimalRoom - start)});
 }
 
 QmlStream& QmlStream::WriteFixed(double value) {

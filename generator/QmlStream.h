@@ -4,6 +4,7 @@
 // doubles in fixed notation with 17 digits after the point.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ class QmlStream {
 
   // Inline: a document is some hundred thousand short writes.
   QmlStream& Write(std::u16string_view text) {
-    if (char16_t* out = Extend(text.size())) std::char_traits<char16_t>::copy(out, text.data(), text.size());
+    if (char16_t* out = Extend(text.size())) CopyUnits(out, text.data(), text.size());
     return *this;
   }
   // UTF-8 text, widened through the Utf8Converter.
@@ -37,11 +38,50 @@ class QmlStream {
   QmlStream& WriteUnsigned(uint64_t value);
   QmlStream& WriteFixed(double value);
 
+  // Strings and zero-terminated text; literals take the overload below.
   QmlStream& operator<<(std::u16string_view text) { return Write(text); }
-  QmlStream& operator<<(const char16_t* text) { return Write(text); }
-  QmlStream& operator<<(const std::u16string& text) { return Write(text); }
+  // A string literal, whole: its length is known where it is written.
+  template <size_t N>
+  QmlStream& operator<<(const char16_t (&literal)[N]) {
+    return Write(std::u16string_view(literal, N - 1));
+  }
 
  private:
+  // Most pieces are a few units long: copied with fixed-size moves (two
+  // that may overlap) rather than a call to memcpy.
+  static void CopyUnits(char16_t* out, const char16_t* in, size_t n) {
+    if (n >= 8 && n <= 16) {
+      Move16(out, in);
+      Move16(out + n - 8, in + n - 8);
+    } else if (n >= 4 && n < 8) {
+      Move8(out, in);
+      Move8(out + n - 4, in + n - 4);
+    } else if (n < 4) {
+      for (size_t i = 0; i < n; ++i) out[i] = in[i];
+    } else {
+      std::memcpy(out, in, n * sizeof(char16_t));
+    }
+  }
+  // GCC cannot see that a text shorter than a move never reaches it, and
+  // warns where a short literal is written through a runtime length.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#endif
+  static void Move8(char16_t* out, const char16_t* in) {
+    uint64_t bits;
+    std::memcpy(&bits, in, sizeof bits);
+    std::memcpy(out, &bits, sizeof bits);
+  }
+  static void Move16(char16_t* out, const char16_t* in) {
+    uint64_t bits[2];
+    std::memcpy(bits, in, sizeof bits);
+    std::memcpy(out, bits, sizeof bits);
+  }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
   // Makes the text `n` units longer and answers where they go; null when
   // the stream has failed or the room cannot be had (it fails then).
   char16_t* Extend(size_t n) {
