@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace prt {
 
 namespace {
@@ -10,7 +14,8 @@ constexpr char16_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
-// Four units at a time while all are ASCII: documents are almost all ASCII.
+// Documents are almost all ASCII: runs of ASCII units are narrowed sixteen
+// (with SSE2) or four at a time.
 constexpr uint64_t kNonAsciiUnits = 0xFF80FF80FF80FF80ull;
 }  // namespace
 
@@ -78,6 +83,19 @@ size_t Utf8Converter::EncodeUtf8(std::u16string_view text, char* out) const {
   const char16_t* in = text.data();
   const char16_t* const end = in + text.size();
   while (in != end) {
+#if defined(__SSE2__)
+    if (end - in >= 16) {
+      const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+      const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8));
+      const __m128i wide = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(static_cast<short>(0xFF80)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, _mm_setzero_si128())) == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
+        out += 16;
+        in += 16;
+        continue;
+      }
+    }
+#endif
     if (end - in >= 4) {
       uint64_t four;
       std::memcpy(&four, in, sizeof four);
