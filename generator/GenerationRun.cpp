@@ -70,7 +70,7 @@ bool CollectScreens(uint32_t t, std::vector<std::shared_ptr<IControl>>& screens)
 // The UTF-8 form of one document, in a buffer kept from screen to screen.
 class DocumentBytes {
  public:
-  // Surrogate units come out as U+FFFD, the bytes ReplaceSurrogates gives.
+  // Surrogate units, paired or lone, come out as U+FFFD.
   std::string_view Encode(std::u16string_view text) {
     const size_t room = text.size() * Utf8Converter::kMaxUtf8PerUnit;
     if (buffer_.size() < room) buffer_.resize(room);
@@ -125,12 +125,6 @@ std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeC
   std::u16string path = staging + u"/" + Utf8Converter::Instance().FromUtf8(typeCode);
   if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
   return path + u".qml";
-}
-
-void ReplaceSurrogates(std::u16string& text) {
-  for (char16_t& unit : text) {
-    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-  }
 }
 
 bool SaveQmlFile(const std::u16string& path, const std::u16string& text) {

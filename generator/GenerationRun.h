@@ -17,10 +17,8 @@ void PrepareFolder(const std::u16string& folder);
 // templates, which all share tmpl.qml) + ".qml".
 std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId);
 
-// Every UTF-16 surrogate unit, paired or lone, becomes U+FFFD.
-void ReplaceSurrogates(std::u16string& text);
-
-// Writes `text` as UTF-8 without a byte order mark.
+// Writes `text` as UTF-8 without a byte order mark; every surrogate unit,
+// paired or lone, is written as U+FFFD.
 bool SaveQmlFile(const std::u16string& path, const std::u16string& text);
 
 // Replaces `final` by `staging`: a rename, or when that fails a copy of the

@@ -44,17 +44,16 @@ TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
     EXPECT_EQ(QmlFilePath(u"out/qmls_generating/", c.typeCode, c.objId), u"out/qmls_generating//" + c.name);
 }
 
-TEST(GenerationRun, SurrogatesBecomeReplacementCharactersAndAreSavedAsUtf8) {
+TEST(GenerationRun, SurrogatesAreSavedAsReplacementCharacters) {
   std::u16string text = u"a\U0001F600b\r\n";
   text += static_cast<char16_t>(0xD800);
   text += static_cast<char16_t>(0xDFFF);
-  text += u"\uD7FF\uE000";
-  ReplaceSurrogates(text);
-  EXPECT_EQ(text, u"a\uFFFD\uFFFDb\r\n\uFFFD\uFFFD\uD7FF\uE000");
+  text += u"\uD7FF\uE000\u00e4";
   TempDir dir;
   WriteFile(dir / "page1.qml", std::string(500, 'o'));
-  EXPECT_TRUE(SaveQmlFile(dir.Wide("page1.qml"), u"A\u00e4\r\n"));
-  EXPECT_EQ(ReadFile(dir / "page1.qml"), "A\xC3\xA4\r\n");
+  EXPECT_TRUE(SaveQmlFile(dir.Wide("page1.qml"), text));
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(ReadFile(dir / "page1.qml"), "a" + fffd + fffd + "b\r\n" + fffd + fffd + "\xED\x9F\xBF\xEE\x80\x80\xC3\xA4");
   EXPECT_FALSE(SaveQmlFile(dir.Wide("missing/page1.qml"), u"x"));
 }
 
