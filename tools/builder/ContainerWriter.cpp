@@ -124,9 +124,11 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
   const uint32_t null = options.nullValue;
   const uint32_t size = static_cast<uint32_t>(image.bytes.size());
 
-  // Pointer fields hold B + offset, or Z for none.
+  // Pointer fields hold B + offset, or Z for none. A position whose field
+  // does not lie inside the image is a deliberate damage: listed, not touched.
   std::vector<uint8_t> payload = image.bytes;
   for (uint32_t p : image.pointers) {
+    if (p > size || size - p < 4) continue;
     const uint32_t v = LoadLe32(payload, p);
     const uint32_t stored = v == 0 ? null : base + v;
     if (v != 0 && stored == null)
@@ -143,7 +145,8 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
       payload[11] ^= 0x01;
       break;
     case Corruption::PointerValueOutOfRange:
-      if (pointers.empty()) throw BuildError("pointerValueOutOfRange needs a pointer field");
+      if (pointers.empty() || pointers.front() > size || size - pointers.front() < 4)
+        throw BuildError("pointerValueOutOfRange needs a pointer field inside the image");
       StoreLe32(payload, pointers.front(), base + size);
       break;
     case Corruption::PointerPositionOutOfRange:
