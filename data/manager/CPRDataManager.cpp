@@ -107,13 +107,7 @@ void CPRDataManager::Uninitialize() {
   image_.reset();
   {
     std::unique_lock guard(lock_);
-    reverseTextMap_.clear();
-    reverseTextMapBuilt_.store(0);
-    nameMap_.clear();
-    nameMapBuilt_.store(0);
-    twoKeyCache_.clear();
-    type15Cache_.clear();
-    ClearDefaultMapsLocked();
+    ClearCachesLocked();
     for (auto& callback : resetCallbacks_) callback();
     resetCallbacks_.clear();
   }
@@ -127,6 +121,10 @@ const std::string& CPRDataManager::GetDataSetName() { return dataSetName_; }
 // Caches hold positions in the image: they go whenever the image does.
 void CPRDataManager::ClearCaches() {
   std::unique_lock guard(lock_);
+  ClearCachesLocked();
+}
+
+void CPRDataManager::ClearCachesLocked() {
   reverseTextMap_.clear();
   reverseTextMapBuilt_.store(0);
   nameMap_.clear();

@@ -185,6 +185,7 @@ class CPRDataManager : public IPRDataManager {
   bool InstallImage(std::vector<uint8_t> bytes);
   void FinishLoad();
   void ClearCaches();
+  void ClearCachesLocked();  // the caller holds lock_ exclusively
   // Empties the DefaultMap indexes; the caller holds the lock exclusively.
   void ClearDefaultMapsLocked();
   uint32_t ReadStoredLanguage();
