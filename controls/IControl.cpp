@@ -1,10 +1,14 @@
 #include "controls/IControl.h"
 
+#include <cstring>
+
 #include "data/manager/CPRDataManager.h"
 #include "data/manager/DataValue.h"
-#include "generator/Utf8Converter.h"
 
 namespace prt {
+
+// Names as views of known length: a plain literal is measured at run time.
+using namespace std::string_view_literals;
 
 IPRDataManager& ControlDataManager() { return CPRDataManager::GetInstance(); }
 
@@ -23,10 +27,9 @@ bool IControl::Generate() {
   return ok;
 }
 
-std::u16string IControl::IdText() const {
-  std::u16string id = Utf8Converter::Instance().FromUtf8(typeCode);
-  id += DecimalText(static_cast<int32_t>(GetObjID()));
-  return id;
+QmlStream& IControl::WriteId(QmlStream& out) const {
+  out.WriteUtf8(typeCode);
+  return out.WriteInt(static_cast<int32_t>(GetObjID()));
 }
 
 bool IControl::WriteBegin() {
@@ -35,18 +38,25 @@ bool IControl::WriteBegin() {
   out.WriteUtf8(qmlTypeName);
   out << u" {" << u"\n";
 
+  // The id and the name go straight into the stream: no strings per control.
   const uint32_t ref = GetObjID();
-  const std::u16string id = IdText();
-  WriteRawProperty(u"id", id);
-  WriteStringProperty(u"objectName", id);
-  WriteIntProperty(u"objID", static_cast<int32_t>(ref));
-  WriteUnsignedProperty(u"rootObjID", output->rootObjId);
+  if (QmlStream* line = BeginProperty(u"id"sv)) WriteId(*line) << u"\n";
+  if (QmlStream* line = BeginStringProperty(u"objectName"sv)) EndStringProperty(WriteId(*line));
+  WriteIntProperty(u"objID"sv, static_cast<int32_t>(ref));
+  WriteUnsignedProperty(u"rootObjID"sv, output->rootObjId);
 
   if (typeNumber != 38) {
     DataValue text;
     ControlDataManager().GetObjectText(ref, &text);
-    const std::u16string name = text.TextCopy().value_or(std::u16string());
-    WriteStringProperty(u"controlName", EscapeText(name, u"\\\""));
+    if (QmlStream* line = BeginStringProperty(u"controlName"sv)) {
+      // A counted string: a 16-bit length, then the units.
+      if (const uint8_t* counted = text.ReadText()) {
+        uint16_t length;
+        std::memcpy(&length, counted, sizeof length);
+        line->WriteEscapedUnits(counted + sizeof length, length, u"\\\""sv);
+      }
+      EndStringProperty(*line);
+    }
   }
 
   WritePosition();
@@ -54,7 +64,7 @@ bool IControl::WriteBegin() {
 
   if (typeNumber != 1 && (record.U32(rec::kFlags) & rec::kFlagVisibility) != 0 &&
       record.U32(rec::kHiddenWord) != 0) {
-    WriteRawProperty(u"visible", u"false");
+    WriteRawProperty(u"visible"sv, u"false"sv);
   }
   return true;
 }
@@ -74,15 +84,15 @@ void IControl::WritePosition() {
     x = static_cast<int32_t>(0u - static_cast<uint32_t>(w));
     y = static_cast<int32_t>(0u - static_cast<uint32_t>(h));
   }
-  WriteIntProperty(u"x", x);
-  WriteIntProperty(u"y", y);
-  WriteIntProperty(u"z", 500);
+  WriteIntProperty(u"x"sv, x);
+  WriteIntProperty(u"y"sv, y);
+  WriteIntProperty(u"z"sv, 500);
 }
 
 void IControl::WriteSize() {
   const auto [w, h] = GetSize();
-  WriteIntProperty(u"width", w);
-  WriteIntProperty(u"height", h);
+  WriteIntProperty(u"width"sv, w);
+  WriteIntProperty(u"height"sv, h);
 }
 
 bool IControl::WriteEnd() {
@@ -107,8 +117,14 @@ QmlStream* IControl::BeginProperty(std::u16string_view name) {
   return &output->stream;
 }
 
+QmlStream* IControl::BeginStringProperty(std::u16string_view name) {
+  if (output == nullptr) return nullptr;
+  output->stream << name << u": \"";
+  return &output->stream;
+}
+
 void IControl::WriteStringProperty(std::u16string_view name, std::u16string_view value) {
-  if (QmlStream* out = BeginProperty(name)) *out << u"\"" << value << u"\"\n";
+  if (QmlStream* out = BeginStringProperty(name)) EndStringProperty(*out << value);
 }
 
 void IControl::WriteRawProperty(std::u16string_view name, std::u16string_view value) {
@@ -132,13 +148,9 @@ void IControl::WriteBoolProperty(std::u16string_view name, bool value) {
 }
 
 std::u16string IControl::EscapeText(std::u16string_view text, std::u16string_view characters) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (char16_t c : text) {
-    if (characters.find(c) != std::u16string_view::npos) out.push_back(u'\\');
-    out.push_back(c);
-  }
-  return out;
+  QmlStream out;
+  out.WriteEscaped(text, characters);
+  return out.Text();
 }
 
 }  // namespace prt

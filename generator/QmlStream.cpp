@@ -29,9 +29,10 @@ constexpr char kDigitPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Writes the decimal form backwards, ending at `end`, two digits a step;
-// answers where it starts. Integers are most of a document's numbers.
-char16_t* DecimalBackwards(uint64_t magnitude, bool negative, char16_t* end) {
-  char16_t* p = end;
+// answers where it starts. Integers are most of a document's numbers, and
+// nearly all fit 32 bits, where the division by 100 is cheaper.
+template <typename Unsigned>
+char16_t* DigitsBackwards(Unsigned magnitude, char16_t* p) {
   while (magnitude >= 100) {
     const auto pair = static_cast<size_t>(magnitude % 100) * 2;
     magnitude /= 100;
@@ -45,8 +46,21 @@ char16_t* DecimalBackwards(uint64_t magnitude, bool negative, char16_t* end) {
   } else {
     *--p = static_cast<char16_t>(u'0' + magnitude);
   }
+  return p;
+}
+
+char16_t* DecimalBackwards(uint64_t magnitude, bool negative, char16_t* end) {
+  char16_t* p = magnitude <= UINT32_MAX ? DigitsBackwards(static_cast<uint32_t>(magnitude), end)
+                                        : DigitsBackwards(magnitude, end);
   if (negative) *--p = u'-';
   return p;
+}
+
+// Units in the decimal form of `magnitude`, without a sign.
+size_t DigitCount(uint64_t magnitude) {
+  size_t n = 1;
+  for (uint64_t bound = 10; n < 20 && magnitude >= bound; bound *= 10) ++n;
+  return n;
 }
 
 // The magnitude of a signed value; INT64_MIN has no positive twin.
@@ -118,17 +132,40 @@ QmlStream& QmlStream::WriteUtf8(std::string_view utf8) {
   return *this;
 }
 
-QmlStream& QmlStream::WriteInt(int64_t value) {
-  char16_t buf[kDecimalRoom];
-  char16_t* start = DecimalBackwards(Magnitude(value), value < 0, buf + kDecimalRoom);
-  return Write({start, static_cast<size_t>(buf + kDecimalRoom - start)});
+QmlStream& QmlStream::WriteEscapedUnits(const void* units, size_t count,
+                                        std::u16string_view characters) {
+  // At most two units per unit; what is not used is given back.
+  if (count > SIZE_MAX / 2) {
+    good_ = false;
+    return *this;
+  }
+  char16_t* out = Extend(2 * count);
+  if (!out) return *this;
+  char16_t* const begin = out;
+  const auto* in = static_cast<const unsigned char*>(units);
+  // Units above the highest special one (most letters) skip the search.
+  char16_t highest = 0;
+  for (char16_t special : characters) highest = std::max(highest, special);
+  for (size_t i = 0; i < count; ++i) {
+    char16_t c;
+    std::memcpy(&c, in + 2 * i, sizeof c);
+    if (c <= highest && characters.find(c) != std::u16string_view::npos) *out++ = u'\\';
+    *out++ = c;
+  }
+  size_ -= 2 * count - static_cast<size_t>(out - begin);
+  return *this;
 }
 
-QmlStream& QmlStream::WriteUnsigned(uint64_t value) {
-  char16_t buf[kDecimalRoom];
-  char16_t* start = DecimalBackwards(value, false, buf + kDecimalRoom);
-  return Write({start, static_cast<size_t>(buf + kDecimalRoom - start)});
+QmlStream& QmlStream::WriteDecimal(uint64_t magnitude, bool negative) {
+  // Formatted in place: the length is known before a digit is written.
+  const size_t n = DigitCount(magnitude) + (negative ? 1 : 0);
+  if (char16_t* out = Extend(n)) DecimalBackwards(magnitude, negative, out + n);
+  return *this;
 }
+
+QmlStream& QmlStream::WriteInt(int64_t value) { return WriteDecimal(Magnitude(value), value < 0); }
+
+QmlStream& QmlStream::WriteUnsigned(uint64_t value) { return WriteDecimal(value, false); }
 
 QmlStream& QmlStream::WriteFixed(double value) {
   char buf[kFixedTextRoom];

@@ -37,6 +37,13 @@ class QmlStream {
   QmlStream& WriteInt(int64_t value);
   QmlStream& WriteUnsigned(uint64_t value);
   QmlStream& WriteFixed(double value);
+  // `text` with a backslash before every unit found in `characters`.
+  QmlStream& WriteEscaped(std::u16string_view text, std::u16string_view characters) {
+    return WriteEscapedUnits(text.data(), text.size(), characters);
+  }
+  // The same for `count` native UTF-16 units at `units`, which need not be
+  // aligned: data-set texts are read where they lie in the image.
+  QmlStream& WriteEscapedUnits(const void* units, size_t count, std::u16string_view characters);
 
   // Strings and zero-terminated text; literals take the overload below.
   QmlStream& operator<<(std::u16string_view text) { return Write(text); }
@@ -92,6 +99,7 @@ class QmlStream {
     return out;
   }
   bool Grow(size_t n);
+  QmlStream& WriteDecimal(uint64_t magnitude, bool negative);
   // ASCII text from the number formatters, widened as it is appended.
   QmlStream& WriteAscii(const char* first, const char* last);
 
