@@ -2,13 +2,21 @@
 
 #include <cfloat>
 #include <climits>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "generator/QmlStream.h"
 #include "generator/Utf8Converter.h"
 
 namespace prt {
 namespace {
+
+std::u16string Escaped(std::u16string_view text, std::u16string_view characters) {
+  QmlStream stream;
+  stream.WriteEscaped(text, characters);
+  return stream.Text();
+}
 
 TEST(Utf8ConverterTest, FromUtf8) {
   struct Case {
@@ -62,6 +70,55 @@ TEST(QmlStreamTest, NumberTexts) {
   };
   for (const Case& c : fixed) EXPECT_EQ(FixedText(c.value), c.text) << c.value;
   EXPECT_EQ(FixedText(DBL_MAX).size(), 309u + 1 + 17);
+}
+
+// Integers are formatted in place after counting their digits: every
+// length, both sides of the 32-bit split, and the extremes.
+TEST(QmlStreamTest, IntegersAtEveryDigitCount) {
+  auto wide = [](const std::string& s) { return std::u16string(s.begin(), s.end()); };
+  std::vector<uint64_t> values = {0, UINT32_MAX, uint64_t{UINT32_MAX} + 1, UINT64_MAX};
+  for (uint64_t p = 1; p <= UINT64_MAX / 10; p *= 10) {
+    values.insert(values.end(), {p, p * 10 - 1});
+  }
+  for (uint64_t v : values) {
+    QmlStream stream;
+    stream << u"<";
+    stream.WriteUnsigned(v) << u"|";
+    stream.WriteInt(static_cast<int64_t>(v >> 1)) << u"|";
+    stream.WriteInt(-static_cast<int64_t>(v >> 1)) << u">";
+    EXPECT_EQ(stream.Text(), u"<" + wide(std::to_string(v)) + u"|" + wide(std::to_string(v >> 1)) +
+                                 u"|" + wide(std::to_string(-static_cast<int64_t>(v >> 1))) + u">")
+        << v;
+  }
+  QmlStream stream;
+  stream.WriteInt(INT64_MIN);
+  EXPECT_EQ(stream.Text(), u"-9223372036854775808");
+}
+
+TEST(QmlStreamTest, EscapedText) {
+  struct Case {
+    std::u16string text;
+    std::u16string characters;
+    std::u16string out;
+  };
+  const Case cases[] = {
+      {u"", u"\\\"", u""},
+      {u"plain", u"\\\"", u"plain"},
+      {u"a\"b\\c", u"\\\"", u"a\\\"b\\\\c"},
+      {u"\"\"", u"\"", u"\\\"\\\""},
+      {u"\u00e9\u20ac\"z", u"\"", u"\u00e9\u20ac\\\"z"},
+      {u"a\"b", u"", u"a\"b"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Escaped(c.text, c.characters), c.out);
+    // Data-set texts may start at an odd address.
+    std::vector<unsigned char> bytes(1 + 2 * c.text.size());
+    if (!c.text.empty()) std::memcpy(bytes.data() + 1, c.text.data(), 2 * c.text.size());
+    QmlStream stream;
+    stream << u"x";
+    stream.WriteEscapedUnits(bytes.data() + 1, c.text.size(), c.characters) << u"y";
+    EXPECT_EQ(stream.Text(), u"x" + c.out + u"y");
+  }
 }
 
 TEST(QmlStreamTest, FailedStreamIgnoresWritesUntilCleared) {
