@@ -17,8 +17,6 @@ namespace {
 
 namespace pf = prt::platform;
 
-constexpr uint32_t kPathKindProject = 1;
-
 // The first rule whose bits are all set in the access flags decides the
 // C open mode; the last rule always applies.
 struct ModeRule {

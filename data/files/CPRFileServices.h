@@ -16,6 +16,8 @@ inline constexpr uint32_t kFileError = 0x80000015;
 // Access flags of Open (bit numbers as the data manager uses them).
 inline constexpr uint32_t kOpenRead = 1u << 0;    // "rb"
 inline constexpr uint32_t kOpenUpdate = 1u << 2;  // with no other bits: "rb+"
+// Path kind of Open and NormalizePath: a relative path resolves in the data set's folder.
+inline constexpr uint32_t kPathKindProject = 1;
 
 class CPRFileServices : public IPRSingleton {
  public:

@@ -15,11 +15,6 @@ using layout::CountedTable;
 using layout::FitsArray;
 using layout::ReadCountedTable;
 
-namespace {
-// Path kind of the state files: relative paths resolve beside the data set.
-constexpr uint32_t kPathKindDataSet = 1;
-}  // namespace
-
 CPRDataManager& CPRDataManager::GetInstance() {
   static CPRDataManager instance;
   return instance;
@@ -143,7 +138,7 @@ void CPRDataManager::ClearDefaultMapsLocked() {
 
 uint32_t CPRDataManager::ReadStoredLanguage() {
   auto& files = CPRFileServices::GetInstance();
-  FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindDataSet);
+  FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
   if (!file) return 0;
   uint8_t bytes[4] = {};
   files.Read(file, bytes, 4);

@@ -199,7 +199,6 @@ void CPRDataManager::AddResetCallback(std::function<void()> callback) {
 
 namespace {
 
-constexpr uint32_t kPathKindDataSet = 1;
 constexpr uint32_t kRecordHead = 8;
 // Record positions are 16-bit: no record may end past this.
 constexpr uint32_t kConnectionFileLimit = 0xFFFF;
@@ -250,7 +249,7 @@ RecordScan ScanFor(CPRFileServices& files, FileHandle* file, uint32_t key) {
 bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) {
   if (!key || (!data && length != 0)) return false;
   auto& files = CPRFileServices::GetInstance();
-  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindDataSet);
+  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindProject);
   if (!file) return false;
   const RecordScan scan = ScanFor(files, file, *key);
   bool ok = false;
@@ -274,7 +273,7 @@ bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data
 bool CPRDataManager::LoadConnectionRecord(const uint32_t* key, void* buffer, uint16_t* length) {
   if (!key || !length) return false;
   auto& files = CPRFileServices::GetInstance();
-  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindDataSet);
+  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindProject);
   if (!file) return false;
   const RecordScan scan = ScanFor(files, file, *key);
   bool ok = false;

@@ -12,7 +12,6 @@ using layout::FitsArray;
 using layout::ReadCountedTable;
 
 namespace {
-constexpr uint32_t kPathKindDataSet = 1;
 
 // Language header words.
 constexpr uint32_t kTextCountByte = 0;
@@ -172,7 +171,7 @@ bool CPRDataManager::SetLanguage(int16_t index, bool store) {
   if (!store) return true;
 
   auto& files = CPRFileServices::GetInstance();
-  FileHandle* file = files.Open(languageFile_, kOpenUpdate, kPathKindDataSet);
+  FileHandle* file = files.Open(languageFile_, kOpenUpdate, kPathKindProject);
   if (!file) return false;
   const uint8_t bytes[4] = {static_cast<uint8_t>(next), static_cast<uint8_t>(next >> 8),
                             static_cast<uint8_t>(next >> 16), static_cast<uint8_t>(next >> 24)};
