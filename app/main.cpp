@@ -7,9 +7,11 @@
 #include "app/RunStart.h"
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/manager/CPRDataManager.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 int main(int argc, char* argv[]) {
+  prt::platform::PrepareStandardOutput();
   if (!prt::ArgumentCountValid(argc)) {
     std::cerr << "Invalid parameters!" << std::endl;
     std::cout << prt::UsageText(argc > 0 && argv[0] ? argv[0] : "") << std::endl;

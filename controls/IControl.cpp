@@ -38,11 +38,18 @@ bool IControl::WriteBegin() {
   out.WriteUtf8(qmlTypeName);
   out << u" {" << u"\n";
 
-  // The id and the name go straight into the stream: no strings per control.
+  // The id is formed once, in the stream, and copied into objectName and
+  // (its number) objID.
   const uint32_t ref = GetObjID();
-  if (QmlStream* line = BeginProperty(u"id"sv)) WriteId(*line) << u"\n";
-  if (QmlStream* line = BeginStringProperty(u"objectName"sv)) EndStringProperty(WriteId(*line));
-  WriteIntProperty(u"objID"sv, static_cast<int32_t>(ref));
+  out << u"id: ";
+  const size_t idStart = out.Size();
+  out.WriteUtf8(typeCode);
+  const size_t numberStart = out.Size();
+  out.WriteInt(static_cast<int32_t>(ref));
+  const size_t idEnd = out.Size();
+  out << u"\n" << u"objectName: \"";
+  out.WriteRepeat(idStart, idEnd - idStart) << u"\"\n" << u"objID: ";
+  out.WriteRepeat(numberStart, idEnd - numberStart) << u"\n";
   WriteUnsignedProperty(u"rootObjID"sv, output->rootObjId);
 
   if (typeNumber != 38) {
@@ -132,11 +139,11 @@ void IControl::WriteRawProperty(std::u16string_view name, std::u16string_view va
 }
 
 void IControl::WriteIntProperty(std::u16string_view name, int32_t value) {
-  if (QmlStream* out = BeginProperty(name)) out->WriteInt(value) << u"\n";
+  if (output != nullptr) output->stream.WriteIntLine(name, value);
 }
 
 void IControl::WriteUnsignedProperty(std::u16string_view name, uint32_t value) {
-  if (QmlStream* out = BeginProperty(name)) out->WriteUnsigned(value) << u"\n";
+  if (output != nullptr) output->stream.WriteUnsignedLine(name, value);
 }
 
 void IControl::WriteFixedProperty(std::u16string_view name, double value) {

@@ -1,39 +1,50 @@
 #include "generator/FileCipher.h"
 
+#include <bit>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <random>
 #include <system_error>
-#include <vector>
 
 #include "generator/XorCrypt.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace prt {
 
 namespace {
 
+constexpr uint32_t ByteSwap32(uint32_t v) {
+  return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+}
+
 uint32_t LoadLE32(const char* p) {
-  const auto* b = reinterpret_cast<const unsigned char*>(p);
-  return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  if constexpr (std::endian::native == std::endian::big) v = ByteSwap32(v);
+  return v;
 }
 
 void StoreLE32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  if constexpr (std::endian::native == std::endian::big) v = ByteSwap32(v);
+  std::memcpy(p, &v, 4);
 }
 
 // The file format is defined on little-endian words, whatever the host's
 // byte order, so words are loaded and stored explicitly.
 void XorText(char* text, uint32_t wordCount, uint32_t seed1, uint32_t seed2) {
-  std::vector<uint32_t> words(wordCount);
-  for (uint32_t i = 0; i < wordCount; ++i) words[i] = LoadLE32(text + 4 * i);
   CXorCrypt crypt;
   crypt.SetSeed(seed1, seed2);
-  crypt.XorWords(words.data(), wordCount);
-  for (uint32_t i = 0; i < wordCount; ++i) StoreLE32(text + 4 * i, words[i]);
+  uint32_t keystream[512];
+  while (wordCount > 0) {
+    const uint32_t n = wordCount < 512 ? wordCount : 512;
+    crypt.NextValues(keystream, n);
+    for (uint32_t i = 0; i < n; ++i) StoreLE32(text + 4 * i, LoadLE32(text + 4 * i) ^ keystream[i]);
+    text += 4 * size_t{n};
+    wordCount -= n;
+  }
 }
 
 void ErrorLine(const std::string& text) { std::cerr << text + "\n" << std::flush; }
@@ -89,24 +100,11 @@ bool Encrypt(const std::u16string& path) {
 }
 
 bool SaveFile(std::string_view data, const std::u16string& path) {
-  const std::filesystem::path p = platform::ToPath(path);
-  {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-  }
-  std::streamoff stored = 0;
-  {
-    std::ifstream in(p, std::ios::binary);
-    if (in) {
-      in.seekg(0, std::ios::end);
-      stored = in.tellg();
-    }
-  }
-  if (stored >= 0 && static_cast<uint64_t>(stored) == data.size()) return true;
+  if (platform::WriteWholeFile(path, data) == platform::WriteOutcome::NotOpened) return false;
+  if (platform::ReadableFileSize(path).value_or(0) == data.size()) return true;
   ErrorLine("SaveFileSave file with error length! Will remove it.");
   std::error_code ec;
-  if (!std::filesystem::remove(p, ec)) {
+  if (!std::filesystem::remove(platform::ToPath(path), ec)) {
     std::cerr << "SaveFileRemove invalid cache file failed, error code " + std::to_string(ec.value())
               << std::flush;
   }
@@ -114,19 +112,7 @@ bool SaveFile(std::string_view data, const std::u16string& path) {
 }
 
 std::string ReadFileContent(const std::u16string& path) {
-  std::ifstream in(platform::ToPath(path), std::ios::binary);
-  if (!in) return {};
-  // One read of the whole file; a file that cannot seek is read to its end.
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size > 0) {
-    std::string content(static_cast<size_t>(size), '\0');
-    in.seekg(0);
-    if (in.read(content.data(), size)) return content;
-  }
-  in.clear();
-  in.seekg(0);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return platform::ReadWholeFile(path).value_or(std::string());
 }
 
 }  // namespace prt

@@ -18,6 +18,7 @@
 #include "generator/QmlGenerator.h"
 #include "generator/RunProfile.h"
 #include "generator/Utf8Converter.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace prt {
@@ -81,16 +82,9 @@ class DocumentBytes {
   std::vector<char> buffer_;
 };
 
-// The whole file in one write: an unbuffered stream hands the bytes to the
-// system as they are, with no copy into a stream buffer.
+// The whole file in one write, with no copy into a stream buffer.
 bool WriteDocument(const std::u16string& path, std::string_view bytes) {
-  std::ofstream out;
-  out.rdbuf()->pubsetbuf(nullptr, 0);
-  out.open(platform::ToPath(path), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  const bool ok = out.good();
-  out.close();
-  return ok;
+  return platform::WriteWholeFile(path, bytes) == platform::WriteOutcome::Written;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "generator/QmlStream.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <new>
 
@@ -56,11 +58,22 @@ char16_t* DecimalBackwards(uint64_t magnitude, bool negative, char16_t* end) {
   return p;
 }
 
-// Units in the decimal form of `magnitude`, without a sign.
+constexpr std::array<uint64_t, 20> kPowersOf10 = [] {
+  std::array<uint64_t, 20> powers{};
+  uint64_t p = 1;
+  for (auto& power : powers) {
+    power = p;
+    p *= 10;
+  }
+  return powers;
+}();
+
+// Units in the decimal form of `magnitude`, without a sign. 1233 / 4096 is
+// just above log10(2), so the estimate is the digit count or one more.
 size_t DigitCount(uint64_t magnitude) {
-  size_t n = 1;
-  for (uint64_t bound = 10; n < 20 && magnitude >= bound; bound *= 10) ++n;
-  return n;
+  const uint64_t m = magnitude | 1;  // 0 has one digit, as 1 has
+  const auto estimate = static_cast<size_t>((std::bit_width(m) * 1233) >> 12);
+  return estimate + 1 - (m < kPowersOf10[estimate] ? 1 : 0);
 }
 
 // The magnitude of a signed value; INT64_MIN has no positive twin.
@@ -161,6 +174,29 @@ QmlStream& QmlStream::WriteDecimal(uint64_t magnitude, bool negative) {
   const size_t n = DigitCount(magnitude) + (negative ? 1 : 0);
   if (char16_t* out = Extend(n)) DecimalBackwards(magnitude, negative, out + n);
   return *this;
+}
+
+QmlStream& QmlStream::WriteDecimalLine(std::u16string_view name, uint64_t magnitude, bool negative) {
+  const size_t digits = DigitCount(magnitude) + (negative ? 1 : 0);
+  const size_t n = name.size() + 2 + digits + 1;
+  if (char16_t* out = Extend(n)) {
+    CopyUnits(out, name.data(), name.size());
+    out += name.size();
+    *out++ = u':';
+    *out++ = u' ';
+    out += digits;
+    DecimalBackwards(magnitude, negative, out);
+    *out = u'\n';
+  }
+  return *this;
+}
+
+QmlStream& QmlStream::WriteIntLine(std::u16string_view name, int64_t value) {
+  return WriteDecimalLine(name, Magnitude(value), value < 0);
+}
+
+QmlStream& QmlStream::WriteUnsignedLine(std::u16string_view name, uint64_t value) {
+  return WriteDecimalLine(name, value, false);
 }
 
 QmlStream& QmlStream::WriteInt(int64_t value) { return WriteDecimal(Magnitude(value), value < 0); }

@@ -26,6 +26,7 @@ class QmlStream {
   // The text written since the last Clear; valid until the next write.
   std::u16string_view View() const { return {data_.get(), size_}; }
   std::u16string Text() const { return std::u16string(View()); }
+  size_t Size() const { return size_; }
 
   // Inline: a document is some hundred thousand short writes.
   QmlStream& Write(std::u16string_view text) {
@@ -37,6 +38,9 @@ class QmlStream {
   QmlStream& WriteInt(int64_t value);
   QmlStream& WriteUnsigned(uint64_t value);
   QmlStream& WriteFixed(double value);
+  // "name: value" and a line end: most lines of a document are one of these.
+  QmlStream& WriteIntLine(std::u16string_view name, int64_t value);
+  QmlStream& WriteUnsignedLine(std::u16string_view name, uint64_t value);
   // `text` with a backslash before every unit found in `characters`.
   QmlStream& WriteEscaped(std::u16string_view text, std::u16string_view characters) {
     return WriteEscapedUnits(text.data(), text.size(), characters);
@@ -44,6 +48,14 @@ class QmlStream {
   // The same for `count` native UTF-16 units at `units`, which need not be
   // aligned: data-set texts are read where they lie in the image.
   QmlStream& WriteEscapedUnits(const void* units, size_t count, std::u16string_view characters);
+
+  // Appends a copy of `count` units written earlier, from offset `from`;
+  // nothing when they are not all there.
+  QmlStream& WriteRepeat(size_t from, size_t count) {
+    if (from > size_ || count > size_ - from) return *this;
+    if (char16_t* out = Extend(count)) CopyUnits(out, data_.get() + from, count);
+    return *this;
+  }
 
   // Strings and zero-terminated text; literals take the overload below.
   QmlStream& operator<<(std::u16string_view text) { return Write(text); }
@@ -100,6 +112,7 @@ class QmlStream {
   }
   bool Grow(size_t n);
   QmlStream& WriteDecimal(uint64_t magnitude, bool negative);
+  QmlStream& WriteDecimalLine(std::u16string_view name, uint64_t magnitude, bool negative);
   // ASCII text from the number formatters, widened as it is appended.
   QmlStream& WriteAscii(const char* first, const char* last);
 

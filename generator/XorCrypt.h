@@ -16,6 +16,9 @@ class CXorCrypt {
   // XORs `count` words in place; a null pointer consumes no keystream.
   void XorWords(uint32_t* words, uint32_t count);
   int32_t NextValue();
+  // The next `count` values of the keystream, as NextValue would give them
+  // one by one, but several at a time.
+  void NextValues(uint32_t* out, uint32_t count);
 
  private:
   int32_t state1_ = 0;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 #include "platform/Text.h"
@@ -99,7 +100,64 @@ bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
 
 std::FILE* OpenStream(const std::u16string& path, const char* mode) {
   if (mode == nullptr) return nullptr;
-  return std::fopen(ToPath(path).c_str(), mode);
+  // The UTF-8 bytes are the native path; no std::filesystem::path is needed.
+  return std::fopen(Narrow(path).c_str(), mode);
+}
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Unbuffered: large transfers go straight to the system either way, and a
+// buffer would only cost an allocation per file.
+File OpenUnbuffered(const std::u16string& path, const char* mode) {
+  File f(OpenStream(path, mode));
+  if (f) std::setvbuf(f.get(), nullptr, _IONBF, 0);
+  return f;
+}
+
+std::optional<uint64_t> EndPosition(std::FILE* f) {
+  if (std::fseek(f, 0, SEEK_END) != 0) return std::nullopt;
+  const long end = std::ftell(f);
+  if (end < 0) return std::nullopt;
+  return static_cast<uint64_t>(end);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::u16string& path) {
+  File f = OpenUnbuffered(path, "rb");
+  if (!f) return std::nullopt;
+  std::string content;
+  if (const auto size = EndPosition(f.get()); size && *size > 0 && std::fseek(f.get(), 0, SEEK_SET) == 0) {
+    content.resize(static_cast<size_t>(*size));
+    content.resize(std::fread(content.data(), 1, content.size(), f.get()));
+  }
+  // A file that cannot seek, or that grew meanwhile, is read on to its end.
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0;) content.append(chunk, n);
+  return content;
+}
+
+WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data) {
+  File f = OpenUnbuffered(path, "wb");
+  if (!f) return WriteOutcome::NotOpened;
+  const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f.get());
+  return written == data.size() ? WriteOutcome::Written : WriteOutcome::Short;
+}
+
+std::optional<uint64_t> ReadableFileSize(const std::u16string& path) {
+  File f = OpenUnbuffered(path, "rb");
+  if (!f) return std::nullopt;
+  return EndPosition(f.get());
+}
+
+void PrepareStandardOutput() {
+  static char buffer[BUFSIZ];
+  std::setvbuf(stdout, buffer, _IOLBF, sizeof buffer);
 }
 
 }  // namespace prt::platform

@@ -4,7 +4,9 @@
 // throws.
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace prt::platform {
@@ -41,5 +43,22 @@ bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
 
 // fopen on a wide path; nullptr on failure.
 std::FILE* OpenStream(const std::u16string& path, const char* mode);
+
+// Whole-file services without stream buffers: each is one open, the data in
+// one transfer, and a close.
+// Every byte of the file; nullopt when it cannot be opened for reading.
+std::optional<std::string> ReadWholeFile(const std::u16string& path);
+// Replaces the file's content by `data`, creating the file.
+enum class WriteOutcome { NotOpened, Short, Written };
+WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data);
+// The size a reader sees at the file's end; nullopt when it cannot be opened
+// for reading.
+std::optional<uint64_t> ReadableFileSize(const std::u16string& path);
+
+// Gives standard output its buffer now, from static storage, line by line.
+// Left to the first line, the buffer was allocated after the cache stage,
+// and that one allocation had the allocator first tidy up all the memory the
+// workers freed (over a millisecond). Call before anything is written.
+void PrepareStandardOutput();
 
 }  // namespace prt::platform
