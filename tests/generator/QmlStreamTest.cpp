@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 
 namespace prt {
 namespace {
+
+using namespace std::string_view_literals;
 
 std::u16string Escaped(std::u16string_view text, std::u16string_view characters) {
   QmlStream stream;
@@ -93,6 +96,41 @@ TEST(QmlStreamTest, IntegersAtEveryDigitCount) {
   QmlStream stream;
   stream.WriteInt(INT64_MIN);
   EXPECT_EQ(stream.Text(), u"-9223372036854775808");
+}
+
+// The one-reservation property lines give what a name, ": ", the number and
+// a line end written one by one give.
+TEST(QmlStreamTest, NumberLinesMatchTheirPieces) {
+  std::vector<int64_t> values = {0, 1, -1, 9, -10, 500, INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX};
+  for (int64_t p = 10; p <= INT64_MAX / 10; p *= 10) values.insert(values.end(), {p, p - 1, -p});
+  for (const std::u16string_view name : {u"x"sv, u"height"sv, u"a_rather_long_property_name"sv}) {
+    for (int64_t v : values) {
+      QmlStream lines;
+      QmlStream pieces;
+      lines.WriteIntLine(name, v).WriteUnsignedLine(name, static_cast<uint64_t>(v));
+      pieces << name << u": ";
+      pieces.WriteInt(v) << u"\n" << name << u": ";
+      pieces.WriteUnsigned(static_cast<uint64_t>(v)) << u"\n";
+      EXPECT_EQ(lines.Text(), pieces.Text()) << v;
+    }
+  }
+}
+
+TEST(QmlStreamTest, RepeatCopiesEarlierUnitsOrNothing) {
+  QmlStream stream;
+  stream << u"id: page42\n";
+  stream.WriteRepeat(4, 6) << u"|";
+  stream.WriteRepeat(8, 2) << u"|";
+  stream.WriteRepeat(0, 0) << u"|";
+  stream.WriteRepeat(4, 100) << u"|";                // past the end
+  stream.WriteRepeat(SIZE_MAX, 2) << u"|";           // no such offset
+  EXPECT_EQ(stream.Text(), u"id: page42\npage42|42||||");
+  // A copy that makes the text grow reads its source after the move.
+  QmlStream big;
+  const std::u16string piece(3000, u'a');
+  big << piece;
+  for (int i = 0; i < 4; ++i) big.WriteRepeat(0, big.Size());
+  EXPECT_EQ(big.Text(), std::u16string(3000 * 16, u'a'));
 }
 
 TEST(QmlStreamTest, EscapedText) {

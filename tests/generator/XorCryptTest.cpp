@@ -65,5 +65,29 @@ TEST(XorCrypt, XorWordsContinuesTheKeystream) {
   EXPECT_EQ(words, plain);
 }
 
+// The values come several at a time from jumps ahead; they must be the
+// one-by-one values, for any seed, any count and across calls.
+TEST(XorCrypt, NextValuesGiveTheOneByOneKeystream) {
+  const uint32_t seeds[] = {0u, 1u, 12345u, 0x7FFFFFFFu, 2147483563u, 2147483399u, 2147483562u,
+                            0x80000000u, 0xFFFFFFFFu, 0xDEADBEEFu};
+  const uint32_t counts[] = {0, 1, 7, 8, 9, 17, 255, 1000};
+  for (uint32_t s1 : seeds) {
+    for (uint32_t s2 : seeds) {
+      CXorCrypt single;
+      single.SetSeed(s1, s2);
+      CXorCrypt batched;
+      batched.SetSeed(s1, s2);
+      for (uint32_t count : counts) {
+        std::vector<uint32_t> got(count);
+        batched.NextValues(got.data(), count);
+        for (uint32_t i = 0; i < count; ++i) {
+          ASSERT_EQ(got[i], static_cast<uint32_t>(single.NextValue()))
+              << s1 << "," << s2 << " count " << count << " value " << i;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace prt

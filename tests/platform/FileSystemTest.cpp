@@ -46,6 +46,31 @@ TEST(OpenStream, WidePathReachesTheUtf8Name) {
   EXPECT_EQ(OpenStream(dir.Wide("missing"), "rb"), nullptr);
 }
 
+TEST(WholeFile, ReadWriteAndSize) {
+  test::TempDir dir;
+  const std::u16string file = dir.Wide("f.bin");
+  EXPECT_EQ(ReadWholeFile(file), std::nullopt);
+  EXPECT_EQ(ReadableFileSize(file), std::nullopt);
+  EXPECT_EQ(WriteWholeFile(dir.Wide("no/such/folder/f.bin"), "x"), WriteOutcome::NotOpened);
+
+  std::string bytes(70000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  EXPECT_EQ(WriteWholeFile(file, bytes), WriteOutcome::Written);
+  EXPECT_EQ(ReadWholeFile(file), bytes);
+  EXPECT_EQ(ReadableFileSize(file), bytes.size());
+  // A shorter content replaces the whole file.
+  EXPECT_EQ(WriteWholeFile(file, "abc"), WriteOutcome::Written);
+  EXPECT_EQ(ReadFile(dir / "f.bin"), "abc");
+  EXPECT_EQ(WriteWholeFile(file, ""), WriteOutcome::Written);
+  EXPECT_EQ(ReadWholeFile(file), std::string());
+  EXPECT_EQ(ReadableFileSize(file), 0u);
+}
+
+// A file that reports no size is still read to its end.
+TEST(WholeFile, ReadsAStreamWithoutASize) {
+  EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
+}
+
 TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"a\xc3\xa4\xe6\x96\x87", u"a\u00e4\u6587"}, {"\xf0\x9f\x98\x80", u"\U0001F600"},
