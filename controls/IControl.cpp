@@ -50,7 +50,7 @@ bool IControl::WriteBegin() {
   out << u"\n" << u"objectName: \"";
   out.WriteRepeat(idStart, idEnd - idStart) << u"\"\n" << u"objID: ";
   out.WriteRepeat(numberStart, idEnd - numberStart) << u"\n";
-  WriteUnsignedProperty(u"rootObjID"sv, output->rootObjId);
+  out << output->RootObjIdLine();
 
   if (typeNumber != 38) {
     DataValue text;
@@ -93,7 +93,7 @@ void IControl::WritePosition() {
   }
   WriteIntProperty(u"x"sv, x);
   WriteIntProperty(u"y"sv, y);
-  WriteIntProperty(u"z"sv, 500);
+  if (output != nullptr) output->stream << u"z: 500\n";
 }
 
 void IControl::WriteSize() {

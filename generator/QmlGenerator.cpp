@@ -33,4 +33,12 @@ void QmlGenerator::WriteNumberLine(uint16_t n) {
 
 void QmlGenerator::WriteBoolLine(bool b) { stream << (b ? u"true\n" : u"false\n"); }
 
+std::u16string_view QmlGenerator::RootObjIdLine() {
+  if (rootObjIdLine_.empty() || rootObjIdOfLine_ != rootObjId) {
+    rootObjIdLine_ = u"rootObjID: " + UnsignedText(rootObjId) + u"\n";
+    rootObjIdOfLine_ = rootObjId;
+  }
+  return rootObjIdLine_;
+}
+
 }  // namespace prt

@@ -40,6 +40,9 @@ class QmlGenerator {
   bool encrypt = false;
   // The screen being written; meaningless before the first screen.
   uint32_t rootObjId = 0;
+  // "rootObjID: " and rootObjId, with the line end: every control of a
+  // screen writes the same line, so it is formed once per screen.
+  std::u16string_view RootObjIdLine();
 
   // The generation run (defined in prt_generator): every screen's document
   // into <outputFolder>/qmls. False when a screen, a file or the cache
@@ -49,6 +52,10 @@ class QmlGenerator {
   bool GenerateCacheFiles(std::vector<std::shared_ptr<QmlFileItem>>& items);
   // The run's screens; empty outside a run, may hold null entries.
   std::vector<std::shared_ptr<IControl>> screens;
+
+ private:
+  std::u16string rootObjIdLine_;
+  uint32_t rootObjIdOfLine_ = 0;
 };
 
 }  // namespace prt

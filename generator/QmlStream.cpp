@@ -140,8 +140,13 @@ QmlStream& QmlStream::WriteUtf8(std::string_view utf8) {
   // A UTF-8 sequence never yields more units than it has bytes.
   char16_t* out = Extend(utf8.size());
   if (!out) return *this;
-  const size_t written = Utf8Converter::Instance().DecodeUtf8(utf8, out);
-  size_ -= utf8.size() - written;
+  // Type names and codes are short and ASCII: widened here, unless a byte
+  // says otherwise.
+  size_t i = 0;
+  for (; i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80; ++i) out[i] = static_cast<char16_t>(utf8[i]);
+  if (i == utf8.size()) return *this;
+  const size_t written = Utf8Converter::Instance().DecodeUtf8(utf8.substr(i), out + i);
+  size_ -= utf8.size() - i - written;
   return *this;
 }
 
@@ -156,13 +161,22 @@ QmlStream& QmlStream::WriteEscapedUnits(const void* units, size_t count,
   if (!out) return *this;
   char16_t* const begin = out;
   const auto* in = static_cast<const unsigned char*>(units);
-  // Units above the highest special one (most letters) skip the search.
-  char16_t highest = 0;
-  for (char16_t special : characters) highest = std::max(highest, special);
+  // ASCII specials are looked up in a bit set; others (rare) in the list.
+  uint64_t ascii[2] = {0, 0};
+  bool otherSpecials = false;
+  for (char16_t special : characters) {
+    if (special < 128) {
+      ascii[special >> 6] |= uint64_t{1} << (special & 63);
+    } else {
+      otherSpecials = true;
+    }
+  }
   for (size_t i = 0; i < count; ++i) {
     char16_t c;
     std::memcpy(&c, in + 2 * i, sizeof c);
-    if (c <= highest && characters.find(c) != std::u16string_view::npos) *out++ = u'\\';
+    const bool special = c < 128 ? ((ascii[c >> 6] >> (c & 63)) & 1) != 0
+                                 : otherSpecials && characters.find(c) != std::u16string_view::npos;
+    if (special) *out++ = u'\\';
     *out++ = c;
   }
   size_ -= 2 * count - static_cast<size_t>(out - begin);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/QmlGenerator.h"
 #include "generator/QmlStream.h"
 #include "generator/Utf8Converter.h"
 
@@ -146,6 +147,11 @@ TEST(QmlStreamTest, EscapedText) {
       {u"\"\"", u"\"", u"\\\"\\\""},
       {u"\u00e9\u20ac\"z", u"\"", u"\u00e9\u20ac\\\"z"},
       {u"a\"b", u"", u"a\"b"},
+      // Specials in both halves of the ASCII range, and one above it; 'b'
+      // and U+00A2 share their low six bits with '"'.
+      {u"a|b@c\"", u"|@", u"a\\|b\\@c\""},
+      {u"b\u00a2\"", u"\"", u"b\u00a2\\\""},
+      {u"\u20ac1\u007f\u0080", u"\u20ac\u007f", u"\\\u20ac1\\\u007f\u0080"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Escaped(c.text, c.characters), c.out);
@@ -159,6 +165,21 @@ TEST(QmlStreamTest, EscapedText) {
   }
 }
 
+// ASCII is widened in place; from the first other byte on the converter
+// decodes, bad sequences included.
+TEST(QmlStreamTest, Utf8AfterAnAsciiStart) {
+  const struct { std::string_view utf8; std::u16string_view out; } cases[] = {
+      {"", u""}, {"OrvixButton", u"OrvixButton"}, {"ab\xc3\xa9" "cd", u"ab\u00e9cd"},
+      {"\xe2\x82\xac", u"\u20ac"}, {"x\xff", u"x\ufffd"}, {"x\xc3", u"x\ufffd"},
+  };
+  for (const auto& c : cases) {
+    QmlStream stream;
+    stream << u"<";
+    stream.WriteUtf8(c.utf8) << u">";
+    EXPECT_EQ(stream.Text(), u"<" + std::u16string(c.out) + u">") << c.utf8;
+  }
+}
+
 TEST(QmlStreamTest, FailedStreamIgnoresWritesUntilCleared) {
   QmlStream stream;
   stream << u"a";
@@ -169,6 +190,17 @@ TEST(QmlStreamTest, FailedStreamIgnoresWritesUntilCleared) {
   stream.Clear();
   stream.WriteFixed(0.5);
   EXPECT_EQ(stream.Text(), u"0.50000000000000000");
+}
+
+// The line is kept between calls; a new screen's reference must replace it.
+TEST(QmlGeneratorTest, RootObjIdLineFollowsTheScreen) {
+  QmlGenerator generator;
+  for (const auto& [id, line] : {std::pair{0u, u"rootObjID: 0\n"sv}, {16777218u, u"rootObjID: 16777218\n"sv},
+                                 {16777218u, u"rootObjID: 16777218\n"sv}, {0u, u"rootObjID: 0\n"sv},
+                                 {UINT32_MAX, u"rootObjID: 4294967295\n"sv}}) {
+    generator.rootObjId = id;
+    EXPECT_EQ(generator.RootObjIdLine(), line) << id;
+  }
 }
 
 }  // namespace
