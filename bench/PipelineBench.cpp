@@ -165,9 +165,13 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   prt::SetRunProfile(&profile);
   auto generator = prt::QmlGenerator::GetInstance();
   generator->encrypt = encrypt;
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
   const auto runStart = Clock::now();
   const bool ok = generator->GenerateQmlFiles(prt::platform::Widen(out));
   const double total = prt::SecondsSince(runStart);
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
   prt::SetRunProfile(nullptr);
   if (!ok) {
     std::cerr << "prt-bench: the run failed\n";
@@ -222,6 +226,7 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
       {"ratio", floor > 0 ? total / floor : 0},
       {"textshare", total > 0 ? (profile.generateSeconds + profile.saveSeconds) / total : 0},
       {"peakMiB", usage.ru_maxrss / 1024.0},
+      {"faults", static_cast<double>(after.ru_minflt - before.ru_minflt)},
   };
   for (const auto& [key, value] : figures) std::cout << "BENCH " << key << " " << value << "\n";
   return 0;

@@ -50,7 +50,10 @@ DefaultMapIndex DefaultMapIndex::Build(const ImageRef& map) {
       entries.emplace_back(entry.U32(0) & kIdMask, entry.U32(4));
     }
     // Stable, so of equal ids the first entry of the table leads and stays.
-    std::stable_sort(entries.begin(), entries.end(), ById);
+    // Tables are mostly in id order already.
+    if (!std::is_sorted(entries.begin(), entries.end(), ById)) {
+      std::stable_sort(entries.begin(), entries.end(), ById);
+    }
     entries.erase(std::unique(entries.begin(), entries.end(),
                               [](const auto& a, const auto& b) { return a.first == b.first; }),
                   entries.end());
