@@ -11,7 +11,7 @@
 #include "platform/Text.h"
 
 int main(int argc, char* argv[]) {
-  prt::platform::PrepareStandardOutput();
+  prt::platform::PrepareProcess();
   if (!prt::ArgumentCountValid(argc)) {
     std::cerr << "Invalid parameters!" << std::endl;
     std::cout << prt::UsageText(argc > 0 && argv[0] ? argv[0] : "") << std::endl;

@@ -148,7 +148,7 @@ double CompileFloor(std::vector<std::pair<size_t, std::u16string>> sized) {
 }
 
 int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
-  prt::platform::PrepareStandardOutput();  // as the tool's main does
+  prt::platform::PrepareProcess();  // as the tool's main does
   const auto loadStart = Clock::now();
   auto& names = prt::CPRFileNameGenerator::GetInstance();
   names.InitializeOnce();

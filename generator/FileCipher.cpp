@@ -37,9 +37,9 @@ void StoreLE32(char* p, uint32_t v) {
 void XorText(char* text, uint32_t wordCount, uint32_t seed1, uint32_t seed2) {
   CXorCrypt crypt;
   crypt.SetSeed(seed1, seed2);
-  uint32_t keystream[512];
+  uint32_t keystream[1024];
   while (wordCount > 0) {
-    const uint32_t n = wordCount < 512 ? wordCount : 512;
+    const uint32_t n = wordCount < 1024 ? wordCount : 1024;
     crypt.NextValues(keystream, n);
     for (uint32_t i = 0; i < n; ++i) StoreLE32(text + 4 * i, LoadLE32(text + 4 * i) ^ keystream[i]);
     text += 4 * size_t{n};

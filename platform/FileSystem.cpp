@@ -9,6 +9,10 @@
 
 #include "platform/Text.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace prt::platform {
 
 namespace fs = std::filesystem;
@@ -155,9 +159,12 @@ std::optional<uint64_t> ReadableFileSize(const std::u16string& path) {
   return EndPosition(f.get());
 }
 
-void PrepareStandardOutput() {
+void PrepareProcess() {
   static char buffer[BUFSIZ];
   std::setvbuf(stdout, buffer, _IOLBF, sizeof buffer);
+#if defined(__GLIBC__)
+  mallopt(M_TOP_PAD, 16 << 20);
+#endif
 }
 
 }  // namespace prt::platform
