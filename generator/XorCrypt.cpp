@@ -96,7 +96,7 @@ void RunLanesPortable(LaneStates& lanes, uint32_t* out, uint32_t rounds) {
 
 // The same fold on four 64-bit lanes; only the low half of each lane of
 // `state` is read, and the result is in the low half, the high half zero.
-__attribute__((target("avx2"))) __m256i MulModLow(__m256i a, __m256i state, __m256i fold, __m256i mod) {
+inline __attribute__((target("avx2"), always_inline)) __m256i MulModLow(__m256i a, __m256i state, __m256i fold, __m256i mod) {
   const __m256i low31 = _mm256_set1_epi64x(0x7FFFFFFF);
   __m256i x = _mm256_mul_epu32(a, state);
   x = _mm256_add_epi64(_mm256_and_si256(x, low31), _mm256_mul_epu32(_mm256_srli_epi64(x, 31), fold));
@@ -108,7 +108,7 @@ __attribute__((target("avx2"))) __m256i MulModLow(__m256i a, __m256i state, __m2
 
 // Eight 32-bit states: the even lanes and the odd lanes each take one
 // 64-bit pass, then are put back side by side.
-__attribute__((target("avx2"))) __m256i Advance(__m256i states, __m256i jump, __m256i fold, __m256i mod) {
+inline __attribute__((target("avx2"), always_inline)) __m256i Advance(__m256i states, __m256i jump, __m256i fold, __m256i mod) {
   const __m256i even = MulModLow(jump, states, fold, mod);
   const __m256i odd = MulModLow(jump, _mm256_srli_epi64(states, 32), fold, mod);
   return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
