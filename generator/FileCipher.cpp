@@ -100,7 +100,7 @@ bool Encrypt(const std::u16string& path) {
 }
 
 bool SaveFile(std::string_view data, const std::u16string& path) {
-  if (platform::WriteWholeFile(path, data) == platform::WriteOutcome::NotOpened) return false;
+  if (platform::OverwriteWholeFile(path, data) == platform::WriteOutcome::NotOpened) return false;
   if (platform::ReadableFileSize(path).value_or(0) == data.size()) return true;
   ErrorLine("SaveFileSave file with error length! Will remove it.");
   std::error_code ec;

@@ -153,6 +153,22 @@ WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data) {
   return written == data.size() ? WriteOutcome::Written : WriteOutcome::Short;
 }
 
+WriteOutcome OverwriteWholeFile(const std::u16string& path, std::string_view data) {
+  File f = OpenUnbuffered(path, "r+b");
+  if (!f) return WriteWholeFile(path, data);
+  const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f.get());
+  if (written != data.size()) return WriteOutcome::Short;
+  const auto end = EndPosition(f.get());
+  if (!end) return WriteOutcome::Short;
+  if (*end > data.size()) {
+    f.reset();
+    std::error_code ec;
+    fs::resize_file(ToPath(path), data.size(), ec);
+    if (ec) return WriteOutcome::Short;
+  }
+  return WriteOutcome::Written;
+}
+
 std::optional<uint64_t> ReadableFileSize(const std::u16string& path) {
   File f = OpenUnbuffered(path, "rb");
   if (!f) return std::nullopt;

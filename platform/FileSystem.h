@@ -51,6 +51,12 @@ std::optional<std::string> ReadWholeFile(const std::u16string& path);
 // Replaces the file's content by `data`, creating the file.
 enum class WriteOutcome { NotOpened, Short, Written };
 WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data);
+// The same for a file that usually exists: its content is overwritten in
+// place and cut to the new length, rather than the file being truncated
+// first. On ext4 truncating a file to zero and writing it anew makes its
+// close start writing the data out at once; here it stays in the page cache
+// like any other new data. A missing file is created.
+WriteOutcome OverwriteWholeFile(const std::u16string& path, std::string_view data);
 // The size a reader sees at the file's end; nullopt when it cannot be opened
 // for reading.
 std::optional<uint64_t> ReadableFileSize(const std::u16string& path);

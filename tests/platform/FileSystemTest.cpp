@@ -66,6 +66,18 @@ TEST(WholeFile, ReadWriteAndSize) {
   EXPECT_EQ(ReadableFileSize(file), 0u);
 }
 
+// Overwriting in place ends with exactly the new content, longer or shorter.
+TEST(WholeFile, OverwriteLeavesExactlyTheNewContent) {
+  test::TempDir dir;
+  const std::u16string file = dir.Wide("f.qml");
+  EXPECT_EQ(OverwriteWholeFile(dir.Wide("no/such/folder/f.qml"), "x"), WriteOutcome::NotOpened);
+  const struct { std::string_view data; } steps[] = {{"created"}, {"longer than before"}, {"cut"}, {""}, {"again"}};
+  for (const auto& step : steps) {
+    EXPECT_EQ(OverwriteWholeFile(file, step.data), WriteOutcome::Written) << step.data;
+    EXPECT_EQ(ReadFile(dir / "f.qml"), step.data);
+  }
+}
+
 // A file that reports no size is still read to its end.
 TEST(WholeFile, ReadsAStreamWithoutASize) {
   EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
