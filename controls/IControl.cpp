@@ -12,10 +12,10 @@ using namespace std::string_view_literals;
 
 IPRDataManager& ControlDataManager() { return CPRDataManager::GetInstance(); }
 
-IControl::IControl(std::string qmlTypeName, std::string typeCode, int32_t typeNumber,
+IControl::IControl(std::string_view qmlTypeName, std::string_view typeCode, int32_t typeNumber,
                    ImageRef record)
-    : qmlTypeName(std::move(qmlTypeName)),
-      typeCode(std::move(typeCode)),
+    : qmlTypeName(qmlTypeName),
+      typeCode(typeCode),
       typeNumber(typeNumber),
       record(record) {}
 

@@ -43,7 +43,9 @@ struct ControlIdentity {
 
 class IControl {
  public:
-  IControl(std::string qmlTypeName, std::string typeCode, int32_t typeNumber, ImageRef record);
+  // The names are the constants of the concrete class: they are held as
+  // views, so every control of a type shares them and none is copied.
+  IControl(std::string_view qmlTypeName, std::string_view typeCode, int32_t typeNumber, ImageRef record);
   IControl(const ControlIdentity& identity, ImageRef record)
       : IControl(identity.qmlTypeName, identity.typeCode, identity.typeNumber, record) {}
   IControl(const IControl&) = delete;
@@ -63,8 +65,8 @@ class IControl {
 
   void SetStream(QmlGenerator* target) { output = target; }
   uint32_t GetObjID() const { return record ? record.U32(rec::kObjectRef) : 0; }
-  const std::string& GetTypeCode() const { return typeCode; }
-  const std::string& GetQmlTypeName() const { return qmlTypeName; }
+  std::string_view GetTypeCode() const { return typeCode; }
+  std::string_view GetQmlTypeName() const { return qmlTypeName; }
   int32_t GetTypeNumber() const { return typeNumber; }
   ImageRef GetRecord() const { return record; }
   QmlGenerator* GetOutput() const { return output; }
@@ -103,8 +105,8 @@ class IControl {
   QmlStream* BeginStringProperty(std::u16string_view name);
   static void EndStringProperty(QmlStream& out) { out << u"\"\n"; }
 
-  std::string qmlTypeName;
-  std::string typeCode;
+  std::string_view qmlTypeName;
+  std::string_view typeCode;
   int32_t typeNumber;
   ImageRef record;
   QmlGenerator* output = nullptr;
