@@ -1,7 +1,6 @@
 #include "generator/GenerationRun.h"
 
 #include <chrono>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
