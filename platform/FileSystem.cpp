@@ -12,6 +12,9 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(__unix__)
+#include <unistd.h>
+#endif
 
 namespace prt::platform {
 
@@ -180,6 +183,12 @@ void PrepareProcess() {
   std::setvbuf(stdout, buffer, _IOLBF, sizeof buffer);
 #if defined(__GLIBC__)
   mallopt(M_TOP_PAD, 16 << 20);
+#endif
+}
+
+void FlushFileSystems() {
+#if defined(__unix__)
+  ::sync();
 #endif
 }
 

@@ -72,4 +72,8 @@ std::optional<uint64_t> ReadableFileSize(const std::u16string& path);
 //   some 1,700 page faults fewer).
 void PrepareProcess();
 
+// Has the system write every modified file out to its disk and waits for
+// it, so that a measurement that follows starts with nothing pending.
+void FlushFileSystems();
+
 }  // namespace prt::platform
