@@ -27,11 +27,6 @@ bool IControl::Generate() {
   return ok;
 }
 
-QmlStream& IControl::WriteId(QmlStream& out) const {
-  out.WriteUtf8(typeCode);
-  return out.WriteInt(static_cast<int32_t>(GetObjID()));
-}
-
 bool IControl::WriteBegin() {
   if (output == nullptr) return false;
   QmlStream& out = output->stream;

@@ -97,8 +97,6 @@ class IControl {
   static std::u16string EscapeText(std::u16string_view text, std::u16string_view characters);
 
  protected:
-  // Writes the element id: type code and the object reference as a signed number.
-  QmlStream& WriteId(QmlStream& out) const;
   // The stream with "name: " written; null without output.
   QmlStream* BeginProperty(std::u16string_view name);
   // The same with the opening quote; EndStringProperty closes the line.

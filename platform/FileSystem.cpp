@@ -126,6 +126,11 @@ File OpenUnbuffered(const std::u16string& path, const char* mode) {
   return f;
 }
 
+// Every byte of `data` in one transfer (none for empty data).
+bool WriteAll(std::FILE* f, std::string_view data) {
+  return data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+}
+
 std::optional<uint64_t> EndPosition(std::FILE* f) {
   if (std::fseek(f, 0, SEEK_END) != 0) return std::nullopt;
   const long end = std::ftell(f);
@@ -152,15 +157,13 @@ std::optional<std::string> ReadWholeFile(const std::u16string& path) {
 WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data) {
   File f = OpenUnbuffered(path, "wb");
   if (!f) return WriteOutcome::NotOpened;
-  const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f.get());
-  return written == data.size() ? WriteOutcome::Written : WriteOutcome::Short;
+  return WriteAll(f.get(), data) ? WriteOutcome::Written : WriteOutcome::Short;
 }
 
 WriteOutcome OverwriteWholeFile(const std::u16string& path, std::string_view data) {
   File f = OpenUnbuffered(path, "r+b");
   if (!f) return WriteWholeFile(path, data);
-  const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f.get());
-  if (written != data.size()) return WriteOutcome::Short;
+  if (!WriteAll(f.get(), data)) return WriteOutcome::Short;
   const auto end = EndPosition(f.get());
   if (!end) return WriteOutcome::Short;
   if (*end > data.size()) {
