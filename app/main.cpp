@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
   }
 
   std::vector<std::u16string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(prt::platform::Widen(argv[i]));
+  for (int i = 1; i < argc; ++i) args.push_back(prt::platform::WidenPath(argv[i]));
   const prt::CommandLine line = prt::ScanCommandLine(args);
 
   auto& names = prt::CPRFileNameGenerator::GetInstance();

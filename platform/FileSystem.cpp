@@ -107,8 +107,8 @@ bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
 
 std::FILE* OpenStream(const std::u16string& path, const char* mode) {
   if (mode == nullptr) return nullptr;
-  // The UTF-8 bytes are the native path; no std::filesystem::path is needed.
-  return std::fopen(Narrow(path).c_str(), mode);
+  // The name's own bytes are the native path; no std::filesystem::path is needed.
+  return std::fopen(NarrowPath(path).c_str(), mode);
 }
 
 namespace {

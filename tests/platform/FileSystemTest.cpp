@@ -38,11 +38,14 @@ TEST(FullPath, AbsoluteWithoutResolvingLinks) {
 
 TEST(OpenStream, WidePathReachesTheUtf8Name) {
   test::TempDir dir;
-  std::FILE* f = OpenStream(dir.Wide() + u"/\u00dcbung \u6587.bin", "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs("abc", f);
-  std::fclose(f);
+  for (const char16_t* name : {u"/\u00dcbung \u6587.bin", u"/latin1 \xDCDC.bin"}) {
+    std::FILE* f = OpenStream(dir.Wide() + name, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("abc", f);
+    std::fclose(f);
+  }
   EXPECT_EQ(ReadFile(dir / "\xc3\x9c" "bung \xe6\x96\x87.bin"), "abc");
+  EXPECT_EQ(ReadFile(dir / "latin1 \xdc.bin"), "abc");
   EXPECT_EQ(OpenStream(dir.Wide("missing"), "rb"), nullptr);
 }
 
@@ -91,6 +94,24 @@ TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
   for (const auto& [utf8, utf16] : cases) EXPECT_EQ(Widen(utf8), utf16) << utf8;
   EXPECT_EQ(Narrow(u"\U0001F600x"), "\xf0\x9f\x98\x80x");
   EXPECT_EQ(Narrow(std::u16string(1, u'\xD800') + u"x"), "\xef\xbf\xbdx");
+}
+
+// A name's bytes reach the file system unchanged, valid UTF-8 or not.
+TEST(Text, PathBytesRoundTripThroughTheWideForm) {
+  const std::pair<std::string, std::u16string> cases[] = {
+      {"a\xc3\xa4\xe6\x96\x87", u"a\u00e4\u6587"}, {"\xf0\x9f\x98\x80", u"\U0001F600"},
+      {"out\xff", u"out\xDCFF"}, {"\xc0\xaf", u"\xDCC0\xDCAF"}, {"\xed\xa0\x80", u"\xDCED\xDCA0\xDC80"},
+      {"\xe6\x96x", u"\xDCE6\xDC96x"}, {"\x80\xf0\x9f\x98\x80\xbf", u"\xDC80\U0001F600\xDCBF"},
+  };
+  for (const auto& [bytes, wide] : cases) {
+    EXPECT_EQ(WidenPath(bytes), wide) << bytes;
+    EXPECT_EQ(NarrowPath(wide), bytes) << bytes;
+    EXPECT_EQ(ToPath(wide).native(), bytes) << bytes;
+    EXPECT_EQ(FromPath(std::filesystem::path(bytes)), wide) << bytes;
+  }
+  // Messages keep the replacement character; a surrogate no byte could give stays one.
+  EXPECT_EQ(Narrow(u"out\xDCFF"), "out\xef\xbf\xbd");
+  EXPECT_EQ(NarrowPath(u"\xDC7F" + std::u16string(1, u'\xD800') + u"x"), "\xef\xbf\xbd\xef\xbf\xbdx");
 }
 
 }  // namespace
