@@ -30,10 +30,11 @@ std::u16string FullPath(const std::u16string& path) {
   return FromPath(full.lexically_normal());
 }
 
-CreateDirResult CreateDirectory(const std::u16string& path) {
+CreatedDir CreateDirectory(const std::u16string& path) {
   std::error_code ec;
-  if (fs::create_directory(ToPath(path), ec)) return CreateDirResult::Created;
-  return ec ? CreateDirResult::Failed : CreateDirResult::Existed;
+  if (fs::create_directory(ToPath(path), ec)) return {CreateDirResult::Created, {}};
+  if (ec) return {CreateDirResult::Failed, ec.message()};
+  return {CreateDirResult::Existed, {}};
 }
 
 bool FileExists(const std::u16string& path) {
@@ -75,34 +76,37 @@ FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern
   FoundFiles found;
   std::error_code ec;
   fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
-  if (ec) return found;
-  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) return found;
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     std::error_code typeEc;
     if (it->is_directory(typeEc)) continue;
     std::u16string name = FromPath(it->path().filename());
     if (MatchesPattern(name, pattern)) found.names.push_back(std::move(name));
   }
-  if (ec) return found;
+  if (ec) {
+    found.reason = ec.message();
+    return found;
+  }
   std::sort(found.names.begin(), found.names.end());
   found.ranToEnd = true;
   return found;
 }
 
-bool DeleteFile(const std::u16string& path) {
+Failure DeleteFile(const std::u16string& path) {
   std::error_code ec;
-  return fs::remove(ToPath(path), ec) && !ec;
+  if (fs::remove(ToPath(path), ec) && !ec) return std::nullopt;
+  return ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message();
 }
 
-bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
+Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
   const fs::path src = ToPath(from);
   const fs::path dst = ToPath(to);
   std::error_code ec;
-  if (!fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec) || ec) return false;
-  const auto time = fs::last_write_time(src, ec);
-  if (ec) return false;
-  fs::last_write_time(dst, time, ec);
-  return !ec;
+  if (fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec) && !ec) {
+    const auto time = fs::last_write_time(src, ec);
+    if (!ec) fs::last_write_time(dst, time, ec);
+    if (!ec) return std::nullopt;
+  }
+  return ec ? ec.message() : std::make_error_code(std::errc::io_error).message();
 }
 
 std::FILE* OpenStream(const std::u16string& path, const char* mode) {

@@ -15,9 +15,17 @@ namespace prt::platform {
 // empty when it cannot be formed (an empty path, no current directory).
 std::u16string FullPath(const std::u16string& path);
 
+// nullopt when a call succeeded, else the system's reason text
+// ("Permission denied").
+using Failure = std::optional<std::string>;
+
 enum class CreateDirResult { Created, Existed, Failed };
+struct CreatedDir {
+  CreateDirResult result;
+  std::string reason;  // the system's text when Failed
+};
 // Creates one folder; its parent must exist.
-CreateDirResult CreateDirectory(const std::u16string& path);
+CreatedDir CreateDirectory(const std::u16string& path);
 
 bool FileExists(const std::u16string& path);
 
@@ -28,6 +36,7 @@ int64_t LastWriteTimeMs(const std::u16string& path);
 struct FoundFiles {
   std::vector<std::u16string> names;  // file names only, sorted
   bool ranToEnd = false;              // false when the folder could not be read
+  std::string reason;                 // then the system's text
 };
 // Regular files in `folder` whose names match `pattern`, in which `*`
 // stands for any run of characters (also none); everything else matches
@@ -35,11 +44,11 @@ struct FoundFiles {
 FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern);
 bool MatchesPattern(std::u16string_view name, std::u16string_view pattern);
 
-bool DeleteFile(const std::u16string& path);
+Failure DeleteFile(const std::u16string& path);
 
 // Copies `from` over `to` (replacing it) and gives the copy the source's
 // modification time, so that a later comparison sees them as equal.
-bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
+Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
 
 // fopen on a wide path; nullptr on failure.
 std::FILE* OpenStream(const std::u16string& path, const char* mode);

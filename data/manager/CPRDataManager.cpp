@@ -30,6 +30,9 @@ bool CPRDataManager::Initialize() {
 
   auto& names = CPRFileNameGenerator::GetInstance();
   names.InitializeOnce();
+  // Without a working copy every name would be relative (".prt"): some
+  // other file, or none.
+  if (!names.ProjectPathSet()) return false;
   std::u16string configPath;
   names.GetFileName(kFileConfig, configPath);
 

@@ -19,9 +19,28 @@ struct ProcessRequest {
   std::vector<std::string> args;  // after the program name
   std::filesystem::path workDir;  // empty: the current folder
   std::optional<std::string> argv0;  // default: `program` as given
+  std::vector<std::string> env;      // "NAME=value" set on top of this process's environment
   int timeoutSeconds = 120;
 };
 
 ProcessResult RunProcess(const ProcessRequest& request);
+
+// A forked child of this process that takes an exclusive flock on `folder`
+// without waiting and holds it until `holdFor` has passed or the object goes.
+class ChildFolderLock {
+ public:
+  ChildFolderLock(const std::filesystem::path& folder, std::chrono::milliseconds holdFor);
+  ~ChildFolderLock();
+  ChildFolderLock(const ChildFolderLock&) = delete;
+  ChildFolderLock& operator=(const ChildFolderLock&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  bool Holding() const { return holding_; }  // false: the folder was locked already
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;  // closing it tells the child to end
+  bool holding_ = false;
+};
 
 }  // namespace prt::test

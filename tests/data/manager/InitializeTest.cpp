@@ -27,7 +27,7 @@ class InitializeTest : public ::testing::Test {
   static void SetUpTestSuite() {
     test::WriteDataset(dir_ / "plant.prt", Plant());
     CPRFileNameGenerator::GetInstance().InitializeOnce();
-    CPRFileNameGenerator::GetInstance().SetProjectPath(dir_.Wide("plant.prt"));
+    ASSERT_FALSE(CPRFileNameGenerator::GetInstance().SetProjectPath(dir_.Wide("plant.prt")));
   }
   void SetUp() override {
     fs::remove(Work("plant.rt_file.LANG"));
