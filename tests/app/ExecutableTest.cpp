@@ -143,10 +143,10 @@ TEST(Executable, FolderNamesThatAreNotUtf8AreUsedAsGiven) {
 // says once who holds it, and gives up after PRT2QML_LOCK_WAIT seconds; or
 // it runs once the folder is released.
 TEST(Executable, ALockedFolderMakesTheRunWaitThenGiveUp) {
-  const struct { const char* locked; std::chrono::milliseconds hold; int status; const char* last; } cases[] = {
-      {"SimWork", std::chrono::minutes(1), 254, "Initialize Data Manager failed!\n"},
-      {"out", std::chrono::minutes(1), 253, "Generate QML files failed!\n"},
-      {"out", std::chrono::milliseconds(300), 0, nullptr},
+  const struct { const char* locked; std::chrono::milliseconds hold; const char* wait; int status; const char* last; } cases[] = {
+      {"SimWork", std::chrono::minutes(1), "1", 254, "Initialize Data Manager failed!\n"},
+      {"out", std::chrono::minutes(1), "1", 253, "Generate QML files failed!\n"},
+      {"out", std::chrono::milliseconds(1500), "60", 0, nullptr},
   };
   for (const auto& c : cases) {
     test::TempDir dir;
@@ -160,7 +160,8 @@ TEST(Executable, ALockedFolderMakesTheRunWaitThenGiveUp) {
     holder += " (" + test::ReadFile("/proc/" + std::to_string(child.Pid()) + "/comm");
     holder.back() = ')';  // comm ends in a line end
     const test::ProcessResult r = test::RunProcess(
-        {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(), .env = {"PRT2QML_LOCK_WAIT=1"}});
+        {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(),
+         .env = {std::string("PRT2QML_LOCK_WAIT=") + c.wait}});
     EXPECT_TRUE(r.exited && r.exitStatus == c.status) << c.locked << "\n" << r.err;
     std::string err = "prt2qml: waiting for '" + folder + "', locked by " + holder + "\n";
     if (c.last) err += "prt2qml: '" + folder + "' is locked by " + holder + "; gave up after 1 s\n" + c.last;

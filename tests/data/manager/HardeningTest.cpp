@@ -180,6 +180,7 @@ TEST(HardeningTest, WithoutAProjectPathNothingLoads) {
   CPRDataManager dm;
   const bool loaded = dm.Initialize();
   std::filesystem::remove(stray);
+  std::filesystem::remove(stray.parent_path() / ".rt_file.LANG");  // what a load would create
   EXPECT_FALSE(loaded);
   EXPECT_FALSE(dm.IsInitialized());
 }
