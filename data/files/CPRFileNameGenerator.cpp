@@ -68,6 +68,11 @@ std::u16string Stem(const std::u16string& fileName) {
 using Error = ProjectPathError;
 using Step = ProjectPathError::Step;
 
+// A folder as shown in a message: without the '/' the names were joined to.
+std::u16string Shown(const std::u16string& folder) {
+  return folder.size() > 1 && folder.back() == u'/' ? folder.substr(0, folder.size() - 1) : folder;
+}
+
 Error Fail(Step step, std::u16string path, std::u16string folder, std::string reason) {
   Error error;
   error.step = step;
@@ -85,10 +90,10 @@ std::optional<Error> CopyDataSet(const std::u16string& sourceFolder, const std::
   bool any = false;
   for (const std::u16string& pattern : {name + u".*.cnk", name + u".pwx", name + u".prt"}) {
     const pf::FoundFiles found = pf::FindFiles(sourceFolder, pattern);
-    if (!found.ranToEnd) return Fail(Step::ReadFolder, sourceFolder, {}, found.reason);
+    if (!found.ranToEnd) return Fail(Step::ReadFolder, Shown(sourceFolder), {}, found.reason);
     for (const std::u16string& file : found.names) {
       if (auto why = pf::CopyFileKeepTime(sourceFolder + file, workFolder + file))
-        return Fail(Step::CopyFile, file, workFolder.substr(0, workFolder.size() - 1), *why);
+        return Fail(Step::CopyFile, file, Shown(workFolder), *why);
     }
     any = any || !found.names.empty();
   }
@@ -99,7 +104,7 @@ std::optional<Error> CopyDataSet(const std::u16string& sourceFolder, const std::
 
 // Removes what the previous run left that belongs to an older data set.
 std::optional<Error> DeleteStaleFiles(const std::u16string& workFolder, const std::u16string& name) {
-  const std::u16string folder = workFolder.substr(0, workFolder.size() - 1);
+  const std::u16string folder = Shown(workFolder);
   for (const std::u16string& pattern : {name + u".rt_file.*", name + u".pwxEx"}) {
     const pf::FoundFiles found = pf::FindFiles(workFolder, pattern);
     if (!found.ranToEnd) return Fail(Step::ReadFolder, folder, {}, found.reason);
