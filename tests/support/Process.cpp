@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace prt::test {
 
@@ -68,11 +70,17 @@ ProcessResult RunProcess(const ProcessRequest& request) {
     close(err.fd[0]);
     close(out.fd[1]);
     close(err.fd[1]);
+    if (request.fileSizeLimit) {
+      const rlimit limit{*request.fileSizeLimit, *request.fileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   out.Close(1);
   err.Close(1);
+  std::thread monitor;
+  if (request.monitor) monitor = std::thread(request.monitor, pid);
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.timeoutSeconds);
   bool timedOut = false;
@@ -100,12 +108,18 @@ ProcessResult RunProcess(const ProcessRequest& request) {
     }
   }
 
+  // The monitor may still signal the child, so it is reaped only after.
+  if (monitor.joinable()) monitor.join();
   int status = 0;
+  rusage usage{};
   pid_t waited;
   do {
-    waited = waitpid(pid, &status, 0);
+    waited = wait4(pid, &status, 0, &usage);
   } while (waited < 0 && errno == EINTR);
-  if (waited == pid && !timedOut && WIFEXITED(status)) {
+  if (waited != pid) return result;
+  result.maxRssKiB = usage.ru_maxrss;
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  if (!timedOut && WIFEXITED(status)) {
     result.exited = true;
     result.exitStatus = WEXITSTATUS(status);
   }
