@@ -29,10 +29,12 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   fs::path temp = path;
   temp += ".tmp";
   {
+    errno = 0;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
-      std::cerr << "prt-build: cannot write " << path.string() << "\n";
+      std::cerr << "prt-build: cannot write " << path.string() << ": "
+                << (errno ? std::strerror(errno) : "write failed") << "\n";
       fs::remove(temp, ec);
       return false;
     }
