@@ -113,18 +113,12 @@ void FsErrorLine(const char* step, const std::u16string& path1, const std::u16st
                                                                 platform::ToPath(path2), ec)));
 }
 
-// Puts the folder `fresh` in place of `final` in one step and writes that
-// change to disk. Afterwards `fresh` names the old final folder, if there
-// was one (then `exchanged` is set).
-bool SwapIntoPlace(const std::u16string& fresh, const std::u16string& final, bool& exchanged) {
+// Puts the folder `fresh` in place of `final` in one step. Afterwards
+// `fresh` names the old final folder, if there was one (then `exchanged`
+// is set).
+std::error_code SwapIntoPlace(const std::u16string& fresh, const std::u16string& final, bool& exchanged) {
   exchanged = platform::EntryExists(final);
-  const std::error_code ec =
-      exchanged ? platform::ExchangeEntries(fresh, final) : platform::RenameEntry(fresh, final);
-  if (ec) {
-    FsErrorLine("cannot rename", fresh, final, ec);
-    return false;
-  }
-  return true;
+  return exchanged ? platform::ExchangeEntries(fresh, final) : platform::RenameEntry(fresh, final);
 }
 
 bool SyncParent(const std::u16string& final) {
@@ -179,7 +173,10 @@ bool PublishFolder(const std::u16string& staging, const std::u16string& final) {
   const std::u16string from = EntryName(staging);
   const std::u16string to = EntryName(final);
   bool exchanged = false;
-  if (!SwapIntoPlace(from, to, exchanged)) return PublishByCopy(staging, final);
+  if (const std::error_code ec = SwapIntoPlace(from, to, exchanged)) {
+    FsErrorLine("cannot rename", staging, final, ec);
+    return PublishByCopy(staging, final);
+  }
   // The new folder is in place either way; it is only not yet known to be
   // on disk, so the run cannot count as done.
   if (!SyncParent(to)) return false;
@@ -220,10 +217,7 @@ bool PublishByCopy(const std::u16string& staging, const std::u16string& final) {
   if (std::error_code ec = MakeDurable(folder)) return fail("cannot synchronize", copying, {}, ec);
 
   bool exchanged = false;
-  if (!SwapIntoPlace(copying, to, exchanged)) {
-    platform::RemoveTree(copying);
-    return false;
-  }
+  if (std::error_code ec = SwapIntoPlace(copying, to, exchanged)) return fail("cannot rename", copying, final, ec);
   const bool synced = SyncParent(to);
   if (exchanged) platform::RemoveTree(copying);
   return synced;
