@@ -234,7 +234,7 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   // the publish learns of every write-back error of the run's files.
   platform::FolderHandle stagingFolder;
   if (const std::error_code ec = stagingFolder.Open(staging)) {
-    ErrLine(FaultLine(FileStatus::Failed(staging, ec, true)));
+    ErrLine(FaultLine(FileStatus::Failed(staging, ec)));
     return false;
   }
 

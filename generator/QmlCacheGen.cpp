@@ -33,12 +33,11 @@ FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
   const std::u16string cachePath = path + u'c';
   std::error_code writeError;
   const QQmlJSSaveFunction save = [&](const QV4::CompiledData::SaveableUnitPointer& unit,
-                                      const QQmlJSAotFunctionMap&, QString* errorString) {
+                                      const QQmlJSAotFunctionMap&, QString*) {
     return unit.saveToDisk<char>([&](const char* data, quint32 size) {
       // A temporary file renamed into place: a second compile of one path
       // replaces its cache whole.
       writeError = platform::ReplaceWholeFile(cachePath, {data, size});
-      if (writeError) *errorString = QString::fromStdString(writeError.message());
       return !writeError;
     });
   };
