@@ -1,19 +1,24 @@
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <system_error>
+#include <utility>
 
 #include "platform/Text.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
-#endif
-#if defined(__unix__)
-#include <unistd.h>
 #endif
 
 namespace prt::platform {
@@ -117,72 +122,238 @@ std::FILE* OpenStream(const std::u16string& path, const char* mode) {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+std::error_code LastError() { return {errno, std::generic_category()}; }
+
+// A file descriptor, closed when it goes unless Close() reported on it.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int Get() const { return fd_; }
+  // A file system may report a failed write only here (NFS, a full quota).
+  // Linux frees the descriptor even when close is interrupted, so an
+  // interruption is no error and is not retried.
+  std::error_code Close() {
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0 && errno != EINTR) return LastError();
+    return {};
+  }
+
+ private:
+  int fd_ = -1;
 };
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Unbuffered: large transfers go straight to the system either way, and a
-// buffer would only cost an allocation per file.
-File OpenUnbuffered(const std::u16string& path, const char* mode) {
-  File f(OpenStream(path, mode));
-  if (f) std::setvbuf(f.get(), nullptr, _IONBF, 0);
-  return f;
+// Opens `path` and refuses anything but a regular file. O_NONBLOCK keeps
+// the open of a FIFO or device from waiting; a regular file ignores it.
+std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info) {
+  file.Reset(::open(ToPath(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (file.Get() < 0) return LastError();
+  if (::fstat(file.Get(), &info) != 0) return LastError();
+  if (S_ISREG(info.st_mode)) return {};
+  return std::make_error_code(S_ISDIR(info.st_mode) ? std::errc::is_a_directory : std::errc::invalid_argument);
 }
 
-// Every byte of `data` in one transfer (none for empty data).
-bool WriteAll(std::FILE* f, std::string_view data) {
-  return data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+std::error_code WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    // A regular file takes at least one byte or reports why not.
+    if (n == 0) return std::make_error_code(std::errc::io_error);
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return {};
 }
 
-std::optional<uint64_t> EndPosition(std::FILE* f) {
-  if (std::fseek(f, 0, SEEK_END) != 0) return std::nullopt;
-  const long end = std::ftell(f);
-  if (end < 0) return std::nullopt;
-  return static_cast<uint64_t>(end);
+// Reads to the end; `sizeHint` only sizes the first read.
+std::error_code ReadAll(int fd, size_t sizeHint, std::string& content) {
+  content.clear();
+  content.resize(std::max<size_t>(sizeHint, 4096));
+  size_t filled = 0;
+  for (;;) {
+    if (filled == content.size()) content.resize(content.size() * 2);
+    const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      content.clear();
+      return LastError();
+    }
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  content.resize(filled);
+  return {};
 }
 
 }  // namespace
 
+std::error_code ReadWholeFile(const std::u16string& path, std::string& content) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_RDONLY, file, info)) return ec;
+  // One byte more than the size, so a file that has not grown ends on the
+  // first short read.
+  if (auto ec = ReadAll(file.Get(), static_cast<size_t>(info.st_size) + 1, content)) return ec;
+  return file.Close();
+}
+
 std::optional<std::string> ReadWholeFile(const std::u16string& path) {
-  File f = OpenUnbuffered(path, "rb");
-  if (!f) return std::nullopt;
   std::string content;
-  if (const auto size = EndPosition(f.get()); size && *size > 0 && std::fseek(f.get(), 0, SEEK_SET) == 0) {
-    content.resize(static_cast<size_t>(*size));
-    content.resize(std::fread(content.data(), 1, content.size(), f.get()));
-  }
-  // A file that cannot seek, or that grew meanwhile, is read on to its end.
-  char chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0;) content.append(chunk, n);
+  if (ReadWholeFile(path, content)) return std::nullopt;
   return content;
 }
 
-WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data) {
-  File f = OpenUnbuffered(path, "wb");
-  if (!f) return WriteOutcome::NotOpened;
-  return WriteAll(f.get(), data) ? WriteOutcome::Written : WriteOutcome::Short;
+std::error_code WriteWholeFile(const std::u16string& path, std::string_view data) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC, file, info)) return ec;
+  if (auto ec = WriteAll(file.Get(), data)) return ec;
+  return file.Close();
 }
 
-WriteOutcome OverwriteWholeFile(const std::u16string& path, std::string_view data) {
-  File f = OpenUnbuffered(path, "r+b");
-  if (!f) return WriteWholeFile(path, data);
-  if (!WriteAll(f.get(), data)) return WriteOutcome::Short;
-  const auto end = EndPosition(f.get());
-  if (!end) return WriteOutcome::Short;
-  if (*end > data.size()) {
-    f.reset();
-    std::error_code ec;
-    fs::resize_file(ToPath(path), data.size(), ec);
-    if (ec) return WriteOutcome::Short;
+std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view data) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_WRONLY | O_CREAT, file, info)) return ec;
+  if (auto ec = WriteAll(file.Get(), data)) return ec;
+  if (static_cast<uint64_t>(info.st_size) > data.size() &&
+      ::ftruncate(file.Get(), static_cast<off_t>(data.size())) != 0)
+    return LastError();
+  return file.Close();
+}
+
+std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view data) {
+  static std::atomic<uint32_t> serial{0};
+  Descriptor file;
+  std::u16string temporary;
+  for (int attempt = 0; file.Get() < 0; ++attempt) {
+    temporary = path + u".tmp" + Widen(std::to_string(::getpid()) + "." + std::to_string(serial++));
+    file.Reset(::open(ToPath(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.Get() < 0 && (errno != EEXIST || attempt == 100)) return LastError();
   }
-  return WriteOutcome::Written;
+  std::error_code ec = WriteAll(file.Get(), data);
+  struct stat info {};
+  if (!ec && ::fstat(file.Get(), &info) != 0) ec = LastError();
+  if (!ec && static_cast<uint64_t>(info.st_size) != data.size()) ec = std::make_error_code(std::errc::io_error);
+  if (const std::error_code closed = file.Close(); !ec) ec = closed;
+  if (!ec && ::rename(ToPath(temporary).c_str(), ToPath(path).c_str()) != 0) ec = LastError();
+  if (ec) ::unlink(ToPath(temporary).c_str());
+  return ec;
+}
+
+std::error_code CopyWholeFile(const std::u16string& from, const std::u16string& to) {
+  Descriptor source;
+  Descriptor target;
+  struct stat info {};
+  if (auto ec = OpenRegular(from, O_RDONLY, source, info)) return ec;
+  if (auto ec = OpenRegular(to, O_WRONLY | O_CREAT | O_TRUNC, target, info)) return ec;
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(source.Get(), chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) break;
+    if (auto ec = WriteAll(target.Get(), {chunk, static_cast<size_t>(n)})) return ec;
+  }
+  return target.Close();
 }
 
 std::optional<uint64_t> ReadableFileSize(const std::u16string& path) {
-  File f = OpenUnbuffered(path, "rb");
-  if (!f) return std::nullopt;
-  return EndPosition(f.get());
+  Descriptor file;
+  struct stat info {};
+  if (OpenRegular(path, O_RDONLY, file, info)) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+bool EntryExists(const std::u16string& path) {
+  struct stat info {};
+  return ::lstat(ToPath(path).c_str(), &info) == 0;
+}
+
+std::error_code MakeFolder(const std::u16string& path) {
+  if (::mkdir(ToPath(path).c_str(), 0777) != 0) return LastError();
+  return {};
+}
+
+std::error_code ListFolder(const std::u16string& folder, std::vector<std::u16string>& names) {
+  names.clear();
+  std::error_code ec;
+  fs::directory_iterator it(ToPath(folder), ec);
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec))
+    names.push_back(FromPath(it->path().filename()));
+  std::sort(names.begin(), names.end());
+  return ec;
+}
+
+std::error_code RemoveTree(const std::u16string& path) {
+  std::error_code ec;
+  fs::remove_all(ToPath(path), ec);
+  return ec;
+}
+
+std::error_code RenameEntry(const std::u16string& from, const std::u16string& to) {
+  if (::rename(ToPath(from).c_str(), ToPath(to).c_str()) != 0) return LastError();
+  return {};
+}
+
+std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b) {
+#if defined(SYS_renameat2)
+  // The system call itself: older C libraries have no wrapper for it.
+  constexpr unsigned kRenameExchange = 1u << 1;
+  if (::syscall(SYS_renameat2, AT_FDCWD, ToPath(a).c_str(), AT_FDCWD, ToPath(b).c_str(), kRenameExchange) != 0)
+    return LastError();
+  return {};
+#else
+  return std::make_error_code(std::errc::function_not_supported);
+#endif
+}
+
+std::error_code SyncFolder(const std::u16string& path) {
+  Descriptor folder;
+  folder.Reset(::open(ToPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() < 0) return LastError();
+  if (::fsync(folder.Get()) != 0) return LastError();
+  return folder.Close();
+}
+
+FolderHandle::~FolderHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+std::error_code FolderHandle::Open(const std::u16string& path) {
+  const int fd = ::open(ToPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+  return {};
+}
+
+std::error_code FolderHandle::SyncFileSystem() const {
+  if (::syncfs(fd_) != 0) return LastError();
+  return {};
 }
 
 void PrepareProcess() {
@@ -191,12 +362,9 @@ void PrepareProcess() {
 #if defined(__GLIBC__)
   mallopt(M_TOP_PAD, 16 << 20);
 #endif
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
-void FlushFileSystems() {
-#if defined(__unix__)
-  ::sync();
-#endif
-}
+void FlushFileSystems() { ::sync(); }
 
 }  // namespace prt::platform

@@ -1,8 +1,12 @@
 #include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
@@ -54,17 +58,17 @@ TEST(WholeFile, ReadWriteAndSize) {
   const std::u16string file = dir.Wide("f.bin");
   EXPECT_EQ(ReadWholeFile(file), std::nullopt);
   EXPECT_EQ(ReadableFileSize(file), std::nullopt);
-  EXPECT_EQ(WriteWholeFile(dir.Wide("no/such/folder/f.bin"), "x"), WriteOutcome::NotOpened);
+  EXPECT_EQ(WriteWholeFile(dir.Wide("no/such/folder/f.bin"), "x"), std::errc::no_such_file_or_directory);
 
   std::string bytes(70000, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
-  EXPECT_EQ(WriteWholeFile(file, bytes), WriteOutcome::Written);
+  EXPECT_EQ(WriteWholeFile(file, bytes), std::error_code());
   EXPECT_EQ(ReadWholeFile(file), bytes);
   EXPECT_EQ(ReadableFileSize(file), bytes.size());
   // A shorter content replaces the whole file.
-  EXPECT_EQ(WriteWholeFile(file, "abc"), WriteOutcome::Written);
+  EXPECT_EQ(WriteWholeFile(file, "abc"), std::error_code());
   EXPECT_EQ(ReadFile(dir / "f.bin"), "abc");
-  EXPECT_EQ(WriteWholeFile(file, ""), WriteOutcome::Written);
+  EXPECT_EQ(WriteWholeFile(file, ""), std::error_code());
   EXPECT_EQ(ReadWholeFile(file), std::string());
   EXPECT_EQ(ReadableFileSize(file), 0u);
 }
@@ -73,10 +77,10 @@ TEST(WholeFile, ReadWriteAndSize) {
 TEST(WholeFile, OverwriteLeavesExactlyTheNewContent) {
   test::TempDir dir;
   const std::u16string file = dir.Wide("f.qml");
-  EXPECT_EQ(OverwriteWholeFile(dir.Wide("no/such/folder/f.qml"), "x"), WriteOutcome::NotOpened);
+  EXPECT_EQ(OverwriteWholeFile(dir.Wide("no/such/folder/f.qml"), "x"), std::errc::no_such_file_or_directory);
   const struct { std::string_view data; } steps[] = {{"created"}, {"longer than before"}, {"cut"}, {""}, {"again"}};
   for (const auto& step : steps) {
-    EXPECT_EQ(OverwriteWholeFile(file, step.data), WriteOutcome::Written) << step.data;
+    EXPECT_EQ(OverwriteWholeFile(file, step.data), std::error_code()) << step.data;
     EXPECT_EQ(ReadFile(dir / "f.qml"), step.data);
   }
 }
@@ -84,6 +88,64 @@ TEST(WholeFile, OverwriteLeavesExactlyTheNewContent) {
 // A file that reports no size is still read to its end.
 TEST(WholeFile, ReadsAStreamWithoutASize) {
   EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
+}
+
+// Where a file is expected, a FIFO neither blocks the call nor is read,
+// and a folder is refused as well.
+TEST(WholeFile, RefusesWhatIsNotARegularFile) {
+  test::TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  fs::create_directory(dir / "folder");
+  std::string content;
+  const struct {
+    const char* name;
+    std::function<std::error_code(const std::u16string&)> call;
+    std::errc fifo, folder;
+  } cases[] = {
+      {"read", [&](const auto& p) { return ReadWholeFile(p, content); }, std::errc::invalid_argument,
+       std::errc::is_a_directory},
+      {"write", [](const auto& p) { return WriteWholeFile(p, "x"); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"overwrite", [](const auto& p) { return OverwriteWholeFile(p, "x"); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"copy from", [&](const auto& p) { return CopyWholeFile(p, dir.Wide("copy")); },
+       std::errc::invalid_argument, std::errc::is_a_directory},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.call(dir.Wide("fifo")), c.fifo) << c.name;
+    EXPECT_EQ(c.call(dir.Wide("folder")), c.folder) << c.name;
+  }
+  EXPECT_EQ(ReadableFileSize(dir.Wide("fifo")), std::nullopt);
+}
+
+// Under a file-size limit every write fails with EFBIG rather than the
+// signal ending the process; a replaced file keeps its old content.
+[[noreturn]] void WriteUnderSizeLimit(const fs::path& dir) {
+  PrepareProcess();
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = 100;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  const std::string data(1000, 'd');
+  const std::error_code results[] = {
+      WriteWholeFile(FromPath(dir / "w"), data),
+      OverwriteWholeFile(FromPath(dir / "o"), data),
+      ReplaceWholeFile(FromPath(dir / "r"), data),
+      CopyWholeFile(FromPath(dir / "big"), FromPath(dir / "c")),
+  };
+  int tooLarge = 0;
+  for (const std::error_code& ec : results) tooLarge += ec == std::errc::file_too_large;
+  std::exit(tooLarge);
+}
+
+TEST(WholeFileDeathTest, SizeLimitGivesFileTooLarge) {
+  test::TempDir dir;
+  test::WriteFile(dir / "r", "old");
+  test::WriteFile(dir / "big", std::string(1000, 'b'));
+  EXPECT_EXIT(WriteUnderSizeLimit(dir.Path()), testing::ExitedWithCode(4), "");
+  EXPECT_EQ(ReadFile(dir / "r"), "old");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 5u);  // r, big, w, o, c: no temporary file left
 }
 
 TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
