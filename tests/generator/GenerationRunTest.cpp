@@ -193,7 +193,9 @@ TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
     fs::create_directories(dir / "qmls_generating");
     WriteFile(dir / "qmls_generating" / "a.qml", "fresh");
     WriteFile(dir / "qmls_generating" / "a.qmlc", "cache");
-    if (copyFails) ASSERT_EQ(mkfifo((dir / "qmls_generating" / "b.fifo").c_str(), 0600), 0);
+    if (copyFails) {
+      ASSERT_EQ(mkfifo((dir / "qmls_generating" / "b.fifo").c_str(), 0600), 0);
+    }
     fs::create_directories(dir / "qmls");
     WriteFile(dir / "qmls" / "stale.qml", "stale");
     fs::create_directories(dir / "qmls_copying");
