@@ -1,24 +1,120 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 #include "platform/Text.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#if defined(__unix__)
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace prt::platform {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Closes a descriptor without disturbing the errno of the failure that led here.
+void CloseKeepingErrno(int fd) {
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+}
+
+// open(2) of a file that must be a regular one. O_NONBLOCK keeps the open of
+// a FIFO (or a device) from waiting for a peer; the type is then checked on
+// the descriptor itself, so nothing can be swapped in between, and only a
+// regular file gets its blocking mode back. -1 with errno on failure.
+int OpenRegular(const std::u16string& path, int flags, mode_t createMode = 0666, struct stat* info = nullptr) {
+  const int fd = ::open(Narrow(path).c_str(), flags | O_NONBLOCK | O_CLOEXEC, createMode);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    CloseKeepingErrno(fd);
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = ENXIO;
+    return -1;
+  }
+  const int status = ::fcntl(fd, F_GETFL);
+  if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    CloseKeepingErrno(fd);
+    return -1;
+  }
+  if (info != nullptr) *info = st;
+  return fd;
+}
+
+// The open(2) flags of an fopen mode ("r", "w" or "a", then any of "b+").
+bool FlagsOfMode(const char* mode, int& flags) {
+  switch (mode[0]) {
+    case 'r':
+      flags = O_RDONLY;
+      break;
+    case 'w':
+      flags = O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case 'a':
+      flags = O_WRONLY | O_CREAT | O_APPEND;
+      break;
+    default:
+      return false;
+  }
+  for (const char* c = mode + 1; *c != '\0'; ++c) {
+    if (*c == '+') {
+      flags = (flags & ~O_ACCMODE) | O_RDWR;
+    } else if (*c != 'b') {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every byte of `data`, across short writes and interruptions.
+bool WriteFully(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool CopyContent(int from, int to) {
+  std::vector<char> buffer(256 * 1024);
+  for (;;) {
+    const ssize_t n = ::read(from, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    if (!WriteFully(to, buffer.data(), static_cast<size_t>(n))) return false;
+  }
+}
+
+}  // namespace
+
+std::string FileErrorText(int error) {
+  if (error == ENXIO) return "not a regular file";
+  return std::strerror(error);
+}
 
 std::u16string FullPath(const std::u16string& path) {
   if (path.empty()) return {};
@@ -42,11 +138,14 @@ bool FileExists(const std::u16string& path) {
 }
 
 int64_t LastWriteTimeMs(const std::u16string& path) {
-  const fs::path p = ToPath(path);
-  if (!std::ifstream(p, std::ios::binary).is_open()) return 0;
-  std::error_code ec;
-  const auto t = fs::last_write_time(p, ec);
-  if (ec) return 0;
+  struct stat st;
+  const int fd = OpenRegular(path, O_RDONLY, 0, &st);
+  if (fd < 0) return 0;
+  ::close(fd);
+  // On the file clock, as std::filesystem::last_write_time reports it.
+  const std::chrono::sys_time<std::chrono::nanoseconds> written{std::chrono::seconds(st.st_mtim.tv_sec) +
+                                                                std::chrono::nanoseconds(st.st_mtim.tv_nsec)};
+  const auto t = std::chrono::file_clock::from_sys(written);
   return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }
 
@@ -95,20 +194,40 @@ bool DeleteFile(const std::u16string& path) {
 }
 
 bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
-  const fs::path src = ToPath(from);
-  const fs::path dst = ToPath(to);
-  std::error_code ec;
-  if (!fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec) || ec) return false;
-  const auto time = fs::last_write_time(src, ec);
-  if (ec) return false;
-  fs::last_write_time(dst, time, ec);
-  return !ec;
+  struct stat source;
+  const int in = OpenRegular(from, O_RDONLY, 0, &source);
+  if (in < 0) return false;
+  // Not truncated on open: an existing destination is cut only once it is
+  // known to be a regular file.
+  const int out = OpenRegular(to, O_WRONLY | O_CREAT, source.st_mode & 07777);
+  if (out < 0) {
+    CloseKeepingErrno(in);
+    return false;
+  }
+  const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+  bool ok = ::ftruncate(out, 0) == 0 && ::fchmod(out, source.st_mode & 07777) == 0 && CopyContent(in, out) &&
+            ::futimens(out, times) == 0;
+  int error = ok ? 0 : errno;
+  ::close(in);
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  errno = error;
+  return ok;
 }
 
 std::FILE* OpenStream(const std::u16string& path, const char* mode) {
-  if (mode == nullptr) return nullptr;
-  // The UTF-8 bytes are the native path; no std::filesystem::path is needed.
-  return std::fopen(Narrow(path).c_str(), mode);
+  int flags = 0;
+  if (mode == nullptr || !FlagsOfMode(mode, flags)) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  const int fd = OpenRegular(path, flags);
+  if (fd < 0) return nullptr;
+  std::FILE* stream = ::fdopen(fd, mode);
+  if (stream == nullptr) CloseKeepingErrno(fd);
+  return stream;
 }
 
 namespace {

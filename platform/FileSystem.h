@@ -21,6 +21,15 @@ CreateDirResult CreateDirectory(const std::u16string& path);
 
 bool FileExists(const std::u16string& path);
 
+// Every function here that opens a file by name opens only a regular file:
+// a FIFO, device, socket or folder in its place fails at once, with errno
+// ENXIO, instead of blocking the open or a later read, or reading something
+// that never ends. errno holds the reason of any failed open.
+
+// The reason for an errno value left by these functions: the system's text,
+// but "not a regular file" for ENXIO, which they give for anything else.
+std::string FileErrorText(int error);
+
 // Modification time in milliseconds since the file clock's epoch; 0 for a
 // file that cannot be opened for reading.
 int64_t LastWriteTimeMs(const std::u16string& path);
@@ -37,11 +46,12 @@ bool MatchesPattern(std::u16string_view name, std::u16string_view pattern);
 
 bool DeleteFile(const std::u16string& path);
 
-// Copies `from` over `to` (replacing it) and gives the copy the source's
-// modification time, so that a later comparison sees them as equal.
+// Copies `from` over `to` (replacing its content) and gives the copy the
+// source's modification time, so that a later comparison sees them as
+// equal. Both must be regular files; an existing `to` that is not stays.
 bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
 
-// fopen on a wide path; nullptr on failure.
+// fopen on a wide path; nullptr (errno set) on failure.
 std::FILE* OpenStream(const std::u16string& path, const char* mode);
 
 // Whole-file services without stream buffers: each is one open, the data in

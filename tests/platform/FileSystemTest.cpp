@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
@@ -81,6 +86,51 @@ TEST(WholeFile, OverwriteLeavesExactlyTheNewContent) {
 // A file that reports no size is still read to its end.
 TEST(WholeFile, ReadsAStreamWithoutASize) {
   EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
+}
+
+// A FIFO, a device or a folder where a file is expected fails at once: an
+// open or read of a FIFO without a writer would wait for ever.
+TEST(RegularFilesOnly, AnythingElseFailsAtOnce) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  fs::create_directory(dir / "folder");
+  test::WriteFile(dir / "plain", "abc");
+  const std::u16string plain = dir.Wide("plain"), copy = dir.Wide("copy");
+  const struct { const char* name; std::function<bool(const std::u16string&)> fails; } operations[] = {
+      {"OpenStream rb", [](auto& p) { return OpenStream(p, "rb") == nullptr && errno == ENXIO; }},
+      {"OpenStream rb+", [](auto& p) { return OpenStream(p, "rb+") == nullptr; }},
+      {"OpenStream ab", [](auto& p) { return OpenStream(p, "ab") == nullptr; }},
+      {"ReadWholeFile", [](auto& p) { return !ReadWholeFile(p) && FileErrorText(errno) == "not a regular file"; }},
+      {"ReadableFileSize", [](auto& p) { return !ReadableFileSize(p); }},
+      {"LastWriteTimeMs", [](auto& p) { return LastWriteTimeMs(p) == 0; }},
+      {"WriteWholeFile", [](auto& p) { return WriteWholeFile(p, "x") == WriteOutcome::NotOpened; }},
+      {"copy from it", [&](auto& p) { return !CopyFileKeepTime(p, copy) && !fs::exists(dir / "copy"); }},
+      {"copy onto it", [&](auto& p) { return !CopyFileKeepTime(plain, p); }},
+  };
+  ::alarm(20);  // a regression blocks: end it as a failure rather than hang
+  for (const std::u16string& special : {dir.Wide("fifo"), dir.Wide("folder"), std::u16string(u"/dev/null")}) {
+    for (const auto& op : operations) EXPECT_TRUE(op.fails(special)) << op.name << " on " << Narrow(special);
+  }
+  ::alarm(0);
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+  EXPECT_EQ(test::ReadFile(dir / "plain"), "abc");
+}
+
+TEST(CopyFileKeepTime, ReplacesTheContentAndKeepsTheTime) {
+  test::TempDir dir;
+  test::WriteFile(dir / "from", "new");
+  test::WriteFile(dir / "to", "an older, longer content");
+  fs::last_write_time(dir / "from", fs::file_time_type(std::chrono::seconds(1'700'000'000)));
+  ASSERT_TRUE(CopyFileKeepTime(dir.Wide("from"), dir.Wide("to")));
+  ASSERT_TRUE(CopyFileKeepTime(dir.Wide("from"), dir.Wide("fresh")));
+  for (const char* copy : {"to", "fresh"}) {
+    EXPECT_EQ(test::ReadFile(dir / copy), "new") << copy;
+    EXPECT_EQ(fs::last_write_time(dir / copy), fs::last_write_time(dir / "from")) << copy;
+    EXPECT_EQ(LastWriteTimeMs(dir.Wide(copy)), LastWriteTimeMs(dir.Wide("from"))) << copy;
+  }
+  EXPECT_NE(LastWriteTimeMs(dir.Wide("from")), 0);
+  EXPECT_FALSE(CopyFileKeepTime(dir.Wide("missing"), dir.Wide("to")));
+  EXPECT_EQ(errno, ENOENT);
 }
 
 TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
