@@ -20,7 +20,9 @@ class TransferFileReader {
   };
 
   // Parses the file at `path`; nullptr when it cannot be read or is invalid.
-  static std::unique_ptr<TransferFileReader> Load(const std::u16string& path);
+  // `error` (when given) receives the errno of a file that could not be
+  // opened or read, 0 when the bytes were refused.
+  static std::unique_ptr<TransferFileReader> Load(const std::u16string& path, int* error = nullptr);
   // Same over bytes already in memory (the file loader uses it too).
   static std::unique_ptr<TransferFileReader> LoadBytes(const std::vector<uint8_t>& bytes);
 

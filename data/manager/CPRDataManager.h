@@ -40,6 +40,14 @@ class CPRDataManager : public IPRDataManager {
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
 
+  // Why the last Initialize failed on a file: its path and errno (see
+  // platform::FileErrorText); error 0 when no file was at fault.
+  struct LoadFailure {
+    std::u16string path;
+    int error = 0;
+  };
+  const LoadFailure& LastLoadFailure() const { return loadFailure_; }
+
   // ---- Per-language resources and resource lists ----
   uint32_t GetLanguageResourceCount() override;
   uint32_t GetResourceListSize(uint32_t list) override;
@@ -188,9 +196,12 @@ class CPRDataManager : public IPRDataManager {
   void ClearCachesLocked();  // the caller holds lock_ exclusively
   // Empties the DefaultMap indexes; the caller holds the lock exclusively.
   void ClearDefaultMapsLocked();
-  uint32_t ReadStoredLanguage();
+  // The stored language index (0 when there is none); false when the
+  // language file is there but is not a regular file.
+  bool ReadStoredLanguage(uint32_t& index);
 
   std::atomic<uint8_t> loaded_{0};
+  LoadFailure loadFailure_;
   std::u16string languageFile_;
   std::u16string connectionFile_;
   std::unique_ptr<RuntimeImage> image_;

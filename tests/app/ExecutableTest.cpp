@@ -1,6 +1,8 @@
 // Runs the real prt2qml the way a shell does and checks what the shell sees.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "tests/support/Dataset.h"
@@ -79,6 +81,27 @@ TEST(Executable, UnloadableDataSetExits254AndWritesNoOutput) {
     EXPECT_EQ(r.err, "Initialize Data Manager failed!\n") << corrupt;
     EXPECT_EQ(r.out, "") << corrupt;
     EXPECT_TRUE(fs::is_empty(dir / "out")) << corrupt;
+  }
+}
+
+// A FIFO as the data file, as its working copy or as the stored language
+// file: the load fails at once and nothing is converted.
+TEST(Executable, AFifoInPlaceOfAFileFailsTheLoadAtOnce) {
+  for (const char* fifo : {"a.prt", "SimWork/a.prt", "SimWork/a.rt_file.LANG"}) {
+    test::TempDir dir;
+    test::WriteDataset(dir / "a.prt", kOnePage);
+    fs::create_directory(dir / "out");
+    // A first run leaves a working copy that is up to date.
+    ASSERT_EQ(RunTool({"a.prt", "-d", "out"}, dir.Path()).exitStatus, 0);
+    fs::remove(dir / fifo);
+    ASSERT_EQ(::mkfifo((dir / fifo).c_str(), 0600), 0);
+    const test::ProcessResult r =
+        test::RunProcess({.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(),
+                          .timeoutSeconds = 20});
+    EXPECT_TRUE(r.exited && r.exitStatus == 254) << fifo;
+    EXPECT_EQ(r.err, "Initialize Data Manager failed!\n") << fifo;
+    EXPECT_TRUE(fs::is_fifo(dir / fifo)) << fifo;
+    EXPECT_TRUE(fs::exists(dir / "out" / "qmls" / "page16777216.qml")) << fifo;  // the earlier output stays
   }
 }
 
