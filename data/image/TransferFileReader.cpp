@@ -224,8 +224,13 @@ std::unique_ptr<TransferFileReader> TransferFileReader::LoadBytes(const std::vec
   r->payloadRead_ = r->payloadSize_;
 
   // Every pointer field lies inside the payload and holds Z or B + [0, P).
+  // The fields come in increasing order and do not overlap: a field listed
+  // twice would be rebased twice and end up pointing anywhere.
   const uint32_t size = r->payloadSize_;
+  uint64_t firstFree = 0;
   for (uint32_t p : r->pointers_) {
+    if (p < firstFree) return nullptr;
+    firstFree = uint64_t{p} + 4;
     if (size < 4 || p > size - 4) return nullptr;
     const auto v = LoadUInt(r->payload_, p, 4, r->order_);
     if (!v) return nullptr;

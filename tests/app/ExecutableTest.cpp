@@ -68,7 +68,8 @@ TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
 }
 
 TEST(Executable, UnloadableDataSetExits254AndWritesNoOutput) {
-  for (const char* corrupt : {"", "badMagic", "pointerValueOutOfRange", "wrongImageMagic"}) {
+  for (const char* corrupt : {"", "badMagic", "pointerValueOutOfRange", "wrongImageMagic", "duplicatePointerPosition",
+                              "unorderedPointerPositions"}) {
     test::TempDir dir;
     if (*corrupt != '\0') {  // "": no data file at all
       std::string json(kOnePage);
