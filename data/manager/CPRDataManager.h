@@ -39,6 +39,7 @@ class CPRDataManager : public IPRDataManager {
 
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
+  uint32_t GetImageSize() override { return image_ ? image_->Size() : 0; }
 
   // Why the last Initialize failed on a file: its path and errno (see
   // platform::FileErrorText); error 0 when no file was at fault.
