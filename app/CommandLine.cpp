@@ -31,7 +31,8 @@ CommandLine ScanCommandLine(const std::vector<std::u16string>& args) {
 
   line.projectPath = args[0];
   if (line.folderOptionSeen) return line;
-  const size_t sep = line.projectPath.find_last_of(u"/\\");
+  // Linux names: only '/' separates; a backslash belongs to the name.
+  const size_t sep = line.projectPath.rfind(u'/');
   if (sep != std::u16string::npos) {
     line.outputFolder = line.projectPath.substr(0, sep);
   } else {

@@ -3,11 +3,23 @@
 #include <exception>
 #include <iostream>
 
+#include "app/Messages.h"
 #include "generator/QmlGenerator.h"
 
 namespace prt {
 
-int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder) {
+int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder, const platform::LockWait& wait) {
+  const std::u16string lockFolder = outputFolder.empty() ? std::u16string(u"/") : outputFolder;
+  const platform::LockResult lock = platform::LockFolder(lockFolder, wait);
+  if (lock.status == platform::LockStatus::TimedOut || lock.status == platform::LockStatus::Failed) {
+    const auto bound = std::chrono::duration_cast<std::chrono::seconds>(wait.bound);
+    std::cerr << "prt2qml: "
+              << LockFailureMessage("output folder", lockFolder, lock.status, lock.reason, lock.holder, bound)
+              << std::endl;
+    std::cerr << "Generate QML files failed!" << std::endl;
+    return -3;
+  }
+
   if (encryptOptionSeen) QmlGenerator::GetInstance()->encrypt = true;
   bool generated = false;
   try {

@@ -3,8 +3,13 @@
 // outcome into the exit code.
 #include <string>
 
+#include "platform/FolderLock.h"
+
 namespace prt {
 
-int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder);
+// Locks the output folder (an empty text is the root) for the rest of the
+// process, then runs; a folder that does not exist is left for the run to
+// report.
+int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder, const platform::LockWait& wait);
 
 }  // namespace prt

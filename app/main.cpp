@@ -1,13 +1,16 @@
 // prt2qml: converts a project's runtime data set into QML documents.
+#include <chrono>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/Messages.h"
 #include "app/RunStart.h"
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/manager/CPRDataManager.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
 #include "platform/Text.h"
 
 int main(int argc, char* argv[]) {
@@ -19,12 +22,25 @@ int main(int argc, char* argv[]) {
   }
 
   std::vector<std::u16string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(prt::platform::Widen(argv[i]));
+  for (int i = 1; i < argc; ++i) args.push_back(prt::platform::WidenPath(argv[i]));
   const prt::CommandLine line = prt::ScanCommandLine(args);
+
+  // One run per working folder, then per output folder, always in this
+  // order; a second run waits for the first.
+  const std::chrono::seconds bound = prt::platform::LockWaitFromEnvironment();
+  prt::platform::LockWait wait;
+  wait.bound = bound;
+  wait.onWait = [](const std::u16string& folder, const prt::platform::LockHolder& holder) {
+    std::cerr << "prt2qml: " << prt::WaitingMessage(folder, holder) << std::endl;
+  };
 
   auto& names = prt::CPRFileNameGenerator::GetInstance();
   names.InitializeOnce();
-  names.SetProjectPath(line.projectPath);
+  if (const auto error = names.SetProjectPath(line.projectPath, wait)) {
+    std::cerr << "prt2qml: " << prt::ProjectPathMessage(*error, line.projectPath, args[0], bound) << std::endl;
+    std::cerr << "Initialize Data Manager failed!" << std::endl;
+    return -2;
+  }
 
   auto& data = prt::CPRDataManager::GetInstance();
   data.InitializeOnce();
@@ -33,5 +49,5 @@ int main(int argc, char* argv[]) {
     return -2;
   }
 
-  return prt::RunStart(line.encryptOptionSeen, line.outputFolder);
+  return prt::RunStart(line.encryptOptionSeen, line.outputFolder, wait);
 }

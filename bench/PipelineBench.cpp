@@ -152,10 +152,10 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   const auto loadStart = Clock::now();
   auto& names = prt::CPRFileNameGenerator::GetInstance();
   names.InitializeOnce();
-  names.SetProjectPath(prt::platform::Widen(prt));
+  const bool pathSet = !names.SetProjectPath(prt::platform::WidenPath(prt));
   auto& data = prt::CPRDataManager::GetInstance();
   data.InitializeOnce();
-  if (!data.IsInitialisedFlag()) {
+  if (!pathSet || !data.IsInitialisedFlag()) {
     std::cerr << "prt-bench: the data set does not load\n";
     return 2;
   }

@@ -31,45 +31,40 @@ WorkerShares SplitShares(QmlFileItems& items) {
   return shares;
 }
 
-void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, bool& result, WorkerProfile* profile) {
+void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, FileStatus& result, WorkerProfile* profile) {
   using Clock = std::chrono::steady_clock;
   const auto begin = Clock::now();
+  result = {};
   for (const auto& item : share) {
     const auto compileStart = Clock::now();
-    QmlCacheGen::MiniQmlCacheGen(item->path);
+    result = QmlCacheGen::MiniQmlCacheGen(item->path);
     if (profile) {
       profile->compileSeconds += SecondsSince(compileStart);
       ++profile->files;
       profile->load += static_cast<uint32_t>(item->length);
     }
-    if (encrypt) {
+    if (result.ok && encrypt) {
       const auto encryptStart = Clock::now();
-      const bool ok = Encrypt(item->path);
+      result = Encrypt(item->path);
       if (profile) profile->encryptSeconds += SecondsSince(encryptStart);
-      if (!ok) {
-        result = false;
-        std::cerr << "operator () failed to encrypt qml files.\n" << std::flush;
-        if (profile) profile->wallSeconds = SecondsSince(begin);
-        return;
-      }
+      if (!result.ok) std::cerr << "operator () failed to encrypt qml files.\n" << std::flush;
     }
+    if (!result.ok) break;
   }
-  result = true;
   if (profile) profile->wallSeconds = SecondsSince(begin);
 }
 
-bool RunCacheWorkers(QmlFileItems& items, bool encrypt) {
+CacheStageResult RunCacheWorkers(QmlFileItems& items, bool encrypt) {
   WorkerShares shares = SplitShares(items);
   RunProfile* profile = ActiveRunProfile();
   WorkerProfile* p0 = profile ? &profile->workers[0] : nullptr;
   WorkerProfile* p1 = profile ? &profile->workers[1] : nullptr;
-  bool result0 = false;
-  bool result1 = false;
+  CacheStageResult result;
   // The thread takes its own copy of share 1; the items themselves are shared.
-  std::thread worker(ProcessQmlFiles, shares.share[1], encrypt, std::ref(result1), p1);
-  ProcessQmlFiles(shares.share[0], encrypt, result0, p0);
+  std::thread worker(ProcessQmlFiles, shares.share[1], encrypt, std::ref(result.worker[1]), p1);
+  ProcessQmlFiles(shares.share[0], encrypt, result.worker[0], p0);
   worker.join();
-  return result0 && result1;
+  return result;
 }
 
 }  // namespace prt

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "generator/FileStatus.h"
+
 namespace prt {
 
 struct WorkerProfile;
@@ -29,14 +31,19 @@ struct WorkerShares {
 WorkerShares SplitShares(QmlFileItems& items);
 
 // One worker: compiles each file of the share and, with `encrypt`, then
-// enciphers it. The first encryption failure ends the share with a message
-// and result false.
-void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, bool& result,
+// enciphers it. The first file that cannot be read or written ends the
+// share with a failed result naming it; an encryption failure also prints
+// a message. A document Qt rejects is no failure.
+void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, FileStatus& result,
                      WorkerProfile* profile = nullptr);
 
+struct CacheStageResult {
+  FileStatus worker[2];
+  bool Ok() const { return worker[0].ok && worker[1].ok; }
+};
+
 // Splits `items`, runs share 1 on a new thread and share 0 on this one.
-// True when both workers succeeded. A failure to start the thread escapes
-// as std::system_error.
-bool RunCacheWorkers(QmlFileItems& items, bool encrypt);
+// A failure to start the thread escapes as std::system_error.
+CacheStageResult RunCacheWorkers(QmlFileItems& items, bool encrypt);
 
 }  // namespace prt

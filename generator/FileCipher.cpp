@@ -87,28 +87,31 @@ std::optional<std::string> DecipherContent(std::string_view file) {
   return text;
 }
 
-bool Encrypt(const std::u16string& path) {
-  if (path.empty()) return false;
-  std::string content = ReadFileContent(path);
+FileStatus Encrypt(const std::u16string& path) {
+  if (path.empty()) return FileStatus::Failed(path, {});
+  std::string content;
+  const std::error_code readError = platform::ReadWholeFile(path, content);
   if (content.empty()) {
     ErrorLine("Encryptqml file content is empty!!!");
-    return false;
+    return FileStatus::Failed(path, readError, true);
   }
   const std::string output = EncipherContent(std::move(content), DrawKey(ClockSeed()));
-  SaveFile(output, path);
-  return true;
+  return SaveFile(output, path);
 }
 
-bool SaveFile(std::string_view data, const std::u16string& path) {
-  if (platform::OverwriteWholeFile(path, data) == platform::WriteOutcome::NotOpened) return false;
-  if (platform::ReadableFileSize(path).value_or(0) == data.size()) return true;
-  ErrorLine("SaveFileSave file with error length! Will remove it.");
-  std::error_code ec;
-  if (!std::filesystem::remove(platform::ToPath(path), ec)) {
-    std::cerr << "SaveFileRemove invalid cache file failed, error code " + std::to_string(ec.value())
-              << std::flush;
+FileStatus SaveFile(std::string_view data, const std::u16string& path) {
+  const std::error_code ec = platform::OverwriteWholeFile(path, data);
+  if (!ec) return {};
+  // A write that stopped part way leaves a file of neither length.
+  if (const auto size = platform::ReadableFileSize(path); size && *size != data.size()) {
+    ErrorLine("SaveFileSave file with error length! Will remove it.");
+    std::error_code removeError;
+    if (!std::filesystem::remove(platform::ToPath(path), removeError)) {
+      std::cerr << "SaveFileRemove invalid cache file failed, error code " + std::to_string(removeError.value())
+                << std::flush;
+    }
   }
-  return false;
+  return FileStatus::Failed(path, ec);
 }
 
 std::string ReadFileContent(const std::u16string& path) {

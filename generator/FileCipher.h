@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "generator/FileStatus.h"
+
 namespace prt {
 
 using CipherKey = std::array<uint8_t, 8>;
@@ -25,12 +27,13 @@ std::string EncipherContent(std::string plain, const CipherKey& key);
 // 8 + 4k bytes.
 std::optional<std::string> DecipherContent(std::string_view file);
 
-// Enciphers the file at `path` in place under a fresh key. False only for an
-// empty path or an empty or unreadable file.
-bool Encrypt(const std::u16string& path);
-// Writes `data` as the whole file and checks the stored length; a file of
-// the wrong length is removed.
-bool SaveFile(std::string_view data, const std::u16string& path);
+// Enciphers the file at `path` in place under a fresh key. Fails for an
+// empty path, an empty or unreadable file (with a message) and a file that
+// cannot be written.
+FileStatus Encrypt(const std::u16string& path);
+// Writes `data` as the whole file. When the write fails, a file left with
+// the wrong length is removed (with a message).
+FileStatus SaveFile(std::string_view data, const std::u16string& path);
 // The whole file as bytes; empty when it cannot be opened.
 std::string ReadFileContent(const std::u16string& path);
 

@@ -95,8 +95,52 @@ class DocumentBytes {
 };
 
 // The whole file in one write, with no copy into a stream buffer.
-bool WriteDocument(const std::u16string& path, std::string_view bytes) {
-  return platform::WriteWholeFile(path, bytes) == platform::WriteOutcome::Written;
+FileStatus WriteDocument(const std::u16string& path, std::string_view bytes) {
+  if (const std::error_code ec = platform::WriteWholeFile(path, bytes)) return FileStatus::Failed(path, ec);
+  return {};
+}
+
+// Everything written into `folder` since the handle was opened reaches the
+// disk before the folder is put in view. One flush of the file system: the
+// run's files are many and small, and writing out each on its own would
+// wait for the disk once per file.
+std::error_code MakeDurable(const platform::FolderHandle& folder) { return folder.SyncFileSystem(); }
+
+// The name without trailing separators: a trailing slash would make the
+// system calls follow a symbolic link `qmls` instead of taking the link.
+std::u16string EntryName(std::u16string path) {
+  while (path.size() > 1 && path.back() == u'/') path.pop_back();
+  return path;
+}
+
+std::u16string ParentFolder(const std::u16string& entry) {
+  const fs::path parent = platform::ToPath(entry).parent_path();
+  return parent.empty() ? u"." : platform::FromPath(parent);
+}
+
+// The fs error line in the form of the file-system library's exceptions.
+void FsErrorLine(const char* step, const std::u16string& path1, const std::u16string& path2, std::error_code ec) {
+  ErrLine("fs error: " + FsErrorText(path2.empty()
+                                         ? fs::filesystem_error(step, platform::ToPath(path1), ec)
+                                         : fs::filesystem_error(step, platform::ToPath(path1),
+                                                                platform::ToPath(path2), ec)));
+}
+
+// Puts the folder `fresh` in place of `final` in one step. Afterwards
+// `fresh` names the old final folder, if there was one (then `exchanged`
+// is set).
+std::error_code SwapIntoPlace(const std::u16string& fresh, const std::u16string& final, bool& exchanged) {
+  exchanged = platform::EntryExists(final);
+  return exchanged ? platform::ExchangeEntries(fresh, final) : platform::RenameEntry(fresh, final);
+}
+
+bool SyncParent(const std::u16string& final) {
+  const std::u16string parent = ParentFolder(final);
+  if (const std::error_code ec = platform::SyncFolder(parent)) {
+    FsErrorLine("cannot synchronize", parent, {}, ec);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -133,33 +177,63 @@ std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeC
   return path + u".qml";
 }
 
-bool SaveQmlFile(const std::u16string& path, const std::u16string& text) {
+FileStatus SaveQmlFile(const std::u16string& path, const std::u16string& text) {
   DocumentBytes bytes;
   return WriteDocument(path, bytes.Encode(text));
 }
 
 bool PublishFolder(const std::u16string& staging, const std::u16string& final) {
-  const fs::path from = platform::ToPath(staging);
-  const fs::path to = platform::ToPath(final);
-  try {
-    if (fs::exists(to)) fs::remove_all(to);
-    fs::rename(from, to);
-    OutLine("Move " + Utf8(staging) + " to " + Utf8(final));
-    return true;
-  } catch (const fs::filesystem_error& e) {
-    ErrLine("fs error: " + FsErrorText(e));
+  const std::u16string from = EntryName(staging);
+  const std::u16string to = EntryName(final);
+  bool exchanged = false;
+  if (const std::error_code ec = SwapIntoPlace(from, to, exchanged)) {
+    FsErrorLine("cannot rename", staging, final, ec);
+    return PublishByCopy(staging, final);
   }
-  try {
-    if (!fs::exists(to)) fs::create_directory(to);
-    for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
-      fs::copy_file(entry.path(), to / entry.path().filename(), fs::copy_options::overwrite_existing);
-      OutLine("Copy " + QuotedPath(entry.path()) + " to " + QuotedPath(to));
-    }
-    return true;
-  } catch (const fs::filesystem_error& e) {
-    ErrLine("fs error: " + FsErrorText(e));
+  // The new folder is in place either way; it is only not yet known to be
+  // on disk, so the run cannot count as done.
+  if (!SyncParent(to)) return false;
+  OutLine("Move " + Utf8(staging) + " to " + Utf8(final));
+  // The old content, now under the staging name; what a kill leaves here
+  // the next run's staging preparation removes.
+  if (exchanged) platform::RemoveTree(from);
+  return true;
+}
+
+bool PublishByCopy(const std::u16string& staging, const std::u16string& final) {
+  const std::u16string to = EntryName(final);
+  const std::u16string copying = to + u"_copying";
+  const fs::path stagingPath = platform::ToPath(staging);
+  const std::string quotedFinal = QuotedPath(platform::ToPath(final));
+  auto fail = [&](const char* step, const std::u16string& path1, const std::u16string& path2,
+                  std::error_code ec) {
+    FsErrorLine(step, path1, path2, ec);
+    platform::RemoveTree(copying);
     return false;
+  };
+
+  std::vector<std::u16string> names;
+  if (std::error_code ec = platform::ListFolder(staging, names))
+    return fail("directory iterator cannot open directory", staging, {}, ec);
+  // A leftover of a killed copy goes first.
+  if (std::error_code ec = platform::RemoveTree(copying)) return fail("cannot remove all", copying, {}, ec);
+  if (std::error_code ec = platform::MakeFolder(copying)) return fail("cannot create directory", copying, {}, ec);
+  platform::FolderHandle folder;
+  if (std::error_code ec = folder.Open(copying)) return fail("cannot open directory", copying, {}, ec);
+  for (const std::u16string& name : names) {
+    const fs::path source = stagingPath / platform::ToPath(name);
+    const std::u16string from = platform::FromPath(source);
+    const std::u16string copy = copying + u"/" + name;
+    if (std::error_code ec = platform::CopyWholeFile(from, copy)) return fail("cannot copy file", from, copy, ec);
+    OutLine("Copy " + QuotedPath(source) + " to " + quotedFinal);
   }
+  if (std::error_code ec = MakeDurable(folder)) return fail("cannot synchronize", copying, {}, ec);
+
+  bool exchanged = false;
+  if (std::error_code ec = SwapIntoPlace(copying, to, exchanged)) return fail("cannot rename", copying, final, ec);
+  const bool synced = SyncParent(to);
+  if (exchanged) platform::RemoveTree(copying);
+  return synced;
 }
 
 bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
@@ -169,6 +243,13 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   ClearUpperVectorState();
 
   PrepareFolder(staging);
+  // Opened before the first document is written, so that the flush before
+  // the publish learns of every write-back error of the run's files.
+  platform::FolderHandle stagingFolder;
+  if (const std::error_code ec = stagingFolder.Open(staging)) {
+    ErrLine(FaultLine(FileStatus::Failed(staging, ec)));
+    return false;
+  }
 
   auto start = Clock::now();
   if (!CollectScreens(screens)) {
@@ -193,7 +274,8 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
     // Replacing surrogates keeps the length; the encoder does the rest.
     const std::u16string_view text = stream.View();
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
-    if (!WriteDocument(path, bytes.Encode(text))) {
+    if (const FileStatus saved = WriteDocument(path, bytes.Encode(text)); !saved.ok) {
+      ErrLine(FaultLine(saved));
       ErrLine("GenerateQmlFiles failed to save qml files.");
       return false;
     }
@@ -216,13 +298,20 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   screens.clear();
 
   start = Clock::now();
+  if (const std::error_code ec = MakeDurable(stagingFolder)) {
+    ErrLine(FaultLine(FileStatus::Failed(staging, ec)));
+    return false;
+  }
   const bool published = PublishFolder(staging, final);
   if (profile) profile->moveSeconds = SecondsSince(start);
   return published;
 }
 
 bool QmlGenerator::GenerateCacheFiles(std::vector<std::shared_ptr<QmlFileItem>>& items) {
-  return RunCacheWorkers(items, encrypt);
+  const CacheStageResult result = RunCacheWorkers(items, encrypt);
+  for (const FileStatus& worker : result.worker)
+    if (const std::string line = FaultLine(worker); !line.empty()) ErrLine(line);
+  return result.Ok();
 }
 
 }  // namespace prt

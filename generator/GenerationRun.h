@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "generator/FileStatus.h"
+
 namespace prt {
 
 // Creates `folder` (one level) when missing, or empties it, listing every
@@ -19,11 +21,19 @@ std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeC
 
 // Writes `text` as UTF-8 without a byte order mark; every surrogate unit,
 // paired or lone, is written as U+FFFD.
-bool SaveQmlFile(const std::u16string& path, const std::u16string& text);
+FileStatus SaveQmlFile(const std::u16string& path, const std::u16string& text);
 
-// Replaces `final` by `staging`: a rename, or when that fails a copy of the
-// staging folder's files. False only when the copy failed too.
+// Puts the finished `staging` folder in place of `final` in one step: it is
+// exchanged with an existing `final` (whose old content is then removed)
+// or renamed to it. When that is refused (staging on another file system),
+// PublishByCopy follows. A kill at any moment leaves `final` whole, old or
+// new. The files must already be on disk; the step itself is made durable.
 bool PublishFolder(const std::u16string& staging, const std::u16string& final);
+// The fallback: copies the staging folder's files into a fresh sibling of
+// `final` (`final` + "_copying"), writes them to disk and puts that folder
+// in place of `final` the same way. On failure `final` stays untouched and
+// the sibling is removed. The staging folder stays either way.
+bool PublishByCopy(const std::u16string& staging, const std::u16string& final);
 
 // The path in double quotes, with quotes and backslashes escaped.
 std::string QuotedPath(const std::filesystem::path& path);

@@ -1,8 +1,9 @@
 #include "generator/QmlCacheGen.h"
 
-#include <QSaveFile>
 #include <QString>
 #include <private/qqmljscompiler_p.h>
+
+#include "platform/FileSystem.h"
 
 namespace prt {
 
@@ -15,38 +16,38 @@ QV4::Compiler::CodegenWarningInterface* WarningInterface() {
   return &instance;
 }
 
-// QSaveFile writes to a temporary file and renames on commit, so a failed
-// or half-written cache never replaces an existing one.
-bool WriteCache(const QString& outputName, const char* data, quint32 size, QString* errorString) {
-  QSaveFile file(outputName);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-      file.write(data, size) == static_cast<qint64>(size) && file.commit()) {
-    errorString->clear();
-    return true;
-  }
-  *errorString = file.errorString();
-  return false;
-}
-
 }  // namespace
 
-void QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
+FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
+  // The name goes into the compiled unit, so it is the path as given.
   const QString inputName = QString::fromStdU16String(path);
-  QString outputName = inputName;
-  outputName += QLatin1Char('c');
-  if (!inputName.endsWith(QLatin1String(".qml"), Qt::CaseSensitive)) return;
+  if (!inputName.endsWith(QLatin1String(".qml"), Qt::CaseSensitive)) return {};
 
-  const QQmlJSSaveFunction save = [outputName](const QV4::CompiledData::SaveableUnitPointer& unit,
-                                               const QQmlJSAotFunctionMap&, QString* errorString) {
-    return unit.saveToDisk<char>([&outputName, errorString](const char* data, quint32 size) {
-      return WriteCache(outputName, data, size, errorString);
+  // The files go through platform/: a path need not be valid UTF-8, and
+  // Qt's file classes could not open it. The text is decoded as the
+  // compiler decodes a file it reads itself.
+  std::string bytes;
+  if (const std::error_code ec = platform::ReadWholeFile(path, bytes)) return FileStatus::Failed(path, ec, true);
+  const QString contents = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+
+  const std::u16string cachePath = path + u'c';
+  std::error_code writeError;
+  const QQmlJSSaveFunction save = [&](const QV4::CompiledData::SaveableUnitPointer& unit,
+                                      const QQmlJSAotFunctionMap&, QString*) {
+    return unit.saveToDisk<char>([&](const char* data, quint32 size) {
+      // A temporary file renamed into place: a second compile of one path
+      // replaces its cache whole.
+      writeError = platform::ReplaceWholeFile(cachePath, {data, size});
+      return !writeError;
     });
   };
 
   QQmlJSCompileError error;
-  if (!qCompileQmlFile(inputName, save, nullptr, &error, false, WarningInterface(), nullptr)) {
+  if (!qCompileQmlFile(inputName, save, nullptr, &error, false, WarningInterface(), &contents)) {
+    if (writeError) return FileStatus::Failed(cachePath, writeError);
     error.augment(QStringLiteral("Error compiling qml file: ")).print();
   }
+  return {};
 }
 
 }  // namespace prt

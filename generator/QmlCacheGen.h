@@ -3,13 +3,16 @@
 // (.qmlc beside it). Safe to call from two threads on different files.
 #include <string>
 
+#include "generator/FileStatus.h"
+
 namespace prt {
 
 class QmlCacheGen {
  public:
-  // Errors are printed, never returned: a document that does not compile
-  // just has no cache file, and the run goes on.
-  static void MiniQmlCacheGen(const std::u16string& path);
+  // A document that does not compile is printed and just has no cache
+  // file; the run goes on, so that is no failure. A document that cannot
+  // be read or a cache that cannot be written is one, returned unprinted.
+  static FileStatus MiniQmlCacheGen(const std::u16string& path);
 };
 
 }  // namespace prt

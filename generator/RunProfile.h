@@ -20,7 +20,7 @@ struct RunProfile {
   double generateSeconds = 0;  // writing the text into the stream
   double saveSeconds = 0;      // writing the .qml files
   double cacheSeconds = 0;     // both workers, wall time
-  double moveSeconds = 0;      // staging folder to final folder
+  double moveSeconds = 0;      // files to disk, then the staging folder into place
   WorkerProfile workers[2];
 };
 

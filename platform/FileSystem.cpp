@@ -1,22 +1,24 @@
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <csignal>
 #include <filesystem>
-#include <memory>
 #include <system_error>
-#include <vector>
+#include <utility>
 
 #include "platform/Text.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace prt::platform {
 
@@ -24,97 +26,114 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Closes a descriptor without disturbing the errno of the failure that led here.
-void CloseKeepingErrno(int fd) {
-  const int saved = errno;
-  ::close(fd);
-  errno = saved;
-}
+// The error of an open that met a FIFO, socket or device where a file was
+// expected: ENXIO, in words that say so.
+class FileKindCategory final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "file kind"; }
+  std::string message(int) const override { return "not a regular file"; }
+  std::error_condition default_error_condition(int) const noexcept override {
+    return std::errc::no_such_device_or_address;
+  }
+};
 
-// open(2) of a file that must be a regular one. O_NONBLOCK keeps the open of
-// a FIFO (or a device) from waiting for a peer; the type is then checked on
-// the descriptor itself, so nothing can be swapped in between, and only a
-// regular file gets its blocking mode back. -1 with errno on failure.
-int OpenRegular(const std::u16string& path, int flags, mode_t createMode = 0666, struct stat* info = nullptr) {
-  const int fd = ::open(Narrow(path).c_str(), flags | O_NONBLOCK | O_CLOEXEC, createMode);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    CloseKeepingErrno(fd);
-    return -1;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    errno = ENXIO;
-    return -1;
-  }
-  const int status = ::fcntl(fd, F_GETFL);
-  if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
-    CloseKeepingErrno(fd);
-    return -1;
-  }
-  if (info != nullptr) *info = st;
-  return fd;
-}
+std::error_code LastError() { return ErrnoError(errno); }
 
-// The open(2) flags of an fopen mode ("r", "w" or "a", then any of "b+").
-bool FlagsOfMode(const char* mode, int& flags) {
-  switch (mode[0]) {
-    case 'r':
-      flags = O_RDONLY;
-      break;
-    case 'w':
-      flags = O_WRONLY | O_CREAT | O_TRUNC;
-      break;
-    case 'a':
-      flags = O_WRONLY | O_CREAT | O_APPEND;
-      break;
-    default:
-      return false;
+// A file descriptor, closed when it goes unless Close() reported on it.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
   }
-  for (const char* c = mode + 1; *c != '\0'; ++c) {
-    if (*c == '+') {
-      flags = (flags & ~O_ACCMODE) | O_RDWR;
-    } else if (*c != 'b') {
-      return false;
-    }
-  }
-  return true;
-}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
 
-// Every byte of `data`, across short writes and interruptions.
-bool WriteFully(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int Get() const { return fd_; }
+  // Hands the descriptor over to another owner.
+  void Release() { fd_ = -1; }
+  // A file system may report a failed write only here (NFS, a full quota).
+  // Linux frees the descriptor even when close is interrupted, so an
+  // interruption is no error and is not retried.
+  std::error_code Close() {
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0 && errno != EINTR) return LastError();
+    return {};
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+
+std::error_code WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return LastError();
     }
-    data += n;
-    size -= static_cast<size_t>(n);
+    // A regular file takes at least one byte or reports why not.
+    if (n == 0) return std::make_error_code(std::errc::io_error);
+    data.remove_prefix(static_cast<size_t>(n));
   }
-  return true;
+  return {};
 }
 
-bool CopyContent(int from, int to) {
-  std::vector<char> buffer(256 * 1024);
+// Reads to the end; `sizeHint` only sizes the first read.
+std::error_code ReadAll(int fd, size_t sizeHint, std::string& content) {
+  content.clear();
+  content.resize(std::max<size_t>(sizeHint, 4096));
+  size_t filled = 0;
   for (;;) {
-    const ssize_t n = ::read(from, buffer.data(), buffer.size());
+    if (filled == content.size()) content.resize(content.size() * 2);
+    const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      content.clear();
+      return LastError();
     }
-    if (n == 0) return true;
-    if (!WriteFully(to, buffer.data(), static_cast<size_t>(n))) return false;
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  content.resize(filled);
+  return {};
+}
+
+// Opens `path` and refuses anything but a regular file. O_NONBLOCK keeps
+// the open of a FIFO or device from waiting (or fails it with ENXIO); the
+// type is checked on the descriptor itself, so nothing can be swapped in
+// between, and only a regular file gets its blocking mode back.
+std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info) {
+  file.Reset(::open(ToPath(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (file.Get() < 0) return ErrnoError(errno);
+  if (::fstat(file.Get(), &info) != 0) return LastError();
+  if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+  if (!S_ISREG(info.st_mode)) return NotRegularFile();
+  // F_SETFL takes only the status flags (O_APPEND among them) from these.
+  if (::fcntl(file.Get(), F_SETFL, flags) != 0) return LastError();
+  return {};
+}
+
+// Copies what is left of `from` to the end of `to`.
+std::error_code CopyContent(int from, int to) {
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(from, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) return {};
+    if (auto ec = WriteAll(to, {chunk, static_cast<size_t>(n)})) return ec;
   }
 }
 
 }  // namespace
-
-std::string FileErrorText(int error) {
-  if (error == ENXIO) return "not a regular file";
-  return std::strerror(error);
-}
 
 std::u16string FullPath(const std::u16string& path) {
   if (path.empty()) return {};
@@ -126,10 +145,11 @@ std::u16string FullPath(const std::u16string& path) {
   return FromPath(full.lexically_normal());
 }
 
-CreateDirResult CreateDirectory(const std::u16string& path) {
+CreatedDir CreateDirectory(const std::u16string& path) {
   std::error_code ec;
-  if (fs::create_directory(ToPath(path), ec)) return CreateDirResult::Created;
-  return ec ? CreateDirResult::Failed : CreateDirResult::Existed;
+  if (fs::create_directory(ToPath(path), ec)) return {CreateDirResult::Created, {}};
+  if (ec) return {CreateDirResult::Failed, ec.message()};
+  return {CreateDirResult::Existed, {}};
 }
 
 bool FileExists(const std::u16string& path) {
@@ -137,14 +157,22 @@ bool FileExists(const std::u16string& path) {
   return fs::exists(ToPath(path), ec);
 }
 
+std::error_code NotRegularFile() {
+  static const FileKindCategory category;
+  return {ENXIO, category};
+}
+
+std::error_code ErrnoError(int error) {
+  return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
+}
+
 int64_t LastWriteTimeMs(const std::u16string& path) {
-  struct stat st;
-  const int fd = OpenRegular(path, O_RDONLY, 0, &st);
-  if (fd < 0) return 0;
-  ::close(fd);
+  Descriptor file;
+  struct stat info {};
+  if (OpenRegular(path, O_RDONLY, file, info)) return 0;
   // On the file clock, as std::filesystem::last_write_time reports it.
-  const std::chrono::sys_time<std::chrono::nanoseconds> written{std::chrono::seconds(st.st_mtim.tv_sec) +
-                                                                std::chrono::nanoseconds(st.st_mtim.tv_nsec)};
+  const std::chrono::sys_time<std::chrono::nanoseconds> written{std::chrono::seconds(info.st_mtim.tv_sec) +
+                                                                std::chrono::nanoseconds(info.st_mtim.tv_nsec)};
   const auto t = std::chrono::file_clock::from_sys(written);
   return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }
@@ -174,130 +202,245 @@ FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern
   FoundFiles found;
   std::error_code ec;
   fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
-  if (ec) return found;
-  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) return found;
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     std::error_code typeEc;
     if (it->is_directory(typeEc)) continue;
     std::u16string name = FromPath(it->path().filename());
     if (MatchesPattern(name, pattern)) found.names.push_back(std::move(name));
   }
-  if (ec) return found;
+  if (ec) {
+    found.reason = ec.message();
+    return found;
+  }
   std::sort(found.names.begin(), found.names.end());
   found.ranToEnd = true;
   return found;
 }
 
-bool DeleteFile(const std::u16string& path) {
+Failure DeleteFile(const std::u16string& path) {
   std::error_code ec;
-  return fs::remove(ToPath(path), ec) && !ec;
+  if (fs::remove(ToPath(path), ec) && !ec) return std::nullopt;
+  return ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message();
 }
 
-bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
-  struct stat source;
-  const int in = OpenRegular(from, O_RDONLY, 0, &source);
-  if (in < 0) return false;
-  // Not truncated on open: an existing destination is cut only once it is
-  // known to be a regular file.
-  const int out = OpenRegular(to, O_WRONLY | O_CREAT, source.st_mode & 07777);
-  if (out < 0) {
-    CloseKeepingErrno(in);
-    return false;
-  }
-  const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-  bool ok = ::ftruncate(out, 0) == 0 && ::fchmod(out, source.st_mode & 07777) == 0 && CopyContent(in, out) &&
-            ::futimens(out, times) == 0;
-  int error = ok ? 0 : errno;
-  ::close(in);
-  if (::close(out) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  errno = error;
-  return ok;
-}
-
-std::FILE* OpenStream(const std::u16string& path, const char* mode) {
-  int flags = 0;
-  if (mode == nullptr || !FlagsOfMode(mode, flags)) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  const int fd = OpenRegular(path, flags);
-  if (fd < 0) return nullptr;
-  std::FILE* stream = ::fdopen(fd, mode);
-  if (stream == nullptr) CloseKeepingErrno(fd);
-  return stream;
+Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
+  Descriptor source;
+  Descriptor target;
+  struct stat info {};
+  struct stat targetInfo {};
+  std::error_code ec = OpenRegular(from, O_RDONLY, source, info);
+  // Not truncated on open: an existing target is cut only once it is known
+  // to be a regular file.
+  if (!ec) ec = OpenRegular(to, O_WRONLY | O_CREAT, target, targetInfo);
+  if (!ec && ::ftruncate(target.Get(), 0) != 0) ec = LastError();
+  if (!ec && ::fchmod(target.Get(), info.st_mode & 07777) != 0) ec = LastError();
+  if (!ec) ec = CopyContent(source.Get(), target.Get());
+  const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+  if (!ec && ::futimens(target.Get(), times) != 0) ec = LastError();
+  if (!ec) ec = target.Close();
+  if (ec) return ec.message();
+  return std::nullopt;
 }
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Unbuffered: large transfers go straight to the system either way, and a
-// buffer would only cost an allocation per file.
-File OpenUnbuffered(const std::u16string& path, const char* mode) {
-  File f(OpenStream(path, mode));
-  if (f) std::setvbuf(f.get(), nullptr, _IONBF, 0);
-  return f;
-}
-
-// Every byte of `data` in one transfer (none for empty data).
-bool WriteAll(std::FILE* f, std::string_view data) {
-  return data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-}
-
-std::optional<uint64_t> EndPosition(std::FILE* f) {
-  if (std::fseek(f, 0, SEEK_END) != 0) return std::nullopt;
-  const long end = std::ftell(f);
-  if (end < 0) return std::nullopt;
-  return static_cast<uint64_t>(end);
+// The open(2) flags of an fopen mode ("r", "w" or "a", then any of "b+").
+bool FlagsOfMode(const char* mode, int& flags) {
+  switch (mode[0]) {
+    case 'r':
+      flags = O_RDONLY;
+      break;
+    case 'w':
+      flags = O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case 'a':
+      flags = O_WRONLY | O_CREAT | O_APPEND;
+      break;
+    default:
+      return false;
+  }
+  for (const char* c = mode + 1; *c != '\0'; ++c) {
+    if (*c == '+') {
+      flags = (flags & ~O_ACCMODE) | O_RDWR;
+    } else if (*c != 'b') {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::u16string& path) {
-  File f = OpenUnbuffered(path, "rb");
-  if (!f) return std::nullopt;
-  std::string content;
-  if (const auto size = EndPosition(f.get()); size && *size > 0 && std::fseek(f.get(), 0, SEEK_SET) == 0) {
-    content.resize(static_cast<size_t>(*size));
-    content.resize(std::fread(content.data(), 1, content.size(), f.get()));
+std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error) {
+  std::error_code ignored;
+  std::error_code& ec = error ? *error : ignored;
+  int flags = 0;
+  if (mode == nullptr || !FlagsOfMode(mode, flags)) {
+    ec = std::make_error_code(std::errc::invalid_argument);
+    errno = EINVAL;
+    return nullptr;
   }
-  // A file that cannot seek, or that grew meanwhile, is read on to its end.
-  char chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0;) content.append(chunk, n);
+  Descriptor file;
+  struct stat info {};
+  ec = OpenRegular(path, flags, file, info);
+  std::FILE* stream = ec ? nullptr : ::fdopen(file.Get(), mode);
+  if (stream != nullptr) {
+    file.Release();
+    return stream;
+  }
+  if (!ec) ec = LastError();
+  errno = ec.value();
+  return nullptr;
+}
+
+
+std::error_code ReadWholeFile(const std::u16string& path, std::string& content) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_RDONLY, file, info)) return ec;
+  // One byte more than the size, so a file that has not grown ends on the
+  // first short read.
+  if (auto ec = ReadAll(file.Get(), static_cast<size_t>(info.st_size) + 1, content)) return ec;
+  return file.Close();
+}
+
+std::optional<std::string> ReadWholeFile(const std::u16string& path) {
+  std::string content;
+  if (ReadWholeFile(path, content)) return std::nullopt;
   return content;
 }
 
-WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data) {
-  File f = OpenUnbuffered(path, "wb");
-  if (!f) return WriteOutcome::NotOpened;
-  return WriteAll(f.get(), data) ? WriteOutcome::Written : WriteOutcome::Short;
+std::error_code WriteWholeFile(const std::u16string& path, std::string_view data) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC, file, info)) return ec;
+  if (auto ec = WriteAll(file.Get(), data)) return ec;
+  return file.Close();
 }
 
-WriteOutcome OverwriteWholeFile(const std::u16string& path, std::string_view data) {
-  File f = OpenUnbuffered(path, "r+b");
-  if (!f) return WriteWholeFile(path, data);
-  if (!WriteAll(f.get(), data)) return WriteOutcome::Short;
-  const auto end = EndPosition(f.get());
-  if (!end) return WriteOutcome::Short;
-  if (*end > data.size()) {
-    f.reset();
-    std::error_code ec;
-    fs::resize_file(ToPath(path), data.size(), ec);
-    if (ec) return WriteOutcome::Short;
+std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view data) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_WRONLY | O_CREAT, file, info)) return ec;
+  if (auto ec = WriteAll(file.Get(), data)) return ec;
+  if (static_cast<uint64_t>(info.st_size) > data.size() &&
+      ::ftruncate(file.Get(), static_cast<off_t>(data.size())) != 0)
+    return LastError();
+  return file.Close();
+}
+
+std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view data) {
+  static std::atomic<uint32_t> serial{0};
+  Descriptor file;
+  std::u16string temporary;
+  for (int attempt = 0; file.Get() < 0; ++attempt) {
+    temporary = path + u".tmp" + Widen(std::to_string(::getpid()) + "." + std::to_string(serial++));
+    file.Reset(::open(ToPath(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.Get() < 0 && (errno != EEXIST || attempt == 100)) return LastError();
   }
-  return WriteOutcome::Written;
+  std::error_code ec = WriteAll(file.Get(), data);
+  struct stat info {};
+  if (!ec && ::fstat(file.Get(), &info) != 0) ec = LastError();
+  if (!ec && static_cast<uint64_t>(info.st_size) != data.size()) ec = std::make_error_code(std::errc::io_error);
+  if (const std::error_code closed = file.Close(); !ec) ec = closed;
+  if (!ec && ::rename(ToPath(temporary).c_str(), ToPath(path).c_str()) != 0) ec = LastError();
+  if (ec) ::unlink(ToPath(temporary).c_str());
+  return ec;
+}
+
+std::error_code CopyWholeFile(const std::u16string& from, const std::u16string& to) {
+  Descriptor source;
+  Descriptor target;
+  struct stat info {};
+  if (auto ec = OpenRegular(from, O_RDONLY, source, info)) return ec;
+  if (auto ec = OpenRegular(to, O_WRONLY | O_CREAT | O_TRUNC, target, info)) return ec;
+  if (auto ec = CopyContent(source.Get(), target.Get())) return ec;
+  return target.Close();
 }
 
 std::optional<uint64_t> ReadableFileSize(const std::u16string& path) {
-  File f = OpenUnbuffered(path, "rb");
-  if (!f) return std::nullopt;
-  return EndPosition(f.get());
+  Descriptor file;
+  struct stat info {};
+  if (OpenRegular(path, O_RDONLY, file, info)) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+bool EntryExists(const std::u16string& path) {
+  struct stat info {};
+  return ::lstat(ToPath(path).c_str(), &info) == 0;
+}
+
+std::error_code MakeFolder(const std::u16string& path) {
+  if (::mkdir(ToPath(path).c_str(), 0777) != 0) return LastError();
+  return {};
+}
+
+std::error_code ListFolder(const std::u16string& folder, std::vector<std::u16string>& names) {
+  names.clear();
+  std::error_code ec;
+  fs::directory_iterator it(ToPath(folder), ec);
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec))
+    names.push_back(FromPath(it->path().filename()));
+  std::sort(names.begin(), names.end());
+  return ec;
+}
+
+std::error_code RemoveTree(const std::u16string& path) {
+  std::error_code ec;
+  fs::remove_all(ToPath(path), ec);
+  return ec;
+}
+
+std::error_code RenameEntry(const std::u16string& from, const std::u16string& to) {
+  if (::rename(ToPath(from).c_str(), ToPath(to).c_str()) != 0) return LastError();
+  return {};
+}
+
+std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b) {
+#if defined(SYS_renameat2)
+  // The system call itself: older C libraries have no wrapper for it.
+  constexpr unsigned kRenameExchange = 1u << 1;
+  if (::syscall(SYS_renameat2, AT_FDCWD, ToPath(a).c_str(), AT_FDCWD, ToPath(b).c_str(), kRenameExchange) != 0)
+    return LastError();
+  return {};
+#else
+  return std::make_error_code(std::errc::function_not_supported);
+#endif
+}
+
+std::error_code SyncFolder(const std::u16string& path) {
+  Descriptor folder;
+  folder.Reset(::open(ToPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() < 0) return LastError();
+  if (::fsync(folder.Get()) != 0) return LastError();
+  return folder.Close();
+}
+
+FolderHandle::~FolderHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+std::error_code FolderHandle::Open(const std::u16string& path) {
+  const int fd = ::open(ToPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+  return {};
+}
+
+std::error_code FolderHandle::SyncFileSystem() const {
+  if (::syncfs(fd_) != 0) return LastError();
+  return {};
 }
 
 void PrepareProcess() {
@@ -306,12 +449,9 @@ void PrepareProcess() {
 #if defined(__GLIBC__)
   mallopt(M_TOP_PAD, 16 << 20);
 #endif
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
-void FlushFileSystems() {
-#if defined(__unix__)
-  ::sync();
-#endif
-}
+void FlushFileSystems() { ::sync(); }
 
 }  // namespace prt::platform

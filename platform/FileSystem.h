@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace prt::platform {
@@ -15,20 +16,29 @@ namespace prt::platform {
 // empty when it cannot be formed (an empty path, no current directory).
 std::u16string FullPath(const std::u16string& path);
 
+// nullopt when a call succeeded, else the system's reason text
+// ("Permission denied").
+using Failure = std::optional<std::string>;
+
 enum class CreateDirResult { Created, Existed, Failed };
+struct CreatedDir {
+  CreateDirResult result;
+  std::string reason;  // the system's text when Failed
+};
 // Creates one folder; its parent must exist.
-CreateDirResult CreateDirectory(const std::u16string& path);
+CreatedDir CreateDirectory(const std::u16string& path);
 
 bool FileExists(const std::u16string& path);
 
 // Every function here that opens a file by name opens only a regular file:
-// a FIFO, device, socket or folder in its place fails at once, with errno
-// ENXIO, instead of blocking the open or a later read, or reading something
-// that never ends. errno holds the reason of any failed open.
-
-// The reason for an errno value left by these functions: the system's text,
-// but "not a regular file" for ENXIO, which they give for anything else.
-std::string FileErrorText(int error);
+// a FIFO, socket or device in its place fails at once with NotRegularFile()
+// (a folder with EISDIR), instead of blocking the open or a later read, or
+// being read without end.
+// ENXIO, in words: "not a regular file"; it compares equal to
+// std::errc::no_such_device_or_address.
+std::error_code NotRegularFile();
+// An errno value as these functions report it (ENXIO as NotRegularFile()).
+std::error_code ErrnoError(int error);
 
 // Modification time in milliseconds since the file clock's epoch; 0 for a
 // file that cannot be opened for reading.
@@ -37,6 +47,7 @@ int64_t LastWriteTimeMs(const std::u16string& path);
 struct FoundFiles {
   std::vector<std::u16string> names;  // file names only, sorted
   bool ranToEnd = false;              // false when the folder could not be read
+  std::string reason;                 // then the system's text
 };
 // Regular files in `folder` whose names match `pattern`, in which `*`
 // stands for any run of characters (also none); everything else matches
@@ -44,32 +55,80 @@ struct FoundFiles {
 FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern);
 bool MatchesPattern(std::u16string_view name, std::u16string_view pattern);
 
-bool DeleteFile(const std::u16string& path);
+Failure DeleteFile(const std::u16string& path);
 
 // Copies `from` over `to` (replacing its content) and gives the copy the
 // source's modification time, so that a later comparison sees them as
 // equal. Both must be regular files; an existing `to` that is not stays.
-bool CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
+Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
 
-// fopen on a wide path; nullptr (errno set) on failure.
-std::FILE* OpenStream(const std::u16string& path, const char* mode);
+// fopen on a wide path; nullptr on failure, with the reason in `error`
+// (when given) and in errno.
+std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error = nullptr);
 
-// Whole-file services without stream buffers: each is one open, the data in
-// one transfer, and a close.
-// Every byte of the file; nullopt when it cannot be opened for reading.
+// Whole-file services on the system's file calls, without stream buffers.
+// Each refuses anything that is not a regular file (a FIFO or a device
+// neither blocks nor is read), loops over short transfers and interrupted
+// calls, and returns the system's error (of open, read, write or close) as
+// a value; an empty error_code means done.
+// Every byte of the file, read to its end.
+std::error_code ReadWholeFile(const std::u16string& path, std::string& content);
+// The same; nullopt when the file cannot be read.
 std::optional<std::string> ReadWholeFile(const std::u16string& path);
 // Replaces the file's content by `data`, creating the file.
-enum class WriteOutcome { NotOpened, Short, Written };
-WriteOutcome WriteWholeFile(const std::u16string& path, std::string_view data);
+std::error_code WriteWholeFile(const std::u16string& path, std::string_view data);
 // The same for a file that usually exists: its content is overwritten in
 // place and cut to the new length, rather than the file being truncated
 // first. On ext4 truncating a file to zero and writing it anew makes its
 // close start writing the data out at once; here it stays in the page cache
 // like any other new data. A missing file is created.
-WriteOutcome OverwriteWholeFile(const std::u16string& path, std::string_view data);
+std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view data);
+// Writes `data` into a new temporary file beside `path`, checks its size
+// and renames it over `path`: a reader sees the old file or the whole new
+// one, never a part. The temporary file is removed on failure.
+std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view data);
+// Copies the regular file `from` over `to`, creating it.
+std::error_code CopyWholeFile(const std::u16string& from, const std::u16string& to);
 // The size a reader sees at the file's end; nullopt when it cannot be opened
 // for reading.
 std::optional<uint64_t> ReadableFileSize(const std::u16string& path);
+
+// Folder services for publishing a finished folder.
+// True when the name exists; a symbolic link counts itself.
+bool EntryExists(const std::u16string& path);
+std::error_code MakeFolder(const std::u16string& path);
+// The names of every entry of the folder, sorted.
+std::error_code ListFolder(const std::u16string& folder, std::vector<std::u16string>& names);
+// Removes the entry and, for a folder, everything in it; a missing entry is
+// no error.
+std::error_code RemoveTree(const std::u16string& path);
+// rename(2): replaces an empty folder or a file at `to`.
+std::error_code RenameEntry(const std::u16string& from, const std::u16string& to);
+// Swaps two existing entries of one file system in a single step: at any
+// moment each name holds either its old or its new entry.
+std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b);
+// Writes the folder's own entries (names, renames) to the disk.
+std::error_code SyncFolder(const std::u16string& path);
+
+// An open folder. Opened before a batch of files is written into it, it
+// can later flush its whole file system in one call and learn of every
+// write-back error since it was opened, whichever file it hit.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  ~FolderHandle();
+  FolderHandle(FolderHandle&& other) noexcept;
+  FolderHandle& operator=(FolderHandle&& other) noexcept;
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+
+  std::error_code Open(const std::u16string& path);
+  // syncfs(2) on the folder's file system; waits for the disk.
+  std::error_code SyncFileSystem() const;
+
+ private:
+  int fd_ = -1;
+};
 
 // Process-wide settings, made first thing, before anything is written:
 // - Standard output gets its buffer now, from static storage, line by line.
@@ -80,6 +139,9 @@ std::optional<uint64_t> ReadableFileSize(const std::u16string& path);
 //   the memory one document's compilation frees is not handed back to the
 //   system only to be faulted in again for the next (a 400-screen run takes
 //   some 1,700 page faults fewer).
+// - SIGXFSZ is ignored: a write past the file-size limit then fails with
+//   EFBIG and is reported like a full disk, instead of killing the process
+//   without a word.
 void PrepareProcess();
 
 // Has the system write every modified file out to its disk and waits for

@@ -34,7 +34,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 }  // namespace
 
-std::u16string Widen(std::string_view in) {
+namespace {
+
+// Decodes UTF-8; `invalid` receives each byte that starts no valid sequence
+// (the decoder then moves on by that one byte, or past the whole broken
+// sequence when `skipBroken`).
+template <typename OnInvalid>
+std::u16string Decode(std::string_view in, bool skipBroken, OnInvalid invalid) {
   std::u16string out;
   out.reserve(in.size());
   size_t i = 0;
@@ -52,7 +58,7 @@ std::u16string Widen(std::string_view in) {
     } else if ((b0 & 0xF8) == 0xF0) {
       extra = 3, cp = b0 & 0x07, min = 0x10000;
     } else {
-      out.push_back(kReplacement);
+      invalid(out, b0);
       ++i;
       continue;
     }
@@ -64,8 +70,8 @@ std::u16string Widen(std::string_view in) {
       cp = (cp << 6) | (b & 0x3F);
     }
     if (j <= static_cast<size_t>(extra) || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(kReplacement);
-      i += j;
+      invalid(out, b0);
+      i += skipBroken ? j : 1;
       continue;
     }
     AppendUtf16(out, cp);
@@ -74,7 +80,9 @@ std::u16string Widen(std::string_view in) {
   return out;
 }
 
-std::string Narrow(std::u16string_view in) {
+// Encodes UTF-16; `lone` writes a surrogate that is not part of a pair.
+template <typename OnLone>
+std::string Encode(std::u16string_view in, OnLone lone) {
   std::string out;
   out.reserve(in.size());
   for (size_t i = 0; i < in.size(); ++i) {
@@ -83,15 +91,45 @@ std::string Narrow(std::u16string_view in) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
       ++i;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;
+      lone(out, static_cast<char16_t>(cp));
+      continue;
     }
     AppendUtf8(out, cp);
   }
   return out;
 }
 
-std::filesystem::path ToPath(std::u16string_view widePath) { return std::filesystem::path(Narrow(widePath)); }
+constexpr char16_t kEscapeBase = 0xDC00;
 
-std::u16string FromPath(const std::filesystem::path& path) { return Widen(path.string()); }
+}  // namespace
+
+std::u16string Widen(std::string_view in) {
+  return Decode(in, true, [](std::u16string& out, unsigned char) { out.push_back(kReplacement); });
+}
+
+std::string Narrow(std::u16string_view in) {
+  return Encode(in, [](std::string& out, char16_t) { AppendUtf8(out, kReplacement); });
+}
+
+std::u16string WidenPath(std::string_view bytes) {
+  return Decode(bytes, false,
+                [](std::u16string& out, unsigned char b) { out.push_back(static_cast<char16_t>(kEscapeBase + b)); });
+}
+
+std::string NarrowPath(std::u16string_view widePath) {
+  return Encode(widePath, [](std::string& out, char16_t unit) {
+    // Only U+DC80..U+DCFF can come from WidenPath; any other lone
+    // surrogate was never a byte of a name.
+    if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+      out.push_back(static_cast<char>(unit - kEscapeBase));
+    } else {
+      AppendUtf8(out, kReplacement);
+    }
+  });
+}
+
+std::filesystem::path ToPath(std::u16string_view widePath) { return std::filesystem::path(NarrowPath(widePath)); }
+
+std::u16string FromPath(const std::filesystem::path& path) { return WidenPath(path.native()); }
 
 }  // namespace prt::platform

@@ -1,7 +1,9 @@
 #include "data/files/CPRFileNameGenerator.h"
 
 #include <array>
+#include <cerrno>
 
+#include "platform/FileCheck.h"
 #include "platform/FileSystem.h"
 
 namespace prt {
@@ -10,7 +12,8 @@ namespace {
 
 namespace pf = prt::platform;
 
-size_t LastSeparator(const std::u16string& path) { return path.find_last_of(u"/\\"); }
+// Linux names: only '/' separates; a backslash belongs to the name.
+size_t LastSeparator(const std::u16string& path) { return path.rfind(u'/'); }
 
 // How a file code becomes the end of a file name.
 enum class NameForm : uint8_t {
@@ -62,29 +65,54 @@ std::u16string Stem(const std::u16string& fileName) {
   return dot == std::u16string::npos ? fileName : fileName.substr(0, dot);
 }
 
-// Copies every file of the data set from `sourceFolder` into `workFolder`.
-// A pattern that matches nothing counts as not enumerated, like a failed
-// first find; one complete pattern is enough, but any failed copy is not.
-bool CopyDataSet(const std::u16string& sourceFolder, const std::u16string& workFolder, const std::u16string& name) {
-  bool anyComplete = false;
+using Error = ProjectPathError;
+using Step = ProjectPathError::Step;
+
+// A folder as shown in a message: without the '/' the names were joined to.
+std::u16string Shown(const std::u16string& folder) {
+  return folder.size() > 1 && folder.back() == u'/' ? folder.substr(0, folder.size() - 1) : folder;
+}
+
+Error Fail(Step step, std::u16string path, std::u16string folder, std::string reason) {
+  Error error;
+  error.step = step;
+  error.path = std::move(path);
+  error.folder = std::move(folder);
+  error.reason = std::move(reason);
+  return error;
+}
+
+// Copies every file of the data set from `sourceFolder` into `workFolder`
+// (which ends in '/'). The data file is copied last, so that after a failed
+// copy its modification time still differs and the next run copies again.
+std::optional<Error> CopyDataSet(const std::u16string& sourceFolder, const std::u16string& workFolder,
+                                 const std::u16string& name) {
+  bool any = false;
   for (const std::u16string& pattern : {name + u".*.cnk", name + u".pwx", name + u".prt"}) {
     const pf::FoundFiles found = pf::FindFiles(sourceFolder, pattern);
+    if (!found.ranToEnd) return Fail(Step::ReadFolder, Shown(sourceFolder), {}, found.reason);
     for (const std::u16string& file : found.names) {
-      if (!pf::CopyFileKeepTime(sourceFolder + file, workFolder + file)) return false;
+      if (auto why = pf::CopyFileKeepTime(sourceFolder + file, workFolder + file))
+        return Fail(Step::CopyFile, file, Shown(workFolder), *why);
     }
-    if (found.ranToEnd && !found.names.empty()) anyComplete = true;
+    any = any || !found.names.empty();
   }
-  return anyComplete;
+  // A data file not named <name>.prt leaves the working copy without one.
+  if (!any) return Fail(Step::OpenData, sourceFolder + name + u".prt", {}, pf::SystemReason(ENOENT));
+  return std::nullopt;
 }
 
 // Removes what the previous run left that belongs to an older data set.
-bool DeleteStaleFiles(const std::u16string& workFolder, const std::u16string& name) {
+std::optional<Error> DeleteStaleFiles(const std::u16string& workFolder, const std::u16string& name) {
+  const std::u16string folder = Shown(workFolder);
   for (const std::u16string& pattern : {name + u".rt_file.*", name + u".pwxEx"}) {
-    for (const std::u16string& file : pf::FindFiles(workFolder, pattern).names) {
-      if (!pf::DeleteFile(workFolder + file)) return false;
+    const pf::FoundFiles found = pf::FindFiles(workFolder, pattern);
+    if (!found.ranToEnd) return Fail(Step::ReadFolder, folder, {}, found.reason);
+    for (const std::u16string& file : found.names) {
+      if (auto why = pf::DeleteFile(workFolder + file)) return Fail(Step::DeleteFile, file, folder, *why);
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -94,36 +122,49 @@ CPRFileNameGenerator& CPRFileNameGenerator::GetInstance() {
   return instance;
 }
 
-void CPRFileNameGenerator::SetProjectPath(const std::u16string& path) {
-  if (projectPathSet_ || path.empty()) return;
+std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::u16string& path,
+                                                                      const platform::LockWait& wait) {
+  if (projectPathSet_) return std::nullopt;
+  // Nothing is created for a data file that is not there, and no other
+  // file is ever read in its place.
+  const pf::FileCheck data = pf::CheckRegularFile(path);
+  if (data.kind != pf::FileKind::Regular) return Fail(Step::OpenData, path, {}, data.reason);
   const std::u16string full = pf::FullPath(path);
   const size_t sep = LastSeparator(full);
-  if (full.empty() || sep == std::u16string::npos) return;
+  if (full.empty() || sep == std::u16string::npos) return Fail(Step::OpenData, path, {}, pf::SystemReason(ENOENT));
 
   const std::u16string sourceFolder = full.substr(0, sep + 1);
   const std::u16string fileName = full.substr(sep + 1);
   const std::u16string name = Stem(fileName);
   const std::u16string workFolder = sourceFolder + u"SimWork/";
+  const std::u16string workFolderName = sourceFolder + u"SimWork";
   const std::u16string workPath = workFolder + fileName;
 
-  switch (pf::CreateDirectory(workFolder)) {
-    case pf::CreateDirResult::Existed:
-      if (pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full)) {
-        if (!DeleteStaleFiles(workFolder, name) || !CopyDataSet(sourceFolder, workFolder, name)) return;
-      }
-      break;
-    case pf::CreateDirResult::Created:
-      if (!CopyDataSet(sourceFolder, workFolder, name)) return;
-      break;
-    case pf::CreateDirResult::Failed:
-      return;
+  const pf::CreatedDir created = pf::CreateDirectory(workFolder);
+  if (created.result == pf::CreateDirResult::Failed)
+    return Fail(Step::CreateFolder, workFolderName, {}, created.reason);
+  // Held from before the copy is compared until the process ends: another
+  // run of the same project waits rather than copying underneath this one.
+  pf::LockResult lock = pf::LockFolder(workFolderName, wait);
+  if (lock.status != pf::LockStatus::Locked) {
+    Error error = Fail(Step::LockFolder, workFolderName, {}, lock.reason);
+    error.lock = lock.status;
+    error.holder = lock.holder;
+    return error;
+  }
+
+  if (created.result == pf::CreateDirResult::Created || pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full)) {
+    if (auto error = DeleteStaleFiles(workFolder, name)) return error;
+    if (auto error = CopyDataSet(sourceFolder, workFolder, name)) return error;
   }
 
   base_ = workFolder + name;
-  folder_ = workFolder.substr(0, workFolder.size() - 1);
+  folder_ = workFolderName;
   name_ = name;
   folderCopy_ = folder_;
+  workLock_ = std::move(lock.lock);
   projectPathSet_ = true;
+  return std::nullopt;
 }
 
 uint32_t CPRFileNameGenerator::GetFileName(uint32_t code, std::u16string& out) const {

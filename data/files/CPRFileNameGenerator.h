@@ -2,9 +2,11 @@
 // Turns four-character file codes into the paths of the data set's files,
 // inside the working copy ("SimWork") beside the project data file.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "data/files/IPRSingleton.h"
+#include "platform/FolderLock.h"
 
 namespace prt {
 
@@ -18,6 +20,24 @@ inline constexpr uint32_t kFileConfig = FileCode('@', 'C', 'F', 'G');
 inline constexpr uint32_t kFileLanguage = FileCode('L', 'A', 'N', 'G');
 inline constexpr uint32_t kFileConnection = FileCode('C', 'O', 'N', 'N');
 
+// Why the working copy could not be made; nothing of it is used then.
+struct ProjectPathError {
+  enum class Step : uint8_t {
+    OpenData,      // the data file: `path`
+    CreateFolder,  // the working folder: `path`
+    LockFolder,    // the working folder: `path`; `lock` says how
+    ReadFolder,    // the data file's folder: `path`
+    DeleteFile,    // `path` (a file name) in the working folder `folder`
+    CopyFile,      // `path` (a file name) into the working folder `folder`
+  };
+  Step step = Step::OpenData;
+  std::u16string path;
+  std::u16string folder;
+  std::string reason;  // the system's text
+  platform::LockStatus lock = platform::LockStatus::Failed;
+  platform::LockHolder holder;  // who held the folder, when timed out
+};
+
 class CPRFileNameGenerator : public IPRSingleton {
  public:
   static CPRFileNameGenerator& GetInstance();
@@ -25,8 +45,12 @@ class CPRFileNameGenerator : public IPRSingleton {
   bool Initialize() override { return true; }
   void Uninitialize() override {}
 
-  // Once per process: prepares the working copy and sets the base path.
-  void SetProjectPath(const std::u16string& path);
+  // Once per process: locks the working folder for the rest of the process,
+  // brings the working copy up to date and sets the base path. After a
+  // success, later calls change nothing.
+  [[nodiscard]] std::optional<ProjectPathError> SetProjectPath(const std::u16string& path,
+                                                               const platform::LockWait& wait = {});
+  bool ProjectPathSet() const { return projectPathSet_; }
   // Full path for a file code; always answers 0.
   uint32_t GetFileName(uint32_t code, std::u16string& out) const;
 
@@ -41,6 +65,7 @@ class CPRFileNameGenerator : public IPRSingleton {
   std::u16string name_;
   std::u16string folderCopy_;
   bool projectPathSet_ = false;
+  platform::FolderLock workLock_;
 };
 
 }  // namespace prt

@@ -39,22 +39,14 @@ const char* ModeFor(uint32_t flags) {
   return kModeRules.back().mode;
 }
 
-bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+// Linux names hold every character but '/' and NUL: a backslash, ':' or
+// '*' is part of a name, and "c:x" is a relative name, not a drive.
+bool IsSeparator(char16_t c) { return c == u'/'; }
 
-bool HasDrivePrefix(const std::u16string& path) {
-  if (path.size() < 2 || path[1] != u':') return false;
-  const char16_t c = path[0] | 0x20;
-  return c >= u'a' && c <= u'z';
-}
+bool IsRelative(const std::u16string& path) { return path.empty() || !IsSeparator(path[0]); }
 
-bool IsRelative(const std::u16string& path) {
-  return !HasDrivePrefix(path) && !(path.size() > 0 && IsSeparator(path[0]));
-}
-
-bool IsValidPath(const std::u16string& path) {
-  const size_t start = HasDrivePrefix(path) ? 2 : 0;
-  return path.find_first_of(u":*?\"<>|", start) == std::u16string::npos;
-}
+// A NUL would end the name early at the system call: another file.
+bool IsValidPath(const std::u16string& path) { return path.find(u'\0') == std::u16string::npos; }
 
 }  // namespace
 
@@ -73,13 +65,8 @@ uint32_t CPRFileServices::NormalizePath(std::u16string& out, const std::u16strin
   }
   if (!IsValidPath(path)) return kFileError;
 
-  std::u16string prefix;
   size_t pos = 0;
-  if (HasDrivePrefix(path)) {
-    prefix = path.substr(0, 2);
-    pos = 2;
-  }
-  const bool rooted = !prefix.empty() || (pos < path.size() && IsSeparator(path[pos]));
+  const bool rooted = !IsRelative(path);
 
   std::vector<std::u16string> parts;
   while (pos < path.size()) {
@@ -94,7 +81,7 @@ uint32_t CPRFileServices::NormalizePath(std::u16string& out, const std::u16strin
     pos = end + 1;
   }
 
-  std::u16string result = prefix;
+  std::u16string result;
   if (rooted) result += u'/';
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) result += u'/';

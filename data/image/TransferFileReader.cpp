@@ -103,21 +103,18 @@ bool ByteCursor::Skip(uint64_t count) {
   return true;
 }
 
-std::unique_ptr<TransferFileReader> TransferFileReader::Load(const std::u16string& path, int* error) {
-  int ignored = 0;
-  int& failure = error ? *error : ignored;
-  failure = 0;
-  std::FILE* stream = platform::OpenStream(path, "rb");
-  if (stream == nullptr) {
-    failure = errno;
-    return nullptr;
-  }
+std::unique_ptr<TransferFileReader> TransferFileReader::Load(const std::u16string& path, std::error_code* error) {
+  std::error_code ignored;
+  std::error_code& failure = error ? *error : ignored;
+  failure.clear();
+  std::FILE* stream = platform::OpenStream(path, "rb", &failure);
+  if (stream == nullptr) return nullptr;
   std::vector<uint8_t> bytes;
   std::array<uint8_t, 64 * 1024> chunk;
   size_t got = 0;
   while ((got = std::fread(chunk.data(), 1, chunk.size(), stream)) > 0) bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
   const bool failed = std::ferror(stream) != 0;
-  if (failed) failure = errno;
+  if (failed) failure = platform::ErrnoError(errno);
   std::fclose(stream);
   if (failed) return nullptr;
   return LoadBytes(bytes);

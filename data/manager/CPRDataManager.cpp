@@ -9,6 +9,7 @@
 #include "data/files/CPRFileServices.h"
 #include "data/image/TransferFileReader.h"
 #include "data/manager/ImageLayout.h"
+#include "platform/FileSystem.h"
 
 namespace prt {
 
@@ -32,9 +33,9 @@ bool CPRDataManager::Initialize() {
 
   auto& names = CPRFileNameGenerator::GetInstance();
   names.InitializeOnce();
-  // Without a working copy there is no file to load: a bare ".prt" would be
-  // some other file in the current folder.
-  if (names.Base().empty()) return false;
+  // Without a working copy every name would be relative (".prt"): some
+  // other file, or none.
+  if (!names.ProjectPathSet()) return false;
   std::u16string configPath;
   names.GetFileName(kFileConfig, configPath);
 
@@ -153,10 +154,12 @@ bool CPRDataManager::ReadStoredLanguage(uint32_t& index) {
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
   if (!file) {
-    // Unreadable, the file falls back to language 0; a FIFO or device in its
-    // place is refused: nothing may be read from it, nor a file made there.
-    if (errno != ENXIO) return true;
-    loadFailure_ = {languageFile_, errno};
+    // Unreadable, the file falls back to language 0; a FIFO, device or
+    // folder in its place is refused: nothing may be read from it, nor a
+    // file made there.
+    const std::error_code error = platform::ErrnoError(errno);
+    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory) return true;
+    loadFailure_ = {languageFile_, error};
     return false;
   }
   uint8_t bytes[4] = {};

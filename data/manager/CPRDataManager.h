@@ -8,6 +8,7 @@
 #include <memory>
 #include <shared_mutex>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <vector>
 
@@ -41,11 +42,11 @@ class CPRDataManager : public IPRDataManager {
   bool IsInitialized() override;
   uint32_t GetImageSize() override { return image_ ? image_->Size() : 0; }
 
-  // Why the last Initialize failed on a file: its path and errno (see
-  // platform::FileErrorText); error 0 when no file was at fault.
+  // Why the last Initialize failed on a file: its path and the reason;
+  // the error is empty when no file was at fault.
   struct LoadFailure {
     std::u16string path;
-    int error = 0;
+    std::error_code error;
   };
   const LoadFailure& LastLoadFailure() const { return loadFailure_; }
 

@@ -11,7 +11,8 @@ TEST(ScanCommandLine, DerivesFolderPathAndSwitches) {
   const struct { std::vector<std::u16string> args; std::u16string path, folder; bool folderSeen, encrypt; } cases[] = {
       {{u"a.prt"}, u"./a.prt", u".", false, false},
       {{u""}, u"./", u".", false, false},
-      {{u"C:\\proj\\a.prt"}, u"C:\\proj\\a.prt", u"C:\\proj", false, false},
+      {{u"C:\\proj\\a.prt"}, u"./C:\\proj\\a.prt", u".", false, false},  // one Linux name
+      {{u"x\\y/a\\b.prt"}, u"x\\y/a\\b.prt", u"x\\y", false, false},
       {{u"data/run/a.prt"}, u"data/run/a.prt", u"data/run", false, false},
       {{u"/a.prt"}, u"/a.prt", u"", false, false},
       {{u"a.prt", u"-d", u"out", u"-e"}, u"a.prt", u"out", true, true},

@@ -1,9 +1,10 @@
 // Runs the real prt2qml the way a shell does and checks what the shell sees.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
@@ -51,6 +52,7 @@ TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
       {"a.prt", {"-d", "-d", "y"}, "-dy", false},
       {"a.prt", {"-dir", "x", "-encrypt"}, "x", true},
       {"a.prt", {"-x", "y", "z"}, ".", false},
+      {"run:2\\b\\a.prt", {}, ".", false},  // one Linux name
   };
   for (const auto& c : cases) {
     test::TempDir dir;
@@ -63,19 +65,17 @@ TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
     const fs::path page = dir / c.output / "qmls" / "page16777216.qml";
     EXPECT_TRUE(fs::exists(fs::path(page).replace_extension(".qmlc"))) << c.output;
     EXPECT_EQ(test::ReadFile(page).rfind("import ", 0) == 0, !c.enciphered) << c.output;
-    EXPECT_TRUE(fs::exists((dir / c.prt).parent_path() / "SimWork" / "a.prt")) << c.output;
+    EXPECT_TRUE(fs::exists((dir / c.prt).parent_path() / "SimWork" / fs::path(c.prt).filename())) << c.output;
   }
 }
 
 TEST(Executable, UnloadableDataSetExits254AndWritesNoOutput) {
-  for (const char* corrupt : {"", "badMagic", "pointerValueOutOfRange", "wrongImageMagic", "duplicatePointerPosition",
+  for (const char* corrupt : {"badMagic", "pointerValueOutOfRange", "wrongImageMagic", "duplicatePointerPosition",
                               "unorderedPointerPositions"}) {
     test::TempDir dir;
-    if (*corrupt != '\0') {  // "": no data file at all
-      std::string json(kOnePage);
-      json.insert(json.rfind('}'), std::string(R"(, "container": {"corrupt": ")") + corrupt + "\"}");
-      test::WriteDataset(dir / "a.prt", json);
-    }
+    std::string json(kOnePage);
+    json.insert(json.rfind('}'), std::string(R"(, "container": {"corrupt": ")") + corrupt + "\"}");
+    test::WriteDataset(dir / "a.prt", json);
     fs::create_directory(dir / "out");
     const test::ProcessResult r = RunTool({"a.prt", "-d", "out"}, dir.Path());
     EXPECT_TRUE(r.exited && r.exitStatus == 254) << corrupt;
@@ -85,24 +85,114 @@ TEST(Executable, UnloadableDataSetExits254AndWritesNoOutput) {
   }
 }
 
-// A FIFO as the data file, as its working copy or as the stored language
-// file: the load fails at once and nothing is converted.
-TEST(Executable, AFifoInPlaceOfAFileFailsTheLoadAtOnce) {
-  for (const char* fifo : {"a.prt", "SimWork/a.prt", "SimWork/a.rt_file.LANG"}) {
+// No working copy, no run: one line says why, and nothing else is read in
+// its place (a loadable ".prt" waits in the current folder).
+TEST(Executable, WorkingCopyFailuresExit254WithTheReason) {
+  const struct { const char* name; std::function<void(const fs::path&)> prepare; std::string line; } cases[] = {
+      {"missing", [](const fs::path&) {}, "cannot open 'a.prt': No such file or directory"},
+      {"fifo", [](const fs::path& d) { mkfifo((d / "a.prt").c_str(), 0600); }, "cannot open 'a.prt': not a regular file"},
+      {"SimWork is a file",
+       [](const fs::path& d) {
+         test::WriteDataset(d / "a.prt", kOnePage);
+         test::WriteFile(d / "SimWork", "");
+       },
+       "cannot create the working folder '@/SimWork': File exists"},
+      {"copy blocked",
+       [](const fs::path& d) {
+         test::WriteDataset(d / "a.prt", kOnePage);
+         fs::last_write_time(d / "a.prt", fs::file_time_type(std::chrono::seconds(1)));  // differs from the copy's
+         fs::create_directories(d / "SimWork/a.prt/x");
+       },
+       "cannot copy 'a.prt' into '@/SimWork': Is a directory"},
+      {"working copy is a FIFO",
+       [](const fs::path& d) {
+         test::WriteDataset(d / "a.prt", kOnePage);
+         fs::create_directory(d / "SimWork");
+         mkfifo((d / "SimWork/a.prt").c_str(), 0600);
+       },
+       "cannot copy 'a.prt' into '@/SimWork': not a regular file"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    test::WriteDataset(dir / ".prt", kOnePage);
+    fs::create_directory(dir / "out");
+    c.prepare(dir.Path());
+    const test::ProcessResult r = RunTool({"a.prt", "-d", "out"}, dir.Path());
+    std::string line = c.line;
+    if (const size_t at = line.find('@'); at != std::string::npos) line.replace(at, 1, dir.Path().string());
+    EXPECT_TRUE(r.exited && r.exitStatus == 254) << c.name;
+    EXPECT_EQ(r.err, "prt2qml: " + line + "\nInitialize Data Manager failed!\n") << c.name;
+    EXPECT_EQ(r.out, "") << c.name;
+    EXPECT_TRUE(fs::is_empty(dir / "out")) << c.name;
+    if (c.line.find('@') == std::string::npos) {
+      EXPECT_FALSE(fs::exists(dir / "SimWork")) << c.name;
+    }
+  }
+}
+
+// A FIFO as the stored language file: the load fails at once, nothing is
+// converted and the earlier output stays.
+TEST(Executable, AFifoAsTheLanguageFileFailsTheLoadAtOnce) {
+  test::TempDir dir;
+  test::WriteDataset(dir / "a.prt", kOnePage);
+  fs::create_directory(dir / "out");
+  ASSERT_EQ(RunTool({"a.prt", "-d", "out"}, dir.Path()).exitStatus, 0);  // the working copy is up to date
+  const fs::path fifo = dir / "SimWork" / "a.rt_file.LANG";
+  fs::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const test::ProcessResult r = test::RunProcess(
+      {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(), .timeoutSeconds = 20});
+  EXPECT_TRUE(r.exited && r.exitStatus == 254) << r.err;
+  EXPECT_EQ(r.err, "Initialize Data Manager failed!\n");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::exists(dir / "out" / "qmls" / "page16777216.qml"));
+}
+
+// A name's bytes are used as given: a folder whose name is not UTF-8 is not
+// confused with the one its replacement characters would name.
+TEST(Executable, FolderNamesThatAreNotUtf8AreUsedAsGiven) {
+  test::TempDir dir;
+  const std::string given = "p\xff", lookalike = "p\xef\xbf\xbd";  // U+FFFD
+  test::WriteDataset(dir / given / "a.prt", kOnePage);
+  test::WriteDataset(dir / lookalike / "a.prt", kOnePage);
+  fs::create_directory(dir / (given + "out"));
+  fs::create_directory(dir / (lookalike + "out"));
+  const test::ProcessResult r = RunTool({given + "/a.prt", "-d", given + "out"}, dir.Path());
+  EXPECT_TRUE(r.exited && r.exitStatus == 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir / (given + "out") / "qmls" / "page16777216.qml"));
+  EXPECT_TRUE(fs::exists(dir / given / "SimWork" / "a.prt"));
+  EXPECT_TRUE(fs::is_empty(dir / (lookalike + "out")));
+  EXPECT_FALSE(fs::exists(dir / lookalike / "SimWork"));
+}
+
+// Another process holds the working or the output folder: the run waits,
+// says once who holds it, and gives up after PRT2QML_LOCK_WAIT seconds; or
+// it runs once the folder is released.
+TEST(Executable, ALockedFolderMakesTheRunWaitThenGiveUp) {
+  const struct { const char* locked; std::chrono::milliseconds hold; const char* wait; int status; const char* last; } cases[] = {
+      {"SimWork", std::chrono::minutes(1), "1", 254, "Initialize Data Manager failed!\n"},
+      {"out", std::chrono::minutes(1), "1", 253, "Generate QML files failed!\n"},
+      {"out", std::chrono::milliseconds(1500), "60", 0, nullptr},
+  };
+  for (const auto& c : cases) {
     test::TempDir dir;
     test::WriteDataset(dir / "a.prt", kOnePage);
     fs::create_directory(dir / "out");
-    // A first run leaves a working copy that is up to date.
-    ASSERT_EQ(RunTool({"a.prt", "-d", "out"}, dir.Path()).exitStatus, 0);
-    fs::remove(dir / fifo);
-    ASSERT_EQ(::mkfifo((dir / fifo).c_str(), 0600), 0);
-    const test::ProcessResult r =
-        test::RunProcess({.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(),
-                          .timeoutSeconds = 20});
-    EXPECT_TRUE(r.exited && r.exitStatus == 254) << fifo;
-    EXPECT_EQ(r.err, "Initialize Data Manager failed!\n") << fifo;
-    EXPECT_TRUE(fs::is_fifo(dir / fifo)) << fifo;
-    EXPECT_TRUE(fs::exists(dir / "out" / "qmls" / "page16777216.qml")) << fifo;  // the earlier output stays
+    fs::create_directory(dir / "SimWork");
+    const std::string folder = std::string(c.locked) == "out" ? "out" : (dir / "SimWork").string();
+    test::ChildFolderLock child(dir / c.locked, c.hold);
+    ASSERT_TRUE(child.Holding());
+    std::string holder = "process " + std::to_string(child.Pid());
+    holder += " (" + test::ReadFile("/proc/" + std::to_string(child.Pid()) + "/comm");
+    holder.back() = ')';  // comm ends in a line end
+    const test::ProcessResult r = test::RunProcess(
+        {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(),
+         .env = {std::string("PRT2QML_LOCK_WAIT=") + c.wait}});
+    EXPECT_TRUE(r.exited && r.exitStatus == c.status) << c.locked << "\n" << r.err;
+    std::string err = "prt2qml: waiting for '" + folder + "', locked by " + holder + "\n";
+    if (c.last) err += "prt2qml: '" + folder + "' is locked by " + holder + "; gave up after 1 s\n" + c.last;
+    EXPECT_EQ(r.err, err) << c.locked;
+    EXPECT_EQ(fs::exists(dir / "out" / "qmls" / "page16777216.qml"), c.status == 0) << c.locked;
   }
 }
 

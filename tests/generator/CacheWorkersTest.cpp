@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generator/CacheWorkers.h"
+#include "generator/QmlGenerator.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 
@@ -72,8 +73,11 @@ TEST(CacheWorkers, EncryptionFailureStopsOnlyItsShareAndFailsTheStage) {
   ASSERT_FALSE(planned.share[1].empty());
 
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(RunCacheWorkers(items, true));
+  const CacheStageResult result = RunCacheWorkers(items, true);
   const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(result.Ok());
+  EXPECT_EQ(result.worker[0].path, dir.Wide("page0.qml"));
+  EXPECT_TRUE(result.worker[1].ok);
   EXPECT_NE(err.find("Encryptqml file content is empty!!!\n"), std::string::npos) << err;
   EXPECT_NE(err.find("operator () failed to encrypt qml files.\n"), std::string::npos) << err;
   for (int s = 0; s < 2; ++s) {
@@ -83,6 +87,27 @@ TEST(CacheWorkers, EncryptionFailureStopsOnlyItsShareAndFailsTheStage) {
       EXPECT_EQ(std::filesystem::exists(path.string() + "c"), s == 1) << path;
     }
   }
+}
+
+// A cache that cannot be written ends its worker's share and fails the
+// stage; the run's top level names the file and the reason.
+TEST(CacheWorkers, CacheThatCannotBeWrittenFailsTheStageNamingIt) {
+  TempDir dir;
+  QmlFileItems items;
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = "page" + std::to_string(i) + ".qml";
+    WriteFile(dir / name, "import QtQuick\n\nItem {\nwidth: " + std::to_string(i) + "\n}\n");
+    items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{100 - i, dir.Wide(name)}));
+  }
+  std::filesystem::create_directory(dir / "page0.qmlc");  // share 0's first file
+  QmlGenerator generator;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(generator.GenerateCacheFiles(items));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "prt2qml: cannot write '" + (dir / "page0.qmlc").string() + "': Is a directory\n");
+  // Shares by length: page0 and page3, page1 and page2.
+  EXPECT_FALSE(std::filesystem::exists(dir / "page3.qmlc"));  // share 0 stopped
+  EXPECT_TRUE(std::filesystem::exists(dir / "page2.qmlc"));   // share 1 went on
 }
 
 }  // namespace

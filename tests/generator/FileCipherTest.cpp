@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -48,7 +49,7 @@ TEST(FileCipher, EnciphersPaddedWords) {
 
     TempDir dir;
     WriteFile(dir / "page16777216.qml", c.plain);
-    ASSERT_TRUE(Encrypt(dir.Wide("page16777216.qml")));
+    ASSERT_TRUE(Encrypt(dir.Wide("page16777216.qml")).ok);
     const std::string stored = ReadFile(dir / "page16777216.qml");
     EXPECT_EQ(stored.size(), 8 + c.padded.size());
     EXPECT_EQ(DecipherContent(stored), c.padded);
@@ -73,21 +74,28 @@ TEST(FileCipher, TwoEncryptionsOfOneTextDiffer) {
   const std::string text = "import QtQuick\nOrvixPage {\n}\n";
   WriteFile(dir / "a.qml", text);
   WriteFile(dir / "b.qml", text);
-  ASSERT_TRUE(Encrypt(dir.Wide("a.qml")));
-  ASSERT_TRUE(Encrypt(dir.Wide("b.qml")));
+  ASSERT_TRUE(Encrypt(dir.Wide("a.qml")).ok);
+  ASSERT_TRUE(Encrypt(dir.Wide("b.qml")).ok);
   const std::string a = ReadFile(dir / "a.qml");
   const std::string b = ReadFile(dir / "b.qml");
   EXPECT_NE(a.substr(0, 8), b.substr(0, 8));
   EXPECT_EQ(DecipherContent(a), DecipherContent(b));
 }
 
+// An empty file is reported where it is found; a missing one also names
+// the system's reason for the run to print.
 TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
   TempDir dir;
   WriteFile(dir / "empty.qml", "");
-  for (const char* name : {"empty.qml", "missing.qml"}) {
+  const struct { const char* name; std::error_code error; } cases[] = {
+      {"empty.qml", {}}, {"missing.qml", std::make_error_code(std::errc::no_such_file_or_directory)}};
+  for (const auto& c : cases) {
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(Encrypt(dir.Wide(name)));
+    const FileStatus status = Encrypt(dir.Wide(c.name));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Encryptqml file content is empty!!!\n");
+    EXPECT_FALSE(status.ok);
+    EXPECT_EQ(status.path, dir.Wide(c.name));
+    EXPECT_EQ(status.error, c.error) << c.name;
   }
   EXPECT_EQ(std::filesystem::file_size(dir / "empty.qml"), 0u);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.qml"));
@@ -96,25 +104,28 @@ TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
 TEST(FileCipher, SaveFileReplacesTheWholeFile) {
   TempDir dir;
   WriteFile(dir / "f.bin", std::string(100, 'z'));
-  EXPECT_TRUE(SaveFile("\x1a\xff", dir.Wide("f.bin")));
+  EXPECT_TRUE(SaveFile("\x1a\xff", dir.Wide("f.bin")).ok);
   EXPECT_EQ(ReadFile(dir / "f.bin"), "\x1a\xff");
-  EXPECT_FALSE(SaveFile("abc", dir.Wide("no-such-folder/f.bin")));
+  EXPECT_EQ(SaveFile("abc", dir.Wide("no-such-folder/f.bin")).error, std::errc::no_such_file_or_directory);
 }
 
-// A file-size limit makes the write stop short, as a full disk would; the
-// stored length then differs and the file must be removed.
-[[noreturn]] void SaveUnderSizeLimit(const std::filesystem::path& path) {
+// A file-size limit makes the write stop short, as a full disk would: the
+// file of the wrong length is removed and the encryption fails with the
+// system's reason.
+[[noreturn]] void EncryptUnderSizeLimit(const std::filesystem::path& path) {
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit limit{};
-  limit.rlim_cur = limit.rlim_max = 100;  // room for the captured message
+  limit.rlim_cur = limit.rlim_max = 100;
   setrlimit(RLIMIT_FSIZE, &limit);
-  std::exit(SaveFile(std::string(1000, 'a'), FromPath(path)) ? 1 : 0);
+  const FileStatus status = Encrypt(FromPath(path));
+  std::exit(status.ok || status.path != FromPath(path) ? 1 : status.error.value());
 }
 
-TEST(FileCipherDeathTest, ShortWriteRemovesFile) {
+TEST(FileCipherDeathTest, ShortWriteRemovesFileAndFails) {
   TempDir dir;
-  EXPECT_EXIT(SaveUnderSizeLimit(dir / "short.qml"), testing::ExitedWithCode(0),
-              "SaveFileSave file with error length! Will remove it.\n");
+  WriteFile(dir / "short.qml", std::string(150, 'a'));
+  EXPECT_EXIT(EncryptUnderSizeLimit(dir / "short.qml"), testing::ExitedWithCode(EFBIG),
+              "^SaveFileSave file with error length! Will remove it.\n$");
   EXPECT_FALSE(std::filesystem::exists(dir / "short.qml"));
 }
 

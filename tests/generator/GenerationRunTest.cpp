@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -51,10 +52,10 @@ TEST(GenerationRun, SurrogatesAreSavedAsReplacementCharacters) {
   text += u"\uD7FF\uE000\u00e4";
   TempDir dir;
   WriteFile(dir / "page1.qml", std::string(500, 'o'));
-  EXPECT_TRUE(SaveQmlFile(dir.Wide("page1.qml"), text));
+  EXPECT_TRUE(SaveQmlFile(dir.Wide("page1.qml"), text).ok);
   const std::string fffd = "\xEF\xBF\xBD";
   EXPECT_EQ(ReadFile(dir / "page1.qml"), "a" + fffd + fffd + "b\r\n" + fffd + fffd + "\xED\x9F\xBF\xEE\x80\x80\xC3\xA4");
-  EXPECT_FALSE(SaveQmlFile(dir.Wide("missing/page1.qml"), u"x"));
+  EXPECT_EQ(SaveQmlFile(dir.Wide("missing/page1.qml"), u"x").error, std::errc::no_such_file_or_directory);
 }
 
 TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
@@ -88,9 +89,9 @@ TEST(PrepareFolder, EntryThatCannotBeRemovedIsReportedAndWalkContinues) {
   EXPECT_TRUE(fs::exists(staging / "locked" / "inside"));
 }
 
-// Staging and final on different file systems: the rename fails with a
-// cross-device error and the files are copied instead. The first attempt
-// has already removed the old final folder.
+// Staging and final on different file systems: the exchange fails with a
+// cross-device error and the files are copied instead, into a sibling that
+// then takes the old final folder's place whole.
 TEST(PublishFolder, CrossDeviceFallsBackToCopy) {
   TempDir dir;
   struct stat tmpStat {
@@ -114,6 +115,7 @@ TEST(PublishFolder, CrossDeviceFallsBackToCopy) {
   for (const auto& entry : fs::directory_iterator(other / "qmls"))
     published.push_back(ReadFile(entry.path()));
   std::sort(published.begin(), published.end());
+  const bool siblingLeft = fs::exists(other / "qmls_copying");
   fs::remove_all(other);
 
   EXPECT_TRUE(ok);
@@ -125,6 +127,7 @@ TEST(PublishFolder, CrossDeviceFallsBackToCopy) {
       (std::vector<std::string>{"Copy \"" + (dir / "qmls_generating" / "a.qml").string() + "\" to " + to,
                                 "Copy \"" + (dir / "qmls_generating" / "a.qmlc").string() + "\" to " + to}));
   EXPECT_EQ(published, (std::vector<std::string>{"cache", "fresh"}));
+  EXPECT_FALSE(siblingLeft);
   EXPECT_EQ(ReadFile(dir / "qmls_generating" / "a.qml"), "fresh");  // the staging folder stays
 }
 
@@ -140,8 +143,81 @@ TEST(PublishFolder, MissingStagingFailsBothWays) {
   const auto lines = SortedLines(err);
   ASSERT_EQ(lines.size(), 2u) << err;
   for (const std::string& line : lines) EXPECT_TRUE(line.starts_with("fs error: generic:2, ")) << err;
-  // The copy attempt created the final folder before the walk failed.
-  EXPECT_TRUE(fs::is_directory(dir / "qmls"));
+  EXPECT_TRUE(fs::is_empty(dir.Path()));  // neither a final folder nor a copy
+}
+
+std::map<std::string, std::string> Files(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = ReadFile(entry.path());
+  return files;
+}
+
+// The staging folder takes the final folder's place whole, the final folder
+// missing, a folder with other files, or a link (replaced itself, its
+// target left alone); nothing else remains beside it.
+TEST(PublishFolder, StagingReplacesFinalInOneStep) {
+  enum class Final { Missing, Folder, Link };
+  for (const Final kind : {Final::Missing, Final::Folder, Final::Link}) {
+    TempDir dir;
+    const fs::path out = dir / "out";
+    fs::create_directories(out / "qmls_generating");
+    WriteFile(out / "qmls_generating" / "a.qml", "fresh");
+    fs::create_directories(dir / "elsewhere" / "nested");
+    WriteFile(dir / "elsewhere" / "stale.qml", "stale");
+    if (kind == Final::Folder) fs::rename(dir / "elsewhere", out / "qmls");
+    if (kind == Final::Link) fs::create_directory_symlink(dir / "elsewhere", out / "qmls");
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const std::u16string staging = dir.Wide("out") + u"/qmls_generating/";
+    const std::u16string final = dir.Wide("out") + u"/qmls/";
+    EXPECT_TRUE(PublishFolder(staging, final));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Move " + out.string() + "/qmls_generating/ to " + out.string() + "/qmls/\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"qmls"}) << static_cast<int>(kind);
+    EXPECT_FALSE(fs::is_symlink(out / "qmls"));
+    EXPECT_EQ(Files(out / "qmls"), (std::map<std::string, std::string>{{"a.qml", "fresh"}}));
+    EXPECT_EQ(fs::exists(dir / "elsewhere" / "stale.qml"), kind != Final::Folder);
+  }
+}
+
+// The copy path on its own: the copies replace the final folder whole and
+// a leftover sibling of a killed copy goes first; a file that cannot be
+// copied leaves the final folder untouched and no sibling.
+TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
+  for (const bool copyFails : {false, true}) {
+    TempDir dir;
+    fs::create_directories(dir / "qmls_generating");
+    WriteFile(dir / "qmls_generating" / "a.qml", "fresh");
+    WriteFile(dir / "qmls_generating" / "a.qmlc", "cache");
+    if (copyFails) ASSERT_EQ(mkfifo((dir / "qmls_generating" / "b.fifo").c_str(), 0600), 0);
+    fs::create_directories(dir / "qmls");
+    WriteFile(dir / "qmls" / "stale.qml", "stale");
+    fs::create_directories(dir / "qmls_copying");
+    WriteFile(dir / "qmls_copying" / "junk", "junk");
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(PublishByCopy(dir.Wide("qmls_generating"), dir.Wide("qmls")), !copyFails);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string to = " to \"" + (dir / "qmls").string() + "\"";
+    EXPECT_EQ(SortedLines(out),
+              (std::vector<std::string>{"Copy \"" + (dir / "qmls_generating" / "a.qml").string() + "\"" + to,
+                                        "Copy \"" + (dir / "qmls_generating" / "a.qmlc").string() + "\"" + to}));
+    EXPECT_EQ(Files(dir / "qmls"), copyFails ? (std::map<std::string, std::string>{{"stale.qml", "stale"}})
+                                             : (std::map<std::string, std::string>{{"a.qml", "fresh"},
+                                                                                   {"a.qmlc", "cache"}}));
+    EXPECT_EQ(err, copyFails ? "fs error: file kind:6, filesystem error: cannot copy file: not a regular file [" +
+                                   (dir / "qmls_generating" / "b.fifo").string() + "] [" +
+                                   (dir / "qmls_copying" / "b.fifo").string() + "]\n"
+                             : "");
+    EXPECT_FALSE(fs::exists(dir / "qmls_copying"));
+    EXPECT_EQ(ReadFile(dir / "qmls_generating" / "a.qml"), "fresh");
+  }
 }
 
 }  // namespace

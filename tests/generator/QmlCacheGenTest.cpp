@@ -40,9 +40,35 @@ TEST(QmlCacheGen, WritesCacheBesideSource) {
 
   WriteFile(dir / "p.qml", "Item {");
   testing::internal::CaptureStderr();
-  QmlCacheGen::MiniQmlCacheGen(dir.Wide("p.qml"));
-  EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+  EXPECT_TRUE(QmlCacheGen::MiniQmlCacheGen(dir.Wide("p.qml")).ok);  // the run goes on
+  EXPECT_TRUE(testing::internal::GetCapturedStderr().starts_with("Error compiling qml file: "));
   EXPECT_EQ(ReadFile(dir / "p.qmlc"), cache);
+}
+
+// Unlike a document Qt rejects, one that cannot be read or a cache that
+// cannot be written fails, unprinted, naming the file and the reason.
+TEST(QmlCacheGen, FileThatCannotBeReadOrWrittenFails) {
+  TempDir dir;
+  WriteFile(dir / "blocked.qml", Document(1));
+  std::filesystem::create_directory(dir / "blocked.qmlc");
+  const struct {
+    const char *name, *failed;
+    std::errc error;
+    bool reading;
+  } cases[] = {
+      {"missing.qml", "missing.qml", std::errc::no_such_file_or_directory, true},
+      {"blocked.qml", "blocked.qmlc", std::errc::is_a_directory, false},
+  };
+  for (const auto& c : cases) {
+    testing::internal::CaptureStderr();
+    const FileStatus status = QmlCacheGen::MiniQmlCacheGen(dir.Wide(c.name));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
+    EXPECT_FALSE(status.ok) << c.name;
+    EXPECT_EQ(status.path, dir.Wide(c.failed));
+    EXPECT_EQ(status.error, c.error) << c.name;
+    EXPECT_EQ(status.reading, c.reading) << c.name;
+  }
+  EXPECT_EQ(EntryCount(dir.Path()), 2u);  // no temporary left
 }
 
 TEST(QmlCacheGen, OnlyLowerCaseQmlSuffixIsCompiled) {

@@ -1,11 +1,12 @@
 #include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
-
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -43,11 +44,14 @@ TEST(FullPath, AbsoluteWithoutResolvingLinks) {
 
 TEST(OpenStream, WidePathReachesTheUtf8Name) {
   test::TempDir dir;
-  std::FILE* f = OpenStream(dir.Wide() + u"/\u00dcbung \u6587.bin", "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs("abc", f);
-  std::fclose(f);
+  for (const char16_t* name : {u"/\u00dcbung \u6587.bin", u"/latin1 \xDCDC.bin"}) {
+    std::FILE* f = OpenStream(dir.Wide() + name, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("abc", f);
+    std::fclose(f);
+  }
   EXPECT_EQ(ReadFile(dir / "\xc3\x9c" "bung \xe6\x96\x87.bin"), "abc");
+  EXPECT_EQ(ReadFile(dir / "latin1 \xdc.bin"), "abc");
   EXPECT_EQ(OpenStream(dir.Wide("missing"), "rb"), nullptr);
 }
 
@@ -56,17 +60,17 @@ TEST(WholeFile, ReadWriteAndSize) {
   const std::u16string file = dir.Wide("f.bin");
   EXPECT_EQ(ReadWholeFile(file), std::nullopt);
   EXPECT_EQ(ReadableFileSize(file), std::nullopt);
-  EXPECT_EQ(WriteWholeFile(dir.Wide("no/such/folder/f.bin"), "x"), WriteOutcome::NotOpened);
+  EXPECT_EQ(WriteWholeFile(dir.Wide("no/such/folder/f.bin"), "x"), std::errc::no_such_file_or_directory);
 
   std::string bytes(70000, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
-  EXPECT_EQ(WriteWholeFile(file, bytes), WriteOutcome::Written);
+  EXPECT_EQ(WriteWholeFile(file, bytes), std::error_code());
   EXPECT_EQ(ReadWholeFile(file), bytes);
   EXPECT_EQ(ReadableFileSize(file), bytes.size());
   // A shorter content replaces the whole file.
-  EXPECT_EQ(WriteWholeFile(file, "abc"), WriteOutcome::Written);
+  EXPECT_EQ(WriteWholeFile(file, "abc"), std::error_code());
   EXPECT_EQ(ReadFile(dir / "f.bin"), "abc");
-  EXPECT_EQ(WriteWholeFile(file, ""), WriteOutcome::Written);
+  EXPECT_EQ(WriteWholeFile(file, ""), std::error_code());
   EXPECT_EQ(ReadWholeFile(file), std::string());
   EXPECT_EQ(ReadableFileSize(file), 0u);
 }
@@ -75,10 +79,10 @@ TEST(WholeFile, ReadWriteAndSize) {
 TEST(WholeFile, OverwriteLeavesExactlyTheNewContent) {
   test::TempDir dir;
   const std::u16string file = dir.Wide("f.qml");
-  EXPECT_EQ(OverwriteWholeFile(dir.Wide("no/such/folder/f.qml"), "x"), WriteOutcome::NotOpened);
+  EXPECT_EQ(OverwriteWholeFile(dir.Wide("no/such/folder/f.qml"), "x"), std::errc::no_such_file_or_directory);
   const struct { std::string_view data; } steps[] = {{"created"}, {"longer than before"}, {"cut"}, {""}, {"again"}};
   for (const auto& step : steps) {
-    EXPECT_EQ(OverwriteWholeFile(file, step.data), WriteOutcome::Written) << step.data;
+    EXPECT_EQ(OverwriteWholeFile(file, step.data), std::error_code()) << step.data;
     EXPECT_EQ(ReadFile(dir / "f.qml"), step.data);
   }
 }
@@ -88,32 +92,66 @@ TEST(WholeFile, ReadsAStreamWithoutASize) {
   EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
 }
 
-// A FIFO, a device or a folder where a file is expected fails at once: an
-// open or read of a FIFO without a writer would wait for ever.
-TEST(RegularFilesOnly, AnythingElseFailsAtOnce) {
+// Where a file is expected, a FIFO or a device neither blocks the call nor
+// is read or written, and a folder is refused as well.
+TEST(WholeFile, RefusesWhatIsNotARegularFile) {
   test::TempDir dir;
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
   fs::create_directory(dir / "folder");
   test::WriteFile(dir / "plain", "abc");
-  const std::u16string plain = dir.Wide("plain"), copy = dir.Wide("copy");
-  const struct { const char* name; std::function<bool(const std::u16string&)> fails; } operations[] = {
-      {"OpenStream rb", [](auto& p) { return OpenStream(p, "rb") == nullptr && errno == ENXIO; }},
-      {"OpenStream rb+", [](auto& p) { return OpenStream(p, "rb+") == nullptr; }},
-      {"OpenStream ab", [](auto& p) { return OpenStream(p, "ab") == nullptr; }},
-      {"ReadWholeFile", [](auto& p) { return !ReadWholeFile(p) && FileErrorText(errno) == "not a regular file"; }},
-      {"ReadableFileSize", [](auto& p) { return !ReadableFileSize(p); }},
-      {"LastWriteTimeMs", [](auto& p) { return LastWriteTimeMs(p) == 0; }},
-      {"WriteWholeFile", [](auto& p) { return WriteWholeFile(p, "x") == WriteOutcome::NotOpened; }},
-      {"copy from it", [&](auto& p) { return !CopyFileKeepTime(p, copy) && !fs::exists(dir / "copy"); }},
-      {"copy onto it", [&](auto& p) { return !CopyFileKeepTime(plain, p); }},
+  const std::u16string plain = dir.Wide("plain");
+  std::string content;
+  auto open = [](const char* mode) {
+    return [mode](const std::u16string& p) {
+      std::error_code ec;
+      EXPECT_EQ(OpenStream(p, mode, &ec), nullptr) << mode;
+      EXPECT_EQ(errno, ec.value()) << mode;
+      return ec;
+    };
   };
-  ::alarm(20);  // a regression blocks: end it as a failure rather than hang
+  // A copy's reason comes as text.
+  auto copyReason = [](const Failure& failure) {
+    return failure == NotRegularFile().message() ? NotRegularFile()
+           : failure == std::make_error_code(std::errc::is_a_directory).message()
+               ? std::make_error_code(std::errc::is_a_directory)
+               : std::error_code();
+  };
+  const struct {
+    const char* name;
+    std::function<std::error_code(const std::u16string&)> call;
+    std::errc fifo, folder;
+  } cases[] = {
+      {"read", [&](const auto& p) { return ReadWholeFile(p, content); }, std::errc::no_such_device_or_address,
+       std::errc::is_a_directory},
+      {"write", [](const auto& p) { return WriteWholeFile(p, "x"); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"overwrite", [](const auto& p) { return OverwriteWholeFile(p, "x"); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"copy from", [&](const auto& p) { return CopyWholeFile(p, dir.Wide("copy")); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open rb", open("rb"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open rb+", open("rb+"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open ab", open("ab"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open wb+", open("wb+"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"copy keeping the time from", [&](const auto& p) { return copyReason(CopyFileKeepTime(p, dir.Wide("c"))); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"copy keeping the time onto", [&](const auto& p) { return copyReason(CopyFileKeepTime(plain, p)); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+  };
+  ::alarm(20);  // a regression blocks on the FIFO: end it as a failure rather than hang
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.call(dir.Wide("fifo")), c.fifo) << c.name;
+    EXPECT_EQ(c.call(u"/dev/null"), std::errc::no_such_device_or_address) << c.name;
+    EXPECT_EQ(c.call(dir.Wide("folder")), c.folder) << c.name;
+  }
   for (const std::u16string& special : {dir.Wide("fifo"), dir.Wide("folder"), std::u16string(u"/dev/null")}) {
-    for (const auto& op : operations) EXPECT_TRUE(op.fails(special)) << op.name << " on " << Narrow(special);
+    EXPECT_EQ(ReadableFileSize(special), std::nullopt) << Narrow(special);
+    EXPECT_EQ(LastWriteTimeMs(special), 0) << Narrow(special);
   }
   ::alarm(0);
+  EXPECT_EQ(NotRegularFile().message(), "not a regular file");
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
-  EXPECT_EQ(test::ReadFile(dir / "plain"), "abc");
+  EXPECT_FALSE(fs::exists(dir / "copy") || fs::exists(dir / "c"));
 }
 
 TEST(CopyFileKeepTime, ReplacesTheContentAndKeepsTheTime) {
@@ -121,16 +159,45 @@ TEST(CopyFileKeepTime, ReplacesTheContentAndKeepsTheTime) {
   test::WriteFile(dir / "from", "new");
   test::WriteFile(dir / "to", "an older, longer content");
   fs::last_write_time(dir / "from", fs::file_time_type(std::chrono::seconds(1'700'000'000)));
-  ASSERT_TRUE(CopyFileKeepTime(dir.Wide("from"), dir.Wide("to")));
-  ASSERT_TRUE(CopyFileKeepTime(dir.Wide("from"), dir.Wide("fresh")));
+  ASSERT_EQ(CopyFileKeepTime(dir.Wide("from"), dir.Wide("to")), std::nullopt);
+  ASSERT_EQ(CopyFileKeepTime(dir.Wide("from"), dir.Wide("fresh")), std::nullopt);
   for (const char* copy : {"to", "fresh"}) {
     EXPECT_EQ(test::ReadFile(dir / copy), "new") << copy;
     EXPECT_EQ(fs::last_write_time(dir / copy), fs::last_write_time(dir / "from")) << copy;
     EXPECT_EQ(LastWriteTimeMs(dir.Wide(copy)), LastWriteTimeMs(dir.Wide("from"))) << copy;
   }
   EXPECT_NE(LastWriteTimeMs(dir.Wide("from")), 0);
-  EXPECT_FALSE(CopyFileKeepTime(dir.Wide("missing"), dir.Wide("to")));
-  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(CopyFileKeepTime(dir.Wide("missing"), dir.Wide("to")), "No such file or directory");
+}
+
+// Under a file-size limit every write fails with EFBIG rather than the
+// signal ending the process; a replaced file keeps its old content.
+[[noreturn]] void WriteUnderSizeLimit(const fs::path& dir) {
+  PrepareProcess();
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = 100;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  const std::string data(1000, 'd');
+  const std::error_code results[] = {
+      WriteWholeFile(FromPath(dir / "w"), data),
+      OverwriteWholeFile(FromPath(dir / "o"), data),
+      ReplaceWholeFile(FromPath(dir / "r"), data),
+      CopyWholeFile(FromPath(dir / "big"), FromPath(dir / "c")),
+  };
+  int tooLarge = 0;
+  for (const std::error_code& ec : results) tooLarge += ec == std::errc::file_too_large;
+  std::exit(tooLarge);
+}
+
+TEST(WholeFileDeathTest, SizeLimitGivesFileTooLarge) {
+  test::TempDir dir;
+  test::WriteFile(dir / "r", "old");
+  test::WriteFile(dir / "big", std::string(1000, 'b'));
+  EXPECT_EXIT(WriteUnderSizeLimit(dir.Path()), testing::ExitedWithCode(4), "");
+  EXPECT_EQ(ReadFile(dir / "r"), "old");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 5u);  // r, big, w, o, c: no temporary file left
 }
 
 TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
@@ -141,6 +208,24 @@ TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
   for (const auto& [utf8, utf16] : cases) EXPECT_EQ(Widen(utf8), utf16) << utf8;
   EXPECT_EQ(Narrow(u"\U0001F600x"), "\xf0\x9f\x98\x80x");
   EXPECT_EQ(Narrow(std::u16string(1, u'\xD800') + u"x"), "\xef\xbf\xbdx");
+}
+
+// A name's bytes reach the file system unchanged, valid UTF-8 or not.
+TEST(Text, PathBytesRoundTripThroughTheWideForm) {
+  const std::pair<std::string, std::u16string> cases[] = {
+      {"a\xc3\xa4\xe6\x96\x87", u"a\u00e4\u6587"}, {"\xf0\x9f\x98\x80", u"\U0001F600"},
+      {"out\xff", u"out\xDCFF"}, {"\xc0\xaf", u"\xDCC0\xDCAF"}, {"\xed\xa0\x80", u"\xDCED\xDCA0\xDC80"},
+      {"\xe6\x96x", u"\xDCE6\xDC96x"}, {"\x80\xf0\x9f\x98\x80\xbf", u"\xDC80\U0001F600\xDCBF"},
+  };
+  for (const auto& [bytes, wide] : cases) {
+    EXPECT_EQ(WidenPath(bytes), wide) << bytes;
+    EXPECT_EQ(NarrowPath(wide), bytes) << bytes;
+    EXPECT_EQ(ToPath(wide).native(), bytes) << bytes;
+    EXPECT_EQ(FromPath(std::filesystem::path(bytes)), wide) << bytes;
+  }
+  // Messages keep the replacement character; a surrogate no byte could give stays one.
+  EXPECT_EQ(Narrow(u"out\xDCFF"), "out\xef\xbf\xbd");
+  EXPECT_EQ(NarrowPath(u"\xDC7F" + std::u16string(1, u'\xD800') + u"x"), "\xef\xbf\xbd\xef\xbf\xbdx");
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
 #include "tests/support/Process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace prt::test {
 
@@ -38,6 +43,18 @@ ProcessResult RunProcess(const ProcessRequest& request) {
   std::vector<char*> argv;
   for (std::string& a : argStore) argv.push_back(a.data());
   argv.push_back(nullptr);
+  std::vector<std::string> envStore;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const bool replaced = std::any_of(request.env.begin(), request.env.end(), [&](const std::string& set) {
+      return entry.compare(0, set.find('=') + 1, set, 0, set.find('=') + 1) == 0;
+    });
+    if (!replaced) envStore.push_back(entry);
+  }
+  envStore.insert(envStore.end(), request.env.begin(), request.env.end());
+  std::vector<char*> envp;
+  for (std::string& e : envStore) envp.push_back(e.data());
+  envp.push_back(nullptr);
 
   Pipe out, err;
   if (!out.Open() || !err.Open()) return result;
@@ -53,11 +70,17 @@ ProcessResult RunProcess(const ProcessRequest& request) {
     close(err.fd[0]);
     close(out.fd[1]);
     close(err.fd[1]);
-    execv(program.c_str(), argv.data());
+    if (request.fileSizeLimit) {
+      const rlimit limit{*request.fileSizeLimit, *request.fileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   out.Close(1);
   err.Close(1);
+  std::thread monitor;
+  if (request.monitor) monitor = std::thread(request.monitor, pid);
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.timeoutSeconds);
   bool timedOut = false;
@@ -85,16 +108,59 @@ ProcessResult RunProcess(const ProcessRequest& request) {
     }
   }
 
+  // The monitor may still signal the child, so it is reaped only after.
+  if (monitor.joinable()) monitor.join();
   int status = 0;
+  rusage usage{};
   pid_t waited;
   do {
-    waited = waitpid(pid, &status, 0);
+    waited = wait4(pid, &status, 0, &usage);
   } while (waited < 0 && errno == EINTR);
-  if (waited == pid && !timedOut && WIFEXITED(status)) {
+  if (waited != pid) return result;
+  result.maxRssKiB = usage.ru_maxrss;
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  if (!timedOut && WIFEXITED(status)) {
     result.exited = true;
     result.exitStatus = WEXITSTATUS(status);
   }
   return result;
+}
+
+ChildFolderLock::ChildFolderLock(const std::filesystem::path& folder, std::chrono::milliseconds holdFor) {
+  const std::string path = folder.string();
+  Pipe taken, release;
+  if (!taken.Open() || !release.Open()) return;
+  pid_ = fork();
+  if (pid_ < 0) return;
+  if (pid_ == 0) {
+    taken.Close(0);
+    release.Close(1);
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) _exit(1);
+    if (write(taken.fd[1], "L", 1) != 1) _exit(1);
+    pollfd wait{release.fd[0], POLLIN, 0};
+    poll(&wait, 1, static_cast<int>(holdFor.count()));
+    _exit(0);
+  }
+  taken.Close(1);
+  release.Close(0);
+  char byte = 0;
+  ssize_t n;
+  do {
+    n = read(taken.fd[0], &byte, 1);
+  } while (n < 0 && errno == EINTR);
+  holding_ = n == 1;
+  release_ = release.fd[1];
+  release.fd[1] = -1;
+}
+
+ChildFolderLock::~ChildFolderLock() {
+  if (release_ >= 0) close(release_);
+  if (pid_ > 0) {
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
 }
 
 }  // namespace prt::test

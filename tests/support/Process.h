@@ -1,6 +1,7 @@
 #pragma once
 // Runs a program the way a shell would and collects what it wrote.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@ namespace prt::test {
 struct ProcessResult {
   bool exited = false;  // false: killed by a signal, timed out or not started
   int exitStatus = -1;  // the 8-bit status a shell sees
+  int signal = 0;       // the signal that ended it, when one did
+  long maxRssKiB = 0;   // the child's peak resident memory
   std::string out;
   std::string err;
 };
@@ -19,9 +22,32 @@ struct ProcessRequest {
   std::vector<std::string> args;  // after the program name
   std::filesystem::path workDir;  // empty: the current folder
   std::optional<std::string> argv0;  // default: `program` as given
+  std::vector<std::string> env;      // "NAME=value" set on top of this process's environment
   int timeoutSeconds = 120;
+  std::optional<unsigned long> fileSizeLimit;  // RLIMIT_FSIZE in bytes
+  // Runs on a thread of its own while the child runs (to stop, kill or time
+  // it); the output pipes keep being drained meanwhile.
+  std::function<void(pid_t)> monitor;
 };
 
 ProcessResult RunProcess(const ProcessRequest& request);
+
+// A forked child of this process that takes an exclusive flock on `folder`
+// without waiting and holds it until `holdFor` has passed or the object goes.
+class ChildFolderLock {
+ public:
+  ChildFolderLock(const std::filesystem::path& folder, std::chrono::milliseconds holdFor);
+  ~ChildFolderLock();
+  ChildFolderLock(const ChildFolderLock&) = delete;
+  ChildFolderLock& operator=(const ChildFolderLock&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  bool Holding() const { return holding_; }  // false: the folder was locked already
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;  // closing it tells the child to end
+  bool holding_ = false;
+};
 
 }  // namespace prt::test

@@ -191,6 +191,9 @@ TEST(ContainerWriterTest, ImpossibleRequestsAreErrors) {
   clash.pointerBase = 0;
   clash.nullValue = 24;
   EXPECT_THROW(ContainerWriter::Write(SmallImage(), clash), BuildError);
+  ContainerOptions huge;  // refused before the file is assembled
+  huge.trailing.resize(ContainerWriter::kMaxSize);
+  EXPECT_THROW(ContainerWriter::Write(SmallImage(), huge), BuildError);
 }
 
 }  // namespace

@@ -110,6 +110,8 @@ TEST(ImageWriterTest, Errors) {
   EXPECT_THROW(w.SetLabel("a", 1), BuildError);
   w.PutRef(0, "missing");
   EXPECT_THROW(w.Finish(), BuildError);
+  EXPECT_THROW(w.Allocate(ImageWriter::kMaxSize - 3), BuildError);  // refused before it grows
+  EXPECT_EQ(w.Size(), 4u);
 }
 
 }  // namespace

@@ -48,6 +48,57 @@ TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
   EXPECT_EQ(r.error, "texts[0]: invalid UTF-8");
 }
 
+// Numbers that decide an allocation, a loop or a recursion are refused with
+// the place and the limit, before anything large is allocated.
+TEST(JsonBuilderTest, DescriptionsBeyondTheLimitsAreRefused) {
+  std::string deepChildren = R"({"screens": [)";
+  for (int i = 0; i < 50000; ++i) deepChildren += R"({"type": "container", "children": [)";
+  for (int i = 0; i < 50000; ++i) deepChildren += "]}";
+  deepChildren += "]}";
+  std::string manyValues = "[0";
+  for (size_t i = 0; i < builder::limits::kValues; ++i) manyValues += ",0";
+  const struct { std::string json; const char* message; } cases[] = {
+      {std::string(100000, '[') + std::string(100000, ']'), "line 1, column 257: nested deeper than 256 levels (limit 256)"},
+      {"{\"a\":\n" + std::string(300, '{'), "line 2, column 256: nested deeper than 256 levels (limit 256)"},
+      {deepChildren, "nested deeper than 256 levels (limit 256)"},
+      {R"({"t": "[[[[ \" {{{{"})", "unknown key \"t\""},  // brackets in strings do not nest
+      {manyValues + "]", "description: more than 5000000 values (limit 5000000)"},
+      {std::string(builder::limits::kDescriptionBytes + 1, ' '), "description: larger than 67108864 bytes (limit 67108864)"},
+      {R"({"records": [{"type": 5, "size": 4294967295}]})", "records[0].size: record size 4294967295 too large (limit 1048576)"},
+      {R"({"recordSizes": {"7": -1}})", "recordSizes.7: record size 4294967295 too large (limit 1048576)"},
+      {R"({"records": [{"type": 5, "index": 16777215}]})",
+       "records[0].index: the record table of type 5 would take 1207959556 bytes (limit 134217728)"},
+      {R"({"records": [{"type": 5, "index": 3}, {"type": 5, "size": 1048576, "index": 200}]})",
+       "records[1].index: the record table of type 5 would take 210763780 bytes (limit 134217728)"},
+      {R"({"blocks": [{"label": "a", "size": 4000000000}]})", "blocks[0].size: block size 4000000000 too large (limit 134217728)"},
+      {R"({"blocks": [{"label": "a", "fields": [{"at": "0xfffffffc", "u32": 1}]}]})",
+       "blocks[0].fields[0].at: offset 4294967292 too large (limit 134217728)"},
+      {R"({"records": [{"type": 5, "fields": [{"at": 2000000, "u8": 1}]}]})",
+       "records[0].fields[0].at: offset 2000000 too large (limit 1048576)"},
+      {R"({"projectSettings": {"size": 200000000}})", "projectSettings.size: block size 200000000 too large (limit 134217728)"},
+      {R"({"synthetic": {"controls": 16777215}})", "synthetic.controls: 16777215 controls (limit 250000)"},
+      {R"({"synthetic": {"pages": 16777215}})", "synthetic: 16777266 screens (limit 20000)"},
+      {R"({"synthetic": {"languages": 1000, "controls": 0}})", "synthetic.languages: 1000 languages (limit 4)"},
+      {R"({"blocks": [{"label": "a", "size": 100000000}, {"label": "b", "size": 100000000}]})",
+       "description: the image would take 200"},
+  };
+  for (const auto& c : cases) {
+    const auto r = BuildFromJsonText(c.json);
+    EXPECT_FALSE(r.ok) << c.message;
+    EXPECT_NE(r.error.find(c.message), std::string::npos) << c.message << "\n  gave: " << r.error;
+    EXPECT_TRUE(r.container.empty() && r.image.empty()) << c.message;
+  }
+  // Documents built in memory get the same depth limit.
+  nlohmann::json deep = nlohmann::json::array();
+  nlohmann::json* inner = &deep;
+  for (int i = 0; i < 100000; ++i) inner = &inner->emplace_back(nlohmann::json::array());
+  EXPECT_EQ(builder::BuildFromJson({{"screens", std::move(deep)}}).error,
+            "description: nested deeper than 256 levels (limit 256)");
+  // Stored lengths and counts are only written, never allocated.
+  EXPECT_TRUE(BuildFromJsonText(R"({"connection": [{"key": 1, "length": 4294967295}],
+      "textLists": [{"count": 65535}], "container": {"sections": [{"type": 1, "length": 4294967295}]}})").ok);
+}
+
 TEST(JsonBuilderTest, ContainerOptionsReachTheFile) {
   const auto built = test::BuildDataset(R"({"name": "plant", "header": {"13": "d"},
       "blocks": [{"label": "d", "fields": [{"at": 0, "f64": 3.25}]}],

@@ -42,13 +42,17 @@ TEST(PrtBuildToolTest, WritesContainerAndCompanionFiles) {
 }
 
 TEST(PrtBuildToolTest, FailuresExitWith1AndWriteNothing) {
-  const struct { const char* desc; std::vector<std::string> args; const char* message; } cases[] = {
+  const struct { std::string desc; std::vector<std::string> args; const char* message; } cases[] = {
       {R"({"screens": [{"type": "buton"}]})", {"d.json", "o.prt"}, "screens[0].type: unknown type \"buton\""},
       {"{", {"d.json", "o.prt"}, "not valid JSON"},
       {kDesc, {"missing.json", "o.prt"}, "cannot read missing.json"},
       {kDesc, {"d.json"}, "Usage: prt-build"},
       {kDesc, {"d.json", "o.prt", "--lang"}, "--lang needs a path"},
       {kDesc, {"d.json", "o.prt", "--verbose"}, "unknown option --verbose"},
+      {std::string(100000, '['), {"d.json", "o.prt"}, "d.json: line 1, column 257: nested deeper than 256 levels (limit 256)"},
+      {R"({"records": [{"type": 5, "index": 16777215}]})", {"d.json", "o.prt"},
+       "d.json: records[0].index: the record table of type 5 would take 1207959556 bytes (limit 134217728)"},
+      {kDesc, {".", "o.prt"}, "cannot read .: not a regular file"},
   };
   for (const auto& c : cases) {
     test::TempDir dir;

@@ -216,7 +216,14 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
     sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(at), std::move(s));
   }
 
+  uint64_t total = 28 + size + options.trailing.size();
+  for (const Section& s : sections) total += s.bytes.size();
+  if (total > kMaxSize)
+    throw BuildError("the container would take " + std::to_string(total) + " bytes (limit " +
+                     std::to_string(kMaxSize) + ")");
+
   Out out(order);
+  out.bytes.reserve(total);
   out.Raw(kMagic, 14);
   if (order == Endian::Little) {
     out.U8(0xFF);

@@ -77,6 +77,11 @@ struct ContainerLayout {
 
 class ContainerWriter {
  public:
+  // The largest container written: the image (at most ImageWriter::kMaxSize)
+  // with its layout and pointer lists. The 3,200-screen benchmark project
+  // needs about 32 MB.
+  static constexpr uint32_t kMaxSize = 256u << 20;
+
   // Throws BuildError for a request that cannot be met (e.g. a pointer
   // corruption in an image without pointers).
   static std::vector<uint8_t> Write(const FinishedImage& image, const ContainerOptions& options,

@@ -1,5 +1,6 @@
 #include "tools/builder/ImageWriter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -22,7 +23,15 @@ uint32_t ImageWriter::Allocate(uint32_t size, uint32_t align) {
   uint64_t start = bytes_.size();
   start = (start + align - 1) / align * align;
   const uint64_t end = start + size;
-  if (end > UINT32_MAX) throw BuildError("image larger than 4 GiB");
+  if (end > kMaxSize)
+    throw BuildError("the image would take " + std::to_string(end) + " bytes (limit " +
+                     std::to_string(kMaxSize) + ")");
+  // Growth stops at the limit, not at twice the last size.
+  if (end > bytes_.capacity()) {
+    const size_t capacity = std::min<uint64_t>(std::max<uint64_t>(end, 2 * bytes_.capacity()), kMaxSize);
+    bytes_.reserve(capacity);
+    kinds_.reserve(capacity);
+  }
   bytes_.resize(end, 0);
   kinds_.resize(end, 0);
   return static_cast<uint32_t>(start);
@@ -39,9 +48,8 @@ void ImageWriter::Clear(uint32_t at, uint32_t width) {
     if (kinds_[b] == 0) continue;
     uint32_t start = b;
     while (kinds_[start] == kContinuation) --start;
-    const uint32_t w = KindWidth(static_cast<FieldKind>(kinds_[start]));
+    const uint32_t w = KindWidth(static_cast<FieldKind>(kinds_[start] & ~kPointer));
     for (uint32_t i = start; i < start + w; ++i) kinds_[i] = 0;
-    pointers_.erase(start);
     fixups_.erase(start);
   }
 }
@@ -98,7 +106,7 @@ void ImageWriter::PutBytes(uint32_t at, std::span<const uint8_t> data) {
 
 void ImageWriter::PutRef(uint32_t at, uint32_t target) {
   PutU32(at, target);
-  pointers_.insert(at);
+  kinds_[at] |= kPointer;
 }
 
 void ImageWriter::PutRef(uint32_t at, const std::string& label, uint32_t delta) {
@@ -133,17 +141,17 @@ FinishedImage ImageWriter::Finish() const {
     if (target > UINT32_MAX) throw BuildError("reference to \"" + fix.label + "\" overflows");
     for (uint32_t i = 0; i < 4; ++i) out.bytes[at + i] = static_cast<uint8_t>(target >> (8 * i));
   }
-  out.pointers.assign(pointers_.begin(), pointers_.end());
   out.labels = labels_;
 
   // Runs of equal kind; counts are 8-bit.
   const uint32_t size = Size();
   uint32_t i = 0;
   while (i < size) {
-    const uint8_t kind = kinds_[i];
+    const uint8_t kind = kinds_[i] & ~kPointer;
     const uint32_t w = KindWidth(static_cast<FieldKind>(kind));
     uint32_t count = 0;
-    while (i < size && kinds_[i] == kind && count < 255) {
+    while (i < size && (kinds_[i] & ~kPointer) == kind && count < 255) {
+      if (kinds_[i] & kPointer) out.pointers.push_back(i);
       i += w;
       ++count;
     }

@@ -4,7 +4,6 @@
 // positions of the pointer fields come out of the same calls that write them.
 #include <cstdint>
 #include <map>
-#include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -42,6 +41,10 @@ struct FinishedImage {
 
 class ImageWriter {
  public:
+  // The largest image the builder makes (the 3,200-screen benchmark project
+  // needs about 26 MB); Allocate refuses to grow beyond it.
+  static constexpr uint32_t kMaxSize = 128u << 20;
+
   uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
 
   // Appends `size` zeroed opaque bytes at the next multiple of `align`;
@@ -72,13 +75,14 @@ class ImageWriter {
 
   // Kind recorded for the byte at `at` (field start) and pointer membership;
   // mostly for tests.
-  bool IsPointer(uint32_t at) const { return pointers_.count(at) != 0; }
+  bool IsPointer(uint32_t at) const { return at < kinds_.size() && (kinds_[at] & kPointer) != 0; }
 
   // Resolves the label references and derives the layout list.
   FinishedImage Finish() const;
 
  private:
   static constexpr uint8_t kContinuation = 0x80;
+  static constexpr uint8_t kPointer = 0x40;  // on a field start: a pointer field
 
   void Check(uint32_t at, uint32_t width) const;
   // Turns every field overlapping [at, at+width) back into opaque bytes.
@@ -92,8 +96,9 @@ class ImageWriter {
   };
 
   std::vector<uint8_t> bytes_;
-  std::vector<uint8_t> kinds_;  // per byte: 0 opaque, 1..5 field start, kContinuation
-  std::set<uint32_t> pointers_;
+  // Per byte: 0 opaque, 1..5 field start (| kPointer), kContinuation. One
+  // byte per image byte keeps the bookkeeping within the image limit.
+  std::vector<uint8_t> kinds_;
   std::map<uint32_t, Fixup> fixups_;
   std::map<std::string, uint32_t> labels_;
 };

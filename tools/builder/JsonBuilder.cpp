@@ -80,6 +80,12 @@ int64_t Integer(const json& j, const std::string& path, int64_t lo, int64_t hi) 
 uint32_t U32(const json& j, const std::string& path) {
   return static_cast<uint32_t>(Integer(j, path, INT32_MIN, UINT32_MAX));
 }
+// A size or offset that decides an allocation: refused above `limit`.
+uint32_t Limited(const json& j, const std::string& path, uint32_t limit, const char* what) {
+  const uint32_t v = U32(j, path);
+  if (v > limit) Fail(path, std::string(what) + " " + std::to_string(v) + " too large (limit " + std::to_string(limit) + ")");
+  return v;
+}
 uint16_t U16(const json& j, const std::string& path) {
   return static_cast<uint16_t>(Integer(j, path, INT16_MIN, UINT16_MAX));
 }
@@ -178,10 +184,10 @@ class Parser {
     return Ref::Raw(U32(j, path));
   }
 
-  Field FieldValue(const json& j, const std::string& path) {
+  Field FieldValue(const json& j, const std::string& path, uint32_t maxAt) {
     if (!j.is_object()) Fail(path, "expected a field {\"at\": n, \"<type>\": value}");
     if (!j.contains("at")) Fail(path, "field without \"at\"");
-    const uint32_t at = U32(j["at"], Sub(path, "at"));
+    const uint32_t at = Limited(j["at"], Sub(path, "at"), maxAt, "offset");
     if (j.size() != 2) Fail(path, "a field holds \"at\" and exactly one typed value");
     for (const auto& [key, v] : j.items()) {
       if (key == "at") continue;
@@ -204,10 +210,10 @@ class Parser {
     Fail(path, "field without a value");
   }
 
-  std::vector<Field> Fields(const json& j, const std::string& path) {
+  std::vector<Field> Fields(const json& j, const std::string& path, uint32_t maxAt = ImageWriter::kMaxSize) {
     if (!j.is_array()) Fail(path, "expected an array of fields");
     std::vector<Field> out;
-    for (size_t i = 0; i < j.size(); ++i) out.push_back(FieldValue(j[i], Sub(path, i)));
+    for (size_t i = 0; i < j.size(); ++i) out.push_back(FieldValue(j[i], Sub(path, i), maxAt));
     return out;
   }
 
@@ -349,10 +355,17 @@ class Parser {
       o.shape = it != std::end(kShapeNames) ? static_cast<uint8_t>(it - std::begin(kShapeNames)) : U8(s, at("shape"));
     }
     if (has("label")) o.label = String(j["label"], at("label"));
-    if (has("index")) o.index = static_cast<uint32_t>(Integer(j["index"], at("index"), 0, 0xFFFFFF));
+    if (has("index")) {
+      o.index = static_cast<uint32_t>(Integer(j["index"], at("index"), 0, 0xFFFFFF));
+      auto& [highest, where] = highestIndex_[o.type];
+      if (where.empty() || *o.index > highest) highest = *o.index, where = at("index");
+    }
     if (has("ownReference")) o.ownReference = U32(j["ownReference"], at("ownReference"));
     if (has("emptyLinkList")) o.emptyLinkList = Bool(j["emptyLinkList"], at("emptyLinkList"));
-    if (has("size")) o.recordSize = U32(j["size"], at("size"));
+    if (has("size")) {
+      o.recordSize = Limited(j["size"], at("size"), limits::kRecordSize, "record size");
+      NoteRecordSize(o.type, at("size"));
+    }
     if (has("text")) {
       const json& t = j["text"];
       if (t.is_string()) o.text = Utf16(t.get<std::string>(), at("text"));
@@ -409,7 +422,7 @@ class Parser {
     if (has("pageNumber")) o.fields.push_back(Field::U32(4 * 15 - 4, U32(j["pageNumber"], at("pageNumber"))));
     if (has("namedEntries")) o.fields.push_back(NamedEntries(j["namedEntries"], at("namedEntries")));
     if (has("fields"))
-      for (Field& f : Fields(j["fields"], at("fields"))) o.fields.push_back(std::move(f));
+      for (Field& f : Fields(j["fields"], at("fields"), limits::kRecordSize)) o.fields.push_back(std::move(f));
     if (has("linked")) o.linked = Bool(j["linked"], at("linked"));
     if (has("linkKind")) o.linkKind = U8(j["linkKind"], at("linkKind"));
     if (has("linkSlot")) o.linkSlot = U8(j["linkSlot"], at("linkSlot"));
@@ -480,7 +493,7 @@ class Parser {
       return;
     }
     Block b{label, 0, 4, {}};
-    if (j.contains("size")) b.size = U32(j["size"], Sub(path, "size"));
+    if (j.contains("size")) b.size = Limited(j["size"], Sub(path, "size"), ImageWriter::kMaxSize, "block size");
     if (j.contains("align")) b.align = static_cast<uint32_t>(Integer(j["align"], Sub(path, "align"), 1, 4096));
     if (j.contains("bytes")) b.fields.push_back(Field::Bytes(0, ByteList(j["bytes"], Sub(path, "bytes"))));
     if (j.contains("fields"))
@@ -657,7 +670,7 @@ class Parser {
       if (j.contains("word19")) s.word19 = U32(j["word19"], Sub(p, "word19"));
       if (j.contains("byte23")) s.byte23 = U8(j["byte23"], Sub(p, "byte23"));
       if (j.contains("flag") && Bool(j["flag"], Sub(p, "flag"))) s.byte23 |= 1;
-      if (j.contains("size")) s.size = U32(j["size"], Sub(p, "size"));
+      if (j.contains("size")) s.size = Limited(j["size"], Sub(p, "size"), ImageWriter::kMaxSize, "block size");
       b_.SetProjectSettings(s);
     }
     if (root.contains("runtimeSettings")) {
@@ -763,8 +776,25 @@ class Parser {
     }
   }
 
+  void NoteRecordSize(uint8_t type, const std::string& path) { sizeSetter_[type] = path; }
+
+  // A record table takes its highest index times its record size: refused
+  // here, where the place in the description is still known.
+  void CheckRecordTables() const {
+    std::map<uint8_t, std::string> where = sizeSetter_;
+    for (const auto& [type, index] : highestIndex_) where[type] = index.second;
+    for (const auto& [type, path] : where) {
+      const uint64_t bytes = b_.RecordTableBytes(type);
+      if (bytes > ImageWriter::kMaxSize)
+        Fail(path, "the record table of type " + std::to_string(type) + " would take " + std::to_string(bytes) +
+                       " bytes (limit " + std::to_string(ImageWriter::kMaxSize) + ")");
+    }
+  }
+
  private:
   ProjectBuilder& b_;
+  std::map<uint8_t, std::pair<uint32_t, std::string>> highestIndex_;  // explicit indexes
+  std::map<uint8_t, std::string> sizeSetter_;
 };
 
 PositionList Positions(const json& j, const std::string& path, bool withWord,
@@ -919,8 +949,12 @@ BuildResult Build(const json& root) {
   if (root.contains("recordSizes")) {
     const json& j = root["recordSizes"];
     if (!j.is_object()) Fail("recordSizes", "expected an object of type numbers");
-    for (const auto& [key, v] : j.items())
-      b.SetRecordSize(U8(json(key), Sub("recordSizes", key)), U32(v, Sub("recordSizes", key)));
+    for (const auto& [key, v] : j.items()) {
+      const std::string path = Sub("recordSizes", key);
+      const uint8_t type = U8(json(key), path);
+      b.SetRecordSize(type, Limited(v, path, limits::kRecordSize, "record size"));
+      p.NoteRecordSize(type, path);
+    }
   }
   if (root.contains("emptyTables")) {
     const json& j = root["emptyTables"];
@@ -942,6 +976,16 @@ BuildResult Build(const json& root) {
         {"maxDepth", &o.maxDepth},   {"seed", &o.seed}};
     for (const auto& [key, dest] : keys)
       if (j.contains(key)) *dest = static_cast<uint32_t>(Integer(j[key], Sub(sp, key), 0, 0xFFFFFF));
+    // The generator holds the whole project in memory before it is laid out.
+    const uint64_t screens = uint64_t{o.pages} + o.templates + o.reportPages + o.popups;
+    if (screens > limits::kSyntheticScreens)
+      Fail(sp, std::to_string(screens) + " screens (limit " + std::to_string(limits::kSyntheticScreens) + ")");
+    if (o.controls > limits::kSyntheticControls)
+      Fail(Sub(sp, "controls"), std::to_string(o.controls) + " controls (limit " +
+                                    std::to_string(limits::kSyntheticControls) + ")");
+    if (o.languages > limits::kSyntheticLanguages)
+      Fail(Sub(sp, "languages"), std::to_string(o.languages) + " languages (limit " +
+                                     std::to_string(limits::kSyntheticLanguages) + ")");
     AddSyntheticProject(b, o);
   }
   if (root.contains("objectTextMap")) b.SetObjectTextMap(p.DefaultMapValue(root["objectTextMap"], "objectTextMap"));
@@ -988,11 +1032,23 @@ BuildResult Build(const json& root) {
   }
   if (root.contains("header")) p.Header(root["header"], "header");
 
-  const FinishedImage image = b.Build();
+  p.CheckRecordTables();
+  // Failures of the layout belong to the description as a whole.
+  FinishedImage image;
+  try {
+    image = b.Build();
+  } catch (const BuildError& e) {
+    Fail("", e.what());
+  }
+  const ContainerOptions options = ContainerValue(root, image.labels);
   BuildResult r;
-  r.container = ContainerWriter::Write(image, ContainerValue(root, image.labels));
-  r.image = image.bytes;
-  r.labels = image.labels;
+  try {
+    r.container = ContainerWriter::Write(image, options);
+  } catch (const BuildError& e) {
+    Fail("", e.what());
+  }
+  r.image = std::move(image.bytes);
+  r.labels = std::move(image.labels);
   if (root.contains("languageFile")) {
     const json& j = root["languageFile"];
     if (j.is_object()) {
@@ -1021,22 +1077,88 @@ std::optional<TypeName> TypeFromName(std::string_view name) {
 }
 
 BuildResult BuildFromJson(const nlohmann::json& description) {
+  BuildResult r;
   try {
+    // The builder walks some parts recursively; the text path has checked
+    // this before parsing.
+    std::vector<std::pair<const json*, size_t>> pending{{&description, 1}};
+    while (!pending.empty()) {
+      const auto [value, depth] = pending.back();
+      pending.pop_back();
+      if (depth > limits::kDepth) Fail("", "nested deeper than " + std::to_string(limits::kDepth) +
+                                               " levels (limit " + std::to_string(limits::kDepth) + ")");
+      if (value->is_structured())
+        for (const json& child : *value) pending.emplace_back(&child, depth + 1);
+    }
     return Build(description);
+  } catch (const std::bad_alloc&) {
+    r.error = "description: out of memory";
   } catch (const std::exception& e) {
-    BuildResult r;
     r.error = e.what();
-    return r;
   }
+  return r;
 }
 
+namespace {
+
+// Nesting depth and number of values of a JSON text, checked before the
+// parser builds a document of it; nullopt when within the limits. A
+// malformed text is left to the parser, which names the place.
+std::optional<std::string> ShapeError(std::string_view text) {
+  if (text.size() > limits::kDescriptionBytes)
+    return "description: larger than " + std::to_string(limits::kDescriptionBytes) + " bytes (limit " +
+           std::to_string(limits::kDescriptionBytes) + ")";
+  size_t depth = 0, values = 0, line = 1, column = 0;
+  bool inString = false, escaped = false, inToken = false;
+  for (const char c : text) {
+    ++column;
+    if (c == '\n') line += 1, column = 0;
+    if (inString) {
+      if (escaped) escaped = false;
+      else if (c == '\\') escaped = true;
+      else if (c == '"') inString = false;
+      continue;
+    }
+    const bool tokenChar = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           c == '-' || c == '+' || c == '.';
+    if (tokenChar && !inToken) ++values;  // number, true, false, null
+    inToken = tokenChar;
+    if (c == '"') {
+      inString = true;
+      ++values;
+    } else if (c == ':' && values) {
+      --values;  // the string before it was a key
+    } else if (c == '[' || c == '{') {
+      ++values;
+      if (++depth > limits::kDepth)
+        return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": nested deeper than " +
+               std::to_string(limits::kDepth) + " levels (limit " + std::to_string(limits::kDepth) + ")";
+    } else if ((c == ']' || c == '}') && depth) {
+      --depth;
+    }
+    if (values > limits::kValues)
+      return "description: more than " + std::to_string(limits::kValues) + " values (limit " +
+             std::to_string(limits::kValues) + ")";
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 BuildResult BuildFromJsonText(std::string_view text) {
+  BuildResult r;
+  if (auto error = ShapeError(text)) {
+    r.error = std::move(*error);
+    return r;
+  }
   nlohmann::json j;
   try {
     j = nlohmann::json::parse(text);
   } catch (const nlohmann::json::parse_error& e) {
-    BuildResult r;
     r.error = std::string("not valid JSON: ") + e.what();
+    return r;
+  } catch (const std::bad_alloc&) {
+    r.error = "description: out of memory";
     return r;
   }
   return BuildFromJson(j);

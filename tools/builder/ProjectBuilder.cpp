@@ -204,6 +204,12 @@ uint32_t ProjectBuilder::RecordSize(uint8_t type) const {
   return std::max(kDefaultRecordSize, RoundUp4(need));
 }
 
+uint64_t ProjectBuilder::RecordTableBytes(uint8_t type) const {
+  const auto it = byType_.find(type);
+  const uint64_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1ull;
+  return 4 + count * RecordSize(type);
+}
+
 void ProjectBuilder::WriteFields(ImageWriter& w, uint32_t base, const std::vector<Field>& fields) const {
   for (const Field& f : fields) {
     const uint32_t at = base + f.at;
@@ -487,7 +493,9 @@ FinishedImage ProjectBuilder::Build() const {
     const auto it = byType_.find(type);
     const uint32_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1;
     const uint64_t bytes = 4 + static_cast<uint64_t>(count) * size;
-    if (bytes > UINT32_MAX) throw BuildError("record table too large");
+    if (bytes > ImageWriter::kMaxSize)
+      throw BuildError("the record table of type " + std::to_string(type) + " would take " +
+                       std::to_string(bytes) + " bytes (limit " + std::to_string(ImageWriter::kMaxSize) + ")");
     const uint32_t table = w.Allocate(static_cast<uint32_t>(bytes));
     w.PutU32(table, count);
     w.PutU32(84 + 8 * type, size);

@@ -190,6 +190,9 @@ class ProjectBuilder {
   void SetRecordSize(uint8_t type, uint32_t size) { recordSizes_[type] = size; }
   // A record table with count 0 (instead of reference 0) for a type without objects.
   void AddEmptyTable(uint8_t type) { emptyTables_.push_back(type); }
+  // Bytes the record table of a type takes (count word and records up to the
+  // highest index), so that callers can refuse a table before it is built.
+  uint64_t RecordTableBytes(uint8_t type) const;
 
   // Texts: one row per text number, one column per language.
   uint32_t AddText(std::u16string text);                              // same in every language

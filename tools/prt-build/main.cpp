@@ -1,10 +1,11 @@
 // prt-build: builds a runtime data set (.prt container, language and
 // connection files) from a JSON description; see docs/dataset-format.md.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -28,10 +29,12 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   fs::path temp = path;
   temp += ".tmp";
   {
+    errno = 0;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
-      std::cerr << "prt-build: cannot write " << path.string() << "\n";
+      std::cerr << "prt-build: cannot write " << path.string() << ": "
+                << (errno ? std::strerror(errno) : "write failed") << "\n";
       fs::remove(temp, ec);
       return false;
     }
@@ -43,6 +46,23 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     return false;
   }
   return true;
+}
+
+// Reads at most one byte more than a description may have, so that the
+// builder can refuse a larger one; only a regular file is opened (a FIFO or a
+// device would block or never end). Answers the reason on failure.
+std::string ReadDescription(const fs::path& path, std::string& text) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec) return ec.message();
+  if (!fs::is_regular_file(status)) return "not a regular file";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::strerror(errno);
+  text.resize(prt::builder::limits::kDescriptionBytes + 1);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad()) return std::strerror(errno);
+  text.resize(static_cast<size_t>(in.gcount()));
+  return {};
 }
 
 fs::path Beside(const fs::path& prt, const char* suffix) {
@@ -77,14 +97,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::ifstream in(positional[0], std::ios::binary);
-  if (!in) {
-    std::cerr << "prt-build: cannot read " << positional[0] << "\n";
+  std::string text;
+  if (std::string error = ReadDescription(positional[0], text); !error.empty()) {
+    std::cerr << "prt-build: cannot read " << positional[0] << ": " << error << "\n";
     return 1;
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  const prt::builder::BuildResult result = prt::builder::BuildFromJsonText(text.str());
+  const prt::builder::BuildResult result = prt::builder::BuildFromJsonText(text);
   if (!result.ok) {
     std::cerr << "prt-build: " << positional[0] << ": " << result.error << "\n";
     return 1;

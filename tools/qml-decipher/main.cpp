@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string input = argv[1];
-  const std::string file = prt::ReadFileContent(prt::platform::Widen(input));
+  const std::string file = prt::ReadFileContent(prt::platform::WidenPath(input));
   const auto plain = prt::DecipherContent(file);
   if (file.empty() || !plain) {
     std::cerr << "qml-decipher: " << input << " is not an enciphered file (size "
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     std::cout.flush();
     return std::cout ? 0 : 2;
   }
-  std::ofstream out(prt::platform::ToPath(prt::platform::Widen(argv[2])),
+  std::ofstream out(prt::platform::ToPath(prt::platform::WidenPath(argv[2])),
                     std::ios::binary | std::ios::trunc);
   out.write(plain->data(), static_cast<std::streamsize>(plain->size()));
   out.close();

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
@@ -38,7 +42,7 @@ class WorkingCopy : public ::testing::Test {
 
 TEST_F(WorkingCopy, FirstRunCreatesSimWorkAndCopiesTheDataSet) {
   CPRFileNameGenerator names;
-  names.SetProjectPath(Source());
+  ASSERT_FALSE(names.SetProjectPath(Source()));
   for (const char* copied : {"plant.prt", "plant.R012.cnk", "plant.ETH0.cnk", "plant.pwx"}) {
     EXPECT_EQ(ReadFile(Work(copied)), std::string("source ") + copied);
     EXPECT_EQ(fs::last_write_time(Work(copied)), fs::last_write_time(dir_ / copied)) << copied;
@@ -53,7 +57,7 @@ TEST_F(WorkingCopy, FirstRunCreatesSimWorkAndCopiesTheDataSet) {
 
 TEST_F(WorkingCopy, FileCodesNameFilesBesideTheBase) {
   CPRFileNameGenerator names;
-  names.SetProjectPath(Source());
+  ASSERT_FALSE(names.SetProjectPath(Source()));
   const std::string base = (dir_ / "SimWork" / "plant").string();
   const std::pair<uint32_t, const char*> cases[] = {
       {kFileConfig, ".prt"},
@@ -72,12 +76,12 @@ TEST_F(WorkingCopy, FileCodesNameFilesBesideTheBase) {
 
 TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFilesAndCopiesAgain) {
   CPRFileNameGenerator first;
-  first.SetProjectPath(Source());
+  ASSERT_FALSE(first.SetProjectPath(Source()));
   for (const char* file : {"plant.rt_file.LANG", "plant.rt_file.CONN", "plant.pwxEx", "other.rt_file.LANG"})
     WriteFile(Work(file), "old");
   WriteFile(Work("plant.pwx"), "edited in the working copy");
   CPRFileNameGenerator second;
-  second.SetProjectPath(Source());
+  ASSERT_FALSE(second.SetProjectPath(Source()));
   EXPECT_EQ(ReadFile(Work("plant.rt_file.LANG")), "old");
   EXPECT_EQ(ReadFile(Work("plant.pwx")), "edited in the working copy");
   EXPECT_EQ(second.Base(), first.Base());
@@ -85,7 +89,7 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
   WriteFile(dir_ / "plant.prt", "config v2");
   fs::last_write_time(dir_ / "plant.prt", kSourceTime + std::chrono::milliseconds(1));
   CPRFileNameGenerator third;
-  third.SetProjectPath(Source());
+  ASSERT_FALSE(third.SetProjectPath(Source()));
   for (const char* stale : {"plant.rt_file.LANG", "plant.rt_file.CONN", "plant.pwxEx"})
     EXPECT_FALSE(fs::exists(Work(stale))) << stale;
   EXPECT_TRUE(fs::exists(Work("other.rt_file.LANG")));
@@ -94,21 +98,52 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
   EXPECT_EQ(third.Base(), first.Base());
 }
 
-TEST_F(WorkingCopy, OnlyTheFirstSuccessfulPathCounts) {
+// A failure says which step, path and system reason, and leaves no base
+// path behind (an unset base would name ".prt" in the current folder).
+TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
+  using Step = ProjectPathError::Step;
+  fs::create_directory(dir_ / "folder.prt");
+  ASSERT_EQ(mkfifo((dir_ / "fifo.prt").c_str(), 0600), 0);
+  const std::string work = (dir_ / "SimWork").string();
+  const struct {
+    std::function<void()> prepare;
+    std::u16string path;
+    Step step;
+    std::string where, folder, reason;
+  } cases[] = {
+      {[] {}, u"", Step::OpenData, "", "", "No such file or directory"},
+      {[] {}, dir_.Wide("missing/plant.prt"), Step::OpenData, "", "", "No such file or directory"},
+      {[] {}, dir_.Wide("folder.prt"), Step::OpenData, "", "", "Is a directory"},
+      {[] {}, dir_.Wide("fifo.prt"), Step::OpenData, "", "", "not a regular file"},
+      {[&] { WriteFile(dir_ / "SimWork", "a file"); }, Source(), Step::CreateFolder, work, "", "File exists"},
+      {[&] { fs::remove(dir_ / "SimWork"), fs::create_directories(Work("plant.pwx/x")); }, Source(), Step::CopyFile,
+       "plant.pwx", work, ""},
+  };
   CPRFileNameGenerator names;
-  names.SetProjectPath(u"");
-  names.SetProjectPath(dir_.Wide("missing/plant.prt"));  // SimWork cannot be made
-  EXPECT_TRUE(names.Base().empty());
-  EXPECT_EQ(NameFor(names, kFileConfig), ".prt");
-  names.SetProjectPath(dir_.Wide("absent.prt"));  // nothing to copy
-  EXPECT_TRUE(names.Folder().empty());
+  for (const auto& c : cases) {
+    c.prepare();
+    const std::string label = platform::Narrow(c.path);
+    const std::optional<ProjectPathError> error = names.SetProjectPath(c.path);
+    ASSERT_TRUE(error.has_value()) << label;
+    EXPECT_EQ(error->step, c.step) << label;
+    EXPECT_EQ(platform::Narrow(error->path), c.where.empty() ? label : c.where) << label;
+    EXPECT_EQ(platform::Narrow(error->folder), c.folder) << label;
+    EXPECT_FALSE(error->reason.empty()) << label;
+    if (!c.reason.empty()) {
+      EXPECT_EQ(error->reason, c.reason) << label;
+    }
+    EXPECT_TRUE(names.Base().empty() && !names.ProjectPathSet()) << label;
+    // Nothing is created for a data file that cannot be opened.
+    if (c.step == Step::OpenData) {
+      EXPECT_FALSE(fs::exists(dir_ / "SimWork")) << label;
+    }
+  }
 
-  // SimWork exists now (the last call made it) but holds no copy yet.
-  names.SetProjectPath(Source());
+  fs::remove_all(dir_ / "SimWork");
+  ASSERT_FALSE(names.SetProjectPath(Source()).has_value());
   EXPECT_EQ(ReadFile(Work("plant.prt")), "source plant.prt");
   const std::u16string base = names.Base();
-  EXPECT_FALSE(base.empty());
-  names.SetProjectPath(dir_.Wide("other.prt"));
+  EXPECT_FALSE(names.SetProjectPath(dir_.Wide("other.prt")).has_value());
   EXPECT_EQ(names.Base(), base);
   EXPECT_FALSE(fs::exists(Work("other.prt")));
 }

@@ -24,7 +24,7 @@ class FileServicesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteFile(dir_ / "plant.prt", "config");
-    names_.SetProjectPath(dir_.Wide("plant.prt"));
+    ASSERT_FALSE(names_.SetProjectPath(dir_.Wide("plant.prt")));
     ASSERT_FALSE(names_.FolderCopy().empty());
   }
   std::string Folder() const { return platform::Narrow(names_.FolderCopy()); }
@@ -38,19 +38,19 @@ class FileServicesTest : public ::testing::Test {
 TEST_F(FileServicesTest, NormalizePathResolvesAndCleansPaths) {
   const struct { std::u16string in; uint32_t kind; std::string out; } cases[] = {  // out "": rejected
       {u"plant.rt_file.LANG", 1, Folder() + "/plant.rt_file.LANG"},
-      {u"sub\\..\\x.bin", 1, Folder() + "/x.bin"},
       {u"./a/./b", 0, "a/b"},
       {u"a/../../b", 0, "b"},
-      {u"\\x\\y/../z", 1, "/x/z"},
       {u"/x//y/", 0, "/x/y"},
       {u"/..", 0, "/"},
-      {u"C:\\x\\..\\y", 1, "C:/y"},
       {u"", 1, ""},
       {u".", 0, ""},
-      {u"/x/a?b", 1, ""},
-      {u"/x/a:b", 1, ""},
-      {u"/x/a|b", 1, ""},
-      {u"C:/x*y", 0, ""},
+      {std::u16string(u"/x/a\0b", 6), 1, ""},
+      // Linux names: only '/' separates, every other character is part of a name.
+      {u"sub\\..\\x.bin", 1, Folder() + "/sub\\..\\x.bin"},
+      {u"\\x\\y/../z", 1, Folder() + "/z"},
+      {u"C:\\x\\..\\y", 1, Folder() + "/C:\\x\\..\\y"},
+      {u"C:/x*y", 0, "C:/x*y"},
+      {u"/x/a?b:c|d<e>\"f", 1, "/x/a?b:c|d<e>\"f"},
   };
   for (const auto& c : cases) {
     std::u16string out = u"untouched";
@@ -60,8 +60,33 @@ TEST_F(FileServicesTest, NormalizePathResolvesAndCleansPaths) {
   }
   CPRFileNameGenerator noProject;
   std::u16string out;
-  EXPECT_EQ(CPRFileServices(noProject).NormalizePath(out, u"a\\b", 1), 0u);
-  EXPECT_EQ(out, u"a/b");
+  EXPECT_EQ(CPRFileServices(noProject).NormalizePath(out, u"a\\b/./c", 1), 0u);
+  EXPECT_EQ(out, u"a\\b/c");
+}
+
+// A project whose folder or name holds characters Linux allows keeps its
+// working copy beside it and reads its stored state files.
+TEST(FileServicesNames, StateFilesOfProjectsWithUnusualNamesAreReadable) {
+  const struct { const char* folder; const char* file; const char* stem; } cases[] = {
+      {"run:2", "plant.prt", "plant"}, {"c:x", "plant.prt", "plant"}, {"a\\b|*?", "p\\q.prt", "p\\q"}};
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    fs::create_directory(dir / c.folder);
+    WriteFile(dir / c.folder / c.file, "config");
+    CPRFileNameGenerator names;
+    ASSERT_FALSE(names.SetProjectPath(dir.Wide(c.folder) + u"/" + platform::Widen(c.file)).has_value()) << c.folder;
+    EXPECT_EQ(names.Base(), dir.Wide(c.folder) + u"/SimWork/" + platform::Widen(c.stem)) << c.folder;
+    std::u16string language;
+    names.GetFileName(kFileLanguage, language);
+    WriteFile(platform::ToPath(language), std::string("\x02\0\0\0", 4));
+    CPRFileServices files(names);
+    FileHandle* h = files.Open(language, kOpenRead, kPathKindProject);
+    ASSERT_NE(h, nullptr) << c.folder;
+    char stored[4] = {};
+    EXPECT_EQ(files.Read(h, stored, 4), 4) << c.folder;
+    EXPECT_EQ(stored[0], 2) << c.folder;
+    files.Close(h);
+  }
 }
 
 TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
@@ -109,7 +134,7 @@ TEST_F(FileServicesTest, AMissingFileIsCreatedEmptyWhateverTheFlagsBadArgumentsA
   EXPECT_EQ(files_.Write(nullptr, buffer, 4), -1);
   EXPECT_EQ(files_.Seek(nullptr, 0), kFileError);
   EXPECT_EQ(files_.Close(nullptr), kFileError);
-  EXPECT_EQ(files_.Open(u"a?b", kOpenRead, 1), nullptr);
+  EXPECT_EQ(files_.Open(std::u16string(u"a\0b", 3), kOpenRead, 1), nullptr);
   EXPECT_EQ(files_.Open(dir_.Wide("missing/x.bin"), kOpenRead, 1), nullptr);
 }
 

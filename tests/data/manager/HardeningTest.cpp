@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "tests/data/manager/RichDataset.h"
+#include "tests/support/Dataset.h"
 
 namespace prt {
 namespace {
@@ -168,6 +170,20 @@ const struct Damage {
     {"named table count", [](Bytes& b) { Put32(b, Get32(b, Table(b, 29) + 4 + 16), 0x01000000); },
      [](Manager& dm) { return !dm.FindCachedReference(Ref(29, 0), u"alpha"); }},
 };
+
+// This program never sets the project path: a loadable data set under the
+// name an unset path would give (".prt" in the current folder) must not load.
+TEST(HardeningTest, WithoutAProjectPathNothingLoads) {
+  const std::filesystem::path stray = std::filesystem::current_path() / ".prt";
+  ASSERT_FALSE(std::filesystem::exists(stray));
+  test::WriteDataset(stray, R"({"name": "Stray"})");
+  CPRDataManager dm;
+  const bool loaded = dm.Initialize();
+  std::filesystem::remove(stray);
+  std::filesystem::remove(stray.parent_path() / ".rt_file.LANG");  // what a load would create
+  EXPECT_FALSE(loaded);
+  EXPECT_FALSE(dm.IsInitialized());
+}
 
 TEST(HardeningTest, DamagedStructuresAnswerNotFound) {
   const Bytes good = test::ImageFromJson(test::kRich);

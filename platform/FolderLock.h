@@ -1,0 +1,66 @@
+#pragma once
+// One run per folder: an advisory lock (flock) on the folder's own
+// descriptor, held until the lock object goes or the process ends. Runs that
+// lock a working folder and then an output folder always do so in that
+// order, so two runs cannot wait for each other.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace prt::platform {
+
+struct LockHolder {
+  int pid = 0;          // 0: not found in /proc/locks
+  std::string command;  // /proc/<pid>/comm; empty when unreadable
+};
+
+struct LockWait {
+  std::chrono::milliseconds bound{600'000};  // 0: one attempt only
+  std::chrono::milliseconds poll{50};
+  // Called once, when the first attempt finds `folder` locked.
+  std::function<void(const std::u16string& folder, const LockHolder&)> onWait;
+};
+
+class FolderLock {
+ public:
+  FolderLock() = default;
+  FolderLock(FolderLock&& other) noexcept;
+  FolderLock& operator=(FolderLock&& other) noexcept;
+  ~FolderLock();
+
+  bool Held() const { return held_; }
+
+ private:
+  friend struct FolderLocking;
+  void Release();
+
+  int fd_ = -1;        // -1 when this process already held the folder
+  bool held_ = false;
+  uint64_t device_ = 0;
+  uint64_t inode_ = 0;
+};
+
+enum class LockStatus {
+  Locked,    // held now (also when this process already held it)
+  NoFolder,  // the folder does not exist or is not a folder
+  Failed,    // it could not be opened or locked
+  TimedOut,  // another process held it for the whole bound
+};
+struct LockResult {
+  LockStatus status = LockStatus::Failed;
+  FolderLock lock;     // Held() when Locked
+  std::string reason;  // the system's text for NoFolder and Failed
+  LockHolder holder;   // who held it, for TimedOut
+};
+
+// Takes the lock on `folder`, polling while another process holds it.
+LockResult LockFolder(const std::u16string& folder, const LockWait& wait);
+
+// The bound from PRT2QML_LOCK_WAIT (whole seconds, 0: do not wait, at most
+// a year); 600 s when it is unset or not a number.
+std::chrono::seconds LockWaitFromEnvironment();
+std::optional<std::chrono::seconds> ParseLockWait(const char* text);
+
+}  // namespace prt::platform
