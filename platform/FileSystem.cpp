@@ -37,103 +37,16 @@ class FileKindCategory final : public std::error_category {
   }
 };
 
-std::error_code LastError() { return ErrnoError(errno); }
-
-// A file descriptor, closed when it goes unless Close() reported on it.
-class Descriptor {
- public:
-  Descriptor() = default;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  void Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int Get() const { return fd_; }
-  // Hands the descriptor over to another owner.
-  void Release() { fd_ = -1; }
-  // A file system may report a failed write only here (NFS, a full quota).
-  // Linux frees the descriptor even when close is interrupted, so an
-  // interruption is no error and is not retried.
-  std::error_code Close() {
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0 && errno != EINTR) return LastError();
-    return {};
-  }
-
- private:
-  int fd_ = -1;
-};
-
-
-std::error_code WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    // A regular file takes at least one byte or reports why not.
-    if (n == 0) return std::make_error_code(std::errc::io_error);
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return {};
-}
-
-// Reads to the end; `sizeHint` only sizes the first read.
-std::error_code ReadAll(int fd, size_t sizeHint, std::string& content) {
-  content.clear();
-  content.resize(std::max<size_t>(sizeHint, 4096));
-  size_t filled = 0;
-  for (;;) {
-    if (filled == content.size()) content.resize(content.size() * 2);
-    const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      content.clear();
-      return LastError();
-    }
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  content.resize(filled);
-  return {};
-}
-
-// Opens `path` and refuses anything but a regular file. O_NONBLOCK keeps
-// the open of a FIFO or device from waiting (or fails it with ENXIO); the
-// type is checked on the descriptor itself, so nothing can be swapped in
-// between, and only a regular file gets its blocking mode back.
-std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info) {
-  file.Reset(::open(ToPath(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
-  if (file.Get() < 0) return ErrnoError(errno);
-  if (::fstat(file.Get(), &info) != 0) return LastError();
-  if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
-  if (!S_ISREG(info.st_mode)) return NotRegularFile();
-  // F_SETFL takes only the status flags (O_APPEND among them) from these.
-  if (::fcntl(file.Get(), F_SETFL, flags) != 0) return LastError();
-  return {};
-}
-
-// Copies what is left of `from` to the end of `to`.
-std::error_code CopyContent(int from, int to) {
-  char chunk[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(from, chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) return {};
-    if (auto ec = WriteAll(to, {chunk, static_cast<size_t>(n)})) return ec;
-  }
-}
-
 }  // namespace
+
+std::error_code NotRegularFile() {
+  static const FileKindCategory category;
+  return {ENXIO, category};
+}
+
+std::error_code ErrnoError(int error) {
+  return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
+}
 
 std::u16string FullPath(const std::u16string& path) {
   if (path.empty()) return {};
@@ -155,26 +68,6 @@ CreatedDir CreateDirectory(const std::u16string& path) {
 bool FileExists(const std::u16string& path) {
   std::error_code ec;
   return fs::exists(ToPath(path), ec);
-}
-
-std::error_code NotRegularFile() {
-  static const FileKindCategory category;
-  return {ENXIO, category};
-}
-
-std::error_code ErrnoError(int error) {
-  return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
-}
-
-int64_t LastWriteTimeMs(const std::u16string& path) {
-  Descriptor file;
-  struct stat info {};
-  if (OpenRegular(path, O_RDONLY, file, info)) return 0;
-  // On the file clock, as std::filesystem::last_write_time reports it.
-  const std::chrono::sys_time<std::chrono::nanoseconds> written{std::chrono::seconds(info.st_mtim.tv_sec) +
-                                                                std::chrono::nanoseconds(info.st_mtim.tv_nsec)};
-  const auto t = std::chrono::file_clock::from_sys(written);
-  return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }
 
 bool MatchesPattern(std::u16string_view name, std::u16string_view pattern) {
@@ -223,26 +116,102 @@ Failure DeleteFile(const std::u16string& path) {
   return ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message();
 }
 
-Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
-  Descriptor source;
-  Descriptor target;
-  struct stat info {};
-  struct stat targetInfo {};
-  std::error_code ec = OpenRegular(from, O_RDONLY, source, info);
-  // Not truncated on open: an existing target is cut only once it is known
-  // to be a regular file.
-  if (!ec) ec = OpenRegular(to, O_WRONLY | O_CREAT, target, targetInfo);
-  if (!ec && ::ftruncate(target.Get(), 0) != 0) ec = LastError();
-  if (!ec && ::fchmod(target.Get(), info.st_mode & 07777) != 0) ec = LastError();
-  if (!ec) ec = CopyContent(source.Get(), target.Get());
-  const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
-  if (!ec && ::futimens(target.Get(), times) != 0) ec = LastError();
-  if (!ec) ec = target.Close();
-  if (ec) return ec.message();
-  return std::nullopt;
+namespace {
+
+std::error_code LastError() { return ErrnoError(errno); }
+
+// A file descriptor, closed when it goes unless Close() reported on it.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int Get() const { return fd_; }
+  // Hands the descriptor over to another owner.
+  void Release() { fd_ = -1; }
+  // A file system may report a failed write only here (NFS, a full quota).
+  // Linux frees the descriptor even when close is interrupted, so an
+  // interruption is no error and is not retried.
+  std::error_code Close() {
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0 && errno != EINTR) return LastError();
+    return {};
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+std::error_code WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    // A regular file takes at least one byte or reports why not.
+    if (n == 0) return std::make_error_code(std::errc::io_error);
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return {};
 }
 
-namespace {
+// Reads to the end; `sizeHint` only sizes the first read.
+std::error_code ReadAll(int fd, size_t sizeHint, std::string& content) {
+  content.clear();
+  content.resize(std::max<size_t>(sizeHint, 4096));
+  size_t filled = 0;
+  for (;;) {
+    if (filled == content.size()) content.resize(content.size() * 2);
+    const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      content.clear();
+      return LastError();
+    }
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  content.resize(filled);
+  return {};
+}
+
+// Opens `path` and refuses anything but a regular file. O_NONBLOCK keeps
+// the open of a FIFO or device from waiting (or fails it with ENXIO); the
+// type is checked on the descriptor itself, so nothing can be swapped in
+// between, and only a regular file gets its blocking mode back.
+std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info) {
+  file.Reset(::open(ToPath(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (file.Get() < 0) return LastError();
+  if (::fstat(file.Get(), &info) != 0) return LastError();
+  if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+  if (!S_ISREG(info.st_mode)) return NotRegularFile();
+  // F_SETFL takes only the status flags (O_APPEND among them) from these.
+  if (::fcntl(file.Get(), F_SETFL, flags) != 0) return LastError();
+  return {};
+}
+
+// Copies what is left of `from` to the end of `to`.
+std::error_code CopyContent(int from, int to) {
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(from, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) return {};
+    if (auto ec = WriteAll(to, {chunk, static_cast<size_t>(n)})) return ec;
+  }
+}
 
 // The open(2) flags of an fopen mode ("r", "w" or "a", then any of "b+").
 bool FlagsOfMode(const char* mode, int& flags) {
@@ -271,6 +240,36 @@ bool FlagsOfMode(const char* mode, int& flags) {
 
 }  // namespace
 
+int64_t LastWriteTimeMs(const std::u16string& path) {
+  Descriptor file;
+  struct stat info {};
+  if (OpenRegular(path, O_RDONLY, file, info)) return 0;
+  // On the file clock, as std::filesystem::last_write_time reports it.
+  const std::chrono::sys_time<std::chrono::nanoseconds> written{std::chrono::seconds(info.st_mtim.tv_sec) +
+                                                                std::chrono::nanoseconds(info.st_mtim.tv_nsec)};
+  const auto t = std::chrono::file_clock::from_sys(written);
+  return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
+}
+
+Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
+  Descriptor source;
+  Descriptor target;
+  struct stat info {};
+  struct stat targetInfo {};
+  std::error_code ec = OpenRegular(from, O_RDONLY, source, info);
+  // Not truncated on open: an existing target is cut only once it is known
+  // to be a regular file.
+  if (!ec) ec = OpenRegular(to, O_WRONLY | O_CREAT, target, targetInfo);
+  if (!ec && ::ftruncate(target.Get(), 0) != 0) ec = LastError();
+  if (!ec && ::fchmod(target.Get(), info.st_mode & 07777) != 0) ec = LastError();
+  if (!ec) ec = CopyContent(source.Get(), target.Get());
+  const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+  if (!ec && ::futimens(target.Get(), times) != 0) ec = LastError();
+  if (!ec) ec = target.Close();
+  if (ec) return ec.message();
+  return std::nullopt;
+}
+
 std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error) {
   std::error_code ignored;
   std::error_code& ec = error ? *error : ignored;
@@ -292,7 +291,6 @@ std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_c
   errno = ec.value();
   return nullptr;
 }
-
 
 std::error_code ReadWholeFile(const std::u16string& path, std::string& content) {
   Descriptor file;

@@ -33,9 +33,8 @@ bool FileExists(const std::u16string& path);
 // Every function here that opens a file by name opens only a regular file:
 // a FIFO, socket or device in its place fails at once with NotRegularFile()
 // (a folder with EISDIR), instead of blocking the open or a later read, or
-// being read without end.
-// ENXIO, in words: "not a regular file"; it compares equal to
-// std::errc::no_such_device_or_address.
+// being read without end. NotRegularFile() is ENXIO with the text "not a
+// regular file"; it compares equal to std::errc::no_such_device_or_address.
 std::error_code NotRegularFile();
 // An errno value as these functions report it (ENXIO as NotRegularFile()).
 std::error_code ErrnoError(int error);
