@@ -14,16 +14,37 @@ constexpr uint32_t kLinkTarget = 4;
 constexpr uint32_t kTemplateType = 38;
 // Nesting beyond this is taken as corrupt data rather than overflowing the stack.
 constexpr size_t kMaxNesting = 256;
-// Links may share targets, so a small corrupt data set can describe an
-// exponentially large tree; no real screen comes near this many controls.
-constexpr size_t kMaxControls = 100000;
+
+// 67072 as "67,072".
+std::string Grouped(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
 }  // namespace
+
+std::string TreeFault::Text() const {
+  switch (kind) {
+    case Kind::None:
+      return {};
+    case Kind::NoRecord:
+      return "a group without a record";
+    case Kind::Cycle:
+      return std::string(typeCode) + std::to_string(static_cast<int32_t>(object)) + " contains itself";
+    case Kind::TooDeep:
+      return "the controls nest deeper than " + Grouped(limit) + " levels";
+    case Kind::OverBudget:
+      return "the control trees exceed " + Grouped(limit) + " controls, the limit for a data set of " +
+             Grouped(imageBytes) + " bytes";
+  }
+  return {};
+}
 
 // The groups being loaded, outermost first: a link back to one of them
 // would recurse for ever.
 struct IControlGroup::LoadPath {
   std::vector<uint32_t> refs;
-  size_t created = 0;
+  ControlBudget& budget;
 };
 
 bool IControlGroup::WriteBegin() {
@@ -58,46 +79,49 @@ bool IControlGroup::WriteEnd() {
   return IControl::WriteEnd() && childrenOk;
 }
 
-bool IControlGroup::LoadChildren() {
-  LoadPath path;
+TreeFault IControlGroup::LoadChildren(ControlBudget& budget) {
+  LoadPath path{{}, budget};
   return LoadChildrenOn(path);
 }
 
-bool IControlGroup::LoadChildrenOn(LoadPath& path) {
+bool IControlGroup::LoadChildren() {
   if (!record) return false;
+  ControlBudget budget(record.Image()->Size());
+  return !LoadChildren(budget);
+}
+
+TreeFault IControlGroup::LoadChildrenOn(LoadPath& path) {
+  if (!record) return {.kind = TreeFault::Kind::NoRecord};
   const uint32_t self = GetObjID();
-  if (path.refs.size() >= kMaxNesting ||
-      std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end()) {
-    return false;
+  if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end()) {
+    return {.kind = TreeFault::Kind::Cycle, .typeCode = GetTypeCode(), .object = self};
   }
+  if (path.refs.size() >= kMaxNesting) return {.kind = TreeFault::Kind::TooDeep, .limit = kMaxNesting};
   path.refs.push_back(self);
 
   IPRDataManager& data = ControlDataManager();
-  bool ok = true;
+  TreeFault fault;
   for (uint32_t k = 0;; ++k) {
     const ImageRef link = data.GetObjectLink(self, k);
     if (!link) break;
+    if (!path.budget.Take()) {
+      fault = path.budget.Exceeded();
+      break;
+    }
     if (link.U8(kLinkPresent) == 0) continue;
     const uint32_t target = link.U32(kLinkTarget);
     const uint32_t type = target >> 24;
     const ImageRef child = data.GetObjectRecord(target);
     if (type == kTemplateType) usesTemplate = true;
     ControlPtr control = CreateControl(child);
-    if (control && ++path.created > kMaxControls) {
-      ok = false;
-      break;
-    }
     if (control && IsGroupType(type)) {
       auto* group = dynamic_cast<IControlGroup*>(control.get());
-      if (group != nullptr && !group->LoadChildrenOn(path)) {
-        ok = false;
-        break;
-      }
+      if (group != nullptr && (fault = group->LoadChildrenOn(path))) break;
     }
     children.push_back(std::move(control));
   }
   path.refs.pop_back();
-  return ok;
+  return fault;
 }
 
 }  // namespace prt

@@ -1,11 +1,57 @@
 #pragma once
 // A control with children: loads them from its object's link list and
 // writes their elements inside its own.
+#include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "controls/IControl.h"
 
 namespace prt {
+
+// Why a control tree could not be built; empty when it was.
+struct TreeFault {
+  enum class Kind : uint8_t { None, NoRecord, Cycle, TooDeep, OverBudget };
+  Kind kind = Kind::None;
+  std::string_view typeCode = {};  // Cycle: the group that holds itself
+  uint32_t object = 0;
+  uint64_t limit = 0;              // TooDeep: levels; OverBudget: controls
+  uint64_t imageBytes = 0;         // OverBudget: the data set the limit derives from
+
+  explicit operator bool() const { return kind != Kind::None; }
+  // The reason in words, e.g. "the controls nest deeper than 256 levels".
+  std::string Text() const;
+};
+
+// The controls that the trees of all screens of one run may create together.
+// Links may share targets, so a small corrupt data set can describe trees
+// exponentially larger than itself; a per-screen cap would not help, as
+// every screen may reach it. Every screen and every link entry read counts
+// once each time it is reached: an entry that makes no control still costs
+// its slot and its time. Without shared targets each costs at least 8 bytes
+// of the image (a link entry; a record is larger), so no project reaches
+// image bytes / 8 on its own; 65,536 more leave room for small projects
+// that share some targets.
+class ControlBudget {
+ public:
+  static constexpr uint64_t kSlack = 65536;
+  static constexpr uint64_t LimitFor(uint64_t imageBytes) { return imageBytes / 8 + kSlack; }
+
+  explicit ControlBudget(uint64_t imageBytes) : limit_(LimitFor(imageBytes)), imageBytes_(imageBytes) {}
+
+  // Counts one; false once the limit is passed.
+  bool Take() { return ++used_ <= limit_; }
+  uint64_t Used() const { return used_; }
+  TreeFault Exceeded() const {
+    return {.kind = TreeFault::Kind::OverBudget, .limit = limit_, .imageBytes = imageBytes_};
+  }
+
+ private:
+  uint64_t limit_;
+  uint64_t imageBytes_;
+  uint64_t used_ = 0;
+};
 
 class IControlGroup : public IControl {
  public:
@@ -16,7 +62,11 @@ class IControlGroup : public IControl {
   // The document's import lines (screens write them before their head).
   virtual void WriteImports();
 
-  // Builds the child list from the link list, recursively for child groups.
+  // Builds the child list from the link list, recursively for child groups,
+  // counting against `budget`; stops at the first fault. The children
+  // loaded before it stay.
+  TreeFault LoadChildren(ControlBudget& budget);
+  // The same for this group alone, with a budget for its record's image.
   bool LoadChildren();
 
   const std::vector<ControlPtr>& Children() const { return children; }
@@ -34,7 +84,7 @@ class IControlGroup : public IControl {
 
  private:
   struct LoadPath;
-  bool LoadChildrenOn(LoadPath& path);
+  TreeFault LoadChildrenOn(LoadPath& path);
 };
 
 }  // namespace prt

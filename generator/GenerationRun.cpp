@@ -52,17 +52,30 @@ void ClearUpperVectorState() {
 #endif
 }
 
-// Builds the control trees of every screen of type t into `screens`.
-bool CollectScreens(uint32_t t, std::vector<std::shared_ptr<IControl>>& screens) {
+// Builds the control trees of every screen, type by type, into `screens`.
+// One budget bounds all the trees together. A tree that cannot be built
+// fails the run, naming the screen and the reason.
+bool CollectScreens(std::vector<std::shared_ptr<IControl>>& screens) {
   IPRDataManager& data = ControlDataManager();
-  const uint32_t n = data.GetObjectCount(t);
-  for (uint32_t i = 0; i < n; ++i) {
-    const uint32_t reference = (t << 24) | (i & 0xFFFFFFu);
-    ControlPtr control = CreateScreen(data.GetObjectRecord(reference));
-    if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !group->LoadChildren()) {
-      return false;
+  ControlBudget budget(data.GetImageSize());
+  for (uint8_t t : ScreenTypes) {
+    const uint32_t n = data.GetObjectCount(t);
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint32_t reference = (uint32_t{t} << 24) | (i & 0xFFFFFFu);
+      ControlPtr control = CreateScreen(data.GetObjectRecord(reference));
+      if (control) {
+        TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
+        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) {
+          fault = group->LoadChildren(budget);
+        }
+        if (fault) {
+          ErrLine("prt2qml: screen " + std::string(control->GetTypeCode()) +
+                  std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text());
+          return false;
+        }
+      }
+      screens.push_back(std::move(control));
     }
-    screens.push_back(std::move(control));
   }
   return true;
 }
@@ -239,11 +252,9 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   }
 
   auto start = Clock::now();
-  for (uint8_t t : ScreenTypes) {
-    if (!CollectScreens(t, screens)) {
-      screens.clear();
-      return false;
-    }
+  if (!CollectScreens(screens)) {
+    screens.clear();
+    return false;
   }
   if (profile) profile->collectSeconds = SecondsSince(start);
 

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -24,6 +23,30 @@
 namespace prt::platform {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The error of an open that met a FIFO, socket or device where a file was
+// expected: ENXIO, in words that say so.
+class FileKindCategory final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "file kind"; }
+  std::string message(int) const override { return "not a regular file"; }
+  std::error_condition default_error_condition(int) const noexcept override {
+    return std::errc::no_such_device_or_address;
+  }
+};
+
+}  // namespace
+
+std::error_code NotRegularFile() {
+  static const FileKindCategory category;
+  return {ENXIO, category};
+}
+
+std::error_code ErrnoError(int error) {
+  return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
+}
 
 std::u16string FullPath(const std::u16string& path) {
   if (path.empty()) return {};
@@ -45,15 +68,6 @@ CreatedDir CreateDirectory(const std::u16string& path) {
 bool FileExists(const std::u16string& path) {
   std::error_code ec;
   return fs::exists(ToPath(path), ec);
-}
-
-int64_t LastWriteTimeMs(const std::u16string& path) {
-  const fs::path p = ToPath(path);
-  if (!std::ifstream(p, std::ios::binary).is_open()) return 0;
-  std::error_code ec;
-  const auto t = fs::last_write_time(p, ec);
-  if (ec) return 0;
-  return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }
 
 bool MatchesPattern(std::u16string_view name, std::u16string_view pattern) {
@@ -102,27 +116,9 @@ Failure DeleteFile(const std::u16string& path) {
   return ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message();
 }
 
-Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
-  const fs::path src = ToPath(from);
-  const fs::path dst = ToPath(to);
-  std::error_code ec;
-  if (fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec) && !ec) {
-    const auto time = fs::last_write_time(src, ec);
-    if (!ec) fs::last_write_time(dst, time, ec);
-    if (!ec) return std::nullopt;
-  }
-  return ec ? ec.message() : std::make_error_code(std::errc::io_error).message();
-}
-
-std::FILE* OpenStream(const std::u16string& path, const char* mode) {
-  if (mode == nullptr) return nullptr;
-  // The name's own bytes are the native path; no std::filesystem::path is needed.
-  return std::fopen(NarrowPath(path).c_str(), mode);
-}
-
 namespace {
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() { return ErrnoError(errno); }
 
 // A file descriptor, closed when it goes unless Close() reported on it.
 class Descriptor {
@@ -139,6 +135,8 @@ class Descriptor {
     fd_ = fd;
   }
   int Get() const { return fd_; }
+  // Hands the descriptor over to another owner.
+  void Release() { fd_ = -1; }
   // A file system may report a failed write only here (NFS, a full quota).
   // Linux frees the descriptor even when close is interrupted, so an
   // interruption is no error and is not retried.
@@ -151,16 +149,6 @@ class Descriptor {
  private:
   int fd_ = -1;
 };
-
-// Opens `path` and refuses anything but a regular file. O_NONBLOCK keeps
-// the open of a FIFO or device from waiting; a regular file ignores it.
-std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info) {
-  file.Reset(::open(ToPath(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
-  if (file.Get() < 0) return LastError();
-  if (::fstat(file.Get(), &info) != 0) return LastError();
-  if (S_ISREG(info.st_mode)) return {};
-  return std::make_error_code(S_ISDIR(info.st_mode) ? std::errc::is_a_directory : std::errc::invalid_argument);
-}
 
 std::error_code WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -196,7 +184,113 @@ std::error_code ReadAll(int fd, size_t sizeHint, std::string& content) {
   return {};
 }
 
+// Opens `path` and refuses anything but a regular file. O_NONBLOCK keeps
+// the open of a FIFO or device from waiting (or fails it with ENXIO); the
+// type is checked on the descriptor itself, so nothing can be swapped in
+// between, and only a regular file gets its blocking mode back.
+std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info) {
+  file.Reset(::open(ToPath(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (file.Get() < 0) return LastError();
+  if (::fstat(file.Get(), &info) != 0) return LastError();
+  if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+  if (!S_ISREG(info.st_mode)) return NotRegularFile();
+  // F_SETFL takes only the status flags (O_APPEND among them) from these.
+  if (::fcntl(file.Get(), F_SETFL, flags) != 0) return LastError();
+  return {};
+}
+
+// Copies what is left of `from` to the end of `to`.
+std::error_code CopyContent(int from, int to) {
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(from, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) return {};
+    if (auto ec = WriteAll(to, {chunk, static_cast<size_t>(n)})) return ec;
+  }
+}
+
+// The open(2) flags of an fopen mode ("r", "w" or "a", then any of "b+").
+bool FlagsOfMode(const char* mode, int& flags) {
+  switch (mode[0]) {
+    case 'r':
+      flags = O_RDONLY;
+      break;
+    case 'w':
+      flags = O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case 'a':
+      flags = O_WRONLY | O_CREAT | O_APPEND;
+      break;
+    default:
+      return false;
+  }
+  for (const char* c = mode + 1; *c != '\0'; ++c) {
+    if (*c == '+') {
+      flags = (flags & ~O_ACCMODE) | O_RDWR;
+    } else if (*c != 'b') {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+int64_t LastWriteTimeMs(const std::u16string& path) {
+  Descriptor file;
+  struct stat info {};
+  if (OpenRegular(path, O_RDONLY, file, info)) return 0;
+  // On the file clock, as std::filesystem::last_write_time reports it.
+  const std::chrono::sys_time<std::chrono::nanoseconds> written{std::chrono::seconds(info.st_mtim.tv_sec) +
+                                                                std::chrono::nanoseconds(info.st_mtim.tv_nsec)};
+  const auto t = std::chrono::file_clock::from_sys(written);
+  return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
+}
+
+Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
+  Descriptor source;
+  Descriptor target;
+  struct stat info {};
+  struct stat targetInfo {};
+  std::error_code ec = OpenRegular(from, O_RDONLY, source, info);
+  // Not truncated on open: an existing target is cut only once it is known
+  // to be a regular file.
+  if (!ec) ec = OpenRegular(to, O_WRONLY | O_CREAT, target, targetInfo);
+  if (!ec && ::ftruncate(target.Get(), 0) != 0) ec = LastError();
+  if (!ec && ::fchmod(target.Get(), info.st_mode & 07777) != 0) ec = LastError();
+  if (!ec) ec = CopyContent(source.Get(), target.Get());
+  const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+  if (!ec && ::futimens(target.Get(), times) != 0) ec = LastError();
+  if (!ec) ec = target.Close();
+  if (ec) return ec.message();
+  return std::nullopt;
+}
+
+std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error) {
+  std::error_code ignored;
+  std::error_code& ec = error ? *error : ignored;
+  int flags = 0;
+  if (mode == nullptr || !FlagsOfMode(mode, flags)) {
+    ec = std::make_error_code(std::errc::invalid_argument);
+    errno = EINVAL;
+    return nullptr;
+  }
+  Descriptor file;
+  struct stat info {};
+  ec = OpenRegular(path, flags, file, info);
+  std::FILE* stream = ec ? nullptr : ::fdopen(file.Get(), mode);
+  if (stream != nullptr) {
+    file.Release();
+    return stream;
+  }
+  if (!ec) ec = LastError();
+  errno = ec.value();
+  return nullptr;
+}
 
 std::error_code ReadWholeFile(const std::u16string& path, std::string& content) {
   Descriptor file;
@@ -258,16 +352,7 @@ std::error_code CopyWholeFile(const std::u16string& from, const std::u16string& 
   struct stat info {};
   if (auto ec = OpenRegular(from, O_RDONLY, source, info)) return ec;
   if (auto ec = OpenRegular(to, O_WRONLY | O_CREAT | O_TRUNC, target, info)) return ec;
-  char chunk[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(source.Get(), chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) break;
-    if (auto ec = WriteAll(target.Get(), {chunk, static_cast<size_t>(n)})) return ec;
-  }
+  if (auto ec = CopyContent(source.Get(), target.Get())) return ec;
   return target.Close();
 }
 

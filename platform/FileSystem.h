@@ -30,6 +30,15 @@ CreatedDir CreateDirectory(const std::u16string& path);
 
 bool FileExists(const std::u16string& path);
 
+// Every function here that opens a file by name opens only a regular file:
+// a FIFO, socket or device in its place fails at once with NotRegularFile()
+// (a folder with EISDIR), instead of blocking the open or a later read, or
+// being read without end. NotRegularFile() is ENXIO with the text "not a
+// regular file"; it compares equal to std::errc::no_such_device_or_address.
+std::error_code NotRegularFile();
+// An errno value as these functions report it (ENXIO as NotRegularFile()).
+std::error_code ErrnoError(int error);
+
 // Modification time in milliseconds since the file clock's epoch; 0 for a
 // file that cannot be opened for reading.
 int64_t LastWriteTimeMs(const std::u16string& path);
@@ -47,12 +56,14 @@ bool MatchesPattern(std::u16string_view name, std::u16string_view pattern);
 
 Failure DeleteFile(const std::u16string& path);
 
-// Copies `from` over `to` (replacing it) and gives the copy the source's
-// modification time, so that a later comparison sees them as equal.
+// Copies `from` over `to` (replacing its content) and gives the copy the
+// source's modification time, so that a later comparison sees them as
+// equal. Both must be regular files; an existing `to` that is not stays.
 Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
 
-// fopen on a wide path; nullptr on failure.
-std::FILE* OpenStream(const std::u16string& path, const char* mode);
+// fopen on a wide path; nullptr on failure, with the reason in `error`
+// (when given) and in errno.
+std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error = nullptr);
 
 // Whole-file services on the system's file calls, without stream buffers.
 // Each refuses anything that is not a regular file (a FIFO or a device

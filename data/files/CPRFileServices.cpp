@@ -1,6 +1,7 @@
 #include "data/files/CPRFileServices.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -93,7 +94,10 @@ uint32_t CPRFileServices::NormalizePath(std::u16string& out, const std::u16strin
 
 FileHandle* CPRFileServices::Open(const std::u16string& path, uint32_t accessFlags, uint32_t pathKind) {
   std::u16string full;
-  if (NormalizePath(full, path, pathKind) != 0) return nullptr;
+  if (NormalizePath(full, path, pathKind) != 0) {
+    errno = EINVAL;
+    return nullptr;
+  }
   // A missing file is created empty, whatever the flags ask for.
   const char* mode = pf::FileExists(full) ? ModeFor(accessFlags) : "wb+";
   std::FILE* stream = pf::OpenStream(full, mode);

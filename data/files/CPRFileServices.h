@@ -31,8 +31,9 @@ class CPRFileServices : public IPRSingleton {
   bool Initialize() override { return true; }
   void Uninitialize() override {}
 
-  // nullptr when the path is invalid or the file cannot be opened; a
-  // missing file is created empty.
+  // nullptr (errno set) when the path is invalid or the file cannot be
+  // opened, also when it is not a regular file (ENXIO); a missing file is
+  // created empty.
   FileHandle* Open(const std::u16string& path, uint32_t accessFlags, uint32_t pathKind);
   uint32_t Close(FileHandle* handle);
   int32_t Read(FileHandle* handle, void* buffer, int32_t count);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -102,14 +103,18 @@ bool ByteCursor::Skip(uint64_t count) {
   return true;
 }
 
-std::unique_ptr<TransferFileReader> TransferFileReader::Load(const std::u16string& path) {
-  std::FILE* stream = platform::OpenStream(path, "rb");
+std::unique_ptr<TransferFileReader> TransferFileReader::Load(const std::u16string& path, std::error_code* error) {
+  std::error_code ignored;
+  std::error_code& failure = error ? *error : ignored;
+  failure.clear();
+  std::FILE* stream = platform::OpenStream(path, "rb", &failure);
   if (stream == nullptr) return nullptr;
   std::vector<uint8_t> bytes;
   std::array<uint8_t, 64 * 1024> chunk;
   size_t got = 0;
   while ((got = std::fread(chunk.data(), 1, chunk.size(), stream)) > 0) bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
   const bool failed = std::ferror(stream) != 0;
+  if (failed) failure = platform::ErrnoError(errno);
   std::fclose(stream);
   if (failed) return nullptr;
   return LoadBytes(bytes);
@@ -216,8 +221,13 @@ std::unique_ptr<TransferFileReader> TransferFileReader::LoadBytes(const std::vec
   r->payloadRead_ = r->payloadSize_;
 
   // Every pointer field lies inside the payload and holds Z or B + [0, P).
+  // The fields come in increasing order and do not overlap: a field listed
+  // twice would be rebased twice and end up pointing anywhere.
   const uint32_t size = r->payloadSize_;
+  uint64_t firstFree = 0;
   for (uint32_t p : r->pointers_) {
+    if (p < firstFree) return nullptr;
+    firstFree = uint64_t{p} + 4;
     if (size < 4 || p > size - 4) return nullptr;
     const auto v = LoadUInt(r->payload_, p, 4, r->order_);
     if (!v) return nullptr;

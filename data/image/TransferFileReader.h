@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace prt {
@@ -20,7 +21,9 @@ class TransferFileReader {
   };
 
   // Parses the file at `path`; nullptr when it cannot be read or is invalid.
-  static std::unique_ptr<TransferFileReader> Load(const std::u16string& path);
+  // `error` (when given) receives the reason a file could not be opened or
+  // read; it stays empty when the bytes were refused.
+  static std::unique_ptr<TransferFileReader> Load(const std::u16string& path, std::error_code* error = nullptr);
   // Same over bytes already in memory (the file loader uses it too).
   static std::unique_ptr<TransferFileReader> LoadBytes(const std::vector<uint8_t>& bytes);
 

@@ -1,6 +1,7 @@
 #include "data/manager/CPRDataManager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -8,6 +9,7 @@
 #include "data/files/CPRFileServices.h"
 #include "data/image/TransferFileReader.h"
 #include "data/manager/ImageLayout.h"
+#include "platform/FileSystem.h"
 
 namespace prt {
 
@@ -25,6 +27,7 @@ CPRDataManager::~CPRDataManager() = default;
 bool CPRDataManager::Initialize() {
   currentPage_ = 1u << 24;
   loaded_.store(0);
+  loadFailure_ = {};
   ClearCaches();
   image_.reset();
 
@@ -36,8 +39,11 @@ bool CPRDataManager::Initialize() {
   std::u16string configPath;
   names.GetFileName(kFileConfig, configPath);
 
-  std::unique_ptr<TransferFileReader> reader = TransferFileReader::Load(configPath);
-  if (!reader) return false;
+  std::unique_ptr<TransferFileReader> reader = TransferFileReader::Load(configPath, &loadFailure_.error);
+  if (!reader) {
+    loadFailure_.path = configPath;
+    return false;
+  }
   reader->AdjustByteOrder(ByteOrder::Little, 0);
   dataSetName_ = reader->Name();
   // Base 0: every reference becomes its target's offset in the image.
@@ -50,7 +56,11 @@ bool CPRDataManager::Initialize() {
 
   names.GetFileName(kFileLanguage, languageFile_);
   currentLanguage_ = 0;
-  const uint32_t stored = ReadStoredLanguage();
+  uint32_t stored = 0;
+  if (!ReadStoredLanguage(stored)) {
+    image_.reset();
+    return false;
+  }
   currentLanguage_ = stored < GetLanguageCount() ? stored : 0;
 
   names.GetFileName(kFileConnection, connectionFile_);
@@ -139,15 +149,25 @@ void CPRDataManager::ClearDefaultMapsLocked() {
   }
 }
 
-uint32_t CPRDataManager::ReadStoredLanguage() {
+bool CPRDataManager::ReadStoredLanguage(uint32_t& index) {
+  index = 0;
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
-  if (!file) return 0;
+  if (!file) {
+    // Unreadable, the file falls back to language 0; a FIFO, device or
+    // folder in its place is refused: nothing may be read from it, nor a
+    // file made there.
+    const std::error_code error = platform::ErrnoError(errno);
+    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory) return true;
+    loadFailure_ = {languageFile_, error};
+    return false;
+  }
   uint8_t bytes[4] = {};
   files.Read(file, bytes, 4);
   files.Close(file);
-  return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-         (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  index = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+          (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  return true;
 }
 
 // ---- Records and links ----------------------------------------------------

@@ -8,6 +8,7 @@
 #include <memory>
 #include <shared_mutex>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <vector>
 
@@ -39,6 +40,15 @@ class CPRDataManager : public IPRDataManager {
 
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
+  uint32_t GetImageSize() override { return image_ ? image_->Size() : 0; }
+
+  // Why the last Initialize failed on a file: its path and the reason;
+  // the error is empty when no file was at fault.
+  struct LoadFailure {
+    std::u16string path;
+    std::error_code error;
+  };
+  const LoadFailure& LastLoadFailure() const { return loadFailure_; }
 
   // ---- Per-language resources and resource lists ----
   uint32_t GetLanguageResourceCount() override;
@@ -188,9 +198,12 @@ class CPRDataManager : public IPRDataManager {
   void ClearCachesLocked();  // the caller holds lock_ exclusively
   // Empties the DefaultMap indexes; the caller holds the lock exclusively.
   void ClearDefaultMapsLocked();
-  uint32_t ReadStoredLanguage();
+  // The stored language index (0 when there is none); false when the
+  // language file is there but is not a regular file.
+  bool ReadStoredLanguage(uint32_t& index);
 
   std::atomic<uint8_t> loaded_{0};
+  LoadFailure loadFailure_;
   std::u16string languageFile_;
   std::u16string connectionFile_;
   std::unique_ptr<RuntimeImage> image_;

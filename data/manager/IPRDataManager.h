@@ -32,6 +32,8 @@ class IPRDataManager : public IPRSingleton {
 
   virtual const std::string& GetDataSetName() = 0;
   virtual bool IsInitialized() = 0;
+  // Bytes in the loaded image; 0 when none is loaded.
+  virtual uint32_t GetImageSize() = 0;
 
   // ---- Per-language resources and resource lists ----
   virtual uint32_t GetLanguageResourceCount() = 0;

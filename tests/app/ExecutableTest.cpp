@@ -70,7 +70,8 @@ TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
 }
 
 TEST(Executable, UnloadableDataSetExits254AndWritesNoOutput) {
-  for (const char* corrupt : {"badMagic", "pointerValueOutOfRange", "wrongImageMagic"}) {
+  for (const char* corrupt : {"badMagic", "pointerValueOutOfRange", "wrongImageMagic", "duplicatePointerPosition",
+                              "unorderedPointerPositions"}) {
     test::TempDir dir;
     std::string json(kOnePage);
     json.insert(json.rfind('}'), std::string(R"(, "container": {"corrupt": ")") + corrupt + "\"}");
@@ -99,10 +100,17 @@ TEST(Executable, WorkingCopyFailuresExit254WithTheReason) {
       {"copy blocked",
        [](const fs::path& d) {
          test::WriteDataset(d / "a.prt", kOnePage);
-         fs::last_write_time(d / "a.prt", fs::file_time_type{});  // differs from the copy's
+         fs::last_write_time(d / "a.prt", fs::file_time_type(std::chrono::seconds(1)));  // differs from the copy's
          fs::create_directories(d / "SimWork/a.prt/x");
        },
-       "cannot copy 'a.prt' into '@/SimWork': Invalid argument"},
+       "cannot copy 'a.prt' into '@/SimWork': Is a directory"},
+      {"working copy is a FIFO",
+       [](const fs::path& d) {
+         test::WriteDataset(d / "a.prt", kOnePage);
+         fs::create_directory(d / "SimWork");
+         mkfifo((d / "SimWork/a.prt").c_str(), 0600);
+       },
+       "cannot copy 'a.prt' into '@/SimWork': not a regular file"},
   };
   for (const auto& c : cases) {
     test::TempDir dir;
@@ -120,6 +128,24 @@ TEST(Executable, WorkingCopyFailuresExit254WithTheReason) {
       EXPECT_FALSE(fs::exists(dir / "SimWork")) << c.name;
     }
   }
+}
+
+// A FIFO as the stored language file: the load fails at once, nothing is
+// converted and the earlier output stays.
+TEST(Executable, AFifoAsTheLanguageFileFailsTheLoadAtOnce) {
+  test::TempDir dir;
+  test::WriteDataset(dir / "a.prt", kOnePage);
+  fs::create_directory(dir / "out");
+  ASSERT_EQ(RunTool({"a.prt", "-d", "out"}, dir.Path()).exitStatus, 0);  // the working copy is up to date
+  const fs::path fifo = dir / "SimWork" / "a.rt_file.LANG";
+  fs::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const test::ProcessResult r = test::RunProcess(
+      {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(), .timeoutSeconds = 20});
+  EXPECT_TRUE(r.exited && r.exitStatus == 254) << r.err;
+  EXPECT_EQ(r.err, "Initialize Data Manager failed!\n");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::exists(dir / "out" / "qmls" / "page16777216.qml"));
 }
 
 // A name's bytes are used as given: a folder whose name is not UTF-8 is not

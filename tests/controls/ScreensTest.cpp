@@ -4,6 +4,7 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "controls/Screens.h"
+#include "data/manager/IPRDataManager.h"
 #include "tests/controls/ControlsTestSupport.h"
 
 namespace prt::test {
@@ -130,6 +131,7 @@ TEST(ScreensTest, FailingChildFailsTheScreenButTheRestIsWritten) {
 
 TEST(ScreensTest, LoadingFailures) {
   EXPECT_FALSE(Container{ImageRef()}.LoadChildren());
+  ControlBudget budget(0);
   // A container linking to itself, and a page holding a pair that link to each other.
   ASSERT_TRUE(LoadScreens(R"({"type": "container", "label": "self", "links": [{"target": "self"}]},
       {"type": "container", "index": 1, "label": "a", "links": [{"target": "b"}]},
@@ -139,7 +141,7 @@ TEST(ScreensTest, LoadingFailures) {
   EXPECT_FALSE(dynamic_cast<IControlGroup&>(*selfLinked).LoadChildren());
   const ControlPtr screen = CreateScreen(RecordOf(kPage0));
   auto& group = dynamic_cast<IControlGroup&>(*screen);
-  EXPECT_FALSE(group.LoadChildren());
+  EXPECT_EQ(group.LoadChildren(budget).Text(), "ctnr369098753 contains itself");
   // The children loaded before the failure stay; the failing group is not added.
   ASSERT_EQ(group.Children().size(), 1u);
   EXPECT_EQ(group.Children()[0]->GetObjID(), Reference(29, 0));
@@ -156,6 +158,62 @@ TEST(ScreensTest, SharedLinksCannotGrowTheTreeWithoutBound) {
   }
   ASSERT_TRUE(LoadScreens(objects));
   EXPECT_FALSE(dynamic_cast<IControlGroup&>(*CreateScreen(RecordOf(kPage0))).LoadChildren());
+}
+
+// One budget counts the screens and links of every tree of a run. A real
+// project stays below image bytes / 8 on its own; pages that each stay
+// below the budget pass it together.
+TEST(ScreensTest, OneControlBudgetForEveryScreen) {
+  ASSERT_TRUE(Load(R"({"synthetic": {"pages": 300, "popups": 40, "controls": 30000}})"));
+  IPRDataManager& data = ControlDataManager();
+  // Loads every screen against one budget; answers the first fault and the screen it stopped.
+  auto loadAll = [&](ControlBudget& budget) -> std::pair<TreeFault, uint32_t> {
+    for (uint8_t t : ScreenTypes) {
+      for (uint32_t i = 0; i < data.GetObjectCount(t); ++i) {
+        const ControlPtr screen = CreateScreen(RecordOf(Reference(t, i)));
+        if (!screen) continue;
+        TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
+        auto* group = dynamic_cast<IControlGroup*>(screen.get());
+        if (group && !fault) fault = group->LoadChildren(budget);
+        if (fault) return {fault, Reference(t, i)};
+      }
+    }
+    return {};
+  };
+  ControlBudget synthetic(data.GetImageSize());
+  EXPECT_FALSE(loadAll(synthetic).first);
+  EXPECT_GT(synthetic.Used(), 30000u);
+  EXPECT_LT(synthetic.Used(), data.GetImageSize() / 8);
+
+  // 14 levels of containers linking their child twice: 49,152 for each page.
+  std::string objects = R"({"type": "container", "index": 14, "label": "c14", "children": [{"type": "button"}]})";
+  for (int i = 0; i < 14; ++i) {
+    const std::string next = R"({"target": "c)" + std::to_string(i + 1) + "\"}";
+    objects += R"(, {"type": "container", "index": )" + std::to_string(i) + R"(, "label": "c)" +
+               std::to_string(i) + R"(", "links": [)" + next + ", " + next + "]}";
+  }
+  for (int page = 0; page < 4; ++page) objects += R"(, {"type": "page", "links": [{"target": "c0"}]})";
+  ASSERT_TRUE(LoadScreens(objects));
+  ControlBudget doubling(data.GetImageSize());
+  const auto [fault, screen] = loadAll(doubling);
+  EXPECT_EQ(screen, Reference(1, 1));
+  EXPECT_EQ(fault.kind, TreeFault::Kind::OverBudget);
+  EXPECT_EQ(fault.imageBytes, data.GetImageSize());
+  EXPECT_EQ(doubling.Used(), fault.limit + 1);  // stopped at once
+}
+
+TEST(ScreensTest, TreeFaultsInWords) {
+  using Kind = TreeFault::Kind;
+  const struct { TreeFault fault; const char* text; } cases[] = {
+      {{.kind = Kind::OverBudget, .limit = 67072, .imageBytes = 12288},
+       "the control trees exceed 67,072 controls, the limit for a data set of 12,288 bytes"},
+      {{.kind = Kind::OverBudget, .limit = 1000000, .imageBytes = 999},
+       "the control trees exceed 1,000,000 controls, the limit for a data set of 999 bytes"},
+      {{.kind = Kind::TooDeep, .limit = 256}, "the controls nest deeper than 256 levels"},
+      {{.kind = Kind::Cycle, .typeCode = "ctnr", .object = 369098752}, "ctnr369098752 contains itself"},
+      {{}, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.fault.Text(), c.text);
 }
 
 TEST(ScreensTest, ReportPageWritesNoPropertiesOfItsOwn) {

@@ -1,6 +1,7 @@
 // Runs the prt2qml executable on data sets made by the builder and checks
 // what it leaves in the output folder and what it prints.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -165,17 +166,55 @@ TEST_F(EndToEnd, UnwritableOutputFolderFailsWithMessage) {
   EXPECT_TRUE(fs::is_empty(out_));
 }
 
-// A container that links to itself cannot be loaded: the run stops before
-// writing anything, the staging folder stays empty, the final folder untouched.
+// Containers c0 .. c<n>, each linking to the next `links` times; the last
+// holds a button.
+std::string ContainerChain(int n, int links) {
+  std::string objects;
+  for (int i = 0; i <= n; ++i) {
+    objects += R"(, {"type": "container", "index": )" + std::to_string(i) + R"(, "label": "c)" +
+               std::to_string(i) + "\"";
+    const std::string link = R"({"target": "c)" + std::to_string(i + 1) + "\"}";
+    std::string list = link;
+    for (int k = 1; k < links; ++k) list += ", " + link;
+    objects += i < n ? R"(, "links": [)" + list + "]}" : R"(, "children": [{"type": "button"}]})";
+  }
+  return objects;
+}
+
+// A screen whose tree cannot be built stops the run before anything is
+// written: one line names the screen and the reason, the staging folder stays
+// empty and the final folder untouched.
 TEST_F(EndToEnd, ScreenThatCannotBeLoadedFailsTheRunBeforeAnyFile) {
-  fs::create_directories(out_ / "qmls");
-  WriteFile(out_ / "qmls" / "earlier.qml", "earlier");
-  const auto run = Convert(R"({"screens": [{"type": "page", "text": "fine", "w": 1, "h": 1},
-      {"type": "page", "children": [{"type": "container", "label": "C", "links": [{"target": "C"}]}]}]})");
-  EXPECT_EQ(run.exitStatus, 253);
-  EXPECT_NE(run.err.find("Generate QML files failed!\n"), std::string::npos) << run.err;
-  EXPECT_TRUE(fs::is_empty(out_ / "qmls_generating"));
-  EXPECT_EQ(Names(out_ / "qmls"), std::vector<std::string>{"earlier.qml"});
+  const std::string fine = R"({"type": "page", "text": "fine", "w": 1, "h": 1})";
+  const std::string linksC0 = R"(, {"type": "page", "links": [{"target": "c0"}]})";
+  std::string doubling;  // 14 levels of two links: 49,152 controls for each page
+  for (int page = 0; page < 8; ++page) doubling += linksC0;
+  const struct { const char* what; std::string objects, message; } cases[] = {
+      {"cycle",
+       R"(, {"type": "page", "children": [{"type": "container", "label": "C", "links": [{"target": "C"}]}]})",
+       "prt2qml: screen page16777217: ctnr369098752 contains itself\n"},
+      {"nesting", linksC0 + ContainerChain(300, 1),
+       "prt2qml: screen page16777217: the controls nest deeper than 256 levels\n"},
+      // Each page alone stays below the run's budget; the second one passes it.
+      {"doubling", doubling + ContainerChain(14, 2), "prt2qml: screen page16777218: the control trees exceed "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(out_);
+    fs::create_directories(out_ / "qmls");
+    WriteFile(out_ / "qmls" / "earlier.qml", "earlier");
+    const auto run = Convert(R"({"screens": [)" + fine + c.objects + "]}");
+    EXPECT_EQ(run.exitStatus, 253);
+    EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;  // the reason, then the run's line
+    EXPECT_NE(run.err.find("Generate QML files failed!\n"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_empty(out_ / "qmls_generating"));
+    EXPECT_EQ(Names(out_ / "qmls"), std::vector<std::string>{"earlier.qml"});
+  }
+  // The doubling links never made the trees: some 66,000 controls were built at most.
+  struct rusage children;
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+  EXPECT_LT(children.ru_maxrss, 200 * 1024) << "KiB";
 }
 
 // Templates share tmpl.qml: the last one stays, and enciphered it is

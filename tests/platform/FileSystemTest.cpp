@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -90,32 +92,82 @@ TEST(WholeFile, ReadsAStreamWithoutASize) {
   EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
 }
 
-// Where a file is expected, a FIFO neither blocks the call nor is read,
-// and a folder is refused as well.
+// Where a file is expected, a FIFO or a device neither blocks the call nor
+// is read or written, and a folder is refused as well.
 TEST(WholeFile, RefusesWhatIsNotARegularFile) {
   test::TempDir dir;
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
   fs::create_directory(dir / "folder");
+  test::WriteFile(dir / "plain", "abc");
+  const std::u16string plain = dir.Wide("plain");
   std::string content;
+  auto open = [](const char* mode) {
+    return [mode](const std::u16string& p) {
+      std::error_code ec;
+      EXPECT_EQ(OpenStream(p, mode, &ec), nullptr) << mode;
+      EXPECT_EQ(errno, ec.value()) << mode;
+      return ec;
+    };
+  };
+  // A copy's reason comes as text.
+  auto copyReason = [](const Failure& failure) {
+    return failure == NotRegularFile().message() ? NotRegularFile()
+           : failure == std::make_error_code(std::errc::is_a_directory).message()
+               ? std::make_error_code(std::errc::is_a_directory)
+               : std::error_code();
+  };
   const struct {
     const char* name;
     std::function<std::error_code(const std::u16string&)> call;
     std::errc fifo, folder;
   } cases[] = {
-      {"read", [&](const auto& p) { return ReadWholeFile(p, content); }, std::errc::invalid_argument,
+      {"read", [&](const auto& p) { return ReadWholeFile(p, content); }, std::errc::no_such_device_or_address,
        std::errc::is_a_directory},
       {"write", [](const auto& p) { return WriteWholeFile(p, "x"); },
        std::errc::no_such_device_or_address, std::errc::is_a_directory},
       {"overwrite", [](const auto& p) { return OverwriteWholeFile(p, "x"); },
        std::errc::no_such_device_or_address, std::errc::is_a_directory},
       {"copy from", [&](const auto& p) { return CopyWholeFile(p, dir.Wide("copy")); },
-       std::errc::invalid_argument, std::errc::is_a_directory},
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open rb", open("rb"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open rb+", open("rb+"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open ab", open("ab"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"open wb+", open("wb+"), std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"copy keeping the time from", [&](const auto& p) { return copyReason(CopyFileKeepTime(p, dir.Wide("c"))); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
+      {"copy keeping the time onto", [&](const auto& p) { return copyReason(CopyFileKeepTime(plain, p)); },
+       std::errc::no_such_device_or_address, std::errc::is_a_directory},
   };
+  ::alarm(20);  // a regression blocks on the FIFO: end it as a failure rather than hang
   for (const auto& c : cases) {
     EXPECT_EQ(c.call(dir.Wide("fifo")), c.fifo) << c.name;
+    EXPECT_EQ(c.call(u"/dev/null"), std::errc::no_such_device_or_address) << c.name;
     EXPECT_EQ(c.call(dir.Wide("folder")), c.folder) << c.name;
   }
-  EXPECT_EQ(ReadableFileSize(dir.Wide("fifo")), std::nullopt);
+  for (const std::u16string& special : {dir.Wide("fifo"), dir.Wide("folder"), std::u16string(u"/dev/null")}) {
+    EXPECT_EQ(ReadableFileSize(special), std::nullopt) << Narrow(special);
+    EXPECT_EQ(LastWriteTimeMs(special), 0) << Narrow(special);
+  }
+  ::alarm(0);
+  EXPECT_EQ(NotRegularFile().message(), "not a regular file");
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+  EXPECT_FALSE(fs::exists(dir / "copy") || fs::exists(dir / "c"));
+}
+
+TEST(CopyFileKeepTime, ReplacesTheContentAndKeepsTheTime) {
+  test::TempDir dir;
+  test::WriteFile(dir / "from", "new");
+  test::WriteFile(dir / "to", "an older, longer content");
+  fs::last_write_time(dir / "from", fs::file_time_type(std::chrono::seconds(1'700'000'000)));
+  ASSERT_EQ(CopyFileKeepTime(dir.Wide("from"), dir.Wide("to")), std::nullopt);
+  ASSERT_EQ(CopyFileKeepTime(dir.Wide("from"), dir.Wide("fresh")), std::nullopt);
+  for (const char* copy : {"to", "fresh"}) {
+    EXPECT_EQ(test::ReadFile(dir / copy), "new") << copy;
+    EXPECT_EQ(fs::last_write_time(dir / copy), fs::last_write_time(dir / "from")) << copy;
+    EXPECT_EQ(LastWriteTimeMs(dir.Wide(copy)), LastWriteTimeMs(dir.Wide("from"))) << copy;
+  }
+  EXPECT_NE(LastWriteTimeMs(dir.Wide("from")), 0);
+  EXPECT_EQ(CopyFileKeepTime(dir.Wide("missing"), dir.Wide("to")), "No such file or directory");
 }
 
 // Under a file-size limit every write fails with EFBIG rather than the

@@ -169,6 +169,11 @@ TEST(ContainerWriterTest, EachCorruptionBreaksWhatItNames) {
   f = corrupt("positionListOutOfRange");  // a new section 6000, the last one
   EXPECT_EQ(Le32(f, 24), h + 16);
   EXPECT_EQ(Slice(f, h, 16), (Bytes{0x70, 0x17, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 32, 0, 0, 0}));
+  ASSERT_EQ(Slice(good, pointers + 20, 8), (Bytes{12, 0, 0, 0, 16, 0, 0, 0}));  // the pointer positions
+  f = corrupt("duplicatePointerPosition");
+  EXPECT_EQ(Slice(f, pointers + 20, 12), (Bytes{12, 0, 0, 0, 12, 0, 0, 0, 16, 0, 0, 0}));
+  EXPECT_EQ(Le32(f, 24), h + 4);
+  EXPECT_EQ(Slice(corrupt("unorderedPointerPositions"), pointers + 20, 8), (Bytes{16, 0, 0, 0, 12, 0, 0, 0}));
   EXPECT_EQ(corrupt("truncatedHeader").size(), 26u);
   f = corrupt("truncatedSection");
   EXPECT_EQ(f.size(), 28u + 13);

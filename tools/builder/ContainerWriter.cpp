@@ -24,6 +24,8 @@ constexpr NamedCorruption kCorruptions[] = {
     {"positionListOutOfRange", Corruption::PositionListOutOfRange},
     {"truncatedHeader", Corruption::TruncatedHeader},
     {"truncatedSection", Corruption::TruncatedSection},
+    {"duplicatePointerPosition", Corruption::DuplicatePointerPosition},
+    {"unorderedPointerPositions", Corruption::UnorderedPointerPositions},
 };
 
 // Appends numbers in the container's byte order.
@@ -156,6 +158,14 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
     case Corruption::PositionListOutOfRange:
       if (!listC) listC.emplace();
       listC->positions.push_back(size);
+      break;
+    case Corruption::DuplicatePointerPosition:
+      if (pointers.empty()) throw BuildError("duplicatePointerPosition needs a pointer field");
+      pointers.insert(pointers.begin(), pointers.front());
+      break;
+    case Corruption::UnorderedPointerPositions:
+      if (pointers.size() < 2) throw BuildError("unorderedPointerPositions needs two pointer fields");
+      std::swap(pointers[0], pointers[1]);
       break;
     default:
       break;

@@ -26,6 +26,8 @@ enum class Corruption : uint8_t {
   PositionListOutOfRange,     // position P in list C
   TruncatedHeader,            // the file ends inside the header length field
   TruncatedSection,           // the file ends inside the first section's entries
+  DuplicatePointerPosition,   // the first pointer position listed twice in a row
+  UnorderedPointerPositions,  // the first two pointer positions swapped
 };
 
 // Parses a corruption name as used in descriptions ("badMagic", ...).

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "data/files/CPRFileNameGenerator.h"
@@ -132,6 +136,20 @@ TEST_F(FileServicesTest, AMissingFileIsCreatedEmptyWhateverTheFlagsBadArgumentsA
   EXPECT_EQ(files_.Close(nullptr), kFileError);
   EXPECT_EQ(files_.Open(std::u16string(u"a\0b", 3), kOpenRead, 1), nullptr);
   EXPECT_EQ(files_.Open(dir_.Wide("missing/x.bin"), kOpenRead, 1), nullptr);
+}
+
+// A FIFO as the connection file (or any state file) is refused at once,
+// whatever the flags, and stays as it is: no wait for a writer, no file made.
+TEST_F(FileServicesTest, AFifoIsRefusedWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(Work("plant.rt_file.CONN").c_str(), 0600), 0);
+  ::alarm(20);  // a regression blocks: end it as a failure
+  for (uint32_t flags : {kOpenRead, kOpenUpdate, kOpenUpdate | (1u << 3), kOpenUpdate | (1u << 5), 1u << 3}) {
+    errno = 0;
+    EXPECT_EQ(files_.Open(u"plant.rt_file.CONN", flags, kPathKindProject), nullptr) << flags;
+    EXPECT_EQ(errno, ENXIO) << flags;
+  }
+  ::alarm(0);
+  EXPECT_TRUE(fs::is_fifo(Work("plant.rt_file.CONN")));
 }
 
 }  // namespace
