@@ -1,5 +1,6 @@
 #include "app/Messages.h"
 
+#include "data/image/ByteCursor.h"
 #include "platform/Text.h"
 
 namespace prt {
@@ -38,6 +39,8 @@ std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_vie
   switch (error.step) {
     case Step::OpenData:
       return "cannot open " + Quoted(error.path == requestedPath ? dataFileAsGiven : error.path) + ": " + why;
+    case Step::NotPrtName:
+      return Quoted(dataFileAsGiven) + ": the data file name must end in .prt";
     case Step::CreateFolder:
       return "cannot create the working folder " + Quoted(error.path) + ": " + why;
     case Step::LockFolder:
@@ -50,6 +53,23 @@ std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_vie
       return "cannot copy " + Quoted(error.path) + " into " + Quoted(error.folder) + ": " + why;
   }
   return why;
+}
+
+std::string OpenErrorMessage(const OpenError& error, std::u16string_view requestedPath,
+                             std::u16string_view dataFileAsGiven, std::chrono::seconds bound) {
+  if (const auto* copy = std::get_if<ProjectPathError>(&error))
+    return ProjectPathMessage(*copy, requestedPath, dataFileAsGiven, bound);
+  const auto& failure = std::get<CPRDataManager::LoadFailure>(error);
+  if (!failure.container) return "cannot read " + Quoted(failure.path) + ": " + failure.error.message();
+  // The working copy holds the data file's bytes: the user's name is shown.
+  const ContainerError& container = *failure.container;
+  using Place = ContainerError::Place;
+  if (container.place == Place::Signature)
+    return Quoted(dataFileAsGiven) + " is not a runtime data set (" + container.rule + ")";
+  std::string where = container.place == Place::Head      ? "header"
+                      : container.place == Place::Payload ? "payload"
+                                                          : "section " + std::to_string(container.section);
+  return Quoted(dataFileAsGiven) + ": " + where + " at offset " + Hex(container.offset) + ": " + container.rule;
 }
 
 }  // namespace prt

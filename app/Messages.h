@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "data/files/CPRFileNameGenerator.h"
+#include "data/load/OpenDataSet.h"
 #include "platform/FolderLock.h"
 
 namespace prt {
@@ -25,5 +26,11 @@ std::string LockFailureMessage(std::string_view what, std::u16string_view folder
 // working copy was asked for.
 std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_view requestedPath,
                                std::u16string_view dataFileAsGiven, std::chrono::seconds bound);
+
+// Why the data set did not open. `requestedPath` is the path the data set
+// was opened with, `dataFileAsGiven` the data file as the user wrote it,
+// shown in its place.
+std::string OpenErrorMessage(const OpenError& error, std::u16string_view requestedPath,
+                             std::u16string_view dataFileAsGiven, std::chrono::seconds bound);
 
 }  // namespace prt

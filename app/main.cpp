@@ -7,8 +7,7 @@
 #include "app/CommandLine.h"
 #include "app/Messages.h"
 #include "app/RunStart.h"
-#include "data/files/CPRFileNameGenerator.h"
-#include "data/manager/CPRDataManager.h"
+#include "data/load/OpenDataSet.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Text.h"
@@ -34,17 +33,8 @@ int main(int argc, char* argv[]) {
     std::cerr << "prt2qml: " << prt::WaitingMessage(folder, holder) << std::endl;
   };
 
-  auto& names = prt::CPRFileNameGenerator::GetInstance();
-  names.InitializeOnce();
-  if (const auto error = names.SetProjectPath(line.projectPath, wait)) {
-    std::cerr << "prt2qml: " << prt::ProjectPathMessage(*error, line.projectPath, args[0], bound) << std::endl;
-    std::cerr << "Initialize Data Manager failed!" << std::endl;
-    return -2;
-  }
-
-  auto& data = prt::CPRDataManager::GetInstance();
-  data.InitializeOnce();
-  if (!data.IsInitialisedFlag()) {
+  if (auto opened = prt::OpenDataSet(line.projectPath, wait); !opened) {
+    std::cerr << "prt2qml: " << prt::OpenErrorMessage(opened.Error(), line.projectPath, args[0], bound) << std::endl;
     std::cerr << "Initialize Data Manager failed!" << std::endl;
     return -2;
   }

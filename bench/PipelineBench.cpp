@@ -22,8 +22,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "data/files/CPRFileNameGenerator.h"
-#include "data/manager/CPRDataManager.h"
+#include "data/load/OpenDataSet.h"
 #include "generator/FileCipher.h"
 #include "generator/QmlCacheGen.h"
 #include "generator/QmlGenerator.h"
@@ -150,12 +149,7 @@ double CompileFloor(std::vector<std::pair<size_t, std::u16string>> sized) {
 int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   prt::platform::PrepareProcess();  // as the tool's main does
   const auto loadStart = Clock::now();
-  auto& names = prt::CPRFileNameGenerator::GetInstance();
-  names.InitializeOnce();
-  const bool pathSet = !names.SetProjectPath(prt::platform::WidenPath(prt));
-  auto& data = prt::CPRDataManager::GetInstance();
-  data.InitializeOnce();
-  if (!pathSet || !data.IsInitialisedFlag()) {
+  if (!prt::OpenDataSet(prt::platform::WidenPath(prt))) {
     std::cerr << "prt-bench: the data set does not load\n";
     return 2;
   }

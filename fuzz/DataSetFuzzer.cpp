@@ -1,28 +1,72 @@
-// One entry point for fuzzing the whole reading road: container, image, data
-// manager, control trees and documents. Whatever the bytes, nothing may crash
-// or read outside the data.
+// One entry point for fuzzing the whole reading road from raw bytes: the
+// data file's working copy, the container, the image, the stored language,
+// the data manager, control trees and documents. Whatever the bytes, nothing
+// may crash, hang or read outside the data.
+//
+// Input: the first 4 bytes are the stored language file (little-endian
+// index); the rest is the data file. When the index's top bit is clear the
+// working copy is up to date and holds that language file; when it is set
+// there is no working folder yet, so the road makes the copy (and drops
+// any stored language). The files live in a private folder on tmpfs.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <string_view>
 
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
-#include "data/image/TransferFileReader.h"
-#include "data/manager/CPRDataManager.h"
+#include "data/load/OpenDataSet.h"
 #include "generator/QmlGenerator.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace {
+
+namespace pf = prt::platform;
+
+// A folder of this process's own, removed at exit.
+const std::u16string& Folder() {
+  static const std::u16string folder = [] {
+    const std::u16string root = pf::EntryExists(u"/dev/shm") ? u"/dev/shm" : u"/tmp";
+    std::u16string path = root + u"/prt2qml-fuzz-" + pf::Widen(std::to_string(std::random_device()()));
+    pf::RemoveTree(path);
+    if (pf::MakeFolder(path)) std::abort();
+    std::atexit([] { pf::RemoveTree(Folder()); });
+    return path;
+  }();
+  return folder;
+}
+
+void Write(const std::u16string& path, std::string_view bytes) {
+  if (pf::WriteWholeFile(path, bytes)) std::abort();  // the fuzzer's own folder must work
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  auto reader = prt::TransferFileReader::LoadBytes(std::vector<uint8_t>(bytes, bytes + size));
-  if (!reader) return 0;
-  reader->AdjustByteOrder(prt::ByteOrder::Little, 0);
-  reader->Relocate(0, 0);
-  const std::vector<uint8_t>& payload = reader->Payload();
-  std::vector<uint8_t> image(payload.begin(), payload.begin() + std::min<size_t>(reader->PayloadSize(), payload.size()));
+  if (size < 4) return 0;
+  const std::string_view language(reinterpret_cast<const char*>(bytes), 4);
+  const std::string_view dataFile(reinterpret_cast<const char*>(bytes) + 4, size - 4);
 
-  prt::CPRDataManager& data = prt::CPRDataManager::GetInstance();
-  if (!data.AdoptImage(std::move(image))) return 0;
+  const std::u16string& folder = Folder();
+  const std::u16string work = folder + u"/SimWork";
+  prt::CloseDataSet();  // releases the working folder before it goes
+  pf::RemoveTree(work);
+  Write(folder + u"/f.prt", dataFile);
+  if ((bytes[3] & 0x80) == 0) {
+    if (pf::MakeFolder(work) || pf::CopyFileKeepTime(folder + u"/f.prt", work + u"/f.prt")) std::abort();
+    Write(work + u"/f.rt_file.LANG", language);
+  }
+
+  prt::platform::LockWait once;
+  once.bound = std::chrono::milliseconds(0);
+  auto opened = prt::OpenDataSet(folder + u"/f.prt", once);
+  if (!opened) return 0;
+  prt::CPRDataManager& data = *opened->data;
   prt::QmlGenerator generator;
   for (uint8_t type : prt::ScreenTypes) {
     // A damaged count may be huge; a few screens of each type exercise the code.

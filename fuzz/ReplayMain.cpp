@@ -1,6 +1,7 @@
-// Runs the fuzz entry point without libFuzzer: over each seed file and a
-// fixed number of seeded mutations of it, so ctest (and the sanitizer
-// builds) exercise damaged data sets on every run.
+// Runs the fuzz entry point without libFuzzer: over each seed data file and
+// a fixed number of seeded mutations of it, so ctest (and the sanitizer
+// builds) exercise damaged data sets on every run. Each data file is tried
+// with stored language 1 in an up-to-date working copy and with a fresh copy.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -56,11 +57,15 @@ int main(int argc, char* argv[]) {
       std::cerr << "cannot read " << argv[i] << "\n";
       return 2;
     }
-    const std::vector<uint8_t> seed{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(seed.data(), seed.size());
-    for (long m = 0; m < mutations; ++m) {
-      const std::vector<uint8_t> bytes = Mutate(seed, random);
-      LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (const std::vector<uint8_t>& language : {std::vector<uint8_t>{1, 0, 0, 0}, {0, 0, 0, 0x80}}) {
+      std::vector<uint8_t> seed = language;
+      seed.insert(seed.end(), file.begin(), file.end());
+      LLVMFuzzerTestOneInput(seed.data(), seed.size());
+      for (long m = 0; m < mutations / 2; ++m) {
+        const std::vector<uint8_t> bytes = Mutate(seed, random);
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+      }
     }
   }
   std::cout << (argc - 2) << " seed files, " << mutations << " mutations each: no fault\n";

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <string_view>
 
 #include "platform/FileCheck.h"
 #include "platform/FileSystem.h"
@@ -135,6 +136,10 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
 
   const std::u16string sourceFolder = full.substr(0, sep + 1);
   const std::u16string fileName = full.substr(sep + 1);
+  // The working copy is always <name>.prt, copied from <name>.prt: for a
+  // data file named otherwise that would be another file, or none.
+  constexpr std::u16string_view kDataSuffix = u".prt";
+  if (!std::u16string_view(fileName).ends_with(kDataSuffix)) return Fail(Step::NotPrtName, path, {}, {});
   const std::u16string name = Stem(fileName);
   const std::u16string workFolder = sourceFolder + u"SimWork/";
   const std::u16string workFolderName = sourceFolder + u"SimWork";
@@ -165,6 +170,15 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
   workLock_ = std::move(lock.lock);
   projectPathSet_ = true;
   return std::nullopt;
+}
+
+void CPRFileNameGenerator::Reset() {
+  base_.clear();
+  folder_.clear();
+  name_.clear();
+  folderCopy_.clear();
+  projectPathSet_ = false;
+  workLock_ = {};
 }
 
 uint32_t CPRFileNameGenerator::GetFileName(uint32_t code, std::u16string& out) const {

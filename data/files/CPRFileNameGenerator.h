@@ -24,6 +24,7 @@ inline constexpr uint32_t kFileConnection = FileCode('C', 'O', 'N', 'N');
 struct ProjectPathError {
   enum class Step : uint8_t {
     OpenData,      // the data file: `path`
+    NotPrtName,    // the data file `path` is not named <name>.prt
     CreateFolder,  // the working folder: `path`
     LockFolder,    // the working folder: `path`; `lock` says how
     ReadFolder,    // the data file's folder: `path`
@@ -51,6 +52,9 @@ class CPRFileNameGenerator : public IPRSingleton {
   [[nodiscard]] std::optional<ProjectPathError> SetProjectPath(const std::u16string& path,
                                                                const platform::LockWait& wait = {});
   bool ProjectPathSet() const { return projectPathSet_; }
+  // Forgets the project path and releases the working folder, so that a
+  // later SetProjectPath starts afresh.
+  void Reset();
   // Full path for a file code; always answers 0.
   uint32_t GetFileName(uint32_t code, std::u16string& out) const;
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "data/image/TransferFileReader.h"
 
@@ -21,38 +22,55 @@ bool StoreUInt(std::span<uint8_t> bytes, size_t at, unsigned width, ByteOrder or
 std::optional<uint64_t> LoadDouble(std::span<const uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode);
 bool StoreDouble(std::span<uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode, uint64_t bits);
 
-// A forward reader over a byte buffer in a chosen byte order. The position
-// may be moved past the end; reads from there fail.
+// "0x1f40": offsets and values as the error texts show them.
+std::string Hex(uint64_t value);
+
+// A forward reader over a byte buffer in a chosen byte order, with a sticky
+// error: the first read that does not fit (or the first Fail) records where
+// and why; from then on every read answers 0 and the position stays, so a
+// parser reads a whole group of fields and checks once.
 class ByteCursor {
  public:
   explicit ByteCursor(std::span<const uint8_t> bytes) : bytes_(bytes) {}
 
   void SetOrder(ByteOrder order) { order_ = order; }
+  // The part of the file the next reads belong to, named in their errors.
+  void SetPlace(ContainerError::Place place, uint32_t section = 0) {
+    place_ = place;
+    section_ = section;
+  }
   uint64_t Position() const { return pos_; }
-  void Seek(uint64_t pos) { pos_ = pos; }
+  // May move past the end; reads from there fail. Ignored after a failure.
+  void Seek(uint64_t pos) {
+    if (!Failed()) pos_ = pos;
+  }
   // Bytes from the position to the end (0 when past it).
   uint64_t Remaining() const { return pos_ < bytes_.size() ? bytes_.size() - pos_ : 0; }
 
-  std::optional<uint8_t> U8() { return Read<uint8_t>(1); }
-  std::optional<uint16_t> U16() { return Read<uint16_t>(2); }
-  std::optional<uint32_t> U32() { return Read<uint32_t>(4); }
-  // Copies `out.size()` bytes; false (position unchanged) when too few are left.
-  bool Bytes(std::span<uint8_t> out);
-  bool Skip(uint64_t count);
+  uint8_t U8() { return static_cast<uint8_t>(Read(1)); }
+  uint16_t U16() { return static_cast<uint16_t>(Read(2)); }
+  uint32_t U32() { return static_cast<uint32_t>(Read(4)); }
+  // Copies `out.size()` bytes; on failure `out` is zeroed.
+  void Bytes(std::span<uint8_t> out);
+  void Skip(uint64_t count);
+
+  // Records that `rule` failed at `offset` in the current place, unless an
+  // earlier failure is recorded already.
+  void Fail(uint64_t offset, std::string rule);
+  bool Failed() const { return error_.has_value(); }
+  const std::optional<ContainerError>& Error() const { return error_; }
 
  private:
-  template <typename T>
-  std::optional<T> Read(unsigned width) {
-    if (Remaining() < width) return std::nullopt;
-    const auto value = LoadUInt(bytes_, static_cast<size_t>(pos_), width, order_);
-    if (!value) return std::nullopt;
-    pos_ += width;
-    return static_cast<T>(*value);
-  }
+  uint64_t Read(unsigned width);
+  // False (and the error recorded) when `width` bytes are not left.
+  bool Fits(uint64_t width);
 
   std::span<const uint8_t> bytes_;
   uint64_t pos_ = 0;
   ByteOrder order_ = ByteOrder::Little;
+  ContainerError::Place place_ = ContainerError::Place::Head;
+  uint32_t section_ = 0;
+  std::optional<ContainerError> error_;
 };
 
 }  // namespace prt

@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "data/image/ByteCursor.h"
-#include "platform/FileSystem.h"
 
 namespace prt {
 
@@ -33,24 +30,26 @@ enum SectionType : uint32_t {
   kListD = 7000,
 };
 
-// Reads u32 entries while the cursor is inside the section.
-bool ReadEntries(ByteCursor& in, uint64_t sectionEnd, std::vector<uint32_t>& out) {
-  while (in.Position() < sectionEnd) {
-    const auto v = in.U32();
-    if (!v) return false;
-    out.push_back(*v);
-  }
-  return true;
+using Place = ContainerError::Place;
+
+// Reads u32 entries while the cursor is inside the section, noting where
+// they start.
+void ReadEntries(ByteCursor& in, uint64_t sectionEnd, std::vector<uint32_t>& out,
+                 std::vector<TransferFileReader::EntryRun>& runs) {
+  runs.push_back({out.size(), in.Position()});
+  while (!in.Failed() && in.Position() < sectionEnd) out.push_back(in.U32());
+  if (in.Failed()) out.pop_back();
+}
+
+// The file offset of entry `index` of a list read in `runs`.
+uint64_t EntryOffset(const std::vector<TransferFileReader::EntryRun>& runs, size_t index) {
+  auto run = std::upper_bound(runs.begin(), runs.end(), index,
+                              [](size_t i, const TransferFileReader::EntryRun& r) { return i < r.first; });
+  --run;  // the first run starts at index 0
+  return run->offset + 4 * uint64_t{index - run->first};
 }
 
 bool SwapsHalves(ByteOrder order, uint8_t mode) { return order == ByteOrder::Little && (mode == 1 || mode == 2); }
-
-bool AllBelow(const std::vector<uint32_t>& positions, uint32_t limit) {
-  for (uint32_t p : positions) {
-    if (p >= limit) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -89,162 +88,201 @@ bool StoreDouble(std::span<uint8_t> bytes, size_t at, ByteOrder order, uint8_t m
   return StoreUInt(bytes, at, 4, order, bits >> 32) && StoreUInt(bytes, at + 4, 4, order, bits & 0xFFFFFFFFu);
 }
 
-bool ByteCursor::Bytes(std::span<uint8_t> out) {
-  if (Remaining() < out.size()) return false;
+std::string Hex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+bool ByteCursor::Fits(uint64_t width) {
+  if (Failed()) return false;
+  if (Remaining() >= width) return true;
+  std::string rule = "the file ends at " + Hex(bytes_.size());
+  if (pos_ < bytes_.size()) rule += ", inside a " + std::to_string(width) + "-byte field";
+  Fail(pos_, std::move(rule));
+  return false;
+}
+
+uint64_t ByteCursor::Read(unsigned width) {
+  if (!Fits(width)) return 0;
+  const uint64_t value = *LoadUInt(bytes_, static_cast<size_t>(pos_), width, order_);
+  pos_ += width;
+  return value;
+}
+
+void ByteCursor::Bytes(std::span<uint8_t> out) {
+  if (!Fits(out.size())) {
+    std::fill(out.begin(), out.end(), uint8_t{0});
+    return;
+  }
   const auto from = bytes_.subspan(static_cast<size_t>(pos_), out.size());
   std::copy(from.begin(), from.end(), out.begin());
   pos_ += out.size();
-  return true;
 }
 
-bool ByteCursor::Skip(uint64_t count) {
-  if (Remaining() < count) return false;
-  pos_ += count;
-  return true;
+void ByteCursor::Skip(uint64_t count) {
+  if (Fits(count)) pos_ += count;
 }
 
-std::unique_ptr<TransferFileReader> TransferFileReader::Load(const std::u16string& path, std::error_code* error) {
-  std::error_code ignored;
-  std::error_code& failure = error ? *error : ignored;
-  failure.clear();
-  std::FILE* stream = platform::OpenStream(path, "rb", &failure);
-  if (stream == nullptr) return nullptr;
-  std::vector<uint8_t> bytes;
-  std::array<uint8_t, 64 * 1024> chunk;
-  size_t got = 0;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), stream)) > 0) bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-  const bool failed = std::ferror(stream) != 0;
-  if (failed) failure = platform::ErrnoError(errno);
-  std::fclose(stream);
-  if (failed) return nullptr;
-  return LoadBytes(bytes);
+void ByteCursor::Fail(uint64_t offset, std::string rule) {
+  if (!Failed()) error_ = ContainerError{place_, section_, offset, std::move(rule)};
 }
 
-std::unique_ptr<TransferFileReader> TransferFileReader::LoadBytes(const std::vector<uint8_t>& bytes) {
-  std::unique_ptr<TransferFileReader> r(new TransferFileReader());
+Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
+  TransferFileReader r;
   ByteCursor in(bytes);
+  const auto refused = [&in] { return Unexpected{*in.Error()}; };
 
-  static_assert(sizeof r->magic_ == kMagicSize);
-  if (!in.Bytes(std::span(reinterpret_cast<uint8_t*>(r->magic_), kMagicSize)) ||
-      std::memcmp(r->magic_, kMagic, kMagicSize) != 0)
-    return nullptr;
+  static_assert(sizeof r.magic_ == kMagicSize);
+  in.SetPlace(Place::Signature);
+  in.Bytes(std::span(reinterpret_cast<uint8_t*>(r.magic_), kMagicSize));
+  if (in.Failed() || std::memcmp(r.magic_, kMagic, kMagicSize) != 0)
+    return Unexpected{ContainerError{Place::Signature, 0, 0, bytes.empty() ? "the file is empty" : "unknown signature at offset 0"}};
 
-  const auto mark0 = in.U8();
-  const auto mark1 = in.U8();
-  if (!mark0 || !mark1) return nullptr;
-  if (*mark0 == 0xFF && *mark1 == 0xFE) {
-    r->order_ = ByteOrder::Little;
-  } else if (*mark0 == 0xFE && *mark1 == 0xFF) {
-    r->order_ = ByteOrder::Big;
+  in.SetPlace(Place::Head);
+  const uint64_t markAt = in.Position();
+  const uint8_t mark0 = in.U8();
+  const uint8_t mark1 = in.U8();
+  if (in.Failed()) return refused();
+  if (mark0 == 0xFF && mark1 == 0xFE) {
+    r.order_ = ByteOrder::Little;
+  } else if (mark0 == 0xFE && mark1 == 0xFF) {
+    r.order_ = ByteOrder::Big;
   } else {
-    return nullptr;
+    char text[64];
+    std::snprintf(text, sizeof text, "byte-order mark %02x %02x is neither ff fe nor fe ff", mark0, mark1);
+    in.Fail(markAt, text);
+    return refused();
   }
-  if (!in.Skip(3)) return nullptr;
-  const auto mode = in.U8();
-  if (!mode) return nullptr;
-  r->mode_ = *mode;
-  in.SetOrder(r->order_);
-
-  const auto headerLength = in.Bytes(r->headerBytes_) ? in.U32() : std::nullopt;
-  if (!headerLength) return nullptr;
-  r->headerLength_ = *headerLength;
+  in.Skip(3);
+  r.mode_ = in.U8();
+  in.SetOrder(r.order_);
+  in.Bytes(r.headerBytes_);
+  r.headerLength_ = in.U32();
+  if (in.Failed()) return refused();
 
   uint64_t payloadSize = 0;
-  while (r->headerLength_ > in.Position()) {
+  while (r.headerLength_ > in.Position()) {
     const uint64_t sectionStart = in.Position();
-    const auto type = in.U32();
-    const bool skipped = in.Skip(4);
-    const auto length = in.U32();
-    if (!type || !skipped || !length) return nullptr;
-    const uint64_t sectionEnd = sectionStart + *length;
+    in.SetPlace(Place::Head);
+    const uint32_t type = in.U32();
+    in.Skip(4);
+    const uint32_t length = in.U32();
+    if (in.Failed()) return refused();
+    const uint64_t sectionEnd = sectionStart + length;
+    in.SetPlace(Place::Section, type);
 
-    switch (*type) {
+    switch (type) {
       case kLayout:
-        while (in.Position() < sectionEnd) {
-          const auto kind = in.U8();
-          const auto count = in.U8();
-          if (!kind || !count) return nullptr;
-          if (*kind >= kKindWidth.size() || *count == 0) continue;
-          r->layout_.push_back({*kind, *count});
-          payloadSize += uint64_t{*count} * kKindWidth[*kind];
+        while (!in.Failed() && in.Position() < sectionEnd) {
+          const uint8_t kind = in.U8();
+          const uint8_t count = in.U8();
+          if (in.Failed() || kind >= kKindWidth.size() || count == 0) continue;
+          r.layout_.push_back({kind, count});
+          payloadSize += uint64_t{count} * kKindWidth[kind];
         }
         break;
-      case kPointers: {
-        const auto base = in.U32();
-        const auto null = in.U32();
-        if (!base || !null) return nullptr;
-        r->base_ = *base;
-        r->null_ = *null;
-        if (!ReadEntries(in, sectionEnd, r->pointers_)) return nullptr;
+      case kPointers:
+        r.base_ = in.U32();
+        r.null_ = in.U32();
+        if (!in.Failed()) ReadEntries(in, sectionEnd, r.pointers_, r.pointerRuns_);
         break;
-      }
       case kListA:
-      case kListB: {
-        const auto word = in.U32();
-        if (!word) return nullptr;
-        (*type == kListA ? r->word3000_ : r->word4000_) = *word;
-        if (!ReadEntries(in, sectionEnd, *type == kListA ? r->positionsA_ : r->positionsB_)) return nullptr;
+      case kListB:
+        (type == kListA ? r.word3000_ : r.word4000_) = in.U32();
+        if (in.Failed()) break;
+        if (type == kListA) {
+          ReadEntries(in, sectionEnd, r.positionsA_, r.runsA_);
+        } else {
+          ReadEntries(in, sectionEnd, r.positionsB_, r.runsB_);
+        }
         break;
-      }
       case kName: {
         // The next section follows the last unit directly, whatever L says.
-        const auto count = in.U16();
-        if (!count) return nullptr;
+        const uint16_t count = in.U16();
         std::string name;
-        for (uint16_t i = 0; i < *count; ++i) {
-          const auto unit = in.U16();
-          if (!unit) return nullptr;
-          name.push_back(static_cast<char>(*unit & 0xFF));
-        }
+        for (uint16_t i = 0; i < count && !in.Failed(); ++i) name.push_back(static_cast<char>(in.U16() & 0xFF));
         // Kept as a zero-terminated name: it ends at the first zero.
-        r->name_ = name.substr(0, name.find('\0'));
+        r.name_ = name.substr(0, name.find('\0'));
         break;
       }
       case kListC:
-        if (!ReadEntries(in, sectionEnd, r->positionsC_)) return nullptr;
+        ReadEntries(in, sectionEnd, r.positionsC_, r.runsC_);
         break;
       case kListD:
-        if (!ReadEntries(in, sectionEnd, r->positionsD_)) return nullptr;
+        ReadEntries(in, sectionEnd, r.positionsD_, r.runsD_);
         break;
       default:
         // A length shorter than the head would never move the reader on.
-        if (*length < kSectionHeadSize) return nullptr;
+        if (length < kSectionHeadSize) {
+          in.Fail(sectionStart, "length " + std::to_string(length) + " is shorter than the " +
+                                    std::to_string(kSectionHeadSize) + "-byte section head");
+        }
         in.Seek(sectionEnd);
         break;
     }
+    if (in.Failed()) return refused();
   }
 
-  if (payloadSize > UINT32_MAX || in.Remaining() < payloadSize) return nullptr;
-  r->payloadSize_ = static_cast<uint32_t>(payloadSize);
-  r->payload_.resize(r->payloadSize_);
-  if (!in.Bytes(r->payload_)) return nullptr;
-  r->payloadRead_ = r->payloadSize_;
+  in.SetPlace(Place::Payload);
+  r.payloadOffset_ = in.Position();
+  if (payloadSize > UINT32_MAX) {
+    in.Fail(in.Position(), "the layout describes " + Hex(payloadSize) + " bytes of payload, more than 32-bit offsets reach");
+  } else if (in.Remaining() < payloadSize) {
+    in.Fail(in.Position(), "the layout describes " + Hex(payloadSize) + " bytes of payload, the file holds " +
+                               Hex(in.Remaining()));
+  }
+  if (in.Failed()) return refused();
+  r.payloadSize_ = static_cast<uint32_t>(payloadSize);
+  r.payload_.resize(r.payloadSize_);
+  in.Bytes(r.payload_);
+  if (in.Failed()) return refused();
+  r.payloadRead_ = r.payloadSize_;
 
   // Every pointer field lies inside the payload and holds Z or B + [0, P).
   // The fields come in increasing order and do not overlap: a field listed
   // twice would be rebased twice and end up pointing anywhere.
-  const uint32_t size = r->payloadSize_;
+  const uint32_t size = r.payloadSize_;
+  in.SetPlace(Place::Section, kPointers);
   uint64_t firstFree = 0;
-  for (uint32_t p : r->pointers_) {
-    if (p < firstFree) return nullptr;
+  for (size_t i = 0; i < r.pointers_.size(); ++i) {
+    const uint32_t p = r.pointers_[i];
+    const uint64_t at = EntryOffset(r.pointerRuns_, i);
+    if (p < firstFree) {
+      in.Fail(at, "pointer position " + Hex(p) + " is not past the field before it, which ends at " + Hex(firstFree));
+      return refused();
+    }
     firstFree = uint64_t{p} + 4;
-    if (size < 4 || p > size - 4) return nullptr;
-    const auto v = LoadUInt(r->payload_, p, 4, r->order_);
-    if (!v) return nullptr;
-    if (*v != r->null_ && !(*v >= r->base_ && *v - r->base_ < size)) return nullptr;
+    if (size < 4 || p > size - 4) {
+      in.Fail(at, "pointer position " + Hex(p) + " lies outside the payload");
+      return refused();
+    }
+    const uint32_t v = static_cast<uint32_t>(*LoadUInt(r.payload_, p, 4, r.order_));
+    if (v != r.null_ && !(v >= r.base_ && v - r.base_ < size)) {
+      in.Fail(at, "the pointer at " + Hex(p) + " holds " + Hex(v) + ", neither the null value nor inside the payload");
+      return refused();
+    }
   }
-  for (const auto* list : {&r->positionsA_, &r->positionsB_, &r->positionsC_, &r->positionsD_}) {
-    if (!AllBelow(*list, size)) return nullptr;
+  const struct {
+    uint32_t section;
+    const std::vector<uint32_t>& positions;
+    const std::vector<EntryRun>& runs;
+  } lists[] = {{kListA, r.positionsA_, r.runsA_},
+               {kListB, r.positionsB_, r.runsB_},
+               {kListC, r.positionsC_, r.runsC_},
+               {kListD, r.positionsD_, r.runsD_}};
+  for (const auto& list : lists) {
+    for (size_t i = 0; i < list.positions.size(); ++i) {
+      if (list.positions[i] < size) continue;
+      in.SetPlace(Place::Section, list.section);
+      in.Fail(EntryOffset(list.runs, i), "position " + Hex(list.positions[i]) + " lies outside the payload");
+      return refused();
+    }
   }
   return r;
 }
 
 void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
-  if (uc4_) {
-    std::cout << "WARNING: AdjustByteOrder() is not available after a call to ConvertToUC4(). Leaving byte order as is!"
-              << std::endl;
-    return;
-  }
   if (order == order_ && mode == mode_) return;
   size_t at = 0;
   for (const LayoutEntry& entry : layout_) {

@@ -3,14 +3,30 @@
 // parses the header and sections, validates the pointer positions, converts
 // the payload's byte order and rebases its pointer fields.
 #include <cstdint>
-#include <memory>
+#include <span>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "data/Expected.h"
 
 namespace prt {
 
 enum class ByteOrder : uint8_t { Little, Big };
+
+// Why a container was refused: the part of the file, the byte offset in the
+// file and the rule that failed there.
+struct ContainerError {
+  enum class Place : uint8_t {
+    Signature,  // not a container at all (`rule` says why)
+    Head,       // the fixed head or a section head
+    Section,    // the body of section `section`
+    Payload,    // the payload (also the image inside it)
+  };
+  Place place = Place::Head;
+  uint32_t section = 0;
+  uint64_t offset = 0;
+  std::string rule;
+};
 
 class TransferFileReader {
  public:
@@ -19,13 +35,15 @@ class TransferFileReader {
     uint8_t kind;
     uint8_t count;
   };
+  // A run of list entries read in one section: entries from index `first`
+  // on lie from file offset `offset` on.
+  struct EntryRun {
+    size_t first;
+    uint64_t offset;
+  };
 
-  // Parses the file at `path`; nullptr when it cannot be read or is invalid.
-  // `error` (when given) receives the reason a file could not be opened or
-  // read; it stays empty when the bytes were refused.
-  static std::unique_ptr<TransferFileReader> Load(const std::u16string& path, std::error_code* error = nullptr);
-  // Same over bytes already in memory (the file loader uses it too).
-  static std::unique_ptr<TransferFileReader> LoadBytes(const std::vector<uint8_t>& bytes);
+  // Parses a whole container file; the reader, or where and why it was refused.
+  static Expected<TransferFileReader, ContainerError> LoadBytes(std::span<const uint8_t> bytes);
 
   void AdjustByteOrder(ByteOrder order, uint8_t mode);
   void Relocate(uint32_t newBase, uint32_t newNull);
@@ -34,6 +52,8 @@ class TransferFileReader {
   const std::vector<uint8_t>& Payload() const { return payload_; }
   std::vector<uint8_t>& Payload() { return payload_; }
   uint32_t PayloadSize() const { return payloadRead_; }
+  // Where the payload starts in the file.
+  uint64_t PayloadOffset() const { return payloadOffset_; }
   ByteOrder Order() const { return order_; }
   uint8_t Mode() const { return mode_; }
   uint32_t PointerBase() const { return base_; }
@@ -48,12 +68,14 @@ class TransferFileReader {
   std::string name_;
   ByteOrder order_ = ByteOrder::Little;
   uint8_t mode_ = 0;
-  bool uc4_ = false;
   uint8_t headerBytes_[4] = {};
   uint32_t headerLength_ = 0;
   std::vector<LayoutEntry> layout_;
   std::vector<uint32_t> pointers_;
   std::vector<uint32_t> positionsA_, positionsB_, positionsC_, positionsD_;
+  // Where in the file the entries of each list were read, for errors.
+  std::vector<EntryRun> pointerRuns_;
+  std::vector<EntryRun> runsA_, runsB_, runsC_, runsD_;
   uint32_t base_ = 0;
   uint32_t null_ = 0;
   uint32_t word3000_ = 0;
@@ -61,6 +83,7 @@ class TransferFileReader {
   uint32_t payloadSize_ = 0;  // P from the layout
   std::vector<uint8_t> payload_;
   uint32_t payloadRead_ = 0;
+  uint64_t payloadOffset_ = 0;
 };
 
 }  // namespace prt

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <span>
 
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/files/CPRFileServices.h"
@@ -24,48 +25,50 @@ CPRDataManager& CPRDataManager::GetInstance() {
 
 CPRDataManager::~CPRDataManager() = default;
 
-bool CPRDataManager::Initialize() {
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   currentPage_ = 1u << 24;
   loaded_.store(0);
-  loadFailure_ = {};
   ClearCaches();
   image_.reset();
 
   auto& names = CPRFileNameGenerator::GetInstance();
-  names.InitializeOnce();
-  // Without a working copy every name would be relative (".prt"): some
-  // other file, or none.
-  if (!names.ProjectPathSet()) return false;
   std::u16string configPath;
   names.GetFileName(kFileConfig, configPath);
+  // Without a working copy every name would be relative (".prt"): some
+  // other file, or none.
+  if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
 
-  std::unique_ptr<TransferFileReader> reader = TransferFileReader::Load(configPath, &loadFailure_.error);
-  if (!reader) {
-    loadFailure_.path = configPath;
-    return false;
-  }
+  std::string file;
+  if (const std::error_code error = platform::ReadWholeFile(configPath, file))
+    return LoadFailure{configPath, error, std::nullopt};
+  auto reader =
+      TransferFileReader::LoadBytes(std::span(reinterpret_cast<const uint8_t*>(file.data()), file.size()));
+  if (!reader) return LoadFailure{configPath, {}, reader.Error()};
+  file = {};
   reader->AdjustByteOrder(ByteOrder::Little, 0);
   dataSetName_ = reader->Name();
   // Base 0: every reference becomes its target's offset in the image.
   reader->Relocate(0, 0);
-  const std::vector<uint8_t>& payload = reader->Payload();
-  const size_t size = std::min<size_t>(reader->PayloadSize(), payload.size());
-  std::vector<uint8_t> bytes(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(size));
-  reader.reset();
-  if (!InstallImage(std::move(bytes))) return false;
+  std::vector<uint8_t>& payload = reader->Payload();
+  payload.resize(std::min<size_t>(reader->PayloadSize(), payload.size()));
+  if (!InstallImage(std::move(payload))) {
+    const ContainerError wrong{ContainerError::Place::Payload, 0, reader->PayloadOffset(),
+                               "the runtime image has an unknown signature"};
+    return LoadFailure{configPath, {}, wrong};
+  }
 
   names.GetFileName(kFileLanguage, languageFile_);
   currentLanguage_ = 0;
   uint32_t stored = 0;
-  if (!ReadStoredLanguage(stored)) {
+  if (auto failure = ReadStoredLanguage(stored)) {
     image_.reset();
-    return false;
+    return failure;
   }
   currentLanguage_ = stored < GetLanguageCount() ? stored : 0;
 
   names.GetFileName(kFileConnection, connectionFile_);
   FinishLoad();
-  return true;
+  return std::nullopt;
 }
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
@@ -149,7 +152,7 @@ void CPRDataManager::ClearDefaultMapsLocked() {
   }
 }
 
-bool CPRDataManager::ReadStoredLanguage(uint32_t& index) {
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadStoredLanguage(uint32_t& index) {
   index = 0;
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
@@ -158,16 +161,15 @@ bool CPRDataManager::ReadStoredLanguage(uint32_t& index) {
     // folder in its place is refused: nothing may be read from it, nor a
     // file made there.
     const std::error_code error = platform::ErrnoError(errno);
-    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory) return true;
-    loadFailure_ = {languageFile_, error};
-    return false;
+    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory) return std::nullopt;
+    return LoadFailure{languageFile_, error, std::nullopt};
   }
   uint8_t bytes[4] = {};
   files.Read(file, bytes, 4);
   files.Close(file);
   index = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-  return true;
+  return std::nullopt;
 }
 
 // ---- Records and links ----------------------------------------------------

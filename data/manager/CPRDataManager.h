@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <system_error>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "data/image/RuntimeImage.h"
+#include "data/image/TransferFileReader.h"
 #include "data/manager/DefaultMapIndex.h"
 #include "data/manager/IPRDataManager.h"
 
@@ -28,7 +30,18 @@ class CPRDataManager : public IPRDataManager {
   CPRDataManager(const CPRDataManager&) = delete;
   CPRDataManager& operator=(const CPRDataManager&) = delete;
 
-  bool Initialize() override;
+  // Why a load failed: the file at fault and the system's reason, or the
+  // container's error when its bytes were refused.
+  struct LoadFailure {
+    std::u16string path;
+    std::error_code error;
+    std::optional<ContainerError> container;
+  };
+  // Loads the working copy that the file name generator names (its
+  // configuration file, then the stored language); on failure nothing is
+  // loaded.
+  std::optional<LoadFailure> Load();
+  bool Initialize() override { return !Load(); }
   void Uninitialize() override;
 
   // Loads an image given as bytes instead of the configuration file: the
@@ -41,14 +54,6 @@ class CPRDataManager : public IPRDataManager {
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
   uint32_t GetImageSize() override { return image_ ? image_->Size() : 0; }
-
-  // Why the last Initialize failed on a file: its path and the reason;
-  // the error is empty when no file was at fault.
-  struct LoadFailure {
-    std::u16string path;
-    std::error_code error;
-  };
-  const LoadFailure& LastLoadFailure() const { return loadFailure_; }
 
   // ---- Per-language resources and resource lists ----
   uint32_t GetLanguageResourceCount() override;
@@ -198,12 +203,11 @@ class CPRDataManager : public IPRDataManager {
   void ClearCachesLocked();  // the caller holds lock_ exclusively
   // Empties the DefaultMap indexes; the caller holds the lock exclusively.
   void ClearDefaultMapsLocked();
-  // The stored language index (0 when there is none); false when the
+  // The stored language index (0 when there is none); a failure when the
   // language file is there but is not a regular file.
-  bool ReadStoredLanguage(uint32_t& index);
+  std::optional<LoadFailure> ReadStoredLanguage(uint32_t& index);
 
   std::atomic<uint8_t> loaded_{0};
-  LoadFailure loadFailure_;
   std::u16string languageFile_;
   std::u16string connectionFile_;
   std::unique_ptr<RuntimeImage> image_;
