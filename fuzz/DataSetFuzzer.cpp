@@ -29,16 +29,22 @@ namespace {
 namespace pf = prt::platform;
 
 // A folder of this process's own, removed at exit.
-const std::u16string& Folder() {
-  static const std::u16string folder = [] {
+struct PrivateFolder {
+  PrivateFolder() {
     const std::u16string root = pf::EntryExists(u"/dev/shm") ? u"/dev/shm" : u"/tmp";
-    std::u16string path = root + u"/prt2qml-fuzz-" + pf::Widen(std::to_string(std::random_device()()));
-    pf::RemoveTree(path);
+    path = root + u"/prt2qml-fuzz-" + pf::Widen(std::to_string(std::random_device()()));
     if (pf::MakeFolder(path)) std::abort();
-    std::atexit([] { pf::RemoveTree(Folder()); });
-    return path;
-  }();
-  return folder;
+  }
+  ~PrivateFolder() {
+    prt::CloseDataSet();
+    pf::RemoveTree(path);
+  }
+  std::u16string path;
+};
+
+const std::u16string& Folder() {
+  static const PrivateFolder folder;
+  return folder.path;
 }
 
 void Write(const std::u16string& path, std::string_view bytes) {
@@ -52,9 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string_view language(reinterpret_cast<const char*>(bytes), 4);
   const std::string_view dataFile(reinterpret_cast<const char*>(bytes) + 4, size - 4);
 
+  // Releases the working folder before it goes; first, so that the
+  // services outlive the private folder, whose removal at exit closes too.
+  prt::CloseDataSet();
   const std::u16string& folder = Folder();
   const std::u16string work = folder + u"/SimWork";
-  prt::CloseDataSet();  // releases the working folder before it goes
   pf::RemoveTree(work);
   Write(folder + u"/f.prt", dataFile);
   if ((bytes[3] & 0x80) == 0) {
