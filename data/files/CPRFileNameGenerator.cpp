@@ -158,9 +158,15 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
     return error;
   }
 
-  if (created.result == pf::CreateDirResult::Created || pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full)) {
-    if (auto error = DeleteStaleFiles(workFolder, name)) return error;
-    if (auto error = CopyDataSet(sourceFolder, workFolder, name)) return error;
+  const bool made = created.result == pf::CreateDirResult::Created;
+  if (made || pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full)) {
+    auto error = DeleteStaleFiles(workFolder, name);
+    if (!error) error = CopyDataSet(sourceFolder, workFolder, name);
+    if (error) {
+      // A folder made for a run that cannot go on goes again.
+      if (made) pf::RemoveTree(workFolderName);
+      return error;
+    }
   }
 
   base_ = workFolder + name;
@@ -168,8 +174,15 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
   name_ = name;
   folderCopy_ = folder_;
   workLock_ = std::move(lock.lock);
+  madeFolder_ = made;
   projectPathSet_ = true;
   return std::nullopt;
+}
+
+void CPRFileNameGenerator::Discard() {
+  // Removed while still locked: no other run is copying into it.
+  if (projectPathSet_ && madeFolder_) pf::RemoveTree(folder_);
+  Reset();
 }
 
 void CPRFileNameGenerator::Reset() {
@@ -178,6 +191,7 @@ void CPRFileNameGenerator::Reset() {
   name_.clear();
   folderCopy_.clear();
   projectPathSet_ = false;
+  madeFolder_ = false;
   workLock_ = {};
 }
 

@@ -55,6 +55,9 @@ class CPRFileNameGenerator : public IPRSingleton {
   // Forgets the project path and releases the working folder, so that a
   // later SetProjectPath starts afresh.
   void Reset();
+  // Reset, after removing the working folder when SetProjectPath made it:
+  // a data set that did not load leaves no folder where there was none.
+  void Discard();
   // Full path for a file code; always answers 0.
   uint32_t GetFileName(uint32_t code, std::u16string& out) const;
 
@@ -69,6 +72,7 @@ class CPRFileNameGenerator : public IPRSingleton {
   std::u16string name_;
   std::u16string folderCopy_;
   bool projectPathSet_ = false;
+  bool madeFolder_ = false;
   platform::FolderLock workLock_;
 };
 

@@ -9,7 +9,8 @@ Expected<OpenedDataSet, OpenError> OpenDataSet(const std::u16string& dataFile, c
   if (auto error = names.SetProjectPath(dataFile, wait)) return Unexpected{OpenError(std::move(*error))};
   auto& data = CPRDataManager::GetInstance();
   if (auto failure = data.Load()) {
-    CloseDataSet();
+    data.Uninitialize();
+    names.Discard();
     return Unexpected{OpenError(std::move(*failure))};
   }
   return OpenedDataSet{&data, &names};

@@ -26,7 +26,8 @@ struct OpenedDataSet {
 // Opens the data set whose data file is `dataFile` (a <name>.prt): makes or
 // refreshes its working copy, holding the working folder's lock (waiting as
 // `wait` says) until CloseDataSet or the end of the process, and loads it.
-// On failure nothing is loaded and the working folder is released.
+// On failure nothing is loaded and the working folder is released (and
+// removed when this call made it).
 Expected<OpenedDataSet, OpenError> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait = {});
 
 // Unloads the data set and releases its working folder; the next

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "data/image/ByteCursor.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -69,83 +70,90 @@ TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
   }
 }
 
-TEST(Executable, UnloadableDataSetExits254AndWritesNoOutput) {
-  for (const char* corrupt : {"badMagic", "pointerValueOutOfRange", "wrongImageMagic", "duplicatePointerPosition",
-                              "unorderedPointerPositions"}) {
-    test::TempDir dir;
-    std::string json(kOnePage);
-    json.insert(json.rfind('}'), std::string(R"(, "container": {"corrupt": ")") + corrupt + "\"}");
-    test::WriteDataset(dir / "a.prt", json);
-    fs::create_directory(dir / "out");
-    const test::ProcessResult r = RunTool({"a.prt", "-d", "out"}, dir.Path());
-    EXPECT_TRUE(r.exited && r.exitStatus == 254) << corrupt;
-    EXPECT_EQ(r.err, "Initialize Data Manager failed!\n") << corrupt;
-    EXPECT_EQ(r.out, "") << corrupt;
-    EXPECT_TRUE(fs::is_empty(dir / "out")) << corrupt;
-  }
-}
-
-// No working copy, no run: one line says why, and nothing else is read in
-// its place (a loadable ".prt" waits in the current folder).
-TEST(Executable, WorkingCopyFailuresExit254WithTheReason) {
-  const struct { const char* name; std::function<void(const fs::path&)> prepare; std::string line; } cases[] = {
-      {"missing", [](const fs::path&) {}, "cannot open 'a.prt': No such file or directory"},
-      {"fifo", [](const fs::path& d) { mkfifo((d / "a.prt").c_str(), 0600); }, "cannot open 'a.prt': not a regular file"},
-      {"SimWork is a file",
-       [](const fs::path& d) {
-         test::WriteDataset(d / "a.prt", kOnePage);
+// A data set that does not open: one line says why, then the fixed line,
+// exit 254, nothing written, no working folder left where there was none,
+// and nothing else read in its place (a loadable ".prt" waits in the
+// current folder). '@' stands for the run's folder.
+TEST(Executable, ADataSetThatDoesNotOpenSaysWhy) {
+  const auto dataset = [](const char* file, const char* corrupt = nullptr) {
+    return [=](const fs::path& d) {
+      std::string json(kOnePage);
+      if (corrupt) json.insert(json.rfind('}'), std::string(R"(, "container": {"corrupt": ")") + corrupt + "\"}");
+      test::WriteDataset(d / file, json);
+    };
+  };
+  const auto upToDateCopy = [](const fs::path& d) {
+    fs::create_directory(d / "SimWork");
+    fs::copy_file(d / "a.prt", d / "SimWork/a.prt");
+    fs::last_write_time(d / "SimWork/a.prt", fs::last_write_time(d / "a.prt"));
+  };
+  const struct {
+    std::string arg;
+    std::function<void(const fs::path&)> prepare;
+    std::string line;
+  } cases[] = {
+      {"nosuch.prt", [](const fs::path&) {}, "cannot open 'nosuch.prt': No such file or directory"},
+      {"folder", [](const fs::path& d) { fs::create_directory(d / "folder"); }, "cannot open 'folder': Is a directory"},
+      {"a.prt", [](const fs::path& d) { mkfifo((d / "a.prt").c_str(), 0600); }, "cannot open 'a.prt': not a regular file"},
+      {"plant.bin", dataset("plant.bin"), "'plant.bin': the data file name must end in .prt"},
+      {"notes.prt", [](const fs::path& d) { test::WriteFile(d / "notes.prt", "pumps\n"); },
+       "'notes.prt' is not a runtime data set (unknown signature at offset 0)"},
+      {"a.prt", [](const fs::path& d) { test::WriteFile(d / "a.prt", ""); },
+       "'a.prt' is not a runtime data set (the file is empty)"},
+      {"a.prt", dataset("a.prt", "truncatedHeader"),
+       "'a.prt': header at offset 0x18: the file ends at 0x1a, inside a 4-byte field"},
+      {"a.prt", dataset("a.prt", "badByteOrderMark"),
+       "'a.prt': header at offset 0xe: byte-order mark ff ff is neither ff fe nor fe ff"},
+      {"a.prt", dataset("a.prt", "wrongImageMagic"),
+       "'a.prt': payload at offset #: the runtime image has an unknown signature"},
+      {"a.prt",
+       [&](const fs::path& d) {
+         dataset("a.prt")(d);
          test::WriteFile(d / "SimWork", "");
        },
        "cannot create the working folder '@/SimWork': File exists"},
-      {"copy blocked",
-       [](const fs::path& d) {
-         test::WriteDataset(d / "a.prt", kOnePage);
+      {"a.prt",
+       [&](const fs::path& d) {
+         dataset("a.prt")(d);
          fs::last_write_time(d / "a.prt", fs::file_time_type(std::chrono::seconds(1)));  // differs from the copy's
          fs::create_directories(d / "SimWork/a.prt/x");
        },
        "cannot copy 'a.prt' into '@/SimWork': Is a directory"},
-      {"working copy is a FIFO",
-       [](const fs::path& d) {
-         test::WriteDataset(d / "a.prt", kOnePage);
+      {"a.prt",
+       [&](const fs::path& d) {
+         dataset("a.prt")(d);
          fs::create_directory(d / "SimWork");
          mkfifo((d / "SimWork/a.prt").c_str(), 0600);
        },
        "cannot copy 'a.prt' into '@/SimWork': not a regular file"},
+      {"a.prt",
+       [&](const fs::path& d) {
+         dataset("a.prt")(d);
+         upToDateCopy(d);
+         mkfifo((d / "SimWork/a.rt_file.LANG").c_str(), 0600);
+       },
+       "cannot read '@/SimWork/a.rt_file.LANG': not a regular file"},
   };
   for (const auto& c : cases) {
     test::TempDir dir;
     test::WriteDataset(dir / ".prt", kOnePage);
     fs::create_directory(dir / "out");
     c.prepare(dir.Path());
-    const test::ProcessResult r = RunTool({"a.prt", "-d", "out"}, dir.Path());
+    const bool hadWorkFolder = fs::exists(dir / "SimWork");
+    const test::ProcessResult r = test::RunProcess(
+        {.program = PRT2QML_PATH, .args = {c.arg, "-d", "out"}, .workDir = dir.Path(), .timeoutSeconds = 20});
     std::string line = c.line;
     if (const size_t at = line.find('@'); at != std::string::npos) line.replace(at, 1, dir.Path().string());
-    EXPECT_TRUE(r.exited && r.exitStatus == 254) << c.name;
-    EXPECT_EQ(r.err, "prt2qml: " + line + "\nInitialize Data Manager failed!\n") << c.name;
-    EXPECT_EQ(r.out, "") << c.name;
-    EXPECT_TRUE(fs::is_empty(dir / "out")) << c.name;
-    if (c.line.find('@') == std::string::npos) {
-      EXPECT_FALSE(fs::exists(dir / "SimWork")) << c.name;
+    if (const size_t at = line.find('#'); at != std::string::npos) {
+      const std::string file = test::ReadFile(dir / c.arg);  // the image starts the payload
+      line.replace(at, 1, Hex(file.find("Tr@NQ-RTDat")));
     }
+    EXPECT_TRUE(r.exited && r.exitStatus == 254) << c.line;
+    EXPECT_EQ(r.err, "prt2qml: " + line + "\nInitialize Data Manager failed!\n");
+    EXPECT_EQ(r.out, "") << c.line;
+    EXPECT_TRUE(fs::is_empty(dir / "out")) << c.line;
+    EXPECT_EQ(fs::exists(dir / "SimWork"), hadWorkFolder) << c.line;
   }
-}
-
-// A FIFO as the stored language file: the load fails at once, nothing is
-// converted and the earlier output stays.
-TEST(Executable, AFifoAsTheLanguageFileFailsTheLoadAtOnce) {
-  test::TempDir dir;
-  test::WriteDataset(dir / "a.prt", kOnePage);
-  fs::create_directory(dir / "out");
-  ASSERT_EQ(RunTool({"a.prt", "-d", "out"}, dir.Path()).exitStatus, 0);  // the working copy is up to date
-  const fs::path fifo = dir / "SimWork" / "a.rt_file.LANG";
-  fs::remove(fifo);
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const test::ProcessResult r = test::RunProcess(
-      {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(), .timeoutSeconds = 20});
-  EXPECT_TRUE(r.exited && r.exitStatus == 254) << r.err;
-  EXPECT_EQ(r.err, "Initialize Data Manager failed!\n");
-  EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_TRUE(fs::exists(dir / "out" / "qmls" / "page16777216.qml"));
 }
 
 // A name's bytes are used as given: a folder whose name is not UTF-8 is not

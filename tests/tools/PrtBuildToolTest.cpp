@@ -70,7 +70,7 @@ TEST(PrtBuildToolTest, BundledExampleLoads) {
   const auto r = RunTool(dir, {PRT_SOURCE_DIR "/examples/plant/plant.json", "plant.prt", "--image", "plant.img"});
   ASSERT_EQ(r.exitStatus, 0) << r.err;
   const std::string file = ReadFile(dir / "plant.prt");
-  auto reader = TransferFileReader::LoadBytes({file.begin(), file.end()});
+  auto reader = TransferFileReader::LoadBytes(std::vector<uint8_t>(file.begin(), file.end()));
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader->Name(), "plant");
   reader->AdjustByteOrder(ByteOrder::Little, 0);

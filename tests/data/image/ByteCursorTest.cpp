@@ -25,20 +25,34 @@ TEST(LoadUInt, ReadsEitherOrderInsideTheBufferOnly) {
   EXPECT_EQ(bytes, std::vector<uint8_t>(4, 0));
 }
 
-TEST(ByteCursor, FailedReadsLeaveThePositionAndReportNoValue) {
+// The first read that does not fit is the error; later reads answer 0
+// even where they would fit, so the caller checks once.
+TEST(ByteCursor, TheFirstFailedReadStaysTheError) {
   ByteCursor in(kBytes);
   in.SetOrder(ByteOrder::Big);
+  in.SetPlace(ContainerError::Place::Section, 2000);
   EXPECT_EQ(in.U16(), 0x0102);
   EXPECT_EQ(in.U32(), 0x03040506u);
-  EXPECT_EQ(in.U32(), std::nullopt);
+  EXPECT_FALSE(in.Failed());
+  EXPECT_EQ(in.U32(), 0u);
   EXPECT_EQ(in.Position(), 6u);
-  uint8_t four[4] = {};
-  EXPECT_FALSE(in.Bytes(four));
-  EXPECT_FALSE(in.Skip(4));
-  EXPECT_EQ(in.U16(), 0x0708);
-  in.Seek(100);
-  EXPECT_EQ(in.Remaining(), 0u);
-  EXPECT_EQ(in.U8(), std::nullopt);
+  EXPECT_EQ(in.U16(), 0u);  // two bytes are left, but the cursor has failed
+  in.Seek(0);
+  uint8_t four[4] = {9, 9, 9, 9};
+  in.Bytes(four);
+  EXPECT_EQ(std::vector<uint8_t>(four, four + 4), std::vector<uint8_t>(4, 0));
+  in.Fail(0, "a later rule");
+  ASSERT_TRUE(in.Error());
+  EXPECT_EQ(in.Error()->place, ContainerError::Place::Section);
+  EXPECT_EQ(in.Error()->section, 2000u);
+  EXPECT_EQ(in.Error()->offset, 6u);
+  EXPECT_EQ(in.Error()->rule, "the file ends at 0x9, inside a 4-byte field");
+
+  ByteCursor past(kBytes);
+  past.Seek(100);
+  past.Skip(1);
+  EXPECT_EQ(past.Error()->rule, "the file ends at 0x9");
+  EXPECT_EQ(past.Error()->offset, 100u);
 }
 
 }  // namespace

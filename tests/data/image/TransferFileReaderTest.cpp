@@ -34,7 +34,7 @@ FinishedImage MakeSample() {
   return w.Finish();
 }
 
-std::unique_ptr<TransferFileReader> Load(const FinishedImage& image, const ContainerOptions& options) {
+Expected<TransferFileReader, ContainerError> Load(const FinishedImage& image, const ContainerOptions& options) {
   return TransferFileReader::LoadBytes(ContainerWriter::Write(image, options));
 }
 
@@ -99,22 +99,73 @@ TEST(TransferFileReader, UnknownSectionsAndUnusedLayoutEntriesAreSkipped) {
   EXPECT_EQ(reader->Name(), "ok");
 }
 
-TEST(TransferFileReader, EachCorruptionFailsTheLoad) {
-  const FinishedImage sample = MakeSample();
+// Each refused file names the place, the byte offset in the file and the
+// rule that failed there.
+TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   using builder::Corruption;
-  for (Corruption corrupt :
-       {Corruption::BadMagic, Corruption::BadByteOrderMark, Corruption::TruncatedPayload,
-        Corruption::PointerPositionOutOfRange, Corruption::PointerValueOutOfRange,
-        Corruption::PositionListOutOfRange, Corruption::TruncatedHeader, Corruption::TruncatedSection,
-        Corruption::DuplicatePointerPosition, Corruption::UnorderedPointerPositions}) {
-    for (Endian order : {Endian::Little, Endian::Big})
-      EXPECT_EQ(Load(sample, {.order = order, .corrupt = corrupt}), nullptr) << int(corrupt) << "/" << int(order);
+  using Place = ContainerError::Place;
+  const FinishedImage sample = MakeSample();
+  const uint32_t size = static_cast<uint32_t>(sample.bytes.size());
+  const std::string p = Hex(size);
+  ContainerOptions clean;
+  builder::ContainerLayout where;
+  ContainerWriter::Write(sample, clean, &where);
+  const auto start = [&where](uint32_t type) {
+    for (const auto& [t, at] : where.sections)
+      if (t == type) return uint64_t{at};
+    return uint64_t{0};
+  };
+  const uint64_t pointerEntries = start(2000) + 12 + 8;  // after B and Z
+  // A foreign section whose length would not move the reader on.
+  ContainerOptions shortSection;
+  shortSection.extraSections.push_back({4242, {}, {}, 11, 1});
+  ContainerWriter::Write(sample, shortSection, &where);
+  const uint64_t shortAt = start(4242);
+  ContainerWriter::Write(sample, {.corrupt = Corruption::PositionListOutOfRange}, &where);
+  const uint64_t listCAt = start(6000) + 12;  // the section the corruption adds
+  ContainerWriter::Write(sample, clean, &where);
+  const struct {
+    Corruption corrupt;
+    const ContainerOptions* options;
+    Place place;
+    uint32_t section;
+    uint64_t offset;
+    std::string rule;
+  } cases[] = {
+      {Corruption::BadMagic, &clean, Place::Signature, 0, 0, "unknown signature at offset 0"},
+      {Corruption::BadByteOrderMark, &clean, Place::Head, 0, 14, "byte-order mark ff ff is neither ff fe nor fe ff"},
+      {Corruption::TruncatedHeader, &clean, Place::Head, 0, 24, "the file ends at 0x1a, inside a 4-byte field"},
+      {Corruption::TruncatedSection, &clean, Place::Section, 1000, start(1000) + 13,
+       "the file ends at " + Hex(start(1000) + 13)},
+      {Corruption::None, &shortSection, Place::Section, 4242, shortAt, "length 11 is shorter than the 12-byte section head"},
+      {Corruption::TruncatedPayload, &clean, Place::Payload, 0, where.payloadStart,
+       "the layout describes " + p + " bytes of payload, the file holds " + Hex(size - 1)},
+      {Corruption::PointerPositionOutOfRange, &clean, Place::Section, 2000, pointerEntries + 8,
+       "pointer position " + Hex(size - 2) + " lies outside the payload"},
+      {Corruption::PointerValueOutOfRange, &clean, Place::Section, 2000, pointerEntries,
+       "the pointer at 0x2c holds " + Hex(0x10000 + size) + ", neither the null value nor inside the payload"},
+      {Corruption::DuplicatePointerPosition, &clean, Place::Section, 2000, pointerEntries + 4,
+       "pointer position 0x2c is not past the field before it, which ends at 0x30"},
+      {Corruption::UnorderedPointerPositions, &clean, Place::Section, 2000, pointerEntries + 4,
+       "pointer position 0x2c is not past the field before it, which ends at 0x34"},
+      {Corruption::PositionListOutOfRange, &clean, Place::Section, 6000, listCAt,
+       "position " + p + " lies outside the payload"},
+  };
+  for (const auto& c : cases) {
+    for (Endian order : {Endian::Little, Endian::Big}) {
+      SCOPED_TRACE(testing::Message() << c.rule << " / " << int(order));
+      ContainerOptions options = *c.options;
+      options.order = order;
+      options.corrupt = c.corrupt;
+      const auto reader = Load(sample, options);
+      ASSERT_FALSE(reader);
+      EXPECT_EQ(reader.Error().place, c.place);
+      EXPECT_EQ(reader.Error().section, c.section);
+      EXPECT_EQ(reader.Error().offset, c.offset);
+      EXPECT_EQ(reader.Error().rule, c.rule);
+    }
   }
-  for (uint32_t length : {0u, 11u}) {  // a skip that would not move on
-    ContainerOptions options;
-    options.extraSections.push_back({4242, {}, {}, length, 0});
-    EXPECT_EQ(Load(sample, options), nullptr) << length;
-  }
+  EXPECT_EQ(TransferFileReader::LoadBytes({}).Error().rule, "the file is empty");
 }
 
 TEST(TransferFileReader, PositionsAndPointerValuesAtTheirLimits) {
@@ -144,7 +195,7 @@ TEST(TransferFileReader, PositionsAndPointerValuesAtTheirLimits) {
       builder::ContainerLayout where;
       std::vector<uint8_t> file = ContainerWriter::Write(image, options, &where);
       StoreUInt(file, where.payloadStart + kRefAt, 4, ByteOrder::Little, c.pointerValue);
-      EXPECT_EQ(TransferFileReader::LoadBytes(file) != nullptr, c.loads) << c.what << " list " << list;
+      EXPECT_EQ(bool(TransferFileReader::LoadBytes(file)), c.loads) << c.what << " list " << list;
     }
   }
 }
@@ -163,7 +214,7 @@ TEST(TransferFileReader, PointerPositionsAscendAndDoNotOverlap) {
   for (const auto& c : cases) {
     FinishedImage image = w.Finish();
     image.pointers = c.positions;  // every field holds 0, the null value
-    EXPECT_EQ(Load(image, {}) != nullptr, c.loads) << c.what;
+    EXPECT_EQ(bool(Load(image, {})), c.loads) << c.what;
   }
 }
 
@@ -176,8 +227,7 @@ TEST(TransferFileReader, EveryTruncationOfAValidFileFails) {
   const std::vector<uint8_t> file = ContainerWriter::Write(MakeSample(), options);
   ASSERT_TRUE(TransferFileReader::LoadBytes(file));
   for (size_t n = 0; n < file.size(); ++n) {
-    EXPECT_EQ(TransferFileReader::LoadBytes({file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n)}), nullptr)
-        << n;
+    EXPECT_FALSE(TransferFileReader::LoadBytes(std::span(file).first(n))) << n;
   }
 }
 

@@ -84,13 +84,23 @@ TEST_F(InitializeTest, LanguageFileVariants) {
 }
 
 TEST_F(InitializeTest, RefusedDataLeavesNothingLoaded) {
-  for (const char* corrupt : {"wrongImageMagic", "badMagic", "truncatedPayload", ""}) {
-    SCOPED_TRACE(corrupt);
+  const struct { const char* corrupt; std::string why; } cases[] = {
+      {"wrongImageMagic", "the runtime image has an unknown signature"},
+      {"badMagic", "unknown signature at offset 0"},
+      {"truncatedPayload", "the layout describes"},
+      {"", "No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.corrupt);
     fs::remove(Work("plant.prt"));
-    if (*corrupt) test::WriteDataset(Work("plant.prt"), Plant(std::string(R"({"corrupt": ")") + corrupt + "\"}"));
+    if (*c.corrupt) test::WriteDataset(Work("plant.prt"), Plant(std::string(R"({"corrupt": ")") + c.corrupt + "\"}"));
     CPRDataManager dm;
     ASSERT_TRUE(dm.AdoptImage(test::ImageFromJson(Plant())));  // an earlier image goes too
-    EXPECT_FALSE(dm.Initialize());
+    const auto failure = dm.Load();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->path, dir_.Wide("SimWork/plant.prt"));
+    const std::string why = failure->container ? failure->container->rule : failure->error.message();
+    EXPECT_EQ(why.substr(0, c.why.size()), c.why);
     EXPECT_FALSE(dm.IsInitialized());
     EXPECT_EQ(dm.GetLanguageCount(), 0u);
   }
@@ -117,17 +127,17 @@ TEST_F(InitializeTest, SpecialFilesFailTheLoadWithTheirReason) {
     }
     CPRDataManager dm;
     ::alarm(20);  // a regression blocks on the FIFO: end it as a failure
-    EXPECT_FALSE(dm.Initialize());
+    const auto failure = dm.Load();
     ::alarm(0);
     EXPECT_FALSE(dm.IsInitialized());
-    EXPECT_EQ(dm.LastLoadFailure().path, dir_.Wide(fs::path("SimWork") / c.file));
-    EXPECT_EQ(dm.LastLoadFailure().error.message(), c.reason);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->path, dir_.Wide(fs::path("SimWork") / c.file));
+    EXPECT_EQ(failure->error.message(), c.reason);
     fs::remove(Work(c.file));
     test::WriteDataset(Work("plant.prt"), Plant());
   }
   CPRDataManager dm;
-  ASSERT_TRUE(dm.Initialize());
-  EXPECT_FALSE(dm.LastLoadFailure().error);
+  EXPECT_FALSE(dm.Load());
 }
 
 TEST_F(InitializeTest, AFailedInitialiseOnceIsTriedAgain) {
