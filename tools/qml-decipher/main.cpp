@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "generator/FileCipher.h"
+#include "generator/cipher/FileCipher.h"
 #include "platform/Text.h"
 
 namespace {
