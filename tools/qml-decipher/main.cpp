@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/ProgramInfo.h"
-#include "generator/FileCipher.h"
+#include "generator/cipher/FileCipher.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
