@@ -40,7 +40,7 @@ std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_vie
     case Step::OpenData:
       return "cannot open " + Quoted(error.path == requestedPath ? dataFileAsGiven : error.path) + ": " + why;
     case Step::NotPrtName:
-      return Quoted(dataFileAsGiven) + ": the data file name must end in .prt";
+      return Quoted(dataFileAsGiven) + ": " + why;
     case Step::CreateFolder:
       return "cannot create the working folder " + Quoted(error.path) + ": " + why;
     case Step::LockFolder:

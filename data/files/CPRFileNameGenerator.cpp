@@ -139,7 +139,8 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
   // The working copy is always <name>.prt, copied from <name>.prt: for a
   // data file named otherwise that would be another file, or none.
   constexpr std::u16string_view kDataSuffix = u".prt";
-  if (!std::u16string_view(fileName).ends_with(kDataSuffix)) return Fail(Step::NotPrtName, path, {}, {});
+  if (!std::u16string_view(fileName).ends_with(kDataSuffix))
+    return Fail(Step::NotPrtName, path, {}, "the data file name must end in .prt");
   const std::u16string name = Stem(fileName);
   const std::u16string workFolder = sourceFolder + u"SimWork/";
   const std::u16string workFolderName = sourceFolder + u"SimWork";

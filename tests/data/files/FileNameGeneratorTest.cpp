@@ -115,6 +115,8 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
       {[] {}, dir_.Wide("missing/plant.prt"), Step::OpenData, "", "", "No such file or directory"},
       {[] {}, dir_.Wide("folder.prt"), Step::OpenData, "", "", "Is a directory"},
       {[] {}, dir_.Wide("fifo.prt"), Step::OpenData, "", "", "not a regular file"},
+      {[&] { WriteFile(dir_ / "plant.bin", "data"); }, dir_.Wide("plant.bin"), Step::NotPrtName, "", "",
+       "the data file name must end in .prt"},
       {[&] { WriteFile(dir_ / "SimWork", "a file"); }, Source(), Step::CreateFolder, work, "", "File exists"},
       {[&] { fs::remove(dir_ / "SimWork"), fs::create_directories(Work("plant.pwx/x")); }, Source(), Step::CopyFile,
        "plant.pwx", work, ""},
@@ -134,7 +136,7 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
     }
     EXPECT_TRUE(names.Base().empty() && !names.ProjectPathSet()) << label;
     // Nothing is created for a data file that cannot be opened.
-    if (c.step == Step::OpenData) {
+    if (c.step == Step::OpenData || c.step == Step::NotPrtName) {
       EXPECT_FALSE(fs::exists(dir_ / "SimWork")) << label;
     }
   }
