@@ -121,6 +121,12 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   shortSection.extraSections.push_back({4242, {}, {}, 11, 1});
   ContainerWriter::Write(sample, shortSection, &where);
   const uint64_t shortAt = start(4242);
+  // A second pointer section: its entries continue the list, and an entry's
+  // offset is found in the section it was read from.
+  ContainerOptions twoPointerSections{.pointerBase = 0, .nullValue = 0};
+  twoPointerSections.extraSections.push_back({2000, {}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1}, std::nullopt});
+  ContainerWriter::Write(sample, twoPointerSections, &where);
+  const uint64_t secondPointerAt = where.sections.back().second + 12 + 8;
   ContainerWriter::Write(sample, {.corrupt = Corruption::PositionListOutOfRange}, &where);
   const uint64_t listCAt = start(6000) + 12;  // the section the corruption adds
   ContainerWriter::Write(sample, clean, &where);
@@ -144,6 +150,8 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
        "pointer position " + Hex(size - 2) + " lies outside the payload"},
       {Corruption::PointerValueOutOfRange, &clean, Place::Section, 2000, pointerEntries,
        "the pointer at 0x2c holds " + Hex(0x10000 + size) + ", neither the null value nor inside the payload"},
+      {Corruption::None, &twoPointerSections, Place::Section, 2000, secondPointerAt,
+       "pointer position 0x1000001 lies outside the payload"},
       {Corruption::DuplicatePointerPosition, &clean, Place::Section, 2000, pointerEntries + 4,
        "pointer position 0x2c is not past the field before it, which ends at 0x30"},
       {Corruption::UnorderedPointerPositions, &clean, Place::Section, 2000, pointerEntries + 4,
