@@ -14,8 +14,8 @@
 #include "controls/ScreenDocument.h"
 #include "data/manager/IPRDataManager.h"
 #include "generator/run/CacheWorkers.h"
-#include "generator/text/QmlGenerator.h"
 #include "generator/run/RunProfile.h"
+#include "generator/text/QmlGenerator.h"
 #include "generator/text/Utf8Converter.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -236,7 +236,7 @@ bool PublishByCopy(const std::u16string& staging, const std::u16string& final) {
   return synced;
 }
 
-bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
+bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolder) {
   RunProfile* profile = ActiveRunProfile();
   const std::u16string staging = outputFolder + u"/qmls_generating/";
   const std::u16string final = outputFolder + u"/qmls/";
@@ -252,10 +252,9 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   }
 
   auto start = Clock::now();
-  if (!CollectScreens(screens)) {
-    screens.clear();
-    return false;
-  }
+  // May hold null entries: objects that make no screen.
+  std::vector<std::shared_ptr<IControl>> screens;
+  if (!CollectScreens(screens)) return false;
   if (profile) profile->collectSeconds = SecondsSince(start);
 
   QmlFileItems items;
@@ -267,12 +266,12 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   for (const auto& screen : screens) {
     if (!screen) continue;
     start = Clock::now();
-    if (!WriteScreenDocument(*screen, *this)) return false;
+    if (!WriteScreenDocument(*screen, generator)) return false;
     if (profile) profile->generateSeconds += SecondsSince(start);
 
     start = Clock::now();
     // Replacing surrogates keeps the length; the encoder does the rest.
-    const std::u16string_view text = stream.View();
+    const std::u16string_view text = generator.stream.View();
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
     if (const FileStatus saved = WriteDocument(path, bytes.Encode(text)); !saved.ok) {
       ErrLine(FaultLine(saved));
@@ -289,7 +288,7 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   }
 
   start = Clock::now();
-  if (!GenerateCacheFiles(items)) {
+  if (!GenerateCacheFiles(generator, items)) {
     ErrLine("GenerateQmlFiles error occured during generating cache files.");
     return false;
   }
@@ -307,8 +306,8 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   return published;
 }
 
-bool QmlGenerator::GenerateCacheFiles(std::vector<std::shared_ptr<QmlFileItem>>& items) {
-  const CacheStageResult result = RunCacheWorkers(items, encrypt);
+bool GenerateCacheFiles(const QmlGenerator& generator, QmlFileItems& items) {
+  const CacheStageResult result = RunCacheWorkers(items, generator.encrypt);
   for (const FileStatus& worker : result.worker)
     if (const std::string line = FaultLine(worker); !line.empty()) ErrLine(line);
   return result.Ok();
