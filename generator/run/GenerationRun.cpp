@@ -16,7 +16,6 @@
 #include "generator/run/CacheWorkers.h"
 #include "generator/run/RunProfile.h"
 #include "generator/text/QmlGenerator.h"
-#include "generator/text/Utf8Converter.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -36,7 +35,7 @@ std::string FsErrorText(const fs::filesystem_error& e) {
          e.what();
 }
 
-std::string Utf8(const std::u16string& text) { return Utf8Converter::Instance().ToUtf8(text); }
+std::string Utf8(const std::u16string& text) { return platform::NarrowUnits(text); }
 
 // A library's start-up code can leave the upper halves of the AVX registers
 // in use (the QML library does). Until they are cleared, every SSE
@@ -85,9 +84,9 @@ class DocumentBytes {
  public:
   // Surrogate units, paired or lone, come out as U+FFFD.
   std::string_view Encode(std::u16string_view text) {
-    const size_t room = text.size() * Utf8Converter::kMaxUtf8PerUnit;
+    const size_t room = text.size() * platform::kMaxUtf8PerUnit;
     if (buffer_.size() < room) buffer_.resize(room);
-    return {buffer_.data(), Utf8Converter::Instance().EncodeUtf8(text, buffer_.data())};
+    return {buffer_.data(), platform::NarrowUnits(text, buffer_.data())};
   }
 
  private:
@@ -172,7 +171,7 @@ void PrepareFolder(const std::u16string& folder) {
 }
 
 std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {
-  std::u16string path = staging + u"/" + Utf8Converter::Instance().FromUtf8(typeCode);
+  std::u16string path = staging + u"/" + platform::WidenUnits(typeCode);
   if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
   return path + u".qml";
 }
