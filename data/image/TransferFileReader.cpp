@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "data/image/ByteCursor.h"
+#include "platform/Endian.h"
 #include "platform/FileSystem.h"
 
 namespace prt {
@@ -56,22 +57,12 @@ bool AllBelow(const std::vector<uint32_t>& positions, uint32_t limit) {
 
 std::optional<uint64_t> LoadUInt(std::span<const uint8_t> bytes, size_t at, unsigned width, ByteOrder order) {
   if (width == 0 || width > 8 || at > bytes.size() || width > bytes.size() - at) return std::nullopt;
-  const auto field = bytes.subspan(at, width);
-  uint64_t v = 0;
-  for (unsigned i = 0; i < width; ++i) {
-    const unsigned shift = 8 * (order == ByteOrder::Little ? i : width - 1 - i);
-    v |= static_cast<uint64_t>(field[i]) << shift;
-  }
-  return v;
+  return platform::LoadUnsigned(bytes.data() + at, width, order == ByteOrder::Big);
 }
 
 bool StoreUInt(std::span<uint8_t> bytes, size_t at, unsigned width, ByteOrder order, uint64_t value) {
   if (width == 0 || width > 8 || at > bytes.size() || width > bytes.size() - at) return false;
-  const auto field = bytes.subspan(at, width);
-  for (unsigned i = 0; i < width; ++i) {
-    const unsigned shift = 8 * (order == ByteOrder::Little ? i : width - 1 - i);
-    field[i] = static_cast<uint8_t>(value >> shift);
-  }
+  platform::StoreUnsigned(bytes.data() + at, width, value, order == ByteOrder::Big);
   return true;
 }
 
