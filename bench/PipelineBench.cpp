@@ -25,9 +25,10 @@
 #include "app/ProgramInfo.h"
 #include "data/load/OpenDataSet.h"
 #include "generator/cipher/FileCipher.h"
+#include "generator/run/GenerationRun.h"
 #include "generator/run/QmlCacheGen.h"
-#include "generator/text/QmlGenerator.h"
 #include "generator/run/RunProfile.h"
+#include "generator/text/QmlGenerator.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "tools/builder/JsonBuilder.h"
@@ -163,7 +164,7 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   const auto runStart = Clock::now();
-  const bool ok = generator->GenerateQmlFiles(prt::platform::Widen(out));
+  const bool ok = prt::GenerateQmlFiles(*generator, prt::platform::Widen(out));
   const double total = prt::SecondsSince(runStart);
   rusage after{};
   getrusage(RUSAGE_SELF, &after);
