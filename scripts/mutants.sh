@@ -23,7 +23,9 @@ platform/FileSystem.cpp @@   while (p < pattern.size() && pattern[p] == u'*') ++
 platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
 data/image/TransferFileReader.cpp @@ *v - r->base_ < size)) @@ *v - r->base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
 data/image/TransferFileReader.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
-data/image/TransferFileReader.cpp @@ while (in.Position() < sectionEnd) { @@ while (in.Position() <= sectionEnd) { @@ - @@ a position list reads one entry past its section
+data/image/TransferFileReader.cpp @@ while (in.Position() < sectionEnd) {
+    const auto v = in.U32(); @@ while (in.Position() <= sectionEnd) {
+    const auto v = in.U32(); @@ - @@ a pointer or position list reads one entry past its section
 data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ return maskMatch ? (e & u) != 0 : u == e; @@ - @@ mask matching of value lists takes any common bit
 data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
 data/manager/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
@@ -47,36 +49,43 @@ tools/builder/ImageWriter.cpp @@ kind && count < 255) { @@ kind && count < 256) 
 EOF
 )
 
-printf '%-4s %-36s %-10s %s\n' "#" "file" "result" "fault"
-n=0 caught=0 missed=0 broken=0
+# Rows first, each checked, so that a stale row stops the run before any build.
+files=() searches=() replaces=() suites=() whats=()
 while IFS= read -r row || [ -n "$row" ]; do
-  # A search text may span lines: rows are joined until the description.
+  # A text may span lines: lines are joined until the row has its five fields.
   while [ "$(grep -o ' @@ ' <<<"$row" | wc -l)" -lt 4 ]; do
     IFS= read -r more || break
     row+=$'\n'"$more"
   done
   file=${row%% @@ *}; rest=${row#* @@ }
-  search=${rest%% @@ *}; rest=${rest#* @@ }
-  replace=${rest%% @@ *}; rest=${rest#* @@ }
-  suites=${rest%% @@ *}; what=${rest#* @@ }
-  n=$((n + 1))
-  [ -z "$filter" ] || [[ "$file $what" == *"$filter"* ]] || continue
-  [ -f "$file" ] || { echo "mutants: no file $file (row $n)" >&2; exit 2; }
-  content=$(cat "$file"; printf x); content=${content%x}
-  stripped=${content//"$search"/}
+  files+=("$file"); searches+=("${rest%% @@ *}"); rest=${rest#* @@ }
+  replaces+=("${rest%% @@ *}"); rest=${rest#* @@ }
+  suites+=("${rest%% @@ *}"); whats+=("${rest#* @@ }")
+done <<<"$table"
+
+read_file() { cat "$1"; printf x; }  # the x keeps trailing line ends
+for i in "${!files[@]}"; do
+  file=${files[$i]} search=${searches[$i]}
+  [ -f "$file" ] || { echo "mutants: row $((i + 1)): no file $file" >&2; exit 2; }
+  content=$(read_file "$file"); stripped=${content//"$search"/}
   count=$(( (${#content} - ${#stripped}) / ${#search} ))
-  if [ "$count" -ne 1 ]; then
-    echo "mutants: row $n: the text is found $count times in $file, not once" >&2
-    exit 2
-  fi
+  [ "$count" -eq 1 ] || { echo "mutants: row $((i + 1)): the text is found $count times in $file, not once" >&2; exit 2; }
+done
+
+printf '%-4s %-36s %-8s %s\n' "#" "file" "result" "fault"
+caught=0 missed=0 broken=0
+for i in "${!files[@]}"; do
+  file=${files[$i]}
+  [ -z "$filter" ] || [[ "$file ${whats[$i]}" == *"$filter"* ]] || continue
+  content=$(read_file "$file"); content=${content%x}
   cp -p "$file" "$file.mutant-backup"
-  printf '%s' "${content/"$search"/"$replace"}" >"$file"
+  printf '%s' "${content/"${searches[$i]}"/"${replaces[$i]}"}" >"$file"
   log=$(mktemp)
   if ! cmake --build "$build" -j2 </dev/null >"$log" 2>&1; then
     result="no-build"; broken=$((broken + 1))
   else
     exclude=(-E Faults)
-    [ "$suites" = faults ] && exclude=()
+    [ "${suites[$i]}" = faults ] && exclude=()
     if ctest --test-dir "$build" -j2 "${exclude[@]}" </dev/null >"$log" 2>&1; then
       result="MISSED"; missed=$((missed + 1))
     else
@@ -85,9 +94,9 @@ while IFS= read -r row || [ -n "$row" ]; do
   fi
   mv "$file.mutant-backup" "$file"
   touch "$file"
-  printf '%-4s %-36s %-10s %s\n' "$n" "$file" "$result" "$what"
-  [ "$result" = caught ] && grep -E '^\s+[0-9]+ - ' "$log" | head -n 3 | sed 's/^/       /'
+  printf '%-4s %-36s %-8s %s\n' "$((i + 1))" "$file" "$result" "${whats[$i]}"
+  [ "$result" = caught ] && grep -E '^\s+[0-9]+ - ' "$log" | head -n 3 | sed 's/^\s*/       /'
   rm -f "$log"
-done <<<"$table"
-cmake --build "$build" -j2 >/dev/null 2>&1 || echo "mutants: the restored tree does not build" >&2
-echo "mutants: $caught caught, $missed missed, $broken did not build"
+done
+cmake --build "$build" -j2 </dev/null >/dev/null 2>&1 || echo "mutants: the restored tree does not build" >&2
+echo "mutants: $caught caught, $missed missed, $broken did not build (of ${#files[@]})"
