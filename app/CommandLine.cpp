@@ -15,6 +15,35 @@ std::string UsageText(std::string_view programName) {
   return text;
 }
 
+std::string HelpText(std::string_view programName) {
+  return UsageText(programName) +
+         "\n"
+         "\n"
+         "Options:\n"
+         "  <prt>        the project's runtime data file; always the first argument\n"
+         "  -d <folder>  the folder that receives qmls (default: the folder of <prt>)\n"
+         "  -e           encipher every generated .qml file after compiling it\n"
+         "  -h, --help   show this help (as the first argument, when no file has that name)\n"
+         "  --version    show the version (likewise)\n"
+         "Only the first two characters of an option count; other arguments are ignored.\n"
+         "\n"
+         "Exit codes:\n"
+         "  0    every screen generated; the new qmls is on disk\n"
+         "  255  wrong number of arguments\n"
+         "  254  the data set cannot be loaded, or the working folder stayed locked\n"
+         "  253  the generation failed, or the output folder stayed locked\n"
+         "\n"
+         "Environment:\n"
+         "  PRT2QML_LOCK_WAIT  seconds to wait for a folder that another run holds\n"
+         "                     (default 600; 0 does not wait)\n";
+}
+
+Request RequestOf(std::u16string_view firstArgument) {
+  if (firstArgument == u"-h" || firstArgument == u"--help") return Request::Help;
+  if (firstArgument == u"--version") return Request::Version;
+  return Request::Convert;
+}
+
 CommandLine ScanCommandLine(const std::vector<std::u16string>& args) {
   CommandLine line;
   if (args.empty()) return line;

@@ -19,6 +19,16 @@ bool ArgumentCountValid(int argc);
 // "usage: " + program name + the option summary, without a line end.
 std::string UsageText(std::string_view programName);
 
+// The usage text, then the options, exit codes and environment; ends in a
+// line end.
+std::string HelpText(std::string_view programName);
+
+// What the first argument asks for. -h, --help and --version ask for the
+// help or the version only when no file has that name (the caller checks);
+// anything else is the data file.
+enum class Request { Convert, Help, Version };
+Request RequestOf(std::u16string_view firstArgument);
+
 // `args` are the elements after the program name; args[0] is the project
 // path, the rest are options. Only their first two characters count, and
 // the element after a -d is appended to the folder and still scanned.

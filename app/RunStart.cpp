@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "app/Messages.h"
-#include "generator/QmlGenerator.h"
+#include "generator/text/QmlGenerator.h"
 
 namespace prt {
 

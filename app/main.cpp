@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Messages.h"
+#include "app/ProgramInfo.h"
 #include "app/RunStart.h"
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/manager/CPRDataManager.h"
@@ -19,6 +20,14 @@ int main(int argc, char* argv[]) {
     std::cerr << "Invalid parameters!" << std::endl;
     std::cout << prt::UsageText(argc > 0 && argv[0] ? argv[0] : "") << std::endl;
     return -1;
+  }
+  // -h, --help and --version answer unless a file has that name: then it is
+  // the data file, as the first argument always is.
+  if (const prt::Request request = prt::RequestOf(prt::platform::WidenPath(argv[1]));
+      request != prt::Request::Convert && !prt::platform::EntryExists(prt::platform::WidenPath(argv[1]))) {
+    return prt::PrintAnswer("prt2qml", request == prt::Request::Help
+                                           ? prt::HelpText(argv[0])
+                                           : prt::VersionLine("prt2qml"));
   }
 
   std::vector<std::u16string> args;

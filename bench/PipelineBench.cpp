@@ -22,12 +22,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/ProgramInfo.h"
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/manager/CPRDataManager.h"
-#include "generator/FileCipher.h"
-#include "generator/QmlCacheGen.h"
-#include "generator/QmlGenerator.h"
-#include "generator/RunProfile.h"
+#include "generator/cipher/FileCipher.h"
+#include "generator/run/QmlCacheGen.h"
+#include "generator/text/QmlGenerator.h"
+#include "generator/run/RunProfile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "tools/builder/JsonBuilder.h"
@@ -259,10 +260,14 @@ double Median(std::vector<double> v) {
   return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+constexpr const char* kUsage =
+    "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain]\n"
+    "Builds a synthetic project in DIR (default: a folder under /tmp), converts it N\n"
+    "times (default 5), each in a fresh process, and prints medians.\n"
+    "--help shows this text, --version the version.\n";
+
 int Usage() {
-  std::cerr << "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain]\n"
-               "Builds a synthetic project in DIR (default: a folder under /tmp), converts it N\n"
-               "times (default 5), each in a fresh process, and prints medians.\n";
+  std::cerr << kUsage;
   return 1;
 }
 
@@ -282,6 +287,8 @@ int main(int argc, char** argv) {
     else if (a == "--screens" && i + 1 < argc) shape.screens = std::max(1, std::atoi(argv[++i]));
     else if (a == "--work" && i + 1 < argc) work = argv[++i];
     else if (a == "--plain") encrypt = false;
+    else if (a == "--help") return prt::PrintAnswer("prt-bench", kUsage);
+    else if (a == "--version") return prt::PrintAnswer("prt-bench", prt::VersionLine("prt-bench"));
     else return Usage();
   }
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "data/image/RuntimeImage.h"
-#include "generator/QmlGenerator.h"
+#include "generator/text/QmlGenerator.h"
 
 namespace prt {
 

@@ -11,7 +11,7 @@
 #include "controls/ScreenDocument.h"
 #include "data/image/TransferFileReader.h"
 #include "data/manager/CPRDataManager.h"
-#include "generator/QmlGenerator.h"
+#include "generator/text/QmlGenerator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   auto reader = prt::TransferFileReader::LoadBytes(std::vector<uint8_t>(bytes, bytes + size));

@@ -165,6 +165,22 @@ TEST(Executable, FolderNamesThatAreNotUtf8AreUsedAsGiven) {
   EXPECT_FALSE(fs::exists(dir / lookalike / "SimWork"));
 }
 
+// Pages, popups and popup titles described without a fill still give
+// documents Qt compiles: every screen kind gets its cache.
+TEST(Executable, ScreensDescribedWithoutAFillCompile) {
+  test::TempDir dir;
+  test::WriteDataset(dir / "a.prt", R"({"languages": [{"fonts": [0]}], "fonts": [{"face": "Sans", "size": 12}],
+      "screens": [{"type": "template", "w": 800, "h": 480}, {"type": "page", "text": "P", "w": 800, "h": 480},
+                  {"type": "reportpage", "text": "R", "w": 595, "h": 842},
+                  {"type": "popup", "text": "Plain", "w": 400, "h": 300},
+                  {"type": "popup", "text": "Titled", "w": 400, "h": 300, "title": {"height": 30}}]})");
+  const test::ProcessResult r = RunTool({"a.prt"}, dir.Path());
+  EXPECT_TRUE(r.exited && r.exitStatus == 0) << r.err;
+  EXPECT_EQ(r.err.find("Error compiling"), std::string::npos) << r.err;
+  for (const char* name : {"tmpl", "page16777216", "rppg889192448", "pops1191182336", "pops1191182337"})
+    EXPECT_TRUE(fs::exists(dir / "qmls" / (std::string(name) + ".qmlc"))) << name;
+}
+
 // Another process holds the working or the output folder: the run waits,
 // says once who holds it, and gives up after PRT2QML_LOCK_WAIT seconds; or
 // it runs once the folder is released.

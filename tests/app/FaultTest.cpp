@@ -102,6 +102,12 @@ class Tmpfs {
     if (error_.empty()) umount2(dir_.c_str(), MNT_DETACH);
   }
   const std::string& Error() const { return error_; }
+  // From now on nothing can be written there, not even by root.
+  void MakeReadOnly() {
+    if (error_.empty() && mount("tmpfs", dir_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      error_ = std::string("remounting read-only: ") + std::strerror(errno);
+    }
+  }
 
  private:
   fs::path dir_;
@@ -218,6 +224,24 @@ TEST(Faults, FullFileSystemOrSizeLimitFailsTheRunAndKeepsTheOldOutput) {
         << c.stage << "\n" << r.err;
     EXPECT_TRUE(Snapshot(out / "qmls") == oldFiles) << c.stage;
   }
+}
+
+// A project folder where SimWork cannot be made: the load fails with the
+// reason and reads nothing else (a loadable ".prt" waits in the current folder).
+TEST(Faults, ReadOnlyProjectFolderFailsTheLoadWithTheReason) {
+  test::TempDir dir;
+  test::WriteDataset(dir / ".prt", OnePage(10));
+  Tmpfs project(dir / "proj", 256);
+  if (!project.Error().empty()) GTEST_SKIP() << project.Error();
+  test::WriteDataset(dir / "proj/a.prt", OnePage(10));
+  project.MakeReadOnly();
+  if (!project.Error().empty()) GTEST_SKIP() << project.Error();
+  fs::create_directory(dir / "out");
+  const test::ProcessResult r = Tool({"proj/a.prt", "-d", "out"}, dir.Path());
+  EXPECT_TRUE(r.exited && r.exitStatus == 254) << Describe(r);
+  EXPECT_EQ(r.err, "prt2qml: cannot create the working folder '" + (dir / "proj/SimWork").string() +
+                       "': Read-only file system\nInitialize Data Manager failed!\n");
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
 TEST(Faults, OverlappingRunsNeverPublishAMixedOrPartialOutput) {

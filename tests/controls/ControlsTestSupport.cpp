@@ -8,7 +8,7 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "data/manager/CPRDataManager.h"
-#include "generator/Utf8Converter.h"
+#include "generator/text/Utf8Converter.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/TempDir.h"
 

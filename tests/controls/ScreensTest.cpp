@@ -64,7 +64,7 @@ TEST(ScreensTest, Backgrounds) {
 }
 
 TEST(ScreensTest, NestedContainersKeepLinkOrder) {
-  ASSERT_TRUE(LoadScreens(kPage + std::string(R"(, "children": [
+  ASSERT_TRUE(LoadScreens(kPage + std::string(R"(, "background": {}, "children": [
       {"type": "button", "index": 0, "text": "first", "w": 10, "h": 10},
       {"type": "container", "index": 0, "text": "outer", "w": 10, "h": 10, "children": [
         {"type": "button", "index": 1, "text": "in outer", "w": 10, "h": 10},
@@ -88,7 +88,7 @@ TEST(ScreensTest, NestedContainersKeepLinkOrder) {
 TEST(ScreensTest, LinksWithoutControls) {
   ASSERT_TRUE(LoadScreens(R"({"type": "template", "label": "T"},
       {"type": "button", "index": 1, "label": "S", "text": "shown", "w": 10, "h": 10},
-      {"type": "page", "text": "Start", "w": 800, "h": 480,
+      {"type": "page", "text": "Start", "w": 800, "h": 480, "background": {},
        "children": [{"type": "button", "index": 0, "linked": false}, {"type": 41}, {"type": 53},
                     {"type": 40, "shape": 9}],
        "links": [{"target": "T", "present": 0}, {"target": "0x63000004"}, {"target": "S", "present": 2}]})"));

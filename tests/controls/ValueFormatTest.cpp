@@ -4,7 +4,7 @@
 
 #include "controls/LeafControls.h"
 #include "data/manager/CPRDataManager.h"
-#include "generator/Utf8Converter.h"
+#include "generator/text/Utf8Converter.h"
 #include "tests/controls/ControlsTestSupport.h"
 
 namespace prt::test {

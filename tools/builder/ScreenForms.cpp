@@ -12,7 +12,7 @@ std::string TitleBlock(ProjectBuilder& b, const PopupTitle& t) {
   block.fields.push_back(Field::I32(0, t.icon));
   block.fields.push_back(Field::U32(4, t.textId));
   block.fields.push_back(Field::Bytes(8, {t.textColour.begin(), t.textColour.end()}));
-  Append(block.fields, b.GradientFields(12, t.background));
+  Append(block.fields, b.GradientFields(12, t.background.value_or(DefaultFill())));
   block.fields.push_back(Field::U16(24, t.fontNumber));
   block.fields.push_back(Field::U16(26, t.fontStyle));
   block.fields.push_back(Field::U16(28, t.height));
@@ -23,6 +23,13 @@ std::string TitleBlock(ProjectBuilder& b, const PopupTitle& t) {
 }
 
 }  // namespace
+
+Gradient DefaultFill() {
+  Gradient g;
+  g.positions = std::vector<float>{0.0f};
+  g.colours = std::vector<Colour>{Colour{0xFF, 0xFF, 0xFF, 0xFF}};
+  return g;
+}
 
 ObjectId AddControl(ProjectBuilder& b, const ControlForm& s) {
   namespace off = offsets;
@@ -65,7 +72,7 @@ ObjectId AddControl(ProjectBuilder& b, const ControlForm& s) {
 
   const bool popup = standard && s.type == 71;
   if (s.background || (standard && (s.type == 1 || popup)))
-    Append(o.fields, b.GradientFields(off::kBackground, s.background.value_or(Gradient{})));
+    Append(o.fields, b.GradientFields(off::kBackground, s.background.value_or(DefaultFill())));
   if (s.borderColour || popup) {
     const Colour c = s.borderColour.value_or(Colour{0, 0, 0, 0xFF});
     o.fields.push_back(Field::Bytes(off::kBorderColour, {c.begin(), c.end()}));

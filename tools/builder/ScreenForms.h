@@ -25,12 +25,16 @@ struct PopupTitle {
   int32_t icon = -1;
   uint32_t textId = 0;
   Colour textColour = {0, 0, 0, 0xFF};
-  Gradient background;
+  std::optional<Gradient> background;  // absent: DefaultFill()
   uint16_t fontNumber = 0;
   uint16_t fontStyle = 0;
   uint16_t height = 0;
   uint8_t flags = 0;  // bit 0: close button
 };
+
+// The fill of a page, popup or title written without one: a single white
+// stop. A fill of no stops gives an empty Gradient, which Qt refuses.
+Gradient DefaultFill();
 
 struct ControlForm {
   uint8_t type = 0;

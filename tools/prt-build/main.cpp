@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/ProgramInfo.h"
 #include "tools/builder/JsonBuilder.h"
 
 namespace {
@@ -20,7 +21,9 @@ constexpr const char* kUsage =
     "Usage: prt-build <desc.json> <out.prt> [--lang <path>] [--conn <path>] [--image <path>]\n"
     "Writes the data set container to <out.prt>. A language file or connection file in the\n"
     "description goes to <base>.rt_file.LANG / <base>.rt_file.CONN beside it unless --lang or\n"
-    "--conn names another path; --image also writes the image as the loader will hold it.\n";
+    "--conn names another path; --image also writes the image as the loader will hold it.\n"
+    "--help shows this text, --version the version. Exits with 0 when every file is written,\n"
+    "1 otherwise.\n";
 
 // Writes through a temporary file so that a failure leaves no partial output.
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
@@ -78,6 +81,8 @@ int main(int argc, char** argv) {
   std::optional<fs::path> lang, conn, image;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help") return prt::PrintAnswer("prt-build", kUsage);
+    if (arg == "--version") return prt::PrintAnswer("prt-build", prt::VersionLine("prt-build"));
     std::optional<fs::path>* option = arg == "--lang" ? &lang : arg == "--conn" ? &conn : arg == "--image" ? &image : nullptr;
     if (option) {
       if (i + 1 >= argc) {

@@ -5,7 +5,9 @@
 #include <iostream>
 #include <string>
 
-#include "generator/FileCipher.h"
+#include "app/ProgramInfo.h"
+#include "generator/cipher/FileCipher.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace {
@@ -13,7 +15,10 @@ namespace {
 constexpr const char* kUsage =
     "Usage: qml-decipher <enciphered.qml> [<output>]\n"
     "Writes the plain text to <output>, or to standard output without one.\n"
-    "The padding spaces (0 to 3) at the end remain: the plain length is not stored.\n";
+    "The padding spaces (0 to 3) at the end remain: the plain length is not stored.\n"
+    "-h or --help shows this text, --version the version (as the first argument, when no\n"
+    "file has that name). Exits with 0 when the text is written, 1 on wrong arguments,\n"
+    "2 when the file is not enciphered or the output cannot be written.\n";
 
 }  // namespace
 
@@ -23,6 +28,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string input = argv[1];
+  // A file of that name is still read as the enciphered file.
+  if ((input == "-h" || input == "--help" || input == "--version") &&
+      !prt::platform::EntryExists(prt::platform::WidenPath(input)))
+    return prt::PrintAnswer("qml-decipher", input == "--version" ? prt::VersionLine("qml-decipher") : kUsage);
   const std::string file = prt::ReadFileContent(prt::platform::WidenPath(input));
   const auto plain = prt::DecipherContent(file);
   if (file.empty() || !plain) {

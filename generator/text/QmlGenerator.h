@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "generator/QmlStream.h"
+#include "generator/text/QmlStream.h"
 
 namespace prt {
 

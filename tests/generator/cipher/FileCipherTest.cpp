@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "generator/FileCipher.h"
+#include "generator/cipher/FileCipher.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 

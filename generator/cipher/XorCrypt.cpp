@@ -1,6 +1,6 @@
-#include "generator/XorCrypt.h"
+#include "generator/cipher/XorCrypt.h"
 
-#include "generator/XorCryptLanes.h"
+#include "generator/cipher/XorCryptLanes.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define PRT_KEYSTREAM_AVX2 1

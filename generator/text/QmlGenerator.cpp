@@ -1,4 +1,4 @@
-#include "generator/QmlGenerator.h"
+#include "generator/text/QmlGenerator.h"
 
 namespace prt {
 

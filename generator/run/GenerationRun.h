@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "generator/FileStatus.h"
+#include "platform/FileStatus.h"
 
 namespace prt {
 

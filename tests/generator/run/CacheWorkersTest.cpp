@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "generator/CacheWorkers.h"
-#include "generator/QmlGenerator.h"
+#include "generator/run/CacheWorkers.h"
+#include "generator/text/QmlGenerator.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 

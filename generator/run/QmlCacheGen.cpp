@@ -1,4 +1,4 @@
-#include "generator/QmlCacheGen.h"
+#include "generator/run/QmlCacheGen.h"
 
 #include <QString>
 #include <private/qqmljscompiler_p.h>

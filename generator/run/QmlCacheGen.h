@@ -3,7 +3,7 @@
 // (.qmlc beside it). Safe to call from two threads on different files.
 #include <string>
 
-#include "generator/FileStatus.h"
+#include "platform/FileStatus.h"
 
 namespace prt {
 

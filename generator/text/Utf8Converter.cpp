@@ -1,4 +1,4 @@
-#include "generator/Utf8Converter.h"
+#include "generator/text/Utf8Converter.h"
 
 #include <cstdint>
 #include <cstring>

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "generator/QmlGenerator.h"
-#include "generator/QmlStream.h"
-#include "generator/Utf8Converter.h"
+#include "generator/text/QmlGenerator.h"
+#include "generator/text/QmlStream.h"
+#include "generator/text/Utf8Converter.h"
 
 namespace prt {
 namespace {

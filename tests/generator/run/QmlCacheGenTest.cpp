@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "generator/QmlCacheGen.h"
+#include "generator/run/QmlCacheGen.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {

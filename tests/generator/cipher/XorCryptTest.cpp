@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "generator/XorCrypt.h"
-#include "generator/XorCryptLanes.h"
+#include "generator/cipher/XorCrypt.h"
+#include "generator/cipher/XorCryptLanes.h"
 
 namespace prt {
 namespace {

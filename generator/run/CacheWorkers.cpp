@@ -1,13 +1,13 @@
-#include "generator/CacheWorkers.h"
+#include "generator/run/CacheWorkers.h"
 
 #include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <thread>
 
-#include "generator/FileCipher.h"
-#include "generator/QmlCacheGen.h"
-#include "generator/RunProfile.h"
+#include "generator/cipher/FileCipher.h"
+#include "generator/run/QmlCacheGen.h"
+#include "generator/run/RunProfile.h"
 
 namespace prt {
 

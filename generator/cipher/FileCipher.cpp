@@ -1,4 +1,4 @@
-#include "generator/FileCipher.h"
+#include "generator/cipher/FileCipher.h"
 
 #include <bit>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include <random>
 #include <system_error>
 
-#include "generator/XorCrypt.h"
+#include "generator/cipher/XorCrypt.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

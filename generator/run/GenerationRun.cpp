@@ -1,4 +1,4 @@
-#include "generator/GenerationRun.h"
+#include "generator/run/GenerationRun.h"
 
 #include <chrono>
 #include <iomanip>
@@ -13,10 +13,10 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "data/manager/IPRDataManager.h"
-#include "generator/CacheWorkers.h"
-#include "generator/QmlGenerator.h"
-#include "generator/RunProfile.h"
-#include "generator/Utf8Converter.h"
+#include "generator/run/CacheWorkers.h"
+#include "generator/text/QmlGenerator.h"
+#include "generator/run/RunProfile.h"
+#include "generator/text/Utf8Converter.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

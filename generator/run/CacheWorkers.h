@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "generator/FileStatus.h"
+#include "platform/FileStatus.h"
 
 namespace prt {
 

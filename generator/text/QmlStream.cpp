@@ -1,4 +1,4 @@
-#include "generator/QmlStream.h"
+#include "generator/text/QmlStream.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <charconv>
 #include <new>
 
-#include "generator/Utf8Converter.h"
+#include "generator/text/Utf8Converter.h"
 
 namespace prt {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "generator/FileStatus.h"
+#include "platform/FileStatus.h"
 
 namespace prt {
 

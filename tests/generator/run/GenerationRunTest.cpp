@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "generator/GenerationRun.h"
+#include "generator/run/GenerationRun.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {
