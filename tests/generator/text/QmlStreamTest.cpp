@@ -41,20 +41,6 @@ TEST(Utf8ConverterTest, FromUtf8) {
   for (const Case& c : cases) EXPECT_EQ(Utf8Converter::Instance().FromUtf8(c.in), c.out) << c.in;
 }
 
-TEST(Utf8ConverterTest, ToUtf8) {
-  struct Case {
-    std::u16string in;
-    std::string out;
-  };
-  const Case cases[] = {
-      {u"page\u00FC\u20AC", "page\xC3\xBC\xE2\x82\xAC"},
-      {u"\U0001F600", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-      {std::u16string(1, char16_t(0xDC00)), "\xEF\xBF\xBD"},
-      {std::u16string(1, u'\0'), std::string(1, '\0')},
-  };
-  for (const Case& c : cases) EXPECT_EQ(Utf8Converter::Instance().ToUtf8(c.in), c.out) << c.out;
-}
-
 TEST(QmlStreamTest, NumberTexts) {
   EXPECT_EQ(DecimalText(0), u"0");
   EXPECT_EQ(DecimalText(-120), u"-120");
@@ -97,24 +83,6 @@ TEST(QmlStreamTest, IntegersAtEveryDigitCount) {
   QmlStream stream;
   stream.WriteInt(INT64_MIN);
   EXPECT_EQ(stream.Text(), u"-9223372036854775808");
-}
-
-// The one-reservation property lines give what a name, ": ", the number and
-// a line end written one by one give.
-TEST(QmlStreamTest, NumberLinesMatchTheirPieces) {
-  std::vector<int64_t> values = {0, 1, -1, 9, -10, 500, INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX};
-  for (int64_t p = 10; p <= INT64_MAX / 10; p *= 10) values.insert(values.end(), {p, p - 1, -p});
-  for (const std::u16string_view name : {u"x"sv, u"height"sv, u"a_rather_long_property_name"sv}) {
-    for (int64_t v : values) {
-      QmlStream lines;
-      QmlStream pieces;
-      lines.WriteIntLine(name, v).WriteUnsignedLine(name, static_cast<uint64_t>(v));
-      pieces << name << u": ";
-      pieces.WriteInt(v) << u"\n" << name << u": ";
-      pieces.WriteUnsigned(static_cast<uint64_t>(v)) << u"\n";
-      EXPECT_EQ(lines.Text(), pieces.Text()) << v;
-    }
-  }
 }
 
 TEST(QmlStreamTest, RepeatCopiesEarlierUnitsOrNothing) {
@@ -190,17 +158,6 @@ TEST(QmlStreamTest, FailedStreamIgnoresWritesUntilCleared) {
   stream.Clear();
   stream.WriteFixed(0.5);
   EXPECT_EQ(stream.Text(), u"0.50000000000000000");
-}
-
-// The line is kept between calls; a new screen's reference must replace it.
-TEST(QmlGeneratorTest, RootObjIdLineFollowsTheScreen) {
-  QmlGenerator generator;
-  for (const auto& [id, line] : {std::pair{0u, u"rootObjID: 0\n"sv}, {16777218u, u"rootObjID: 16777218\n"sv},
-                                 {16777218u, u"rootObjID: 16777218\n"sv}, {0u, u"rootObjID: 0\n"sv},
-                                 {UINT32_MAX, u"rootObjID: 4294967295\n"sv}}) {
-    generator.rootObjId = id;
-    EXPECT_EQ(generator.RootObjIdLine(), line) << id;
-  }
 }
 
 }  // namespace
