@@ -35,13 +35,13 @@ data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.*", name + u".pwxEx"} 
 controls/IControl.h @@ kFlagHideMask = 0x30; @@ kFlagHideMask = 0x10; @@ - @@ flag bit 5 no longer hides a control
 controls/IControl.cpp @@ if (typeNumber != 1 && (record.U32 @@ if ((record.U32 @@ - @@ a hidden page gets a visible line
 controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendExtent)); @@ WriteIntProperty(u"height", h); @@ - @@ a trend view's height is not capped
-generator/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
-generator/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
-generator/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
-generator/CacheWorkers.cpp @@ shares.load[1] < shares.load[0] ? 1 : 0; @@ shares.load[1] <= shares.load[0] ? 1 : 0; @@ - @@ a tie between the worker shares goes to share 1
-generator/FileCipher.cpp @@ plain.append(4, ' '); @@ plain.append(4, '\0'); @@ - @@ enciphered text is padded with zero bytes
-generator/XorCrypt.cpp @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
-generator/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
+generator/text/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
+generator/run/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
+generator/run/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
+generator/run/CacheWorkers.cpp @@ shares.load[1] < shares.load[0] ? 1 : 0; @@ shares.load[1] <= shares.load[0] ? 1 : 0; @@ - @@ a tie between the worker shares goes to share 1
+generator/cipher/FileCipher.cpp @@ plain.append(4, ' '); @@ plain.append(4, '\0'); @@ - @@ enciphered text is padded with zero bytes
+generator/cipher/XorCrypt.cpp @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
+generator/run/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
 app/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (arg.size() < 2) continue; @@ - @@ an option needs no leading dash
 app/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
 tools/builder/ContainerWriter.cpp @@ order == Endian::Little && (mode == 1 || mode == 2); @@ order == Endian::Little && mode == 1; @@ - @@ the builder does not swap doubles in mode 2

@@ -130,24 +130,6 @@ TEST(Executable, WorkingCopyFailuresExit254WithTheReason) {
   }
 }
 
-// A FIFO as the stored language file: the load fails at once, nothing is
-// converted and the earlier output stays.
-TEST(Executable, AFifoAsTheLanguageFileFailsTheLoadAtOnce) {
-  test::TempDir dir;
-  test::WriteDataset(dir / "a.prt", kOnePage);
-  fs::create_directory(dir / "out");
-  ASSERT_EQ(RunTool({"a.prt", "-d", "out"}, dir.Path()).exitStatus, 0);  // the working copy is up to date
-  const fs::path fifo = dir / "SimWork" / "a.rt_file.LANG";
-  fs::remove(fifo);
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const test::ProcessResult r = test::RunProcess(
-      {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(), .timeoutSeconds = 20});
-  EXPECT_TRUE(r.exited && r.exitStatus == 254) << r.err;
-  EXPECT_EQ(r.err, "Initialize Data Manager failed!\n");
-  EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_TRUE(fs::exists(dir / "out" / "qmls" / "page16777216.qml"));
-}
-
 // A name's bytes are used as given: a folder whose name is not UTF-8 is not
 // confused with the one its replacement characters would name.
 TEST(Executable, FolderNamesThatAreNotUtf8AreUsedAsGiven) {
