@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/Messages.h"
+#include "generator/run/GenerationRun.h"
 #include "generator/text/QmlGenerator.h"
 
 namespace prt {
@@ -23,7 +24,7 @@ int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder, const p
   if (encryptOptionSeen) QmlGenerator::GetInstance()->encrypt = true;
   bool generated = false;
   try {
-    generated = QmlGenerator::GetInstance()->GenerateQmlFiles(outputFolder);
+    generated = GenerateQmlFiles(*QmlGenerator::GetInstance(), outputFolder);
   } catch (const std::exception& e) {
     // A file-system error outside the run's guarded steps, or a worker
     // thread that could not start: the run cannot go on, and nothing of the

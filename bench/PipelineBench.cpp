@@ -26,9 +26,10 @@
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/manager/CPRDataManager.h"
 #include "generator/cipher/FileCipher.h"
+#include "generator/run/GenerationRun.h"
 #include "generator/run/QmlCacheGen.h"
-#include "generator/text/QmlGenerator.h"
 #include "generator/run/RunProfile.h"
+#include "generator/text/QmlGenerator.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "tools/builder/JsonBuilder.h"
@@ -169,7 +170,7 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   const auto runStart = Clock::now();
-  const bool ok = generator->GenerateQmlFiles(prt::platform::Widen(out));
+  const bool ok = prt::GenerateQmlFiles(*generator, prt::platform::Widen(out));
   const double total = prt::SecondsSince(runStart);
   rusage after{};
   getrusage(RUSAGE_SELF, &after);

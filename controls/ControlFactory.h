@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "controls/IControl.h"
 
@@ -16,13 +15,6 @@ struct CreatorEntry {
   uint8_t typeNumber;
   ControlCreator create;  // null: registered, but creates nothing
 };
-
-// The four-character type codes, in table order.
-inline constexpr std::array<std::string_view, 35> TypeCodes = {
-    "page", "tmpl", "ctnr", "rppg", "pops", "bttn", "txtf", "iofd", "dtfd",
-    "giof", "siof", "grph", "gifp", "swth", "baar", "line", "plyl", "plyg",
-    "elps", "crcl", "rect", "fblk", "almi", "almb", "usrv", "tblv", "trdv",
-    "xytv", "camv", "almv", "rcpv", "almr", "rcpr", "dgnv", "vlsv"};
 
 // Types whose children are loaded recursively.
 inline constexpr std::array<uint8_t, 3> GroupTypes = {1, 22, 38};

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <vector>
 
+#include "controls/Gradient.h"
 #include "controls/IControl.h"
 #include "data/manager/IPRDataManager.h"
 
@@ -12,29 +13,11 @@ namespace prt {
 
 namespace {
 
-// GradientInfo as stored in the image.
-constexpr uint32_t kGradCount = 0;
-constexpr uint32_t kGradOrientation = 1;
-constexpr uint32_t kGradPositions = 4;
-constexpr uint32_t kGradColours = 8;
 constexpr uint8_t kMaxGradientStops = 8;
 
 // Selecting a language takes a 16-bit index; the ones beyond can never be
 // selected, and a corrupt count must not make us write billions of lines.
 constexpr uint32_t kMaxFontLanguages = 32768;
-
-// Entry i of a counted array {u32 count; entries of `width` bytes}; null
-// past its count.
-ImageRef ArrayEntry(const ImageRef& array, uint32_t i, uint32_t width) {
-  if (!array || i >= array.U32(0)) return {};
-  if (i > (UINT32_MAX - 4) / width) return {};
-  return array.At(4 + i * width);
-}
-
-float StopPosition(const ImageRef& positions, uint32_t i) {
-  const ImageRef at = ArrayEntry(positions, i, 4);
-  return at ? at.F32(0) : 0.0f;
-}
 
 void AppendHex(std::u16string& out, uint8_t byte) {
   static constexpr char16_t kDigits[] = u"0123456789abcdef";
@@ -53,21 +36,20 @@ std::u16string IControl::ColorToText(ImageRef colour) {
   return text;
 }
 
-std::u16string IControl::GradientToText(ImageRef gradient) {
-  const uint32_t n = std::min(gradient.U8(kGradCount), kMaxGradientStops);
-  const ImageRef positions = gradient.Ref(kGradPositions);
-  const ImageRef colours = gradient.Ref(kGradColours);
+std::u16string IControl::GradientToText(ImageRef info) {
+  const Gradient gradient(info);
+  const uint32_t n = std::min(gradient.Count(), kMaxGradientStops);
 
   std::u16string text = u"Gradient {\n";
   text += u"orientation: ";
-  text += gradient.U8(kGradOrientation) == 2 ? u"Qt.Vertical" : u"Qt.Horizontal";
+  text += gradient.Orientation() == 2 ? u"Qt.Vertical" : u"Qt.Horizontal";
   text += u"\nstops: \n";
   for (uint32_t i = 0; i < n; ++i) {
-    float position = StopPosition(positions, i);
+    float position = gradient.Position(i);
     if (i + 1 < n) {
       // Two stops at one position: pull the first one back a little so the
       // runtime sees a hard edge instead of dropping a stop.
-      const float next = StopPosition(positions, i + 1);
+      const float next = gradient.Position(i + 1);
       if (std::fabs(position - next) < FLT_EPSILON) {
         const float shift = static_cast<float>(n - i) * 1e-05f + 1e-04f;
         position = std::max(position - shift, 0.0f);
@@ -76,7 +58,7 @@ std::u16string IControl::GradientToText(ImageRef gradient) {
     text += u"GradientStop { position: ";
     text += ShortFloatText(static_cast<double>(position));
     text += u"; color: \"";
-    text += ColorToText(ArrayEntry(colours, i, 4));
+    text += ColorToText(gradient.Colour(i));
     text += u"\" }\n";
   }
   text += u"}";
@@ -85,9 +67,8 @@ std::u16string IControl::GradientToText(ImageRef gradient) {
 
 void IControl::WriteFillProperty(std::u16string_view name, ImageRef gradient, bool solid,
                                  std::u16string_view alternateName) {
-  if (gradient.U8(kGradCount) == 1 && solid) {
-    const ImageRef colour = ArrayEntry(gradient.Ref(kGradColours), 0, 4);
-    WriteStringProperty(alternateName.empty() ? name : alternateName, ColorToText(colour));
+  if (const Gradient fill(gradient); fill.Count() == 1 && solid) {
+    WriteStringProperty(alternateName.empty() ? name : alternateName, ColorToText(fill.Colour(0)));
     return;
   }
   WriteRawProperty(name, GradientToText(gradient));

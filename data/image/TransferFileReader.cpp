@@ -43,8 +43,6 @@ bool ReadEntries(ByteCursor& in, uint64_t sectionEnd, std::vector<uint32_t>& out
   return true;
 }
 
-bool SwapsHalves(ByteOrder order, uint8_t mode) { return order == ByteOrder::Little && (mode == 1 || mode == 2); }
-
 bool AllBelow(const std::vector<uint32_t>& positions, uint32_t limit) {
   for (uint32_t p : positions) {
     if (p >= limit) return false;
@@ -53,55 +51,6 @@ bool AllBelow(const std::vector<uint32_t>& positions, uint32_t limit) {
 }
 
 }  // namespace
-
-std::optional<uint64_t> LoadUInt(std::span<const uint8_t> bytes, size_t at, unsigned width, ByteOrder order) {
-  if (width == 0 || width > 8 || at > bytes.size() || width > bytes.size() - at) return std::nullopt;
-  const auto field = bytes.subspan(at, width);
-  uint64_t v = 0;
-  for (unsigned i = 0; i < width; ++i) {
-    const unsigned shift = 8 * (order == ByteOrder::Little ? i : width - 1 - i);
-    v |= static_cast<uint64_t>(field[i]) << shift;
-  }
-  return v;
-}
-
-bool StoreUInt(std::span<uint8_t> bytes, size_t at, unsigned width, ByteOrder order, uint64_t value) {
-  if (width == 0 || width > 8 || at > bytes.size() || width > bytes.size() - at) return false;
-  const auto field = bytes.subspan(at, width);
-  for (unsigned i = 0; i < width; ++i) {
-    const unsigned shift = 8 * (order == ByteOrder::Little ? i : width - 1 - i);
-    field[i] = static_cast<uint8_t>(value >> shift);
-  }
-  return true;
-}
-
-std::optional<uint64_t> LoadDouble(std::span<const uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode) {
-  if (!SwapsHalves(order, mode)) return LoadUInt(bytes, at, 8, order);
-  const auto high = LoadUInt(bytes, at, 4, order);
-  const auto low = at <= SIZE_MAX - 4 ? LoadUInt(bytes, at + 4, 4, order) : std::nullopt;
-  if (!high || !low) return std::nullopt;
-  return (*high << 32) | *low;
-}
-
-bool StoreDouble(std::span<uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode, uint64_t bits) {
-  if (!SwapsHalves(order, mode)) return StoreUInt(bytes, at, 8, order, bits);
-  if (at > bytes.size() || bytes.size() - at < 8) return false;
-  return StoreUInt(bytes, at, 4, order, bits >> 32) && StoreUInt(bytes, at + 4, 4, order, bits & 0xFFFFFFFFu);
-}
-
-bool ByteCursor::Bytes(std::span<uint8_t> out) {
-  if (Remaining() < out.size()) return false;
-  const auto from = bytes_.subspan(static_cast<size_t>(pos_), out.size());
-  std::copy(from.begin(), from.end(), out.begin());
-  pos_ += out.size();
-  return true;
-}
-
-bool ByteCursor::Skip(uint64_t count) {
-  if (Remaining() < count) return false;
-  pos_ += count;
-  return true;
-}
 
 std::unique_ptr<TransferFileReader> TransferFileReader::Load(const std::u16string& path, std::error_code* error) {
   std::error_code ignored;

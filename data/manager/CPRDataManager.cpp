@@ -306,7 +306,6 @@ constexpr uint32_t kWord2Byte = 8;
 constexpr uint32_t kByteRefByte = 12;
 constexpr uint32_t kTable16Byte = 16;
 constexpr uint32_t kTable20Byte = 20;
-constexpr uint32_t kTablesFlagBit = 10;
 // Project settings (packed).
 constexpr uint32_t kProjectWord15Byte = 15;
 constexpr uint32_t kProjectWord19Byte = 19;

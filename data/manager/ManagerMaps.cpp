@@ -4,6 +4,7 @@
 #include "data/files/CPRFileServices.h"
 #include "data/manager/CPRDataManager.h"
 #include "data/manager/ImageLayout.h"
+#include "platform/Endian.h"
 
 namespace prt {
 
@@ -203,14 +204,8 @@ constexpr uint32_t kRecordHead = 8;
 // Record positions are 16-bit: no record may end past this.
 constexpr uint32_t kConnectionFileLimit = 0xFFFF;
 
-uint32_t LoadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void StoreLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using platform::LoadLE32;
+using platform::StoreLE32;
 
 // Walks the record heads of an open connection file.
 struct RecordScan {
@@ -229,8 +224,8 @@ RecordScan ScanFor(CPRFileServices& files, FileHandle* file, uint32_t key) {
       scan.outcome = RecordScan::kEnd;
       return scan;
     }
-    const uint16_t length = static_cast<uint16_t>(LoadLe32(head + 4));
-    if (LoadLe32(head) == key) {
+    const uint16_t length = static_cast<uint16_t>(LoadLE32(head + 4));
+    if (LoadLE32(head) == key) {
       scan.outcome = RecordScan::kFound;
       scan.length = length;
       return scan;
@@ -260,8 +255,8 @@ bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data
     }
   } else if (scan.outcome == RecordScan::kEnd && scan.position + kRecordHead + length <= kConnectionFileLimit) {
     uint8_t head[kRecordHead];
-    StoreLe32(head, *key);
-    StoreLe32(head + 4, length);
+    StoreLE32(head, *key);
+    StoreLE32(head + 4, length);
     ok = files.Seek(file, static_cast<int32_t>(scan.position)) == 0 &&
          files.Write(file, head, kRecordHead) == static_cast<int32_t>(kRecordHead) &&
          (length == 0 || files.Write(file, data, length) == length);

@@ -1,14 +1,13 @@
 #include "generator/cipher/FileCipher.h"
 
-#include <bit>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <random>
 #include <system_error>
 
 #include "generator/cipher/XorCrypt.h"
+#include "platform/Endian.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -16,21 +15,8 @@ namespace prt {
 
 namespace {
 
-constexpr uint32_t ByteSwap32(uint32_t v) {
-  return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
-
-uint32_t LoadLE32(const char* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  if constexpr (std::endian::native == std::endian::big) v = ByteSwap32(v);
-  return v;
-}
-
-void StoreLE32(char* p, uint32_t v) {
-  if constexpr (std::endian::native == std::endian::big) v = ByteSwap32(v);
-  std::memcpy(p, &v, 4);
-}
+using platform::LoadLE32;
+using platform::StoreLE32;
 
 // The file format is defined on little-endian words, whatever the host's
 // byte order, so words are loaded and stored explicitly.

@@ -6,6 +6,14 @@
 
 namespace prt::lanes {
 
+// The generator's parameters: two multiplicative LCGs and the offset that
+// keeps their combined value positive.
+inline constexpr int32_t kMul1 = 40014;
+inline constexpr int32_t kMod1 = 2147483563;
+inline constexpr int32_t kMul2 = 40692;
+inline constexpr int32_t kMod2 = 2147483399;
+inline constexpr int32_t kOffset = 2147483562;
+
 inline constexpr int kLanes = 8;
 
 struct LaneStates {

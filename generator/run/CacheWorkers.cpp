@@ -11,13 +11,6 @@
 
 namespace prt {
 
-namespace {
-RunProfile* activeProfile = nullptr;
-}  // namespace
-
-void SetRunProfile(RunProfile* profile) { activeProfile = profile; }
-RunProfile* ActiveRunProfile() { return activeProfile; }
-
 WorkerShares SplitShares(QmlFileItems& items) {
   std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
     return static_cast<uint32_t>(a->length) > static_cast<uint32_t>(b->length);

@@ -14,9 +14,8 @@
 #include "controls/ScreenDocument.h"
 #include "data/manager/IPRDataManager.h"
 #include "generator/run/CacheWorkers.h"
-#include "generator/text/QmlGenerator.h"
 #include "generator/run/RunProfile.h"
-#include "generator/text/Utf8Converter.h"
+#include "generator/text/QmlGenerator.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -36,7 +35,7 @@ std::string FsErrorText(const fs::filesystem_error& e) {
          e.what();
 }
 
-std::string Utf8(const std::u16string& text) { return Utf8Converter::Instance().ToUtf8(text); }
+std::string Utf8(const std::u16string& text) { return platform::NarrowUnits(text); }
 
 // A library's start-up code can leave the upper halves of the AVX registers
 // in use (the QML library does). Until they are cleared, every SSE
@@ -85,9 +84,9 @@ class DocumentBytes {
  public:
   // Surrogate units, paired or lone, come out as U+FFFD.
   std::string_view Encode(std::u16string_view text) {
-    const size_t room = text.size() * Utf8Converter::kMaxUtf8PerUnit;
+    const size_t room = text.size() * platform::kMaxUtf8PerUnit;
     if (buffer_.size() < room) buffer_.resize(room);
-    return {buffer_.data(), Utf8Converter::Instance().EncodeUtf8(text, buffer_.data())};
+    return {buffer_.data(), platform::NarrowUnits(text, buffer_.data())};
   }
 
  private:
@@ -172,7 +171,7 @@ void PrepareFolder(const std::u16string& folder) {
 }
 
 std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {
-  std::u16string path = staging + u"/" + Utf8Converter::Instance().FromUtf8(typeCode);
+  std::u16string path = staging + u"/" + platform::WidenUnits(typeCode);
   if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
   return path + u".qml";
 }
@@ -236,7 +235,7 @@ bool PublishByCopy(const std::u16string& staging, const std::u16string& final) {
   return synced;
 }
 
-bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
+bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolder) {
   RunProfile* profile = ActiveRunProfile();
   const std::u16string staging = outputFolder + u"/qmls_generating/";
   const std::u16string final = outputFolder + u"/qmls/";
@@ -252,10 +251,9 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   }
 
   auto start = Clock::now();
-  if (!CollectScreens(screens)) {
-    screens.clear();
-    return false;
-  }
+  // May hold null entries: objects that make no screen.
+  std::vector<std::shared_ptr<IControl>> screens;
+  if (!CollectScreens(screens)) return false;
   if (profile) profile->collectSeconds = SecondsSince(start);
 
   QmlFileItems items;
@@ -267,12 +265,12 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   for (const auto& screen : screens) {
     if (!screen) continue;
     start = Clock::now();
-    if (!WriteScreenDocument(*screen, *this)) return false;
+    if (!WriteScreenDocument(*screen, generator)) return false;
     if (profile) profile->generateSeconds += SecondsSince(start);
 
     start = Clock::now();
     // Replacing surrogates keeps the length; the encoder does the rest.
-    const std::u16string_view text = stream.View();
+    const std::u16string_view text = generator.stream.View();
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
     if (const FileStatus saved = WriteDocument(path, bytes.Encode(text)); !saved.ok) {
       ErrLine(FaultLine(saved));
@@ -289,7 +287,7 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   }
 
   start = Clock::now();
-  if (!GenerateCacheFiles(items)) {
+  if (!GenerateCacheFiles(generator, items)) {
     ErrLine("GenerateQmlFiles error occured during generating cache files.");
     return false;
   }
@@ -307,8 +305,8 @@ bool QmlGenerator::GenerateQmlFiles(const std::u16string& outputFolder) {
   return published;
 }
 
-bool QmlGenerator::GenerateCacheFiles(std::vector<std::shared_ptr<QmlFileItem>>& items) {
-  const CacheStageResult result = RunCacheWorkers(items, encrypt);
+bool GenerateCacheFiles(const QmlGenerator& generator, QmlFileItems& items) {
+  const CacheStageResult result = RunCacheWorkers(items, generator.encrypt);
   for (const FileStatus& worker : result.worker)
     if (const std::string line = FaultLine(worker); !line.empty()) ErrLine(line);
   return result.Ok();

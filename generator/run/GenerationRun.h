@@ -1,14 +1,26 @@
 #pragma once
-// The steps of a generation run that work on the output folders and files.
-// QmlGenerator::GenerateQmlFiles strings them together.
+// The generation run: the controls write each screen's document through a
+// generator, and the steps below put the files in place.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "generator/run/CacheWorkers.h"
 #include "platform/FileStatus.h"
 
 namespace prt {
+
+class QmlGenerator;
+
+// Every screen's document into <outputFolder>/qmls, written through
+// `generator` (its `encrypt` switch enciphers them). False when a screen, a
+// file or the cache stage failed; file-system errors outside its guarded
+// steps escape.
+bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolder);
+// Compiles, and with the generator's `encrypt` enciphers, the saved files
+// on two workers; prints the line naming a file that failed.
+bool GenerateCacheFiles(const QmlGenerator& generator, QmlFileItems& items);
 
 // Creates `folder` (one level) when missing, or empties it, listing every
 // removed entry. Creating it, or testing for it, may throw

@@ -5,14 +5,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "generator/text/QmlStream.h"
 
 namespace prt {
-
-class IControl;
-struct QmlFileItem;
 
 class QmlGenerator {
  public:
@@ -43,15 +39,6 @@ class QmlGenerator {
   // "rootObjID: " and rootObjId, with the line end: every control of a
   // screen writes the same line, so it is formed once per screen.
   std::u16string_view RootObjIdLine();
-
-  // The generation run (defined in prt_generator): every screen's document
-  // into <outputFolder>/qmls. False when a screen, a file or the cache
-  // stage failed; file-system errors outside its guarded steps escape.
-  bool GenerateQmlFiles(const std::u16string& outputFolder);
-  // Compiles, and with `encrypt` enciphers, the saved files on two workers.
-  bool GenerateCacheFiles(std::vector<std::shared_ptr<QmlFileItem>>& items);
-  // The run's screens; empty outside a run, may hold null entries.
-  std::vector<std::shared_ptr<IControl>> screens;
 
  private:
   std::u16string rootObjIdLine_;

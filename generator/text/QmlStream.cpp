@@ -6,7 +6,7 @@
 #include <charconv>
 #include <new>
 
-#include "generator/text/Utf8Converter.h"
+#include "platform/Text.h"
 
 namespace prt {
 
@@ -145,7 +145,7 @@ QmlStream& QmlStream::WriteUtf8(std::string_view utf8) {
   size_t i = 0;
   for (; i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80; ++i) out[i] = static_cast<char16_t>(utf8[i]);
   if (i == utf8.size()) return *this;
-  const size_t written = Utf8Converter::Instance().DecodeUtf8(utf8.substr(i), out + i);
+  const size_t written = platform::WidenUnits(utf8.substr(i), out + i);
   size_ -= utf8.size() - i - written;
   return *this;
 }

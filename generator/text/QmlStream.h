@@ -33,7 +33,7 @@ class QmlStream {
     if (char16_t* out = Extend(text.size())) CopyUnits(out, text.data(), text.size());
     return *this;
   }
-  // UTF-8 text, widened through the Utf8Converter.
+  // UTF-8 text, widened as documents are (platform::WidenUnits).
   QmlStream& WriteUtf8(std::string_view utf8);
   QmlStream& WriteInt(int64_t value);
   QmlStream& WriteUnsigned(uint64_t value);

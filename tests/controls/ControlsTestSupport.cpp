@@ -8,7 +8,7 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "data/manager/CPRDataManager.h"
-#include "generator/text/Utf8Converter.h"
+#include "platform/Text.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/TempDir.h"
 
@@ -31,7 +31,7 @@ std::string PopupJson(const std::string& title, int border, const std::string& c
 }
 
 std::string StreamText(const QmlGenerator& generator) {
-  return Utf8Converter::Instance().ToUtf8(generator.stream.Text());
+  return platform::NarrowUnits(generator.stream.View());
 }
 
 Written GenerateControl(uint32_t reference, uint32_t root) {

@@ -4,7 +4,7 @@
 
 #include "controls/LeafControls.h"
 #include "data/manager/CPRDataManager.h"
-#include "generator/text/Utf8Converter.h"
+#include "platform/Text.h"
 #include "tests/controls/ControlsTestSupport.h"
 
 namespace prt::test {
@@ -120,11 +120,11 @@ FontArray WriteFonts(const std::vector<FontCase>& fonts) {
 
 TEST(ValueFormatTest, GoldenExamples) {
   const auto fill = PageFill(R"({"orientation": 1, "stops": [[0.5, "#ffffffff"], [0.5, "#ff000000"]]})");
-  ExpectGolden("gradient.txt", Utf8Converter::Instance().ToUtf8(IControl::GradientToText(fill)));
+  ExpectGolden("gradient.txt", platform::NarrowUnits(IControl::GradientToText(fill)));
   const FontArray r = WriteFonts({{"Arial", 12, true, false, 0}, {"KestrelSans Pro", 10, false, false, 0}});
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.console, "");
-  ExpectGolden("fontarray.txt", Utf8Converter::Instance().ToUtf8(r.text));
+  ExpectGolden("fontarray.txt", platform::NarrowUnits(r.text));
   // The last language written stays current.
   EXPECT_EQ(CPRDataManager::GetInstance().GetCurrentLanguageIndex(), 1u);
 }

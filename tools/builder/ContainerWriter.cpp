@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/Endian.h"
+
 namespace prt::builder {
 namespace {
 
@@ -39,30 +41,20 @@ class Out {
     const auto* p = static_cast<const uint8_t*>(data);
     bytes.insert(bytes.end(), p, p + n);
   }
-  void PatchU32(size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = Byte(v, 4, i);
-  }
+  void PatchU32(size_t at, uint32_t v) { platform::StoreUnsigned(bytes.data() + at, 4, v, order_ == Endian::Big); }
   std::vector<uint8_t> bytes;
 
  private:
-  uint8_t Byte(uint64_t v, int width, int i) const {
-    const int shift = order_ == Endian::Little ? i : width - 1 - i;
-    return static_cast<uint8_t>(v >> (8 * shift));
-  }
-  void Put(uint64_t v, int width) {
-    for (int i = 0; i < width; ++i) bytes.push_back(Byte(v, width, i));
+  void Put(uint64_t v, unsigned width) {
+    bytes.resize(bytes.size() + width);
+    platform::StoreUnsigned(bytes.data() + bytes.size() - width, width, v, order_ == Endian::Big);
   }
   Endian order_;
 };
 
-uint32_t LoadLe32(const std::vector<uint8_t>& b, uint32_t at) {
-  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
+uint32_t LoadLe32(const std::vector<uint8_t>& b, uint32_t at) { return platform::LoadLE32(b.data() + at); }
 
-void StoreLe32(std::vector<uint8_t>& b, uint32_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+void StoreLe32(std::vector<uint8_t>& b, uint32_t at, uint32_t v) { platform::StoreLE32(b.data() + at, v); }
 
 struct Section {
   uint32_t type;

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/Endian.h"
+
 namespace prt::builder {
 
 uint32_t KindWidth(FieldKind kind) {
@@ -64,7 +66,7 @@ void ImageWriter::Mark(uint32_t at, FieldKind kind) {
 }
 
 void ImageWriter::Store(uint32_t at, uint64_t value, uint32_t width) {
-  for (uint32_t i = 0; i < width; ++i) bytes_[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  platform::StoreUnsigned(bytes_.data() + at, width, value);
 }
 
 void ImageWriter::PutU8(uint32_t at, uint8_t v) {

@@ -1,6 +1,7 @@
 #include "tools/builder/JsonBuilder.h"
 
 #include "tools/builder/ScreenForms.h"
+#include "platform/Endian.h"
 #include "tools/builder/Synthetic.h"
 
 #include <algorithm>
@@ -899,8 +900,9 @@ ContainerOptions ContainerValue(const json& root, const std::map<std::string, ui
 }
 
 std::vector<uint8_t> Le32(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
+  std::vector<uint8_t> bytes(4);
+  platform::StoreLE32(bytes.data(), v);
+  return bytes;
 }
 
 // Records {u32 key, u32 length, data}, little-endian; or raw bytes.

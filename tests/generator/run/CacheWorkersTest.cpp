@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generator/run/CacheWorkers.h"
+#include "generator/run/GenerationRun.h"
 #include "generator/text/QmlGenerator.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
@@ -66,7 +67,7 @@ TEST(CacheWorkers, CacheThatCannotBeWrittenFailsTheStageNamingIt) {
   std::filesystem::create_directory(dir / "page0.qmlc");  // share 0's first file
   QmlGenerator generator;
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(generator.GenerateCacheFiles(items));
+  EXPECT_FALSE(GenerateCacheFiles(generator, items));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "prt2qml: cannot write '" + (dir / "page0.qmlc").string() + "': Is a directory\n");
   // Shares by length: page0 and page3, page1 and page2.

@@ -9,7 +9,7 @@
 
 #include "generator/text/QmlGenerator.h"
 #include "generator/text/QmlStream.h"
-#include "generator/text/Utf8Converter.h"
+#include "platform/Text.h"
 
 namespace prt {
 namespace {
@@ -22,7 +22,8 @@ std::u16string Escaped(std::u16string_view text, std::u16string_view characters)
   return stream.Text();
 }
 
-TEST(Utf8ConverterTest, FromUtf8) {
+// Documents take UTF-8 in code points up to U+FFFF, through the stream.
+TEST(DocumentUtf8Test, WriteUtf8Widens) {
   struct Case {
     std::string in;
     std::u16string out;
@@ -38,7 +39,38 @@ TEST(Utf8ConverterTest, FromUtf8) {
       {"\xED\xA0\x80", u"\uFFFD"},
       {"\xFF", u"\uFFFD"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Utf8Converter::Instance().FromUtf8(c.in), c.out) << c.in;
+  for (const Case& c : cases) {
+    QmlStream stream;
+    stream << u"<";
+    stream.WriteUtf8(c.in) << u">";
+    EXPECT_EQ(stream.Text(), u"<" + c.out + u">") << c.in;
+    EXPECT_EQ(platform::WidenUnits(c.in), c.out) << c.in;
+  }
+}
+
+// Every surrogate unit, paired or lone, is written as U+FFFD, also inside
+// and around the runs that are narrowed several units at a time.
+TEST(DocumentUtf8Test, NarrowUnitsReplacesEverySurrogate) {
+  const std::u16string run16(16, u'x');
+  struct Case {
+    std::u16string in;
+    std::string out;
+  };
+  const Case cases[] = {
+      {u"page\u00FC\u20AC", "page\xC3\xBC\xE2\x82\xAC"},
+      {u"\U0001F600", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {std::u16string(1, char16_t(0xDC00)), "\xEF\xBF\xBD"},
+      {std::u16string(1, u'\0'), std::string(1, '\0')},
+      {run16 + u"\U0001F600" + run16 + u"\u00E9abc", std::string(16, 'x') + "\xEF\xBF\xBD\xEF\xBF\xBD" +
+                                                      std::string(16, 'x') + "\xC3\xA9" "abc"},
+      {u"abcdefghijklmno\u0080", "abcdefghijklmno\xC2\x80"},
+      {u"abc\u00FF" + run16, "abc\xC3\xBF" + std::string(16, 'x')},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::NarrowUnits(c.in), c.out) << c.out;
+    std::string buffer(c.in.size() * platform::kMaxUtf8PerUnit, '?');
+    EXPECT_EQ(buffer.substr(0, platform::NarrowUnits(c.in, buffer.data())), c.out) << c.out;
+  }
 }
 
 TEST(QmlStreamTest, NumberTexts) {
