@@ -22,7 +22,7 @@ platform/FileSystem.cpp @@   while (p < pattern.size() && pattern[p] == u'*') ++
   return p == pattern.size(); @@   return p == pattern.size(); @@ - @@ a trailing '*' no longer matches the empty rest
 platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
 data/image/TransferFileReader.cpp @@ *v - r->base_ < size)) @@ *v - r->base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
-data/image/TransferFileReader.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
+data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
 data/image/TransferFileReader.cpp @@ while (in.Position() < sectionEnd) {
     const auto v = in.U32(); @@ while (in.Position() <= sectionEnd) {
     const auto v = in.U32(); @@ - @@ a pointer or position list reads one entry past its section
@@ -40,7 +40,7 @@ generator/run/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Wid
 generator/run/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
 generator/run/CacheWorkers.cpp @@ shares.load[1] < shares.load[0] ? 1 : 0; @@ shares.load[1] <= shares.load[0] ? 1 : 0; @@ - @@ a tie between the worker shares goes to share 1
 generator/cipher/FileCipher.cpp @@ plain.append(4, ' '); @@ plain.append(4, '\0'); @@ - @@ enciphered text is padded with zero bytes
-generator/cipher/XorCrypt.cpp @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
+generator/cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
 generator/run/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
 app/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (arg.size() < 2) continue; @@ - @@ an option needs no leading dash
 app/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
