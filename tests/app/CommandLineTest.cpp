@@ -20,7 +20,7 @@ TEST(ScanCommandLine, DerivesFolderPathAndSwitches) {
       {{u"a.prt", u"-d"}, u"a.prt", u"", true, false},
       {{u"a.prt", u"-d", u"-d", u"y"}, u"a.prt", u"-dy", true, false},
       {{u"a.prt", u"-dir", u"x", u"-encrypt"}, u"a.prt", u"x", true, true},
-      {{u"a.prt", u"-", u"e", u"-E"}, u"./a.prt", u".", false, false},
+      {{u"a.prt", u"-", u"e", u"-E", u"od", u"xe"}, u"./a.prt", u".", false, false},  // options need their dash
       {{u"-d", u"-e"}, u"./-d", u".", false, true},
       {{u"sub/-e", u"-e"}, u"sub/-e", u"sub", false, true},
   };

@@ -75,30 +75,5 @@ TEST(ControlBaseTest, ControlNameTexts) {
   }
 }
 
-TEST(ControlBaseTest, GenerateNeedsOutputRecordAndGoodStream) {
-  ASSERT_TRUE(LoadScreens(ButtonJson("\"B\"")));
-  Button noOutput(RecordOf(kButton5));
-  EXPECT_FALSE(noOutput.Generate());
-  EXPECT_FALSE(noOutput.WriteBegin());
-  EXPECT_FALSE(noOutput.WriteEnd());
-
-  QmlGenerator generator;
-  Button noRecord{ImageRef()};
-  noRecord.SetStream(&generator);
-  EXPECT_FALSE(noRecord.Generate());
-  EXPECT_EQ(noRecord.GetSize(), std::make_pair(0, 0));
-  EXPECT_EQ(noRecord.GetPosition(), std::make_pair(0, 0));
-
-  Button button(RecordOf(kButton5));
-  button.SetStream(&generator);
-  generator.WriteText("before");
-  generator.stream.SetFailed();
-  EXPECT_FALSE(button.Generate());
-  EXPECT_EQ(generator.stream.Text(), u"before");
-  generator.ResetStream();
-  EXPECT_TRUE(button.Generate());
-  EXPECT_NE(StreamText(generator).find("OrvixButton {\n"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace prt::test

@@ -98,29 +98,5 @@ TEST(FactoryTest, EveryTypeYieldsItsClass) {
   }
 }
 
-// The screen types, types without a creator, absent numbers and shape bytes
-// from 5 up.
-TEST(FactoryTest, OtherTypesAndShapesYieldNothing) {
-  const uint8_t types[] = {38, 1, 53, 71, 41, 4, 23, 30, 39, 70, 74, 76, 200, 255};
-  std::string objects = R"({"type": 40, "index": 5, "shape": 5}, {"type": 40, "index": 6, "shape": 6},
-                           {"type": 40, "index": 255, "shape": 255})";
-  for (uint8_t type : types) objects += R"(, {"type": )" + std::to_string(type) + "}";
-  ASSERT_TRUE(LoadScreens(objects));
-  for (uint8_t type : types) {
-    const ImageRef record = RecordOf(Reference(type, 0));
-    ASSERT_TRUE(record) << int(type);
-    EXPECT_EQ(CreateControl(record), nullptr) << int(type);
-    if (type != 1 && type != 38 && type != 53 && type != 71) {
-      EXPECT_EQ(CreateScreen(record), nullptr) << int(type);
-    }
-  }
-  for (uint32_t shape : {5, 6, 255}) {
-    EXPECT_EQ(CreateControl(RecordOf(Reference(40, shape))), nullptr) << shape;
-    EXPECT_EQ(CreateVectorGraphic(RecordOf(Reference(40, shape))), nullptr) << shape;
-  }
-  EXPECT_EQ(CreateControl(ImageRef()), nullptr);
-  EXPECT_EQ(CreateScreen(ImageRef()), nullptr);
-}
-
 }  // namespace
 }  // namespace prt::test

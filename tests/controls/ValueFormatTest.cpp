@@ -157,15 +157,5 @@ TEST(ValueFormatTest, FontEntries) {
   }
 }
 
-TEST(ValueFormatTest, FailedFontLookupWritesNothing) {
-  const FontArray r = WriteFonts(
-      {{"Arial", 12, false, false, 0}, {nullptr, 10, false, false, 0}, {"Sans", 10, false, false, 0}});
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.text, u"");
-  EXPECT_EQ(r.console, "GetCurrentLanguageFontInfo failed!");
-  // The lookup stopped at the language that failed.
-  EXPECT_EQ(CPRDataManager::GetInstance().GetCurrentLanguageIndex(), 1u);
-}
-
 }  // namespace
 }  // namespace prt::test

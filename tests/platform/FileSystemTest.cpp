@@ -42,19 +42,6 @@ TEST(FullPath, AbsoluteWithoutResolvingLinks) {
   EXPECT_EQ(FullPath(dir.Wide("link/p.prt")), dir.Wide("link/p.prt"));
 }
 
-TEST(OpenStream, WidePathReachesTheUtf8Name) {
-  test::TempDir dir;
-  for (const char16_t* name : {u"/\u00dcbung \u6587.bin", u"/latin1 \xDCDC.bin"}) {
-    std::FILE* f = OpenStream(dir.Wide() + name, "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("abc", f);
-    std::fclose(f);
-  }
-  EXPECT_EQ(ReadFile(dir / "\xc3\x9c" "bung \xe6\x96\x87.bin"), "abc");
-  EXPECT_EQ(ReadFile(dir / "latin1 \xdc.bin"), "abc");
-  EXPECT_EQ(OpenStream(dir.Wide("missing"), "rb"), nullptr);
-}
-
 TEST(WholeFile, ReadWriteAndSize) {
   test::TempDir dir;
   const std::u16string file = dir.Wide("f.bin");
@@ -154,22 +141,6 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
   EXPECT_FALSE(fs::exists(dir / "copy") || fs::exists(dir / "c"));
 }
 
-TEST(CopyFileKeepTime, ReplacesTheContentAndKeepsTheTime) {
-  test::TempDir dir;
-  test::WriteFile(dir / "from", "new");
-  test::WriteFile(dir / "to", "an older, longer content");
-  fs::last_write_time(dir / "from", fs::file_time_type(std::chrono::seconds(1'700'000'000)));
-  ASSERT_EQ(CopyFileKeepTime(dir.Wide("from"), dir.Wide("to")), std::nullopt);
-  ASSERT_EQ(CopyFileKeepTime(dir.Wide("from"), dir.Wide("fresh")), std::nullopt);
-  for (const char* copy : {"to", "fresh"}) {
-    EXPECT_EQ(test::ReadFile(dir / copy), "new") << copy;
-    EXPECT_EQ(fs::last_write_time(dir / copy), fs::last_write_time(dir / "from")) << copy;
-    EXPECT_EQ(LastWriteTimeMs(dir.Wide(copy)), LastWriteTimeMs(dir.Wide("from"))) << copy;
-  }
-  EXPECT_NE(LastWriteTimeMs(dir.Wide("from")), 0);
-  EXPECT_EQ(CopyFileKeepTime(dir.Wide("missing"), dir.Wide("to")), "No such file or directory");
-}
-
 // Under a file-size limit every write fails with EFBIG rather than the
 // signal ending the process; a replaced file keeps its old content.
 [[noreturn]] void WriteUnderSizeLimit(const fs::path& dir) {
@@ -198,16 +169,6 @@ TEST(WholeFileDeathTest, SizeLimitGivesFileTooLarge) {
   size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++entries;
   EXPECT_EQ(entries, 5u);  // r, big, w, o, c: no temporary file left
-}
-
-TEST(Text, WidenAndNarrowConvertAndReplaceBadSequences) {
-  const std::pair<std::string, std::u16string> cases[] = {
-      {"a\xc3\xa4\xe6\x96\x87", u"a\u00e4\u6587"}, {"\xf0\x9f\x98\x80", u"\U0001F600"},
-      {"\xc0\xaf", u"\uFFFD"}, {"\xed\xa0\x80", u"\uFFFD"}, {"\xe6\x96", u"\uFFFD"}, {"\xff" "b", u"\uFFFDb"},
-  };
-  for (const auto& [utf8, utf16] : cases) EXPECT_EQ(Widen(utf8), utf16) << utf8;
-  EXPECT_EQ(Narrow(u"\U0001F600x"), "\xf0\x9f\x98\x80x");
-  EXPECT_EQ(Narrow(std::u16string(1, u'\xD800') + u"x"), "\xef\xbf\xbdx");
 }
 
 // A name's bytes reach the file system unchanged, valid UTF-8 or not.

@@ -19,12 +19,6 @@ namespace fs = std::filesystem;
 using test::ReadFile;
 using test::WriteFile;
 
-std::string NameFor(const CPRFileNameGenerator& names, uint32_t code) {
-  std::u16string out;
-  EXPECT_EQ(names.GetFileName(code, out), 0u);
-  return platform::Narrow(out);
-}
-
 // A project folder holding the data set "plant" and files that are not part of it.
 class WorkingCopy : public ::testing::Test {
  protected:
@@ -53,25 +47,6 @@ TEST_F(WorkingCopy, FirstRunCreatesSimWorkAndCopiesTheDataSet) {
   EXPECT_EQ(platform::Narrow(names.Folder()), work);
   EXPECT_EQ(platform::Narrow(names.FolderCopy()), work);
   EXPECT_EQ(platform::Narrow(names.Name()), "plant");
-}
-
-TEST_F(WorkingCopy, FileCodesNameFilesBesideTheBase) {
-  CPRFileNameGenerator names;
-  ASSERT_FALSE(names.SetProjectPath(Source()));
-  const std::string base = (dir_ / "SimWork" / "plant").string();
-  const std::pair<uint32_t, const char*> cases[] = {
-      {kFileConfig, ".prt"},
-      {FileCode('P', 'A', 'S', 'S'), ".pwx"},
-      {FileCode('P', 'W', 'L', 'E'), ".pwxEx"},
-      {FileCode('E', 'T', 'H', '0'), ".ETH0.cnk"},
-      {FileCode('I', 'F', '1', 'B'), ".IF1B.cnk"},
-      {FileCode('R', '0', '1', '2'), ".R012.cnk"},
-      {FileCode('R', '0', '1', 'A'), ".rt_file.R01A"},
-      {FileCode('r', '0', '1', '2'), ".rt_file.r012"},
-      {kFileLanguage, ".rt_file.LANG"},
-      {FileCode('@', 'M', 'S', 'G'), ".rt_file.@MSG"},
-  };
-  for (auto [code, suffix] : cases) EXPECT_EQ(NameFor(names, code), base + suffix);
 }
 
 TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFilesAndCopiesAgain) {

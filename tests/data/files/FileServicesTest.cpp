@@ -64,31 +64,6 @@ TEST_F(FileServicesTest, NormalizePathResolvesAndCleansPaths) {
   EXPECT_EQ(out, u"a\\b/c");
 }
 
-// A project whose folder or name holds characters Linux allows keeps its
-// working copy beside it and reads its stored state files.
-TEST(FileServicesNames, StateFilesOfProjectsWithUnusualNamesAreReadable) {
-  const struct { const char* folder; const char* file; const char* stem; } cases[] = {
-      {"run:2", "plant.prt", "plant"}, {"c:x", "plant.prt", "plant"}, {"a\\b|*?", "p\\q.prt", "p\\q"}};
-  for (const auto& c : cases) {
-    test::TempDir dir;
-    fs::create_directory(dir / c.folder);
-    WriteFile(dir / c.folder / c.file, "config");
-    CPRFileNameGenerator names;
-    ASSERT_FALSE(names.SetProjectPath(dir.Wide(c.folder) + u"/" + platform::Widen(c.file)).has_value()) << c.folder;
-    EXPECT_EQ(names.Base(), dir.Wide(c.folder) + u"/SimWork/" + platform::Widen(c.stem)) << c.folder;
-    std::u16string language;
-    names.GetFileName(kFileLanguage, language);
-    WriteFile(platform::ToPath(language), std::string("\x02\0\0\0", 4));
-    CPRFileServices files(names);
-    FileHandle* h = files.Open(language, kOpenRead, kPathKindProject);
-    ASSERT_NE(h, nullptr) << c.folder;
-    char stored[4] = {};
-    EXPECT_EQ(files.Read(h, stored, 4), 4) << c.folder;
-    EXPECT_EQ(stored[0], 2) << c.folder;
-    files.Close(h);
-  }
-}
-
 TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
   // The content after writing "XY" at the start of "abcdef", and the bytes read back from the start.
   const struct { uint32_t flags; const char* after; int32_t readable; } cases[] = {
@@ -112,30 +87,6 @@ TEST_F(FileServicesTest, OpenModeFollowsTheAccessFlags) {
     EXPECT_EQ(files_.Close(h), 0u);
     EXPECT_EQ(ReadFile(Work("state.bin")), c.after) << c.flags;
   }
-}
-
-TEST_F(FileServicesTest, AMissingFileIsCreatedEmptyWhateverTheFlagsBadArgumentsAreRefused) {
-  char buffer[4];
-  for (uint32_t flags : {kOpenRead, kOpenUpdate}) {
-    fs::remove(Work("new.bin"));
-    FileHandle* h = files_.Open(u"new.bin", flags, 1);
-    ASSERT_NE(h, nullptr) << flags;
-    EXPECT_EQ(files_.Read(h, buffer, 4), 0);
-    EXPECT_EQ(files_.Write(h, "abc", 3), 3);
-    EXPECT_EQ(files_.Seek(h, 1), 0u);
-    EXPECT_EQ(files_.Read(h, buffer, 4), 2);
-    EXPECT_EQ(std::string(buffer, 2), "bc");
-    EXPECT_EQ(files_.Read(h, buffer, -1), -1);
-    EXPECT_EQ(files_.Write(h, buffer, -1), -1);
-    EXPECT_EQ(files_.Seek(h, -1), kFileError);
-    EXPECT_EQ(files_.Close(h), 0u);
-  }
-  EXPECT_EQ(files_.Read(nullptr, buffer, 4), -1);
-  EXPECT_EQ(files_.Write(nullptr, buffer, 4), -1);
-  EXPECT_EQ(files_.Seek(nullptr, 0), kFileError);
-  EXPECT_EQ(files_.Close(nullptr), kFileError);
-  EXPECT_EQ(files_.Open(std::u16string(u"a\0b", 3), kOpenRead, 1), nullptr);
-  EXPECT_EQ(files_.Open(dir_.Wide("missing/x.bin"), kOpenRead, 1), nullptr);
 }
 
 // A FIFO as the connection file (or any state file) is refused at once,

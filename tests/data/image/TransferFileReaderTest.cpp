@@ -226,19 +226,6 @@ TEST(TransferFileReader, PointerPositionsAscendAndDoNotOverlap) {
   }
 }
 
-TEST(TransferFileReader, EveryTruncationOfAValidFileFails) {
-  ContainerOptions options;
-  options.order = Endian::Big;
-  options.name = u"n";
-  options.listA = builder::PositionList{9, {0, 1}};
-  options.listD = builder::PositionList{0, {2}};
-  const std::vector<uint8_t> file = ContainerWriter::Write(MakeSample(), options);
-  ASSERT_TRUE(TransferFileReader::LoadBytes(file));
-  for (size_t n = 0; n < file.size(); ++n) {
-    EXPECT_FALSE(TransferFileReader::LoadBytes(std::span(file).first(n))) << n;
-  }
-}
-
 // Any single damaged byte either fails the load or leaves references that
 // stay inside the payload; the sanitizer build watches the reads.
 TEST(TransferFileReader, DamagedBytesNeverLeadOutsideThePayload) {

@@ -9,12 +9,10 @@
 #include "data/manager/CPRDataManager.h"
 #include "data/manager/DefaultMapIndex.h"
 #include "data/manager/ImageLayout.h"
-#include "tests/data/manager/ImageBytes.h"
+#include "tests/support/Dataset.h"
 
 namespace prt {
 namespace {
-
-using test::ImageBytes;
 
 struct Answer {
   bool found = false;
@@ -36,22 +34,28 @@ Answer Indexed(const DefaultMapIndex& index, uint32_t key, uint32_t id) {
 
 // Writes a map group by group, so tests know where each table lies.
 struct MapWriter {
-  ImageBytes img;
+  std::vector<uint8_t> bytes = std::vector<uint8_t>(16);  // offset 0 stays "no table"
   std::vector<uint32_t> tables;
   uint32_t map = 0;
 
+  uint32_t Words(std::initializer_list<uint32_t> words) {
+    const auto at = static_cast<uint32_t>(bytes.size());
+    for (uint32_t w : words) bytes.resize(bytes.size() + 4), Patch32(static_cast<uint32_t>(bytes.size() - 4), w);
+    return at;
+  }
+  void Patch32(uint32_t at, uint32_t v) {
+    for (uint32_t i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+  }
   uint32_t Table(const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
-    img.Align4();
-    const uint32_t at = img.U32(static_cast<uint32_t>(entries.size()));
-    for (auto [id, value] : entries) img.Words({id, value});
+    const uint32_t at = Words({static_cast<uint32_t>(entries.size())});
+    for (auto [id, value] : entries) Words({id, value});
     tables.push_back(at);
     return at;
   }
   // Groups as {key, table offset}.
   uint32_t Groups(const std::vector<std::pair<uint32_t, uint32_t>>& groups) {
-    img.Align4();
-    map = img.U32(static_cast<uint32_t>(groups.size()));
-    for (auto [key, table] : groups) img.Words({key, table});
+    map = Words({static_cast<uint32_t>(groups.size())});
+    for (auto [key, table] : groups) Words({key, table});
     return map;
   }
 };
@@ -64,8 +68,8 @@ TEST(DefaultMapIndex, KeepsFirstMatchSemantics) {
   const uint32_t truncated = w.Table({{3, 30}, {4, 40}});
   w.Groups({{1, t0}, {1, t1}, {2, 0}, {2, t2}, {3, truncated}, {4, t2}});
   // The truncated table claims more entries than there are bytes left.
-  w.img.Patch32(truncated, 0x10000000);
-  const RuntimeImage image(w.img.Take());
+  w.Patch32(truncated, 0x10000000);
+  const RuntimeImage image(w.bytes);
   const ImageRef map = image.Resolve(w.map);
   const DefaultMapIndex index = DefaultMapIndex::Build(map);
 
@@ -126,10 +130,10 @@ TEST(DefaultMapIndex, AnswersLikeTheWalkOnRandomMaps) {
     }
     w.Groups(groups);
     if (pick(4) == 0) {
-      w.img.Patch32(w.tables[pick(tableCount)], 1 + pick(40));
+      w.Patch32(w.tables[pick(tableCount)], 1 + pick(40));
       ++damaged;
     }
-    std::vector<uint8_t> bytes = w.img.Take();
+    std::vector<uint8_t> bytes = w.bytes;
     if (pick(4) == 0) bytes.resize(w.map + 4 + pick(static_cast<uint32_t>(bytes.size() - w.map - 3)));
 
     const RuntimeImage image(std::move(bytes));
@@ -151,74 +155,12 @@ TEST(DefaultMapIndex, AnswersLikeTheWalkOnRandomMaps) {
   EXPECT_GT(damaged, 0u);
 }
 
-// Big tables with repeated ids, some with ids numbered densely from near 0
-// (as objects are), some spread thin.
-TEST(DefaultMapIndex, LargeMapsAnswerLikeTheWalk) {
-  std::mt19937 rng(11);
-  std::uniform_int_distribution<uint32_t> top(0, 255);
-  MapWriter w;
-  std::vector<std::pair<uint32_t, uint32_t>> groups;
-  std::vector<uint32_t> probes;
-  for (uint32_t i = 0; i < 1600; ++i) probes.push_back(i);
-  const std::pair<uint32_t, uint32_t> keysAndIdRanges[] = {{29, 800}, {4, 100000}, {0xFFFFFFFFu, 1500}};
-  for (auto [key, range] : keysAndIdRanges) {
-    std::uniform_int_distribution<uint32_t> id(3, range);
-    std::vector<std::pair<uint32_t, uint32_t>> entries;
-    for (uint32_t e = 0; e < 1000; ++e) {
-      entries.push_back({(top(rng) << 24) | id(rng), e});
-      probes.push_back(entries.back().first & 0xFFFFFF);
-    }
-    groups.push_back({key, w.Table(entries)});
-  }
-  w.Groups(groups);
-  const RuntimeImage image(w.img.Take());
-  const ImageRef map = image.Resolve(w.map);
-  const DefaultMapIndex index = DefaultMapIndex::Build(map);
-  size_t found = 0;
-  for (uint32_t key : {29u, 4u, 0xFFFFFFFFu, 5u}) {
-    std::set<uint32_t> hits;
-    for (uint32_t id : probes) {
-      const Answer want = Walk(map, key, id);
-      ASSERT_EQ(Indexed(index, key, id), want) << key << " " << id;
-      if (want.found) hits.insert(id);
-    }
-    found += hits.size();
-  }
-  EXPECT_EQ(index.Size(), found);
-}
-
-// Many keys over one big table: indexing every group would cost far more
-// than the image; the answers stay those of the walk.
-TEST(DefaultMapIndex, HeavilySharedTablesAnswerLikeTheWalk) {
-  MapWriter w;
-  std::vector<std::pair<uint32_t, uint32_t>> entries;
-  for (uint32_t e = 0; e < 300; ++e) entries.push_back({e % 150, e});
-  const uint32_t table = w.Table(entries);
-  std::vector<std::pair<uint32_t, uint32_t>> groups;
-  for (uint32_t key = 0; key < 300; ++key) groups.push_back({key, table});
-  w.Groups(groups);
-  const RuntimeImage image(w.img.Take());
-  const ImageRef map = image.Resolve(w.map);
-  const DefaultMapIndex index = DefaultMapIndex::Build(map);
-  EXPECT_LE(index.Size(), image.Size() / 8);
-  for (uint32_t key : {0u, 150u, 299u, 300u}) {
-    for (uint32_t id : {0u, 149u, 150u}) {
-      EXPECT_EQ(Indexed(index, key, id), Walk(map, key, id)) << key << " " << id;
-    }
-  }
-  EXPECT_EQ(Indexed(index, 299, 149), (Answer{true, 149}));
-}
-
-// An image whose object 29#0 names text `text` through the object text
-// map (header word 14), or has no entry when `text` is empty.
-std::vector<uint8_t> ObjectTextImage(const std::u16string& text) {
-  ImageBytes img;
-  const std::vector<std::u16string> texts = {text.empty() ? u"unused" : text};
-  test::WriteLanguages(img, 1, 0, 0, 0, {{.id = 1031, .texts = texts}});
-  std::vector<std::pair<uint32_t, uint32_t>> entries;
-  if (!text.empty()) entries.push_back({(29u << 24) | 0, 0});
-  img.SetHeader(layout::kObjectTextMap, img.DefaultMap({{29, entries}}));
-  return img.Take();
+// An image whose object 29#0 names text `text` through the object text map,
+// or has no entry when `text` is empty.
+std::vector<uint8_t> ObjectTextImage(const std::string& text) {
+  return test::ImageFromJson(R"({"texts": [")" + (text.empty() ? "unused" : text) +
+                             R"("], "objectTextMap": [{"key": 29, "entries": [)" + (text.empty() ? "" : "[0, 0]") +
+                             "]}]}");
 }
 
 std::u16string ObjectText(CPRDataManager& dm) {
@@ -230,22 +172,22 @@ std::u16string ObjectText(CPRDataManager& dm) {
 TEST(DefaultMapIndex, ManagerForgetsTheIndexWithTheImage) {
   CPRDataManager dm;
   EXPECT_EQ(ObjectText(dm), u"29#0");  // nothing loaded yet
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Motor")));
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Motor")));
   EXPECT_EQ(ObjectText(dm), u"Motor");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Pump")));
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Pump")));
   EXPECT_EQ(ObjectText(dm), u"Pump");
   dm.Uninitialize();
   EXPECT_EQ(ObjectText(dm), u"29#0");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"")));
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("")));
   EXPECT_EQ(ObjectText(dm), u"29#0");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Valve")));
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Valve")));
   EXPECT_EQ(ObjectText(dm), u"Valve");
 }
 
 // First use from several threads at once: one builds, all get the answer.
 TEST(DefaultMapIndex, ManagerBuildsTheIndexOnceUnderConcurrentFirstUse) {
   CPRDataManager dm;
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage(u"Motor")));
+  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Motor")));
   std::vector<std::thread> threads;
   std::vector<std::u16string> seen(4);
   for (size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&, i] { seen[i] = ObjectText(dm); });

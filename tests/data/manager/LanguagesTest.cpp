@@ -63,41 +63,5 @@ TEST_F(LanguagesTest, SelectorPicksVariantAndUnderline) {
   EXPECT_FALSE(dm.GetCurrentLanguageFontInfo(0, 0, nullptr));
 }
 
-TEST_F(LanguagesTest, FontRecords) {
-  ImageRef record;
-  EXPECT_EQ(dm.GetFontRecord(1, &record).ReadCString(4), "Serif");
-  EXPECT_EQ(record.U16(2), 14);
-  EXPECT_FALSE(dm.GetFontRecord(3, &record) || record || dm.GetFontRecord(4, &record));  // 3: face reference 0
-  EXPECT_EQ(dm.GetFontRecordForStyle(0, 6).ReadCString(4), "Mono");
-  EXPECT_FALSE(dm.GetFontRecordForStyle(0, 3));
-}
-
-TEST_F(LanguagesTest, TextsAndResources) {
-  const struct { uint32_t key; int32_t language; std::u16string text; } cases[] = {
-      {3, -1, u"Motor"},   {5, -1, u"Pump"},   {9, -1, u"Valve"},   {4, -1, u"<none>"}, {10, -1, u"<none>"},
-      {0, -1, u"<none>"},  {5, 1033, u"Pompe"}, {9, 1031, u"Valve"}, {5, 1040, u"<none>"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TextOf(dm.GetTextByKey(c.key, c.language)), c.text) << c.key;
-  EXPECT_EQ(TextOf(dm.GetTextForLanguage(4, 1033)), u"Vanne");
-  EXPECT_EQ(TextOf(dm.GetTextForLanguage(4, 7)), u"<none>");
-  EXPECT_EQ(TextOf(dm.GetText(2)), u"");
-  EXPECT_EQ(TextOf(dm.GetText(3)), u"<none>");
-  EXPECT_EQ(TextOf(dm.GetText(6)), u"<none>");
-  EXPECT_EQ(dm.GetTextCount(), 6u);
-  EXPECT_EQ(dm.FindLanguageIndex(1033), 1);
-  EXPECT_EQ(dm.FindLanguageIndex(1), -1);
-  EXPECT_EQ(dm.GetLanguageId(2), 0u);
-  // Resources need a non-zero first word.
-  EXPECT_EQ(dm.GetLanguageResourceCount(), 3u);
-  EXPECT_EQ(dm.GetLanguageResource(0).U32(0), 0xA0u);
-  EXPECT_FALSE(dm.GetLanguageResource(1));  // first word 0
-  EXPECT_FALSE(dm.GetLanguageResource(2));  // reference 0
-  EXPECT_FALSE(dm.GetLanguageResource(3));
-  ASSERT_TRUE(dm.SetLanguage(1, false));
-  EXPECT_EQ(dm.GetCurrentLanguageId(), 1033u);
-  EXPECT_EQ(TextOf(dm.GetTextByKey(3, -1)), u"Moteur");
-  EXPECT_EQ(dm.GetLanguageResource(0).U32(0), 0xB0u);
-}
-
 }  // namespace
 }  // namespace prt

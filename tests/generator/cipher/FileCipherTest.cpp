@@ -101,14 +101,6 @@ TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.qml"));
 }
 
-TEST(FileCipher, SaveFileReplacesTheWholeFile) {
-  TempDir dir;
-  WriteFile(dir / "f.bin", std::string(100, 'z'));
-  EXPECT_TRUE(SaveFile("\x1a\xff", dir.Wide("f.bin")).ok);
-  EXPECT_EQ(ReadFile(dir / "f.bin"), "\x1a\xff");
-  EXPECT_EQ(SaveFile("abc", dir.Wide("no-such-folder/f.bin")).error, std::errc::no_such_file_or_directory);
-}
-
 // A file-size limit makes the write stop short, as a full disk would: the
 // file of the wrong length is removed and the encryption fails with the
 // system's reason.

@@ -50,23 +50,6 @@ TEST(XorCrypt, ValuesStayInRangeForAnySeed) {
   }
 }
 
-// A second call continues the keystream; a null pointer consumes none of it.
-TEST(XorCrypt, XorWordsContinuesTheKeystream) {
-  const std::vector<uint32_t> plain = {0x6C6C6568u, 0x2020206Fu, 0u, 0xFFFFFFFFu};
-  std::vector<uint32_t> words = plain;
-  CXorCrypt a;
-  a.SetSeed(1, 1);
-  a.XorWords(nullptr, 7);
-  a.XorWords(words.data(), 1);
-  a.XorWords(words.data() + 1, 3);
-  EXPECT_EQ(words[0], plain[0] ^ 2147482884u);
-  EXPECT_EQ(words[3], plain[3] ^ 715295839u);
-  CXorCrypt b;
-  b.SetSeed(1, 1);
-  b.XorWords(words.data(), 4);
-  EXPECT_EQ(words, plain);
-}
-
 // The values come several at a time from jumps ahead; they must be the
 // one-by-one values, for any seed, any count and across calls.
 TEST(XorCrypt, NextValuesGiveTheOneByOneKeystream) {

@@ -54,42 +54,6 @@ TEST(CacheWorkers, SplitSharesByLength) {
   }
 }
 
-// An empty file given the largest length heads share 0: that worker stops
-// at once, leaving the rest of its share untouched, while share 1 finishes.
-// The length is only a little above the others, so share 0 gets more files.
-TEST(CacheWorkers, EncryptionFailureStopsOnlyItsShareAndFailsTheStage) {
-  TempDir dir;
-  QmlFileItems items;
-  for (int i = 0; i < 5; ++i) {
-    const std::string text = i == 0 ? "" : "import QtQuick\n\nItem {\nwidth: " + std::to_string(i) + "\n}\n";
-    WriteFile(dir / ("page" + std::to_string(i) + ".qml"), text);
-    const int32_t length = i == 0 ? 60 : static_cast<int32_t>(text.size());
-    items.push_back(
-        std::make_shared<QmlFileItem>(QmlFileItem{length, dir.Wide("page" + std::to_string(i) + ".qml")}));
-  }
-  QmlFileItems copy = items;
-  const WorkerShares planned = SplitShares(copy);
-  ASSERT_EQ(planned.share[0].front()->path, dir.Wide("page0.qml"));
-  ASSERT_GT(planned.share[0].size(), 1u);
-  ASSERT_FALSE(planned.share[1].empty());
-
-  testing::internal::CaptureStderr();
-  const CacheStageResult result = RunCacheWorkers(items, true);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_FALSE(result.Ok());
-  EXPECT_EQ(result.worker[0].path, dir.Wide("page0.qml"));
-  EXPECT_TRUE(result.worker[1].ok);
-  EXPECT_NE(err.find("Encryptqml file content is empty!!!\n"), std::string::npos) << err;
-  EXPECT_NE(err.find("operator () failed to encrypt qml files.\n"), std::string::npos) << err;
-  for (int s = 0; s < 2; ++s) {
-    for (size_t k = s == 0 ? 1 : 0; k < planned.share[s].size(); ++k) {
-      const auto path = platform::ToPath(planned.share[s][k]->path);
-      EXPECT_EQ(ReadFile(path).starts_with("import QtQuick"), s == 0) << path;
-      EXPECT_EQ(std::filesystem::exists(path.string() + "c"), s == 1) << path;
-    }
-  }
-}
-
 // A cache that cannot be written ends its worker's share and fails the
 // stage; the run's top level names the file and the reason.
 TEST(CacheWorkers, CacheThatCannotBeWrittenFailsTheStageNamingIt) {

@@ -131,21 +131,6 @@ TEST(PublishFolder, CrossDeviceFallsBackToCopy) {
   EXPECT_EQ(ReadFile(dir / "qmls_generating" / "a.qml"), "fresh");  // the staging folder stays
 }
 
-TEST(PublishFolder, MissingStagingFailsBothWays) {
-  TempDir dir;
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const bool ok = PublishFolder(dir.Wide("absent"), dir.Wide("qmls"));
-  const std::string out = testing::internal::GetCapturedStdout();
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(out, "");
-  const auto lines = SortedLines(err);
-  ASSERT_EQ(lines.size(), 2u) << err;
-  for (const std::string& line : lines) EXPECT_TRUE(line.starts_with("fs error: generic:2, ")) << err;
-  EXPECT_TRUE(fs::is_empty(dir.Path()));  // neither a final folder nor a copy
-}
-
 std::map<std::string, std::string> Files(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = ReadFile(entry.path());

@@ -117,24 +117,6 @@ TEST(QmlStreamTest, IntegersAtEveryDigitCount) {
   EXPECT_EQ(stream.Text(), u"-9223372036854775808");
 }
 
-// The one-reservation property lines give what a name, ": ", the number and
-// a line end written one by one give.
-TEST(QmlStreamTest, NumberLinesMatchTheirPieces) {
-  std::vector<int64_t> values = {0, 1, -1, 9, -10, 500, INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX};
-  for (int64_t p = 10; p <= INT64_MAX / 10; p *= 10) values.insert(values.end(), {p, p - 1, -p});
-  for (const std::u16string_view name : {u"x"sv, u"height"sv, u"a_rather_long_property_name"sv}) {
-    for (int64_t v : values) {
-      QmlStream lines;
-      QmlStream pieces;
-      lines.WriteIntLine(name, v).WriteUnsignedLine(name, static_cast<uint64_t>(v));
-      pieces << name << u": ";
-      pieces.WriteInt(v) << u"\n" << name << u": ";
-      pieces.WriteUnsigned(static_cast<uint64_t>(v)) << u"\n";
-      EXPECT_EQ(lines.Text(), pieces.Text()) << v;
-    }
-  }
-}
-
 TEST(QmlStreamTest, RepeatCopiesEarlierUnitsOrNothing) {
   QmlStream stream;
   stream << u"id: page42\n";
@@ -208,17 +190,6 @@ TEST(QmlStreamTest, FailedStreamIgnoresWritesUntilCleared) {
   stream.Clear();
   stream.WriteFixed(0.5);
   EXPECT_EQ(stream.Text(), u"0.50000000000000000");
-}
-
-// The line is kept between calls; a new screen's reference must replace it.
-TEST(QmlGeneratorTest, RootObjIdLineFollowsTheScreen) {
-  QmlGenerator generator;
-  for (const auto& [id, line] : {std::pair{0u, u"rootObjID: 0\n"sv}, {16777218u, u"rootObjID: 16777218\n"sv},
-                                 {16777218u, u"rootObjID: 16777218\n"sv}, {0u, u"rootObjID: 0\n"sv},
-                                 {UINT32_MAX, u"rootObjID: 4294967295\n"sv}}) {
-    generator.rootObjId = id;
-    EXPECT_EQ(generator.RootObjIdLine(), line) << id;
-  }
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Deliberate faults, one at a time: each is applied, the tree is built and the
+# test suite run, then the file is restored. A fault the suite does not notice
+# shows a gap in the tests.
+#
+#   scripts/mutants.sh [build-dir] [name-filter]
+#
+# The build dir (default build/) must be configured already. The fault suite
+# (ctest label faults) runs only for the faults marked "faults" below: it is
+# slow and is about the publish step.
+set -uo pipefail
+shopt -u patsub_replacement 2>/dev/null || true
+cd "$(dirname "$0")/.."
+build=${1:-build}
+filter=${2:-}
+[ -f "$build/build.ninja" ] || { echo "mutants: $build is not a configured build folder" >&2; exit 2; }
+
+# file @@ exact text (found exactly once) @@ replacement @@ suites @@ the fault in words
+table=$(cat <<'EOF'
+platform/FileSystem.cpp @@   if (!S_ISREG(info.st_mode)) return NotRegularFile(); @@  @@ - @@ a FIFO or device passes as a regular file
+platform/FileSystem.cpp @@   while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size(); @@   return p == pattern.size(); @@ - @@ a trailing '*' no longer matches the empty rest
+platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
+data/image/TransferFileReader.cpp @@ *v - r->base_ < size)) @@ *v - r->base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
+data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
+data/image/TransferFileReader.cpp @@ while (in.Position() < sectionEnd) {
+    const auto v = in.U32(); @@ while (in.Position() <= sectionEnd) {
+    const auto v = in.U32(); @@ - @@ a pointer or position list reads one entry past its section
+data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ return maskMatch ? (e & u) != 0 : u == e; @@ - @@ mask matching of value lists takes any common bit
+data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
+data/manager/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
+data/manager/ManagerTexts.cpp @@ if (next >= count) next = 0; @@ if (next > count) next = 0; @@ - @@ "next language" runs past the last one
+data/files/CPRFileNameGenerator.cpp @@ pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full) @@ pf::LastWriteTimeMs(workPath) < pf::LastWriteTimeMs(full) @@ - @@ an older source (a restored data set) is not copied again
+data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.*", name + u".pwxEx"} @@ {name + u".rt_file.*"} @@ - @@ a stale .pwxEx survives a rewritten source
+controls/IControl.h @@ kFlagHideMask = 0x30; @@ kFlagHideMask = 0x10; @@ - @@ flag bit 5 no longer hides a control
+controls/IControl.cpp @@ if (typeNumber != 1 && (record.U32 @@ if ((record.U32 @@ - @@ a hidden page gets a visible line
+controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendExtent)); @@ WriteIntProperty(u"height", h); @@ - @@ a trend view's height is not capped
+generator/text/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
+generator/run/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
+generator/run/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
+generator/run/CacheWorkers.cpp @@ shares.load[1] < shares.load[0] ? 1 : 0; @@ shares.load[1] <= shares.load[0] ? 1 : 0; @@ - @@ a tie between the worker shares goes to share 1
+generator/cipher/FileCipher.cpp @@ plain.append(4, ' '); @@ plain.append(4, '\0'); @@ - @@ enciphered text is padded with zero bytes
+generator/cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
+generator/run/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
+app/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (arg.size() < 2) continue; @@ - @@ an option needs no leading dash
+app/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
+tools/builder/ContainerWriter.cpp @@ order == Endian::Little && (mode == 1 || mode == 2); @@ order == Endian::Little && mode == 1; @@ - @@ the builder does not swap doubles in mode 2
+tools/builder/ImageWriter.cpp @@ kind && count < 255) { @@ kind && count < 256) { @@ - @@ a layout run of 256 values wraps its count to 0
+EOF
+)
+
+# Rows first, each checked, so that a stale row stops the run before any build.
+files=() searches=() replaces=() suites=() whats=()
+while IFS= read -r row || [ -n "$row" ]; do
+  # A text may span lines: lines are joined until the row has its five fields.
+  while [ "$(grep -o ' @@ ' <<<"$row" | wc -l)" -lt 4 ]; do
+    IFS= read -r more || break
+    row+=$'\n'"$more"
+  done
+  file=${row%% @@ *}; rest=${row#* @@ }
+  files+=("$file"); searches+=("${rest%% @@ *}"); rest=${rest#* @@ }
+  replaces+=("${rest%% @@ *}"); rest=${rest#* @@ }
+  suites+=("${rest%% @@ *}"); whats+=("${rest#* @@ }")
+done <<<"$table"
+
+read_file() { cat "$1"; printf x; }  # the x keeps trailing line ends
+for i in "${!files[@]}"; do
+  file=${files[$i]} search=${searches[$i]}
+  [ -f "$file" ] || { echo "mutants: row $((i + 1)): no file $file" >&2; exit 2; }
+  content=$(read_file "$file"); stripped=${content//"$search"/}
+  count=$(( (${#content} - ${#stripped}) / ${#search} ))
+  [ "$count" -eq 1 ] || { echo "mutants: row $((i + 1)): the text is found $count times in $file, not once" >&2; exit 2; }
+done
+
+printf '%-4s %-36s %-8s %s\n' "#" "file" "result" "fault"
+caught=0 missed=0 broken=0
+for i in "${!files[@]}"; do
+  file=${files[$i]}
+  [ -z "$filter" ] || [[ "$file ${whats[$i]}" == *"$filter"* ]] || continue
+  content=$(read_file "$file"); content=${content%x}
+  cp -p "$file" "$file.mutant-backup"
+  printf '%s' "${content/"${searches[$i]}"/"${replaces[$i]}"}" >"$file"
+  log=$(mktemp)
+  if ! cmake --build "$build" -j2 </dev/null >"$log" 2>&1; then
+    result="no-build"; broken=$((broken + 1))
+  else
+    exclude=(-E Faults)
+    [ "${suites[$i]}" = faults ] && exclude=()
+    if ctest --test-dir "$build" -j2 "${exclude[@]}" </dev/null >"$log" 2>&1; then
+      result="MISSED"; missed=$((missed + 1))
+    else
+      result="caught"; caught=$((caught + 1))
+    fi
+  fi
+  mv "$file.mutant-backup" "$file"
+  touch "$file"
+  printf '%-4s %-36s %-8s %s\n' "$((i + 1))" "$file" "$result" "${whats[$i]}"
+  [ "$result" = caught ] && grep -E '^\s+[0-9]+ - ' "$log" | head -n 3 | sed 's/^\s*/       /'
+  rm -f "$log"
+done
+cmake --build "$build" -j2 </dev/null >/dev/null 2>&1 || echo "mutants: the restored tree does not build" >&2
+echo "mutants: $caught caught, $missed missed, $broken did not build (of ${#files[@]})"
