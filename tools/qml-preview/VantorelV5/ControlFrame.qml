@@ -36,6 +36,10 @@ Item {
             readonly property bool across: index < 2
             source: across ? "image://qmlPreviewPattern/across" : "image://qmlPreviewPattern/down"
             fillMode: Image.Tile
+            // Tiles start at the corner (centred by default), so every
+            // frame's dash begins with a drawn pixel.
+            horizontalAlignment: Image.AlignLeft
+            verticalAlignment: Image.AlignTop
             smooth: false
             x: index === 3 ? control.width - 1 : 0
             y: index === 1 ? control.height - 1 : 0
