@@ -131,12 +131,39 @@ TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
   fs::create_directories(broken / "qmls");
   fs::copy_file(*dir / "plain/qmls" / (std::string(kPopup) + ".qml"), broken / "qmls/good.qml");
   test::WriteFile(broken / "qmls/bad.qml", "import QtQuick\nimport VantorelV5\nOrvixPage {\nwidth: 10\nnoSuchProperty: 1\n}\n");
+  test::WriteFile(broken / "qmls/huge.qml", "import QtQuick\nItem { width: 5000; height: 10 }\n");
+  test::WriteFile(broken / "qmls/junk.qml", "12345678 not text");
   const auto r = RunTool(QML_PREVIEW_PATH, {"qmls"}, broken.Path());
   EXPECT_EQ(r.exitStatus, 4) << r.err;
-  EXPECT_NE(r.err.find("documents failed to load:\n  bad.qml:5:1: Cannot assign to non-existent property"),
+  EXPECT_NE(r.err.find("3 of 4 documents failed to load:\n"
+                       "  bad.qml:5:1: Cannot assign to non-existent property \"noSuchProperty\"\n"
+                       "  huge.qml: the screen size 5000x10 is outside 1..4096\n"
+                       "  junk.qml is neither QML text nor an enciphered document\n"),
             std::string::npos) << r.err;
   EXPECT_TRUE(fs::exists(broken / "qmls-preview/good.png"));
-  EXPECT_FALSE(fs::exists(broken / "qmls-preview/bad.png"));
+  for (const char* name : {"bad.png", "huge.png", "junk.png"}) EXPECT_FALSE(fs::exists(broken / "qmls-preview" / name));
+}
+
+// Every type the converter writes has a stand-in component: a missing one
+// would make each document using it fail with "is not a type".
+TEST_F(Preview, EveryControlTypeHasAStandIn) {
+  std::string children;
+  for (const char* type : {"iofield", "bar", "textfield", "graphic", "symbolicio", "switch", "container",
+                           "alarmview", "alarmindicator", "trendview", "button", "userview", "recipeview",
+                           "diagnosticview", "alarmreport", "recipereport", "tableview", "graphicio", "datetime",
+                           "gifplayer", "xytrend", "alarmbar", "systemview", "camview", "polyline", "ellipse",
+                           "rectangle", "polygon", "flowblock"})
+    children += std::string(children.empty() ? "" : ",") + R"({"type": ")" + type +
+                R"(", "x": 4, "y": 4, "w": 40, "h": 30})";
+  test::TempDir every;
+  test::WriteDataset(every / "e.prt", R"({"screens": [
+      {"type": "template", "label": "t", "x": 0, "y": 0, "w": 100, "h": 80},
+      {"type": "page", "template": "t", "x": 0, "y": 0, "w": 100, "h": 80, "children": [)" + children + R"(]},
+      {"type": "reportpage", "x": 0, "y": 0, "w": 100, "h": 80}]})");
+  ASSERT_EQ(RunTool(PRT2QML_PATH, {"e.prt"}, every.Path()).exitStatus, 0);
+  const auto r = RunTool(QML_PREVIEW_PATH, {"qmls"}, every.Path());
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.err.find("[3/3]"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ namespace {
 // The frame colour of ControlFrame.qml; the dash of hidden controls uses it.
 const QColor kFrameColour(0x00, 0x50, 0xc8);
 // Larger screens are refused: a picture must stay within bounded memory.
-constexpr int kMaxSide = 8192;
+constexpr int kMaxSide = 4096;
 // The contact sheet shows the first screens only, in cells of this size.
 constexpr size_t kSheetScreens = 400;
 constexpr int kCellWidth = 200;
@@ -160,16 +160,19 @@ QImage Draw(QQmlEngine& engine, const QString& privateFolder, const QByteArray& 
     if (screen.errors.isEmpty()) screen.errors << screen.document + QStringLiteral(": the document is not an item");
     return {};
   }
-  screen.width = static_cast<int>(std::ceil(root->width()));
-  screen.height = static_cast<int>(std::ceil(root->height()));
-  if (screen.width < 1 || screen.height < 1 || screen.width > kMaxSide || screen.height > kMaxSide) {
+  const double width = std::ceil(root->width());
+  const double height = std::ceil(root->height());
+  // Written this way round, a NaN size is refused too.
+  if (!(width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide)) {
     screen.errors << QStringLiteral("%1: the screen size %2x%3 is outside 1..%4")
                          .arg(screen.document)
-                         .arg(screen.width)
-                         .arg(screen.height)
+                         .arg(width)
+                         .arg(height)
                          .arg(kMaxSide);
     return {};
   }
+  screen.width = static_cast<int>(width);
+  screen.height = static_cast<int>(height);
   // A popup keeps its place on the panel in x and y; the picture starts at it.
   root->setPosition(QPointF(0, 0));
   window.resize(screen.width, screen.height);

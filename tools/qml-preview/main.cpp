@@ -31,6 +31,14 @@ constexpr const char* kUsage =
 
 std::string Text(const QString& text) { return text.toStdString(); }
 
+// Qt's own messages, prefixed; its note that it chose a runtime folder itself
+// says nothing about the screens and is left out.
+void ForwardQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (!message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+    std::cerr << "qml-preview: " << Text(message) << std::endl;
+  if (type == QtFatalMsg) std::abort();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,6 +57,7 @@ int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("QML_DISABLE_DISK_CACHE", "1", 1);
   QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  qInstallMessageHandler(ForwardQtMessage);
   int qtArgc = 1;
   QGuiApplication application(qtArgc, argv);
 
