@@ -27,6 +27,10 @@ TEST(ProgramInfo, HelpAndVersionOnStandardOutput) {
       {QML_DECIPHER_PATH, {"--version"}, std::string("qml-decipher ") + kVersion + "\n"},
       {PRT_BENCH_PATH, {"--help"}, Golden("prt-bench.help")},
       {PRT_BENCH_PATH, {"--version"}, std::string("prt-bench ") + kVersion + "\n"},
+#ifdef QML_PREVIEW_PATH
+      {QML_PREVIEW_PATH, {"--help"}, Golden("qml-preview.help")},
+      {QML_PREVIEW_PATH, {"--version"}, std::string("qml-preview ") + kVersion + "\n"},
+#endif
   };
   test::TempDir dir;
   for (const auto& c : cases) {
