@@ -45,6 +45,8 @@ uint32_t RecordBytesNeeded(uint8_t type) {
   return type == kPopupType ? 68 : type == kVectorType ? 60 : type == kPageType ? 52 : 40;
 }
 
+bool IsScreenType(uint32_t type) { return std::find(ScreenTypes.begin(), ScreenTypes.end(), type) != ScreenTypes.end(); }
+
 // The builder's name of a type (with the vector shape); empty when it has none.
 std::string TypeName(uint8_t type, std::optional<uint8_t> shape) {
   static constexpr const char* kNames[] = {
@@ -329,16 +331,13 @@ class Describer {
     const uint8_t type = static_cast<uint8_t>(reference >> 24);
     types_.insert(type);
     json j = json::object();
-    std::string name = TypeName(type, std::nullopt);
-    if (type == kVectorType) {
-      const uint8_t shape = record.U8(kShape);
-      name = TypeName(type, shape);
-      if (name.empty()) {
-        name = "vector";
-        j["shape"] = shape;
-      }
-    }
+    // A vector graphic's shape is part of its name; one without a name is
+    // a "vector" with its shape byte.
+    const std::optional<uint8_t> shape = type == kVectorType ? std::optional(record.U8(kShape)) : std::nullopt;
+    std::string name = TypeName(type, shape);
+    if (shape && name.empty()) name = "vector";
     j["type"] = name.empty() ? json(type) : json(name);
+    if (shape && name == "vector") j["shape"] = *shape;
     j["index"] = reference & 0xFFFFFFu;
     const uint32_t own = record.U32(0);
     if (own != reference) j["ownReference"] = own;
@@ -371,9 +370,10 @@ class Describer {
     return j;
   }
 
-  // The link list of the object whose own reference is `own`: a control
-  // the converter makes is described where it is first reached; every
-  // other entry (absent, shared, a template, no element) stays a raw link.
+  // The link list of the object whose own reference is `own`: an object is
+  // described where it is first reached (also one the converter skips, so
+  // that the reason survives); links to screens, to no object and to an
+  // object described before stay raw links.
   void Children(uint32_t own, json& parent, size_t depth) {
     json children = json::array();
     for (uint32_t k = 0;; ++k) {
@@ -382,9 +382,10 @@ class Describer {
       const uint8_t kind = link.U8(kLinkKind), present = link.U8(kLinkPresent), slot = link.U8(kLinkSlot);
       const uint32_t target = link.U32(kLinkTarget);
       const ImageRef record = data_.GetObjectRecord(target);
-      if (present != 0 && depth < kMaxNesting && !described_.count(target) && CreateControl(record)) {
+      if (record && !IsScreenType(target >> 24) && depth < kMaxNesting && !described_.count(target)) {
         described_.insert(target);
         json child = Control(target, record);
+        if (present == 0) child["linked"] = false;
         if (kind) child["linkKind"] = kind;
         if (slot) child["linkSlot"] = slot;
         if (IsGroupType(target >> 24)) Children(record.U32(0), child, depth + 1);
@@ -422,7 +423,8 @@ class Reporter {
 
   std::string Run() {
     const ImageRef root = data_.GetImageRoot();
-    out_ += "data set: " + data_.GetDataSetName() + "\n";
+    const std::string& name = data_.GetDataSetName();
+    out_ += "data set: " + (name.empty() ? std::string("(no name)") : name) + "\n";
     out_ += "image: " + Grouped(data_.GetImageSize()) + " bytes\n";
     const std::vector<FontView> fonts = ReadFonts(root);
     const std::vector<LanguageView> languages = ReadLanguages(root);
