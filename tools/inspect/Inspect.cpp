@@ -35,8 +35,14 @@ constexpr uint32_t kFontNumberCount = 8, kStyleCount = 12, kLanguageCount = 16, 
 constexpr uint32_t kLanguageFonts = 12, kLanguageStyles = 16;
 constexpr uint32_t kFaceName = 4, kFaceNameBytes = 32;
 constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1, kVectorType = 40;
-// Deeper trees are refused by the converter; the description stops there too.
+// Deeper trees are refused by the converter.
 constexpr size_t kMaxNesting = 256;
+// Each level takes two levels of JSON, of which prt-build reads 256; deeper
+// objects stay raw links.
+constexpr size_t kMaxDescribedNesting = 120;
+// Shared arrays let a small image name many (row, language) pairs; reading
+// stops after as many as it could hold without sharing, plus some room.
+uint64_t PairLimit(uint32_t imageBytes) { return imageBytes / 4 + 65536; }
 // What prt-build gives a record table without a size of its own, and what
 // its forms need of a record of the type.
 constexpr uint32_t kDefaultRecordSize = 72;
@@ -114,7 +120,8 @@ std::vector<LanguageView> ReadLanguages(ImageRef root) {
   if (!layout::FitsArray(header, kLanguages, count, kLanguageEntry)) return out;
   const uint32_t fontNumbers = header.U32(kFontNumberCount);
   const uint32_t styles = header.U32(kStyleCount);
-  for (uint32_t i = 0; i < count; ++i) {
+  const uint64_t perLanguage = uint64_t{fontNumbers} + styles + 1;
+  for (uint32_t i = 0; i < count && (i + 1) * perLanguage <= PairLimit(root.Image()->Size()); ++i) {
     const ImageRef entry = header.At(kLanguages + i * kLanguageEntry);
     LanguageView language;
     language.id = entry.U32(0);
@@ -295,8 +302,8 @@ class Describer {
   // carry them inline. Rows change their numbers, which no document shows.
   json Texts() {
     json rows = json::array();
-    const uint32_t count = std::min(data_.GetTextCount(), data_.GetImageSize() / 4);
-    for (uint32_t n = 0; n < count; ++n) {
+    const uint32_t count = data_.GetTextCount();
+    for (uint32_t n = 0; n < count && Take(); ++n) {
       if (objectTexts_.count(n)) continue;
       std::vector<std::optional<std::u16string>> perLanguage;
       for (uint32_t l = 0; l < languages_; ++l) {
@@ -310,7 +317,12 @@ class Describer {
     return rows;
   }
 
+  // Counts a text row or object's look-ups in every language; false once
+  // the pairs pass the limit.
+  bool Take() { return (pairs_ += std::max<uint32_t>(languages_, 1)) <= PairLimit(data_.GetImageSize()); }
+
   json ObjectTexts(uint32_t reference) {
+    if (!Take()) return nullptr;
     const ImageRef map = data_.GetImageRoot().Ref(4 * layout::kObjectTextMap);
     if (uint32_t number = 0; layout::LookupDefaultMap(map, reference >> 24, reference & 0xFFFFFFu, &number))
       objectTexts_.insert(number);
@@ -382,7 +394,7 @@ class Describer {
       const uint8_t kind = link.U8(kLinkKind), present = link.U8(kLinkPresent), slot = link.U8(kLinkSlot);
       const uint32_t target = link.U32(kLinkTarget);
       const ImageRef record = data_.GetObjectRecord(target);
-      if (record && !IsScreenType(target >> 24) && depth < kMaxNesting && !described_.count(target)) {
+      if (record && !IsScreenType(target >> 24) && depth < kMaxDescribedNesting && !described_.count(target)) {
         described_.insert(target);
         json child = Control(target, record);
         if (present == 0) child["linked"] = false;
@@ -406,6 +418,7 @@ class Describer {
   uint32_t languages_ = 0;
   std::set<uint32_t> described_;
   std::set<uint32_t> objectTexts_;
+  uint64_t pairs_ = 0;
   std::set<uint8_t> types_;
 };
 
