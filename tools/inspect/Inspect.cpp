@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -252,7 +254,9 @@ class Describer {
     json out = json::object();
     if (!data_.GetDataSetName().empty()) out["name"] = data_.GetDataSetName();
 
-    languages_ = data_.GetLanguageCount();
+    // SetLanguage takes a 16-bit index.
+    languages_ = std::min<uint32_t>(data_.GetLanguageCount(), INT16_MAX);
+    IndexObjectTextMap(root);
     out["languages"] = json::array();
     for (const LanguageView& l : ReadLanguages(root)) {
       json language = {{"id", l.id}};
@@ -317,15 +321,32 @@ class Describer {
     return rows;
   }
 
+  // The text number of each object in the object text map, found as the
+  // data manager finds it: the first group of a key, its first entry of an
+  // index. One pass, so that many objects do not each scan the map.
+  void IndexObjectTextMap(ImageRef root) {
+    const layout::CountedTable groups = layout::ReadCountedTable(root.Ref(4 * layout::kObjectTextMap), 8);
+    std::set<uint32_t> keys;
+    for (uint32_t g = 0; g < groups.count; ++g) {
+      const ImageRef group = groups.Item(g, 8);
+      if (!keys.insert(group.U32(0)).second) continue;
+      const layout::CountedTable entries = layout::ReadCountedTable(group.Ref(4), 8);
+      for (uint32_t e = 0; e < entries.count; ++e) {
+        const ImageRef entry = entries.Item(e, 8);
+        textNumbers_.emplace((uint64_t{group.U32(0)} << 24) | (entry.U32(0) & 0xFFFFFFu), entry.U32(4));
+      }
+    }
+  }
+
   // Counts a text row or object's look-ups in every language; false once
   // the pairs pass the limit.
   bool Take() { return (pairs_ += std::max<uint32_t>(languages_, 1)) <= PairLimit(data_.GetImageSize()); }
 
   json ObjectTexts(uint32_t reference) {
     if (!Take()) return nullptr;
-    const ImageRef map = data_.GetImageRoot().Ref(4 * layout::kObjectTextMap);
-    if (uint32_t number = 0; layout::LookupDefaultMap(map, reference >> 24, reference & 0xFFFFFFu, &number))
-      objectTexts_.insert(number);
+    if (const auto it = textNumbers_.find((uint64_t{reference >> 24} << 24) | (reference & 0xFFFFFFu));
+        it != textNumbers_.end())
+      objectTexts_.insert(it->second);
     std::vector<std::optional<std::u16string>> perLanguage;
     for (uint32_t l = 0; l < languages_; ++l) {
       data_.SetLanguage(static_cast<int16_t>(l), false);
@@ -418,6 +439,7 @@ class Describer {
   uint32_t languages_ = 0;
   std::set<uint32_t> described_;
   std::set<uint32_t> objectTexts_;
+  std::map<uint64_t, uint32_t> textNumbers_;  // (key << 24 | index) -> text number
   uint64_t pairs_ = 0;
   std::set<uint8_t> types_;
 };
