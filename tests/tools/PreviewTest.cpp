@@ -85,7 +85,9 @@ TEST_F(Preview, OnePicturePerDocumentAtTheScreensSize) {
   for (const auto& c : cases) {
     const QImage image = Picture(*dir / "plain/pictures" / (c.name + ".png"));
     ASSERT_FALSE(image.isNull()) << c.name;
-    if (c.width > 0) EXPECT_EQ(image.size(), QSize(c.width, c.height)) << c.name;
+    if (c.width > 0) {
+      EXPECT_EQ(image.size(), QSize(c.width, c.height)) << c.name;
+    }
   }
   EXPECT_NE(test::ReadFile(*dir / "plain/pictures/index.html").find("href=\"page16777216.png\""), std::string::npos);
 }
