@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, builds the bundled example data set and
-# converts it.
+# Installs what is missing, builds, builds the bundled example data set,
+# converts it and draws its screens.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/ensure-deps.sh
@@ -12,4 +12,8 @@ example=examples/plant
 mkdir -p "$example/out"
 build/bin/prt-build "$example/plant.json" "$example/out/plant.prt"
 build/bin/prt2qml "$example/out/plant.prt"
-echo "Converted $example/out/plant.prt; output in $example/out/qmls"
+echo "Converted $example/out/plant.prt; documents in $example/out/qmls"
+if [ -x build/bin/qml-preview ]; then
+  build/bin/qml-preview "$example/out/qmls" -o "$example/out/pictures"
+  echo "Pictures of the screens in $example/out/pictures (index.html shows them all)"
+fi

@@ -168,5 +168,25 @@ TEST_F(Preview, EveryControlTypeHasAStandIn) {
   EXPECT_NE(r.err.find("[3/3]"), std::string::npos) << r.err;
 }
 
+// The bundled example: every screen previews without an error, each picture
+// at the size its document gives its root.
+TEST_F(Preview, TheExampleProjectPreviewsWhole) {
+  test::TempDir example;
+  test::WriteDataset(example / "plant.prt", test::ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"));
+  ASSERT_EQ(RunTool(PRT2QML_PATH, {"plant.prt"}, example.Path()).exitStatus, 0);
+  const auto r = RunTool(QML_PREVIEW_PATH, {"qmls", "-o", "pictures"}, example.Path());
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  int documents = 0;
+  for (const auto& entry : fs::directory_iterator(example / "qmls")) {
+    if (entry.path().extension() != ".qml") continue;
+    ++documents;
+    const std::string text = test::ReadFile(entry.path());
+    auto first = [&](const std::string& key) { return std::stoi(text.substr(text.find("\n" + key) + key.size() + 1)); };
+    const QImage image = Picture(example / "pictures" / entry.path().filename().replace_extension(".png"));
+    EXPECT_EQ(image.size(), QSize(first("width: "), first("height: "))) << entry.path();
+  }
+  EXPECT_EQ(documents, 7);
+}
+
 }  // namespace
 }  // namespace prt
