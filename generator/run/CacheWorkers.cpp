@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
-#include <thread>
 
 #include "generator/cipher/FileCipher.h"
 #include "generator/run/QmlCacheGen.h"
@@ -11,24 +10,58 @@
 
 namespace prt {
 
-WorkerShares SplitShares(QmlFileItems& items) {
-  std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
-    return static_cast<uint32_t>(a->length) > static_cast<uint32_t>(b->length);
-  });
-  WorkerShares shares;
-  for (const auto& item : items) {
-    const int target = shares.load[1] < shares.load[0] ? 1 : 0;
-    shares.share[target].push_back(item);
-    shares.load[target] += static_cast<uint32_t>(item->length);
-  }
-  return shares;
+namespace {
+
+// Heap order: the longest on top; lengths compared unsigned.
+bool Shorter(const QmlFileItemPtr& a, const QmlFileItemPtr& b) {
+  return static_cast<uint32_t>(a->length) < static_cast<uint32_t>(b->length);
 }
 
-void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, FileStatus& result, WorkerProfile* profile) {
+}  // namespace
+
+void DocumentQueue::Push(QmlFileItemPtr item) {
+  {
+    std::lock_guard lock(mutex_);
+    heap_.push_back(std::move(item));
+    std::push_heap(heap_.begin(), heap_.end(), Shorter);
+  }
+  changed_.notify_one();
+}
+
+void DocumentQueue::Close() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  changed_.notify_all();
+}
+
+void DocumentQueue::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    heap_.clear();
+  }
+  changed_.notify_all();
+}
+
+QmlFileItemPtr DocumentQueue::Take() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return stopped_ || closed_ || !heap_.empty(); });
+  if (stopped_ || heap_.empty()) return nullptr;
+  std::pop_heap(heap_.begin(), heap_.end(), Shorter);
+  QmlFileItemPtr item = std::move(heap_.back());
+  heap_.pop_back();
+  return item;
+}
+
+void ProcessQmlFiles(DocumentQueue& queue, bool encrypt, FileStatus& result, int slot) {
   using Clock = std::chrono::steady_clock;
-  const auto begin = Clock::now();
+  RunProfile* run = ActiveRunProfile();
+  WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
+  if (profile) profile->startSeconds = SecondsSince(run->origin);
   result = {};
-  for (const auto& item : share) {
+  while (QmlFileItemPtr item = queue.Take()) {
     const auto compileStart = Clock::now();
     result = QmlCacheGen::MiniQmlCacheGen(item->path);
     if (profile) {
@@ -42,22 +75,42 @@ void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, FileStatus& result
       if (profile) profile->encryptSeconds += SecondsSince(encryptStart);
       if (!result.ok) std::cerr << result.notes + "operator () failed to encrypt qml files.\n" << std::flush;
     }
-    if (!result.ok) break;
+    if (!result.ok) {
+      // The run fails: the other worker need not go on.
+      queue.Stop();
+      break;
+    }
   }
-  if (profile) profile->wallSeconds = SecondsSince(begin);
+  if (profile) profile->endSeconds = SecondsSince(run->origin);
 }
 
-CacheStageResult RunCacheWorkers(QmlFileItems& items, bool encrypt) {
-  WorkerShares shares = SplitShares(items);
-  RunProfile* profile = ActiveRunProfile();
-  WorkerProfile* p0 = profile ? &profile->workers[0] : nullptr;
-  WorkerProfile* p1 = profile ? &profile->workers[1] : nullptr;
-  CacheStageResult result;
-  // The thread takes its own copy of share 1; the items themselves are shared.
-  std::thread worker(ProcessQmlFiles, shares.share[1], encrypt, std::ref(result.worker[1]), p1);
-  ProcessQmlFiles(shares.share[0], encrypt, result.worker[0], p0);
-  worker.join();
-  return result;
+CacheStage::CacheStage(bool encrypt)
+    : encrypt_(encrypt),
+      thread_(ProcessQmlFiles, std::ref(queue_), encrypt, std::ref(result_.worker[1]), 1) {}
+
+CacheStage::~CacheStage() {
+  if (thread_.joinable()) {
+    queue_.Stop();
+    thread_.join();
+  }
+}
+
+CacheStageResult CacheStage::Finish() {
+  queue_.Close();
+  ProcessQmlFiles(queue_, encrypt_, result_.worker[0], 0);
+  thread_.join();
+  return result_;
+}
+
+void CacheStage::Abandon() {
+  queue_.Stop();
+  thread_.join();
+}
+
+CacheStageResult RunCacheWorkers(const QmlFileItems& items, bool encrypt) {
+  CacheStage stage(encrypt);
+  for (const auto& item : items) stage.Add(item);
+  return stage.Finish();
 }
 
 }  // namespace prt

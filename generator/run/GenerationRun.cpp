@@ -51,10 +51,17 @@ void ClearUpperVectorState() {
 #endif
 }
 
-// Builds the control trees of every screen, type by type, into `screens`.
-// One budget bounds all the trees together. A tree that cannot be built
-// fails the run, naming the screen and the reason.
-bool CollectScreens(std::vector<std::shared_ptr<IControl>>& screens) {
+struct Screen {
+  ControlPtr control;
+  uint64_t size = 0;  // controls in its tree, with the link entries that made none
+  std::u16string path;
+};
+
+// Builds the control trees of every screen, type by type, into `screens`
+// (objects that make no screen are left out). One budget bounds all the
+// trees together. A tree that cannot be built fails the run, naming the
+// screen and the reason.
+bool CollectScreens(std::vector<Screen>& screens) {
   IPRDataManager& data = ControlDataManager();
   ControlBudget budget(data.GetImageSize());
   for (uint8_t t : ScreenTypes) {
@@ -62,21 +69,50 @@ bool CollectScreens(std::vector<std::shared_ptr<IControl>>& screens) {
     for (uint32_t i = 0; i < n; ++i) {
       const uint32_t reference = (uint32_t{t} << 24) | (i & 0xFFFFFFu);
       ControlPtr control = CreateScreen(data.GetObjectRecord(reference));
-      if (control) {
-        TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
-        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) {
-          fault = group->LoadChildren(budget);
-        }
-        if (fault) {
-          ErrLine("prt2qml: screen " + std::string(control->GetTypeCode()) +
-                  std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text());
-          return false;
-        }
+      if (!control) continue;
+      const uint64_t before = budget.Used();
+      TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
+      if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) {
+        fault = group->LoadChildren(budget);
       }
-      screens.push_back(std::move(control));
+      if (fault) {
+        ErrLine("prt2qml: screen " + std::string(control->GetTypeCode()) +
+                std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text());
+        return false;
+      }
+      screens.push_back({std::move(control), budget.Used() - before, {}});
     }
   }
   return true;
+}
+
+// The order to write the screens in: largest tree first, so that the
+// workers start on the long compiles and the short ones are left for the
+// end. Screens that share a file (every template writes tmpl.qml) keep
+// their own order among themselves, so the last one's text stands.
+std::vector<size_t> WriteOrder(const std::vector<Screen>& screens,
+                               const std::unordered_map<std::u16string, uint32_t>& writesOfPath) {
+  std::vector<size_t> order(screens.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return screens[a].size > screens[b].size; });
+  std::unordered_map<std::u16string, std::vector<size_t>> slotsOfPath;
+  for (size_t slot = 0; slot < order.size(); ++slot) {
+    const std::u16string& path = screens[order[slot]].path;
+    if (writesOfPath.at(path) > 1) slotsOfPath[path].push_back(slot);
+  }
+  for (auto& [path, slots] : slotsOfPath) {
+    std::vector<size_t> sharing;
+    for (size_t slot : slots) sharing.push_back(order[slot]);
+    std::sort(sharing.begin(), sharing.end());
+    for (size_t k = 0; k < slots.size(); ++k) order[slots[k]] = sharing[k];
+  }
+  return order;
+}
+
+void ReportCacheStage(const CacheStageResult& result) {
+  for (const FileStatus& worker : result.worker)
+    if (const std::string line = FaultLine(worker); !line.empty()) ErrLine(line);
 }
 
 // The UTF-8 form of one document, in a buffer kept from screen to screen.
@@ -251,21 +287,31 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   }
 
   auto start = Clock::now();
-  // May hold null entries: objects that make no screen.
-  std::vector<std::shared_ptr<IControl>> screens;
+  if (profile) profile->origin = start;
+  std::vector<Screen> screens;
   if (!CollectScreens(screens)) return false;
+  // Several templates share tmpl.qml, and its last text must stand. A path
+  // written more than once goes to the workers only after every document
+  // is saved, so that none compiles or enciphers a file still being
+  // replaced, and only once.
+  std::unordered_map<std::u16string, uint32_t> writesOfPath;
+  for (Screen& screen : screens) {
+    screen.path = QmlFilePath(staging, screen.control->GetTypeCode(), screen.control->GetObjID());
+    ++writesOfPath[screen.path];
+  }
+  const std::vector<size_t> order = WriteOrder(screens, writesOfPath);
   if (profile) profile->collectSeconds = SecondsSince(start);
 
-  QmlFileItems items;
-  items.reserve(screens.size());
-  // Several templates share tmpl.qml: one item per path (the last text's
-  // length), or the file would be compiled and enciphered more than once.
-  std::unordered_map<std::u16string, size_t> itemOfPath;
+  // One worker compiles from the first saved document on; this thread joins
+  // it when the last one is saved.
+  CacheStage stage(generator.encrypt);
+  std::vector<QmlFileItemPtr> heldBack;
+  std::unordered_map<std::u16string, size_t> heldBackOfPath;
   DocumentBytes bytes;
-  for (const auto& screen : screens) {
-    if (!screen) continue;
+  for (const size_t index : order) {
+    Screen& screen = screens[index];
     start = Clock::now();
-    const bool written = WriteScreenDocument(*screen, generator);
+    const bool written = WriteScreenDocument(*screen.control, generator);
     if (!generator.notices.empty()) {
       std::cout << generator.notices << std::flush;
       generator.notices.clear();
@@ -276,29 +322,36 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
     start = Clock::now();
     // Replacing surrogates keeps the length; the encoder does the rest.
     const std::u16string_view text = generator.stream.View();
-    const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
-    if (const FileStatus saved = WriteDocument(path, bytes.Encode(text)); !saved.ok) {
+    if (const FileStatus saved = WriteDocument(screen.path, bytes.Encode(text)); !saved.ok) {
       ErrLine(FaultLine(saved));
       ErrLine("GenerateQmlFiles failed to save qml files.");
       return false;
     }
     if (profile) profile->saveSeconds += SecondsSince(start);
     const auto length = static_cast<int32_t>(text.size());
-    if (auto [it, added] = itemOfPath.try_emplace(path, items.size()); !added) {
-      items[it->second]->length = length;
+    if (writesOfPath[screen.path] == 1) {
+      stage.Add(std::make_shared<QmlFileItem>(QmlFileItem{length, screen.path}));
+    } else if (auto [it, added] = heldBackOfPath.try_emplace(screen.path, heldBack.size()); !added) {
+      heldBack[it->second]->length = length;
     } else {
-      items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{length, path}));
+      heldBack.push_back(std::make_shared<QmlFileItem>(QmlFileItem{length, screen.path}));
     }
+
+    // Its document is written: the tree is no longer needed.
+    start = Clock::now();
+    screen.control.reset();
+    if (profile) profile->releaseSeconds += SecondsSince(start);
   }
+  for (QmlFileItemPtr& item : heldBack) stage.Add(std::move(item));
 
   start = Clock::now();
-  if (!GenerateCacheFiles(generator, items)) {
+  const CacheStageResult cached = stage.Finish();
+  ReportCacheStage(cached);
+  if (!cached.Ok()) {
     ErrLine("GenerateQmlFiles error occured during generating cache files.");
     return false;
   }
   if (profile) profile->cacheSeconds = SecondsSince(start);
-
-  screens.clear();
 
   start = Clock::now();
   if (const std::error_code ec = MakeDurable(stagingFolder)) {
@@ -310,10 +363,9 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   return published;
 }
 
-bool GenerateCacheFiles(const QmlGenerator& generator, QmlFileItems& items) {
+bool GenerateCacheFiles(const QmlGenerator& generator, const QmlFileItems& items) {
   const CacheStageResult result = RunCacheWorkers(items, generator.encrypt);
-  for (const FileStatus& worker : result.worker)
-    if (const std::string line = FaultLine(worker); !line.empty()) ErrLine(line);
+  ReportCacheStage(result);
   return result.Ok();
 }
 

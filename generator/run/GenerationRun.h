@@ -20,7 +20,7 @@ class QmlGenerator;
 bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolder);
 // Compiles, and with the generator's `encrypt` enciphers, the saved files
 // on two workers; prints the line naming a file that failed.
-bool GenerateCacheFiles(const QmlGenerator& generator, QmlFileItems& items);
+bool GenerateCacheFiles(const QmlGenerator& generator, const QmlFileItems& items);
 
 // Creates `folder` (one level) when missing, or empties it, listing every
 // removed entry. Creating it, or testing for it, may throw

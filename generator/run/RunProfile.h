@@ -10,18 +10,21 @@ namespace prt {
 struct WorkerProfile {
   double compileSeconds = 0;
   double encryptSeconds = 0;
-  double wallSeconds = 0;
+  double startSeconds = 0;  // since the run's origin
+  double endSeconds = 0;    // since the run's origin
   uint32_t files = 0;
-  uint32_t load = 0;  // sum of the share's text lengths
+  uint32_t load = 0;  // sum of the text lengths it compiled
 };
 
 struct RunProfile {
+  std::chrono::steady_clock::time_point origin;  // the run's start
   double collectSeconds = 0;   // building the control trees
   double generateSeconds = 0;  // writing the text into the stream
   double saveSeconds = 0;      // writing the .qml files
-  double cacheSeconds = 0;     // both workers, wall time
+  double releaseSeconds = 0;   // freeing each tree after its document
+  double cacheSeconds = 0;     // from the last document saved until both workers are done
   double moveSeconds = 0;      // files to disk, then the staging folder into place
-  WorkerProfile workers[2];
+  WorkerProfile workers[2];    // 0: the run's own thread, 1: the extra thread
 };
 
 // Not thread-safe: install before a run, remove after it.

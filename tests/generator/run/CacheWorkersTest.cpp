@@ -18,61 +18,79 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-std::vector<int32_t> Lengths(const QmlFileItems& items) {
-  std::vector<int32_t> out;
-  for (const auto& item : items) out.push_back(item->length);
-  return out;
+QmlFileItemPtr Item(int32_t length, std::u16string path = u"f") {
+  return std::make_shared<QmlFileItem>(QmlFileItem{length, std::move(path)});
 }
 
-// Largest first (compared unsigned), each to the share with the smaller
-// load, ties to share 0; the list itself is left sorted.
-TEST(CacheWorkers, SplitSharesByLength) {
+// The longest waiting document first (lengths compared unsigned), whatever
+// the order they came in; a closed queue runs dry, a stopped one at once.
+TEST(CacheWorkers, QueueHandsOutLongestFirst) {
   struct Case {
-    std::vector<int32_t> input, share0, share1;
-    uint32_t load0, load1;
+    std::vector<int32_t> pushed, taken;
+    bool stop;
   };
   const Case cases[] = {
-      {{10, 7, 5, 4}, {10, 4}, {7, 5}, 14, 12},
-      {{4, 5, 10, 7}, {10, 4}, {7, 5}, 14, 12},
-      {{6, 6}, {6}, {6}, 6, 6},
-      {{9}, {9}, {}, 9, 0},
-      {{}, {}, {}, 0, 0},
-      {{0, 0, 0}, {0, 0, 0}, {}, 0, 0},
-      {{5, -1, 7}, {-1}, {7, 5}, 0xFFFFFFFFu, 12},
+      {{4, 5, 10, 7}, {10, 7, 5, 4}, false},
+      {{10, 7, 5, 4}, {10, 7, 5, 4}, false},
+      {{5, -1, 7}, {-1, 7, 5}, false},
+      {{6, 6, 0}, {6, 6, 0}, false},
+      {{}, {}, false},
+      {{3, 9}, {}, true},
   };
   for (const Case& c : cases) {
-    QmlFileItems items;
-    for (int32_t length : c.input) items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{length, u"f"}));
-    const WorkerShares shares = SplitShares(items);
-    EXPECT_EQ(Lengths(shares.share[0]), c.share0) << testing::PrintToString(c.input);
-    EXPECT_EQ(Lengths(shares.share[1]), c.share1) << testing::PrintToString(c.input);
-    EXPECT_EQ(shares.load[0], c.load0);
-    EXPECT_EQ(shares.load[1], c.load1);
-    std::vector<uint32_t> sorted;
-    for (int32_t length : Lengths(items)) sorted.push_back(static_cast<uint32_t>(length));
-    EXPECT_TRUE(std::is_sorted(sorted.rbegin(), sorted.rend()));
+    DocumentQueue queue;
+    for (int32_t length : c.pushed) queue.Push(Item(length));
+    c.stop ? queue.Stop() : queue.Close();
+    std::vector<int32_t> taken;
+    while (QmlFileItemPtr item = queue.Take()) taken.push_back(item->length);
+    EXPECT_EQ(taken, c.taken) << testing::PrintToString(c.pushed);
   }
 }
 
-// A cache that cannot be written ends its worker's share and fails the
-// stage; the run's top level names the file and the reason.
-TEST(CacheWorkers, CacheThatCannotBeWrittenFailsTheStageNamingIt) {
+// Documents handed over while the workers run are all compiled, each once.
+TEST(CacheWorkers, StageCompilesWhatArrivesWhileItRuns) {
+  TempDir dir;
+  CacheStage stage(false);
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "page" + std::to_string(i) + ".qml";
+    WriteFile(dir / name, "import QtQuick\n\nItem {\nwidth: " + std::to_string(i) + "\n}\n");
+    stage.Add(Item(i, dir.Wide(name)));
+  }
+  const CacheStageResult result = stage.Finish();
+  EXPECT_TRUE(result.Ok());
+  for (int i = 0; i < 6; ++i)
+    EXPECT_TRUE(std::filesystem::exists(dir / ("page" + std::to_string(i) + ".qmlc"))) << i;
+}
+
+// A cache that cannot be written fails the stage, and the run's top level
+// names the file and the reason; the failing worker stops the queue, so
+// neither worker goes on with the rest.
+TEST(CacheWorkers, CacheThatCannotBeWrittenStopsTheStageNamingIt) {
   TempDir dir;
   QmlFileItems items;
   for (int i = 0; i < 4; ++i) {
     const std::string name = "page" + std::to_string(i) + ".qml";
     WriteFile(dir / name, "import QtQuick\n\nItem {\nwidth: " + std::to_string(i) + "\n}\n");
-    items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{100 - i, dir.Wide(name)}));
+    items.push_back(Item(100 - i, dir.Wide(name)));
   }
-  std::filesystem::create_directory(dir / "page0.qmlc");  // share 0's first file
+  std::filesystem::create_directory(dir / "page0.qmlc");  // the longest
   QmlGenerator generator;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(GenerateCacheFiles(generator, items));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "prt2qml: cannot write '" + (dir / "page0.qmlc").string() + "': Is a directory\n");
-  // Shares by length: page0 and page3, page1 and page2.
-  EXPECT_FALSE(std::filesystem::exists(dir / "page3.qmlc"));  // share 0 stopped
-  EXPECT_TRUE(std::filesystem::exists(dir / "page2.qmlc"));   // share 1 went on
+
+  // One worker alone, so that what it leaves is known.
+  std::filesystem::remove(dir / "page1.qmlc");
+  DocumentQueue queue;
+  for (const auto& item : items) queue.Push(item);
+  queue.Close();
+  FileStatus result;
+  ProcessQmlFiles(queue, false, result, 0);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.path, dir.Wide("page0.qmlc"));
+  EXPECT_EQ(queue.Take(), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(dir / "page1.qmlc"));
 }
 
 }  // namespace
