@@ -52,16 +52,32 @@ void ClearUpperVectorState() {
 }
 
 struct Screen {
-  ControlPtr control;
+  uint32_t reference = 0;
   uint64_t size = 0;  // controls in its tree, with the link entries that made none
   std::u16string path;
 };
 
-// Builds the control trees of every screen, type by type, into `screens`
-// (objects that make no screen are left out). One budget bounds all the
-// trees together. A tree that cannot be built fails the run, naming the
-// screen and the reason.
-bool CollectScreens(std::vector<Screen>& screens) {
+// The screen's root control with its tree, counted against `budget`; null
+// with the line naming the screen and the reason printed when the tree
+// cannot be built.
+ControlPtr BuildTree(ControlPtr control, ControlBudget& budget) {
+  TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
+  if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) fault = group->LoadChildren(budget);
+  if (fault) {
+    ErrLine("prt2qml: screen " + std::string(control->GetTypeCode()) +
+            std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text());
+    return nullptr;
+  }
+  return control;
+}
+
+// Builds the control tree of every screen, type by type, and notes the
+// screens (objects that make no screen are left out) with their sizes and
+// files. One budget bounds all the trees together; a tree that cannot be
+// built fails the run before any file is written. Each tree is dropped at
+// once: kept, all of them together would be the run's largest use of
+// memory, so each is built again right before its document.
+bool CollectScreens(const std::u16string& staging, std::vector<Screen>& screens) {
   IPRDataManager& data = ControlDataManager();
   ControlBudget budget(data.GetImageSize());
   for (uint8_t t : ScreenTypes) {
@@ -71,16 +87,10 @@ bool CollectScreens(std::vector<Screen>& screens) {
       ControlPtr control = CreateScreen(data.GetObjectRecord(reference));
       if (!control) continue;
       const uint64_t before = budget.Used();
-      TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
-      if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) {
-        fault = group->LoadChildren(budget);
-      }
-      if (fault) {
-        ErrLine("prt2qml: screen " + std::string(control->GetTypeCode()) +
-                std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text());
-        return false;
-      }
-      screens.push_back({std::move(control), budget.Used() - before, {}});
+      control = BuildTree(std::move(control), budget);
+      if (!control) return false;
+      screens.push_back({reference, budget.Used() - before,
+                         QmlFilePath(staging, control->GetTypeCode(), control->GetObjID())});
     }
   }
   return true;
@@ -289,16 +299,13 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   auto start = Clock::now();
   if (profile) profile->origin = start;
   std::vector<Screen> screens;
-  if (!CollectScreens(screens)) return false;
+  if (!CollectScreens(staging, screens)) return false;
   // Several templates share tmpl.qml, and its last text must stand. A path
   // written more than once goes to the workers only after every document
   // is saved, so that none compiles or enciphers a file still being
   // replaced, and only once.
   std::unordered_map<std::u16string, uint32_t> writesOfPath;
-  for (Screen& screen : screens) {
-    screen.path = QmlFilePath(staging, screen.control->GetTypeCode(), screen.control->GetObjID());
-    ++writesOfPath[screen.path];
-  }
+  for (const Screen& screen : screens) ++writesOfPath[screen.path];
   const std::vector<size_t> order = WriteOrder(screens, writesOfPath);
   if (profile) profile->collectSeconds = SecondsSince(start);
 
@@ -307,11 +314,19 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   CacheStage stage(generator.encrypt);
   std::vector<QmlFileItemPtr> heldBack;
   std::unordered_map<std::u16string, size_t> heldBackOfPath;
+  // The trees once more, one at a time; they fitted the budget before.
+  IPRDataManager& data = ControlDataManager();
+  ControlBudget budget(data.GetImageSize());
   DocumentBytes bytes;
   for (const size_t index : order) {
-    Screen& screen = screens[index];
+    const Screen& screen = screens[index];
     start = Clock::now();
-    const bool written = WriteScreenDocument(*screen.control, generator);
+    ControlPtr tree = CreateScreen(data.GetObjectRecord(screen.reference));
+    if (!tree || !(tree = BuildTree(std::move(tree), budget))) return false;
+    if (profile) profile->rebuildSeconds += SecondsSince(start);
+
+    start = Clock::now();
+    const bool written = WriteScreenDocument(*tree, generator);
     if (!generator.notices.empty()) {
       std::cout << generator.notices << std::flush;
       generator.notices.clear();
@@ -339,7 +354,7 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
 
     // Its document is written: the tree is no longer needed.
     start = Clock::now();
-    screen.control.reset();
+    tree.reset();
     if (profile) profile->releaseSeconds += SecondsSince(start);
   }
   for (QmlFileItemPtr& item : heldBack) stage.Add(std::move(item));

@@ -18,7 +18,8 @@ struct WorkerProfile {
 
 struct RunProfile {
   std::chrono::steady_clock::time_point origin;  // the run's start
-  double collectSeconds = 0;   // building the control trees
+  double collectSeconds = 0;   // building the control trees and ordering the screens
+  double rebuildSeconds = 0;   // building each tree again before its document
   double generateSeconds = 0;  // writing the text into the stream
   double saveSeconds = 0;      // writing the .qml files
   double releaseSeconds = 0;   // freeing each tree after its document
