@@ -89,7 +89,7 @@ TEST(CacheWorkers, CacheThatCannotBeWrittenStopsTheStageNamingIt) {
   ProcessQmlFiles(queue, false, result, 0);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.path, dir.Wide("page0.qmlc"));
-  EXPECT_EQ(queue.Take(), nullptr);
+  EXPECT_TRUE(queue.Take() == nullptr);  // page1 and the rest were dropped
   EXPECT_FALSE(std::filesystem::exists(dir / "page1.qmlc"));
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/run/QmlCacheGen.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -194,6 +195,35 @@ TEST_F(EndToEnd, OfSeveralTemplatesOnlyTheLastStays) {
   const auto enciphered = Convert(kTwoTemplates, {"-e"});
   ASSERT_EQ(enciphered.exitStatus, 0) << enciphered.err;
   EXPECT_EQ(Decipher(out_ / "qmls" / "tmpl.qml"), Padded(text));
+}
+
+// Documents are written largest first, but of the templates sharing
+// tmpl.qml the last one's text still stands, whichever is larger, and the
+// cache is compiled from that text.
+TEST_F(EndToEnd, LastTemplateStandsWhateverTheSizes) {
+  const std::string buttons = R"(, "children": [{"type": "button"}, {"type": "button"}, {"type": "button"}])";
+  const struct { const char* what; std::string first, last; } cases[] = {
+      {"last larger", "", buttons},
+      {"first larger", buttons, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(out_);
+    const auto run = Convert(R"({"screens": [{"type": "template", "w": 1, "h": 1)" + c.first +
+                             R"(}, {"type": "page", "w": 3, "h": 3}, {"type": "template", "w": 2, "h": 2)" +
+                             c.last + "}]}");
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const std::string text = ReadFile(out_ / "qmls" / "tmpl.qml");
+    EXPECT_NE(text.find("id: tmpl637534209\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("width: 2\n"), std::string::npos) << text;
+    // The same text compiled under the same name (the run's, as the run
+    // forms it) gives the same cache.
+    const fs::path again = out_.string() + "/qmls_generating//tmpl.qml";
+    fs::create_directories(out_ / "qmls_generating");
+    WriteFile(again, text);
+    ASSERT_TRUE(QmlCacheGen::MiniQmlCacheGen(again.u16string()).ok);
+    EXPECT_EQ(ReadFile(out_ / "qmls" / "tmpl.qmlc"), ReadFile(again.string() + "c"));
+  }
 }
 
 // The same project gives the same bytes twice; enciphered, every document
