@@ -49,7 +49,7 @@ set(CPACK_PACKAGE_NAME prt2qml)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${PRT_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert operator-panel runtime data sets to QML documents")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
 prt2qml turns the compiled runtime data set of an operator-panel project
 (a .prt file) into one QML document per screen, each compiled into its Qt
 cache file (.qmlc) and optionally enciphered. The output folder changes in

@@ -9,7 +9,7 @@ failures=0
 fail() { echo "FAIL $page: $*"; failures=$((failures + 1)); }
 for page in "$@"; do
   program=$(basename "$page" .1)
-  text=$(LC_ALL=C MANWIDTH=100 man --warnings -l "$page" 2>/tmp/man-warnings.$$ | col -b)
+  text=$(LC_ALL=C MANWIDTH=100 man --warnings -l "$page" 2>/tmp/man-warnings.$$)
   warnings=$(cat /tmp/man-warnings.$$); rm -f /tmp/man-warnings.$$
   [ -z "$warnings" ] || fail "renders with warnings: $warnings"
   [ -n "$text" ] || { fail "renders empty"; continue; }
