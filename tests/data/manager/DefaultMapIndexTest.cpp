@@ -14,11 +14,7 @@
 namespace prt {
 namespace {
 
-struct Answer {
-  bool found = false;
-  uint32_t value = 0;
-  bool operator==(const Answer&) const = default;
-};
+struct Answer { bool found = false; uint32_t value = 0; bool operator==(const Answer&) const = default; };
 
 Answer Walk(const ImageRef& map, uint32_t key, uint32_t id) {
   Answer a;
@@ -40,7 +36,8 @@ struct MapWriter {
 
   uint32_t Words(std::initializer_list<uint32_t> words) {
     const auto at = static_cast<uint32_t>(bytes.size());
-    for (uint32_t w : words) bytes.resize(bytes.size() + 4), Patch32(static_cast<uint32_t>(bytes.size() - 4), w);
+    bytes.resize(at + 4 * words.size());
+    for (uint32_t i = 0; uint32_t w : words) Patch32(at + 4 * i++, w);
     return at;
   }
   void Patch32(uint32_t at, uint32_t v) {
@@ -73,11 +70,7 @@ TEST(DefaultMapIndex, KeepsFirstMatchSemantics) {
   const ImageRef map = image.Resolve(w.map);
   const DefaultMapIndex index = DefaultMapIndex::Build(map);
 
-  const struct {
-    const char* name;
-    uint32_t key, id;
-    Answer want;
-  } cases[] = {
+  const struct { const char* name; uint32_t key, id; Answer want; } cases[] = {
       {"first entry of a duplicated id", 1, 6, {true, 60}},
       {"first of ids equal in the low 24 bits", 1, 5, {true, 50}},
       {"top 8 bits of the stored id are not compared", 1, 7, {true, 70}},
