@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <iostream>
 #include <vector>
 
 #include "controls/Gradient.h"
@@ -88,7 +87,7 @@ bool IControl::WriteFontArray(ImageRef fontReference) {
   for (uint32_t i = 0; i < count; ++i) {
     if (!data.SetLanguage(static_cast<int16_t>(i), false)) continue;
     if (!data.GetCurrentLanguageFontInfo(fontNumber, styleNumber, &fonts[i])) {
-      std::cout << "GetCurrentLanguageFontInfo failed!";
+      if (output != nullptr) output->notices += "GetCurrentLanguageFontInfo failed!";
       return false;
     }
   }

@@ -15,9 +15,10 @@ struct FileStatus {
   std::u16string path;    // the file that failed
   std::error_code error;  // the system's reason; none for a failure already reported where it arose
   bool reading = false;   // the failed step read the file rather than wrote it
+  std::string notes;      // fixed lines the step leaves for the run to print first (standard error)
 
   static FileStatus Failed(std::u16string path, std::error_code error, bool reading = false) {
-    return {false, std::move(path), error, reading};
+    return {false, std::move(path), error, reading, {}};
   }
 };
 

@@ -2,7 +2,11 @@
 # Installs the Debian packages the build needs, only when one is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative-private-dev
-          qt6-qmllint-plugins libgtest-dev nlohmann-json3-dev)
+          qt6-qmllint-plugins libgtest-dev nlohmann-json3-dev
+          # qml-preview: the QML runtime modules the documents import, and a font for the labels
+          qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
+          qml6-module-qtquick-window qml6-module-qt-labs-qmlmodels qml6-module-qtqml-workerscript
+          fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

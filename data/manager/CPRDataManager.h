@@ -54,6 +54,8 @@ class CPRDataManager : public IPRDataManager {
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
   uint32_t GetImageSize() override { return image_ ? image_->Size() : 0; }
+  // Offset 0 of the loaded image (null when none): for tools that read it as it is.
+  ImageRef GetImageRoot() const { return image_ ? image_->Root() : ImageRef(); }
 
   // ---- Per-language resources and resource lists ----
   uint32_t GetLanguageResourceCount() override;

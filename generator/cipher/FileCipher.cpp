@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <iostream>
 #include <random>
 #include <system_error>
 
@@ -33,7 +32,6 @@ void XorText(char* text, uint32_t wordCount, uint32_t seed1, uint32_t seed2) {
   }
 }
 
-void ErrorLine(const std::string& text) { std::cerr << text + "\n" << std::flush; }
 
 }  // namespace
 
@@ -78,8 +76,9 @@ FileStatus Encrypt(const std::u16string& path) {
   std::string content;
   const std::error_code readError = platform::ReadWholeFile(path, content);
   if (content.empty()) {
-    ErrorLine("Encryptqml file content is empty!!!");
-    return FileStatus::Failed(path, readError, true);
+    FileStatus status = FileStatus::Failed(path, readError, true);
+    status.notes = "Encryptqml file content is empty!!!\n";
+    return status;
   }
   const std::string output = EncipherContent(std::move(content), DrawKey(ClockSeed()));
   return SaveFile(output, path);
@@ -88,16 +87,16 @@ FileStatus Encrypt(const std::u16string& path) {
 FileStatus SaveFile(std::string_view data, const std::u16string& path) {
   const std::error_code ec = platform::OverwriteWholeFile(path, data);
   if (!ec) return {};
+  FileStatus status = FileStatus::Failed(path, ec);
   // A write that stopped part way leaves a file of neither length.
   if (const auto size = platform::ReadableFileSize(path); size && *size != data.size()) {
-    ErrorLine("SaveFileSave file with error length! Will remove it.");
+    status.notes = "SaveFileSave file with error length! Will remove it.\n";
     std::error_code removeError;
     if (!std::filesystem::remove(platform::ToPath(path), removeError)) {
-      std::cerr << "SaveFileRemove invalid cache file failed, error code " + std::to_string(removeError.value())
-                << std::flush;
+      status.notes += "SaveFileRemove invalid cache file failed, error code " + std::to_string(removeError.value());
     }
   }
-  return FileStatus::Failed(path, ec);
+  return status;
 }
 
 std::string ReadFileContent(const std::u16string& path) {

@@ -40,7 +40,7 @@ void ProcessQmlFiles(const QmlFileItems& share, bool encrypt, FileStatus& result
       const auto encryptStart = Clock::now();
       result = Encrypt(item->path);
       if (profile) profile->encryptSeconds += SecondsSince(encryptStart);
-      if (!result.ok) std::cerr << "operator () failed to encrypt qml files.\n" << std::flush;
+      if (!result.ok) std::cerr << result.notes + "operator () failed to encrypt qml files.\n" << std::flush;
     }
     if (!result.ok) break;
   }

@@ -265,7 +265,12 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   for (const auto& screen : screens) {
     if (!screen) continue;
     start = Clock::now();
-    if (!WriteScreenDocument(*screen, generator)) return false;
+    const bool written = WriteScreenDocument(*screen, generator);
+    if (!generator.notices.empty()) {
+      std::cout << generator.notices << std::flush;
+      generator.notices.clear();
+    }
+    if (!written) return false;
     if (profile) profile->generateSeconds += SecondsSince(start);
 
     start = Clock::now();

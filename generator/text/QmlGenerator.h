@@ -33,6 +33,9 @@ class QmlGenerator {
   void WriteBoolLine(bool b);
 
   QmlStream stream;
+  // Console text a control leaves while it writes (the failed font lookup's
+  // line); the run prints it on standard output after the screen.
+  std::string notices;
   bool encrypt = false;
   // The screen being written; meaningless before the first screen.
   uint32_t rootObjId = 0;

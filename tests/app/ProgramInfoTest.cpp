@@ -23,10 +23,16 @@ TEST(ProgramInfo, HelpAndVersionOnStandardOutput) {
       {PRT2QML_PATH, {"--version", "-e"}, std::string("prt2qml ") + kVersion + "\n"},
       {PRT_BUILD_PATH, {"--help"}, Golden("prt-build.help")},
       {PRT_BUILD_PATH, {"d.json", "--version"}, std::string("prt-build ") + kVersion + "\n"},
+      {PRT_INSPECT_PATH, {"--help"}, Golden("prt-inspect.help")},
+      {PRT_INSPECT_PATH, {"a.prt", "--version"}, std::string("prt-inspect ") + kVersion + "\n"},
       {QML_DECIPHER_PATH, {"-h"}, Golden("qml-decipher.help")},
       {QML_DECIPHER_PATH, {"--version"}, std::string("qml-decipher ") + kVersion + "\n"},
       {PRT_BENCH_PATH, {"--help"}, Golden("prt-bench.help")},
       {PRT_BENCH_PATH, {"--version"}, std::string("prt-bench ") + kVersion + "\n"},
+#ifdef QML_PREVIEW_PATH
+      {QML_PREVIEW_PATH, {"--help"}, Golden("qml-preview.help")},
+      {QML_PREVIEW_PATH, {"--version"}, std::string("qml-preview ") + kVersion + "\n"},
+#endif
   };
   test::TempDir dir;
   for (const auto& c : cases) {

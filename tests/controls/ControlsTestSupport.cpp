@@ -44,7 +44,7 @@ Written GenerateControl(uint32_t reference, uint32_t root) {
   generator.rootObjId = root;
   control->SetStream(&generator);
   const bool ok = control->Generate();
-  return {ok, StreamText(generator), generator.stream.Text()};
+  return {ok, StreamText(generator), generator.stream.Text(), generator.notices};
 }
 
 Written GenerateScreen(uint32_t reference) {
@@ -56,7 +56,7 @@ Written GenerateScreen(uint32_t reference) {
   }
   QmlGenerator generator;
   const bool ok = WriteScreenDocument(*screen, generator);
-  return {ok, StreamText(generator), generator.stream.Text()};
+  return {ok, StreamText(generator), generator.stream.Text(), generator.notices};
 }
 
 void ExpectGolden(const std::string& name, const std::string& actual) {

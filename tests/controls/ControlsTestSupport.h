@@ -32,6 +32,7 @@ struct Written {
   bool ok = false;
   std::string text;     // UTF-8
   std::u16string wide;  // the stream's own units
+  std::string notices;  // what the run would print after the screen
 };
 // One control's element, written with `root` as the document's root.
 Written GenerateControl(uint32_t reference, uint32_t root = kPage0);

@@ -39,9 +39,8 @@ TEST(PopupTest, TitleAndOffsetLines) {
 
 TEST(PopupTest, FailedFontLeavesOutOnlyTheFontArray) {
   ASSERT_TRUE(Load(PopupJson(kPopupTitle, 2, kOkButton, "null")));
-  testing::internal::CaptureStdout();
   const Written w = GenerateScreen(kPopup);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "GetCurrentLanguageFontInfo failed!");
+  EXPECT_EQ(w.notices, "GetCurrentLanguageFontInfo failed!");
   EXPECT_TRUE(w.ok);
   EXPECT_TRUE(Has(w.text, "popupHeight: 300\ntitleVisible: true\ntitleIcon: ")) << w.text;
 }

@@ -91,9 +91,8 @@ FontArray WriteFonts(const std::vector<FontCase>& fonts) {
   QmlGenerator generator;
   Button control{ImageRef()};
   control.SetStream(&generator);
-  testing::internal::CaptureStdout();
   result.ok = control.WriteFontArray(fontZero.Root());
-  result.console = testing::internal::GetCapturedStdout();
+  result.console = generator.notices;
   result.text = generator.stream.Text();
   return result;
 }

@@ -1,0 +1,126 @@
+// prt-inspect as the shell sees it: its report and description of builder
+// projects, and the round trip inspect -> build -> convert.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+
+namespace prt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+
+const fs::path kGolden = fs::path(PRT_SOURCE_DIR) / "tests/tools/golden/inspect";
+
+test::ProcessResult RunTool(const char* program, const test::TempDir& dir, std::vector<std::string> args) {
+  return test::RunProcess({.program = program, .args = std::move(args), .workDir = dir.Path()});
+}
+
+// Builds `desc` (a path or the description itself) into dir/<prt>.
+void Build(const test::TempDir& dir, const std::string& desc, const std::string& prt, bool isText = false) {
+  std::string path = desc;
+  if (isText) {
+    path = prt + ".json";
+    fs::create_directories((dir / path).parent_path());
+    test::WriteFile(dir / path, desc);
+  }
+  const test::ProcessResult r = RunTool(PRT_BUILD, dir, {path, prt});
+  ASSERT_EQ(r.exitStatus, 0) << desc << ": " << r.err;
+}
+
+// Every file of a qmls folder, by name.
+std::map<std::string, std::string> Documents(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  if (!fs::is_directory(folder)) return files;
+  for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = ReadFile(entry.path());
+  return files;
+}
+
+TEST(PrtInspectTool, GoldenReports) {
+  const struct {
+    const char* project;
+    bool json;
+    const char* golden;
+  } cases[] = {
+      // Every screen kind, a template link, hidden and moved-out controls,
+      // vector shapes (one without an element), an unknown type, an absent
+      // link and a link to no object.
+      {"kinds", false, "kinds.txt"},
+      {"kinds", true, "kinds.inspect.json"},
+      // A container that holds itself: the tree up to the fault and the
+      // converter's own verdict.
+      {"cycle", false, "cycle.txt"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    Build(dir, (kGolden / (std::string(c.project) + ".json")).string(), "p.prt");
+    const test::ProcessResult r = RunTool(PRT_INSPECT, dir, c.json ? std::vector<std::string>{"p.prt", "--json"}
+                                                               : std::vector<std::string>{"p.prt"});
+    EXPECT_EQ(r.exitStatus, 0) << c.golden << ": " << r.err;
+    EXPECT_EQ(r.out, ReadFile(kGolden / c.golden)) << c.golden;
+    EXPECT_EQ(r.err, "") << c.golden;
+  }
+}
+
+// A data set the loading road refuses: its reason, nothing on standard
+// output, and no working folder left behind.
+TEST(PrtInspectTool, DamagedFileGivesTheLoadingReason) {
+  const struct {
+    const char* corruption;
+    const char* err;
+  } cases[] = {
+      {"pointerPositionOutOfRange",
+       "prt-inspect: 'p.prt': section 2000 at offset 0x4a8: pointer position 0x8d6 is not past the field before "
+       "it, which ends at 0x8d8\n"},
+      {"badMagic", "prt-inspect: 'p.prt' is not a runtime data set (unknown signature at offset 0)\n"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    Build(dir, std::string(R"({"screens": [{"type": "page"}], "container": {"corrupt": ")") + c.corruption + "\"}}",
+          "p.prt", true);
+    const test::ProcessResult r = RunTool(PRT_INSPECT, dir, {"p.prt"});
+    EXPECT_EQ(r.exitStatus, 1) << c.corruption;
+    EXPECT_EQ(r.out, "") << c.corruption;
+    EXPECT_EQ(r.err, c.err) << c.corruption;
+    EXPECT_FALSE(fs::exists(dir / "SimWork")) << c.corruption;
+  }
+}
+
+// inspect -> build -> convert gives the documents (and the converter's
+// lines) of the original, byte for byte.
+TEST(PrtInspectTool, RoundTripGivesTheSameDocuments) {
+  std::vector<std::string> descriptions = {
+      ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"),
+      ReadFile(kGolden / "kinds.json"),
+      ReadFile(kGolden / "cycle.json"),
+  };
+  for (int seed = 1; seed <= 20; ++seed) {
+    descriptions.push_back(R"({"synthetic": {"pages": 3, "templates": 1, "reportPages": 1, "popups": 3,
+        "controls": 60, "maxDepth": 3, "languages": )" + std::to_string(seed % 3 + 1) +
+                           R"(, "seed": )" + std::to_string(seed) + "}}");
+  }
+  for (size_t i = 0; i < descriptions.size(); ++i) {
+    SCOPED_TRACE("description " + std::to_string(i));
+    test::TempDir dir;
+    Build(dir, descriptions[i], "a/x.prt", true);
+    const test::ProcessResult inspected = RunTool(PRT_INSPECT, dir, {"a/x.prt", "--json"});
+    ASSERT_EQ(inspected.exitStatus, 0) << inspected.err;
+    Build(dir, inspected.out, "b/x.prt", true);
+    const test::ProcessResult a = RunTool(PRT2QML_PATH, dir, {"a/x.prt"});
+    const test::ProcessResult b = RunTool(PRT2QML_PATH, dir, {"b/x.prt"});
+    EXPECT_EQ(a.exitStatus, b.exitStatus);
+    EXPECT_EQ(a.err, b.err);
+    const auto original = Documents(dir / "a/qmls");
+    EXPECT_EQ(original, Documents(dir / "b/qmls"));
+    // The cycle fails in both; every other project has documents.
+    EXPECT_EQ(original.empty(), a.exitStatus != 0);
+  }
+}
+
+}  // namespace
+}  // namespace prt

@@ -1,0 +1,652 @@
+#include "tools/inspect/Inspect.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "controls/ControlFactory.h"
+#include "controls/IControlGroup.h"
+#include "data/manager/DataValue.h"
+#include "data/manager/ImageLayout.h"
+#include "platform/Text.h"
+#include "tools/builder/JsonBuilder.h"
+
+namespace prt::inspect {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// Record offsets the converter reads (0 = own reference).
+constexpr uint32_t kTypeByte = 3, kWord8 = 8, kX = 12, kY = 16, kSubRecord = 20, kW = 24, kH = 28, kFlags = 32;
+constexpr uint32_t kFill = 36, kBorderColour = 52, kShape = 55, kBorderWidth = 56, kBorderRadius = 58, kTitle = 60;
+constexpr uint32_t kSubRecordWord = 16;
+constexpr uint32_t kFlagOutside = 0x10, kFlagHideMask = 0x30, kFlagHideBySub = 0x2000, kFlagHidden = 0x8000;
+// Popup title block.
+constexpr uint32_t kTitleIcon = 0, kTitleTextId = 4, kTitleTextColour = 8, kTitleFill = 12, kTitleFont = 24,
+                   kTitleHeight = 28, kTitleFlags = 30;
+// Link entry.
+constexpr uint32_t kLinkKind = 0, kLinkPresent = 1, kLinkSlot = 2, kLinkSpare = 3, kLinkTarget = 4;
+// Language header: counts of texts, resources, font numbers, styles,
+// languages, then 20-byte entries {id, texts, resources, fonts, styles}.
+constexpr uint32_t kFontNumberCount = 8, kStyleCount = 12, kLanguageCount = 16, kLanguages = 20, kLanguageEntry = 20;
+constexpr uint32_t kLanguageFonts = 12, kLanguageStyles = 16;
+constexpr uint32_t kFaceName = 4, kFaceNameBytes = 32;
+constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1, kVectorType = 40;
+// Deeper trees are refused by the converter.
+constexpr size_t kMaxNesting = 256;
+// Each level takes two levels of JSON, of which prt-build reads 256; deeper
+// objects stay raw links.
+constexpr size_t kMaxDescribedNesting = 120;
+// Shared arrays let a small image name many (row, language) pairs; reading
+// stops after as many as it could hold without sharing, plus some room.
+uint64_t PairLimit(uint32_t imageBytes) { return imageBytes / 4 + 65536; }
+// What prt-build gives a record table without a size of its own, and what
+// its forms need of a record of the type.
+constexpr uint32_t kDefaultRecordSize = 72;
+
+uint32_t RecordBytesNeeded(uint8_t type) {
+  return type == kPopupType ? 68 : type == kVectorType ? 60 : type == kPageType ? 52 : 40;
+}
+
+bool IsScreenType(uint32_t type) { return std::find(ScreenTypes.begin(), ScreenTypes.end(), type) != ScreenTypes.end(); }
+
+// The builder's name of a type (with the vector shape); empty when it has none.
+std::string TypeName(uint8_t type, std::optional<uint8_t> shape) {
+  static constexpr const char* kNames[] = {
+      "page",        "template",   "reportpage",     "popup",       "iofield",    "bar",        "textfield",
+      "graphic",     "symbolicio", "switch",         "container",   "alarmview",  "alarmindicator",
+      "trendview",   "button",     "userview",       "vector",      "recipeview", "diagnosticview",
+      "alarmreport", "recipereport", "tableview",    "graphicio",   "datetime",   "gifplayer",  "xytrend",
+      "alarmbar",    "systemview", "camview",        "polyline",    "ellipse",    "rectangle",  "polygon",
+      "flowblock"};
+  for (const char* name : kNames) {
+    const auto t = builder::TypeFromName(name);
+    if (t && t->type == type && t->shape == shape) return name;
+  }
+  return {};
+}
+
+std::string Utf8(std::u16string_view text) { return platform::Narrow(text); }
+
+// "#aarrggbb" from the four bytes r, g, b, a.
+std::string ColourText(ImageRef colour) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text = "#";
+  for (uint32_t at : {3u, 0u, 1u, 2u}) {
+    const uint8_t b = colour.U8(at);
+    text += kHex[b >> 4];
+    text += kHex[b & 15];
+  }
+  return text;
+}
+
+// The text the converter writes for an object (the placeholder included);
+// nullopt when it is the placeholder.
+std::u16string ObjectText(CPRDataManager& data, uint32_t reference, bool* placeholder = nullptr) {
+  DataValue value;
+  const bool made = data.GetObjectText(reference, &value);
+  if (placeholder) *placeholder = made;
+  const uint8_t* counted = value.ReadText();
+  if (!counted) return {};
+  uint16_t length;
+  std::memcpy(&length, counted, sizeof length);
+  std::u16string text(length, u'\0');
+  std::memcpy(text.data(), counted + sizeof length, 2u * length);
+  return text;
+}
+
+// A u32 count, then `count` items of `width` bytes: as many as the image holds.
+uint32_t FittingCount(ImageRef array, uint32_t width) {
+  if (!array.Has(0, 4)) return 0;
+  const uint32_t stored = array.U32(0);
+  const uint32_t room = (array.Image()->Size() - array.Offset() - 4) / width;
+  return std::min(stored, room);
+}
+
+struct LanguageView {
+  uint32_t id = 0;
+  std::vector<std::optional<std::array<uint16_t, 4>>> fonts;
+  std::vector<uint16_t> selectors;
+};
+
+std::vector<LanguageView> ReadLanguages(ImageRef root) {
+  const ImageRef header = root.Ref(4 * layout::kLanguageHeader);
+  std::vector<LanguageView> out;
+  if (!header.Has(0, kLanguages)) return out;
+  const uint32_t count = header.U32(kLanguageCount);
+  if (!layout::FitsArray(header, kLanguages, count, kLanguageEntry)) return out;
+  const uint32_t fontNumbers = header.U32(kFontNumberCount);
+  const uint32_t styles = header.U32(kStyleCount);
+  const uint64_t perLanguage = uint64_t{fontNumbers} + styles + 1;
+  for (uint32_t i = 0; i < count && (i + 1) * perLanguage <= PairLimit(root.Image()->Size()); ++i) {
+    const ImageRef entry = header.At(kLanguages + i * kLanguageEntry);
+    LanguageView language;
+    language.id = entry.U32(0);
+    const ImageRef fonts = entry.Ref(kLanguageFonts);
+    if (layout::FitsArray(fonts, 0, fontNumbers, 4)) {
+      for (uint32_t f = 0; f < fontNumbers; ++f) {
+        const ImageRef variants = fonts.Ref(4 * f);
+        if (!variants.Has(0, 8)) {
+          language.fonts.emplace_back();
+          continue;
+        }
+        language.fonts.push_back(std::array<uint16_t, 4>{variants.U16(0), variants.U16(2), variants.U16(4),
+                                                         variants.U16(6)});
+      }
+    }
+    const ImageRef selectors = entry.Ref(kLanguageStyles);
+    if (layout::FitsArray(selectors, 0, styles, 2))
+      for (uint32_t s = 0; s < styles; ++s) language.selectors.push_back(selectors.U16(2 * s));
+    out.push_back(std::move(language));
+  }
+  return out;
+}
+
+struct FontView {
+  std::optional<std::string> face;
+  uint16_t size = 0;
+  uint8_t byte0 = 0, byte1 = 0;
+};
+
+std::vector<FontView> ReadFonts(ImageRef root) {
+  const ImageRef table = root.Ref(4 * layout::kFontTable);
+  std::vector<FontView> out;
+  const uint32_t count = FittingCount(table, 4);
+  for (uint32_t i = 0; i < count; ++i) {
+    const ImageRef font = table.Ref(4 + 4 * i);
+    FontView view;
+    view.size = font.U16(2);
+    view.byte0 = font.U8(0);
+    view.byte1 = font.U8(1);
+    if (const ImageRef face = font.Ref(4)) {
+      std::string name = face.ReadCString(kFaceName);
+      if (name.size() > kFaceNameBytes) name.resize(kFaceNameBytes);
+      view.face = std::move(name);
+    }
+    out.push_back(std::move(view));
+  }
+  return out;
+}
+
+// Keeps the current language across the per-language reads.
+class LanguageRestorer {
+ public:
+  explicit LanguageRestorer(CPRDataManager& data) : data_(data), index_(data.GetCurrentLanguageIndex()) {}
+  ~LanguageRestorer() { data_.SetLanguage(static_cast<int16_t>(index_), false); }
+
+ private:
+  CPRDataManager& data_;
+  uint32_t index_;
+};
+
+// ---- The builder description ------------------------------------------------
+
+// One value for every language, a value per language (null: none), or
+// nothing when no language has one.
+json PerLanguage(const std::vector<std::optional<std::u16string>>& texts) {
+  if (std::none_of(texts.begin(), texts.end(), [](const auto& t) { return t.has_value(); })) return nullptr;
+  if (std::all_of(texts.begin(), texts.end(), [&](const auto& t) { return t == texts.front(); }))
+    return Utf8(*texts.front());
+  json array = json::array();
+  for (const auto& t : texts) array.push_back(t ? json(Utf8(*t)) : json(nullptr));
+  return array;
+}
+
+json FillJson(ImageRef info) {
+  const uint8_t count = info.U8(0);
+  const uint8_t orientation = info.U8(1);
+  const ImageRef positions = info.Ref(4);
+  const ImageRef colours = info.Ref(8);
+  std::optional<std::vector<float>> stops;
+  std::optional<std::vector<std::string>> colourTexts;
+  if (positions) {
+    stops.emplace();
+    for (uint32_t i = 0, n = FittingCount(positions, 4); i < n; ++i) stops->push_back(positions.F32(4 + 4 * i));
+  }
+  if (colours) {
+    colourTexts.emplace();
+    for (uint32_t i = 0, n = FittingCount(colours, 4); i < n; ++i) colourTexts->push_back(ColourText(colours.At(4 + 4 * i)));
+  }
+  // One colour at 0 is what a colour string gives.
+  if (count == 1 && orientation == 0 && stops && stops->size() == 1 && (*stops)[0] == 0.0f &&
+      !std::signbit((*stops)[0]) && colourTexts && colourTexts->size() == 1)
+    return colourTexts->front();
+  json fill = json::object();
+  fill["orientation"] = orientation;
+  fill["positions"] = nullptr;
+  fill["colors"] = nullptr;
+  if (stops) {
+    fill["positions"] = json::array();
+    for (float p : *stops) fill["positions"].push_back(static_cast<double>(p));
+  }
+  if (colourTexts) fill["colors"] = *colourTexts;
+  if (count != (colourTexts ? colourTexts->size() : 0)) fill["count"] = count;
+  return fill;
+}
+
+json TitleJson(ImageRef title) {
+  json t = json::object();
+  t["icon"] = title.I32(kTitleIcon);
+  t["textId"] = title.U32(kTitleTextId);
+  t["textColor"] = ColourText(title.At(kTitleTextColour));
+  t["background"] = FillJson(title.At(kTitleFill));
+  t["font"] = {{"number", title.U16(kTitleFont)}, {"style", title.U16(kTitleFont + 2)}};
+  t["height"] = title.U16(kTitleHeight);
+  const uint8_t flags = title.U8(kTitleFlags);
+  if (flags & 1u) t["closeButton"] = true;
+  if (flags & ~1u) t["flags"] = flags;
+  return t;
+}
+
+class Describer {
+ public:
+  explicit Describer(CPRDataManager& data) : data_(data) {}
+
+  json Run() {
+    const uint32_t current = data_.GetCurrentLanguageIndex();
+    LanguageRestorer restore(data_);
+    const ImageRef root = data_.GetImageRoot();
+    json out = json::object();
+    if (!data_.GetDataSetName().empty()) out["name"] = data_.GetDataSetName();
+
+    // SetLanguage takes a 16-bit index.
+    languages_ = std::min<uint32_t>(data_.GetLanguageCount(), INT16_MAX);
+    IndexObjectTextMap(root);
+    out["languages"] = json::array();
+    for (const LanguageView& l : ReadLanguages(root)) {
+      json language = {{"id", l.id}};
+      json fonts = json::array();
+      for (const auto& f : l.fonts) fonts.push_back(f ? json(*f) : json(nullptr));
+      if (!fonts.empty()) language["fonts"] = fonts;
+      if (!l.selectors.empty()) language["selectors"] = l.selectors;
+      out["languages"].push_back(language);
+    }
+    json fonts = json::array();
+    for (const FontView& f : ReadFonts(root)) {
+      json font = {{"face", f.face ? json(*f.face) : json(nullptr)}, {"size", f.size}};
+      if (f.byte1 & 1u) font["bold"] = true;
+      if (f.byte1 & 2u) font["italic"] = true;
+      if (f.byte1 & ~3u) font["flags"] = f.byte1 & ~3u;
+      if (f.byte0) font["byte0"] = f.byte0;
+      fonts.push_back(font);
+    }
+    if (!fonts.empty()) out["fonts"] = fonts;
+    json screens = json::array();
+    for (uint8_t t : ScreenTypes) {
+      for (uint32_t i = 0, n = data_.GetObjectCount(t); i < n; ++i) {
+        const uint32_t reference = (uint32_t{t} << 24) | (i & 0xFFFFFFu);
+        const ImageRef record = data_.GetObjectRecord(reference);
+        if (!CreateScreen(record)) continue;
+        json screen = Control(reference, record);
+        Children(record.U32(0), screen, 1);
+        screens.push_back(std::move(screen));
+      }
+    }
+    // The rows no described object shows; those objects carry their own.
+    if (json texts = Texts(); !texts.empty()) out["texts"] = texts;
+    out["screens"] = screens;
+
+    json sizes = json::object();
+    for (uint8_t t : types_) {
+      const uint32_t size = root.U32(layout::RecordSizeByte(t));
+      if (size != kDefaultRecordSize && size >= RecordBytesNeeded(t)) sizes[std::to_string(t)] = size;
+    }
+    if (!sizes.empty()) out["recordSizes"] = sizes;
+    if (current != 0) out["languageFile"] = current;
+    return out;
+  }
+
+ private:
+  // The text rows in every language but those of described objects, which
+  // carry them inline. Rows change their numbers, which no document shows.
+  json Texts() {
+    json rows = json::array();
+    const uint32_t count = data_.GetTextCount();
+    for (uint32_t n = 0; n < count && Take(); ++n) {
+      if (objectTexts_.count(n)) continue;
+      std::vector<std::optional<std::u16string>> perLanguage;
+      for (uint32_t l = 0; l < languages_; ++l) {
+        data_.SetLanguage(static_cast<int16_t>(l), false);
+        std::u16string text;
+        if (const ImageRef t = data_.GetText(n); t && t.ReadCountedString(text)) perLanguage.push_back(text);
+        else perLanguage.emplace_back();
+      }
+      rows.push_back(PerLanguage(perLanguage));
+    }
+    return rows;
+  }
+
+  // The text number of each object in the object text map, found as the
+  // data manager finds it: the first group of a key, its first entry of an
+  // index. One pass, so that many objects do not each scan the map.
+  void IndexObjectTextMap(ImageRef root) {
+    const layout::CountedTable groups = layout::ReadCountedTable(root.Ref(4 * layout::kObjectTextMap), 8);
+    std::set<uint32_t> keys;
+    for (uint32_t g = 0; g < groups.count; ++g) {
+      const ImageRef group = groups.Item(g, 8);
+      if (!keys.insert(group.U32(0)).second) continue;
+      const layout::CountedTable entries = layout::ReadCountedTable(group.Ref(4), 8);
+      for (uint32_t e = 0; e < entries.count; ++e) {
+        const ImageRef entry = entries.Item(e, 8);
+        textNumbers_.emplace((uint64_t{group.U32(0)} << 24) | (entry.U32(0) & 0xFFFFFFu), entry.U32(4));
+      }
+    }
+  }
+
+  // Counts a text row or object's look-ups in every language; false once
+  // the pairs pass the limit.
+  bool Take() { return (pairs_ += std::max<uint32_t>(languages_, 1)) <= PairLimit(data_.GetImageSize()); }
+
+  json ObjectTexts(uint32_t reference) {
+    if (!Take()) return nullptr;
+    if (const auto it = textNumbers_.find((uint64_t{reference >> 24} << 24) | (reference & 0xFFFFFFu));
+        it != textNumbers_.end())
+      objectTexts_.insert(it->second);
+    std::vector<std::optional<std::u16string>> perLanguage;
+    for (uint32_t l = 0; l < languages_; ++l) {
+      data_.SetLanguage(static_cast<int16_t>(l), false);
+      bool placeholder = false;
+      std::u16string text = ObjectText(data_, reference, &placeholder);
+      if (placeholder) perLanguage.emplace_back();
+      else perLanguage.push_back(std::move(text));
+    }
+    return PerLanguage(perLanguage);
+  }
+
+  // The object at `reference` (where its record lies) in the form the
+  // converter reads.
+  json Control(uint32_t reference, ImageRef record) {
+    const uint8_t type = static_cast<uint8_t>(reference >> 24);
+    types_.insert(type);
+    json j = json::object();
+    // A vector graphic's shape is part of its name; one without a name is
+    // a "vector" with its shape byte.
+    const std::optional<uint8_t> shape = type == kVectorType ? std::optional(record.U8(kShape)) : std::nullopt;
+    std::string name = TypeName(type, shape);
+    if (shape && name.empty()) name = "vector";
+    j["type"] = name.empty() ? json(type) : json(name);
+    if (shape && name == "vector") j["shape"] = *shape;
+    j["index"] = reference & 0xFFFFFFu;
+    const uint32_t own = record.U32(0);
+    if (own != reference) j["ownReference"] = own;
+    if (json text = ObjectTexts(own); !text.is_null()) j["text"] = text;
+    j["x"] = record.I32(kX);
+    j["y"] = record.I32(kY);
+    j["w"] = record.I32(kW);
+    j["h"] = record.I32(kH);
+    uint32_t flags = record.U32(kFlags);
+    uint32_t word8 = record.U32(kWord8);
+    if ((flags & kFlagHidden) && word8 == 1) {
+      j["hidden"] = true;
+      flags &= ~kFlagHidden;
+      word8 = 0;
+    }
+    if (flags & kFlagOutside) {
+      j["outside"] = true;
+      flags &= ~kFlagOutside;
+    }
+    if (flags) j["flags"] = flags;
+    if (word8) j["word8"] = word8;
+    if (const ImageRef sub = record.Ref(kSubRecord)) j["subRecord"] = sub.U32(kSubRecordWord);
+    if (type == kPageType || type == kPopupType) j["background"] = FillJson(record.At(kFill));
+    if (type == kPopupType) {
+      j["borderColor"] = ColourText(record.At(kBorderColour));
+      j["borderWidth"] = record.U16(kBorderWidth);
+      j["borderRadius"] = record.U16(kBorderRadius);
+      if (const ImageRef title = record.Ref(kTitle)) j["title"] = TitleJson(title);
+    }
+    return j;
+  }
+
+  // The link list of the object whose own reference is `own`: an object is
+  // described where it is first reached (also one the converter skips, so
+  // that the reason survives); links to screens, to no object and to an
+  // object described before stay raw links.
+  void Children(uint32_t own, json& parent, size_t depth) {
+    json children = json::array();
+    for (uint32_t k = 0;; ++k) {
+      const ImageRef link = data_.GetObjectLink(own, k);
+      if (!link) break;
+      const uint8_t kind = link.U8(kLinkKind), present = link.U8(kLinkPresent), slot = link.U8(kLinkSlot);
+      const uint32_t target = link.U32(kLinkTarget);
+      const ImageRef record = data_.GetObjectRecord(target);
+      if (record && !IsScreenType(target >> 24) && depth < kMaxDescribedNesting && !described_.count(target)) {
+        described_.insert(target);
+        json child = Control(target, record);
+        if (present == 0) child["linked"] = false;
+        if (kind) child["linkKind"] = kind;
+        if (slot) child["linkSlot"] = slot;
+        if (IsGroupType(target >> 24)) Children(record.U32(0), child, depth + 1);
+        children.push_back(std::move(child));
+        continue;
+      }
+      json raw = {{"target", target}};
+      if (kind) raw["kind"] = kind;
+      if (present != 1) raw["present"] = present;
+      if (slot) raw["slot"] = slot;
+      if (const uint8_t spare = link.U8(kLinkSpare)) raw["spare"] = spare;
+      children.push_back({{"link", raw}});
+    }
+    if (!children.empty()) parent["children"] = std::move(children);
+  }
+
+  CPRDataManager& data_;
+  uint32_t languages_ = 0;
+  std::set<uint32_t> described_;
+  std::set<uint32_t> objectTexts_;
+  std::map<uint64_t, uint32_t> textNumbers_;  // (key << 24 | index) -> text number
+  uint64_t pairs_ = 0;
+  std::set<uint8_t> types_;
+};
+
+// ---- The report ---------------------------------------------------------------
+
+std::string Grouped(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
+
+class Reporter {
+ public:
+  explicit Reporter(CPRDataManager& data) : data_(data), budget_(data.GetImageSize()) {}
+
+  std::string Run() {
+    const ImageRef root = data_.GetImageRoot();
+    const std::string& name = data_.GetDataSetName();
+    out_ += "data set: " + (name.empty() ? std::string("(no name)") : name) + "\n";
+    out_ += "image: " + Grouped(data_.GetImageSize()) + " bytes\n";
+    const std::vector<FontView> fonts = ReadFonts(root);
+    const std::vector<LanguageView> languages = ReadLanguages(root);
+    out_ += "languages: " + std::to_string(languages.size()) + ", current " +
+            std::to_string(data_.GetCurrentLanguageIndex()) + "\n";
+    for (size_t i = 0; i < languages.size(); ++i) {
+      const LanguageView& l = languages[i];
+      out_ += "  " + std::to_string(i) + ": id " + std::to_string(l.id);
+      for (size_t f = 0; f < l.fonts.size(); ++f) {
+        out_ += "; font " + std::to_string(f) + ":";
+        if (!l.fonts[f]) out_ += " none";
+        else
+          for (uint16_t v : *l.fonts[f]) out_ += " " + FontName(fonts, v);
+      }
+      if (!l.selectors.empty()) {
+        out_ += "; selectors";
+        for (uint16_t s : l.selectors) out_ += " " + std::to_string(s);
+      }
+      out_ += "\n";
+    }
+    out_ += "fonts: " + std::to_string(fonts.size()) + "\n";
+    for (size_t i = 0; i < fonts.size(); ++i) out_ += "  " + std::to_string(i) + ": " + FontName(fonts, i) + "\n";
+    out_ += "texts: " + std::to_string(data_.GetTextCount()) + "\n";
+    out_ += "objects:\n";
+    for (uint32_t t = 1; t < 256; ++t) {
+      if (const uint32_t n = data_.GetObjectCount(t)) {
+        const std::string name = TypeName(static_cast<uint8_t>(t), std::nullopt);
+        out_ += "  type " + std::to_string(t) + (name.empty() ? "" : " (" + name + ")") + ": " + std::to_string(n) + "\n";
+      }
+    }
+    for (uint8_t t : ScreenTypes) {
+      for (uint32_t i = 0, n = data_.GetObjectCount(t); i < n && !stopped_; ++i) Screen(t, i);
+    }
+    out_ += Verdict();
+    return out_;
+  }
+
+ private:
+  static std::string FontName(const std::vector<FontView>& fonts, size_t index) {
+    if (index >= fonts.size()) return "#" + std::to_string(index) + "(missing)";
+    const FontView& f = fonts[index];
+    std::string text = f.face ? "\"" + *f.face + "\"" : "(no face)";
+    text += " " + std::to_string(f.size);
+    if (f.byte1 & 1u) text += " bold";
+    if (f.byte1 & 2u) text += " italic";
+    return text;
+  }
+
+  void Line(size_t depth, const std::string& text) { out_ += std::string(2 * depth, ' ') + text + "\n"; }
+
+  std::string Describe(const IControl& control) {
+    const ImageRef record = control.GetRecord();
+    std::string text = std::string(control.GetTypeCode()) + std::to_string(static_cast<int32_t>(control.GetObjID()));
+    text += " \"" + Utf8(ObjectText(data_, control.GetObjID())) + "\"";
+    text += " " + std::to_string(record.I32(kX)) + "," + std::to_string(record.I32(kY)) + " " +
+            std::to_string(record.I32(kW)) + "x" + std::to_string(record.I32(kH));
+    const uint32_t flags = record.U32(kFlags);
+    if (control.GetTypeNumber() != kPageType && (flags & kFlagHidden) && record.U32(kWord8) != 0) text += " hidden";
+    bool moved = (flags & kFlagHideMask) != 0;
+    if (!moved && (flags & kFlagHideBySub)) {
+      const ImageRef sub = record.Ref(kSubRecord);
+      moved = sub && sub.U32(kSubRecordWord) != 0;
+    }
+    if (moved) text += " moved-out";
+    return text;
+  }
+
+  void Screen(uint8_t type, uint32_t index) {
+    const uint32_t reference = (uint32_t{type} << 24) | index;
+    const ImageRef record = data_.GetObjectRecord(reference);
+    const ControlPtr screen = CreateScreen(record);
+    if (!screen) {
+      Line(0, "screen slot " + std::to_string(reference) + ": no element (" +
+                  (record ? "type byte " + std::to_string(record.U8(kTypeByte)) : std::string("no record")) + ")");
+      return;
+    }
+    if (!budget_.Take()) return Stop(0, budget_.Exceeded());
+    Line(0, "screen " + Describe(*screen));
+    if (type == kPopupType) {
+      if (const ImageRef title = record.Ref(kTitle))
+        Line(1, "title text " + std::to_string(title.U32(kTitleTextId)) + ", font " +
+                    std::to_string(title.U16(kTitleFont)) + " style " + std::to_string(title.U16(kTitleFont + 2)) +
+                    ", height " + std::to_string(title.U16(kTitleHeight)));
+    }
+    if (dynamic_cast<IControlGroup*>(screen.get())) {
+      std::vector<uint32_t> path;
+      Tree(screen->GetObjID(), path, 1);
+    }
+  }
+
+  void Stop(size_t depth, const TreeFault& fault) {
+    Line(depth, "stop: " + fault.Text());
+    stopped_ = true;
+  }
+
+  void Tree(uint32_t own, std::vector<uint32_t>& path, size_t depth) {
+    path.push_back(own);
+    for (uint32_t k = 0; !stopped_; ++k) {
+      const ImageRef link = data_.GetObjectLink(own, k);
+      if (!link) break;
+      if (!budget_.Take()) return Stop(depth, budget_.Exceeded());
+      const uint32_t target = link.U32(kLinkTarget);
+      const std::string at = "link " + std::to_string(k) + " -> " + std::to_string(target);
+      if (link.U8(kLinkPresent) == 0) {
+        Line(depth, "skip " + at + ": absent link");
+        continue;
+      }
+      const ImageRef record = data_.GetObjectRecord(target);
+      const ControlPtr control = CreateControl(record);
+      if (!control) {
+        const uint8_t type = record.U8(kTypeByte);
+        if (!record) Line(depth, "skip " + at + ": no such object");
+        else if (type == kTemplateType) Line(depth, "template tmpl" + std::to_string(target));
+        else if (type == kVectorType) Line(depth, "skip " + at + ": vector shape byte " + std::to_string(record.U8(kShape)));
+        else Line(depth, "skip " + at + ": unknown type " + std::to_string(type));
+        continue;
+      }
+      Line(depth, Describe(*control));
+      if (!IsGroupType(target >> 24) || !dynamic_cast<IControlGroup*>(control.get())) continue;
+      const uint32_t child = control->GetObjID();
+      if (std::find(path.begin(), path.end(), child) != path.end())
+        return Stop(depth + 1, {.kind = TreeFault::Kind::Cycle, .typeCode = control->GetTypeCode(), .object = child});
+      if (path.size() >= kMaxNesting) return Stop(depth + 1, {.kind = TreeFault::Kind::TooDeep, .limit = kMaxNesting});
+      Tree(child, path, depth + 1);
+    }
+    path.pop_back();
+  }
+
+  // What the converter itself makes of the trees: its own loading, with
+  // its budget over all screens.
+  std::string Verdict() {
+    ControlBudget budget(data_.GetImageSize());
+    uint32_t screens = 0;
+    for (uint8_t t : ScreenTypes) {
+      for (uint32_t i = 0, n = data_.GetObjectCount(t); i < n; ++i) {
+        const ControlPtr control = CreateScreen(data_.GetObjectRecord((uint32_t{t} << 24) | i));
+        if (!control) continue;
+        ++screens;
+        TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
+        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) fault = group->LoadChildren(budget);
+        if (fault)
+          return "converter: fails at screen " + std::string(control->GetTypeCode()) +
+                 std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text() + "\n";
+      }
+    }
+    return "converter: " + std::to_string(screens) + " screens, " + Grouped(budget.Used()) + " of " +
+           Grouped(ControlBudget::LimitFor(data_.GetImageSize())) + " controls\n";
+  }
+
+  CPRDataManager& data_;
+  ControlBudget budget_;
+  bool stopped_ = false;
+  std::string out_;
+};
+
+}  // namespace
+
+std::string DescribeText(CPRDataManager& data) { return Reporter(data).Run(); }
+
+nlohmann::ordered_json DescribeJson(CPRDataManager& data) { return Describer(data).Run(); }
+
+namespace {
+void Print(const json& value, size_t indent, std::string& out) {
+  const auto dump = [](const json& v) { return v.dump(-1, ' ', false, json::error_handler_t::replace); };
+  // Values and short rows of values stay on one line.
+  if (!value.is_structured() || value.empty() || dump(value).size() <= 110) {
+    out += dump(value);
+    return;
+  }
+  const bool object = value.is_object();
+  out += object ? "{\n" : "[\n";
+  size_t i = 0;
+  for (auto it = value.begin(); it != value.end(); ++it, ++i) {
+    out.append(indent + 2, ' ');
+    if (object) out += json(it.key()).dump() + ": ";
+    Print(*it, indent + 2, out);
+    out += i + 1 < value.size() ? ",\n" : "\n";
+  }
+  out.append(indent, ' ');
+  out += object ? "}" : "]";
+}
+}  // namespace
+
+std::string JsonText(const nlohmann::ordered_json& description) {
+  std::string out;
+  Print(description, 0, out);
+  return out + "\n";
+}
+
+}  // namespace prt::inspect

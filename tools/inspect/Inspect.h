@@ -1,0 +1,27 @@
+#pragma once
+// What a loaded data set holds, read the way the converter reads it: a
+// report for people, and the builder description that rebuilds a data set
+// giving the same documents.
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "data/manager/CPRDataManager.h"
+
+namespace prt::inspect {
+
+// The report: name, languages with their fonts, counts, and per screen its
+// control tree with what the converter would skip and why. Leaves the
+// current language as it found it.
+std::string DescribeText(CPRDataManager& data);
+
+// The builder description (docs/dataset-format.md) of the screens, their
+// controls, languages, fonts and texts. What the converter reads survives
+// prt-build; what it does not read (lists, resources, settings) is left out.
+nlohmann::ordered_json DescribeJson(CPRDataManager& data);
+
+// The description as prt-inspect prints it: two-space indents, short rows
+// of values on one line.
+std::string JsonText(const nlohmann::ordered_json& description);
+
+}  // namespace prt::inspect
