@@ -3,7 +3,6 @@
 // program also runs in the AddressSanitizer build, where such a read aborts).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "tests/data/manager/RichDataset.h"
@@ -126,19 +125,6 @@ TEST(HardeningTest, DamagedStructuresAnswerNotFound) {
     EXPECT_TRUE(d.absent(dm));
     Sweep(dm);
   }
-}
-
-TEST(HardeningTest, TypeNumberWithoutHeaderPair) {
-  Bytes header(88 + 8 * 4, 0);  // pairs for types 0 to 3 only, nothing behind them
-  std::memcpy(header.data(), "Tr@NQ-RTData", 12);
-  CPRDataManager dm;
-  Adopt(dm, header);
-  for (uint32_t t : {4u, 100u, 255u}) {
-    EXPECT_EQ(dm.GetObjectCount(t), 0u);
-    EXPECT_FALSE(dm.GetObjectRecord(Ref(t, 0)));
-    EXPECT_FALSE(dm.GetObjectLink(Ref(t, 0), 0));
-  }
-  Sweep(dm);
 }
 
 // Every prefix of a complete image: whatever is cut off, answers stay inside.
