@@ -42,35 +42,23 @@ TEST(FullPath, AbsoluteWithoutResolvingLinks) {
   EXPECT_EQ(FullPath(dir.Wide("link/p.prt")), dir.Wide("link/p.prt"));
 }
 
-TEST(WholeFile, ReadWriteAndSize) {
+// Writing or overwriting in place ends with exactly the new content, longer
+// or shorter, and the file reads back with its size.
+TEST(WholeFile, WritesReadsAndOverwritesExactly) {
   test::TempDir dir;
-  const std::u16string file = dir.Wide("f.bin");
-  EXPECT_EQ(ReadWholeFile(file), std::nullopt);
-  EXPECT_EQ(ReadableFileSize(file), std::nullopt);
-  EXPECT_EQ(WriteWholeFile(dir.Wide("no/such/folder/f.bin"), "x"), std::errc::no_such_file_or_directory);
-
-  std::string bytes(70000, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
-  EXPECT_EQ(WriteWholeFile(file, bytes), std::error_code());
-  EXPECT_EQ(ReadWholeFile(file), bytes);
-  EXPECT_EQ(ReadableFileSize(file), bytes.size());
-  // A shorter content replaces the whole file.
-  EXPECT_EQ(WriteWholeFile(file, "abc"), std::error_code());
-  EXPECT_EQ(ReadFile(dir / "f.bin"), "abc");
-  EXPECT_EQ(WriteWholeFile(file, ""), std::error_code());
-  EXPECT_EQ(ReadWholeFile(file), std::string());
-  EXPECT_EQ(ReadableFileSize(file), 0u);
-}
-
-// Overwriting in place ends with exactly the new content, longer or shorter.
-TEST(WholeFile, OverwriteLeavesExactlyTheNewContent) {
-  test::TempDir dir;
-  const std::u16string file = dir.Wide("f.qml");
-  EXPECT_EQ(OverwriteWholeFile(dir.Wide("no/such/folder/f.qml"), "x"), std::errc::no_such_file_or_directory);
-  const struct { std::string_view data; } steps[] = {{"created"}, {"longer than before"}, {"cut"}, {""}, {"again"}};
-  for (const auto& step : steps) {
-    EXPECT_EQ(OverwriteWholeFile(file, step.data), std::error_code()) << step.data;
-    EXPECT_EQ(ReadFile(dir / "f.qml"), step.data);
+  std::string large(70000, '\0');
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 + i / 256);
+  for (const auto write : {&WriteWholeFile, &OverwriteWholeFile}) {
+    const std::u16string file = dir.Wide("f.bin");
+    fs::remove(dir / "f.bin");
+    EXPECT_EQ(ReadWholeFile(file), std::nullopt);
+    EXPECT_EQ(ReadableFileSize(file), std::nullopt);
+    EXPECT_EQ(write(dir.Wide("no/such/folder/f.bin"), "x"), std::errc::no_such_file_or_directory);
+    for (const std::string& data : {large, std::string("abc"), std::string("longer than before"), std::string()}) {
+      EXPECT_EQ(write(file, data), std::error_code());
+      EXPECT_EQ(ReadWholeFile(file), data);
+      EXPECT_EQ(ReadableFileSize(file), data.size());
+    }
   }
 }
 
