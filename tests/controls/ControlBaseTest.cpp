@@ -58,10 +58,7 @@ TEST(ControlBaseTest, PageNeverGetsVisibleLineButTemplateDoes) {
 }
 
 TEST(ControlBaseTest, ControlNameTexts) {
-  struct Case {
-    const char* json;
-    std::u16string line;
-  };
+  struct Case { const char* json; std::u16string line; };
   const Case cases[] = {
       {"null", u"controlName: \"29#5\"\n"},  // no text: the placeholder
       {R"("a\"b\\c")", u"controlName: \"a\\\"b\\\\c\"\n"},

@@ -10,11 +10,7 @@ constexpr const char* kButton =
     R"({"type": "button", "index": 5, "text": "Start \"A\"", "x": 10, "y": 20, "w": 120, "h": 40)";
 
 TEST(GoldenTest, Elements) {
-  struct Case {
-    const char* file;
-    uint32_t reference;
-    std::string object;
-  };
+  struct Case { const char* file; uint32_t reference; std::string object; };
   const Case cases[] = {
       {"button.qml", Reference(29, 5), kButton + std::string("}")},
       {"button-hidden.qml", Reference(29, 5), kButton + std::string(R"(, "outside": true})")},
@@ -37,11 +33,7 @@ TEST(GoldenTest, Elements) {
 }
 
 TEST(GoldenTest, Documents) {
-  struct Case {
-    const char* file;
-    uint32_t reference;
-    std::string json;
-  };
+  struct Case { const char* file; uint32_t reference; std::string json; };
   const Case cases[] = {
       {"page.qml", kPage0,
        R"({"screens": [{"type": "template", "label": "T", "w": 800, "h": 480},

@@ -39,11 +39,7 @@ TEST(LeafTest, TrendViewSizeIsCapped) {
 
 // An ellipse as wide as high is a circle, whatever else it has.
 TEST(LeafTest, CircleCode) {
-  struct Case {
-    int32_t w, h;
-    const char* more;
-    const char* head;
-  };
+  struct Case { int32_t w, h; const char* more; const char* head; };
   const Case cases[] = {
       {0, 0, "", "OrvixEllipse {\nid: crcl671088647\n"},
       {50, 51, "", "OrvixEllipse {\nid: elps671088647\n"},

@@ -15,11 +15,7 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 
 // Title and offset item lines beyond the three documents in golden/.
 TEST(PopupTest, TitleAndOffsetLines) {
-  struct Case {
-    std::string title;
-    int border;
-    std::vector<std::string> present;
-  };
+  struct Case { std::string title; int border; std::vector<std::string> present; };
   const std::string icon = "titleIcon: \"image://OrvixImageProvider/";
   const std::string language = "_\" +  OrvixQG.dmLangIndex\n";
   const Case cases[] = {

@@ -25,10 +25,7 @@ ImageRef PageFill(const std::string& fill) {
 }
 
 TEST(ValueFormatTest, GradientTexts) {
-  struct Case {
-    std::string fill;
-    std::u16string text;
-  };
+  struct Case { std::string fill; std::u16string text; };
   // Ten positions that all differ: the first eight are written.
   std::string ten = R"({"stops": [[0, "#ffff0000"])";
   std::u16string eight = kHead + Stop(u"0", kRed);
@@ -54,12 +51,7 @@ TEST(ValueFormatTest, GradientTexts) {
 }
 
 TEST(ValueFormatTest, WriteFillProperty) {
-  struct Case {
-    int count;
-    bool solid;
-    std::u16string alternate;
-    std::u16string text;
-  };
+  struct Case { int count; bool solid; std::u16string alternate; std::u16string text; };
   const std::u16string two = kHead + Stop(u"0", kWhite) + Stop(u"1", kBlack) + u"}\n";
   const Case cases[] = {
       {1, true, u"", u"fill: \"#ffffffff\"\n"},
@@ -69,9 +61,8 @@ TEST(ValueFormatTest, WriteFillProperty) {
       {2, true, u"other", u"fill: " + two},
   };
   for (const Case& c : cases) {
-    const ImageRef fill =
-        PageFill(R"({"positions": [0, 1], "colors": ["#ffffffff", "#ff000000"], "count": )" +
-                 std::to_string(c.count) + "}");
+    const ImageRef fill = PageFill(R"({"positions": [0, 1], "colors": ["#ffffffff", "#ff000000"], "count": )" +
+                                   std::to_string(c.count) + "}");
     QmlGenerator generator;
     Button control{ImageRef()};
     control.SetStream(&generator);
@@ -80,28 +71,17 @@ TEST(ValueFormatTest, WriteFillProperty) {
   }
 }
 
-struct FontCase {
-  const char* face;  // null: no face block
-  int size;
-  bool bold;
-  bool italic;
-  int selector;  // bit 2: underline
-};
+// A null face: no face block; selector bit 2: underline.
+struct FontCase { const char* face; int size; bool bold, italic; int selector; };
 
 // One language per font, each reading its font 0 style 0.
-struct FontArray {
-  bool ok = false;
-  std::u16string text;
-  std::string console;
-};
+struct FontArray { bool ok = false; std::u16string text; std::string console; };
 FontArray WriteFonts(const std::vector<FontCase>& fonts) {
   nlohmann::json d = {{"fonts", nlohmann::json::array()}, {"languages", nlohmann::json::array()}};
   for (size_t i = 0; i < fonts.size(); ++i) {
     const FontCase& f = fonts[i];
-    d["fonts"].push_back({{"face", f.face ? nlohmann::json(f.face) : nlohmann::json()},
-                          {"size", f.size},
-                          {"bold", f.bold},
-                          {"italic", f.italic}});
+    d["fonts"].push_back({{"face", f.face ? nlohmann::json(f.face) : nlohmann::json()}, {"size", f.size},
+                          {"bold", f.bold}, {"italic", f.italic}});
     d["languages"].push_back(
         {{"fonts", nlohmann::json::array({i})}, {"selectors", nlohmann::json::array({f.selector})}});
   }
@@ -129,10 +109,7 @@ TEST(ValueFormatTest, GoldenExamples) {
 }
 
 TEST(ValueFormatTest, FontEntries) {
-  struct Case {
-    std::vector<FontCase> fonts;
-    std::u16string entries;
-  };
+  struct Case { std::vector<FontCase> fonts; std::u16string entries; };
   const Case cases[] = {
       {{{"KestrelSans Pro Bold", 9, true, false, 0}},
        u"Qt.font({family:\"KestrelSans Pro Bold\",pointSize:9,bold:true}),\n"},

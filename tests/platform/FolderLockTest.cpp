@@ -35,7 +35,7 @@ TEST(FolderLock, WaitsForAnotherProcessUpToTheBound) {
     ASSERT_TRUE(child.Holding());
     int announced = 0;
     LockHolder seen;
-    LockWait wait{c.bound, milliseconds(20), [&](const std::u16string& folder, const LockHolder& holder) {
+    LockWait wait{c.bound, milliseconds(200), [&](const std::u16string& folder, const LockHolder& holder) {
                     ++announced;
                     seen = holder;
                     EXPECT_EQ(folder, dir.Wide());

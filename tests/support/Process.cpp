@@ -111,13 +111,10 @@ ProcessResult RunProcess(const ProcessRequest& request) {
   // The monitor may still signal the child, so it is reaped only after.
   if (monitor.joinable()) monitor.join();
   int status = 0;
-  rusage usage{};
   pid_t waited;
-  do {
-    waited = wait4(pid, &status, 0, &usage);
-  } while (waited < 0 && errno == EINTR);
+  while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+  }
   if (waited != pid) return result;
-  result.maxRssKiB = usage.ru_maxrss;
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   if (!timedOut && WIFEXITED(status)) {
     result.exited = true;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -54,6 +55,15 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& cont
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every regular file of a folder by name, with its bytes; empty for a missing folder.
+inline std::map<std::string, std::string> Files(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file()) files[it->path().filename().string()] = ReadFile(it->path());
+  return files;
 }
 
 }  // namespace prt::test

@@ -27,10 +27,7 @@ constexpr uint32_t kStreamOneOne[] = {2147482884u, 2092764894u, 1390461064u};
 // The plain text padded with spaces to whole words: the file is the key,
 // then each little-endian word XORed with the keystream.
 TEST(FileCipher, EnciphersPaddedWords) {
-  struct Case {
-    std::string plain;
-    std::string padded;
-  };
+  struct Case { std::string plain; std::string padded; };
   const Case cases[] = {
       {"x", "x   "},  // 12-byte file
       {"hello", "hello   "},

@@ -11,10 +11,7 @@ namespace prt {
 namespace {
 
 TEST(XorCrypt, KeystreamVectors) {
-  struct Case {
-    uint32_t seed1, seed2;
-    std::vector<int32_t> first;
-  };
+  struct Case { uint32_t seed1, seed2; std::vector<int32_t> first; };
   const Case cases[] = {
       {1, 1, {2147482884, 2092764894, 1390461064, 715295839, 79337801}},
       {12345, 67890, {2026359911, 1950599823, 315009702, 1105313978, 871469535}},

@@ -27,10 +27,7 @@ std::vector<int32_t> Lengths(const QmlFileItems& items) {
 // Largest first (compared unsigned), each to the share with the smaller
 // load, ties to share 0; the list itself is left sorted.
 TEST(CacheWorkers, SplitSharesByLength) {
-  struct Case {
-    std::vector<int32_t> input, share0, share1;
-    uint32_t load0, load1;
-  };
+  struct Case { std::vector<int32_t> input, share0, share1; uint32_t load0, load1; };
   const Case cases[] = {
       {{10, 7, 5, 4}, {10, 4}, {7, 5}, 14, 12},
       {{4, 5, 10, 7}, {10, 4}, {7, 5}, 14, 12},

@@ -51,11 +51,7 @@ TEST(QmlCacheGen, FileThatCannotBeReadOrWrittenFails) {
   TempDir dir;
   WriteFile(dir / "blocked.qml", Document(1));
   std::filesystem::create_directory(dir / "blocked.qmlc");
-  const struct {
-    const char *name, *failed;
-    std::errc error;
-    bool reading;
-  } cases[] = {
+  const struct { const char *name, *failed; std::errc error; bool reading; } cases[] = {
       {"missing.qml", "missing.qml", std::errc::no_such_file_or_directory, true},
       {"blocked.qml", "blocked.qmlc", std::errc::is_a_directory, false},
   };
