@@ -1,11 +1,11 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with
 // everything in it when the object goes.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -17,17 +17,9 @@ namespace prt::test {
 class TempDir {
  public:
   TempDir() {
-    std::random_device seed;
-    std::mt19937_64 rng(seed());
-    const std::filesystem::path root = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::filesystem::path candidate = root / ("prt2qml-test-" + std::to_string(rng()));
-      if (std::filesystem::create_directory(candidate)) {
-        path_ = std::move(candidate);
-        return;
-      }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    std::string name = (std::filesystem::temp_directory_path() / "prt2qml-test-XXXXXX").string();
+    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path_ = name;
   }
   ~TempDir() {
     std::error_code ec;
