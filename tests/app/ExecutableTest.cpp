@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <filesystem>
-#include <functional>
 
 #include "data/image/ByteCursor.h"
 #include "tests/support/Dataset.h"

@@ -15,9 +15,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <functional>
-#include <map>
 #include <thread>
 
 #include "tests/support/Dataset.h"
@@ -35,10 +32,7 @@ constexpr long kPage = 4096;
 
 test::ProcessResult Tool(const std::vector<std::string>& args, const fs::path& workDir,
                          test::ProcessRequest extra = {}) {
-  extra.program = PRT2QML_PATH;
-  extra.args = args;
-  extra.workDir = workDir;
-  if (extra.timeoutSeconds == 120) extra.timeoutSeconds = 60;
+  extra.program = PRT2QML_PATH, extra.args = args, extra.workDir = workDir, extra.timeoutSeconds = 60;
   return test::RunProcess(extra);
 }
 
@@ -99,11 +93,6 @@ class Tmpfs {
 };
 
 long Pages(size_t bytes) { return static_cast<long>((bytes + kPage - 1) / kPage); }
-long Pages(const Files& files) {
-  long n = 0;
-  for (const auto& [name, bytes] : files) n += Pages(bytes.size());
-  return n;
-}
 
 void Install(const Files& files, const fs::path& dir) {
   fs::remove_all(dir);
@@ -182,6 +171,8 @@ TEST(Faults, FullFileSystemOrSizeLimitFailsTheRunAndKeepsTheOldOutput) {
   const long docPages = Pages(doc);
   const long cachePages = Pages(newFiles.at("page16777216.qmlc").size());
   const Files oldFiles = Reference(dir, "old", OnePage(50, 'o'));
+  long oldPages = 0;
+  for (const auto& [name, bytes] : oldFiles) oldPages += Pages(bytes.size());
 
   // Free pages beyond what the old output takes.
   const struct { const char* stage; long freePages; bool encipher; std::optional<unsigned long> sizeLimit; } cases[] = {
@@ -192,7 +183,7 @@ TEST(Faults, FullFileSystemOrSizeLimitFailsTheRunAndKeepsTheOldOutput) {
   };
   for (const auto& c : cases) {
     const fs::path out = dir / "out";
-    Tmpfs tmpfs(out, Pages(oldFiles) + c.freePages);
+    Tmpfs tmpfs(out, oldPages + c.freePages);
     if (!tmpfs.Error().empty()) GTEST_SKIP() << tmpfs.Error();
     Install(oldFiles, out / "qmls");
     std::vector<std::string> args{"new/p.prt", "-d", "out"};
