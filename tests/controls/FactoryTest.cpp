@@ -76,10 +76,8 @@ TEST(FactoryTest, EveryTypeYieldsItsClass) {
     control->SetStream(&generator);
     EXPECT_TRUE(control->Generate()) << row.code;
     const std::string id = row.code + std::to_string(ref);
-    EXPECT_NE(StreamText(generator).find(std::string(row.qmlName) + " {\nid: " + id + "\nobjectName: \"" +
-                                         id + "\"\n"),
-              std::string::npos)
-        << row.code;
+    const std::string head = std::string(row.qmlName) + " {\nid: " + id + "\nobjectName: \"" + id + "\"\n";
+    EXPECT_NE(StreamText(generator).find(head), std::string::npos) << row.code;
   }
 }
 
