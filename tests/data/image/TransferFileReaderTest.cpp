@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "data/image/ByteCursor.h"
 #include "tools/builder/ContainerWriter.h"
 

@@ -15,15 +15,13 @@ namespace {
 struct Answer { bool found = false; uint32_t value = 0; bool operator==(const Answer&) const = default; };
 
 Answer Walk(const ImageRef& map, uint32_t key, uint32_t id) {
-  Answer a;
-  a.found = layout::LookupDefaultMap(map, key, id, &a.value);
-  return a;
+  uint32_t value = 0;  // braced initialisers run in order: read after the lookup
+  return {layout::LookupDefaultMap(map, key, id, &value), value};
 }
 
 Answer Indexed(const DefaultMapIndex& index, uint32_t key, uint32_t id) {
-  Answer a;
-  a.found = index.Find(key, id, &a.value);
-  return a;
+  uint32_t value = 0;
+  return {index.Find(key, id, &value), value};
 }
 
 // Writes a map group by group, so tests know where each table lies.

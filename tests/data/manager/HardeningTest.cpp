@@ -3,8 +3,6 @@
 // program also runs in the AddressSanitizer build, where such a read aborts).
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "tests/data/manager/RichDataset.h"
 #include "tests/support/Dataset.h"
 
@@ -46,23 +44,17 @@ void Sweep(CPRDataManager& dm) {
   }
   for (uint32_t l = 0; l < std::min(dm.GetLanguageCount(), 3u) + 1; ++l) {
     dm.SetLanguage(-1, false);
-    for (uint16_t f = 0; f < 4; ++f) {
-      for (uint16_t style = 0; style < 4; ++style) {
-        FontInfo info;
-        dm.GetCurrentLanguageFontInfo(f, style, &info);
-        info.faceData.U32(0);
-      }
+    for (uint16_t fontAndStyle = 0; fontAndStyle < 16; ++fontAndStyle) {
+      FontInfo info;
+      dm.GetCurrentLanguageFontInfo(fontAndStyle / 4, fontAndStyle % 4, &info);
+      info.faceData.U32(0);
     }
   }
 }
 
 // One structure made to leave the image, and what must then be absent.
 using Manager = CPRDataManager;
-const struct Damage {
-  const char* name;
-  void (*damage)(Bytes&);
-  bool (*absent)(Manager&);
-} kDamages[] = {
+const struct Damage { const char* name; void (*damage)(Bytes&); bool (*absent)(Manager&); } kDamages[] = {
     {"record count", [](Bytes& b) { Put32(b, Table(b, 29), 0x7FFFFFFF); },
      [](Manager& dm) { return !dm.GetObjectRecord(Ref(29, 0)); }},
     {"record count one past",
