@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "generator/run/CacheWorkers.h"
 #include "generator/run/GenerationRun.h"
@@ -27,8 +24,7 @@ std::vector<int32_t> Lengths(const QmlFileItems& items) {
 // Largest first (compared unsigned), each to the share with the smaller
 // load, ties to share 0; the list itself is left sorted.
 TEST(CacheWorkers, SplitSharesByLength) {
-  struct Case { std::vector<int32_t> input, share0, share1; uint32_t load0, load1; };
-  const Case cases[] = {
+  const struct { std::vector<int32_t> input, share0, share1; uint32_t load0, load1; } cases[] = {
       {{10, 7, 5, 4}, {10, 4}, {7, 5}, 14, 12},
       {{4, 5, 10, 7}, {10, 4}, {7, 5}, 14, 12},
       {{6, 6}, {6}, {6}, 6, 6},
@@ -37,7 +33,7 @@ TEST(CacheWorkers, SplitSharesByLength) {
       {{0, 0, 0}, {0, 0, 0}, {}, 0, 0},
       {{5, -1, 7}, {-1}, {7, 5}, 0xFFFFFFFFu, 12},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     QmlFileItems items;
     for (int32_t length : c.input) items.push_back(std::make_shared<QmlFileItem>(QmlFileItem{length, u"f"}));
     const WorkerShares shares = SplitShares(items);

@@ -5,10 +5,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
@@ -94,9 +90,8 @@ TEST_F(EndToEnd, PageDocumentIsExactAndEveryFileHasItsCache) {
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_NE(run.out.find("Move " + out_.string() + "/qmls_generating/ to " + out_.string() + "/qmls/\n"),
-            std::string::npos)
-      << run.out;
+  const std::string move = "Move " + out_.string() + "/qmls_generating/ to " + out_.string() + "/qmls/\n";
+  EXPECT_NE(run.out.find(move), std::string::npos) << run.out;
   EXPECT_FALSE(fs::exists(out_ / "qmls_generating"));
   const auto files = test::Files(out_ / "qmls");
   EXPECT_EQ(Names(out_ / "qmls"), kPageFiles);
@@ -219,11 +214,8 @@ TEST_F(EndToEnd, DocumentThatDoesNotCompileHasNoCacheButRunSucceeds) {
   const size_t stops = text.find("\nstops: \n}");
   ASSERT_NE(stops, std::string::npos) << text;
   const auto line = std::count(text.begin(), text.begin() + stops + 1, '\n') + 2;
-  EXPECT_NE(run.err.find("Error compiling qml file: " + out_.string() + "/qmls_generating//" + name + ":" +
-                         std::to_string(line) + ":"),
-            std::string::npos)
-      << "line " << line << "\n"
-      << run.err;
+  const std::string at = out_.string() + "/qmls_generating//" + name + ":" + std::to_string(line) + ":";
+  EXPECT_NE(run.err.find("Error compiling qml file: " + at), std::string::npos) << "line " << line << "\n" << run.err;
   EXPECT_EQ(Names(out_ / "qmls"), (std::vector<std::string>{"page16777216.qml", "page16777216.qmlc", name}));
 }
 
@@ -241,9 +233,8 @@ TEST_F(EndToEnd, DecipherToolOutputAndErrors) {
   WriteFile(dir_ / "short.qml", "1234567");
   WriteFile(dir_ / "odd.qml", "123456789");
   WriteFile(dir_ / "empty.qml", "");
-  for (const char* name : {"short.qml", "odd.qml", "empty.qml", "absent.qml"}) {
+  for (const char* name : {"short.qml", "odd.qml", "empty.qml", "absent.qml"})
     EXPECT_EQ(RunTool(QML_DECIPHER, {(dir_ / name).string(), (dir_ / "o").string()}).exitStatus, 2) << name;
-  }
   EXPECT_FALSE(fs::exists(dir_ / "o"));
   EXPECT_EQ(RunTool(QML_DECIPHER, {}).exitStatus, 1);
   EXPECT_EQ(RunTool(QML_DECIPHER, {"a", "b", "c"}).exitStatus, 1);
