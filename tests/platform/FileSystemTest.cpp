@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 
 #include "platform/Text.h"
@@ -17,7 +16,6 @@ namespace prt::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
 
 TEST(MatchesPattern, StarMatchesAnyRunOtherCharactersThemselves) {
   const struct { const char16_t *name, *pattern; bool match; } cases[] = {
@@ -120,8 +118,7 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
 // signal ending the process; a replaced file keeps its old content.
 [[noreturn]] void WriteUnderSizeLimit(const fs::path& dir) {
   PrepareProcess();
-  rlimit limit{};
-  limit.rlim_cur = limit.rlim_max = 100;
+  const rlimit limit{100, 100};
   setrlimit(RLIMIT_FSIZE, &limit);
   const std::string data(1000, 'd');
   const std::error_code results[] = {
@@ -140,10 +137,8 @@ TEST(WholeFileDeathTest, SizeLimitGivesFileTooLarge) {
   test::WriteFile(dir / "r", "old");
   test::WriteFile(dir / "big", std::string(1000, 'b'));
   EXPECT_EXIT(WriteUnderSizeLimit(dir.Path()), testing::ExitedWithCode(4), "");
-  EXPECT_EQ(ReadFile(dir / "r"), "old");
-  size_t entries = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++entries;
-  EXPECT_EQ(entries, 5u);  // r, big, w, o, c: no temporary file left
+  EXPECT_EQ(test::ReadFile(dir / "r"), "old");
+  EXPECT_EQ(test::Files(dir.Path()).size(), 5u);  // r, big, w, o, c: no temporary file left
 }
 
 // A name's bytes reach the file system unchanged, valid UTF-8 or not.
