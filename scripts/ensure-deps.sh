@@ -6,7 +6,9 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative
           # qml-preview: the QML runtime modules the documents import, and a font for the labels
           qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
           qml6-module-qtquick-window qml6-module-qt-labs-qmlmodels qml6-module-qtqml-workerscript
-          fonts-dejavu-core)
+          fonts-dejavu-core
+          # the package and its checks: dpkg-shlibdeps and man
+          dpkg-dev man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -21,11 +21,9 @@ platform/FileSystem.cpp @@   if (!S_ISREG(info.st_mode)) return NotRegularFile()
 platform/FileSystem.cpp @@   while (p < pattern.size() && pattern[p] == u'*') ++p;
   return p == pattern.size(); @@   return p == pattern.size(); @@ - @@ a trailing '*' no longer matches the empty rest
 platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
-data/image/TransferFileReader.cpp @@ *v - r->base_ < size)) @@ *v - r->base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
+data/image/TransferFileReader.cpp @@ v - r.base_ < size)) @@ v - r.base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
 data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
-data/image/TransferFileReader.cpp @@ while (in.Position() < sectionEnd) {
-    const auto v = in.U32(); @@ while (in.Position() <= sectionEnd) {
-    const auto v = in.U32(); @@ - @@ a pointer or position list reads one entry past its section
+data/image/TransferFileReader.cpp @@ in.Position() < sectionEnd) out.push_back(in.U32()); @@ in.Position() <= sectionEnd) out.push_back(in.U32()); @@ - @@ a pointer or position list reads one entry past its section
 data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ return maskMatch ? (e & u) != 0 : u == e; @@ - @@ mask matching of value lists takes any common bit
 data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
 data/manager/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
@@ -38,7 +36,7 @@ controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendEx
 generator/text/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
 generator/run/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
 generator/run/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
-generator/run/CacheWorkers.cpp @@ shares.load[1] < shares.load[0] ? 1 : 0; @@ shares.load[1] <= shares.load[0] ? 1 : 0; @@ - @@ a tie between the worker shares goes to share 1
+generator/run/CacheWorkers.cpp @@ return static_cast<uint32_t>(a->length) < static_cast<uint32_t>(b->length); @@ return a->length < b->length; @@ - @@ the queue compares lengths signed
 generator/cipher/FileCipher.cpp @@ plain.append(4, ' '); @@ plain.append(4, '\0'); @@ - @@ enciphered text is padded with zero bytes
 generator/cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
 generator/run/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
@@ -46,6 +44,11 @@ app/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (ar
 app/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
 tools/builder/ContainerWriter.cpp @@ order == Endian::Little && (mode == 1 || mode == 2); @@ order == Endian::Little && mode == 1; @@ - @@ the builder does not swap doubles in mode 2
 tools/builder/ImageWriter.cpp @@ kind && count < 255) { @@ kind && count < 256) { @@ - @@ a layout run of 256 values wraps its count to 0
+platform/FolderLock.cpp @@     if (now >= deadline) break; @@     if (now + wait.poll >= deadline) break; @@ - @@ the lock gives up one poll before its wait bound
+platform/Text.cpp @@       *o++ = static_cast<char16_t>(kEscapeBase + b); @@       *o++ = kReplacement; @@ - @@ an undecodable byte of a name becomes U+FFFD, not its escape
+controls/IControlGroup.h @@ return imageBytes / 8 + kSlack; @@ return imageBytes / 4 + kSlack; @@ - @@ the control budget allows twice the controls
+data/image/TransferFileReader.cpp @@ if (p < firstFree) { @@ if (p + 4 < firstFree) { @@ - @@ overlapping pointer fields are accepted
+platform/FileSystem.cpp @@ constexpr unsigned kRenameExchange = 1u << 1; @@ constexpr unsigned kRenameExchange = 1u << 0; @@ - @@ the publish exchange asks for no-replace instead
 EOF
 )
 
@@ -84,7 +87,7 @@ for i in "${!files[@]}"; do
   if ! cmake --build "$build" -j2 </dev/null >"$log" 2>&1; then
     result="no-build"; broken=$((broken + 1))
   else
-    exclude=(-E Faults)
+    exclude=(-E '^Faults\.')  # the fault suite only, not every name holding the word
     [ "${suites[$i]}" = faults ] && exclude=()
     if ctest --test-dir "$build" -j2 "${exclude[@]}" </dev/null >"$log" 2>&1; then
       result="MISSED"; missed=$((missed + 1))

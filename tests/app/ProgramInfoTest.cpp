@@ -1,8 +1,6 @@
 // --help and --version of every program, as the shell sees them.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 

@@ -16,14 +16,8 @@ std::string ButtonJson(const std::string& text, const std::string& more = "") {
 // Moved to (-w, -h) by flag bits 4 and 5, or by bit 13 with a set
 // sub-record word; a visible line for bit 15 with a non-zero word 8.
 TEST(ControlBaseTest, HideAndVisibleRules) {
-  struct Case {
-    uint32_t flags;
-    uint32_t word8;
-    int sub;  // the sub-record word; -1: no sub-record
-    bool moved;
-    bool visibleLine;
-  };
-  const Case cases[] = {
+  // sub: the sub-record word; -1: no sub-record.
+  const struct { uint32_t flags, word8; int sub; bool moved, visibleLine; } cases[] = {
       {0, 0, -1, false, false},
       {0x10, 0, -1, true, false},
       {0x20, 0, -1, true, false},
@@ -38,7 +32,7 @@ TEST(ControlBaseTest, HideAndVisibleRules) {
       {0, 1, -1, false, false},
       {0x7FFF, 1, -1, true, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const std::string sub = c.sub < 0 ? "" : ", \"subRecord\": " + std::to_string(c.sub);
     ASSERT_TRUE(LoadScreens(ButtonJson("\"B\"", ", \"flags\": " + std::to_string(c.flags) +
                                                     ", \"word8\": " + std::to_string(c.word8) + sub)));
@@ -51,24 +45,19 @@ TEST(ControlBaseTest, HideAndVisibleRules) {
 }
 
 TEST(ControlBaseTest, PageNeverGetsVisibleLineButTemplateDoes) {
-  ASSERT_TRUE(LoadScreens(
-      R"({"type": "page", "hidden": true}, {"type": "template", "hidden": true, "w": 8, "h": 4})"));
+  ASSERT_TRUE(LoadScreens(R"({"type": "page", "hidden": true}, {"type": "template", "hidden": true, "w": 8, "h": 4})"));
   EXPECT_EQ(GenerateScreen(kPage0).text.find("visible:"), std::string::npos);
   EXPECT_NE(GenerateScreen(Reference(38, 0)).text.find("height: 4\nvisible: false\n"), std::string::npos);
 }
 
 TEST(ControlBaseTest, ControlNameTexts) {
-  struct Case {
-    const char* json;
-    std::u16string line;
-  };
-  const Case cases[] = {
+  const struct { const char* json; std::u16string line; } cases[] = {
       {"null", u"controlName: \"29#5\"\n"},  // no text: the placeholder
       {R"("a\"b\\c")", u"controlName: \"a\\\"b\\\\c\"\n"},
       {R"("Pump \ud83d\ude00")", u"controlName: \"Pump \U0001F600\"\n"},  // kept as a pair here
       {R"("K\u00fchler")", u"controlName: \"K\u00FChler\"\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ASSERT_TRUE(LoadScreens(ButtonJson(c.json))) << c.json;
     const Written w = GenerateControl(kButton5);
     EXPECT_NE(w.wide.find(c.line), std::u16string::npos) << c.json << "\n" << w.text;

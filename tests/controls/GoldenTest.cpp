@@ -10,12 +10,7 @@ constexpr const char* kButton =
     R"({"type": "button", "index": 5, "text": "Start \"A\"", "x": 10, "y": 20, "w": 120, "h": 40)";
 
 TEST(GoldenTest, Elements) {
-  struct Case {
-    const char* file;
-    uint32_t reference;
-    std::string object;
-  };
-  const Case cases[] = {
+  const struct { const char* file; uint32_t reference; std::string object; } cases[] = {
       {"button.qml", Reference(29, 5), kButton + std::string("}")},
       {"button-hidden.qml", Reference(29, 5), kButton + std::string(R"(, "outside": true})")},
       {"button-invisible.qml", Reference(29, 5), kButton + std::string(R"(, "hidden": true})")},
@@ -28,7 +23,7 @@ TEST(GoldenTest, Elements) {
       {"ellipse.qml", Reference(40, 7),
        R"({"type": "ellipse", "index": 7, "text": "Lamp", "x": 200, "y": 120, "w": 60, "h": 50})"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ASSERT_TRUE(LoadScreens(c.object)) << c.file;
     const Written w = GenerateControl(c.reference);
     EXPECT_TRUE(w.ok) << c.file;
@@ -37,12 +32,7 @@ TEST(GoldenTest, Elements) {
 }
 
 TEST(GoldenTest, Documents) {
-  struct Case {
-    const char* file;
-    uint32_t reference;
-    std::string json;
-  };
-  const Case cases[] = {
+  const struct { const char* file; uint32_t reference; std::string json; } cases[] = {
       {"page.qml", kPage0,
        R"({"screens": [{"type": "template", "label": "T", "w": 800, "h": 480},
           {"type": "page", "text": "Start", "w": 800, "h": 480, "template": "T",
@@ -55,7 +45,7 @@ TEST(GoldenTest, Documents) {
       {"popup-notitle.qml", Reference(71, 2), PopupJson("")},
       {"popup-notitle-noborder.qml", Reference(71, 2), PopupJson("", 0)},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ASSERT_TRUE(Load(c.json)) << c.file;
     const Written w = GenerateScreen(c.reference);
     EXPECT_TRUE(w.ok) << c.file;

@@ -15,13 +15,8 @@ std::string Object(const std::string& type, int32_t w, int32_t h, const std::str
 // A trend view is written at most 1024 by 1024; when hidden it still moves
 // by its full size.
 TEST(LeafTest, TrendViewSizeIsCapped) {
-  struct Case {
-    const char* type;
-    int32_t w, h;
-    const char* more;
-    std::string lines;  // from x to the end
-  };
-  const Case cases[] = {
+  // lines: from x to the end.
+  const struct { const char* type; int32_t w, h; const char* more; std::string lines; } cases[] = {
       {"28", 1024, 1024, "", "7\ny: 8\nz: 500\nwidth: 1024\nheight: 1024"},
       {"28", 1025, 4000, "", "7\ny: 8\nz: 500\nwidth: 1024\nheight: 1024"},
       {"28", 800, 2000, "", "7\ny: 8\nz: 500\nwidth: 800\nheight: 1024"},
@@ -30,7 +25,7 @@ TEST(LeafTest, TrendViewSizeIsCapped) {
       {"28", 1500, 300, R"(, "flags": 32)", "-1500\ny: -300\nz: 500\nwidth: 1024\nheight: 300"},
       {"68", 1500, 1500, "", "7\ny: 8\nz: 500\nwidth: 1500\nheight: 1500"},  // the XY view is not capped
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ASSERT_TRUE(LoadScreens(Object(c.type, c.w, c.h, c.more)));
     const std::string text = GenerateControl(Reference(std::stoi(c.type), 7)).text;
     EXPECT_TRUE(text.ends_with("\nx: " + c.lines + "\n\n}\n\n")) << c.w << "x" << c.h << "\n" << text;
@@ -39,17 +34,12 @@ TEST(LeafTest, TrendViewSizeIsCapped) {
 
 // An ellipse as wide as high is a circle, whatever else it has.
 TEST(LeafTest, CircleCode) {
-  struct Case {
-    int32_t w, h;
-    const char* more;
-    const char* head;
-  };
-  const Case cases[] = {
+  const struct { int32_t w, h; const char* more; const char* head; } cases[] = {
       {0, 0, "", "OrvixEllipse {\nid: crcl671088647\n"},
       {50, 51, "", "OrvixEllipse {\nid: elps671088647\n"},
       {50, 50, R"(, "outside": true)", "OrvixEllipse {\nid: crcl671088647\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ASSERT_TRUE(LoadScreens(Object("\"ellipse\"", c.w, c.h, c.more)));
     EXPECT_TRUE(GenerateControl(Reference(40, 7)).text.starts_with(c.head)) << c.w << "x" << c.h;
   }

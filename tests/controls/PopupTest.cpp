@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "data/manager/CPRDataManager.h"
 #include "tests/controls/ControlsTestSupport.h"
 
@@ -15,11 +12,7 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 
 // Title and offset item lines beyond the three documents in golden/.
 TEST(PopupTest, TitleAndOffsetLines) {
-  struct Case {
-    std::string title;
-    int border;
-    std::vector<std::string> present;
-  };
+  struct Case { std::string title; int border; std::vector<std::string> present; };
   const std::string icon = "titleIcon: \"image://OrvixImageProvider/";
   const std::string language = "_\" +  OrvixQG.dmLangIndex\n";
   const Case cases[] = {
@@ -52,8 +45,7 @@ TEST(PopupTest, FailedFontLeavesOutOnlyTheFontArray) {
 // Writing the title's font array selects every language in turn, so the
 // texts written after it come from the last one.
 TEST(PopupTest, LaterTextsComeFromTheLastLanguageSelected) {
-  std::string json =
-      PopupJson(kPopupTitle, 2, R"({"type": "button", "text": ["OK", "Gut"], "w": 100, "h": 40})");
+  std::string json = PopupJson(kPopupTitle, 2, R"({"type": "button", "text": ["OK", "Gut"], "w": 100, "h": 40})");
   const std::string oneLanguage = R"({"fonts": [0], "selectors": [0]})";
   json.replace(json.find(oneLanguage), oneLanguage.size(), oneLanguage + ", " + oneLanguage);
   ASSERT_TRUE(Load(json));

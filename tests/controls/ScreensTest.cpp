@@ -36,28 +36,21 @@ const std::string kPageHead = std::string(kImports) +
     "controlName: \"Start\"\nx: 0\ny: 0\nz: 500\nwidth: 800\nheight: 480\n";
 
 TEST(ScreensTest, Backgrounds) {
-  struct Case {
-    const char* fill;
-    std::string lines;
+  const auto stop = [](const char* at, const char* color) {
+    return "GradientStop {\nposition: " + std::string(at) + "\ncolor: \"" + color + "\"\n}\n";
   };
-  const std::string stops03 =
-      "GradientStop {\nposition: 0.30000001192092896\ncolor: \"#ffffffff\"\n}\n"
-      "GradientStop {\nposition: 1.00000000000000000\ncolor: \"#ff000000\"\n}\n}\n";
-  const Case cases[] = {
+  const std::string white = "color: \"#ffffffff\"\ngradient: Gradient {\norientation: Qt.";
+  const std::string to03 = stop("0.30000001192092896", "#ffffffff") + stop("1.00000000000000000", "#ff000000") + "}\n";
+  const struct { const char* fill; std::string lines; } cases[] = {
       {R"({"count": 0, "colors": ["#ffffffff"]})", ""},
       {R"({"positions": [0, 1], "colors": ["#40102030"]})", "color: \"#40102030\"\n"},
-      {R"({"orientation": 1, "stops": [[0.3, "#ffffffff"], [1, "#ff000000"]]})",
-       "color: \"#ffffffff\"\ngradient: Gradient {\norientation: Qt.Horizontal\n" + stops03},
-      {R"({"orientation": 0, "stops": [[0.3, "#ffffffff"], [1, "#ff000000"]]})",
-       "color: \"#ffffffff\"\ngradient: Gradient {\norientation: Qt.Vertical\n" + stops03},
+      {R"({"orientation": 1, "stops": [[0.3, "#ffffffff"], [1, "#ff000000"]]})", white + "Horizontal\n" + to03},
       // Three positions but a colour count of 2: the positions decide.
-      {R"({"count": 2, "orientation": 2, "stops": [[0, "#ffffffff"], [0.5, "#ff000000"], [1, "#ffffffff"]]})",
-       "color: \"#ffffffff\"\ngradient: Gradient {\norientation: Qt.Vertical\n"
-       "GradientStop {\nposition: 0.00000000000000000\ncolor: \"#ffffffff\"\n}\n"
-       "GradientStop {\nposition: 0.50000000000000000\ncolor: \"#ff000000\"\n}\n"
-       "GradientStop {\nposition: 1.00000000000000000\ncolor: \"#ffffffff\"\n}\n}\n"},
+      {R"({"count": 2, "orientation": 0, "stops": [[0, "#ffffffff"], [0.5, "#ff000000"], [1, "#ffffffff"]]})",
+       white + "Vertical\n" + stop("0.00000000000000000", "#ffffffff") + stop("0.50000000000000000", "#ff000000") +
+           stop("1.00000000000000000", "#ffffffff") + "}\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ASSERT_TRUE(LoadScreens(kPage + std::string(", \"background\": ") + c.fill + "}"));
     EXPECT_EQ(GenerateScreen(kPage0).text, kPageHead + c.lines + "\n" + kClose) << c.fill;
   }
@@ -171,13 +164,12 @@ TEST(ScreensTest, OneControlBudgetForEveryScreen) {
   EXPECT_FALSE(loadAll(synthetic).first);
   EXPECT_GT(synthetic.Used(), 30000u);
   EXPECT_LT(synthetic.Used(), data.GetImageSize() / 8);
-
 }
 
 TEST(ScreensTest, TreeFaultsInWords) {
   using Kind = TreeFault::Kind;
   const struct { TreeFault fault; const char* text; } cases[] = {
-      {{.kind = Kind::OverBudget, .limit = 67072, .imageBytes = 12288},
+      {ControlBudget(12288).Exceeded(),
        "the control trees exceed 67,072 controls, the limit for a data set of 12,288 bytes"},
       {{.kind = Kind::OverBudget, .limit = 1000000, .imageBytes = 999},
        "the control trees exceed 1,000,000 controls, the limit for a data set of 999 bytes"},

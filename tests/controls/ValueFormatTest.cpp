@@ -25,16 +25,12 @@ ImageRef PageFill(const std::string& fill) {
 }
 
 TEST(ValueFormatTest, GradientTexts) {
-  struct Case {
-    std::string fill;
-    std::u16string text;
-  };
   // Ten positions that all differ: the first eight are written.
   std::string ten = R"({"stops": [[0, "#ffff0000"])";
   std::u16string eight = kHead + Stop(u"0", kRed);
   for (int i = 1; i < 10; ++i) ten += ", [0." + std::to_string(i) + R"(, "#ffff0000"])";
   for (const char16_t* p : {u"0.1", u"0.2", u"0.3", u"0.4", u"0.5", u"0.6", u"0.7"}) eight += Stop(p, kRed);
-  const Case cases[] = {
+  const struct { std::string fill; std::u16string text; } cases[] = {
       {R"({"orientation": 0})", kHead + std::u16string(u"}")},
       {R"({"orientation": 2})", u"Gradient {\norientation: Qt.Vertical\nstops: \n}"},
       // Equal neighbours move back by (n - i) * 1e-05 + 1e-04, but not below 0.
@@ -50,28 +46,21 @@ TEST(ValueFormatTest, GradientTexts) {
       {R"({"count": 2, "positions": [0, 1e-05], "colors": ["#ffffffff"]})",
        kHead + Stop(u"0", kWhite) + Stop(u"1e-05", u"#00000000") + u"}"},
   };
-  for (const Case& c : cases) EXPECT_EQ(IControl::GradientToText(PageFill(c.fill)), c.text) << c.fill;
+  for (const auto& c : cases) EXPECT_EQ(IControl::GradientToText(PageFill(c.fill)), c.text) << c.fill;
 }
 
 TEST(ValueFormatTest, WriteFillProperty) {
-  struct Case {
-    int count;
-    bool solid;
-    std::u16string alternate;
-    std::u16string text;
-  };
   const std::u16string two = kHead + Stop(u"0", kWhite) + Stop(u"1", kBlack) + u"}\n";
-  const Case cases[] = {
+  const struct { int count; bool solid; std::u16string alternate; std::u16string text; } cases[] = {
       {1, true, u"", u"fill: \"#ffffffff\"\n"},
       {1, true, u"other", u"other: \"#ffffffff\"\n"},
       {1, false, u"other", std::u16string(u"fill: ") + kHead + Stop(u"0", kWhite) + u"}\n"},
       {0, true, u"other", std::u16string(u"fill: ") + kHead + u"}\n"},
       {2, true, u"other", u"fill: " + two},
   };
-  for (const Case& c : cases) {
-    const ImageRef fill =
-        PageFill(R"({"positions": [0, 1], "colors": ["#ffffffff", "#ff000000"], "count": )" +
-                 std::to_string(c.count) + "}");
+  for (const auto& c : cases) {
+    const ImageRef fill = PageFill(R"({"positions": [0, 1], "colors": ["#ffffffff", "#ff000000"], "count": )" +
+                                   std::to_string(c.count) + "}");
     QmlGenerator generator;
     Button control{ImageRef()};
     control.SetStream(&generator);
@@ -80,41 +69,27 @@ TEST(ValueFormatTest, WriteFillProperty) {
   }
 }
 
-struct FontCase {
-  const char* face;  // null: no face block
-  int size;
-  bool bold;
-  bool italic;
-  int selector;  // bit 2: underline
-};
+// A null face: no face block; selector bit 2: underline.
+struct FontCase { const char* face; int size; bool bold, italic; int selector; };
 
 // One language per font, each reading its font 0 style 0.
-struct FontArray {
-  bool ok = false;
-  std::u16string text;
-  std::string console;
-};
+struct FontArray { bool ok = false; std::u16string text; std::string console; };
 FontArray WriteFonts(const std::vector<FontCase>& fonts) {
   nlohmann::json d = {{"fonts", nlohmann::json::array()}, {"languages", nlohmann::json::array()}};
   for (size_t i = 0; i < fonts.size(); ++i) {
     const FontCase& f = fonts[i];
-    d["fonts"].push_back({{"face", f.face ? nlohmann::json(f.face) : nlohmann::json()},
-                          {"size", f.size},
-                          {"bold", f.bold},
-                          {"italic", f.italic}});
+    d["fonts"].push_back({{"face", f.face ? nlohmann::json(f.face) : nlohmann::json()}, {"size", f.size},
+                          {"bold", f.bold}, {"italic", f.italic}});
     d["languages"].push_back(
         {{"fonts", nlohmann::json::array({i})}, {"selectors", nlohmann::json::array({f.selector})}});
   }
-  FontArray result;
-  if (!Load(d.dump())) return result;
+  if (!Load(d.dump())) return {};
   const RuntimeImage fontZero(std::vector<uint8_t>(4, 0));
   QmlGenerator generator;
   Button control{ImageRef()};
   control.SetStream(&generator);
-  result.ok = control.WriteFontArray(fontZero.Root());
-  result.console = generator.notices;
-  result.text = generator.stream.Text();
-  return result;
+  const bool ok = control.WriteFontArray(fontZero.Root());
+  return {ok, generator.stream.Text(), generator.notices};
 }
 
 TEST(ValueFormatTest, GoldenExamples) {
@@ -129,11 +104,7 @@ TEST(ValueFormatTest, GoldenExamples) {
 }
 
 TEST(ValueFormatTest, FontEntries) {
-  struct Case {
-    std::vector<FontCase> fonts;
-    std::u16string entries;
-  };
-  const Case cases[] = {
+  const struct { std::vector<FontCase> fonts; std::u16string entries; } cases[] = {
       {{{"KestrelSans Pro Bold", 9, true, false, 0}},
        u"Qt.font({family:\"KestrelSans Pro Bold\",pointSize:9,bold:true}),\n"},
       {{{"KestrelSans Pro Bold", 9, false, false, 0}},
@@ -149,7 +120,7 @@ TEST(ValueFormatTest, FontEntries) {
       {{{"Gro\xC3\x9F", 7, false, false, 0}}, u"Qt.font({family:\"Gro\u00DF\",pointSize:7}),\n"},
       {{}, u""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const FontArray r = WriteFonts(c.fonts);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.text, u"fontArray: [\n" + c.entries + u"]\n\n");

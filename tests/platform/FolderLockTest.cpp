@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 
 #include "platform/Text.h"
 #include "tests/support/Process.h"
@@ -14,12 +12,6 @@ namespace prt::platform {
 namespace {
 
 using std::chrono::milliseconds;
-
-std::string CommandOf(pid_t pid) {
-  std::string name;
-  std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
-  return name;
-}
 
 // Another process holds the folder: the attempt waits (saying once who
 // holds it) and gives up after the bound, or takes it once released.
@@ -35,7 +27,7 @@ TEST(FolderLock, WaitsForAnotherProcessUpToTheBound) {
     ASSERT_TRUE(child.Holding());
     int announced = 0;
     LockHolder seen;
-    LockWait wait{c.bound, milliseconds(20), [&](const std::u16string& folder, const LockHolder& holder) {
+    LockWait wait{c.bound, milliseconds(200), [&](const std::u16string& folder, const LockHolder& holder) {
                     ++announced;
                     seen = holder;
                     EXPECT_EQ(folder, dir.Wide());
@@ -48,7 +40,7 @@ TEST(FolderLock, WaitsForAnotherProcessUpToTheBound) {
     EXPECT_EQ(announced, c.announced) << c.bound.count();
     if (c.announced) {
       EXPECT_EQ(seen.pid, child.Pid());
-      EXPECT_EQ(seen.command, CommandOf(child.Pid()));
+      EXPECT_EQ(seen.command + "\n", test::ReadFile("/proc/" + std::to_string(child.Pid()) + "/comm"));
     }
     if (c.status == LockStatus::TimedOut) {
       EXPECT_GE(waited, c.bound);

@@ -21,14 +21,8 @@ namespace {
 struct Pipe {
   int fd[2] = {-1, -1};
   bool Open() { return pipe(fd) == 0; }
-  void Close(int i) {
-    if (fd[i] >= 0) close(fd[i]);
-    fd[i] = -1;
-  }
-  ~Pipe() {
-    Close(0);
-    Close(1);
-  }
+  void Close(int i) { if (fd[i] >= 0) close(fd[i]); fd[i] = -1; }
+  ~Pipe() { Close(0), Close(1); }
 };
 
 }  // namespace
@@ -66,10 +60,7 @@ ProcessResult RunProcess(const ProcessRequest& request) {
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(127);
     dup2(out.fd[1], STDOUT_FILENO);
     dup2(err.fd[1], STDERR_FILENO);
-    close(out.fd[0]);
-    close(err.fd[0]);
-    close(out.fd[1]);
-    close(err.fd[1]);
+    for (const int fd : {out.fd[0], err.fd[0], out.fd[1], err.fd[1]}) close(fd);
     if (request.fileSizeLimit) {
       const rlimit limit{*request.fileSizeLimit, *request.fileSizeLimit};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
@@ -98,26 +89,17 @@ ProcessResult RunProcess(const ProcessRequest& request) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
       const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<size_t>(n));
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else {
-        fds[i].fd = -1;  // end of stream; the Pipe closes it
-      }
+      if (n > 0) sinks[i]->append(buffer, static_cast<size_t>(n));
+      else if (n == 0 || errno != EINTR) fds[i].fd = -1;  // end of stream; the Pipe closes it
     }
   }
 
   // The monitor may still signal the child, so it is reaped only after.
   if (monitor.joinable()) monitor.join();
   int status = 0;
-  rusage usage{};
   pid_t waited;
-  do {
-    waited = wait4(pid, &status, 0, &usage);
-  } while (waited < 0 && errno == EINTR);
+  while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) continue;
   if (waited != pid) return result;
-  result.maxRssKiB = usage.ru_maxrss;
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   if (!timedOut && WIFEXITED(status)) {
     result.exited = true;
@@ -146,9 +128,7 @@ ChildFolderLock::ChildFolderLock(const std::filesystem::path& folder, std::chron
   release.Close(0);
   char byte = 0;
   ssize_t n;
-  do {
-    n = read(taken.fd[0], &byte, 1);
-  } while (n < 0 && errno == EINTR);
+  while ((n = read(taken.fd[0], &byte, 1)) < 0 && errno == EINTR) continue;
   holding_ = n == 1;
   release_ = release.fd[1];
   release.fd[1] = -1;
@@ -158,8 +138,7 @@ ChildFolderLock::~ChildFolderLock() {
   if (release_ >= 0) close(release_);
   if (pid_ > 0) {
     int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) continue;
   }
 }
 

@@ -12,7 +12,6 @@ struct ProcessResult {
   bool exited = false;  // false: killed by a signal, timed out or not started
   int exitStatus = -1;  // the 8-bit status a shell sees
   int signal = 0;       // the signal that ended it, when one did
-  long maxRssKiB = 0;   // the child's peak resident memory
   std::string out;
   std::string err;
 };

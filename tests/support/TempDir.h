@@ -1,10 +1,11 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with
 // everything in it when the object goes.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -16,17 +17,9 @@ namespace prt::test {
 class TempDir {
  public:
   TempDir() {
-    std::random_device seed;
-    std::mt19937_64 rng(seed());
-    const std::filesystem::path root = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::filesystem::path candidate = root / ("prt2qml-test-" + std::to_string(rng()));
-      if (std::filesystem::create_directory(candidate)) {
-        path_ = std::move(candidate);
-        return;
-      }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    std::string name = (std::filesystem::temp_directory_path() / "prt2qml-test-XXXXXX").string();
+    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path_ = name;
   }
   ~TempDir() {
     std::error_code ec;
@@ -54,6 +47,15 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& cont
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every regular file of a folder by name, with its bytes; empty for a missing folder.
+inline std::map<std::string, std::string> Files(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file()) files[it->path().filename().string()] = ReadFile(it->path());
+  return files;
 }
 
 }  // namespace prt::test

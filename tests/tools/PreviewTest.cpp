@@ -4,8 +4,6 @@
 
 #include <QColor>
 #include <QImage>
-#include <filesystem>
-#include <string>
 
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
@@ -44,7 +42,7 @@ test::ProcessResult RunTool(const char* program, std::vector<std::string> args, 
 class Preview : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = new test::TempDir;
+    dir = std::make_unique<test::TempDir>();
     for (const char* kind : {"plain", "enciphered"}) {
       fs::create_directories(*dir / kind);
       test::WriteDataset(*dir / kind / "p.prt", kProject);
@@ -56,30 +54,22 @@ class Preview : public ::testing::Test {
     // A cache of another screen beside the page: only the text may be used.
     fs::copy_file(*dir / "plain/qmls" / (std::string(kPopup) + ".qmlc"),
                   *dir / "plain/qmls" / (std::string(kPage) + ".qmlc"), fs::copy_options::overwrite_existing);
-    plain = new test::ProcessResult(RunTool(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures"}, dir->Path()));
-    enciphered = new test::ProcessResult(RunTool(QML_PREVIEW_PATH, {"enciphered/qmls"}, dir->Path()));
+    plain = RunTool(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures"}, dir->Path());
+    enciphered = RunTool(QML_PREVIEW_PATH, {"enciphered/qmls"}, dir->Path());
   }
-  static void TearDownTestSuite() {
-    delete plain;
-    delete enciphered;
-    delete dir;
-  }
+  static void TearDownTestSuite() { dir.reset(); }
   void SetUp() override {
-    if (plain->exitStatus == 3) GTEST_SKIP() << "QML runtime modules missing: " << plain->err;
+    if (plain.exitStatus == 3) GTEST_SKIP() << "QML runtime modules missing: " << plain.err;
   }
   static QImage Picture(const fs::path& path) { return QImage(QString::fromStdString(path.string())); }
 
-  static test::TempDir* dir;
-  static test::ProcessResult* plain;
-  static test::ProcessResult* enciphered;
+  static inline std::unique_ptr<test::TempDir> dir;
+  static inline test::ProcessResult plain, enciphered;
 };
-test::TempDir* Preview::dir = nullptr;
-test::ProcessResult* Preview::plain = nullptr;
-test::ProcessResult* Preview::enciphered = nullptr;
 
 TEST_F(Preview, OnePicturePerDocumentAtTheScreensSize) {
-  ASSERT_EQ(plain->exitStatus, 0) << plain->err;
-  EXPECT_NE(plain->err.find("[1/2] page16777216.qml: 320x240, loaded the text"), std::string::npos) << plain->err;
+  ASSERT_EQ(plain.exitStatus, 0) << plain.err;
+  EXPECT_NE(plain.err.find("[1/2] page16777216.qml: 320x240, loaded the text"), std::string::npos) << plain.err;
   const struct { std::string name; int width, height; } cases[] = {
       {kPage, 320, 240}, {kPopup, 200, 150}, {"index", 0, 0}};
   for (const auto& c : cases) {
@@ -119,8 +109,8 @@ TEST_F(Preview, FramesLieAtTheControlsGeometry) {
 }
 
 TEST_F(Preview, EncipheredDocumentsGiveTheSamePictures) {
-  ASSERT_EQ(enciphered->exitStatus, 0) << enciphered->err;
-  EXPECT_NE(enciphered->err.find("loaded the deciphered text"), std::string::npos) << enciphered->err;
+  ASSERT_EQ(enciphered.exitStatus, 0) << enciphered.err;
+  EXPECT_NE(enciphered.err.find("loaded the deciphered text"), std::string::npos) << enciphered.err;
   for (const std::string name : {kPage, kPopup}) {
     const QImage expected = Picture(*dir / "plain/pictures" / (name + ".png"));
     EXPECT_FALSE(expected.isNull()) << name;

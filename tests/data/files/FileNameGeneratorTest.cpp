@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -80,12 +79,8 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
   fs::create_directory(dir_ / "folder.prt");
   ASSERT_EQ(mkfifo((dir_ / "fifo.prt").c_str(), 0600), 0);
   const std::string work = (dir_ / "SimWork").string();
-  const struct {
-    std::function<void()> prepare;
-    std::u16string path;
-    Step step;
-    std::string where, folder, reason;
-  } cases[] = {
+  const struct { std::function<void()> prepare; std::u16string path; Step step;
+                 std::string where, folder, reason; } cases[] = {
       {[] {}, u"", Step::OpenData, "", "", "No such file or directory"},
       {[] {}, dir_.Wide("missing/plant.prt"), Step::OpenData, "", "", "No such file or directory"},
       {[] {}, dir_.Wide("folder.prt"), Step::OpenData, "", "", "Is a directory"},

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 
 #include "data/files/CPRFileNameGenerator.h"
 #include "platform/Text.h"

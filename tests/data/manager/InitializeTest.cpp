@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "data/files/CPRFileNameGenerator.h"
 #include "tests/data/manager/RichDataset.h"
 #include "tests/support/TempDir.h"
@@ -16,7 +14,6 @@ namespace prt {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
 using test::WriteFile;
 
 // Two languages with one text each; `container` adds container options.
@@ -55,7 +52,7 @@ TEST_F(InitializeTest, LoadsTheConfigurationAndTheStoredLanguage) {
   const uint32_t key = 3;  // the state files lie beside the working copy
   ASSERT_TRUE(dm.StoreConnectionRecord(&key, "ab", 2) && dm.SetLanguage(0, true));
   EXPECT_EQ(fs::file_size(Work("plant.rt_file.CONN")), 10u);
-  EXPECT_EQ(ReadFile(Work("plant.rt_file.LANG")), std::string(4, '\0'));
+  EXPECT_EQ(test::ReadFile(Work("plant.rt_file.LANG")), std::string(4, '\0'));
 
   dm.Uninitialize();
   EXPECT_FALSE(dm.IsInitialized());
@@ -120,11 +117,8 @@ TEST_F(InitializeTest, SpecialFilesFailTheLoadWithTheirReason) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.kind));
     fs::remove(Work(c.file));
-    if (c.kind == kFifo) {
-      ASSERT_EQ(::mkfifo(Work(c.file).c_str(), 0600), 0);
-    } else if (c.kind == kFolder) {
-      fs::create_directory(Work(c.file));
-    }
+    ASSERT_TRUE(c.kind != kFifo || ::mkfifo(Work(c.file).c_str(), 0600) == 0);
+    if (c.kind == kFolder) fs::create_directory(Work(c.file));
     CPRDataManager dm;
     ::alarm(20);  // a regression blocks on the FIFO: end it as a failure
     const auto failure = dm.Load();

@@ -32,13 +32,8 @@ TEST(SetLanguageTest, SwitchesAndWrapsAround) {
 }
 
 TEST_F(LanguagesTest, SelectorPicksVariantAndUnderline) {
-  const struct {
-    int16_t language;
-    uint16_t font, style;
-    bool ok;
-    std::string face;
-    uint32_t size, bold, italic, underline;
-  } cases[] = {
+  const struct { int16_t language; uint16_t font, style; bool ok; std::string face;
+                 uint32_t size, bold, italic, underline; } cases[] = {
       {0, 0, 0, true, "Arial", 12, 1, 0, 0},
       {0, 0, 1, true, "Mono", 9, 1, 1, 1},    // selector 6: variant 2, underline
       {0, 0, 2, false, "", 20, 1, 1, 0},      // selector 3: variant 3, face block 0

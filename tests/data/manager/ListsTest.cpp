@@ -25,13 +25,7 @@ CPRDataManager& Load(CPRDataManager& dm, const std::string& list, bool flagBit0)
 }
 
 TEST(ListTest, MapsAndFindsValues) {
-  const struct {
-    const char *name, *list;
-    bool flagBit0;
-    int32_t v;
-    uint32_t bit;
-    int32_t map, find;
-  } cases[] = {
+  const struct { const char *name, *list; bool flagBit0; int32_t v; uint32_t bit; int32_t map, find; } cases[] = {
       // Bit lists: a single entry answers only its own bit state (low byte of its first word).
       {"bit1 state matches", kBit1, false, 8, 3, 40, 0},
       {"bit1 state differs", kBit1, false, 0, 3, kNone, kNone},
@@ -73,7 +67,6 @@ TEST(ListTest, MapsAndFindsValues) {
   }
 }
 
-using ListsTest = test::RichTest;
 
 }  // namespace
 }  // namespace prt

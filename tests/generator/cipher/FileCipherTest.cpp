@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "generator/cipher/FileCipher.h"
 #include "platform/Text.h"
@@ -27,17 +25,13 @@ constexpr uint32_t kStreamOneOne[] = {2147482884u, 2092764894u, 1390461064u};
 // The plain text padded with spaces to whole words: the file is the key,
 // then each little-endian word XORed with the keystream.
 TEST(FileCipher, EnciphersPaddedWords) {
-  struct Case {
-    std::string plain;
-    std::string padded;
-  };
-  const Case cases[] = {
+  const struct { std::string plain; std::string padded; } cases[] = {
       {"x", "x   "},  // 12-byte file
       {"hello", "hello   "},
       {"abcdefgh", "abcdefgh"},
       {std::string("\0\r\n\xff", 4), std::string("\0\r\n\xff", 4)},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::string expected(reinterpret_cast<const char*>(kKeyOneOne.data()), 8);
     for (size_t w = 0; w * 4 < c.padded.size(); ++w) {
       uint32_t word = 0;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <random>
-#include <vector>
 
 #include "generator/cipher/XorCrypt.h"
 #include "generator/cipher/XorCryptLanes.h"
@@ -11,17 +10,13 @@ namespace prt {
 namespace {
 
 TEST(XorCrypt, KeystreamVectors) {
-  struct Case {
-    uint32_t seed1, seed2;
-    std::vector<int32_t> first;
-  };
-  const Case cases[] = {
+  const struct { uint32_t seed1, seed2; std::vector<int32_t> first; } cases[] = {
       {1, 1, {2147482884, 2092764894, 1390461064, 715295839, 79337801}},
       {12345, 67890, {2026359911, 1950599823, 315009702, 1105313978, 871469535}},
       // Both generators stuck at 0: only the combination offset remains.
       {0, 0, std::vector<int32_t>(50, 2147483562)},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     CXorCrypt crypt;
     crypt.SetSeed(c.seed1, c.seed2);
     for (size_t i = 0; i < c.first.size(); ++i)

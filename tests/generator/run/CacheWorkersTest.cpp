@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "generator/run/CacheWorkers.h"
 #include "generator/run/GenerationRun.h"

@@ -5,10 +5,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "generator/run/QmlCacheGen.h"
 #include "tests/support/Dataset.h"
@@ -72,16 +68,9 @@ class EndToEnd : public ::testing::Test {
     return RunTool(PRT2QML, args);
   }
 
-  static std::map<std::string, std::string> Files(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-      files[entry.path().filename().string()] = ReadFile(entry.path());
-    return files;
-  }
-
   static std::vector<std::string> Names(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& [name, bytes] : Files(folder)) names.push_back(name);
+    for (const auto& [name, bytes] : test::Files(folder)) names.push_back(name);
     return names;
   }
 
@@ -102,23 +91,19 @@ TEST_F(EndToEnd, PageDocumentIsExactAndEveryFileHasItsCache) {
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_NE(run.out.find("Move " + out_.string() + "/qmls_generating/ to " + out_.string() + "/qmls/\n"),
-            std::string::npos)
-      << run.out;
+  const std::string move = "Move " + out_.string() + "/qmls_generating/ to " + out_.string() + "/qmls/\n";
+  EXPECT_NE(run.out.find(move), std::string::npos) << run.out;
   EXPECT_FALSE(fs::exists(out_ / "qmls_generating"));
-  const auto files = Files(out_ / "qmls");
+  const auto files = test::Files(out_ / "qmls");
   EXPECT_EQ(Names(out_ / "qmls"), kPageFiles);
   EXPECT_EQ(files.at("page16777216.qml"), Golden("page.qml"));
   EXPECT_EQ(files.at("tmpl.qml"), Golden("template.qml"));
-  EXPECT_TRUE(files.at("page16777216.qmlc").starts_with("qv4cdata"));
-  EXPECT_TRUE(files.at("tmpl.qmlc").starts_with("qv4cdata"));
+  EXPECT_TRUE(files.at("page16777216.qmlc").starts_with("qv4cdata") && files.at("tmpl.qmlc").starts_with("qv4cdata"));
 }
 
 TEST_F(EndToEnd, ProjectWithoutScreensGivesEmptyFinalFolder) {
-  const auto run = Convert(R"({"texts": ["unused"]})");
-  EXPECT_EQ(run.exitStatus, 0) << run.err;
-  EXPECT_TRUE(fs::is_directory(out_ / "qmls"));
-  EXPECT_TRUE(fs::is_empty(out_ / "qmls"));
+  EXPECT_EQ(Convert(R"({"texts": ["unused"]})").exitStatus, 0);
+  EXPECT_TRUE(fs::is_directory(out_ / "qmls") && fs::is_empty(out_ / "qmls"));
   EXPECT_FALSE(fs::exists(out_ / "qmls_generating"));
 }
 
@@ -126,9 +111,8 @@ TEST_F(EndToEnd, MissingOutputFolderFailsWithMessage) {
   const auto run = Convert(kPageProject, {}, false);
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitStatus, 253);
-  EXPECT_NE(run.err.find("GenerateQmlFiles aborted: "), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("qmls_generating"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("Generate QML files failed!\n"), std::string::npos) << run.err;
+  for (const char* part : {"GenerateQmlFiles aborted: ", "qmls_generating", "Generate QML files failed!\n"})
+    EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(out_));
 }
 
@@ -230,13 +214,13 @@ TEST_F(EndToEnd, LastTemplateStandsWhateverTheSizes) {
 // deciphers to the plain one and the caches are the same.
 TEST_F(EndToEnd, ConversionsAgreeAndEncipheredFilesDecipher) {
   ASSERT_EQ(Convert(kMixedProject).exitStatus, 0);
-  const auto plain = Files(out_ / "qmls");
+  const auto plain = test::Files(out_ / "qmls");
   ASSERT_EQ(plain.size(), 8u);
   ASSERT_EQ(Convert(kMixedProject).exitStatus, 0);
-  EXPECT_EQ(Files(out_ / "qmls"), plain);
+  EXPECT_EQ(test::Files(out_ / "qmls"), plain);
   const auto enciphered = Convert(kMixedProject, {"-e"});
   ASSERT_EQ(enciphered.exitStatus, 0) << enciphered.err;
-  const auto files = Files(out_ / "qmls");
+  const auto files = test::Files(out_ / "qmls");
   ASSERT_EQ(files.size(), plain.size());
   for (const auto& [name, bytes] : plain) {
     if (name.ends_with(".qmlc")) {
@@ -260,11 +244,8 @@ TEST_F(EndToEnd, DocumentThatDoesNotCompileHasNoCacheButRunSucceeds) {
   const size_t stops = text.find("\nstops: \n}");
   ASSERT_NE(stops, std::string::npos) << text;
   const auto line = std::count(text.begin(), text.begin() + stops + 1, '\n') + 2;
-  EXPECT_NE(run.err.find("Error compiling qml file: " + out_.string() + "/qmls_generating//" + name + ":" +
-                         std::to_string(line) + ":"),
-            std::string::npos)
-      << "line " << line << "\n"
-      << run.err;
+  const std::string at = out_.string() + "/qmls_generating//" + name + ":" + std::to_string(line) + ":";
+  EXPECT_NE(run.err.find("Error compiling qml file: " + at), std::string::npos) << "line " << line << "\n" << run.err;
   EXPECT_EQ(Names(out_ / "qmls"), (std::vector<std::string>{"page16777216.qml", "page16777216.qmlc", name}));
 }
 
@@ -282,9 +263,8 @@ TEST_F(EndToEnd, DecipherToolOutputAndErrors) {
   WriteFile(dir_ / "short.qml", "1234567");
   WriteFile(dir_ / "odd.qml", "123456789");
   WriteFile(dir_ / "empty.qml", "");
-  for (const char* name : {"short.qml", "odd.qml", "empty.qml", "absent.qml"}) {
+  for (const char* name : {"short.qml", "odd.qml", "empty.qml", "absent.qml"})
     EXPECT_EQ(RunTool(QML_DECIPHER, {(dir_ / name).string(), (dir_ / "o").string()}).exitStatus, 2) << name;
-  }
   EXPECT_FALSE(fs::exists(dir_ / "o"));
   EXPECT_EQ(RunTool(QML_DECIPHER, {}).exitStatus, 1);
   EXPECT_EQ(RunTool(QML_DECIPHER, {"a", "b", "c"}).exitStatus, 1);

@@ -2,10 +2,6 @@
 // projects, and the round trip inspect -> build -> convert.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <map>
-#include <string>
-
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -33,20 +29,8 @@ void Build(const test::TempDir& dir, const std::string& desc, const std::string&
   ASSERT_EQ(r.exitStatus, 0) << desc << ": " << r.err;
 }
 
-// Every file of a qmls folder, by name.
-std::map<std::string, std::string> Documents(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  if (!fs::is_directory(folder)) return files;
-  for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = ReadFile(entry.path());
-  return files;
-}
-
 TEST(PrtInspectTool, GoldenReports) {
-  const struct {
-    const char* project;
-    bool json;
-    const char* golden;
-  } cases[] = {
+  const struct { const char* project; bool json; const char* golden; } cases[] = {
       // Every screen kind, a template link, hidden and moved-out controls,
       // vector shapes (one without an element), an unknown type, an absent
       // link and a link to no object.
@@ -70,10 +54,7 @@ TEST(PrtInspectTool, GoldenReports) {
 // A data set the loading road refuses: its reason, nothing on standard
 // output, and no working folder left behind.
 TEST(PrtInspectTool, DamagedFileGivesTheLoadingReason) {
-  const struct {
-    const char* corruption;
-    const char* err;
-  } cases[] = {
+  const struct { const char* corruption; const char* err; } cases[] = {
       {"pointerPositionOutOfRange",
        "prt-inspect: 'p.prt': section 2000 at offset 0x4a8: pointer position 0x8d6 is not past the field before "
        "it, which ends at 0x8d8\n"},
@@ -115,8 +96,8 @@ TEST(PrtInspectTool, RoundTripGivesTheSameDocuments) {
     const test::ProcessResult b = RunTool(PRT2QML_PATH, dir, {"b/x.prt"});
     EXPECT_EQ(a.exitStatus, b.exitStatus);
     EXPECT_EQ(a.err, b.err);
-    const auto original = Documents(dir / "a/qmls");
-    EXPECT_EQ(original, Documents(dir / "b/qmls"));
+    const auto original = test::Files(dir / "a/qmls");
+    EXPECT_EQ(original, test::Files(dir / "b/qmls"));
     // The cycle fails in both; every other project has documents.
     EXPECT_EQ(original.empty(), a.exitStatus != 0);
   }
