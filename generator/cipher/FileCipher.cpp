@@ -1,6 +1,7 @@
 #include "generator/cipher/FileCipher.h"
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -33,6 +34,12 @@ void XorText(char* text, uint32_t wordCount, uint32_t seed1, uint32_t seed2) {
 }
 
 
+FileStatus EmptyContent(const std::u16string& path, std::error_code readError) {
+  FileStatus status = FileStatus::Failed(path, readError, true);
+  status.notes = "Encryptqml file content is empty!!!\n";
+  return status;
+}
+
 }  // namespace
 
 uint32_t ClockSeed() {
@@ -48,18 +55,14 @@ CipherKey DrawKey(uint32_t seed) {
   return key;
 }
 
-std::string EncipherContent(std::string plain, const CipherKey& key) {
-  const size_t n = plain.size();
-  size_t outLength = n;
-  if (n % 4 != 0) {
-    plain.append(4, ' ');
-    outLength = (n + 3) / 4 * 4;
-  }
-  const auto wordCount = static_cast<uint32_t>(outLength / 4);
+std::string EncipherContent(std::string_view plain, const CipherKey& key) {
+  // One buffer: the key, then the text padded with spaces to whole words.
+  const size_t outLength = (plain.size() + 3) / 4 * 4;
+  std::string out(key.size() + outLength, ' ');
+  std::memcpy(out.data(), key.data(), key.size());
+  std::memcpy(out.data() + key.size(), plain.data(), plain.size());
   const char* k = reinterpret_cast<const char*>(key.data());
-  XorText(plain.data(), wordCount, LoadLE32(k), LoadLE32(k + 4));
-  std::string out(k, key.size());
-  out.append(plain, 0, outLength);
+  XorText(out.data() + key.size(), static_cast<uint32_t>(outLength / 4), LoadLE32(k), LoadLE32(k + 4));
   return out;
 }
 
@@ -75,13 +78,14 @@ FileStatus Encrypt(const std::u16string& path) {
   if (path.empty()) return FileStatus::Failed(path, {});
   std::string content;
   const std::error_code readError = platform::ReadWholeFile(path, content);
-  if (content.empty()) {
-    FileStatus status = FileStatus::Failed(path, readError, true);
-    status.notes = "Encryptqml file content is empty!!!\n";
-    return status;
-  }
-  const std::string output = EncipherContent(std::move(content), DrawKey(ClockSeed()));
-  return SaveFile(output, path);
+  if (content.empty()) return EmptyContent(path, readError);
+  return EncryptContent(path, content);
+}
+
+FileStatus EncryptContent(const std::u16string& path, std::string_view content) {
+  if (path.empty()) return FileStatus::Failed(path, {});
+  if (content.empty()) return EmptyContent(path, {});
+  return SaveFile(EncipherContent(content, DrawKey(ClockSeed())), path);
 }
 
 FileStatus SaveFile(std::string_view data, const std::u16string& path) {

@@ -22,7 +22,7 @@ CipherKey DrawKey(uint32_t seed);
 
 // Pads `plain` (non-empty) and enciphers it under `key`; the result is the
 // whole file content.
-std::string EncipherContent(std::string plain, const CipherKey& key);
+std::string EncipherContent(std::string_view plain, const CipherKey& key);
 // The padded plain text of an enciphered file; nullopt when the size is not
 // 8 + 4k bytes.
 std::optional<std::string> DecipherContent(std::string_view file);
@@ -31,6 +31,8 @@ std::optional<std::string> DecipherContent(std::string_view file);
 // empty path, an empty or unreadable file (with a message) and a file that
 // cannot be written.
 FileStatus Encrypt(const std::u16string& path);
+// The same for a file whose bytes the caller has just read.
+FileStatus EncryptContent(const std::u16string& path, std::string_view content);
 // Writes `data` as the whole file. When the write fails, a file left with
 // the wrong length is removed (with a message).
 FileStatus SaveFile(std::string_view data, const std::u16string& path);

@@ -61,9 +61,10 @@ void ProcessQmlFiles(DocumentQueue& queue, bool encrypt, FileStatus& result, int
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   if (profile) profile->startSeconds = SecondsSince(run->origin);
   result = {};
+  std::string bytes;  // one document at a time, kept from file to file
   while (QmlFileItemPtr item = queue.Take()) {
     const auto compileStart = Clock::now();
-    result = QmlCacheGen::MiniQmlCacheGen(item->path);
+    result = QmlCacheGen::MiniQmlCacheGen(item->path, bytes);
     if (profile) {
       profile->compileSeconds += SecondsSince(compileStart);
       ++profile->files;
@@ -71,7 +72,8 @@ void ProcessQmlFiles(DocumentQueue& queue, bool encrypt, FileStatus& result, int
     }
     if (result.ok && encrypt) {
       const auto encryptStart = Clock::now();
-      result = Encrypt(item->path);
+      // A path that is no document was not read: the cipher reads it.
+      result = bytes.empty() ? Encrypt(item->path) : EncryptContent(item->path, bytes);
       if (profile) profile->encryptSeconds += SecondsSince(encryptStart);
       if (!result.ok) std::cerr << result.notes + "operator () failed to encrypt qml files.\n" << std::flush;
     }

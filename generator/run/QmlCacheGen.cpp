@@ -19,6 +19,12 @@ QV4::Compiler::CodegenWarningInterface* WarningInterface() {
 }  // namespace
 
 FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
+  std::string bytes;
+  return MiniQmlCacheGen(path, bytes);
+}
+
+FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::string& bytes) {
+  bytes.clear();
   // The name goes into the compiled unit, so it is the path as given.
   const QString inputName = QString::fromStdU16String(path);
   if (!inputName.endsWith(QLatin1String(".qml"), Qt::CaseSensitive)) return {};
@@ -26,7 +32,6 @@ FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
   // The files go through platform/: a path need not be valid UTF-8, and
   // Qt's file classes could not open it. The text is decoded as the
   // compiler decodes a file it reads itself.
-  std::string bytes;
   if (const std::error_code ec = platform::ReadWholeFile(path, bytes)) return FileStatus::Failed(path, ec, true);
   const QString contents = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 

@@ -13,6 +13,9 @@ class QmlCacheGen {
   // file; the run goes on, so that is no failure. A document that cannot
   // be read or a cache that cannot be written is one, returned unprinted.
   static FileStatus MiniQmlCacheGen(const std::u16string& path);
+  // The same, leaving the document's bytes in `bytes` (empty when it was
+  // not read), so that enciphering it need not read it again.
+  static FileStatus MiniQmlCacheGen(const std::u16string& path, std::string& bytes);
 };
 
 }  // namespace prt

@@ -90,6 +90,8 @@ TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
     EXPECT_EQ(status.path, dir.Wide(c.name));
     EXPECT_EQ(status.error, c.error) << c.name;
   }
+  // The workers encipher the bytes they compiled; none are no text either.
+  EXPECT_EQ(EncryptContent(dir.Wide("empty.qml"), {}).notes, "Encryptqml file content is empty!!!\n");
   EXPECT_EQ(std::filesystem::file_size(dir / "empty.qml"), 0u);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.qml"));
 }
