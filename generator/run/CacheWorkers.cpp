@@ -86,9 +86,11 @@ void ProcessQmlFiles(DocumentQueue& queue, bool encrypt, FileStatus& result, int
   if (profile) profile->endSeconds = SecondsSince(run->origin);
 }
 
-CacheStage::CacheStage(bool encrypt)
-    : encrypt_(encrypt),
-      thread_(ProcessQmlFiles, std::ref(queue_), encrypt, std::ref(result_.worker[1]), 1) {}
+CacheStage::CacheStage(bool encrypt, std::function<void()> first)
+    : encrypt_(encrypt), thread_([this, first = std::move(first)] {
+        if (first) first();
+        ProcessQmlFiles(queue_, encrypt_, result_.worker[1], 1);
+      }) {}
 
 CacheStage::~CacheStage() {
   if (thread_.joinable()) {

@@ -7,6 +7,7 @@
 // ones done are the short ones and the two finish close together.
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -52,9 +53,9 @@ struct CacheStageResult {
 
 class CacheStage {
  public:
-  // Starts the extra thread; a failure to start it escapes as
-  // std::system_error.
-  explicit CacheStage(bool encrypt);
+  // Starts the extra thread, which runs `first` (if any) before it begins
+  // to take documents; a failure to start it escapes as std::system_error.
+  explicit CacheStage(bool encrypt, std::function<void()> first = {});
   // Stops and joins the thread if Finish was not called.
   ~CacheStage();
   CacheStage(const CacheStage&) = delete;

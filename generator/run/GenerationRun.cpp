@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <iomanip>
+#include <atomic>
 #include <iostream>
+#include <latch>
 #include <sstream>
 #include <system_error>
 #include <string_view>
@@ -57,13 +59,19 @@ struct Screen {
   std::u16string path;
 };
 
+// Builds the tree below the screen's root control, counted against
+// `budget`; the root counts too.
+TreeFault GrowTree(const ControlPtr& control, ControlBudget& budget) {
+  if (!budget.Take()) return budget.Exceeded();
+  if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(budget);
+  return {};
+}
+
 // The screen's root control with its tree, counted against `budget`; null
 // with the line naming the screen and the reason printed when the tree
 // cannot be built.
 ControlPtr BuildTree(ControlPtr control, ControlBudget& budget) {
-  TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
-  if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) fault = group->LoadChildren(budget);
-  if (fault) {
+  if (const TreeFault fault = GrowTree(control, budget)) {
     ErrLine("prt2qml: screen " + std::string(control->GetTypeCode()) +
             std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text());
     return nullptr;
@@ -95,6 +103,62 @@ bool CollectScreens(const std::u16string& staging, std::vector<Screen>& screens)
   }
   return true;
 }
+
+// The same check on two threads, this one and the cache stage's before it
+// has anything to compile: each claims the next screen until none is left.
+// Building a tree only reads the loaded data set. Nothing is printed: when a
+// tree cannot be built, or the trees together pass the budget, the caller
+// checks the screens once more in order with CollectScreens, which names the
+// screen at fault as a single thread would. Each thread's own budget has the
+// whole limit, so neither builds more than one thread would.
+class TreeCheck {
+ public:
+  explicit TreeCheck(std::u16string staging) : staging_(std::move(staging)) {
+    IPRDataManager& data = ControlDataManager();
+    imageBytes_ = data.GetImageSize();
+    for (uint8_t t : ScreenTypes) {
+      const uint32_t n = data.GetObjectCount(t);
+      for (uint32_t i = 0; i < n; ++i) references_.push_back((uint32_t{t} << 24) | (i & 0xFFFFFFu));
+    }
+    found_.resize(references_.size());
+  }
+
+  // Called once on each thread.
+  void Work() {
+    IPRDataManager& data = ControlDataManager();
+    ControlBudget budget(imageBytes_);
+    for (size_t i = next_++; i < references_.size() && !failed_; i = next_++) {
+      const ControlPtr control = CreateScreen(data.GetObjectRecord(references_[i]));
+      if (!control) continue;
+      const uint64_t before = budget.Used();
+      if (GrowTree(control, budget)) {
+        failed_ = true;
+        break;
+      }
+      found_[i] = {references_[i], budget.Used() - before,
+                   QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID())};
+    }
+    used_ += budget.Used();
+  }
+
+  // After both threads' Work: the screens in order, or false when the
+  // check has to be made again in order.
+  bool Take(std::vector<Screen>& screens) {
+    if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false;
+    for (Screen& screen : found_)
+      if (!screen.path.empty()) screens.push_back(std::move(screen));
+    return true;
+  }
+
+ private:
+  std::u16string staging_;
+  uint64_t imageBytes_ = 0;
+  std::vector<uint32_t> references_;
+  std::vector<Screen> found_;  // one per reference; no path: it makes no screen
+  std::atomic<size_t> next_ = 0;
+  std::atomic<bool> failed_ = false;
+  std::atomic<uint64_t> used_ = 0;
+};
 
 // The order to write the screens in: largest tree first, so that the
 // workers start on the long compiles and the short ones are left for the
@@ -298,8 +362,19 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
 
   auto start = Clock::now();
   if (profile) profile->origin = start;
+  // The extra thread checks trees beside this one first; then it compiles
+  // from the first saved document on, and this thread joins it when the
+  // last one is saved.
+  TreeCheck check(staging);
+  std::latch checked(1);
+  CacheStage stage(generator.encrypt, [&] {
+    check.Work();
+    checked.count_down();
+  });
+  check.Work();
+  checked.wait();
   std::vector<Screen> screens;
-  if (!CollectScreens(staging, screens)) return false;
+  if (!check.Take(screens) && !CollectScreens(staging, screens)) return false;
   // Several templates share tmpl.qml, and its last text must stand. A path
   // written more than once goes to the workers only after every document
   // is saved, so that none compiles or enciphers a file still being
@@ -309,9 +384,6 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   const std::vector<size_t> order = WriteOrder(screens, writesOfPath);
   if (profile) profile->collectSeconds = SecondsSince(start);
 
-  // One worker compiles from the first saved document on; this thread joins
-  // it when the last one is saved.
-  CacheStage stage(generator.encrypt);
   std::vector<QmlFileItemPtr> heldBack;
   std::unordered_map<std::u16string, size_t> heldBackOfPath;
   // The trees once more, one at a time; they fitted the budget before.
