@@ -165,7 +165,8 @@ std::error_code WriteAll(int fd, std::string_view data) {
 }
 
 // Reads to the end; `sizeHint` only sizes the first read.
-std::error_code ReadAll(int fd, size_t sizeHint, std::string& content) {
+template <typename Buffer>
+std::error_code ReadAll(int fd, size_t sizeHint, Buffer& content) {
   content.clear();
   content.resize(std::max<size_t>(sizeHint, 4096));
   size_t filled = 0;
@@ -197,6 +198,18 @@ std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& f
   // F_SETFL takes only the status flags (O_APPEND among them) from these.
   if (::fcntl(file.Get(), F_SETFL, flags) != 0) return LastError();
   return {};
+}
+
+// Every byte of the regular file at `path` into `content`.
+template <typename Buffer>
+std::error_code ReadWhole(const std::u16string& path, Buffer& content) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_RDONLY, file, info)) return ec;
+  // One byte more than the size, so a file that has not grown ends on the
+  // first short read.
+  if (auto ec = ReadAll(file.Get(), static_cast<size_t>(info.st_size) + 1, content)) return ec;
+  return file.Close();
 }
 
 // Copies what is left of `from` to the end of `to`.
@@ -293,13 +306,11 @@ std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_c
 }
 
 std::error_code ReadWholeFile(const std::u16string& path, std::string& content) {
-  Descriptor file;
-  struct stat info {};
-  if (auto ec = OpenRegular(path, O_RDONLY, file, info)) return ec;
-  // One byte more than the size, so a file that has not grown ends on the
-  // first short read.
-  if (auto ec = ReadAll(file.Get(), static_cast<size_t>(info.st_size) + 1, content)) return ec;
-  return file.Close();
+  return ReadWhole(path, content);
+}
+
+std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content) {
+  return ReadWhole(path, content);
 }
 
 std::optional<std::string> ReadWholeFile(const std::u16string& path) {

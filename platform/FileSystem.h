@@ -74,6 +74,8 @@ std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_c
 std::error_code ReadWholeFile(const std::u16string& path, std::string& content);
 // The same; nullopt when the file cannot be read.
 std::optional<std::string> ReadWholeFile(const std::u16string& path);
+// The same into bytes, for a caller that reshapes the buffer in place.
+std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content);
 // Replaces the file's content by `data`, creating the file.
 std::error_code WriteWholeFile(const std::u16string& path, std::string_view data);
 // The same for a file that usually exists: its content is overwritten in

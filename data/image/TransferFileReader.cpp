@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "data/image/ByteCursor.h"
 
@@ -51,7 +53,7 @@ uint64_t EntryOffset(const std::vector<TransferFileReader::EntryRun>& runs, size
 
 }  // namespace
 
-Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
+Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::vector<uint8_t> bytes) {
   TransferFileReader r;
   ByteCursor in(bytes);
   const auto refused = [&in] { return Unexpected{*in.Error()}; };
@@ -157,10 +159,16 @@ Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::
   }
   if (in.Failed()) return refused();
   r.payloadSize_ = static_cast<uint32_t>(payloadSize);
-  r.payload_.resize(r.payloadSize_);
-  in.Bytes(r.payload_);
-  if (in.Failed()) return refused();
+  // The payload takes over the file's buffer: cut what follows it, then
+  // move it to the front. Neither step reallocates, and the spare capacity
+  // stays, as giving it back would copy the whole payload once more.
+  bytes.resize(r.payloadOffset_ + r.payloadSize_);
+  bytes.erase(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(r.payloadOffset_));
+  r.payload_ = std::move(bytes);
   r.payloadRead_ = r.payloadSize_;
+  // The file's bytes are gone; from here the cursor only records errors,
+  // at file offsets, and reads nothing.
+  in = ByteCursor(r.payload_);
 
   // Every pointer field lies inside the payload and holds Z or B + [0, P).
   // The fields come in increasing order and do not overlap: a field listed

@@ -43,7 +43,9 @@ class TransferFileReader {
   };
 
   // Parses a whole container file; the reader, or where and why it was refused.
-  static Expected<TransferFileReader, ContainerError> LoadBytes(std::span<const uint8_t> bytes);
+  // The file's buffer becomes the payload in place, so a large data set is
+  // never held twice.
+  static Expected<TransferFileReader, ContainerError> LoadBytes(std::vector<uint8_t> bytes);
 
   void AdjustByteOrder(ByteOrder order, uint8_t mode);
   void Relocate(uint32_t newBase, uint32_t newNull);

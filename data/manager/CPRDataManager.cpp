@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
-#include <span>
 
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/files/CPRFileServices.h"
@@ -38,13 +37,11 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   // other file, or none.
   if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
 
-  std::string file;
+  std::vector<uint8_t> file;
   if (const std::error_code error = platform::ReadWholeFile(configPath, file))
     return LoadFailure{configPath, error, std::nullopt};
-  auto reader =
-      TransferFileReader::LoadBytes(std::span(reinterpret_cast<const uint8_t*>(file.data()), file.size()));
+  auto reader = TransferFileReader::LoadBytes(std::move(file));
   if (!reader) return LoadFailure{configPath, {}, reader.Error()};
-  file = {};
   reader->AdjustByteOrder(ByteOrder::Little, 0);
   dataSetName_ = reader->Name();
   // Base 0: every reference becomes its target's offset in the image.

@@ -55,6 +55,9 @@ TEST(WholeFile, WritesReadsAndOverwritesExactly) {
     for (const std::string& data : {large, std::string("abc"), std::string("longer than before"), std::string()}) {
       EXPECT_EQ(write(file, data), std::error_code());
       EXPECT_EQ(ReadWholeFile(file), data);
+      std::vector<uint8_t> bytes{1};
+      EXPECT_EQ(ReadWholeFile(file, bytes), std::error_code());
+      EXPECT_EQ(std::string(bytes.begin(), bytes.end()), data);
       EXPECT_EQ(ReadableFileSize(file), data.size());
     }
   }
@@ -74,6 +77,7 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
   test::WriteFile(dir / "plain", "abc");
   const std::u16string plain = dir.Wide("plain");
   std::string content;
+  std::vector<uint8_t> bytes;
   auto open = [](const char* mode) {
     return [mode](const std::u16string& p) {
       std::error_code ec;
@@ -91,6 +95,7 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
   };
   const struct { const char* name; std::function<std::error_code(const std::u16string&)> call; } cases[] = {
       {"read", [&](const auto& p) { return ReadWholeFile(p, content); }},
+      {"read bytes", [&](const auto& p) { return ReadWholeFile(p, bytes); }},
       {"write", [](const auto& p) { return WriteWholeFile(p, "x"); }},
       {"overwrite", [](const auto& p) { return OverwriteWholeFile(p, "x"); }},
       {"copy from", [&](const auto& p) { return CopyWholeFile(p, dir.Wide("copy")); }},
