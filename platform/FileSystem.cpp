@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -462,5 +463,12 @@ void PrepareProcess() {
 }
 
 void FlushFileSystems() { ::sync(); }
+
+void DiscardPages(void* data, size_t size) {
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page;
+  const auto end = (reinterpret_cast<uintptr_t>(data) + size) / page * page;
+  if (begin < end) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
 
 }  // namespace prt::platform

@@ -149,4 +149,9 @@ void PrepareProcess();
 // it, so that a measurement that follows starts with nothing pending.
 void FlushFileSystems();
 
+// Gives the whole memory pages inside [data, data + size) back to the
+// system; what they held is lost. For the unused capacity of a buffer that
+// was filled once and then cut.
+void DiscardPages(void* data, size_t size);
+
 }  // namespace prt::platform

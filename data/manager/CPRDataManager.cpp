@@ -48,6 +48,9 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   reader->Relocate(0, 0);
   std::vector<uint8_t>& payload = reader->Payload();
   payload.resize(std::min<size_t>(reader->PayloadSize(), payload.size()));
+  // The payload took over the file's buffer; the file's head moved out of
+  // it leaves its pages unused for the rest of the process.
+  platform::DiscardPages(payload.data() + payload.size(), payload.capacity() - payload.size());
   if (!InstallImage(std::move(payload))) {
     const ContainerError wrong{ContainerError::Place::Payload, 0, reader->PayloadOffset(),
                                "the runtime image has an unknown signature"};

@@ -147,6 +147,22 @@ TEST(WholeFileDeathTest, SizeLimitGivesFileTooLarge) {
 }
 
 // A name's bytes reach the file system unchanged, valid UTF-8 or not.
+// Only whole pages inside the range are given back (they read as zeros
+// afterwards); the bytes on pages the range shares with live data stay.
+TEST(Memory, DiscardPagesTakesOnlyWholePagesInsideTheRange) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  std::vector<char> buffer(8 * page, 'x');
+  char* const from = buffer.data() + page / 2;
+  DiscardPages(from, 6 * page);
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(from) + page - 1) / page * page;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(from) + 6 * page) / page * page;
+  ASSERT_GE(end - begin, 5 * page);
+  for (size_t i = 0; i < buffer.size(); ++i) {
+    const auto at = reinterpret_cast<uintptr_t>(buffer.data() + i);
+    ASSERT_EQ(buffer[i], at >= begin && at < end ? 0 : 'x') << i;
+  }
+}
+
 TEST(Text, PathBytesRoundTripThroughTheWideForm) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"a\xc3\xa4\xe6\x96\x87", u"a\u00e4\u6587"}, {"\xf0\x9f\x98\x80", u"\U0001F600"},
