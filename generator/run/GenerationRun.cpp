@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <iomanip>
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <latch>
@@ -57,6 +58,7 @@ struct Screen {
   uint32_t reference = 0;
   uint64_t size = 0;  // controls in its tree, with the link entries that made none
   std::u16string path;
+  ControlPtr tree;  // kept from the check, or null: built again before its document
 };
 
 // Builds the tree below the screen's root control, counted against
@@ -111,6 +113,10 @@ bool CollectScreens(const std::u16string& staging, std::vector<Screen>& screens)
 // checks the screens once more in order with CollectScreens, which names the
 // screen at fault as a single thread would. Each thread's own budget has the
 // whole limit, so neither builds more than one thread would.
+//
+// Each thread keeps its largest trees, up to kKeptControls controls, for
+// the documents written first; the others are dropped and built again.
+// Small projects keep all of them; large ones hold no more memory.
 class TreeCheck {
  public:
   explicit TreeCheck(std::u16string staging) : staging_(std::move(staging)) {
@@ -127,16 +133,28 @@ class TreeCheck {
   void Work() {
     IPRDataManager& data = ControlDataManager();
     ControlBudget budget(imageBytes_);
+    std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
+    uint64_t keptSize = 0;
+    const auto larger = [this](size_t a, size_t b) { return found_[a].size > found_[b].size; };
     for (size_t i = next_++; i < references_.size() && !failed_; i = next_++) {
-      const ControlPtr control = CreateScreen(data.GetObjectRecord(references_[i]));
+      ControlPtr control = CreateScreen(data.GetObjectRecord(references_[i]));
       if (!control) continue;
       const uint64_t before = budget.Used();
       if (GrowTree(control, budget)) {
         failed_ = true;
         break;
       }
-      found_[i] = {references_[i], budget.Used() - before,
-                   QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID())};
+      const uint64_t size = budget.Used() - before;
+      std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
+      found_[i] = {references_[i], size, std::move(path), size <= kKeptControls ? std::move(control) : nullptr};
+      if (!found_[i].tree) continue;
+      kept.push_back(i);
+      std::push_heap(kept.begin(), kept.end(), larger);
+      for (keptSize += size; keptSize > kKeptControls; kept.pop_back()) {
+        std::pop_heap(kept.begin(), kept.end(), larger);
+        keptSize -= found_[kept.back()].size;
+        found_[kept.back()].tree.reset();
+      }
     }
     used_ += budget.Used();
   }
@@ -151,6 +169,8 @@ class TreeCheck {
   }
 
  private:
+  static constexpr uint64_t kKeptControls = 16384;  // about 1.4 MiB of trees per thread
+
   std::u16string staging_;
   uint64_t imageBytes_ = 0;
   std::vector<uint32_t> references_;
@@ -386,15 +406,19 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
 
   std::vector<QmlFileItemPtr> heldBack;
   std::unordered_map<std::u16string, size_t> heldBackOfPath;
-  // The trees once more, one at a time; they fitted the budget before.
+  // The trees not kept, once more, one at a time; they fitted the budget
+  // before.
   IPRDataManager& data = ControlDataManager();
   ControlBudget budget(data.GetImageSize());
   DocumentBytes bytes;
   for (const size_t index : order) {
-    const Screen& screen = screens[index];
+    Screen& screen = screens[index];
     start = Clock::now();
-    ControlPtr tree = CreateScreen(data.GetObjectRecord(screen.reference));
-    if (!tree || !(tree = BuildTree(std::move(tree), budget))) return false;
+    ControlPtr tree = std::move(screen.tree);
+    if (!tree) {
+      tree = CreateScreen(data.GetObjectRecord(screen.reference));
+      if (!tree || !(tree = BuildTree(std::move(tree), budget))) return false;
+    }
     if (profile) profile->rebuildSeconds += SecondsSince(start);
 
     start = Clock::now();
