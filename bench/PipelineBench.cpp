@@ -355,8 +355,8 @@ int BenchProject(const std::string& self, const ProjectShape& shape, const fs::p
   std::cout << std::fixed << std::setprecision(1);
   std::cout << "median over runs (ms):\n"
             << "  load                 " << ms("load") << "\n"
-            << "  build control trees  " << ms("collect") << "\n"
-            << "  building them again  " << ms("rebuild") << "\n"
+            << "  checking the trees   " << ms("collect") << "\n"
+            << "  trees not kept again " << ms("rebuild") << "\n"
             << "  text generation      " << ms("generate") << "\n"
             << "  saving .qml          " << ms("save") << "\n"
             << "  releasing trees      " << ms("release") << "\n"

@@ -69,54 +69,28 @@ TreeFault GrowTree(const ControlPtr& control, ControlBudget& budget) {
   return {};
 }
 
-// The screen's root control with its tree, counted against `budget`; null
-// with the line naming the screen and the reason printed when the tree
-// cannot be built.
-ControlPtr BuildTree(ControlPtr control, ControlBudget& budget) {
-  if (const TreeFault fault = GrowTree(control, budget)) {
-    ErrLine("prt2qml: screen " + std::string(control->GetTypeCode()) +
-            std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text());
-    return nullptr;
-  }
-  return control;
+// "prt2qml: screen page16777218: <the reason>"
+std::string ScreenFaultLine(const IControl& screen, const TreeFault& fault) {
+  return "prt2qml: screen " + std::string(screen.GetTypeCode()) +
+         std::to_string(static_cast<int32_t>(screen.GetObjID())) + ": " + fault.Text();
 }
 
 // Builds the control tree of every screen, type by type, and notes the
 // screens (objects that make no screen are left out) with their sizes and
-// files. One budget bounds all the trees together; a tree that cannot be
-// built fails the run before any file is written. Each tree is dropped at
-// once: kept, all of them together would be the run's largest use of
-// memory, so each is built again right before its document.
-bool CollectScreens(const std::u16string& staging, std::vector<Screen>& screens) {
-  IPRDataManager& data = ControlDataManager();
-  ControlBudget budget(data.GetImageSize());
-  for (uint8_t t : ScreenTypes) {
-    const uint32_t n = data.GetObjectCount(t);
-    for (uint32_t i = 0; i < n; ++i) {
-      const uint32_t reference = (uint32_t{t} << 24) | (i & 0xFFFFFFu);
-      ControlPtr control = CreateScreen(data.GetObjectRecord(reference));
-      if (!control) continue;
-      const uint64_t before = budget.Used();
-      control = BuildTree(std::move(control), budget);
-      if (!control) return false;
-      screens.push_back({reference, budget.Used() - before,
-                         QmlFilePath(staging, control->GetTypeCode(), control->GetObjID())});
-    }
-  }
-  return true;
-}
-
-// The same check on two threads, this one and the cache stage's before it
-// has anything to compile: each claims the next screen until none is left.
-// Building a tree only reads the loaded data set. Nothing is printed: when a
-// tree cannot be built, or the trees together pass the budget, the caller
-// checks the screens once more in order with CollectScreens, which names the
-// screen at fault as a single thread would. Each thread's own budget has the
-// whole limit, so neither builds more than one thread would.
+// files. One budget bounds all the trees together.
+//
+// The check may run on two threads, this one and the cache stage's before
+// it has anything to compile: each claims the next screen until none is
+// left (building a tree only reads the loaded data set). Each thread's own
+// budget has the whole limit, so neither builds more than one thread
+// would; when the trees together pass it, or one cannot be built, the check
+// is made once more on one thread, in order, which finds the screen a
+// single pass would name.
 //
 // Each thread keeps its largest trees, up to kKeptControls controls, for
-// the documents written first; the others are dropped and built again.
-// Small projects keep all of them; large ones hold no more memory.
+// the documents written first; the others are dropped and built again
+// right before their documents. Small projects keep all of them; large
+// ones hold no more memory.
 class TreeCheck {
  public:
   explicit TreeCheck(std::u16string staging) : staging_(std::move(staging)) {
@@ -129,7 +103,7 @@ class TreeCheck {
     found_.resize(references_.size());
   }
 
-  // Called once on each thread.
+  // Called once on each thread that takes part.
   void Work() {
     IPRDataManager& data = ControlDataManager();
     ControlBudget budget(imageBytes_);
@@ -140,8 +114,8 @@ class TreeCheck {
       ControlPtr control = CreateScreen(data.GetObjectRecord(references_[i]));
       if (!control) continue;
       const uint64_t before = budget.Used();
-      if (GrowTree(control, budget)) {
-        failed_ = true;
+      if (const TreeFault fault = GrowTree(control, budget)) {
+        if (!failed_.exchange(true)) fault_ = ScreenFaultLine(*control, fault);
         break;
       }
       const uint64_t size = budget.Used() - before;
@@ -159,14 +133,18 @@ class TreeCheck {
     used_ += budget.Used();
   }
 
-  // After both threads' Work: the screens in order, or false when the
-  // check has to be made again in order.
+  // After every Work: the screens in order, or false when a tree could not
+  // be built or the trees together passed the budget.
   bool Take(std::vector<Screen>& screens) {
     if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false;
     for (Screen& screen : found_)
       if (!screen.path.empty()) screens.push_back(std::move(screen));
     return true;
   }
+
+  // The line naming the screen at fault and why; of a check on one thread
+  // only, the first screen in order.
+  const std::string& Fault() const { return fault_; }
 
  private:
   static constexpr uint64_t kKeptControls = 16384;  // about 1.4 MiB of trees per thread
@@ -178,7 +156,18 @@ class TreeCheck {
   std::atomic<size_t> next_ = 0;
   std::atomic<bool> failed_ = false;
   std::atomic<uint64_t> used_ = 0;
+  std::string fault_;  // written by the thread that set failed_ first
 };
+
+// The check on this thread alone; a tree that cannot be built fails the run
+// before any file is written, with a line naming its screen.
+bool CollectScreens(const std::u16string& staging, std::vector<Screen>& screens) {
+  TreeCheck check(staging);
+  check.Work();
+  if (check.Take(screens)) return true;
+  ErrLine(check.Fault());
+  return false;
+}
 
 // The order to write the screens in: largest tree first, so that the
 // workers start on the long compiles and the short ones are left for the
@@ -417,7 +406,11 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
     ControlPtr tree = std::move(screen.tree);
     if (!tree) {
       tree = CreateScreen(data.GetObjectRecord(screen.reference));
-      if (!tree || !(tree = BuildTree(std::move(tree), budget))) return false;
+      if (!tree) return false;
+      if (const TreeFault fault = GrowTree(tree, budget)) {
+        ErrLine(ScreenFaultLine(*tree, fault));
+        return false;
+      }
     }
     if (profile) profile->rebuildSeconds += SecondsSince(start);
 
