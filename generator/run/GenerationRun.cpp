@@ -87,10 +87,12 @@ std::string ScreenFaultLine(const IControl& screen, const TreeFault& fault) {
 // is made once more on one thread, in order, which finds the screen a
 // single pass would name.
 //
-// Each thread keeps its largest trees, up to kKeptControls controls, for
+// This thread keeps its largest trees, up to kKeptControls controls, for
 // the documents written first; the others are dropped and built again
-// right before their documents. Small projects keep all of them; large
-// ones hold no more memory.
+// right before their documents. Small projects keep most of them; large
+// ones hold no more memory. The other thread keeps none: memory it
+// allocated and this thread freed would go back to its allocator's arena
+// under a lock it takes all the time while it compiles.
 class TreeCheck {
  public:
   explicit TreeCheck(std::u16string staging) : staging_(std::move(staging)) {
@@ -103,8 +105,9 @@ class TreeCheck {
     found_.resize(references_.size());
   }
 
-  // Called once on each thread that takes part.
-  void Work() {
+  // Called once on each thread that takes part; `keep` on the one that
+  // writes the documents.
+  void Work(bool keep) {
     IPRDataManager& data = ControlDataManager();
     ControlBudget budget(imageBytes_);
     std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
@@ -120,7 +123,7 @@ class TreeCheck {
       }
       const uint64_t size = budget.Used() - before;
       std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
-      found_[i] = {references_[i], size, std::move(path), size <= kKeptControls ? std::move(control) : nullptr};
+      found_[i] = {references_[i], size, std::move(path), keep && size <= kKeptControls ? std::move(control) : nullptr};
       if (!found_[i].tree) continue;
       kept.push_back(i);
       std::push_heap(kept.begin(), kept.end(), larger);
@@ -147,7 +150,7 @@ class TreeCheck {
   const std::string& Fault() const { return fault_; }
 
  private:
-  static constexpr uint64_t kKeptControls = 16384;  // about 1.4 MiB of trees per thread
+  static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
 
   std::u16string staging_;
   uint64_t imageBytes_ = 0;
@@ -163,7 +166,7 @@ class TreeCheck {
 // before any file is written, with a line naming its screen.
 bool CollectScreens(const std::u16string& staging, std::vector<Screen>& screens) {
   TreeCheck check(staging);
-  check.Work();
+  check.Work(true);
   if (check.Take(screens)) return true;
   ErrLine(check.Fault());
   return false;
@@ -377,10 +380,10 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   TreeCheck check(staging);
   std::latch checked(1);
   CacheStage stage(generator.encrypt, [&] {
-    check.Work();
+    check.Work(false);
     checked.count_down();
   });
-  check.Work();
+  check.Work(true);
   checked.wait();
   std::vector<Screen> screens;
   if (!check.Take(screens) && !CollectScreens(staging, screens)) return false;
