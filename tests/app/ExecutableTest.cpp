@@ -45,12 +45,9 @@ TEST(Executable, WrongArgumentCountPrintsUsageAndExits255) {
 TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
   // Paths relative to the run's folder: the data set, and the folder that receives qmls.
   const struct { const char* prt; std::vector<std::string> options; const char* output; bool enciphered; } cases[] = {
-      {"a.prt", {}, ".", false},
       {"data/run/a.prt", {}, "data/run", false},
       {"a.prt", {"-d", "-e"}, "-e", true},
-      {"a.prt", {"-d", "-d", "y"}, "-dy", false},
       {"a.prt", {"-dir", "x", "-encrypt"}, "x", true},
-      {"a.prt", {"-x", "y", "z"}, ".", false},
       {"run:2\\b\\a.prt", {}, ".", false},  // one Linux name
   };
   for (const auto& c : cases) {
@@ -82,11 +79,8 @@ TEST(Executable, ADataSetThatDoesNotOpenSaysWhy) {
   };
   const struct { std::string arg; std::function<void(const fs::path&)> prepare; std::string line; } cases[] = {
       {"nosuch.prt", [](const fs::path&) {}, "cannot open 'nosuch.prt': No such file or directory"},
-      {"a.prt", [](const fs::path& d) { mkfifo((d / "a.prt").c_str(), 0600); }, "cannot open 'a.prt': not a regular file"},
       {"notes.prt", [](const fs::path& d) { test::WriteFile(d / "notes.prt", "pumps\n"); },
        "'notes.prt' is not a runtime data set (unknown signature at offset 0)"},
-      {"a.prt", dataset("badByteOrderMark"),
-       "'a.prt': header at offset 0xe: byte-order mark ff ff is neither ff fe nor fe ff"},
       {"a.prt", dataset("wrongImageMagic"), "'a.prt': payload at offset #: the runtime image has an unknown signature"},
       {"a.prt",  // the source's time differs from the copy's
        [&](const fs::path& d) {
@@ -142,22 +136,6 @@ TEST(Executable, FolderNamesThatAreNotUtf8AreUsedAsGiven) {
   EXPECT_TRUE(fs::exists(dir / given / "SimWork" / "a.prt"));
   EXPECT_TRUE(fs::is_empty(dir / (lookalike + "out")));
   EXPECT_FALSE(fs::exists(dir / lookalike / "SimWork"));
-}
-
-// Pages, popups and popup titles described without a fill still give
-// documents Qt compiles: every screen kind gets its cache.
-TEST(Executable, ScreensDescribedWithoutAFillCompile) {
-  test::TempDir dir;
-  test::WriteDataset(dir / "a.prt", R"({"languages": [{"fonts": [0]}], "fonts": [{"face": "Sans", "size": 12}],
-      "screens": [{"type": "template", "w": 800, "h": 480}, {"type": "page", "text": "P", "w": 800, "h": 480},
-                  {"type": "reportpage", "text": "R", "w": 595, "h": 842},
-                  {"type": "popup", "text": "Plain", "w": 400, "h": 300},
-                  {"type": "popup", "text": "Titled", "w": 400, "h": 300, "title": {"height": 30}}]})");
-  const test::ProcessResult r = RunTool({"a.prt"}, dir.Path());
-  EXPECT_TRUE(r.exited && r.exitStatus == 0) << r.err;
-  EXPECT_EQ(r.err.find("Error compiling"), std::string::npos) << r.err;
-  for (const char* name : {"tmpl", "page16777216", "rppg889192448", "pops1191182336", "pops1191182337"})
-    EXPECT_TRUE(fs::exists(dir / "qmls" / (std::string(name) + ".qmlc"))) << name;
 }
 
 // Another process holds the working or the output folder: the run waits,

@@ -15,32 +15,30 @@ constexpr char kVersion[] = "0.9.0";
 std::string Golden(const char* name) { return test::ReadFile(fs::path(PRT_SOURCE_DIR "/tests/app/golden") / name); }
 
 TEST(ProgramInfo, HelpAndVersionOnStandardOutput) {
-  const struct { const char* program; std::vector<std::string> args; std::string out; } cases[] = {
-      {PRT2QML_PATH, {"--help"}, Golden("prt2qml.help")},
-      {PRT2QML_PATH, {"-h", "-d", "out"}, Golden("prt2qml.help")},
-      {PRT2QML_PATH, {"--version", "-e"}, std::string("prt2qml ") + kVersion + "\n"},
-      {PRT_BUILD_PATH, {"--help"}, Golden("prt-build.help")},
-      {PRT_BUILD_PATH, {"d.json", "--version"}, std::string("prt-build ") + kVersion + "\n"},
-      {PRT_INSPECT_PATH, {"--help"}, Golden("prt-inspect.help")},
-      {PRT_INSPECT_PATH, {"a.prt", "--version"}, std::string("prt-inspect ") + kVersion + "\n"},
-      {QML_DECIPHER_PATH, {"-h"}, Golden("qml-decipher.help")},
-      {QML_DECIPHER_PATH, {"--version"}, std::string("qml-decipher ") + kVersion + "\n"},
-      {PRT_BENCH_PATH, {"--help"}, Golden("prt-bench.help")},
-      {PRT_BENCH_PATH, {"--version"}, std::string("prt-bench ") + kVersion + "\n"},
+  const struct { const char* program; std::vector<std::string> help, version; const char* golden; } cases[] = {
+      {PRT2QML_PATH, {"--help"}, {"--version", "-e"}, "prt2qml.help"},
+      {PRT2QML_PATH, {"-h", "-d", "out"}, {"--version"}, "prt2qml.help"},
+      {PRT_BUILD_PATH, {"--help"}, {"d.json", "--version"}, "prt-build.help"},
+      {PRT_INSPECT_PATH, {"--help"}, {"a.prt", "--version"}, "prt-inspect.help"},
+      {QML_DECIPHER_PATH, {"-h"}, {"--version"}, "qml-decipher.help"},
+      {PRT_BENCH_PATH, {"--help"}, {"--version"}, "prt-bench.help"},
 #ifdef QML_PREVIEW_PATH
-      {QML_PREVIEW_PATH, {"--help"}, Golden("qml-preview.help")},
-      {QML_PREVIEW_PATH, {"--version"}, std::string("qml-preview ") + kVersion + "\n"},
+      {QML_PREVIEW_PATH, {"--help"}, {"--version"}, "qml-preview.help"},
 #endif
   };
   test::TempDir dir;
   for (const auto& c : cases) {
     const std::string name = fs::path(c.program).filename().string();
-    const test::ProcessResult r =
-        test::RunProcess({.program = c.program, .args = c.args, .workDir = dir.Path(), .argv0 = name});
-    const std::string label = name + " " + c.args[0];
-    EXPECT_TRUE(r.exited && r.exitStatus == 0) << label << ": " << r.exitStatus;
-    EXPECT_EQ(r.out, c.out) << label;
-    EXPECT_EQ(r.err, "") << label;
+    const std::pair<std::vector<std::string>, std::string> runs[] = {{c.help, Golden(c.golden)},
+                                                                      {c.version, name + " " + kVersion + "\n"}};
+    for (const auto& [args, out] : runs) {
+      const test::ProcessResult r =
+          test::RunProcess({.program = c.program, .args = args, .workDir = dir.Path(), .argv0 = name});
+      const std::string label = name + " " + args[0];
+      EXPECT_TRUE(r.exited && r.exitStatus == 0) << label << ": " << r.exitStatus;
+      EXPECT_EQ(r.out, out) << label;
+      EXPECT_EQ(r.err, "") << label;
+    }
   }
   EXPECT_TRUE(fs::is_empty(dir.Path()));
 }

@@ -32,18 +32,5 @@ TEST(LeafTest, TrendViewSizeIsCapped) {
   }
 }
 
-// An ellipse as wide as high is a circle, whatever else it has.
-TEST(LeafTest, CircleCode) {
-  const struct { int32_t w, h; const char* more; const char* head; } cases[] = {
-      {0, 0, "", "OrvixEllipse {\nid: crcl671088647\n"},
-      {50, 51, "", "OrvixEllipse {\nid: elps671088647\n"},
-      {50, 50, R"(, "outside": true)", "OrvixEllipse {\nid: crcl671088647\n"},
-  };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(LoadScreens(Object("\"ellipse\"", c.w, c.h, c.more)));
-    EXPECT_TRUE(GenerateControl(Reference(40, 7)).text.starts_with(c.head)) << c.w << "x" << c.h;
-  }
-}
-
 }  // namespace
 }  // namespace prt::test

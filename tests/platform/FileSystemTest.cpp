@@ -41,7 +41,8 @@ TEST(FullPath, AbsoluteWithoutResolvingLinks) {
 }
 
 // Writing or overwriting in place ends with exactly the new content, longer
-// or shorter, and the file reads back with its size.
+// or shorter, and the file reads back with its size; a file that reports no
+// size is still read to its end.
 TEST(WholeFile, WritesReadsAndOverwritesExactly) {
   test::TempDir dir;
   std::string large(70000, '\0');
@@ -61,10 +62,6 @@ TEST(WholeFile, WritesReadsAndOverwritesExactly) {
       EXPECT_EQ(ReadableFileSize(file), data.size());
     }
   }
-}
-
-// A file that reports no size is still read to its end.
-TEST(WholeFile, ReadsAStreamWithoutASize) {
   EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
 }
 
@@ -146,7 +143,6 @@ TEST(WholeFileDeathTest, SizeLimitGivesFileTooLarge) {
   EXPECT_EQ(test::Files(dir.Path()).size(), 5u);  // r, big, w, o, c: no temporary file left
 }
 
-// A name's bytes reach the file system unchanged, valid UTF-8 or not.
 // Only whole pages inside the range are given back (they read as zeros
 // afterwards); the bytes on pages the range shares with live data stay.
 TEST(Memory, DiscardPagesTakesOnlyWholePagesInsideTheRange) {
@@ -163,6 +159,7 @@ TEST(Memory, DiscardPagesTakesOnlyWholePagesInsideTheRange) {
   }
 }
 
+// A name's bytes reach the file system unchanged, valid UTF-8 or not.
 TEST(Text, PathBytesRoundTripThroughTheWideForm) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"a\xc3\xa4\xe6\x96\x87", u"a\u00e4\u6587"}, {"\xf0\x9f\x98\x80", u"\U0001F600"},

@@ -30,6 +30,13 @@ struct ProcessRequest {
 };
 
 ProcessResult RunProcess(const ProcessRequest& request);
+// The common case: arguments and a folder to run in (empty: the current one).
+inline ProcessResult Run(const std::filesystem::path& program, std::vector<std::string> args,
+                         const std::filesystem::path& workDir = {}) {
+  ProcessRequest request;
+  request.program = program, request.args = std::move(args), request.workDir = workDir;
+  return RunProcess(request);
+}
 
 // A forked child of this process that takes an exclusive flock on `folder`
 // without waiting and holds it until `holdFor` has passed or the object goes.

@@ -33,10 +33,6 @@ constexpr char kPopup[] = "pops1191182336";
 const QColor kFrame(0x00, 0x50, 0xc8);
 const QColor kPageBackground(0x33, 0x66, 0x99);
 
-test::ProcessResult RunTool(const char* program, std::vector<std::string> args, const fs::path& dir) {
-  return test::RunProcess({.program = program, .args = std::move(args), .workDir = dir, .timeoutSeconds = 60});
-}
-
 // The project converted twice (plain and enciphered) and previewed once
 // each; all tests read the same pictures.
 class Preview : public ::testing::Test {
@@ -48,14 +44,14 @@ class Preview : public ::testing::Test {
       test::WriteDataset(*dir / kind / "p.prt", kProject);
       std::vector<std::string> args = {"p.prt"};
       if (std::string(kind) == "enciphered") args.push_back("-e");
-      const auto converted = RunTool(PRT2QML_PATH, args, *dir / kind);
+      const auto converted = test::Run(PRT2QML_PATH, args, *dir / kind);
       ASSERT_EQ(converted.exitStatus, 0) << converted.err;
     }
     // A cache of another screen beside the page: only the text may be used.
     fs::copy_file(*dir / "plain/qmls" / (std::string(kPopup) + ".qmlc"),
                   *dir / "plain/qmls" / (std::string(kPage) + ".qmlc"), fs::copy_options::overwrite_existing);
-    plain = RunTool(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures"}, dir->Path());
-    enciphered = RunTool(QML_PREVIEW_PATH, {"enciphered/qmls"}, dir->Path());
+    plain = test::Run(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures"}, dir->Path());
+    enciphered = test::Run(QML_PREVIEW_PATH, {"enciphered/qmls"}, dir->Path());
   }
   static void TearDownTestSuite() { dir.reset(); }
   void SetUp() override {
@@ -67,25 +63,17 @@ class Preview : public ::testing::Test {
   static inline test::ProcessResult plain, enciphered;
 };
 
-TEST_F(Preview, OnePicturePerDocumentAtTheScreensSize) {
+// One picture per document at the screen's size, read from the text (the
+// page's cache is another screen's), whose pixels show the frames where the
+// document puts them.
+TEST_F(Preview, PicturesShowTheFramesAtTheControlsGeometry) {
   ASSERT_EQ(plain.exitStatus, 0) << plain.err;
   EXPECT_NE(plain.err.find("[1/2] page16777216.qml: 320x240, loaded the text"), std::string::npos) << plain.err;
-  const struct { std::string name; int width, height; } cases[] = {
-      {kPage, 320, 240}, {kPopup, 200, 150}, {"index", 0, 0}};
-  for (const auto& c : cases) {
-    const QImage image = Picture(*dir / "plain/pictures" / (c.name + ".png"));
-    ASSERT_FALSE(image.isNull()) << c.name;
-    if (c.width > 0) {
-      EXPECT_EQ(image.size(), QSize(c.width, c.height)) << c.name;
-    }
-  }
   EXPECT_NE(test::ReadFile(*dir / "plain/pictures/index.html").find("href=\"page16777216.png\""), std::string::npos);
-}
-
-TEST_F(Preview, FramesLieAtTheControlsGeometry) {
   const QImage page = Picture(*dir / "plain/pictures" / (std::string(kPage) + ".png"));
   const QImage popup = Picture(*dir / "plain/pictures" / (std::string(kPopup) + ".png"));
-  ASSERT_FALSE(page.isNull() || popup.isNull());
+  EXPECT_EQ(page.size(), QSize(320, 240));
+  ASSERT_EQ(popup.size(), QSize(200, 150));
   const struct { const QImage* image; int x, y; QColor colour; const char* what; } cases[] = {
       {&page, 0, 0, kPageBackground, "page background, top left"},
       {&page, 319, 239, kPageBackground, "page background, bottom right"},
@@ -125,7 +113,7 @@ TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
   test::WriteFile(broken / "qmls/bad.qml", "import QtQuick\nimport VantorelV5\nOrvixPage {\nwidth: 10\nnoSuchProperty: 1\n}\n");
   test::WriteFile(broken / "qmls/huge.qml", "import QtQuick\nItem { width: 5000; height: 10 }\n");
   test::WriteFile(broken / "qmls/junk.qml", "12345678 not text");
-  const auto r = RunTool(QML_PREVIEW_PATH, {"qmls"}, broken.Path());
+  const auto r = test::Run(QML_PREVIEW_PATH, {"qmls"}, broken.Path());
   EXPECT_EQ(r.exitStatus, 4) << r.err;
   EXPECT_NE(r.err.find("3 of 4 documents failed to load:\n"
                        "  bad.qml:5:1: Cannot assign to non-existent property \"noSuchProperty\"\n"
@@ -136,9 +124,11 @@ TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
   for (const char* name : {"bad.png", "huge.png", "junk.png"}) EXPECT_FALSE(fs::exists(broken / "qmls-preview" / name));
 }
 
-// Every type the converter writes has a stand-in component: a missing one
-// would make each document using it fail with "is not a type".
-TEST_F(Preview, EveryControlTypeHasAStandIn) {
+// Every type the converter writes has a stand-in component (a missing one
+// would make each document using it fail with "is not a type"), and the
+// bundled example previews whole: every screen without an error, each
+// picture at the size its document gives its root.
+TEST_F(Preview, EveryControlTypeAndTheExampleProjectPreviewWhole) {
   std::string children;
   for (const char* type : {"iofield", "bar", "textfield", "graphic", "symbolicio", "switch", "container",
                            "alarmview", "alarmindicator", "trendview", "button", "userview", "recipeview",
@@ -147,35 +137,29 @@ TEST_F(Preview, EveryControlTypeHasAStandIn) {
                            "rectangle", "polygon", "flowblock"})
     children += std::string(children.empty() ? "" : ",") + R"({"type": ")" + type +
                 R"(", "x": 4, "y": 4, "w": 40, "h": 30})";
-  test::TempDir every;
-  test::WriteDataset(every / "e.prt", R"({"screens": [
-      {"type": "template", "label": "t", "x": 0, "y": 0, "w": 100, "h": 80},
-      {"type": "page", "template": "t", "x": 0, "y": 0, "w": 100, "h": 80, "children": [)" + children + R"(]},
-      {"type": "reportpage", "x": 0, "y": 0, "w": 100, "h": 80}]})");
-  ASSERT_EQ(RunTool(PRT2QML_PATH, {"e.prt"}, every.Path()).exitStatus, 0);
-  const auto r = RunTool(QML_PREVIEW_PATH, {"qmls"}, every.Path());
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
-  EXPECT_NE(r.err.find("[3/3]"), std::string::npos) << r.err;
-}
-
-// The bundled example: every screen previews without an error, each picture
-// at the size its document gives its root.
-TEST_F(Preview, TheExampleProjectPreviewsWhole) {
-  test::TempDir example;
-  test::WriteDataset(example / "plant.prt", test::ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"));
-  ASSERT_EQ(RunTool(PRT2QML_PATH, {"plant.prt"}, example.Path()).exitStatus, 0);
-  const auto r = RunTool(QML_PREVIEW_PATH, {"qmls", "-o", "pictures"}, example.Path());
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
-  int documents = 0;
-  for (const auto& entry : fs::directory_iterator(example / "qmls")) {
-    if (entry.path().extension() != ".qml") continue;
-    ++documents;
-    const std::string text = test::ReadFile(entry.path());
-    auto first = [&](const std::string& key) { return std::stoi(text.substr(text.find("\n" + key) + key.size() + 1)); };
-    const QImage image = Picture(example / "pictures" / entry.path().filename().replace_extension(".png"));
-    EXPECT_EQ(image.size(), QSize(first("width: "), first("height: "))) << entry.path();
+  const struct { std::string json; int documents; } projects[] = {
+      {R"({"screens": [{"type": "template", "label": "t", "x": 0, "y": 0, "w": 100, "h": 80},
+          {"type": "page", "template": "t", "x": 0, "y": 0, "w": 100, "h": 80, "children": [)" + children + R"(]},
+          {"type": "reportpage", "x": 0, "y": 0, "w": 100, "h": 80}]})", 3},
+      {test::ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"), 7},
+  };
+  for (const auto& p : projects) {
+    test::TempDir project;
+    test::WriteDataset(project / "p.prt", p.json);
+    ASSERT_EQ(test::Run(PRT2QML_PATH, {"p.prt"}, project.Path()).exitStatus, 0);
+    const auto r = test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "pictures"}, project.Path());
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    int documents = 0;
+    for (const auto& entry : fs::directory_iterator(project / "qmls")) {
+      if (entry.path().extension() != ".qml") continue;
+      ++documents;
+      const std::string text = test::ReadFile(entry.path());
+      auto first = [&](const std::string& key) { return std::stoi(text.substr(text.find("\n" + key) + key.size() + 1)); };
+      const QImage image = Picture(project / "pictures" / entry.path().filename().replace_extension(".png"));
+      EXPECT_EQ(image.size(), QSize(first("width: "), first("height: "))) << entry.path();
+    }
+    EXPECT_EQ(documents, p.documents);
   }
-  EXPECT_EQ(documents, 7);
 }
 
 }  // namespace

@@ -33,24 +33,23 @@ class WorkingCopy : public ::testing::Test {
   test::TempDir dir_;
 };
 
-TEST_F(WorkingCopy, FirstRunCreatesSimWorkAndCopiesTheDataSet) {
-  CPRFileNameGenerator names;
-  ASSERT_FALSE(names.SetProjectPath(Source()));
+// The first run creates SimWork and copies the data set's files, times
+// included; an unchanged source copies nothing, a rewritten one deletes the
+// stale state files and copies again.
+TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFilesAndCopiesAgain) {
+  CPRFileNameGenerator first;
+  ASSERT_FALSE(first.SetProjectPath(Source()));
   for (const char* copied : {"plant.prt", "plant.R012.cnk", "plant.ETH0.cnk", "plant.pwx"}) {
     EXPECT_EQ(ReadFile(Work(copied)), std::string("source ") + copied);
     EXPECT_EQ(fs::last_write_time(Work(copied)), fs::last_write_time(dir_ / copied)) << copied;
   }
   EXPECT_FALSE(fs::exists(Work("other.prt")) || fs::exists(Work("plant.txt")));
   const std::string work = (dir_ / "SimWork").string();
-  EXPECT_EQ(platform::Narrow(names.Base()), work + "/plant");
-  EXPECT_EQ(platform::Narrow(names.Folder()), work);
-  EXPECT_EQ(platform::Narrow(names.FolderCopy()), work);
-  EXPECT_EQ(platform::Narrow(names.Name()), "plant");
-}
+  EXPECT_EQ(platform::Narrow(first.Base()), work + "/plant");
+  EXPECT_EQ(platform::Narrow(first.Folder()), work);
+  EXPECT_EQ(platform::Narrow(first.FolderCopy()), work);
+  EXPECT_EQ(platform::Narrow(first.Name()), "plant");
 
-TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFilesAndCopiesAgain) {
-  CPRFileNameGenerator first;
-  ASSERT_FALSE(first.SetProjectPath(Source()));
   for (const char* file : {"plant.rt_file.LANG", "plant.rt_file.CONN", "plant.pwxEx", "other.rt_file.LANG"})
     WriteFile(Work(file), "old");
   WriteFile(Work("plant.pwx"), "edited in the working copy");

@@ -92,20 +92,6 @@ const struct Damage { const char* name; void (*damage)(Bytes&); bool (*absent)(M
      [](Manager& dm) { return !dm.GetLanguageCount(); }},
 };
 
-// This program never sets the project path: a loadable data set under the
-// name an unset path would give (".prt" in the current folder) must not load.
-TEST(HardeningTest, WithoutAProjectPathNothingLoads) {
-  const std::filesystem::path stray = std::filesystem::current_path() / ".prt";
-  ASSERT_FALSE(std::filesystem::exists(stray));
-  test::WriteDataset(stray, R"({"name": "Stray"})");
-  CPRDataManager dm;
-  const bool loaded = dm.Initialize();
-  std::filesystem::remove(stray);
-  std::filesystem::remove(stray.parent_path() / ".rt_file.LANG");  // what a load would create
-  EXPECT_FALSE(loaded);
-  EXPECT_FALSE(dm.IsInitialized());
-}
-
 TEST(HardeningTest, DamagedStructuresAnswerNotFound) {
   const Bytes good = test::ImageFromJson(test::kRich);
   for (const Damage& d : kDamages) {

@@ -80,53 +80,40 @@ TEST_F(InitializeTest, LanguageFileVariants) {
   }
 }
 
+// A load that fails names the file and the reason and leaves nothing loaded,
+// not even an earlier image. A FIFO or a folder in place of the working copy
+// or its language file fails at once: nothing is read from it.
 TEST_F(InitializeTest, RefusedDataLeavesNothingLoaded) {
-  const struct { const char* corrupt; std::string why; } cases[] = {
-      {"wrongImageMagic", "the runtime image has an unknown signature"},
-      {"badMagic", "unknown signature at offset 0"},
-      {"truncatedPayload", "the layout describes"},
-      {"", "No such file or directory"},
+  const auto corrupt = [](const char* kind) {
+    return [=] { test::WriteDataset(Work("plant.prt"), Plant(std::string(R"({"corrupt": ")") + kind + "\"}")); };
+  };
+  const auto fifo = [](const char* file) { return [=] { ASSERT_EQ(::mkfifo(Work(file).c_str(), 0600), 0); }; };
+  const auto folder = [](const char* file) { return [=] { fs::create_directory(Work(file)); }; };
+  const struct { const char* file; std::function<void()> prepare; std::string why; } cases[] = {
+      {"plant.prt", corrupt("wrongImageMagic"), "the runtime image has an unknown signature"},
+      {"plant.prt", corrupt("badMagic"), "unknown signature at offset 0"},
+      {"plant.prt", corrupt("truncatedPayload"), "the layout describes"},
+      {"plant.prt", [] {}, "No such file or directory"},
+      {"plant.prt", fifo("plant.prt"), "not a regular file"},
+      {"plant.prt", folder("plant.prt"), "Is a directory"},
+      {"plant.rt_file.LANG", fifo("plant.rt_file.LANG"), "not a regular file"},
+      {"plant.rt_file.LANG", folder("plant.rt_file.LANG"), "Is a directory"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.corrupt);
-    fs::remove(Work("plant.prt"));
-    if (*c.corrupt) test::WriteDataset(Work("plant.prt"), Plant(std::string(R"({"corrupt": ")") + c.corrupt + "\"}"));
+    SCOPED_TRACE(c.why + " " + c.file);
+    fs::remove(Work(c.file));
+    c.prepare();
     CPRDataManager dm;
-    ASSERT_TRUE(dm.AdoptImage(test::ImageFromJson(Plant())));  // an earlier image goes too
+    ASSERT_TRUE(dm.AdoptImage(test::ImageFromJson(Plant())));
+    ::alarm(20);  // a regression blocks on the FIFO: end it as a failure
     const auto failure = dm.Load();
+    ::alarm(0);
     ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->path, dir_.Wide("SimWork/plant.prt"));
+    EXPECT_EQ(failure->path, dir_.Wide(fs::path("SimWork") / c.file));
     const std::string why = failure->container ? failure->container->rule : failure->error.message();
     EXPECT_EQ(why.substr(0, c.why.size()), c.why);
     EXPECT_FALSE(dm.IsInitialized());
     EXPECT_EQ(dm.GetLanguageCount(), 0u);
-  }
-}
-
-// A FIFO or a folder in place of the working copy or its language file
-// fails the load at once, naming the file; nothing is read from it.
-TEST_F(InitializeTest, SpecialFilesFailTheLoadWithTheirReason) {
-  enum Kind { kFifo, kFolder, kMissing };
-  const struct { const char* file; Kind kind; const char* reason; } cases[] = {
-      {"plant.prt", kFifo, "not a regular file"},
-      {"plant.prt", kFolder, "Is a directory"},
-      {"plant.prt", kMissing, "No such file or directory"},
-      {"plant.rt_file.LANG", kFifo, "not a regular file"},
-      {"plant.rt_file.LANG", kFolder, "Is a directory"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.kind));
-    fs::remove(Work(c.file));
-    ASSERT_TRUE(c.kind != kFifo || ::mkfifo(Work(c.file).c_str(), 0600) == 0);
-    if (c.kind == kFolder) fs::create_directory(Work(c.file));
-    CPRDataManager dm;
-    ::alarm(20);  // a regression blocks on the FIFO: end it as a failure
-    const auto failure = dm.Load();
-    ::alarm(0);
-    EXPECT_FALSE(dm.IsInitialized());
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->path, dir_.Wide(fs::path("SimWork") / c.file));
-    EXPECT_EQ(failure->error.message(), c.reason);
     fs::remove(Work(c.file));
     test::WriteDataset(Work("plant.prt"), Plant());
   }

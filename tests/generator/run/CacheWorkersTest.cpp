@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "generator/run/CacheWorkers.h"
 #include "generator/run/GenerationRun.h"
+#include "generator/run/QmlCacheGen.h"
 #include "generator/text/QmlGenerator.h"
-#include "platform/Text.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {
@@ -17,6 +15,13 @@ using test::WriteFile;
 
 QmlFileItemPtr Item(int32_t length, std::u16string path = u"f") {
   return std::make_shared<QmlFileItem>(QmlFileItem{length, std::move(path)});
+}
+
+// page<i>.qml, a small document, in `dir`; answers its path.
+std::u16string Document(const TempDir& dir, int i) {
+  const std::string name = "page" + std::to_string(i) + ".qml";
+  WriteFile(dir / name, "import QtQuick\n\nItem {\nwidth: " + std::to_string(i) + "\n}\n");
+  return dir.Wide(name);
 }
 
 // The longest waiting document first (lengths compared unsigned), whatever
@@ -44,19 +49,19 @@ TEST(CacheWorkers, QueueHandsOutLongestFirst) {
   }
 }
 
-// Documents handed over while the workers run are all compiled, each once.
+// Documents handed over while the workers run are all compiled, each once,
+// to the bytes a lone compile gives: the workers share the compiler.
 TEST(CacheWorkers, StageCompilesWhatArrivesWhileItRuns) {
-  TempDir dir;
+  TempDir dir, alone;
   CacheStage stage(false);
-  for (int i = 0; i < 6; ++i) {
-    const std::string name = "page" + std::to_string(i) + ".qml";
-    WriteFile(dir / name, "import QtQuick\n\nItem {\nwidth: " + std::to_string(i) + "\n}\n");
-    stage.Add(Item(i, dir.Wide(name)));
+  for (int i = 0; i < 24; ++i) stage.Add(Item(i, Document(dir, i)));
+  EXPECT_TRUE(stage.Finish().Ok());
+  for (int i = 0; i < 24; ++i) {
+    QmlCacheGen::MiniQmlCacheGen(Document(alone, i));
+    const std::string cache = "page" + std::to_string(i) + ".qmlc";
+    EXPECT_TRUE(ReadFile(dir / cache).starts_with("qv4cdata")) << i;
+    EXPECT_EQ(ReadFile(dir / cache), ReadFile(alone / cache)) << i;
   }
-  const CacheStageResult result = stage.Finish();
-  EXPECT_TRUE(result.Ok());
-  for (int i = 0; i < 6; ++i)
-    EXPECT_TRUE(std::filesystem::exists(dir / ("page" + std::to_string(i) + ".qmlc"))) << i;
 }
 
 // A cache that cannot be written fails the stage, and the run's top level
@@ -65,11 +70,7 @@ TEST(CacheWorkers, StageCompilesWhatArrivesWhileItRuns) {
 TEST(CacheWorkers, CacheThatCannotBeWrittenStopsTheStageNamingIt) {
   TempDir dir;
   QmlFileItems items;
-  for (int i = 0; i < 4; ++i) {
-    const std::string name = "page" + std::to_string(i) + ".qml";
-    WriteFile(dir / name, "import QtQuick\n\nItem {\nwidth: " + std::to_string(i) + "\n}\n");
-    items.push_back(Item(100 - i, dir.Wide(name)));
-  }
+  for (int i = 0; i < 4; ++i) items.push_back(Item(100 - i, Document(dir, i)));
   std::filesystem::create_directory(dir / "page0.qmlc");  // the longest
   QmlGenerator generator;
   testing::internal::CaptureStderr();

@@ -36,19 +36,6 @@ TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
     EXPECT_EQ(QmlFilePath(u"out/qmls_generating/", c.typeCode, c.objId), u"out/qmls_generating//" + c.name);
 }
 
-TEST(GenerationRun, SurrogatesAreSavedAsReplacementCharacters) {
-  std::u16string text = u"a\U0001F600b\r\n";
-  text += static_cast<char16_t>(0xD800);
-  text += static_cast<char16_t>(0xDFFF);
-  text += u"\uD7FF\uE000\u00e4";
-  TempDir dir;
-  WriteFile(dir / "page1.qml", std::string(500, 'o'));
-  EXPECT_TRUE(SaveQmlFile(dir.Wide("page1.qml"), text).ok);
-  const std::string fffd = "\xEF\xBF\xBD";
-  EXPECT_EQ(ReadFile(dir / "page1.qml"), "a" + fffd + fffd + "b\r\n" + fffd + fffd + "\xED\x9F\xBF\xEE\x80\x80\xC3\xA4");
-  EXPECT_EQ(SaveQmlFile(dir.Wide("missing/page1.qml"), u"x").error, std::errc::no_such_file_or_directory);
-}
-
 TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
   TempDir dir;
   WriteFile(dir / "qmls_generating", "not a folder");

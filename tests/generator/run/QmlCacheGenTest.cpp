@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "generator/run/QmlCacheGen.h"
 #include "tests/support/TempDir.h"
 
@@ -70,27 +68,6 @@ TEST(QmlCacheGen, OnlyLowerCaseQmlSuffixIsCompiled) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << name;
   }
   EXPECT_EQ(test::Files(dir.Path()).size(), 5u);
-}
-
-// Both workers compile at once; the shared warning interface and the
-// compiler must give the same bytes as a lone compile.
-TEST(QmlCacheGen, ConcurrentCompilesMatchSequentialOnes) {
-  TempDir seq, par;
-  constexpr int kFiles = 24;
-  auto name = [](int i) { return "f" + std::to_string(i) + ".qml"; };
-  for (int i = 0; i < kFiles; ++i) {
-    WriteFile(seq / name(i), Document(i));
-    WriteFile(par / name(i), Document(i));
-    QmlCacheGen::MiniQmlCacheGen(seq.Wide(name(i)));
-  }
-  auto compileEvery = [&](int first) {
-    for (int i = first; i < kFiles; i += 2) QmlCacheGen::MiniQmlCacheGen(par.Wide(name(i)));
-  };
-  std::thread other(compileEvery, 1);
-  compileEvery(0);
-  other.join();
-  for (int i = 0; i < kFiles; ++i)
-    EXPECT_EQ(ReadFile(par / (name(i) + "c")), ReadFile(seq / (name(i) + "c"))) << i;
 }
 
 }  // namespace

@@ -13,10 +13,6 @@ using test::ReadFile;
 
 const fs::path kGolden = fs::path(PRT_SOURCE_DIR) / "tests/tools/golden/inspect";
 
-test::ProcessResult RunTool(const char* program, const test::TempDir& dir, std::vector<std::string> args) {
-  return test::RunProcess({.program = program, .args = std::move(args), .workDir = dir.Path()});
-}
-
 // Builds `desc` (a path or the description itself) into dir/<prt>.
 void Build(const test::TempDir& dir, const std::string& desc, const std::string& prt, bool isText = false) {
   std::string path = desc;
@@ -25,7 +21,7 @@ void Build(const test::TempDir& dir, const std::string& desc, const std::string&
     fs::create_directories((dir / path).parent_path());
     test::WriteFile(dir / path, desc);
   }
-  const test::ProcessResult r = RunTool(PRT_BUILD, dir, {path, prt});
+  const test::ProcessResult r = test::Run(PRT_BUILD, {path, prt}, dir.Path());
   ASSERT_EQ(r.exitStatus, 0) << desc << ": " << r.err;
 }
 
@@ -43,8 +39,8 @@ TEST(PrtInspectTool, GoldenReports) {
   for (const auto& c : cases) {
     test::TempDir dir;
     Build(dir, (kGolden / (std::string(c.project) + ".json")).string(), "p.prt");
-    const test::ProcessResult r = RunTool(PRT_INSPECT, dir, c.json ? std::vector<std::string>{"p.prt", "--json"}
-                                                               : std::vector<std::string>{"p.prt"});
+    const test::ProcessResult r = test::Run(PRT_INSPECT, c.json ? std::vector<std::string>{"p.prt", "--json"}
+                                                                : std::vector<std::string>{"p.prt"}, dir.Path());
     EXPECT_EQ(r.exitStatus, 0) << c.golden << ": " << r.err;
     EXPECT_EQ(r.out, ReadFile(kGolden / c.golden)) << c.golden;
     EXPECT_EQ(r.err, "") << c.golden;
@@ -64,7 +60,7 @@ TEST(PrtInspectTool, DamagedFileGivesTheLoadingReason) {
     test::TempDir dir;
     Build(dir, std::string(R"({"screens": [{"type": "page"}], "container": {"corrupt": ")") + c.corruption + "\"}}",
           "p.prt", true);
-    const test::ProcessResult r = RunTool(PRT_INSPECT, dir, {"p.prt"});
+    const test::ProcessResult r = test::Run(PRT_INSPECT, {"p.prt"}, dir.Path());
     EXPECT_EQ(r.exitStatus, 1) << c.corruption;
     EXPECT_EQ(r.out, "") << c.corruption;
     EXPECT_EQ(r.err, c.err) << c.corruption;
@@ -89,11 +85,11 @@ TEST(PrtInspectTool, RoundTripGivesTheSameDocuments) {
     SCOPED_TRACE("description " + std::to_string(i));
     test::TempDir dir;
     Build(dir, descriptions[i], "a/x.prt", true);
-    const test::ProcessResult inspected = RunTool(PRT_INSPECT, dir, {"a/x.prt", "--json"});
+    const test::ProcessResult inspected = test::Run(PRT_INSPECT, {"a/x.prt", "--json"}, dir.Path());
     ASSERT_EQ(inspected.exitStatus, 0) << inspected.err;
     Build(dir, inspected.out, "b/x.prt", true);
-    const test::ProcessResult a = RunTool(PRT2QML_PATH, dir, {"a/x.prt"});
-    const test::ProcessResult b = RunTool(PRT2QML_PATH, dir, {"b/x.prt"});
+    const test::ProcessResult a = test::Run(PRT2QML_PATH, {"a/x.prt"}, dir.Path());
+    const test::ProcessResult b = test::Run(PRT2QML_PATH, {"b/x.prt"}, dir.Path());
     EXPECT_EQ(a.exitStatus, b.exitStatus);
     EXPECT_EQ(a.err, b.err);
     const auto original = test::Files(dir / "a/qmls");
