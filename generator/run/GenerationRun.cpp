@@ -1,14 +1,14 @@
 #include "generator/run/GenerationRun.h"
 
-#include <chrono>
-#include <iomanip>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <iomanip>
 #include <iostream>
 #include <latch>
 #include <sstream>
-#include <system_error>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <vector>
 
