@@ -8,7 +8,7 @@
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/files/CPRFileServices.h"
 #include "data/image/TransferFileReader.h"
-#include "data/manager/ImageLayout.h"
+#include "data/set/ImageLayout.h"
 #include "platform/FileSystem.h"
 
 namespace prt {
@@ -28,7 +28,7 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   currentPage_ = 1u << 24;
   loaded_.store(0);
   ClearCaches();
-  image_.reset();
+  set_.reset();
 
   auto& names = CPRFileNameGenerator::GetInstance();
   std::u16string configPath;
@@ -61,10 +61,11 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   currentLanguage_ = 0;
   uint32_t stored = 0;
   if (auto failure = ReadStoredLanguage(stored)) {
-    image_.reset();
+    set_.reset();
     return failure;
   }
-  currentLanguage_ = stored < GetLanguageCount() ? stored : 0;
+  set_->SetStoredLanguage(stored);
+  currentLanguage_ = set_->StoredLanguage();
 
   names.GetFileName(kFileConnection, connectionFile_);
   FinishLoad();
@@ -75,7 +76,7 @@ bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
   currentPage_ = 1u << 24;
   loaded_.store(0);
   ClearCaches();
-  image_.reset();
+  set_.reset();
   if (!InstallImage(std::move(image))) return false;
   currentLanguage_ = 0;
   FinishLoad();
@@ -83,13 +84,8 @@ bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
 }
 
 bool CPRDataManager::InstallImage(std::vector<uint8_t> bytes) {
-  if (bytes.size() < layout::kImageMagicLength ||
-      std::memcmp(bytes.data(), layout::kImageMagic, layout::kImageMagicLength) != 0)
-    return false;
-  // References are 32-bit offsets: a larger block could not be addressed.
-  if (bytes.size() > UINT32_MAX) return false;
-  image_ = std::make_unique<RuntimeImage>(std::move(bytes));
-  return true;
+  set_ = DataSet::FromImage(std::move(bytes));
+  return set_.has_value();
 }
 
 void CPRDataManager::FinishLoad() {
@@ -111,11 +107,11 @@ void CPRDataManager::SetStateFilePaths(const std::u16string& languageFile,
 
 void CPRDataManager::Uninitialize() {
   currentPage_ = 0;
-  if (!image_) {
+  if (!set_) {
     loaded_.store(0);
     return;
   }
-  image_.reset();
+  set_.reset();
   {
     std::unique_lock guard(lock_);
     ClearCachesLocked();
@@ -174,23 +170,8 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadStoredLanguage(ui
 
 // ---- Records and links ----------------------------------------------------
 
-ImageRef CPRDataManager::HeaderRef(uint32_t word) const {
-  if (!image_) return {};
-  return image_->Root().Ref(4 * word);
-}
-
 CPRDataManager::RecordTable CPRDataManager::Records(uint32_t typeNumber) const {
-  if (!image_ || typeNumber > 0xFF) return {};
-  const ImageRef root = image_->Root();
-  if (!root.Has(layout::RecordSizeByte(typeNumber), 8)) return {};
-  const uint32_t size = root.U32(layout::RecordSizeByte(typeNumber));
-  const ImageRef table = root.Ref(layout::RecordTableByte(typeNumber));
-  if (!table.Has(0, 4)) return {};
-  const uint32_t count = table.U32(0);
-  // Every record holds at least its link list and its own reference.
-  if (count > 0 && size < 8) return {};
-  if (!FitsArray(table, 4, count, size)) return {};
-  return {table, count, size};
+  return set_ ? set_->Records(typeNumber) : RecordTable{};
 }
 
 uint32_t CPRDataManager::GetObjectIndex(const uint32_t& reference) { return reference & 0xFFFFFFu; }

@@ -15,7 +15,7 @@
 
 #include "data/image/RuntimeImage.h"
 #include "data/image/TransferFileReader.h"
-#include "data/manager/DefaultMapIndex.h"
+#include "data/set/DefaultMapIndex.h"
 #include "data/manager/IPRDataManager.h"
 
 namespace prt {
@@ -53,9 +53,11 @@ class CPRDataManager : public IPRDataManager {
 
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
-  uint32_t GetImageSize() override { return image_ ? image_->Size() : 0; }
+  uint32_t GetImageSize() override { return set_ ? set_->ImageSize() : 0; }
   // Offset 0 of the loaded image (null when none): for tools that read it as it is.
-  ImageRef GetImageRoot() const { return image_ ? image_->Root() : ImageRef(); }
+  ImageRef GetImageRoot() const { return set_ ? set_->Image().Root() : ImageRef(); }
+  // The loaded data set; null when none is loaded.
+  const DataSet* Set() const { return set_ ? &*set_ : nullptr; }
 
   // ---- Per-language resources and resource lists ----
   uint32_t GetLanguageResourceCount() override;
@@ -167,35 +169,23 @@ class CPRDataManager : public IPRDataManager {
   uint32_t GetObjectIndex(const uint32_t& reference) override;
 
  private:
-  struct RecordTable {
-    ImageRef table;
-    uint32_t count = 0;
-    uint32_t size = 0;
-
-    // Record i from word 0; null past the count.
-    ImageRef Record(uint32_t i) const { return i < count ? table.At(4 + i * size) : ImageRef(); }
-  };
+  using RecordTable = DataSet::RecordTable;
   // The header pair of type t, validated against the image.
   RecordTable Records(uint32_t typeNumber) const;
   // Record word 0 of an object; null when the object is absent.
   ImageRef RecordStart(const uint32_t& reference);
   ImageRef LinkList(const uint32_t& reference, uint32_t* count);
-  ImageRef HeaderRef(uint32_t word) const;
+  ImageRef HeaderRef(uint32_t word) const { return set_ ? set_->HeaderRef(word) : ImageRef(); }
   // Language header with its N language entries inside the image.
-  ImageRef LanguageHeader() const;
-  ImageRef LanguageEntry(uint32_t language) const;
-  uint16_t StyleSelector(uint32_t language, uint16_t styleNumber) const;
-  uint16_t FontIndex(uint32_t language, uint16_t fontNumber, uint16_t selector) const;
-  ImageRef TextOf(uint32_t number, uint32_t language) const;
-  // A CountedString reference that lies wholly inside the image, or null.
-  static ImageRef CheckedText(const ImageRef& text);
+  ImageRef LanguageHeader() const { return set_ ? set_->LanguageHeader() : ImageRef(); }
+  ImageRef LanguageEntry(uint32_t language) const { return set_ ? set_->LanguageEntry(language) : ImageRef(); }
   // List n of the text (which 1) or resource (which 0) list table.
   ImageRef ListOf(uint32_t which, uint32_t number) const;
   int32_t EvaluateList(const ImageRef& list, int32_t v, int mode, bool byPosition, uint32_t bit, uint8_t* status,
                        bool* found);
   bool ListDefault(uint32_t group, uint32_t list, uint32_t* value);
   // The DefaultMaps looked up per object or list, each indexed on first use.
-  enum DefaultMapSlot : uint32_t { kObjectTexts, kObjectTexts2, kListDefaults, kDefaultMapSlots };
+  enum DefaultMapSlot : uint32_t { kObjectTexts2, kListDefaults, kDefaultMapSlots };
   const DefaultMapIndex& DefaultMap(DefaultMapSlot slot);
   bool FindInDefaultMap(DefaultMapSlot slot, uint32_t key, uint32_t id, uint32_t* value);
   bool FlagBit(uint32_t bit);
@@ -216,7 +206,7 @@ class CPRDataManager : public IPRDataManager {
   std::atomic<uint8_t> loaded_{0};
   std::u16string languageFile_;
   std::u16string connectionFile_;
-  std::unique_ptr<RuntimeImage> image_;
+  std::optional<DataSet> set_;
   uint32_t currentLanguage_ = 0;
   uint32_t currentPage_ = 1u << 24;
   std::string dataSetName_;

@@ -10,18 +10,9 @@
 #include "data/files/IPRSingleton.h"
 #include "data/image/RuntimeImage.h"
 #include "data/manager/DataValue.h"
+#include "data/set/DataSet.h"
 
 namespace prt {
-
-// Font information of one font number for the current language.
-struct FontInfo {
-  std::string faceName;        // 8-bit face name
-  ImageRef faceData;           // face block byte 36
-  uint32_t pointSize = 0;
-  uint8_t bold = 0;
-  uint8_t italic = 0;
-  uint8_t underline = 0;
-};
 
 // "Not found" of the list evaluations.
 inline constexpr int32_t kListNotFound = 2147483647;

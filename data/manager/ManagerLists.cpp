@@ -1,7 +1,7 @@
 // Text and resource lists: bit, value and range lists mapping a value or a
 // position to a text or resource number, and their defaults.
 #include "data/manager/CPRDataManager.h"
-#include "data/manager/ImageLayout.h"
+#include "data/set/ImageLayout.h"
 
 namespace prt {
 

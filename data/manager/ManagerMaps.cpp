@@ -3,7 +3,7 @@
 
 #include "data/files/CPRFileServices.h"
 #include "data/manager/CPRDataManager.h"
-#include "data/manager/ImageLayout.h"
+#include "data/set/ImageLayout.h"
 #include "platform/Endian.h"
 
 namespace prt {
@@ -34,7 +34,6 @@ std::u16string TextAt(const ImageRef& text) {
 
 void CPRDataManager::BuildNameMap() {
   if (nameMapBuilt_.load(std::memory_order_acquire)) return;
-  DefaultMap(kObjectTexts);  // built now: GetObjectText below runs under our lock
   std::unique_lock guard(lock_);
   if (nameMapBuilt_.load(std::memory_order_relaxed)) return;
   nameMap_.clear();
@@ -108,8 +107,7 @@ bool CPRDataManager::FindReferencesByText(uint32_t typeNumber, const char16_t* t
 // ---- DefaultMap indexes -----------------------------------------------------
 
 const DefaultMapIndex& CPRDataManager::DefaultMap(DefaultMapSlot slot) {
-  static constexpr uint32_t kHeaderWord[kDefaultMapSlots] = {layout::kObjectTextMap, layout::kObjectTextMap2,
-                                                             layout::kListDefaultMap};
+  static constexpr uint32_t kHeaderWord[kDefaultMapSlots] = {layout::kObjectTextMap2, layout::kListDefaultMap};
   if (!defaultMapBuilt_[slot].load(std::memory_order_acquire)) {
     std::unique_lock guard(lock_);
     if (!defaultMapBuilt_[slot].load(std::memory_order_relaxed)) {
@@ -144,7 +142,7 @@ ImageRef CPRDataManager::FindCachedReference(const uint32_t& reference, const st
   const CountedTable table = ReadCountedTable(record.Ref(kNamedTableByte), kNamedEntrySize);
   for (uint32_t i = 0; i < table.count; ++i) {
     const ImageRef entry = table.Item(i, kNamedEntrySize);
-    if (const ImageRef text = CheckedText(entry.Ref(0))) named.emplace(TextAt(text), entry);
+    if (const ImageRef text = layout::CheckedText(entry.Ref(0))) named.emplace(TextAt(text), entry);
   }
   const auto it = named.find(name);
   const ImageRef found = it == named.end() ? ImageRef() : it->second;

@@ -3,7 +3,7 @@
 
 #include "data/files/CPRFileServices.h"
 #include "data/manager/CPRDataManager.h"
-#include "data/manager/ImageLayout.h"
+#include "data/set/ImageLayout.h"
 
 namespace prt {
 
@@ -16,36 +16,10 @@ namespace {
 // Language header words.
 constexpr uint32_t kTextCountByte = 0;
 constexpr uint32_t kResourceCountByte = 4;
-constexpr uint32_t kFontNumberCountByte = 8;
-constexpr uint32_t kStyleCountByte = 12;
 constexpr uint32_t kLanguageCountByte = 16;
-constexpr uint32_t kLanguagesByte = 20;
-constexpr uint32_t kLanguageEntrySize = 20;
 // Words of one language entry.
-constexpr uint32_t kTextArrayByte = 4;
 constexpr uint32_t kResourceArrayByte = 8;
-constexpr uint32_t kFontArrayByte = 12;
-constexpr uint32_t kStyleArrayByte = 16;
 }  // namespace
-
-ImageRef CPRDataManager::CheckedText(const ImageRef& text) {
-  if (!text.Has(0, 2)) return {};
-  if (!text.Has(2, 2u * text.U16(0))) return {};
-  return text;
-}
-
-ImageRef CPRDataManager::LanguageHeader() const {
-  const ImageRef header = HeaderRef(layout::kLanguageHeader);
-  if (!header.Has(0, kLanguagesByte)) return {};
-  if (!FitsArray(header, kLanguagesByte, header.U32(kLanguageCountByte), kLanguageEntrySize)) return {};
-  return header;
-}
-
-ImageRef CPRDataManager::LanguageEntry(uint32_t language) const {
-  const ImageRef header = LanguageHeader();
-  if (language >= header.U32(kLanguageCountByte)) return {};
-  return header.At(kLanguagesByte + language * kLanguageEntrySize);
-}
 
 uint32_t CPRDataManager::GetLanguageCount() { return LanguageHeader().U32(kLanguageCountByte); }
 
@@ -53,27 +27,16 @@ uint32_t CPRDataManager::GetTextCount() { return LanguageHeader().U32(kTextCount
 
 uint32_t CPRDataManager::GetCurrentLanguageIndex() { return currentLanguage_; }
 
-ImageRef CPRDataManager::TextOf(uint32_t number, uint32_t language) const {
-  // The header is checked once here rather than again by LanguageEntry:
-  // every object text of a document comes through this.
-  const ImageRef header = LanguageHeader();
-  const uint32_t count = header.U32(kTextCountByte);
-  if (count == 0 || number >= count || language >= header.U32(kLanguageCountByte)) return {};
-  const ImageRef texts = header.At(kLanguagesByte + language * kLanguageEntrySize).Ref(kTextArrayByte);
-  if (!FitsArray(texts, 0, count, 4)) return {};
-  return CheckedText(texts.Ref(4 * number));
-}
-
-ImageRef CPRDataManager::GetText(uint32_t number) { return TextOf(number, currentLanguage_); }
+ImageRef CPRDataManager::GetText(uint32_t number) { return set_ ? set_->Text(number, currentLanguage_) : ImageRef(); }
 
 ImageRef CPRDataManager::GetTextForLanguage(uint32_t number, uint32_t languageId) {
   const int32_t language = FindLanguageIndex(languageId);
   if (language < 0) return {};
-  return TextOf(number, static_cast<uint32_t>(language));
+  return set_ ? set_->Text(number, static_cast<uint32_t>(language)) : ImageRef();
 }
 
 int32_t CPRDataManager::FindLanguageIndex(uint32_t languageId) {
-  if (!image_) return 0;
+  if (!set_) return 0;
   const uint32_t count = GetLanguageCount();
   for (uint32_t i = 0; i < count; ++i)
     if (LanguageEntry(i).U32(0) == languageId) return static_cast<int32_t>(i);
@@ -139,9 +102,8 @@ ImageRef CPRDataManager::GetLanguageResource(uint32_t number) {
 bool CPRDataManager::GetObjectText(const uint32_t& reference, DataValue* value) {
   if (!value) return false;
   value->Clear(0, DataValue::kEmpty);  // releases a text the caller still held
-  uint32_t number = 0;
-  if (FindInDefaultMap(kObjectTexts, reference >> 24, GetObjectIndex(reference), &number)) {
-    if (const ImageRef text = GetText(number)) {
+  if (const std::optional<uint32_t> number = set_ ? set_->ObjectTextNumber(reference) : std::nullopt) {
+    if (const ImageRef text = GetText(*number)) {
       value->SetText(text.Image()->Data() + text.Offset(), false, DataValue::kStatusGood);
       return false;
     }
@@ -207,30 +169,12 @@ ImageRef CPRDataManager::GetFontRecordForStyle(uint16_t fontNumber, uint16_t sel
   return GetFontRecord(GetFontIndex(fontNumber, selector), nullptr);
 }
 
-uint16_t CPRDataManager::StyleSelector(uint32_t language, uint16_t styleNumber) const {
-  const uint32_t count = LanguageHeader().U32(kStyleCountByte);
-  if (styleNumber >= count) return 0;
-  const ImageRef selectors = LanguageEntry(language).Ref(kStyleArrayByte);
-  if (!FitsArray(selectors, 0, count, 2)) return 0;
-  return selectors.U16(2u * styleNumber);
-}
-
-uint16_t CPRDataManager::FontIndex(uint32_t language, uint16_t fontNumber, uint16_t selector) const {
-  const uint32_t count = LanguageHeader().U32(kFontNumberCountByte);
-  if (count == 0 || fontNumber >= count) return 0;
-  const ImageRef fonts = LanguageEntry(language).Ref(kFontArrayByte);
-  if (!FitsArray(fonts, 0, count, 4)) return 0;
-  const ImageRef variants = fonts.Ref(4u * fontNumber);
-  if (!variants.Has(0, 8)) return 0;
-  return variants.U16(2u * (selector & 3u));
-}
-
 uint16_t CPRDataManager::GetFontStyleSelector(uint16_t styleNumber) {
-  return StyleSelector(currentLanguage_, styleNumber);
+  return set_ ? set_->StyleSelector(currentLanguage_, styleNumber) : 0;
 }
 
 uint16_t CPRDataManager::GetFontIndex(uint16_t fontNumber, uint16_t selector) {
-  return FontIndex(currentLanguage_, fontNumber, selector);
+  return set_ ? set_->FontIndex(currentLanguage_, fontNumber, selector) : 0;
 }
 
 bool CPRDataManager::GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) {
@@ -239,22 +183,7 @@ bool CPRDataManager::GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t st
 
 bool CPRDataManager::GetLanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber,
                                          FontInfo* info) {
-  if (!info) return false;
-  const uint16_t selector = StyleSelector(language, styleNumber);
-  const uint16_t index = FontIndex(language, fontNumber, selector);
-  const CountedTable fonts = ReadCountedTable(HeaderRef(layout::kFontTable), 4);
-  if (index >= fonts.count) return false;
-  const ImageRef font = fonts.table.Ref(4 + 4u * index);
-  if (!font.Has(0, 8)) return false;
-  info->pointSize = font.U16(2);
-  info->bold = font.U8(1) & 1u;
-  info->italic = (font.U8(1) >> 1) & 1u;
-  info->underline = (selector >> 2) & 1u;
-  const ImageRef face = font.Ref(4);
-  if (!face) return false;
-  info->faceName = face.ReadCString(4);
-  info->faceData = face.At(36);
-  return true;
+  return info && set_ && set_->LanguageFontInfo(language, fontNumber, styleNumber, *info);
 }
 
 }  // namespace prt

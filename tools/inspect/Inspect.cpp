@@ -12,7 +12,7 @@
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
 #include "data/manager/DataValue.h"
-#include "data/manager/ImageLayout.h"
+#include "data/set/ImageLayout.h"
 #include "platform/Text.h"
 #include "tools/builder/JsonBuilder.h"
 

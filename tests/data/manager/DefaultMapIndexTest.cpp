@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "data/manager/CPRDataManager.h"
-#include "data/manager/DefaultMapIndex.h"
-#include "data/manager/ImageLayout.h"
+#include "data/set/DefaultMapIndex.h"
+#include "data/set/ImageLayout.h"
 #include "tests/support/Dataset.h"
 
 namespace prt {

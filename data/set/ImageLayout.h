@@ -1,6 +1,6 @@
 #pragma once
 // Positions in the runtime image and the checked table reads every lookup
-// of the data manager shares. Internal to data/manager.
+// of the data set and the data manager share.
 #include <cstdint>
 
 #include "data/image/RuntimeImage.h"
@@ -51,6 +51,12 @@ inline CountedTable ReadCountedTable(const ImageRef& table, uint32_t width) {
   const uint32_t count = table.U32(0);
   if (!FitsArray(table, 4, count, width)) return {};
   return {table, count};
+}
+
+// A CountedString reference that lies wholly inside the image, or null.
+inline ImageRef CheckedText(const ImageRef& text) {
+  if (!text.Has(0, 2) || !text.Has(2, 2u * text.U16(0))) return {};
+  return text;
 }
 
 // DefaultMap lookup: first group with `key`, then the first entry of its

@@ -1,9 +1,9 @@
-#include "data/manager/DefaultMapIndex.h"
+#include "data/set/DefaultMapIndex.h"
 
 #include <algorithm>
 #include <unordered_set>
 
-#include "data/manager/ImageLayout.h"
+#include "data/set/ImageLayout.h"
 
 namespace prt {
 

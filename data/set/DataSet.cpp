@@ -1,0 +1,143 @@
+#include "data/set/DataSet.h"
+
+#include <cstring>
+
+#include "data/set/ImageLayout.h"
+
+namespace prt {
+
+using layout::CheckedText;
+using layout::CountedTable;
+using layout::FitsArray;
+using layout::ReadCountedTable;
+
+namespace {
+
+// Language header words.
+constexpr uint32_t kTextCountByte = 0;
+constexpr uint32_t kFontNumberCountByte = 8;
+constexpr uint32_t kStyleCountByte = 12;
+constexpr uint32_t kLanguageCountByte = 16;
+constexpr uint32_t kLanguagesByte = 20;
+constexpr uint32_t kLanguageEntrySize = 20;
+// Words of one language entry.
+constexpr uint32_t kTextArrayByte = 4;
+constexpr uint32_t kFontArrayByte = 12;
+constexpr uint32_t kStyleArrayByte = 16;
+
+}  // namespace
+
+std::optional<DataSet> DataSet::FromImage(std::vector<uint8_t> image, uint32_t storedLanguage) {
+  if (image.size() < layout::kImageMagicLength ||
+      std::memcmp(image.data(), layout::kImageMagic, layout::kImageMagicLength) != 0)
+    return std::nullopt;
+  // References are 32-bit offsets: a larger block could not be addressed.
+  if (image.size() > UINT32_MAX) return std::nullopt;
+  return DataSet(std::move(image), storedLanguage);
+}
+
+DataSet::DataSet(std::vector<uint8_t> image, uint32_t storedLanguage)
+    : image_(std::make_unique<RuntimeImage>(std::move(image))) {
+  objectTexts_ = DefaultMapIndex::Build(HeaderRef(layout::kObjectTextMap));
+  SetStoredLanguage(storedLanguage);
+}
+
+DataSet::RecordTable DataSet::Records(uint32_t typeNumber) const {
+  if (typeNumber > 0xFF) return {};
+  const ImageRef root = image_->Root();
+  if (!root.Has(layout::RecordSizeByte(typeNumber), 8)) return {};
+  const uint32_t size = root.U32(layout::RecordSizeByte(typeNumber));
+  const ImageRef table = root.Ref(layout::RecordTableByte(typeNumber));
+  if (!table.Has(0, 4)) return {};
+  const uint32_t count = table.U32(0);
+  // Every record holds at least its link list and its own reference.
+  if (count > 0 && size < 8) return {};
+  if (!FitsArray(table, 4, count, size)) return {};
+  return {table, count, size};
+}
+
+ImageRef DataSet::ObjectLink(uint32_t reference, uint32_t k) const {
+  const CountedTable links = ReadCountedTable(RecordStart(reference).Ref(0), 8);
+  return links.Item(k, 8);
+}
+
+uint32_t DataSet::ObjectLinkCount(uint32_t reference) const {
+  return ReadCountedTable(RecordStart(reference).Ref(0), 8).count;
+}
+
+ImageRef DataSet::LanguageHeader() const {
+  const ImageRef header = HeaderRef(layout::kLanguageHeader);
+  if (!header.Has(0, kLanguagesByte)) return {};
+  if (!FitsArray(header, kLanguagesByte, header.U32(kLanguageCountByte), kLanguageEntrySize)) return {};
+  return header;
+}
+
+ImageRef DataSet::LanguageEntry(uint32_t language) const {
+  const ImageRef header = LanguageHeader();
+  if (language >= header.U32(kLanguageCountByte)) return {};
+  return header.At(kLanguagesByte + language * kLanguageEntrySize);
+}
+
+uint32_t DataSet::LanguageCount() const { return LanguageHeader().U32(kLanguageCountByte); }
+
+uint32_t DataSet::TextCount() const { return LanguageHeader().U32(kTextCountByte); }
+
+ImageRef DataSet::Text(uint32_t number, uint32_t language) const {
+  // The header is checked once here rather than again by LanguageEntry:
+  // every object text of a document comes through this.
+  const ImageRef header = LanguageHeader();
+  const uint32_t count = header.U32(kTextCountByte);
+  if (count == 0 || number >= count || language >= header.U32(kLanguageCountByte)) return {};
+  const ImageRef texts = header.At(kLanguagesByte + language * kLanguageEntrySize).Ref(kTextArrayByte);
+  if (!FitsArray(texts, 0, count, 4)) return {};
+  return CheckedText(texts.Ref(4 * number));
+}
+
+std::optional<uint32_t> DataSet::ObjectTextNumber(uint32_t reference) const {
+  uint32_t number = 0;
+  if (!objectTexts_.Find(reference >> 24, reference & 0xFFFFFFu, &number)) return std::nullopt;
+  return number;
+}
+
+ImageRef DataSet::ObjectText(uint32_t reference, uint32_t language) const {
+  const std::optional<uint32_t> number = ObjectTextNumber(reference);
+  return number ? Text(*number, language) : ImageRef();
+}
+
+uint16_t DataSet::StyleSelector(uint32_t language, uint16_t styleNumber) const {
+  const uint32_t count = LanguageHeader().U32(kStyleCountByte);
+  if (styleNumber >= count) return 0;
+  const ImageRef selectors = LanguageEntry(language).Ref(kStyleArrayByte);
+  if (!FitsArray(selectors, 0, count, 2)) return 0;
+  return selectors.U16(2u * styleNumber);
+}
+
+uint16_t DataSet::FontIndex(uint32_t language, uint16_t fontNumber, uint16_t selector) const {
+  const uint32_t count = LanguageHeader().U32(kFontNumberCountByte);
+  if (count == 0 || fontNumber >= count) return 0;
+  const ImageRef fonts = LanguageEntry(language).Ref(kFontArrayByte);
+  if (!FitsArray(fonts, 0, count, 4)) return 0;
+  const ImageRef variants = fonts.Ref(4u * fontNumber);
+  if (!variants.Has(0, 8)) return 0;
+  return variants.U16(2u * (selector & 3u));
+}
+
+bool DataSet::LanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber, FontInfo& info) const {
+  const uint16_t selector = StyleSelector(language, styleNumber);
+  const uint16_t index = FontIndex(language, fontNumber, selector);
+  const CountedTable fonts = ReadCountedTable(HeaderRef(layout::kFontTable), 4);
+  if (index >= fonts.count) return false;
+  const ImageRef font = fonts.table.Ref(4 + 4u * index);
+  if (!font.Has(0, 8)) return false;
+  info.pointSize = font.U16(2);
+  info.bold = font.U8(1) & 1u;
+  info.italic = (font.U8(1) >> 1) & 1u;
+  info.underline = (selector >> 2) & 1u;
+  const ImageRef face = font.Ref(4);
+  if (!face) return false;
+  info.faceName = face.ReadCString(4);
+  info.faceData = face.At(36);
+  return true;
+}
+
+}  // namespace prt
