@@ -3,9 +3,9 @@
 #include <exception>
 #include <iostream>
 
-#include "app/Messages.h"
-#include "generator/run/GenerationRun.h"
-#include "generator/text/QmlGenerator.h"
+#include "cli/Messages.h"
+#include "convert/GenerationRun.h"
+#include "qml/QmlGenerator.h"
 
 namespace prt {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
-#include "app/Messages.h"
-#include "app/ProgramInfo.h"
+#include "cli/CommandLine.h"
+#include "cli/Messages.h"
+#include "cli/ProgramInfo.h"
 #include "app/RunStart.h"
 #include "data/load/OpenDataSet.h"
 #include "platform/FileSystem.h"

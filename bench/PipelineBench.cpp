@@ -23,13 +23,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/ProgramInfo.h"
+#include "cli/ProgramInfo.h"
 #include "data/load/OpenDataSet.h"
-#include "generator/cipher/FileCipher.h"
-#include "generator/run/GenerationRun.h"
-#include "generator/run/QmlCacheGen.h"
-#include "generator/run/RunProfile.h"
-#include "generator/text/QmlGenerator.h"
+#include "cipher/FileCipher.h"
+#include "convert/GenerationRun.h"
+#include "convert/QmlCacheGen.h"
+#include "convert/RunProfile.h"
+#include "qml/QmlGenerator.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "tools/builder/JsonBuilder.h"

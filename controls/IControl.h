@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "data/image/RuntimeImage.h"
-#include "generator/text/QmlGenerator.h"
+#include "qml/QmlGenerator.h"
 
 namespace prt {
 

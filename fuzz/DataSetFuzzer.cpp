@@ -20,7 +20,7 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "data/load/OpenDataSet.h"
-#include "generator/text/QmlGenerator.h"
+#include "qml/QmlGenerator.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

@@ -33,15 +33,15 @@ data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.*", name + u".pwxEx"} 
 controls/IControl.h @@ kFlagHideMask = 0x30; @@ kFlagHideMask = 0x10; @@ - @@ flag bit 5 no longer hides a control
 controls/IControl.cpp @@ if (typeNumber != 1 && (record.U32 @@ if ((record.U32 @@ - @@ a hidden page gets a visible line
 controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendExtent)); @@ WriteIntProperty(u"height", h); @@ - @@ a trend view's height is not capped
-generator/text/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
-generator/run/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
-generator/run/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
-generator/run/CacheWorkers.cpp @@ return static_cast<uint32_t>(a->length) < static_cast<uint32_t>(b->length); @@ return a->length < b->length; @@ - @@ the queue compares lengths signed
-generator/cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
-generator/cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
-generator/run/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
-app/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (arg.size() < 2) continue; @@ - @@ an option needs no leading dash
-app/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
+qml/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
+convert/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
+convert/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
+convert/CacheWorkers.cpp @@ return static_cast<uint32_t>(a->length) < static_cast<uint32_t>(b->length); @@ return a->length < b->length; @@ - @@ the queue compares lengths signed
+cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
+cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
+convert/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
+cli/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (arg.size() < 2) continue; @@ - @@ an option needs no leading dash
+cli/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
 tools/builder/ContainerWriter.cpp @@ order == Endian::Little && (mode == 1 || mode == 2); @@ order == Endian::Little && mode == 1; @@ - @@ the builder does not swap doubles in mode 2
 tools/builder/ImageWriter.cpp @@ kind && count < 255) { @@ kind && count < 256) { @@ - @@ a layout run of 256 values wraps its count to 0
 platform/FolderLock.cpp @@     if (now >= deadline) break; @@     if (now + wait.poll >= deadline) break; @@ - @@ the lock gives up one poll before its wait bound
@@ -49,9 +49,9 @@ platform/Text.cpp @@       *o++ = static_cast<char16_t>(kEscapeBase + b); @@    
 controls/IControlGroup.h @@ return imageBytes / 8 + kSlack; @@ return imageBytes / 4 + kSlack; @@ - @@ the control budget allows twice the controls
 data/image/TransferFileReader.cpp @@ if (p < firstFree) { @@ if (p + 4 < firstFree) { @@ - @@ overlapping pointer fields are accepted
 platform/FileSystem.cpp @@ constexpr unsigned kRenameExchange = 1u << 1; @@ constexpr unsigned kRenameExchange = 1u << 0; @@ - @@ the publish exchange asks for no-replace instead
-generator/run/GenerationRun.cpp @@ if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false; @@ if (failed_) return false; @@ - @@ the two-thread tree check passes trees that break the budget only together
+convert/GenerationRun.cpp @@ if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false; @@ if (failed_) return false; @@ - @@ the two-thread tree check passes trees that break the budget only together
 platform/FileSystem.cpp @@ (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page; @@ (reinterpret_cast<uintptr_t>(data)) / page * page; @@ - @@ discarding pages rounds the start down and loses live bytes
-generator/run/GenerationRun.cpp @@     data.SelectLanguage(screen.language);
+convert/GenerationRun.cpp @@     data.SelectLanguage(screen.language);
  @@  @@ - @@ documents written largest first keep the language the previous one left
 controls/ValueFormat.cpp @@ &font)) return i; @@ &font)) break; @@ - @@ a font array that stops on a failed lookup is taken to end on the last language
 EOF

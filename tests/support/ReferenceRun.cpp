@@ -7,9 +7,9 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "data/manager/IPRDataManager.h"
-#include "generator/cipher/FileCipher.h"
-#include "generator/run/GenerationRun.h"
-#include "generator/run/QmlCacheGen.h"
+#include "cipher/FileCipher.h"
+#include "convert/GenerationRun.h"
+#include "convert/QmlCacheGen.h"
 #include "platform/Text.h"
 
 namespace prt::test {

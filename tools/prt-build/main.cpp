@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/ProgramInfo.h"
+#include "cli/ProgramInfo.h"
 #include "tools/builder/JsonBuilder.h"
 
 namespace {

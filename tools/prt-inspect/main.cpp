@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/ProgramInfo.h"
+#include "cli/Messages.h"
+#include "cli/ProgramInfo.h"
 #include "data/load/OpenDataSet.h"
 #include "platform/FolderLock.h"
 #include "platform/Text.h"

@@ -5,8 +5,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/ProgramInfo.h"
-#include "generator/cipher/FileCipher.h"
+#include "cli/ProgramInfo.h"
+#include "cipher/FileCipher.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

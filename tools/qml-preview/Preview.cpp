@@ -16,7 +16,7 @@
 #include <cmath>
 #include <memory>
 
-#include "generator/cipher/FileCipher.h"
+#include "cipher/FileCipher.h"
 #include "platform/FileSystem.h"
 #include "tools/qml-preview/StandIns.h"
 

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "app/ProgramInfo.h"
+#include "cli/ProgramInfo.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "tools/qml-preview/Preview.h"

@@ -1,0 +1,110 @@
+#include "cipher/FileCipher.h"
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "cipher/XorCrypt.h"
+#include "platform/Endian.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace prt {
+
+namespace {
+
+using platform::LoadLE32;
+using platform::StoreLE32;
+
+// The file format is defined on little-endian words, whatever the host's
+// byte order, so words are loaded and stored explicitly.
+void XorText(char* text, uint32_t wordCount, uint32_t seed1, uint32_t seed2) {
+  CXorCrypt crypt;
+  crypt.SetSeed(seed1, seed2);
+  uint32_t keystream[1024];
+  while (wordCount > 0) {
+    const uint32_t n = wordCount < 1024 ? wordCount : 1024;
+    crypt.NextValues(keystream, n);
+    for (uint32_t i = 0; i < n; ++i) StoreLE32(text + 4 * i, LoadLE32(text + 4 * i) ^ keystream[i]);
+    text += 4 * size_t{n};
+    wordCount -= n;
+  }
+}
+
+
+FileStatus EmptyContent(const std::u16string& path, std::error_code readError) {
+  FileStatus status = FileStatus::Failed(path, readError, true);
+  status.notes = "Encryptqml file content is empty!!!\n";
+  return status;
+}
+
+}  // namespace
+
+uint32_t ClockSeed() {
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  return static_cast<uint32_t>(static_cast<uint64_t>(ns.count()));
+}
+
+CipherKey DrawKey(uint32_t seed) {
+  std::mt19937 engine(seed);
+  CipherKey key{};
+  for (auto& byte : key) byte = static_cast<uint8_t>(engine() >> 24);
+  return key;
+}
+
+std::string EncipherContent(std::string_view plain, const CipherKey& key) {
+  // One buffer: the key, then the text padded with spaces to whole words.
+  const size_t outLength = (plain.size() + 3) / 4 * 4;
+  std::string out(key.size() + outLength, ' ');
+  std::memcpy(out.data(), key.data(), key.size());
+  std::memcpy(out.data() + key.size(), plain.data(), plain.size());
+  const char* k = reinterpret_cast<const char*>(key.data());
+  XorText(out.data() + key.size(), static_cast<uint32_t>(outLength / 4), LoadLE32(k), LoadLE32(k + 4));
+  return out;
+}
+
+std::optional<std::string> DecipherContent(std::string_view file) {
+  if (file.size() < 8 || (file.size() - 8) % 4 != 0) return std::nullopt;
+  std::string text(file.substr(8));
+  XorText(text.data(), static_cast<uint32_t>(text.size() / 4), LoadLE32(file.data()),
+          LoadLE32(file.data() + 4));
+  return text;
+}
+
+FileStatus Encrypt(const std::u16string& path) {
+  if (path.empty()) return FileStatus::Failed(path, {});
+  std::string content;
+  const std::error_code readError = platform::ReadWholeFile(path, content);
+  if (content.empty()) return EmptyContent(path, readError);
+  return EncryptContent(path, content);
+}
+
+FileStatus EncryptContent(const std::u16string& path, std::string_view content) {
+  if (path.empty()) return FileStatus::Failed(path, {});
+  if (content.empty()) return EmptyContent(path, {});
+  return SaveFile(EncipherContent(content, DrawKey(ClockSeed())), path);
+}
+
+FileStatus SaveFile(std::string_view data, const std::u16string& path) {
+  const std::error_code ec = platform::OverwriteWholeFile(path, data);
+  if (!ec) return {};
+  FileStatus status = FileStatus::Failed(path, ec);
+  // A write that stopped part way leaves a file of neither length.
+  if (const auto size = platform::ReadableFileSize(path); size && *size != data.size()) {
+    status.notes = "SaveFileSave file with error length! Will remove it.\n";
+    std::error_code removeError;
+    if (!std::filesystem::remove(platform::ToPath(path), removeError)) {
+      status.notes += "SaveFileRemove invalid cache file failed, error code " + std::to_string(removeError.value());
+    }
+  }
+  return status;
+}
+
+std::string ReadFileContent(const std::u16string& path) {
+  return platform::ReadWholeFile(path).value_or(std::string());
+}
+
+}  // namespace prt

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+#include "convert/GenerationRun.h"
+#include "tests/support/TempDir.h"
+
+namespace prt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
+  const struct { const char* typeCode; uint32_t objId; std::u16string name; } cases[] = {
+      {"page", 16777218u, u"page16777218.qml"},
+      {"tmpl", 637534209u, u"tmpl.qml"},
+      {"page", 0xC8000001u, u"page-939524095.qml"},  // type numbers from 128 up are negative
+      {"tmp", 7u, u"tmp7.qml"},                      // only the exact code tmpl drops the number
+      {"tmplx", 7u, u"tmplx7.qml"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(QmlFilePath(u"out/qmls_generating/", c.typeCode, c.objId), u"out/qmls_generating//" + c.name);
+}
+
+TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
+  TempDir dir;
+  WriteFile(dir / "qmls_generating", "not a folder");
+  testing::internal::CaptureStderr();
+  PrepareFolder(dir.Wide("qmls_generating"));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(err.starts_with("Failed to iterator: generic:20, ") && err.ends_with("\n")) << err;
+}
+
+// An immutable sub folder cannot be emptied, even by root: its removal
+// fails, is reported, and the walk goes on with the other entries.
+TEST(PrepareFolder, EntryThatCannotBeRemovedIsReportedAndWalkContinues) {
+  TempDir dir;
+  const fs::path staging = dir / "qmls_generating";
+  fs::create_directories(staging / "locked");
+  WriteFile(staging / "locked" / "inside", "x");
+  WriteFile(staging / "free.qml", "x");
+  const std::string locked = (staging / "locked").string();
+  if (std::system(("chattr +i '" + locked + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "chattr +i is not available on " << dir.Path();
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  PrepareFolder(dir.Wide("qmls_generating"));
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  std::system(("chattr -i '" + locked + "'").c_str());
+  EXPECT_EQ(out, "Remove: \"" + (staging / "free.qml").string() + "\"\n");
+  EXPECT_TRUE(err.starts_with("Failed to remove: \"" + locked + "\", ")) << err;
+  EXPECT_TRUE(fs::exists(staging / "locked" / "inside"));
+}
+
+// The staging folder takes the final folder's place whole, the final folder
+// missing, a folder with other files, or a link (replaced itself, its
+// target left alone); nothing else remains beside it.
+TEST(PublishFolder, StagingReplacesFinalInOneStep) {
+  enum class Final { Missing, Folder, Link };
+  for (const Final kind : {Final::Missing, Final::Folder, Final::Link}) {
+    TempDir dir;
+    const fs::path out = dir / "out";
+    fs::create_directories(out / "qmls_generating");
+    WriteFile(out / "qmls_generating" / "a.qml", "fresh");
+    fs::create_directories(dir / "elsewhere" / "nested");
+    WriteFile(dir / "elsewhere" / "stale.qml", "stale");
+    if (kind == Final::Folder) fs::rename(dir / "elsewhere", out / "qmls");
+    if (kind == Final::Link) fs::create_directory_symlink(dir / "elsewhere", out / "qmls");
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const std::u16string staging = dir.Wide("out") + u"/qmls_generating/";
+    const std::u16string final = dir.Wide("out") + u"/qmls/";
+    EXPECT_TRUE(PublishFolder(staging, final));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Move " + out.string() + "/qmls_generating/ to " + out.string() + "/qmls/\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"qmls"}) << static_cast<int>(kind);
+    EXPECT_FALSE(fs::is_symlink(out / "qmls"));
+    EXPECT_EQ(test::Files(out / "qmls"), (std::map<std::string, std::string>{{"a.qml", "fresh"}}));
+    EXPECT_EQ(fs::exists(dir / "elsewhere" / "stale.qml"), kind != Final::Folder);
+  }
+}
+
+// The copy path on its own: the copies replace the final folder whole and
+// a leftover sibling of a killed copy goes first; a file that cannot be
+// copied leaves the final folder untouched and no sibling.
+TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
+  for (const bool copyFails : {false, true}) {
+    TempDir dir;
+    fs::create_directories(dir / "qmls_generating");
+    WriteFile(dir / "qmls_generating" / "a.qml", "fresh");
+    WriteFile(dir / "qmls_generating" / "a.qmlc", "cache");
+    ASSERT_TRUE(!copyFails || mkfifo((dir / "qmls_generating" / "b.fifo").c_str(), 0600) == 0);
+    fs::create_directories(dir / "qmls");
+    WriteFile(dir / "qmls" / "stale.qml", "stale");
+    fs::create_directories(dir / "qmls_copying");
+    WriteFile(dir / "qmls_copying" / "junk", "junk");
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(PublishByCopy(dir.Wide("qmls_generating"), dir.Wide("qmls")), !copyFails);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string to = " to \"" + (dir / "qmls").string() + "\"";
+    EXPECT_EQ(SortedLines(out),
+              (std::vector<std::string>{"Copy \"" + (dir / "qmls_generating" / "a.qml").string() + "\"" + to,
+                                        "Copy \"" + (dir / "qmls_generating" / "a.qmlc").string() + "\"" + to}));
+    EXPECT_EQ(test::Files(dir / "qmls"), copyFails ? (std::map<std::string, std::string>{{"stale.qml", "stale"}})
+                                             : (std::map<std::string, std::string>{{"a.qml", "fresh"},
+                                                                                   {"a.qmlc", "cache"}}));
+    EXPECT_EQ(err, copyFails ? "fs error: file kind:6, filesystem error: cannot copy file: not a regular file [" +
+                                   (dir / "qmls_generating" / "b.fifo").string() + "] [" +
+                                   (dir / "qmls_copying" / "b.fifo").string() + "]\n"
+                             : "");
+    EXPECT_FALSE(fs::exists(dir / "qmls_copying"));
+    EXPECT_EQ(ReadFile(dir / "qmls_generating" / "a.qml"), "fresh");
+  }
+}
+
+}  // namespace
+}  // namespace prt
