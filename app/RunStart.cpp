@@ -5,11 +5,11 @@
 
 #include "cli/Messages.h"
 #include "convert/GenerationRun.h"
-#include "qml/QmlGenerator.h"
 
 namespace prt {
 
-int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder, const platform::LockWait& wait) {
+int RunStart(const DataSet& data, bool encryptOptionSeen, const std::u16string& outputFolder,
+             const platform::LockWait& wait) {
   const std::u16string lockFolder = outputFolder.empty() ? std::u16string(u"/") : outputFolder;
   const platform::LockResult lock = platform::LockFolder(lockFolder, wait);
   if (lock.status == platform::LockStatus::TimedOut || lock.status == platform::LockStatus::Failed) {
@@ -21,10 +21,9 @@ int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder, const p
     return -3;
   }
 
-  if (encryptOptionSeen) QmlGenerator::GetInstance()->encrypt = true;
   bool generated = false;
   try {
-    generated = GenerateQmlFiles(*QmlGenerator::GetInstance(), outputFolder);
+    generated = GenerateQmlFiles(data, outputFolder, encryptOptionSeen);
   } catch (const std::exception& e) {
     // A file-system error outside the run's guarded steps, or a worker
     // thread that could not start: the run cannot go on, and nothing of the

@@ -42,11 +42,12 @@ int main(int argc, char* argv[]) {
     std::cerr << "prt2qml: " << prt::WaitingMessage(folder, holder) << std::endl;
   };
 
-  if (auto opened = prt::OpenDataSet(line.projectPath, wait); !opened) {
+  auto opened = prt::OpenDataSet(line.projectPath, wait);
+  if (!opened) {
     std::cerr << "prt2qml: " << prt::OpenErrorMessage(opened.Error(), line.projectPath, args[0], bound) << std::endl;
     std::cerr << "Initialize Data Manager failed!" << std::endl;
     return -2;
   }
 
-  return prt::RunStart(line.encryptOptionSeen, line.outputFolder, wait);
+  return prt::RunStart(*opened->data->Set(), line.encryptOptionSeen, line.outputFolder, wait);
 }

@@ -166,7 +166,8 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   prt::platform::PrepareProcess();  // as the tool's main does
   const double startMiB = StatusMiB("VmRSS");
   const auto loadStart = Clock::now();
-  if (!prt::OpenDataSet(prt::platform::WidenPath(prt))) {
+  const auto opened = prt::OpenDataSet(prt::platform::WidenPath(prt));
+  if (!opened) {
     std::cerr << "prt-bench: the data set does not load\n";
     return 2;
   }
@@ -177,12 +178,10 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
 
   prt::RunProfile profile;
   prt::SetRunProfile(&profile);
-  auto generator = prt::QmlGenerator::GetInstance();
-  generator->encrypt = encrypt;
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   const auto runStart = Clock::now();
-  const bool ok = prt::GenerateQmlFiles(*generator, prt::platform::Widen(out));
+  const bool ok = prt::GenerateQmlFiles(*opened->data->Set(), prt::platform::Widen(out), encrypt);
   const double total = prt::SecondsSince(runStart);
   const double runPeakMiB = StatusMiB("VmHWM");
   rusage after{};

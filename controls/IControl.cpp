@@ -2,15 +2,11 @@
 
 #include <cstring>
 
-#include "data/manager/CPRDataManager.h"
-#include "data/manager/DataValue.h"
 
 namespace prt {
 
 // Names as views of known length: a plain literal is measured at run time.
 using namespace std::string_view_literals;
-
-IPRDataManager& ControlDataManager() { return CPRDataManager::GetInstance(); }
 
 IControl::IControl(std::string_view qmlTypeName, std::string_view typeCode, int32_t typeNumber,
                    ImageRef record)
@@ -48,17 +44,16 @@ bool IControl::WriteBegin() {
   out << output->RootObjIdLine();
 
   if (typeNumber != 38) {
-    DataValue text;
-    ControlDataManager().GetObjectText(ref, &text);
-    if (QmlStream* line = BeginStringProperty(u"controlName"sv)) {
+    QmlStream& line = *BeginStringProperty(u"controlName"sv);
+    if (const ImageRef text = output->Data().ObjectText(ref, output->language)) {
       // A counted string: a 16-bit length, then the units.
-      if (const uint8_t* counted = text.ReadText()) {
-        uint16_t length;
-        std::memcpy(&length, counted, sizeof length);
-        line->WriteEscapedUnits(counted + sizeof length, length, u"\\\""sv);
-      }
-      EndStringProperty(*line);
+      line.WriteEscapedUnits(text.Image()->Data() + text.Offset() + 2, text.U16(0), u"\\\""sv);
+    } else {
+      // No text in this language: type number and index stand for it.
+      line.WriteUnsigned(ref >> 24) << u"#";
+      line.WriteUnsigned(ref & 0xFFFFFFu);
     }
+    EndStringProperty(line);
   }
 
   WritePosition();
@@ -147,12 +142,6 @@ void IControl::WriteFixedProperty(std::u16string_view name, double value) {
 
 void IControl::WriteBoolProperty(std::u16string_view name, bool value) {
   if (QmlStream* out = BeginProperty(name)) *out << (value ? u"true\n" : u"false\n");
-}
-
-std::u16string IControl::EscapeText(std::u16string_view text, std::u16string_view characters) {
-  QmlStream out;
-  out.WriteEscaped(text, characters);
-  return out.Text();
 }
 
 }  // namespace prt

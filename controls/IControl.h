@@ -13,11 +13,6 @@
 
 namespace prt {
 
-class IPRDataManager;
-
-// The data manager every control reads texts, links and fonts through.
-IPRDataManager& ControlDataManager();
-
 // Record offsets read by the base (the record starts at the object reference).
 namespace rec {
 inline constexpr uint32_t kObjectRef = 0;
@@ -59,8 +54,6 @@ class IControl {
   virtual bool WriteProperties() = 0;
   virtual bool WriteEnd();
   virtual std::pair<int32_t, int32_t> GetPosition();
-  virtual bool IsPopup() { return false; }
-  virtual std::pair<int32_t, int32_t> GetOffset() { return {0, 0}; }
   virtual std::pair<int32_t, int32_t> GetSize();
   virtual ~IControl() = default;
 
@@ -91,15 +84,13 @@ class IControl {
                          std::u16string_view alternateName);
   static std::u16string ImageUrl(uint32_t id);
   // The fontArray property, one entry per language; leaves the last language
-  // selected current. False (nothing written) when a font lookup failed.
+  // it selected as the output's language. False (nothing written) when a
+  // font lookup failed.
   bool WriteFontArray(ImageRef fontReference);
-  // The language WriteFontArray leaves current, found without selecting any:
-  // the first whose font cannot be found (the array stops there), else the
-  // last it selects; none when there is no language to select.
-  static std::optional<uint32_t> FontArrayLeaves(ImageRef fontReference);
-
-  // Puts a backslash before every character of `characters` found in `text`.
-  static std::u16string EscapeText(std::u16string_view text, std::u16string_view characters);
+  // The language WriteFontArray leaves, found without selecting any: the
+  // first whose font cannot be found (the array stops there), else the last
+  // it selects; none when there is no language to select.
+  static std::optional<uint32_t> FontArrayLeaves(const DataSet& data, ImageRef fontReference);
 
  protected:
   // The stream with "name: " written; null without output.

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "controls/ControlFactory.h"
-#include "data/manager/IPRDataManager.h"
 
 namespace prt {
 
@@ -79,18 +78,17 @@ bool IControlGroup::WriteEnd() {
   return IControl::WriteEnd() && childrenOk;
 }
 
-TreeFault IControlGroup::LoadChildren(ControlBudget& budget) {
+TreeFault IControlGroup::LoadChildren(const DataSet& data, ControlBudget& budget) {
   LoadPath path{{}, budget};
-  return LoadChildrenOn(path);
+  return LoadChildrenOn(data, path);
 }
 
-bool IControlGroup::LoadChildren() {
-  if (!record) return false;
-  ControlBudget budget(record.Image()->Size());
-  return !LoadChildren(budget);
+bool IControlGroup::LoadChildren(const DataSet& data) {
+  ControlBudget budget(data.ImageSize());
+  return !LoadChildren(data, budget);
 }
 
-TreeFault IControlGroup::LoadChildrenOn(LoadPath& path) {
+TreeFault IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
   if (!record) return {.kind = TreeFault::Kind::NoRecord};
   const uint32_t self = GetObjID();
   if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end()) {
@@ -99,10 +97,9 @@ TreeFault IControlGroup::LoadChildrenOn(LoadPath& path) {
   if (path.refs.size() >= kMaxNesting) return {.kind = TreeFault::Kind::TooDeep, .limit = kMaxNesting};
   path.refs.push_back(self);
 
-  IPRDataManager& data = ControlDataManager();
   TreeFault fault;
   for (uint32_t k = 0;; ++k) {
-    const ImageRef link = data.GetObjectLink(self, k);
+    const ImageRef link = data.ObjectLink(self, k);
     if (!link) break;
     if (!path.budget.Take()) {
       fault = path.budget.Exceeded();
@@ -111,12 +108,12 @@ TreeFault IControlGroup::LoadChildrenOn(LoadPath& path) {
     if (link.U8(kLinkPresent) == 0) continue;
     const uint32_t target = link.U32(kLinkTarget);
     const uint32_t type = target >> 24;
-    const ImageRef child = data.GetObjectRecord(target);
+    const ImageRef child = data.ObjectRecord(target);
     if (type == kTemplateType) usesTemplate = true;
     ControlPtr control = CreateControl(child);
     if (control && IsGroupType(type)) {
       auto* group = dynamic_cast<IControlGroup*>(control.get());
-      if (group != nullptr && (fault = group->LoadChildrenOn(path))) break;
+      if (group != nullptr && (fault = group->LoadChildrenOn(data, path))) break;
     }
     children.push_back(std::move(control));
   }

@@ -65,9 +65,9 @@ class IControlGroup : public IControl {
   // Builds the child list from the link list, recursively for child groups,
   // counting against `budget`; stops at the first fault. The children
   // loaded before it stay.
-  TreeFault LoadChildren(ControlBudget& budget);
-  // The same for this group alone, with a budget for its record's image.
-  bool LoadChildren();
+  TreeFault LoadChildren(const DataSet& data, ControlBudget& budget);
+  // The same for this group alone, with a budget for the data set.
+  bool LoadChildren(const DataSet& data);
 
   const std::vector<ControlPtr>& Children() const { return children; }
   // Appends a child built elsewhere (an empty pointer is kept, as loading does).
@@ -84,7 +84,7 @@ class IControlGroup : public IControl {
 
  private:
   struct LoadPath;
-  TreeFault LoadChildrenOn(LoadPath& path);
+  TreeFault LoadChildrenOn(const DataSet& data, LoadPath& path);
 };
 
 }  // namespace prt

@@ -14,10 +14,10 @@ PopupScreen::PopupScreen(ImageRef record) : IControlGroup(kIdentity, record) {
   if (const ImageRef title = record.Ref(kTitle)) offsetY -= title.U16(kTitleHeight);
 }
 
-std::optional<uint32_t> PopupScreen::LanguageLeft() const {
+std::optional<uint32_t> PopupScreen::LanguageLeft(const DataSet& data) const {
   const ImageRef title = record.Ref(kTitle);
   if (!title) return std::nullopt;
-  return FontArrayLeaves(title.At(kTitleFont));
+  return FontArrayLeaves(data, title.At(kTitleFont));
 }
 
 bool PopupScreen::WriteBegin() {

@@ -11,9 +11,9 @@ bool WriteScreenDocument(IControl& screen, QmlGenerator& generator) {
   return screen.Generate();
 }
 
-std::optional<uint32_t> LanguageLeftBy(const IControl& screen) {
+std::optional<uint32_t> LanguageLeftBy(const DataSet& data, const IControl& screen) {
   const auto* popup = dynamic_cast<const PopupScreen*>(&screen);
-  return popup ? popup->LanguageLeft() : std::nullopt;
+  return popup ? popup->LanguageLeft(data) : std::nullopt;
 }
 
 }  // namespace prt

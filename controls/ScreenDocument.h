@@ -11,6 +11,6 @@ bool WriteScreenDocument(IControl& screen, QmlGenerator& generator);
 
 // The language a screen's document leaves current for the documents after
 // it; none: the one it started in.
-std::optional<uint32_t> LanguageLeftBy(const IControl& screen);
+std::optional<uint32_t> LanguageLeftBy(const DataSet& data, const IControl& screen);
 
 }  // namespace prt

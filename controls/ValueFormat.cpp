@@ -6,7 +6,6 @@
 
 #include "controls/Gradient.h"
 #include "controls/IControl.h"
-#include "data/manager/IPRDataManager.h"
 
 namespace prt {
 
@@ -14,8 +13,9 @@ namespace {
 
 constexpr uint8_t kMaxGradientStops = 8;
 
-// Selecting a language takes a 16-bit index; the ones beyond can never be
-// selected, and a corrupt count must not make us write billions of lines.
+// Selecting a language takes a 16-bit index in the data manager's
+// interface; the ones beyond are never selected, and a corrupt count must
+// not make us write billions of lines.
 constexpr uint32_t kMaxFontLanguages = 32768;
 
 void AppendHex(std::u16string& out, uint8_t byte) {
@@ -77,31 +77,32 @@ std::u16string IControl::ImageUrl(uint32_t id) {
   return u"image://OrvixImageProvider/" + UnsignedText(id);
 }
 
-std::optional<uint32_t> IControl::FontArrayLeaves(ImageRef fontReference) {
-  IPRDataManager& data = ControlDataManager();
-  const uint32_t count = std::min(data.GetLanguageCount(), kMaxFontLanguages);
+std::optional<uint32_t> IControl::FontArrayLeaves(const DataSet& data, ImageRef fontReference) {
+  const uint32_t count = std::min(data.LanguageCount(), kMaxFontLanguages);
   FontInfo font;
   for (uint32_t i = 0; i < count; ++i)
-    if (!data.GetLanguageFontInfo(i, fontReference.U16(0), fontReference.U16(2), &font)) return i;
+    if (!data.LanguageFontInfo(i, fontReference.U16(0), fontReference.U16(2), font)) return i;
   if (count == 0) return std::nullopt;
   return count - 1;
 }
 
 bool IControl::WriteFontArray(ImageRef fontReference) {
-  IPRDataManager& data = ControlDataManager();
+  if (output == nullptr) return false;
+  const DataSet& data = output->Data();
   const uint16_t fontNumber = fontReference.U16(0);
   const uint16_t styleNumber = fontReference.U16(2);
-  const uint32_t count = std::min(data.GetLanguageCount(), kMaxFontLanguages);
+  const uint32_t count = std::min(data.LanguageCount(), kMaxFontLanguages);
 
+  // Each language is selected in turn and stays selected, also the one
+  // whose lookup fails.
   std::vector<FontInfo> fonts(count);
   for (uint32_t i = 0; i < count; ++i) {
-    if (!data.SetLanguage(static_cast<int16_t>(i), false)) continue;
-    if (!data.GetCurrentLanguageFontInfo(fontNumber, styleNumber, &fonts[i])) {
-      if (output != nullptr) output->notices += "GetCurrentLanguageFontInfo failed!";
+    output->language = i;
+    if (!data.LanguageFontInfo(i, fontNumber, styleNumber, fonts[i])) {
+      output->notices += "GetCurrentLanguageFontInfo failed!";
       return false;
     }
   }
-  if (output == nullptr) return false;
 
   QmlStream& out = output->stream;
   out << u"fontArray: [\n";

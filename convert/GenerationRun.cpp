@@ -16,7 +16,7 @@
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
-#include "data/manager/IPRDataManager.h"
+#include "data/set/DataSet.h"
 #include "convert/CacheWorkers.h"
 #include "convert/RunProfile.h"
 #include "qml/QmlGenerator.h"
@@ -66,20 +66,19 @@ struct Screen {
 
 // Each document starts in the language the documents before it, in object
 // order, left current: a font array leaves another one behind, and nothing
-// restores it. Answers the language the last one leaves.
-uint32_t AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
+// restores it.
+void AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
   for (Screen& screen : screens) {
     screen.language = language;
     if (screen.leaves) language = *screen.leaves;
   }
-  return language;
 }
 
 // Builds the tree below the screen's root control, counted against
 // `budget`; the root counts too.
-TreeFault GrowTree(const ControlPtr& control, ControlBudget& budget) {
+TreeFault GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
   if (!budget.Take()) return budget.Exceeded();
-  if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(budget);
+  if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
   return {};
 }
 
@@ -109,11 +108,10 @@ std::string ScreenFaultLine(const IControl& screen, const TreeFault& fault) {
 // under a lock it takes all the time while it compiles.
 class TreeCheck {
  public:
-  explicit TreeCheck(std::u16string staging) : staging_(std::move(staging)) {
-    IPRDataManager& data = ControlDataManager();
-    imageBytes_ = data.GetImageSize();
+  TreeCheck(const DataSet& data, std::u16string staging) : data_(data), staging_(std::move(staging)) {
+    imageBytes_ = data.ImageSize();
     for (uint8_t t : ScreenTypes) {
-      const uint32_t n = data.GetObjectCount(t);
+      const uint32_t n = data.ObjectCount(t);
       for (uint32_t i = 0; i < n; ++i) references_.push_back((uint32_t{t} << 24) | (i & 0xFFFFFFu));
     }
     found_.resize(references_.size());
@@ -122,22 +120,21 @@ class TreeCheck {
   // Called once on each thread that takes part; `keep` on the one that
   // writes the documents.
   void Work(bool keep) {
-    IPRDataManager& data = ControlDataManager();
     ControlBudget budget(imageBytes_);
     std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
     uint64_t keptSize = 0;
     const auto larger = [this](size_t a, size_t b) { return found_[a].size > found_[b].size; };
     for (size_t i = next_++; i < references_.size() && !failed_; i = next_++) {
-      ControlPtr control = CreateScreen(data.GetObjectRecord(references_[i]));
+      ControlPtr control = CreateScreen(data_.ObjectRecord(references_[i]));
       if (!control) continue;
       const uint64_t before = budget.Used();
-      if (const TreeFault fault = GrowTree(control, budget)) {
+      if (const TreeFault fault = GrowTree(data_, control, budget)) {
         if (!failed_.exchange(true)) fault_ = ScreenFaultLine(*control, fault);
         break;
       }
       const uint64_t size = budget.Used() - before;
       std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
-      std::optional<uint32_t> leaves = LanguageLeftBy(*control);
+      std::optional<uint32_t> leaves = LanguageLeftBy(data_, *control);
       found_[i] = {references_[i], size, std::move(path), keep && size <= kKeptControls ? std::move(control) : nullptr,
                    leaves};
       if (!found_[i].tree) continue;
@@ -168,6 +165,7 @@ class TreeCheck {
  private:
   static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
 
+  const DataSet& data_;
   std::u16string staging_;
   uint64_t imageBytes_ = 0;
   std::vector<uint32_t> references_;
@@ -180,8 +178,8 @@ class TreeCheck {
 
 // The check on this thread alone; a tree that cannot be built fails the run
 // before any file is written, with a line naming its screen.
-bool CollectScreens(const std::u16string& staging, std::vector<Screen>& screens) {
-  TreeCheck check(staging);
+bool CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens) {
+  TreeCheck check(data, staging);
   check.Work(true);
   if (check.Take(screens)) return true;
   ErrLine(check.Fault());
@@ -373,7 +371,7 @@ bool PublishByCopy(const std::u16string& staging, const std::u16string& final) {
   return synced;
 }
 
-bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolder) {
+bool GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt) {
   RunProfile* profile = ActiveRunProfile();
   const std::u16string staging = outputFolder + u"/qmls_generating/";
   const std::u16string final = outputFolder + u"/qmls/";
@@ -393,18 +391,17 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   // The extra thread checks trees beside this one first; then it compiles
   // from the first saved document on, and this thread joins it when the
   // last one is saved.
-  TreeCheck check(staging);
+  TreeCheck check(data, staging);
   std::latch checked(1);
-  CacheStage stage(generator.encrypt, [&] {
+  CacheStage stage(encrypt, [&] {
     check.Work(false);
     checked.count_down();
   });
   check.Work(true);
   checked.wait();
   std::vector<Screen> screens;
-  if (!check.Take(screens) && !CollectScreens(staging, screens)) return false;
-  IPRDataManager& data = ControlDataManager();
-  const uint32_t lastLanguage = AssignStartLanguages(screens, data.GetCurrentLanguageIndex());
+  if (!check.Take(screens) && !CollectScreens(data, staging, screens)) return false;
+  AssignStartLanguages(screens, data.StoredLanguage());
   // Several templates share tmpl.qml, and its last text must stand. A path
   // written more than once goes to the workers only after every document
   // is saved, so that none compiles or enciphers a file still being
@@ -418,16 +415,17 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   std::unordered_map<std::u16string, size_t> heldBackOfPath;
   // The trees not kept, once more, one at a time; they fitted the budget
   // before.
-  ControlBudget budget(data.GetImageSize());
+  ControlBudget budget(data.ImageSize());
+  QmlGenerator generator(data);
   DocumentBytes bytes;
   for (const size_t index : order) {
     Screen& screen = screens[index];
     start = Clock::now();
     ControlPtr tree = std::move(screen.tree);
     if (!tree) {
-      tree = CreateScreen(data.GetObjectRecord(screen.reference));
+      tree = CreateScreen(data.ObjectRecord(screen.reference));
       if (!tree) return false;
-      if (const TreeFault fault = GrowTree(tree, budget)) {
+      if (const TreeFault fault = GrowTree(data, tree, budget)) {
         ErrLine(ScreenFaultLine(*tree, fault));
         return false;
       }
@@ -435,7 +433,7 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
     if (profile) profile->rebuildSeconds += SecondsSince(start);
 
     start = Clock::now();
-    data.SelectLanguage(screen.language);
+    generator.language = screen.language;
     const bool written = WriteScreenDocument(*tree, generator);
     if (!generator.notices.empty()) {
       std::cout << generator.notices << std::flush;
@@ -468,8 +466,6 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
     if (profile) profile->releaseSeconds += SecondsSince(start);
   }
   for (QmlFileItemPtr& item : heldBack) stage.Add(std::move(item));
-  // Where the documents in object order would have left it.
-  data.SelectLanguage(lastLanguage);
 
   start = Clock::now();
   const CacheStageResult cached = stage.Finish();
@@ -490,8 +486,8 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   return published;
 }
 
-bool GenerateCacheFiles(const QmlGenerator& generator, const QmlFileItems& items) {
-  const CacheStageResult result = RunCacheWorkers(items, generator.encrypt);
+bool GenerateCacheFiles(const QmlFileItems& items, bool encrypt) {
+  const CacheStageResult result = RunCacheWorkers(items, encrypt);
   ReportCacheStage(result);
   return result.Ok();
 }

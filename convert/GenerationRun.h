@@ -11,16 +11,15 @@
 
 namespace prt {
 
-class QmlGenerator;
+class DataSet;
 
-// Every screen's document into <outputFolder>/qmls, written through
-// `generator` (its `encrypt` switch enciphers them). False when a screen, a
-// file or the cache stage failed; file-system errors outside its guarded
-// steps escape.
-bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolder);
-// Compiles, and with the generator's `encrypt` enciphers, the saved files
-// on two workers; prints the line naming a file that failed.
-bool GenerateCacheFiles(const QmlGenerator& generator, const QmlFileItems& items);
+// Every screen's document of `data` into <outputFolder>/qmls, enciphered
+// with `encrypt`. False when a screen, a file or the cache stage failed;
+// file-system errors outside its guarded steps escape.
+bool GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt);
+// Compiles, and with `encrypt` enciphers, the saved files on two workers;
+// prints the line naming a file that failed.
+bool GenerateCacheFiles(const QmlFileItems& items, bool encrypt);
 
 // Creates `folder` (one level) when missing, or empties it, listing every
 // removed entry. Creating it, or testing for it, may throw

@@ -74,16 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   once.bound = std::chrono::milliseconds(0);
   auto opened = prt::OpenDataSet(folder + u"/f.prt", once);
   if (!opened) return 0;
-  prt::CPRDataManager& data = *opened->data;
-  prt::QmlGenerator generator;
+  const prt::DataSet& data = *opened->data->Set();
+  prt::QmlGenerator generator(data, data.StoredLanguage());
   for (uint8_t type : prt::ScreenTypes) {
     // A damaged count may be huge; a few screens of each type exercise the code.
-    const uint32_t count = std::min<uint32_t>(data.GetObjectCount(type), 16);
+    const uint32_t count = std::min<uint32_t>(data.ObjectCount(type), 16);
     for (uint32_t i = 0; i < count; ++i) {
       const uint32_t reference = (static_cast<uint32_t>(type) << 24) | i;
-      prt::ControlPtr screen = prt::CreateScreen(data.GetObjectRecord(reference));
+      prt::ControlPtr screen = prt::CreateScreen(data.ObjectRecord(reference));
       if (!screen) continue;
-      if (auto* group = dynamic_cast<prt::IControlGroup*>(screen.get()); group && !group->LoadChildren()) continue;
+      if (auto* group = dynamic_cast<prt::IControlGroup*>(screen.get()); group && !group->LoadChildren(data)) continue;
       prt::WriteScreenDocument(*screen, generator);
     }
   }

@@ -2,24 +2,7 @@
 
 namespace prt {
 
-std::shared_ptr<QmlGenerator> QmlGenerator::GetInstance() {
-  static const std::shared_ptr<QmlGenerator> instance = std::make_shared<QmlGenerator>();
-  return instance;
-}
-
 void QmlGenerator::WriteText(std::string_view s) { stream.WriteUtf8(s); }
-
-void QmlGenerator::WriteQuoted(std::string_view s) {
-  stream << u"\"";
-  stream.WriteUtf8(s);
-  stream << u"\"";
-}
-
-void QmlGenerator::WriteQuotedLine(std::string_view s) {
-  stream << u"\"";
-  stream.WriteUtf8(s);
-  stream << u"\"\n";
-}
 
 void QmlGenerator::WriteTextLine(std::string_view s) {
   stream.WriteUtf8(s);

@@ -97,7 +97,6 @@ class CPRDataManager : public IPRDataManager {
   uint16_t GetFontStyleSelector(uint16_t styleNumber) override;
   uint16_t GetFontIndex(uint16_t fontNumber, uint16_t selector) override;
   bool GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) override;
-  bool GetLanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) override;
 
   // ---- Objects and links ----
   ImageRef GetObjectRecord(const uint32_t& reference) override;
@@ -147,7 +146,6 @@ class CPRDataManager : public IPRDataManager {
   uint32_t FindSettingsEntryByName(const std::string& name) override;
   ImageRef FindSettingsEntry(uint32_t number) override;
   bool SetLanguage(int16_t index, bool store) override;
-  bool SelectLanguage(uint32_t index) override;
 
   // ---- Connection file ----
   bool StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) override;

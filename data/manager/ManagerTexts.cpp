@@ -143,12 +143,6 @@ bool CPRDataManager::SetLanguage(int16_t index, bool store) {
   return true;
 }
 
-bool CPRDataManager::SelectLanguage(uint32_t index) {
-  if (index >= GetLanguageCount()) return false;
-  currentLanguage_ = index;
-  return true;
-}
-
 // ---- Fonts -----------------------------------------------------------------
 
 uint32_t CPRDataManager::GetFontCount() { return ReadCountedTable(HeaderRef(layout::kFontTable), 4).count; }
@@ -178,12 +172,7 @@ uint16_t CPRDataManager::GetFontIndex(uint16_t fontNumber, uint16_t selector) {
 }
 
 bool CPRDataManager::GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) {
-  return GetLanguageFontInfo(currentLanguage_, fontNumber, styleNumber, info);
-}
-
-bool CPRDataManager::GetLanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber,
-                                         FontInfo* info) {
-  return info && set_ && set_->LanguageFontInfo(language, fontNumber, styleNumber, *info);
+  return info && set_ && set_->LanguageFontInfo(currentLanguage_, fontNumber, styleNumber, *info);
 }
 
 }  // namespace prt

@@ -7,18 +7,26 @@
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
-#include "data/manager/CPRDataManager.h"
 #include "platform/Text.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/TempDir.h"
 
 namespace prt::test {
 
-bool Load(std::string_view json) { return CPRDataManager::GetInstance().AdoptImage(ImageFromJson(json)); }
+namespace {
+std::optional<DataSet> loaded;
+}  // namespace
+
+bool Load(std::string_view json) {
+  loaded = DataSet::FromImage(ImageFromJson(json));
+  return loaded.has_value();
+}
+
+const DataSet& Data() { return *loaded; }
 
 bool LoadScreens(const std::string& screens) { return Load(R"({"screens": [)" + screens + "]}"); }
 
-ImageRef RecordOf(uint32_t reference) { return CPRDataManager::GetInstance().GetObjectRecord(reference); }
+ImageRef RecordOf(uint32_t reference) { return Data().ObjectRecord(reference); }
 
 std::string PopupJson(const std::string& title, int border, const std::string& children,
                       const std::string& face) {
@@ -34,13 +42,13 @@ std::string StreamText(const QmlGenerator& generator) {
   return platform::NarrowUnits(generator.stream.View());
 }
 
-Written GenerateControl(uint32_t reference, uint32_t root) {
+Written GenerateControl(uint32_t reference, uint32_t root, uint32_t language) {
   const ControlPtr control = CreateControl(RecordOf(reference));
   if (!control) {
     ADD_FAILURE() << "no control for reference " << reference;
     return {};
   }
-  QmlGenerator generator;
+  QmlGenerator generator(Data(), language);
   generator.rootObjId = root;
   control->SetStream(&generator);
   const bool ok = control->Generate();
@@ -50,11 +58,11 @@ Written GenerateControl(uint32_t reference, uint32_t root) {
 Written GenerateScreen(uint32_t reference) {
   const ControlPtr screen = CreateScreen(RecordOf(reference));
   auto* group = dynamic_cast<IControlGroup*>(screen.get());
-  if (group == nullptr || !group->LoadChildren()) {
+  if (group == nullptr || !group->LoadChildren(Data())) {
     ADD_FAILURE() << "screen " << reference << " cannot be created and loaded";
     return {};
   }
-  QmlGenerator generator;
+  QmlGenerator generator(Data());
   const bool ok = WriteScreenDocument(*screen, generator);
   return {ok, StreamText(generator), generator.stream.Text(), generator.notices};
 }

@@ -12,9 +12,11 @@ namespace prt::test {
 constexpr uint32_t Reference(uint32_t type, uint32_t index) { return type << 24 | index; }
 constexpr uint32_t kPage0 = Reference(1, 0);
 
-// Builds the data set and hands its image to the data manager; a bad
-// description throws, which fails the calling test.
+// Builds the data set the helpers below use; a bad description throws,
+// which fails the calling test.
 bool Load(std::string_view json);
+// The data set of the last Load.
+const DataSet& Data();
 // A data set made of the objects `screens` (a JSON list without brackets).
 bool LoadScreens(const std::string& screens);
 ImageRef RecordOf(uint32_t reference);
@@ -34,8 +36,9 @@ struct Written {
   std::u16string wide;  // the stream's own units
   std::string notices;  // what the run would print after the screen
 };
-// One control's element, written with `root` as the document's root.
-Written GenerateControl(uint32_t reference, uint32_t root = kPage0);
+// One control's element, written with `root` as the document's root, in
+// `language`.
+Written GenerateControl(uint32_t reference, uint32_t root = kPage0, uint32_t language = 0);
 // A whole screen document: created, loaded and written as the run does.
 Written GenerateScreen(uint32_t reference);
 std::string StreamText(const QmlGenerator& generator);

@@ -68,11 +68,10 @@ TEST(FactoryTest, EveryTypeYieldsItsClass) {
     EXPECT_EQ(control->GetTypeCode(), row.code);
     EXPECT_EQ(control->GetQmlTypeName(), row.qmlName);
     EXPECT_EQ(control->GetTypeNumber(), row.type) << row.code;
-    EXPECT_EQ(control->IsPopup(), row.type == 71) << row.code;
     EXPECT_EQ(dynamic_cast<IControlGroup*>(control.get()) != nullptr, row.screen || row.type == 22)
         << row.code;
 
-    QmlGenerator generator;
+    QmlGenerator generator(Data());
     control->SetStream(&generator);
     EXPECT_TRUE(control->Generate()) << row.code;
     const std::string id = row.code + std::to_string(ref);

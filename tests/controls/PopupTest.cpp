@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "data/manager/CPRDataManager.h"
 #include "tests/controls/ControlsTestSupport.h"
 
 namespace prt::test {
@@ -49,7 +48,6 @@ TEST(PopupTest, LaterTextsComeFromTheLastLanguageSelected) {
   const std::string oneLanguage = R"({"fonts": [0], "selectors": [0]})";
   json.replace(json.find(oneLanguage), oneLanguage.size(), oneLanguage + ", " + oneLanguage);
   ASSERT_TRUE(Load(json));
-  ASSERT_EQ(CPRDataManager::GetInstance().GetCurrentLanguageIndex(), 0u);
   const std::string text = GenerateScreen(kPopup).text;
   EXPECT_TRUE(Has(text,
                   "fontArray: [\nQt.font({family:\"Sans\",pointSize:12}),\n"

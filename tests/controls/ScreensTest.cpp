@@ -4,7 +4,6 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "controls/Screens.h"
-#include "data/manager/IPRDataManager.h"
 #include "tests/controls/ControlsTestSupport.h"
 
 namespace prt::test {
@@ -87,10 +86,10 @@ TEST(ScreensTest, LinksWithoutControls) {
        "links": [{"target": "T", "present": 0}, {"target": "0x63000004"}, {"target": "S", "present": 2}]})"));
   const ControlPtr screen = CreateScreen(RecordOf(kPage0));
   auto& group = dynamic_cast<IControlGroup&>(*screen);
-  ASSERT_TRUE(group.LoadChildren());
+  ASSERT_TRUE(group.LoadChildren(Data()));
   ASSERT_EQ(group.Children().size(), 5u);
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(group.Children()[i], nullptr) << i;
-  QmlGenerator generator;
+  QmlGenerator generator(Data());
   EXPECT_TRUE(WriteScreenDocument(*screen, generator));
   EXPECT_EQ(StreamText(generator), kPageHead + "\n" + Button(1, "shown") + kClose);
 }
@@ -112,7 +111,7 @@ TEST(ScreensTest, FailingChildFailsTheScreenButTheRestIsWritten) {
     group.AddChild(CreateControl(RecordOf(Reference(29, 0))));
     group.AddChild(std::make_shared<FailingControl>());
     group.AddChild(CreateControl(RecordOf(Reference(29, 1))));
-    QmlGenerator generator;
+    QmlGenerator generator(Data());
     EXPECT_FALSE(WriteScreenDocument(*screen, generator)) << ref;
     const std::string text = StreamText(generator);
     const std::string broken = Head("OrvixBroken", "brkn", Reference(29, 0), "one", ref) + kClose;
@@ -123,18 +122,18 @@ TEST(ScreensTest, FailingChildFailsTheScreenButTheRestIsWritten) {
 }
 
 TEST(ScreensTest, LoadingFailures) {
-  EXPECT_FALSE(Container{ImageRef()}.LoadChildren());
   ControlBudget budget(0);
   // A container linking to itself, and a page holding a pair that link to each other.
   ASSERT_TRUE(LoadScreens(R"({"type": "container", "label": "self", "links": [{"target": "self"}]},
       {"type": "container", "index": 1, "label": "a", "links": [{"target": "b"}]},
       {"type": "container", "index": 2, "label": "b", "links": [{"target": "a"}]},
       {"type": "page", "children": [{"type": "button", "text": "kept"}], "links": [{"target": "a"}]})"));
+  EXPECT_FALSE(Container{ImageRef()}.LoadChildren(Data()));
   const ControlPtr selfLinked = CreateControl(RecordOf(Reference(22, 0)));
-  EXPECT_FALSE(dynamic_cast<IControlGroup&>(*selfLinked).LoadChildren());
+  EXPECT_FALSE(dynamic_cast<IControlGroup&>(*selfLinked).LoadChildren(Data()));
   const ControlPtr screen = CreateScreen(RecordOf(kPage0));
   auto& group = dynamic_cast<IControlGroup&>(*screen);
-  EXPECT_EQ(group.LoadChildren(budget).Text(), "ctnr369098753 contains itself");
+  EXPECT_EQ(group.LoadChildren(Data(), budget).Text(), "ctnr369098753 contains itself");
   // The children loaded before the failure stay; the failing group is not added.
   ASSERT_EQ(group.Children().size(), 1u);
   EXPECT_EQ(group.Children()[0]->GetObjID(), Reference(29, 0));
@@ -145,19 +144,19 @@ TEST(ScreensTest, LoadingFailures) {
 // end-to-end tests).
 TEST(ScreensTest, OneControlBudgetForEveryScreen) {
   ASSERT_TRUE(Load(R"({"synthetic": {"pages": 300, "popups": 40, "controls": 30000}})"));
-  IPRDataManager& data = ControlDataManager();
-  ControlBudget budget(data.GetImageSize());
+  const DataSet& data = Data();
+  ControlBudget budget(data.ImageSize());
   for (uint8_t t : ScreenTypes) {
-    for (uint32_t i = 0; i < data.GetObjectCount(t); ++i) {
+    for (uint32_t i = 0; i < data.ObjectCount(t); ++i) {
       const ControlPtr screen = CreateScreen(RecordOf(Reference(t, i)));
       if (!screen) continue;
       ASSERT_TRUE(budget.Take());
       auto* group = dynamic_cast<IControlGroup*>(screen.get());
-      ASSERT_FALSE(group && group->LoadChildren(budget)) << Reference(t, i);
+      ASSERT_FALSE(group && group->LoadChildren(Data(), budget)) << Reference(t, i);
     }
   }
   EXPECT_GT(budget.Used(), 30000u);
-  EXPECT_LT(budget.Used(), data.GetImageSize() / 8);
+  EXPECT_LT(budget.Used(), data.ImageSize() / 8);
 }
 
 TEST(ScreensTest, TreeFaultsInWords) {

@@ -3,7 +3,6 @@
 #include "convert/CacheWorkers.h"
 #include "convert/GenerationRun.h"
 #include "convert/QmlCacheGen.h"
-#include "qml/QmlGenerator.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {
@@ -72,9 +71,8 @@ TEST(CacheWorkers, CacheThatCannotBeWrittenStopsTheStageNamingIt) {
   QmlFileItems items;
   for (int i = 0; i < 4; ++i) items.push_back(Item(100 - i, Document(dir, i)));
   std::filesystem::create_directory(dir / "page0.qmlc");  // the longest
-  QmlGenerator generator;
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(GenerateCacheFiles(generator, items));
+  EXPECT_FALSE(GenerateCacheFiles(items, false));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "prt2qml: cannot write '" + (dir / "page0.qmlc").string() + "': Is a directory\n");
 

@@ -118,8 +118,9 @@ std::string Compare(const Variation& v) {
 
   fs::create_directories(dir / "reference");
   fs::create_directories(dir / "tool");
-  if (!OpenDataSet(dataFile)) return "the data set does not open";
-  test::ReferenceResult expected = test::ReferenceRun(dir.Wide("reference"), v.encrypt);
+  const auto opened = OpenDataSet(dataFile);
+  if (!opened) return "the data set does not open";
+  test::ReferenceResult expected = test::ReferenceRun(*opened->data->Set(), dir.Wide("reference"), v.encrypt);
   CloseDataSet();
   std::vector<std::string> args = {prt.string(), "-d", (dir / "tool").string()};
   if (v.encrypt) args.push_back("-e");

@@ -6,7 +6,7 @@
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
-#include "data/manager/IPRDataManager.h"
+#include "data/set/DataSet.h"
 #include "cipher/FileCipher.h"
 #include "convert/GenerationRun.h"
 #include "convert/QmlCacheGen.h"
@@ -24,28 +24,27 @@ ReferenceResult Failed(ReferenceResult result, const std::string& why) {
 
 }  // namespace
 
-ReferenceResult ReferenceRun(const std::u16string& outputFolder, bool encrypt) {
+ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFolder, bool encrypt) {
   ReferenceResult result;
   const std::u16string staging = outputFolder + u"/qmls_generating/";
   const std::u16string final = outputFolder + u"/qmls/";
   std::filesystem::create_directory(platform::ToPath(staging));
 
-  IPRDataManager& data = ControlDataManager();
-  ControlBudget budget(data.GetImageSize());
+  ControlBudget budget(data.ImageSize());
   std::vector<ControlPtr> screens;
   for (uint8_t type : ScreenTypes) {
-    const uint32_t count = data.GetObjectCount(type);
+    const uint32_t count = data.ObjectCount(type);
     for (uint32_t i = 0; i < count; ++i) {
-      ControlPtr screen = CreateScreen(data.GetObjectRecord((uint32_t{type} << 24) | (i & 0xFFFFFFu)));
+      ControlPtr screen = CreateScreen(data.ObjectRecord((uint32_t{type} << 24) | (i & 0xFFFFFFu)));
       if (!screen) continue;
       if (!budget.Take()) return Failed(result, "the controls pass the budget");
-      if (auto* group = dynamic_cast<IControlGroup*>(screen.get()); group && group->LoadChildren(budget))
+      if (auto* group = dynamic_cast<IControlGroup*>(screen.get()); group && group->LoadChildren(data, budget))
         return Failed(result, "a tree could not be built");
       screens.push_back(std::move(screen));
     }
   }
 
-  QmlGenerator generator;
+  QmlGenerator generator(data, data.StoredLanguage());
   std::vector<std::u16string> paths;  // each file once, in the order first saved
   for (const ControlPtr& screen : screens) {
     const bool written = WriteScreenDocument(*screen, generator);

@@ -6,6 +6,10 @@
 // enciphered in turn. Nothing is reordered, kept or run ahead.
 #include <string>
 
+namespace prt {
+class DataSet;
+}
+
 namespace prt::test {
 
 struct ReferenceResult {
@@ -14,9 +18,9 @@ struct ReferenceResult {
   std::string err;     // and on standard error
 };
 
-// Converts the data set open in this process into <outputFolder>/qmls (the
-// folder must exist and hold no staging folder). The current language is
-// left where the last document left it.
-ReferenceResult ReferenceRun(const std::u16string& outputFolder, bool encrypt);
+// Converts `data` into <outputFolder>/qmls (the folder must exist and hold
+// no staging folder). One generator writes every document, so each starts
+// in the language the one before it left, from the stored language on.
+ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFolder, bool encrypt);
 
 }  // namespace prt::test

@@ -599,7 +599,7 @@ class Reporter {
         if (!control) continue;
         ++screens;
         TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
-        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) fault = group->LoadChildren(budget);
+        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) fault = group->LoadChildren(*data_.Set(), budget);
         if (fault)
           return "converter: fails at screen " + std::string(control->GetTypeCode()) +
                  std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text() + "\n";
