@@ -103,12 +103,12 @@ void FolderLock::Release() {
   held_ = false;
 }
 
-LockResult LockFolder(const std::u16string& folder, const LockWait& wait) {
+LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool noFollow) {
   LockResult result;
-  const int fd = ::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
   if (fd < 0) {
     result.status = (errno == ENOENT || errno == ENOTDIR) ? LockStatus::NoFolder : LockStatus::Failed;
-    result.reason = SystemReason(errno);
+    result.reason = noFollow && errno == ELOOP ? "a symbolic link, not followed" : SystemReason(errno);
     return result;
   }
   struct stat st {};

@@ -38,7 +38,7 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
 
   std::vector<uint8_t> file;
-  if (const std::error_code error = platform::ReadWholeFile(configPath, file))
+  if (const std::error_code error = platform::ReadOwnFile(configPath, file, kMaxDataFileBytes))
     return LoadFailure{configPath, error, std::nullopt};
   auto reader = TransferFileReader::LoadBytes(std::move(file));
   if (!reader) return LoadFailure{configPath, {}, reader.Error()};
