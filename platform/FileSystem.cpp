@@ -545,7 +545,14 @@ std::error_code FolderHandle::Open(const std::u16string& path, bool noFollow) {
   while (noFollow && entry.size() > 1 && entry.back() == u'/') entry.pop_back();
   if (const int error = InjectedFault(FaultOp::Open, NarrowPath(entry).c_str())) return ErrnoError(error);
   const int fd = ::open(ToPath(entry).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
-  if (fd < 0) return noFollow && errno == ELOOP ? LinkNotFollowed() : LastError();
+  if (fd < 0) {
+    // O_DIRECTORY answers ENOTDIR for a link.
+    struct stat st {};
+    const int error = errno;
+    if (noFollow && (error == ELOOP || (::lstat(ToPath(entry).c_str(), &st) == 0 && S_ISLNK(st.st_mode))))
+      return LinkNotFollowed();
+    return ErrnoError(error);
+  }
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
   path_ = std::move(entry);

@@ -175,4 +175,11 @@ std::chrono::seconds LockWaitFromEnvironment() {
   return ParseLockWait(std::getenv("PRT2QML_LOCK_WAIT")).value_or(std::chrono::seconds(600));
 }
 
+std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text) {
+  const char* value = std::getenv("PRT2QML_LOCK_WAIT");
+  if (value == nullptr) return std::chrono::seconds(600);
+  text = value;
+  return ParseLockWait(value);
+}
+
 }  // namespace prt::platform

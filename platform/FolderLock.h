@@ -62,6 +62,9 @@ LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool n
 // The bound from PRT2QML_LOCK_WAIT (whole seconds, 0: do not wait, at most
 // a year); 600 s when it is unset or not a number.
 std::chrono::seconds LockWaitFromEnvironment();
+// The same, strict: nullopt when the variable is set to anything but a
+// whole number of seconds ("-1", "1e9", ""); its text goes to `text`.
+std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text);
 std::optional<std::chrono::seconds> ParseLockWait(const char* text);
 
 }  // namespace prt::platform

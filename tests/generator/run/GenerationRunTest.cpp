@@ -36,17 +36,21 @@ TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
     EXPECT_EQ(QmlFilePath(u"out/qmls_generating/", c.typeCode, c.objId), u"out/qmls_generating//" + c.name);
 }
 
+// A file in place of the staging folder is not walked: the failed walk is
+// reported, the file moved aside and a fresh folder made.
 TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
   TempDir dir;
   WriteFile(dir / "qmls_generating", "not a folder");
   testing::internal::CaptureStderr();
-  PrepareFolder(dir.Wide("qmls_generating"));
+  EXPECT_EQ(PrepareFolder(dir.Wide("qmls_generating")), dir.Wide("qmls_generating.stale.0"));
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(err.starts_with("Failed to iterator: generic:20, ") && err.ends_with("\n")) << err;
+  EXPECT_TRUE(fs::is_directory(dir / "qmls_generating") && fs::is_empty(dir / "qmls_generating"));
 }
 
 // An immutable sub folder cannot be emptied, even by root: its removal
-// fails, is reported, and the walk goes on with the other entries.
+// fails, is reported, the walk goes on with the other entries, and the
+// folder goes aside for a fresh one, so nothing of it can be published.
 TEST(PrepareFolder, EntryThatCannotBeRemovedIsReportedAndWalkContinues) {
   TempDir dir;
   const fs::path staging = dir / "qmls_generating";
@@ -58,13 +62,15 @@ TEST(PrepareFolder, EntryThatCannotBeRemovedIsReportedAndWalkContinues) {
     GTEST_SKIP() << "chattr +i is not available on " << dir.Path();
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  PrepareFolder(dir.Wide("qmls_generating"));
+  const std::u16string aside = PrepareFolder(dir.Wide("qmls_generating"));
   const std::string out = testing::internal::GetCapturedStdout();
   const std::string err = testing::internal::GetCapturedStderr();
-  std::system(("chattr -i '" + locked + "'").c_str());
+  std::system(("chattr -i '" + (dir / "qmls_generating.stale.0" / "locked").string() + "'").c_str());
   EXPECT_EQ(out, "Remove: \"" + (staging / "free.qml").string() + "\"\n");
   EXPECT_TRUE(err.starts_with("Failed to remove: \"" + locked + "\", ")) << err;
-  EXPECT_TRUE(fs::exists(staging / "locked" / "inside"));
+  EXPECT_EQ(aside, dir.Wide("qmls_generating.stale.0"));
+  EXPECT_TRUE(fs::exists(dir / "qmls_generating.stale.0" / "locked" / "inside"));
+  EXPECT_TRUE(fs::is_directory(staging) && fs::is_empty(staging));
 }
 
 // The staging folder takes the final folder's place whole, the final folder
