@@ -157,11 +157,13 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadStoredLanguage(ui
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
   if (!file) {
-    // Unreadable, the file falls back to language 0; a FIFO, device or
-    // folder in its place is refused: nothing may be read from it, nor a
-    // file made there.
-    const std::error_code error = platform::ErrnoError(errno);
-    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory) return std::nullopt;
+    // Unreadable, the file falls back to language 0; a FIFO, device,
+    // folder or link in its place is refused: nothing may be read from it,
+    // nor a file made there or through it.
+    const std::error_code error = errno == ELOOP ? platform::LinkNotFollowed() : platform::ErrnoError(errno);
+    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory &&
+        error != std::errc::too_many_symbolic_link_levels)
+      return std::nullopt;
     return LoadFailure{languageFile_, error, std::nullopt};
   }
   uint8_t bytes[4] = {};
