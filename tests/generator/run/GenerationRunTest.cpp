@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 
 #include "generator/run/GenerationRun.h"
@@ -46,31 +45,6 @@ TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(err.starts_with("Failed to iterator: generic:20, ") && err.ends_with("\n")) << err;
   EXPECT_TRUE(fs::is_directory(dir / "qmls_generating") && fs::is_empty(dir / "qmls_generating"));
-}
-
-// An immutable sub folder cannot be emptied, even by root: its removal
-// fails, is reported, the walk goes on with the other entries, and the
-// folder goes aside for a fresh one, so nothing of it can be published.
-TEST(PrepareFolder, EntryThatCannotBeRemovedIsReportedAndWalkContinues) {
-  TempDir dir;
-  const fs::path staging = dir / "qmls_generating";
-  fs::create_directories(staging / "locked");
-  WriteFile(staging / "locked" / "inside", "x");
-  WriteFile(staging / "free.qml", "x");
-  const std::string locked = (staging / "locked").string();
-  if (std::system(("chattr +i '" + locked + "' 2>/dev/null").c_str()) != 0)
-    GTEST_SKIP() << "chattr +i is not available on " << dir.Path();
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const std::u16string aside = PrepareFolder(dir.Wide("qmls_generating"));
-  const std::string out = testing::internal::GetCapturedStdout();
-  const std::string err = testing::internal::GetCapturedStderr();
-  std::system(("chattr -i '" + (dir / "qmls_generating.stale.0" / "locked").string() + "'").c_str());
-  EXPECT_EQ(out, "Remove: \"" + (staging / "free.qml").string() + "\"\n");
-  EXPECT_TRUE(err.starts_with("Failed to remove: \"" + locked + "\", ")) << err;
-  EXPECT_EQ(aside, dir.Wide("qmls_generating.stale.0"));
-  EXPECT_TRUE(fs::exists(dir / "qmls_generating.stale.0" / "locked" / "inside"));
-  EXPECT_TRUE(fs::is_directory(staging) && fs::is_empty(staging));
 }
 
 // The staging folder takes the final folder's place whole, the final folder
