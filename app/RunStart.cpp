@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iostream>
+#include <new>
 
 #include "cli/Messages.h"
 #include "convert/GenerationRun.h"
@@ -24,6 +25,8 @@ int RunStart(const DataSet& data, bool encryptOptionSeen, const std::u16string& 
   bool generated = false;
   try {
     generated = GenerateQmlFiles(data, outputFolder, encryptOptionSeen);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "prt2qml: out of memory" << std::endl;
   } catch (const std::exception& e) {
     // A file-system error outside the run's guarded steps, or a worker
     // thread that could not start: the run cannot go on, and nothing of the

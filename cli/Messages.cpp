@@ -41,6 +41,8 @@ std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_vie
       return "cannot open " + Quoted(error.path == requestedPath ? dataFileAsGiven : error.path) + ": " + why;
     case Step::NotPrtName:
       return Quoted(dataFileAsGiven) + ": " + why;
+    case Step::TooLarge:
+      return Quoted(dataFileAsGiven) + " is too large: " + why;
     case Step::CreateFolder:
       return "cannot create the working folder " + Quoted(error.path) + ": " + why;
     case Step::LockFolder:

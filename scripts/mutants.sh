@@ -18,8 +18,7 @@ filter=${2:-}
 # file @@ exact text (found exactly once) @@ replacement @@ suites @@ the fault in words
 table=$(cat <<'EOF'
 platform/FileSystem.cpp @@   if (!S_ISREG(info.st_mode)) return NotRegularFile(); @@  @@ - @@ a FIFO or device passes as a regular file
-platform/FileSystem.cpp @@   while (p < pattern.size() && pattern[p] == u'*') ++p;
-  return p == pattern.size(); @@   return p == pattern.size(); @@ - @@ a trailing '*' no longer matches the empty rest
+platform/FileSystem.cpp @@ if (!anyMiddle) return name.size() == prefix.size() + suffix.size() @@ if (!anyMiddle) return name.size() >= prefix.size() + suffix.size() @@ - @@ an exact data-set name also takes longer names
 platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
 data/image/TransferFileReader.cpp @@ v - r.base_ < size)) @@ v - r.base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
 data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
@@ -28,14 +27,14 @@ data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ re
 data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
 data/manager/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
 data/manager/ManagerTexts.cpp @@ if (next >= count) next = 0; @@ if (next > count) next = 0; @@ - @@ "next language" runs past the last one
-data/files/CPRFileNameGenerator.cpp @@ pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full) @@ pf::LastWriteTimeMs(workPath) < pf::LastWriteTimeMs(full) @@ - @@ an older source (a restored data set) is not copied again
-data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.*", name + u".pwxEx"} @@ {name + u".rt_file.*"} @@ - @@ a stale .pwxEx survives a rewritten source
+data/files/CPRFileNameGenerator.cpp @@ if (!work.Read(hashName, stored, 64)) return stored == HashText(hash); @@ if (!work.Read(hashName, stored, 64)) return true; @@ - @@ the stored hash is not compared: new bytes with the old size and time are not copied
+data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, @@ {name + u".rt_file.", u"", true}, @@ - @@ a stale .pwxEx survives a rewritten source
 controls/IControl.h @@ kFlagHideMask = 0x30; @@ kFlagHideMask = 0x10; @@ - @@ flag bit 5 no longer hides a control
 controls/IControl.cpp @@ if (typeNumber != 1 && (record.U32 @@ if ((record.U32 @@ - @@ a hidden page gets a visible line
 controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendExtent)); @@ WriteIntProperty(u"height", h); @@ - @@ a trend view's height is not capped
 qml/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
 convert/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
-convert/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
+convert/GenerationRun.cpp @@   if (exchanged) DiscardOld(from); @@  @@ faults @@ the old final folder is left beside the new one
 convert/CacheWorkers.cpp @@ return static_cast<uint32_t>(a->length) < static_cast<uint32_t>(b->length); @@ return a->length < b->length; @@ - @@ the queue compares lengths signed
 cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
 cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
@@ -54,6 +53,19 @@ platform/FileSystem.cpp @@ (reinterpret_cast<uintptr_t>(data) + page - 1) / page
 convert/GenerationRun.cpp @@     generator.language = screen.language;
  @@  @@ - @@ documents written largest first keep the language the previous one left
 controls/ValueFormat.cpp @@ , font)) return i; @@ , font)) break; @@ - @@ a font array that stops on a failed lookup is taken to end on the last language
+convert/GenerationRun.cpp @@       cleared = false;
+    } else { @@     } else { @@ - @@ a staging folder that could not be emptied is used, leftover and all
+platform/FileSystem.cpp @@     dotDot = folder.compare(at, end - at, u"..") == 0; @@     dotDot = false; @@ - @@ ".." after a link is folded as text
+platform/FileSystem.cpp @@ ec = OpenRegular(path, flags | O_NOFOLLOW, file, info); @@ ec = OpenRegular(path, flags, file, info); @@ - @@ a state file in SimWork is opened through a link
+platform/FileSystem.cpp @@   std::signal(SIGPIPE, SIG_IGN);
+ @@  @@ - @@ a closed standard output kills the run
+platform/FolderLock.cpp @@   return ParseLockWait(value);
+} @@   return ParseLockWait(value).value_or(std::chrono::seconds(600));
+} @@ - @@ a lock wait that is not a number means 600 s
+convert/GenerationRun.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
+data/files/CPRFileNameGenerator.cpp @@ if (data.size > kMaxDataFileBytes) @@ if (data.size > 2 * kMaxDataFileBytes) @@ - @@ data files up to twice the limit are copied
+tools/qml-decipher/main.cpp @@   if (!WithinLimit(input)) return 2;
+ @@  @@ - @@ qml-decipher reads an input of any size
 EOF
 )
 

@@ -38,7 +38,7 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
 
   std::vector<uint8_t> file;
-  if (const std::error_code error = platform::ReadWholeFile(configPath, file))
+  if (const std::error_code error = platform::ReadOwnFile(configPath, file, kMaxDataFileBytes))
     return LoadFailure{configPath, error, std::nullopt};
   auto reader = TransferFileReader::LoadBytes(std::move(file));
   if (!reader) return LoadFailure{configPath, {}, reader.Error()};
@@ -153,11 +153,13 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadStoredLanguage(ui
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
   if (!file) {
-    // Unreadable, the file falls back to language 0; a FIFO, device or
-    // folder in its place is refused: nothing may be read from it, nor a
-    // file made there.
-    const std::error_code error = platform::ErrnoError(errno);
-    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory) return std::nullopt;
+    // Unreadable, the file falls back to language 0; a FIFO, device,
+    // folder or link in its place is refused: nothing may be read from it,
+    // nor a file made there or through it.
+    const std::error_code error = errno == ELOOP ? platform::LinkNotFollowed() : platform::ErrnoError(errno);
+    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory &&
+        error != std::errc::too_many_symbolic_link_levels)
+      return std::nullopt;
     return LoadFailure{languageFile_, error, std::nullopt};
   }
   uint8_t bytes[4] = {};

@@ -58,6 +58,15 @@ ProcessResult RunProcess(const ProcessRequest& request) {
   if (pid == 0) {
     // Child: only async-signal-safe calls until exec.
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(127);
+    // As a shell starts a program, whatever this process ignores.
+    signal(SIGPIPE, SIG_DFL);
+    if (request.stdoutTo == kClosedPipe) {
+      int unread[2];
+      if (pipe(unread) != 0 || close(unread[0]) != 0 || dup2(unread[1], out.fd[1]) < 0) _exit(127);
+    } else if (!request.stdoutTo.empty()) {
+      const int fd = open(request.stdoutTo.c_str(), O_WRONLY);
+      if (fd < 0 || dup2(fd, out.fd[1]) < 0) _exit(127);
+    }
     dup2(out.fd[1], STDOUT_FILENO);
     dup2(err.fd[1], STDERR_FILENO);
     for (const int fd : {out.fd[0], err.fd[0], out.fd[1], err.fd[1]}) close(fd);

@@ -16,6 +16,8 @@ struct ProcessResult {
   std::string err;
 };
 
+inline constexpr const char* kClosedPipe = "|closed";
+
 struct ProcessRequest {
   std::filesystem::path program;  // absolute, or relative to workDir
   std::vector<std::string> args;  // after the program name
@@ -24,6 +26,9 @@ struct ProcessRequest {
   std::vector<std::string> env;      // "NAME=value" set on top of this process's environment
   int timeoutSeconds = 120;
   std::optional<unsigned long> fileSizeLimit;  // RLIMIT_FSIZE in bytes
+  // Standard output: collected when empty, else the file opened on it
+  // ("/dev/full"), or kClosedPipe: a pipe nobody reads any more.
+  std::string stdoutTo;
   // Runs on a thread of its own while the child runs (to stop, kill or time
   // it); the output pipes keep being drained meanwhile.
   std::function<void(pid_t)> monitor;

@@ -20,6 +20,19 @@ constexpr const char* kUsage =
     "file has that name). Exits with 0 when the text is written, 1 on wrong arguments,\n"
     "2 when the file is not enciphered or the output cannot be written.\n";
 
+// Larger inputs are refused before they are read: prt2qml's documents stay
+// far below this, and deciphering holds the file and its text at once.
+constexpr uint64_t kMaxInputBytes = uint64_t{256} << 20;
+
+// False, with the reason on standard error, for an input above the limit.
+bool WithinLimit(const std::string& input) {
+  const auto size = prt::platform::ReadableFileSize(prt::platform::WidenPath(input));
+  if (!size || *size <= kMaxInputBytes) return true;
+  std::cerr << "qml-decipher: " << input << " holds " << prt::platform::GroupedDigits(*size)
+            << " bytes, more than the " << prt::platform::GroupedDigits(kMaxInputBytes) << " an input may have\n";
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,6 +45,7 @@ int main(int argc, char** argv) {
   if ((input == "-h" || input == "--help" || input == "--version") &&
       !prt::platform::EntryExists(prt::platform::WidenPath(input)))
     return prt::PrintAnswer("qml-decipher", input == "--version" ? prt::VersionLine("qml-decipher") : kUsage);
+  if (!WithinLimit(input)) return 2;
   const std::string file = prt::ReadFileContent(prt::platform::WidenPath(input));
   const auto plain = prt::DecipherContent(file);
   if (file.empty() || !plain) {
@@ -39,11 +53,8 @@ int main(int argc, char** argv) {
               << file.size() << ")\n";
     return 2;
   }
-  if (argc == 2) {
-    std::cout.write(plain->data(), static_cast<std::streamsize>(plain->size()));
-    std::cout.flush();
-    return std::cout ? 0 : 2;
-  }
+  // A write that fails (a full disk) is reported with the system's reason.
+  if (argc == 2) return prt::PrintAnswer("qml-decipher", *plain) == 0 ? 0 : 2;
   std::ofstream out(prt::platform::ToPath(prt::platform::WidenPath(argv[2])),
                     std::ios::binary | std::ios::trunc);
   out.write(plain->data(), static_cast<std::streamsize>(plain->size()));
