@@ -32,6 +32,8 @@ int main(int argc, char* argv[]) {
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.push_back(prt::platform::WidenPath(argv[i]));
   const prt::CommandLine line = prt::ScanCommandLine(args);
+  for (const std::string& warning : prt::CommandLineWarnings(args, line))
+    std::cerr << "prt2qml: warning: " << warning << std::endl;
 
   // One run per working folder, then per output folder, always in this
   // order; a second run waits for the first.
