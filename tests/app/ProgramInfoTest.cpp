@@ -1,4 +1,5 @@
-// --help and --version of every program, as the shell sees them.
+// --help and --version of prt2qml and prt-bench, as the shell sees them (the
+// companions' are in tests/tools/cli).
 #include <gtest/gtest.h>
 
 #include "tests/support/Process.h"
@@ -18,13 +19,7 @@ TEST(ProgramInfo, HelpAndVersionOnStandardOutput) {
   const struct { const char* program; std::vector<std::string> help, version; const char* golden; } cases[] = {
       {PRT2QML_PATH, {"--help"}, {"--version", "-e"}, "prt2qml.help"},
       {PRT2QML_PATH, {"-h", "-d", "out"}, {"--version"}, "prt2qml.help"},
-      {PRT_BUILD_PATH, {"--help"}, {"d.json", "--version"}, "prt-build.help"},
-      {PRT_INSPECT_PATH, {"--help"}, {"a.prt", "--version"}, "prt-inspect.help"},
-      {QML_DECIPHER_PATH, {"-h"}, {"--version"}, "qml-decipher.help"},
       {PRT_BENCH_PATH, {"--help"}, {"--version"}, "prt-bench.help"},
-#ifdef QML_PREVIEW_PATH
-      {QML_PREVIEW_PATH, {"--help"}, {"--version"}, "qml-preview.help"},
-#endif
   };
   test::TempDir dir;
   for (const auto& c : cases) {
@@ -41,23 +36,6 @@ TEST(ProgramInfo, HelpAndVersionOnStandardOutput) {
     }
   }
   EXPECT_TRUE(fs::is_empty(dir.Path()));
-}
-
-// A file named like the option is the input, as the first argument always is.
-TEST(ProgramInfo, AFileOfThatNameIsTheInput) {
-  const struct { const char* program; const char* arg; int status; const char* err; } cases[] = {
-      {PRT2QML_PATH, "--help", 254, "'--help': the data file name must end in .prt\nInitialize Data Manager failed!\n"},
-      {PRT2QML_PATH, "-h", 254, "'-h': the data file name must end in .prt\nInitialize Data Manager failed!\n"},
-      {QML_DECIPHER_PATH, "--version", 2, "qml-decipher: --version is not an enciphered file (size 4)\n"},
-  };
-  for (const auto& c : cases) {
-    test::TempDir dir;
-    test::WriteFile(dir / c.arg, "text");
-    const test::ProcessResult r = test::RunProcess({.program = c.program, .args = {c.arg}, .workDir = dir.Path()});
-    EXPECT_TRUE(r.exited && r.exitStatus == c.status) << c.arg << ": " << r.exitStatus;
-    EXPECT_EQ(r.out, "") << c.arg;
-    EXPECT_TRUE(r.err.ends_with(c.err)) << c.arg << ": " << r.err;
-  }
 }
 
 }  // namespace
