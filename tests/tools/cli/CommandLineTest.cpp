@@ -18,7 +18,7 @@ struct Row {
   int status;
   std::string out;  // what standard output starts with; empty: nothing
   std::string err;  // all of standard error
-  std::vector<const char*> made = {};
+  std::map<std::string, std::string> made = {};  // path -> content ("" for a folder or any content)
 };
 
 std::string Golden(const char* program) {
@@ -40,15 +40,24 @@ void RunTable(const char* path, const std::vector<Row>& rows, const test::TempDi
     EXPECT_EQ(r.out.substr(0, row.out.empty() ? std::string::npos : row.out.size()), row.out) << label;
     EXPECT_EQ(r.err, row.err) << label;
     std::set<fs::path> expected = before;
-    for (const char* name : row.made) expected.insert(dir / name);
+    for (const auto& [name, content] : row.made) {
+      expected.insert(dir / name);
+      EXPECT_TRUE(content.empty() || test::ReadFile(dir / name) == content) << label << ": " << name;
+    }
     EXPECT_EQ(test::Tree(dir.Path()), expected) << label;
-    for (const char* name : row.made) fs::remove_all(dir / name);
+    for (const auto& made : row.made) fs::remove_all(dir / made.first);
   }
 }
 
+std::string String(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
 TEST(CommandLine, PrtBuild) {
   test::TempDir dir;
-  test::WriteFile(dir / "d.json", R"({"screens": [{"type": "page"}]})");
+  const char* description = R"({"name": "t", "screens": [{"type": "page", "text": "P"}],
+      "languageFile": 1, "connection": [{"key": 5, "data": [1]}]})";
+  test::WriteFile(dir / "d.json", description);
+  const auto built = test::BuildDataset(description);
+  const std::string prt = String(built.container), lang = String(*built.languageFile), conn = String(*built.connectionFile);
   test::WriteFile(dir / "bad.json", "{\"screens\": [\n  {\"type\": page}]}");
   const std::string p = "prt-build";
   RunTable(PRT_BUILD_PATH,
@@ -59,8 +68,11 @@ TEST(CommandLine, PrtBuild) {
             {{"d.json", "o.prt", "--lang"}, 2, "", Hint(p, "option '--lang' needs a value")},
             {{"d.json"}, 2, "", Hint(p, "missing <out.prt>")},
             {{"d.json", "o.prt", "x"}, 2, "", Hint(p, "unexpected argument 'x'")},
-            {{"--image", "i.img", "d.json", "o.prt", "--image=j.img"}, 0, "", "", {"o.prt", "j.img"}},
-            {{"--", "d.json", "-o.prt"}, 0, "", "", {"-o.prt"}},
+            {{"--image", "i.img", "d.json", "out/o.prt", "--image=j.img"}, 0, "", "",
+             {{"out", ""}, {"out/o.prt", prt}, {"out/o.rt_file.LANG", lang}, {"out/o.rt_file.CONN", conn},
+              {"j.img", String(built.image)}}},
+            {{"--lang", "l.bin", "--conn=c.bin", "--", "d.json", "-o.prt"}, 0, "", "",
+             {{"-o.prt", prt}, {"l.bin", lang}, {"c.bin", conn}}},
             {{"missing.json", "o.prt"}, 1, "", "prt-build: cannot read 'missing.json': No such file or directory\n"},
             {{".", "o.prt"}, 1, "", "prt-build: cannot read '.': not a regular file\n"},
             {{"bad.json", "o.prt"}, 1, "",
@@ -116,15 +128,16 @@ TEST(CommandLine, QmlPreview) {
   const auto drawn = test::Run(QML_PREVIEW_PATH, {"-q", "qmls"}, dir.Path());
   if (drawn.exitStatus == 3) GTEST_SKIP() << "QML runtime modules missing: " << drawn.err;
   const std::string p = "qml-preview";
+  const std::map<std::string, std::string> pictures = {
+      {"pics", ""}, {"pics/index.html", ""}, {"pics/index.png", ""}, {"pics/page16777216.png", ""}};
   RunTable(QML_PREVIEW_PATH,
            {{{"--help", "-o", "x"}, 0, Golden("qml-preview")},
             {{"--version"}, 0, "qml-preview 0.9.0\n"},
             {{"--verbose", "qmls"}, 2, "", Hint(p, "unknown option '--verbose'")},
             {{"qmls", "-o"}, 2, "", Hint(p, "option '-o' needs a value")},
             {{"-q"}, 2, "", Hint(p, "missing <qmls folder>")},
-            {{"-o", "pics", "qmls", "-q"}, 0, "", "", {"pics", "pics/index.html", "pics/index.png", "pics/page16777216.png"}},
-            {{"qmls", "--output=pics"}, 0, "", "[1/1] page16777216.qml: 40x30, loaded the text\n",
-             {"pics", "pics/index.html", "pics/index.png", "pics/page16777216.png"}},
+            {{"-o", "pics", "qmls", "-q"}, 0, "", "", pictures},
+            {{"qmls", "--output=pics"}, 0, "", "[1/1] page16777216.qml: 40x30, loaded the text\n", pictures},
             {{"nowhere"}, 1, "", "qml-preview: cannot read the folder 'nowhere': No such file or directory\n"}},
            dir);
 }

@@ -49,31 +49,29 @@ TEST(PrtInspectTool, GoldenReports) {
   }
 }
 
-// Makes a folder read-only for the programs the test runs: a read-only bind
-// mount where this process may mount, else mode 0555 with the programs run
-// as another user when this process is root.
+// Makes a folder read-only for the programs a test runs: a read-only bind
+// mount where this process may mount, else its folders' mode 0555 and, for
+// root, the programs run as nobody.
 class ReadOnlyFolder {
  public:
   explicit ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
-    if (mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0) {
-      mounted_ = true;
-      if (mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0) return;
-    }
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-      if (entry.is_directory()) fs::permissions(entry.path(), fs::perms(0555));
-    fs::permissions(folder, fs::perms(0555));
-    if (geteuid() == 0) user = 65534;  // nobody: the folders are root's
+    mounted_ = mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    if (mounted_ && mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0) return;
+    SetModes(fs::perms(0555));
+    if (geteuid() == 0) user = 65534;
   }
   ~ReadOnlyFolder() {
     if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec))
-      if (it->is_directory()) fs::permissions(it->path(), fs::perms(0755), ec);
-    fs::permissions(folder_, fs::perms(0755), ec);
+    SetModes(fs::perms(0755));
   }
   std::optional<uid_t> user;
 
  private:
+  void SetModes(fs::perms mode) const {
+    for (const fs::path& path : test::Tree(folder_))
+      if (fs::is_directory(path)) fs::permissions(path, mode);
+    fs::permissions(folder_, mode);
+  }
   fs::path folder_;
   bool mounted_ = false;
 };
