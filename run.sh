@@ -8,8 +8,9 @@ cd "$(dirname "$0")"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=(prt2qml prt-build)
-# qml-preview is left out of a tree without Qt Quick (see its CMakeLists.txt).
-if cmake --build build --target help | grep -q '^qml-preview:'; then targets+=(qml-preview); fi
+# qml-preview is left out of a tree without Qt Quick (see its CMakeLists.txt);
+# grep reads the whole list, so that pipefail does not see cmake cut off.
+if cmake --build build --target help | grep '^qml-preview:' >/dev/null; then targets+=(qml-preview); fi
 cmake --build build -j "$(nproc)" --target "${targets[@]}"
 
 example=examples/plant
