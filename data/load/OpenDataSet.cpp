@@ -43,10 +43,9 @@ Expected<std::optional<uint32_t>, OpenError> StoredLanguage(const std::u16string
       return std::optional<uint32_t>();
     return Unexpected{OpenError(CPRDataManager::LoadFailure{path, error, std::nullopt})};
   }
-  uint8_t bytes[4] = {};
-  const size_t read = std::fread(bytes, 1, sizeof bytes, file);
+  uint8_t bytes[4] = {};  // a shorter file leaves the missing bytes 0, as in a run
+  static_cast<void>(std::fread(bytes, 1, sizeof bytes, file));
   std::fclose(file);
-  (void)read;  // a shorter file leaves the missing bytes 0, as in a run
   return std::optional<uint32_t>(platform::LoadLE32(bytes));
 }
 
