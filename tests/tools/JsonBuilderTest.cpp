@@ -18,7 +18,7 @@ TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
       {"{\"screens\": [\n  {\"type\": \"page\"},\n]}",
        "3:1: syntax error while parsing value - unexpected ']'; expected '[', '{', or a literal"},
       {R"({"screen": []})", "description: unknown key \"screen\"; did you mean \"screens\"?"},
-      {R"({"scerens": [], "zzzzzzz": 1})", "description: unknown key \"scerens\"; did you mean \"screens\"?"},
+      {R"({"screens": [{"type": "pgae"}]})", "screens[0].type: unknown type \"pgae\"; did you mean \"page\"?"},
       {R"({"zzzzzzz": 1})", "description: unknown key \"zzzzzzz\""},
       {R"({"screens": [{"type": "page", "children": [{"type": "buton"}]}]})",
        "screens[0].children[0].type: unknown type \"buton\"; did you mean \"button\"?"},
