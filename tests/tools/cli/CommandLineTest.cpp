@@ -1,7 +1,8 @@
-// The companion programs' command lines as the shell sees them: one table
-// per program of help, version, unknown options, missing values and
-// operands, option order, missing files and the exit status of each. A row
-// changes no file of its folder, apart from those it names as made.
+// The command lines as the shell sees them: for each companion program a
+// table of help, version, unknown options, missing values and operands,
+// option order, missing files and the exit status of each; help and version
+// of prt2qml and prt-bench. A row changes no file of its folder, apart from
+// those it names as made.
 #include <gtest/gtest.h>
 
 #include "tests/support/Dataset.h"
@@ -20,6 +21,9 @@ struct Row {
   std::string err;  // all of standard error
   std::map<std::string, std::string> made = {};  // path -> content ("" for a folder or any content)
 };
+
+// Raising the project version changes this line too.
+const std::string kVersion = " 0.9.0\n";
 
 std::string Golden(const char* program) {
   return test::ReadFile(fs::path(PRT_SOURCE_DIR "/tests/app/golden") / (std::string(program) + ".help"));
@@ -51,6 +55,18 @@ void RunTable(const char* path, const std::vector<Row>& rows, const test::TempDi
 
 std::string String(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
+// The converter keeps its own command line: help and version only as the
+// first argument (the rest of it is in tests/app).
+TEST(CommandLine, Prt2qmlAndPrtBenchHelpAndVersion) {
+  test::TempDir dir;
+  RunTable(PRT2QML_PATH,
+           {{{"--help"}, 0, Golden("prt2qml")},
+            {{"-h", "-d", "out"}, 0, Golden("prt2qml")},
+            {{"--version", "-e"}, 0, "prt2qml" + kVersion}},
+           dir);
+  RunTable(PRT_BENCH_PATH, {{{"--help"}, 0, Golden("prt-bench")}, {{"--version"}, 0, "prt-bench" + kVersion}}, dir);
+}
+
 TEST(CommandLine, PrtBuild) {
   test::TempDir dir;
   const char* description = R"({"name": "t", "screens": [{"type": "page", "text": "P"}],
@@ -62,7 +78,7 @@ TEST(CommandLine, PrtBuild) {
   const std::string p = "prt-build";
   RunTable(PRT_BUILD_PATH,
            {{{"--help", "d.json"}, 0, Golden("prt-build")},
-            {{"--version"}, 0, "prt-build 0.9.0\n"},
+            {{"--version"}, 0, "prt-build" + kVersion},
             {{"d.json", "o.prt", "--verbose"}, 2, "", Hint(p, "unknown option '--verbose'")},
             {{"d.json", "-o", "o.prt"}, 2, "", Hint(p, "unknown option '-o'")},
             {{"d.json", "o.prt", "--lang"}, 2, "", Hint(p, "option '--lang' needs a value")},
@@ -89,7 +105,7 @@ TEST(CommandLine, PrtInspect) {
   const std::string p = "prt-inspect";
   RunTable(PRT_INSPECT_PATH,
            {{{"-h"}, 0, Golden("prt-inspect")},
-            {{"p.prt", "--version"}, 0, "prt-inspect 0.9.0\n"},
+            {{"p.prt", "--version"}, 0, "prt-inspect" + kVersion},
             {{"p.prt", "--jsn"}, 2, "", Hint(p, "unknown option '--jsn'")},
             {{}, 2, "", Hint(p, "missing <data file>")},
             {{"p.prt", "q.prt"}, 2, "", Hint(p, "unexpected argument 'q.prt'")},
@@ -110,7 +126,7 @@ TEST(CommandLine, QmlDecipher) {
   const std::string p = "qml-decipher";
   RunTable(QML_DECIPHER_PATH,
            {{{"--help"}, 0, Golden("qml-decipher")},
-            {{"odd.qml", "--version"}, 0, "qml-decipher 0.9.0\n"},
+            {{"odd.qml", "--version"}, 0, "qml-decipher" + kVersion},
             {{"-x", "odd.qml"}, 2, "", Hint(p, "unknown option '-x'")},
             {{}, 2, "", Hint(p, "missing <enciphered.qml>")},
             {{"odd.qml", "o", "p"}, 2, "", Hint(p, "unexpected argument 'p'")},
@@ -132,7 +148,7 @@ TEST(CommandLine, QmlPreview) {
       {"pics", ""}, {"pics/index.html", ""}, {"pics/index.png", ""}, {"pics/page16777216.png", ""}};
   RunTable(QML_PREVIEW_PATH,
            {{{"--help", "-o", "x"}, 0, Golden("qml-preview")},
-            {{"--version"}, 0, "qml-preview 0.9.0\n"},
+            {{"--version"}, 0, "qml-preview" + kVersion},
             {{"--verbose", "qmls"}, 2, "", Hint(p, "unknown option '--verbose'")},
             {{"qmls", "-o"}, 2, "", Hint(p, "option '-o' needs a value")},
             {{"-q"}, 2, "", Hint(p, "missing <qmls folder>")},
