@@ -50,6 +50,8 @@ int main(int argc, char* argv[]) {
   std::vector<std::u16string> resolved = args;
   resolved[0] = prt::platform::KernelPath(args[0]);
   const prt::CommandLine line = prt::ScanCommandLine(resolved);
+  for (const std::string& warning : prt::CommandLineWarnings(resolved, line))
+    std::cerr << "prt2qml: warning: " << warning << std::endl;
 
   // One run per working folder, then per output folder, always in this
   // order; a second run waits for the first.

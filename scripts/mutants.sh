@@ -39,7 +39,8 @@ convert/CacheWorkers.cpp @@ return static_cast<uint32_t>(a->length) < static_cas
 cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
 cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
 convert/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
-cli/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (arg.size() < 2) continue; @@ - @@ an option needs no leading dash
+cli/CommandLine.cpp @@ const bool option = arg.size() >= 2 && arg[0] == u'-'; @@ const bool option = arg.size() >= 2; @@ - @@ an option needs no leading dash
+cli/CommandLine.cpp @@ } else if (!afterFolderOption) { @@ } else { @@ - @@ the folder after -d is reported as ignored
 cli/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
 tools/builder/ContainerWriter.cpp @@ order == Endian::Little && (mode == 1 || mode == 2); @@ order == Endian::Little && mode == 1; @@ - @@ the builder does not swap doubles in mode 2
 tools/builder/ImageWriter.cpp @@ kind && count < 255) { @@ kind && count < 256) { @@ - @@ a layout run of 256 values wraps its count to 0
@@ -64,8 +65,13 @@ platform/FolderLock.cpp @@   return ParseLockWait(value);
 } @@ - @@ a lock wait that is not a number means 600 s
 convert/GenerationRun.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
 data/files/CPRFileNameGenerator.cpp @@ if (data.size > kMaxDataFileBytes) @@ if (data.size > 2 * kMaxDataFileBytes) @@ - @@ data files up to twice the limit are copied
-tools/qml-decipher/main.cpp @@   if (!WithinLimit(input)) return 2;
+tools/qml-decipher/main.cpp @@   if (!WithinLimit(input)) return prt::cli::kRefused;
  @@  @@ - @@ qml-decipher reads an input of any size
+tools/cli/CommandLine.cpp @@ added.push_back(parsed->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)); @@ added.push_back(parsed); @@ - @@ a companion refuses a repeated option instead of taking its last value
+tools/cli/CommandLine.cpp @@ for (const std::string& extra : app.remaining()) @@ for (const std::string& extra : std::vector<std::string>()) @@ - @@ a companion ignores an unknown option
+data/load/OpenDataSet.cpp @@   if (WorkingCopyIsCurrent(work, dataFile, fileName)) { @@   if (true) { @@ - @@ prt-inspect takes the language stored beside a stale working copy
+tools/builder/JsonBuilder.cpp @@ if (languages > 0 && texts > languages) @@ if (languages > 0 && texts > languages + 1) @@ - @@ prt-build lets one text too many per language pass
+tools/builder/JsonBuilder.cpp @@ if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a[i - 2] == b[k - 1]) @@ if (false) @@ - @@ "did you mean" no longer counts two swapped letters as one slip
 EOF
 )
 

@@ -101,8 +101,9 @@ std::string HashText(uint64_t hash) {
 // The working copy holds the data file's current bytes: its size and
 // modification time agree, and so does the hash stored when it was taken.
 // A copy without a stored hash (from an older version) is hashed itself,
-// and the hash is stored when it agrees.
-bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const std::u16string& fileName) {
+// and with `storeHash` the hash is stored when it agrees.
+bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const std::u16string& fileName,
+              bool storeHash = true) {
   pf::FileInfo copy, data;
   if (work.Stat(fileName, copy) || !copy.regular || pf::StatFile(source, data)) return false;
   if (copy.size != data.size || copy.modifiedNs != data.modifiedNs) return false;
@@ -114,7 +115,7 @@ bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const 
   uint64_t copied = 0;
   if (pf::HashFile(work.Path() + u"/" + fileName, copied) || copied != hash)
     return false;
-  return !work.Replace(hashName, HashText(hash));
+  return !storeHash || !work.Replace(hashName, HashText(hash));
 }
 
 // Copies every file of the data set from `sourceFolder` into the working
@@ -163,6 +164,12 @@ std::optional<Error> DeleteStaleFiles(const pf::FolderHandle& work, const std::u
 }
 
 }  // namespace
+
+bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string& dataFile,
+                          const std::u16string& fileName) {
+  pf::FolderHandle work;
+  return !work.Open(workFolder, true) && UpToDate(work, dataFile, fileName, false);
+}
 
 CPRFileNameGenerator& CPRFileNameGenerator::GetInstance() {
   static CPRFileNameGenerator instance;

@@ -44,6 +44,11 @@ struct ProjectPathError {
   platform::LockHolder holder;  // who held the folder, when timed out
 };
 
+// Whether the working copy `fileName` in `workFolder` holds the current
+// bytes of `dataFile`, as a run would find it (nothing is written).
+bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string& dataFile,
+                          const std::u16string& fileName);
+
 class CPRFileNameGenerator : public IPRSingleton {
  public:
   static CPRFileNameGenerator& GetInstance();

@@ -24,19 +24,53 @@ CPRDataManager& CPRDataManager::GetInstance() {
 
 CPRDataManager::~CPRDataManager() = default;
 
-std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
+void CPRDataManager::BeginLoad() {
   currentPage_ = 1u << 24;
   loaded_.store(0);
   ClearCaches();
   set_.reset();
+}
 
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
+  BeginLoad();
   auto& names = CPRFileNameGenerator::GetInstance();
   std::u16string configPath;
   names.GetFileName(kFileConfig, configPath);
   // Without a working copy every name would be relative (".prt"): some
   // other file, or none.
   if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
+  if (auto failure = ReadImage(configPath)) return failure;
 
+  names.GetFileName(kFileLanguage, languageFile_);
+  currentLanguage_ = 0;
+  uint32_t stored = 0;
+  if (auto failure = ReadStoredLanguage(stored)) {
+    set_.reset();
+    return failure;
+  }
+  set_->SetStoredLanguage(stored);
+  currentLanguage_ = set_->StoredLanguage();
+
+  names.GetFileName(kFileConnection, connectionFile_);
+  FinishLoad();
+  return std::nullopt;
+}
+
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::LoadReadOnly(const std::u16string& path,
+                                                                         uint32_t language) {
+  BeginLoad();
+  // Empty names: storing a language or a connection record fails instead
+  // of writing a file.
+  languageFile_.clear();
+  connectionFile_.clear();
+  if (auto failure = ReadImage(path)) return failure;
+  set_->SetStoredLanguage(language);
+  currentLanguage_ = set_->StoredLanguage();
+  FinishLoad();
+  return std::nullopt;
+}
+
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadImage(const std::u16string& configPath) {
   std::vector<uint8_t> file;
   if (const std::error_code error = platform::ReadOwnFile(configPath, file, kMaxDataFileBytes))
     return LoadFailure{configPath, error, std::nullopt};
@@ -56,27 +90,11 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
                                "the runtime image has an unknown signature"};
     return LoadFailure{configPath, {}, wrong};
   }
-
-  names.GetFileName(kFileLanguage, languageFile_);
-  currentLanguage_ = 0;
-  uint32_t stored = 0;
-  if (auto failure = ReadStoredLanguage(stored)) {
-    set_.reset();
-    return failure;
-  }
-  set_->SetStoredLanguage(stored);
-  currentLanguage_ = set_->StoredLanguage();
-
-  names.GetFileName(kFileConnection, connectionFile_);
-  FinishLoad();
   return std::nullopt;
 }
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
-  currentPage_ = 1u << 24;
-  loaded_.store(0);
-  ClearCaches();
-  set_.reset();
+  BeginLoad();
   if (!InstallImage(std::move(image))) return false;
   currentLanguage_ = 0;
   FinishLoad();

@@ -50,13 +50,23 @@ TEST(Executable, WrongArgumentCountPrintsUsageAndExits255) {
   EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
+// Arguments the command line ignores still convert, each with a warning.
 TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
+  const std::string ignored = "prt2qml: warning: '";
+  const std::string twoCharacters = "' is ignored: an option counts by its first two characters, and '--' is neither -d nor -e";
   // Paths relative to the run's folder: the data set, and the folder that receives qmls.
-  const struct { const char* prt; std::vector<std::string> options; const char* output; bool enciphered; } cases[] = {
-      {"data/run/a.prt", {}, "data/run", false},
-      {"a.prt", {"-d", "-e"}, "-e", true},
-      {"a.prt", {"-dir", "x", "-encrypt"}, "x", true},
-      {"run:2\\b\\a.prt", {}, ".", false},  // one Linux name
+  const struct { const char* prt; std::vector<std::string> options; const char* output; bool enciphered; std::string err; } cases[] = {
+      {"data/run/a.prt", {}, "data/run", false, ""},
+      {"a.prt", {"-d", "-e"}, "-e", true, ""},
+      {"a.prt", {"-dir", "x", "-encrypt"}, "x", true, ""},
+      {"run:2\\b\\a.prt", {}, ".", false, ""},  // one Linux name
+      {"a.prt", {"-o", "out"}, ".", false,
+       ignored + "-o' is ignored: the options are -d <folder> and -e\n" + ignored +
+           "out' is ignored: only the argument after -d names the output folder\n"},
+      {"a.prt", {"--ecnrypt", "--verbose"}, ".", false,
+       ignored + "--ecnrypt" + twoCharacters + "; nothing is enciphered\n" + ignored + "--verbose" + twoCharacters + "\n"},
+      {"b/a.prt", {"--dir", "-e"}, "b", true, ignored + "--dir" + twoCharacters + "; the documents go to 'b/qmls'\n"},
+      {"a.prt", {"--help"}, ".", false, ignored + "--help' is ignored: it shows the help only as the first argument\n"},
   };
   for (const auto& c : cases) {
     test::TempDir dir;
@@ -65,7 +75,8 @@ TEST(Executable, OutputLandsInTheDerivedOrCollectedFolder) {
     std::vector<std::string> args{c.prt};
     args.insert(args.end(), c.options.begin(), c.options.end());
     const test::ProcessResult r = RunTool(args, dir.Path());
-    EXPECT_TRUE(r.exited && r.exitStatus == 0 && r.err.empty()) << c.output << "\n" << r.err;
+    EXPECT_TRUE(r.exited && r.exitStatus == 0) << c.output << "\n" << r.err;
+    EXPECT_EQ(r.err, c.err) << c.output;
     const fs::path page = dir / c.output / "qmls" / "page16777216.qml";
     EXPECT_TRUE(fs::exists(fs::path(page).replace_extension(".qmlc"))) << c.output;
     EXPECT_EQ(test::ReadFile(page).rfind("import ", 0) == 0, !c.enciphered) << c.output;
@@ -85,8 +96,21 @@ TEST(Executable, ADataSetThatDoesNotOpenSaysWhy) {
       test::WriteDataset(d / "a.prt", json);
     };
   };
-  const struct { std::string arg; std::function<void(const fs::path&)> prepare; std::string line; } cases[] = {
+  const struct {
+    std::string arg;
+    std::function<void(const fs::path&)> prepare;
+    std::string line;
+    std::vector<std::string> options = {"-d", "out"};
+  } cases[] = {
       {"nosuch.prt", [](const fs::path&) {}, "cannot open 'nosuch.prt': No such file or directory"},
+      // A file named like the option is the data file, as the first argument always is.
+      {"--help", [](const fs::path& d) { test::WriteFile(d / "--help", "text"); },
+       "'--help': the data file name must end in .prt"},
+      {"-h", [](const fs::path& d) { test::WriteFile(d / "-h", "text"); }, "'-h': the data file name must end in .prt"},
+      // A final -d would write to the root: said before the data set is looked at.
+      {"nosuch.prt", [](const fs::path&) {},
+       "warning: the folder after -d is empty: writing to /qmls_generating and /qmls\nprt2qml: cannot open "
+       "'nosuch.prt': No such file or directory", {"-d"}},
       {"notes.prt", [](const fs::path& d) { test::WriteFile(d / "notes.prt", "pumps\n"); },
        "'notes.prt' is not a runtime data set (unknown signature at offset 0)"},
       {"a.prt", dataset("wrongImageMagic"), "'a.prt': payload at offset #: the runtime image has an unknown signature"},
@@ -113,8 +137,10 @@ TEST(Executable, ADataSetThatDoesNotOpenSaysWhy) {
     fs::create_directory(dir / "out");
     c.prepare(dir.Path());
     const bool hadWorkFolder = fs::exists(dir / "SimWork");
-    const test::ProcessResult r = test::RunProcess(
-        {.program = PRT2QML_PATH, .args = {c.arg, "-d", "out"}, .workDir = dir.Path(), .timeoutSeconds = 20});
+    std::vector<std::string> args{c.arg};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const test::ProcessResult r =
+        test::RunProcess({.program = PRT2QML_PATH, .args = args, .workDir = dir.Path(), .timeoutSeconds = 20});
     std::string line = c.line;
     if (const size_t at = line.find('@'); at != std::string::npos) line.replace(at, 1, dir.Path().string());
     if (const size_t at = line.find('#'); at != std::string::npos) {
@@ -336,10 +362,10 @@ TEST(Executable, NothingOutsideTheProjectIsTouchedAndExit0MeansTheCurrentData) {
       {"11 data file above the limit", [](const fs::path& r, Pins&) { fs::resize_file(r / "p/a.prt", (256 << 20) + 1); },
        kRun, {}, 254, "prt2qml: 'p/a.prt' is too large: 268,435,457 bytes", 0},
       {"12 deciphered to a full disk", [](const fs::path& r, Pins&) { test::WriteFile(r / "e.qml", "keyskeysword"); },
-       {"e.qml"}, {}, 2, "cannot write to standard output: No space left on device", 0, "out",
+       {"e.qml"}, {}, 1, "cannot write to standard output: No space left on device", 0, "out",
        {.program = QML_DECIPHER_PATH, .stdoutTo = "/dev/full"}},
       {"12 deciphering a large input", [](const fs::path& r, Pins&) { fs::resize_file(r / "e.qml", (256 << 20) + 12); },
-       {"e.qml"}, {}, 2, "e.qml holds 268,435,468 bytes, more than the 268,435,456", 0, "out",
+       {"e.qml"}, {}, 1, "e.qml holds 268,435,468 bytes, more than the 268,435,456", 0, "out",
        {.program = QML_DECIPHER_PATH, .stdoutTo = "/dev/null"}},
       {"13 lock wait not a whole number", nullptr, kRun, {}, 254,
        "prt2qml: PRT2QML_LOCK_WAIT must be a whole number of seconds, not '1e9'", 0, "out",

@@ -1,6 +1,7 @@
 #include "tests/support/Process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -74,6 +75,8 @@ ProcessResult RunProcess(const ProcessRequest& request) {
       const rlimit limit{*request.fileSizeLimit, *request.fileSizeLimit};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
+    if (request.user && (setgroups(0, nullptr) != 0 || setgid(*request.user) != 0 || setuid(*request.user) != 0))
+      _exit(127);
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }

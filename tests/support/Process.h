@@ -1,5 +1,7 @@
 #pragma once
 // Runs a program the way a shell would and collects what it wrote.
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -29,6 +31,7 @@ struct ProcessRequest {
   // Standard output: collected when empty, else the file opened on it
   // ("/dev/full"), or kClosedPipe: a pipe nobody reads any more.
   std::string stdoutTo;
+  std::optional<uid_t> user;  // run as this user, in its own group (needs root)
   // Runs on a thread of its own while the child runs (to stop, kill or time
   // it); the output pipes keep being drained meanwhile.
   std::function<void(pid_t)> monitor;

@@ -11,23 +11,11 @@
 #include "cli/ProgramInfo.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "tools/cli/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
+#include "tools/qml-preview/PreviewCommandLine.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: qml-preview <qmls folder> [-o <pictures folder>]\n"
-    "Loads every .qml document of the folder (plain or enciphered; always the text, never a\n"
-    ".qmlc beside it) with a stand-in of the VantorelV5 components: each control a labelled\n"
-    "frame at its geometry, hidden ones dashed. Writes <document>.png at the screen's size,\n"
-    "the contact sheet index.png and the gallery index.html into the pictures folder\n"
-    "(default: <qmls folder>-preview, made when missing). One progress line per document\n"
-    "on standard error.\n"
-    "-h or --help shows this text, --version the version (as the first argument, when no\n"
-    "folder has that name). Exits with 0 when every document is drawn, 1 on wrong arguments,\n"
-    "2 when a folder or picture cannot be read or written or the stand-in module is missing,\n"
-    "3 when the QML runtime modules are not installed, 4 when documents failed to load\n"
-    "(listed with the engine's messages).\n";
 
 std::string Text(const QString& text) { return text.toStdString(); }
 
@@ -42,14 +30,8 @@ void ForwardQtMessage(QtMsgType type, const QMessageLogContext&, const QString& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string first = argc > 1 ? argv[1] : "";
-  if (argc == 2 && (first == "-h" || first == "--help" || first == "--version") &&
-      !prt::platform::EntryExists(prt::platform::WidenPath(first)))
-    return prt::PrintAnswer("qml-preview", first == "--version" ? prt::VersionLine("qml-preview") : kUsage);
-  if (!(argc == 2 || (argc == 4 && std::string(argv[2]) == "-o"))) {
-    std::cerr << kUsage;
-    return 1;
-  }
+  const auto request = prt::preview::ParseCommandLine(argc, argv);
+  if (!request) return request.Error();
 
   // Offscreen unless a platform is chosen; the software renderer draws the
   // same pixels on every machine. The engine's disk cache is neither read
@@ -62,22 +44,16 @@ int main(int argc, char** argv) {
   QGuiApplication application(qtArgc, argv);
 
   prt::preview::Options options;
-  options.qmlsFolder = prt::platform::WidenPath(first);
-  if (argc == 4) {
-    options.picturesFolder = prt::platform::WidenPath(argv[3]);
-  } else {
-    options.picturesFolder = options.qmlsFolder;
-    while (options.picturesFolder.size() > 1 && options.picturesFolder.back() == u'/')
-      options.picturesFolder.pop_back();
-    options.picturesFolder += u"-preview";
-  }
+  options.qmlsFolder = request->qmlsFolder;
+  options.picturesFolder = request->picturesFolder;
   options.importFolder = prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath());
   if (options.importFolder.isEmpty()) {
     std::cerr << "qml-preview: the stand-in module VantorelV5 is not beside the program ("
               << Text(QCoreApplication::applicationDirPath()) << "/qml)\n";
-    return 2;
+    return prt::cli::kIncomplete;
   }
-  options.progress = [](size_t index, size_t count, const prt::preview::Screen& screen) {
+  options.progress = [quiet = request->quiet](size_t index, size_t count, const prt::preview::Screen& screen) {
+    if (quiet) return;
     std::cerr << '[' << index << '/' << count << "] " << Text(screen.document);
     if (screen.errors.isEmpty())
       std::cerr << ": " << screen.width << 'x' << screen.height << ", loaded the " << Text(screen.loaded) << '\n';
@@ -89,13 +65,13 @@ int main(int argc, char** argv) {
   const prt::preview::Outcome outcome = prt::preview::PreviewFolder(options);
   if (!outcome.fatal.empty()) {
     std::cerr << "qml-preview: " << outcome.fatal << '\n';
-    return outcome.modulesMissing ? 3 : 2;
+    return outcome.modulesMissing ? prt::cli::kIncomplete : prt::cli::kRefused;
   }
   size_t failed = 0;
   for (const auto& screen : outcome.screens) failed += screen.errors.isEmpty() ? 0 : 1;
-  if (failed == 0) return 0;
+  if (failed == 0) return prt::cli::kDone;
   std::cerr << "qml-preview: " << failed << " of " << outcome.screens.size() << " documents failed to load:\n";
   for (const auto& screen : outcome.screens)
     for (const QString& error : screen.errors) std::cerr << "  " << Text(error) << '\n';
-  return 4;
+  return prt::cli::kSomeFailed;
 }
