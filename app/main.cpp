@@ -10,7 +10,7 @@
 #include "cli/Messages.h"
 #include "cli/ProgramInfo.h"
 #include "app/RunStart.h"
-#include "data/load/OpenDataSet.h"
+#include "data/set/OpenDataSet.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Text.h"
@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
     std::cerr << "prt2qml: " << prt::WaitingMessage(folder, holder) << std::endl;
   };
 
-  const prt::OpenedDataSet* data = nullptr;
+  std::optional<prt::DataSet> data;
   try {
     auto opened = prt::OpenDataSet(line.projectPath, wait);
     if (!opened) {
@@ -70,13 +70,12 @@ int main(int argc, char* argv[]) {
       std::cerr << "Initialize Data Manager failed!" << std::endl;
       return -2;
     }
-    static const prt::OpenedDataSet held = *opened;
-    data = &held;
+    data.emplace(std::move(*opened));
   } catch (const std::bad_alloc&) {
     std::cerr << "prt2qml: out of memory loading '" << argv[1] << "'" << std::endl;
     std::cerr << "Initialize Data Manager failed!" << std::endl;
     return -2;
   }
 
-  return prt::RunStart(*data->data->Set(), line.encryptOptionSeen, line.outputFolder, wait);
+  return prt::RunStart(*data, line.encryptOptionSeen, line.outputFolder, wait);
 }

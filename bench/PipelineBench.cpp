@@ -28,7 +28,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/ProgramInfo.h"
-#include "data/load/OpenDataSet.h"
+#include "data/set/OpenDataSet.h"
 #include "cipher/FileCipher.h"
 #include "convert/GenerationRun.h"
 #include "convert/QmlCacheGen.h"
@@ -185,7 +185,7 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   const auto runStart = Clock::now();
-  const bool ok = prt::GenerateQmlFiles(*opened->data->Set(), prt::platform::Widen(out), encrypt);
+  const bool ok = prt::GenerateQmlFiles(*opened, prt::platform::Widen(out), encrypt);
   const double total = prt::SecondsSince(runStart);
   const double runPeakMiB = StatusMiB("VmHWM");
   rusage after{};

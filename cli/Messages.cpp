@@ -87,7 +87,7 @@ std::string OpenErrorMessage(const OpenError& error, std::u16string_view request
                              std::u16string_view dataFileAsGiven, std::chrono::seconds bound) {
   if (const auto* copy = std::get_if<ProjectPathError>(&error))
     return ProjectPathMessage(*copy, requestedPath, dataFileAsGiven, bound);
-  const auto& failure = std::get<CPRDataManager::LoadFailure>(error);
+  const auto& failure = std::get<LoadFailure>(error);
   if (!failure.container) return "cannot read " + Quoted(failure.path) + ": " + failure.error.message();
   // The working copy holds the data file's bytes: the user's name is shown.
   const ContainerError& container = *failure.container;

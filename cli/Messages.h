@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "data/files/CPRFileNameGenerator.h"
-#include "data/load/OpenDataSet.h"
+#include "data/files/WorkingCopy.h"
+#include "data/set/OpenDataSet.h"
 #include "platform/FolderLock.h"
 
 namespace prt {

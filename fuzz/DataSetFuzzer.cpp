@@ -19,7 +19,7 @@
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
-#include "data/load/OpenDataSet.h"
+#include "data/set/OpenDataSet.h"
 #include "qml/QmlGenerator.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -35,10 +35,7 @@ struct PrivateFolder {
     path = root + u"/prt2qml-fuzz-" + pf::Widen(std::to_string(std::random_device()()));
     if (pf::MakeFolder(path)) std::abort();
   }
-  ~PrivateFolder() {
-    prt::CloseDataSet();
-    pf::RemoveTree(path);
-  }
+  ~PrivateFolder() { pf::RemoveTree(path); }
   std::u16string path;
 };
 
@@ -58,9 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string_view language(reinterpret_cast<const char*>(bytes), 4);
   const std::string_view dataFile(reinterpret_cast<const char*>(bytes) + 4, size - 4);
 
-  // Releases the working folder before it goes; first, so that the
-  // services outlive the private folder, whose removal at exit closes too.
-  prt::CloseDataSet();
   const std::u16string& folder = Folder();
   const std::u16string work = folder + u"/SimWork";
   pf::RemoveTree(work);
@@ -74,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   once.bound = std::chrono::milliseconds(0);
   auto opened = prt::OpenDataSet(folder + u"/f.prt", once);
   if (!opened) return 0;
-  const prt::DataSet& data = *opened->data->Set();
+  const prt::DataSet& data = *opened;
   prt::QmlGenerator generator(data, data.StoredLanguage());
   for (uint8_t type : prt::ScreenTypes) {
     // A damaged count may be huge; a few screens of each type exercise the code.

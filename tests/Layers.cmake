@@ -21,7 +21,7 @@ endfunction()
 
 # The folders from the bottom up: each may include its own headers and those
 # of the folders before it, never one after it.
-set(layers platform data/image data/set data/files data/manager data/load qml controls cipher convert cli app)
+set(layers platform data/image data/files data/set data/manager qml controls cipher convert cli app)
 set(below "")
 foreach(layer IN LISTS layers)
   set(above "")

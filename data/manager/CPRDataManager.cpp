@@ -5,8 +5,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "data/files/CPRFileNameGenerator.h"
-#include "data/files/CPRFileServices.h"
+#include "data/manager/CPRFileNameGenerator.h"
+#include "data/manager/CPRFileServices.h"
 #include "data/image/TransferFileReader.h"
 #include "data/set/ImageLayout.h"
 #include "platform/FileSystem.h"
@@ -39,71 +39,37 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
   // Without a working copy every name would be relative (".prt"): some
   // other file, or none.
   if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
-  if (auto failure = ReadImage(configPath)) return failure;
+  auto data = LoadImageFile(configPath);
+  if (!data) return data.Error();
 
-  names.GetFileName(kFileLanguage, languageFile_);
-  currentLanguage_ = 0;
+  std::u16string languageFile, connectionFile;
+  names.GetFileName(kFileLanguage, languageFile);
+  names.GetFileName(kFileConnection, connectionFile);
   uint32_t stored = 0;
-  if (auto failure = ReadStoredLanguage(stored)) {
-    set_.reset();
-    return failure;
-  }
-  set_->SetStoredLanguage(stored);
-  currentLanguage_ = set_->StoredLanguage();
-
-  names.GetFileName(kFileConnection, connectionFile_);
-  FinishLoad();
+  if (const std::error_code error = ReadStoredLanguage(languageFile, stored))
+    return LoadFailure{languageFile, error, std::nullopt};
+  data->SetStoredLanguage(stored);
+  Adopt(std::move(*data), std::move(languageFile), std::move(connectionFile));
   return std::nullopt;
 }
 
-std::optional<CPRDataManager::LoadFailure> CPRDataManager::LoadReadOnly(const std::u16string& path,
-                                                                         uint32_t language) {
+void CPRDataManager::Adopt(DataSet data, std::u16string languageFile, std::u16string connectionFile) {
   BeginLoad();
-  // Empty names: storing a language or a connection record fails instead
-  // of writing a file.
-  languageFile_.clear();
-  connectionFile_.clear();
-  if (auto failure = ReadImage(path)) return failure;
-  set_->SetStoredLanguage(language);
+  set_.emplace(std::move(data));
+  languageFile_ = std::move(languageFile);
+  connectionFile_ = std::move(connectionFile);
   currentLanguage_ = set_->StoredLanguage();
   FinishLoad();
-  return std::nullopt;
-}
-
-std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadImage(const std::u16string& configPath) {
-  std::vector<uint8_t> file;
-  if (const std::error_code error = platform::ReadOwnFile(configPath, file, kMaxDataFileBytes))
-    return LoadFailure{configPath, error, std::nullopt};
-  auto reader = TransferFileReader::LoadBytes(std::move(file));
-  if (!reader) return LoadFailure{configPath, {}, reader.Error()};
-  reader->AdjustByteOrder(ByteOrder::Little, 0);
-  dataSetName_ = reader->Name();
-  // Base 0: every reference becomes its target's offset in the image.
-  reader->Relocate(0, 0);
-  std::vector<uint8_t>& payload = reader->Payload();
-  payload.resize(std::min<size_t>(reader->PayloadSize(), payload.size()));
-  // The payload took over the file's buffer; the file's head moved out of
-  // it leaves its pages unused for the rest of the process.
-  platform::DiscardPages(payload.data() + payload.size(), payload.capacity() - payload.size());
-  if (!InstallImage(std::move(payload))) {
-    const ContainerError wrong{ContainerError::Place::Payload, 0, reader->PayloadOffset(),
-                               "the runtime image has an unknown signature"};
-    return LoadFailure{configPath, {}, wrong};
-  }
-  return std::nullopt;
 }
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
-  BeginLoad();
-  if (!InstallImage(std::move(image))) return false;
-  currentLanguage_ = 0;
-  FinishLoad();
+  std::optional<DataSet> data = DataSet::FromImage(std::move(image));
+  if (!data) {
+    BeginLoad();
+    return false;
+  }
+  Adopt(std::move(*data));
   return true;
-}
-
-bool CPRDataManager::InstallImage(std::vector<uint8_t> bytes) {
-  set_ = DataSet::FromImage(std::move(bytes));
-  return set_.has_value();
 }
 
 void CPRDataManager::FinishLoad() {
@@ -115,12 +81,6 @@ void CPRDataManager::FinishLoad() {
     resetCallbacks_.clear();
   }
   loaded_.store(1);
-}
-
-void CPRDataManager::SetStateFilePaths(const std::u16string& languageFile,
-                                       const std::u16string& connectionFile) {
-  languageFile_ = languageFile;
-  connectionFile_ = connectionFile;
 }
 
 void CPRDataManager::Uninitialize() {
@@ -141,7 +101,10 @@ void CPRDataManager::Uninitialize() {
 
 bool CPRDataManager::IsInitialized() { return loaded_.load() != 0; }
 
-const std::string& CPRDataManager::GetDataSetName() { return dataSetName_; }
+const std::string& CPRDataManager::GetDataSetName() {
+  static const std::string none;
+  return set_ ? set_->Name() : none;
+}
 
 // Caches hold positions in the image: they go whenever the image does.
 void CPRDataManager::ClearCaches() {
@@ -164,28 +127,6 @@ void CPRDataManager::ClearDefaultMapsLocked() {
     defaultMapBuilt_[slot].store(0);
     defaultMaps_[slot].Clear();
   }
-}
-
-std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadStoredLanguage(uint32_t& index) {
-  index = 0;
-  auto& files = CPRFileServices::GetInstance();
-  FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
-  if (!file) {
-    // Unreadable, the file falls back to language 0; a FIFO, device,
-    // folder or link in its place is refused: nothing may be read from it,
-    // nor a file made there or through it.
-    const std::error_code error = errno == ELOOP ? platform::LinkNotFollowed() : platform::ErrnoError(errno);
-    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory &&
-        error != std::errc::too_many_symbolic_link_levels)
-      return std::nullopt;
-    return LoadFailure{languageFile_, error, std::nullopt};
-  }
-  uint8_t bytes[4] = {};
-  files.Read(file, bytes, 4);
-  files.Close(file);
-  index = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-          (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-  return std::nullopt;
 }
 
 // ---- Records and links ----------------------------------------------------

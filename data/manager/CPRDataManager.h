@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "data/image/RuntimeImage.h"
-#include "data/image/TransferFileReader.h"
+#include "data/set/OpenDataSet.h"
 #include "data/set/DefaultMapIndex.h"
 #include "data/manager/IPRDataManager.h"
 
@@ -30,30 +30,21 @@ class CPRDataManager : public IPRDataManager {
   CPRDataManager(const CPRDataManager&) = delete;
   CPRDataManager& operator=(const CPRDataManager&) = delete;
 
-  // Why a load failed: the file at fault and the system's reason, or the
-  // container's error when its bytes were refused.
-  struct LoadFailure {
-    std::u16string path;
-    std::error_code error;
-    std::optional<ContainerError> container;
-  };
+  using LoadFailure = prt::LoadFailure;
   // Loads the working copy that the file name generator names (its
   // configuration file, then the stored language); on failure nothing is
   // loaded.
   std::optional<LoadFailure> Load();
-  // Loads the data file at `path` as it stands, without a working copy and
-  // starting in `language` (0 when the project has fewer). No language or
-  // connection file is opened, so nothing is created or written.
-  std::optional<LoadFailure> LoadReadOnly(const std::u16string& path, uint32_t language);
   bool Initialize() override { return !Load(); }
   void Uninitialize() override;
 
+  // Takes a data set loaded elsewhere, starting in its stored language;
+  // without the paths of its language and connection files, storing a
+  // language or a connection record fails instead of writing a file.
+  void Adopt(DataSet data, std::u16string languageFile = {}, std::u16string connectionFile = {});
   // Loads an image given as bytes instead of the configuration file: the
   // magic check, then the state a fresh load has (language 0, no caches).
   bool AdoptImage(std::vector<uint8_t> image);
-  // Paths of the language and connection files (Initialize takes them from
-  // the file name generator).
-  void SetStateFilePaths(const std::u16string& languageFile, const std::u16string& connectionFile);
 
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
@@ -198,16 +189,11 @@ class CPRDataManager : public IPRDataManager {
   // The state before any load: no image, no caches.
   void BeginLoad();
   // Reads the configuration file at `path` and installs its image.
-  std::optional<LoadFailure> ReadImage(const std::u16string& path);
-  bool InstallImage(std::vector<uint8_t> bytes);
   void FinishLoad();
   void ClearCaches();
   void ClearCachesLocked();  // the caller holds lock_ exclusively
   // Empties the DefaultMap indexes; the caller holds the lock exclusively.
   void ClearDefaultMapsLocked();
-  // The stored language index (0 when there is none); a failure when the
-  // language file is there but is not a regular file.
-  std::optional<LoadFailure> ReadStoredLanguage(uint32_t& index);
 
   std::atomic<uint8_t> loaded_{0};
   std::u16string languageFile_;
@@ -215,7 +201,6 @@ class CPRDataManager : public IPRDataManager {
   std::optional<DataSet> set_;
   uint32_t currentLanguage_ = 0;
   uint32_t currentPage_ = 1u << 24;
-  std::string dataSetName_;
 
   std::shared_mutex lock_;
   std::map<uint32_t, std::multimap<std::u16string, uint32_t, std::less<>>> reverseTextMap_;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "data/files/IPRSingleton.h"
+#include "data/manager/IPRSingleton.h"
 #include "data/image/RuntimeImage.h"
 #include "data/manager/DataValue.h"
 #include "data/set/DataSet.h"

@@ -1,7 +1,7 @@
 // The lazily built lookup maps, the reset callbacks and the connection file.
 #include <mutex>
 
-#include "data/files/CPRFileServices.h"
+#include "data/manager/CPRFileServices.h"
 #include "data/manager/CPRDataManager.h"
 #include "data/set/ImageLayout.h"
 #include "platform/Endian.h"

@@ -1,7 +1,7 @@
 // Texts, languages and fonts of the data manager.
 #include <string>
 
-#include "data/files/CPRFileServices.h"
+#include "data/manager/CPRFileServices.h"
 #include "data/manager/CPRDataManager.h"
 #include "data/set/ImageLayout.h"
 

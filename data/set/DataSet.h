@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/files/WorkingCopy.h"
 #include "data/image/RuntimeImage.h"
 #include "data/set/DefaultMapIndex.h"
 
@@ -34,6 +35,13 @@ class DataSet {
   DataSet& operator=(DataSet&&) noexcept = default;
 
   const RuntimeImage& Image() const { return *image_; }
+  // The name the data file's container gives the data set.
+  const std::string& Name() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+  // The working copy the image was loaded from, held locked while the data
+  // set lives; none for a data file read in place.
+  const WorkingCopy* Copy() const { return copy_ ? &*copy_ : nullptr; }
+  void Keep(WorkingCopy copy) { copy_.emplace(std::move(copy)); }
   uint32_t ImageSize() const { return image_->Size(); }
   // The reference stored in header word `word`.
   ImageRef HeaderRef(uint32_t word) const { return image_->Root().Ref(4 * word); }
@@ -87,6 +95,8 @@ class DataSet {
   std::unique_ptr<RuntimeImage> image_;
   DefaultMapIndex objectTexts_;
   uint32_t storedLanguage_ = 0;
+  std::string name_;
+  std::optional<WorkingCopy> copy_;
 };
 
 }  // namespace prt

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "data/load/OpenDataSet.h"
+#include "data/set/OpenDataSet.h"
 #include "cipher/FileCipher.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
@@ -108,7 +108,6 @@ std::string Compare(const Variation& v) {
   // The working folder and its language file exist once the data set has
   // been opened; the stored language goes there.
   if (!OpenDataSet(dataFile)) return "the data set does not open";
-  CloseDataSet();
   const fs::path languageFile = dir / "project" / "SimWork" / "plant.rt_file.LANG";
   fs::remove(languageFile);
   if (const auto index = StoredIndex(v)) {
@@ -118,10 +117,13 @@ std::string Compare(const Variation& v) {
 
   fs::create_directories(dir / "reference");
   fs::create_directories(dir / "tool");
-  const auto opened = OpenDataSet(dataFile);
-  if (!opened) return "the data set does not open";
-  test::ReferenceResult expected = test::ReferenceRun(*opened->data->Set(), dir.Wide("reference"), v.encrypt);
-  CloseDataSet();
+  test::ReferenceResult expected;
+  {
+    // Released before the tool runs: the data set holds the working folder.
+    const auto opened = OpenDataSet(dataFile);
+    if (!opened) return "the data set does not open";
+    expected = test::ReferenceRun(*opened, dir.Wide("reference"), v.encrypt);
+  }
   std::vector<std::string> args = {prt.string(), "-d", (dir / "tool").string()};
   if (v.encrypt) args.push_back("-e");
   const test::ProcessResult run = test::Run(PRT2QML, args);

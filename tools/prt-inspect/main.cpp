@@ -7,7 +7,7 @@
 
 #include "cli/Messages.h"
 #include "cli/ProgramInfo.h"
-#include "data/load/OpenDataSet.h"
+#include "data/set/OpenDataSet.h"
 #include "platform/Text.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/inspect/Inspect.h"
@@ -37,7 +37,7 @@ constexpr const char* kHelp =
 std::string LanguageSource(const prt::ReadOnlyDataSet& opened) {
   if (!opened.storedLanguage) return {};
   const std::string file = "'" + prt::platform::NarrowPath(opened.languageFile) + "'";
-  if (*opened.storedLanguage == opened.data->GetCurrentLanguageIndex()) return "stored in " + file;
+  if (*opened.storedLanguage == opened.data.StoredLanguage()) return "stored in " + file;
   return file + " stores " + std::to_string(*opened.storedLanguage) + ", which the project lacks";
 }
 
@@ -54,14 +54,15 @@ int main(int argc, char** argv) {
   if (!operands) return operands.Error();
 
   const std::u16string dataFile = prt::platform::WidenPath(operands->front());
-  const auto opened = prt::OpenDataSetReadOnly(dataFile);
+  auto opened = prt::OpenDataSetReadOnly(dataFile);
   if (!opened) {
     std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, {}) << std::endl;
     return prt::cli::kRefused;
   }
-  const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(*opened->data))
-                                  : prt::inspect::DescribeText(*opened->data, LanguageSource(*opened));
-  const int status = prt::PrintAnswer("prt-inspect", text);
-  prt::CloseDataSet();
-  return status;
+  const std::string source = LanguageSource(*opened);
+  prt::CPRDataManager data;
+  data.Adopt(std::move(opened->data));
+  const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(data))
+                                  : prt::inspect::DescribeText(data, source);
+  return prt::PrintAnswer("prt-inspect", text);
 }

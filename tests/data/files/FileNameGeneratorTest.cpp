@@ -1,4 +1,4 @@
-#include "data/files/CPRFileNameGenerator.h"
+#include "data/manager/CPRFileNameGenerator.h"
 
 #include <gtest/gtest.h>
 

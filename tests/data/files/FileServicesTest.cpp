@@ -1,4 +1,4 @@
-#include "data/files/CPRFileServices.h"
+#include "data/manager/CPRFileServices.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "data/files/CPRFileNameGenerator.h"
+#include "data/manager/CPRFileNameGenerator.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 

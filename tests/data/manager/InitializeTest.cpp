@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "data/files/CPRFileNameGenerator.h"
+#include "data/manager/CPRFileNameGenerator.h"
 #include "tests/data/manager/RichDataset.h"
 #include "tests/support/TempDir.h"
 

@@ -1,11 +1,13 @@
 #pragma once
-// Turns four-character file codes into the paths of the data set's files,
-// inside the working copy ("SimWork") beside the project data file.
+// The working copy of a data set: the data file's family of files copied
+// into the folder SimWork beside it, and the names of its files by
+// four-character file code. The copy is the run's own; the source files
+// are only read.
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "data/files/IPRSingleton.h"
+#include "data/Expected.h"
 #include "platform/FolderLock.h"
 
 namespace prt {
@@ -44,52 +46,57 @@ struct ProjectPathError {
   platform::LockHolder holder;  // who held the folder, when timed out
 };
 
-// Whether the working copy `fileName` in `workFolder` holds the current
-// bytes of `dataFile`, as a run would find it (nothing is written).
-bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string& dataFile,
-                          const std::u16string& fileName);
+// base + the ending a file code gives: ".prt" for '@CFG', ".<code>.cnk" for
+// chunks, ".rt_file.<code>" for state files such as 'LANG'.
+std::u16string DataSetFileName(const std::u16string& base, uint32_t code);
 
-class CPRFileNameGenerator : public IPRSingleton {
+class WorkingCopy {
  public:
-  static CPRFileNameGenerator& GetInstance();
-
-  bool Initialize() override { return true; }
-  void Uninitialize() override {}
-
-  // Once per process: locks the working folder for the rest of the process,
-  // brings the working copy up to date and sets the base path. After a
-  // success, later calls change nothing.
+  // Locks the working folder beside `dataFile` (waiting as `wait` says) and
+  // brings the working copy up to date.
   //
   // The working copy is refreshed when its size or modification time
   // differs from the data file's, or the hash of the data file's bytes
   // differs from the one stored beside the copy (<name>.prt.hash) when it
   // was taken. Everything in the working folder is created and removed
   // without following a link there.
-  [[nodiscard]] std::optional<ProjectPathError> SetProjectPath(const std::u16string& path,
-                                                               const platform::LockWait& wait = {});
-  bool ProjectPathSet() const { return projectPathSet_; }
-  // Forgets the project path and releases the working folder, so that a
-  // later SetProjectPath starts afresh.
-  void Reset();
-  // Reset, after removing the working folder when SetProjectPath made it:
-  // a data set that did not load leaves no folder where there was none.
-  void Discard();
-  // Full path for a file code; always answers 0.
-  uint32_t GetFileName(uint32_t code, std::u16string& out) const;
+  static Expected<WorkingCopy, ProjectPathError> Prepare(const std::u16string& dataFile,
+                                                         const platform::LockWait& wait = {});
 
+  WorkingCopy(WorkingCopy&&) noexcept = default;
+  WorkingCopy& operator=(WorkingCopy&&) noexcept = default;
+
+  // The working path without its extension: <folder>/SimWork/<name>.
   const std::u16string& Base() const { return base_; }
+  // The working folder, without a trailing separator.
   const std::u16string& Folder() const { return folder_; }
+  // The data file's name without its extension.
   const std::u16string& Name() const { return name_; }
-  const std::u16string& FolderCopy() const { return folderCopy_; }
+  std::u16string FileName(uint32_t code) const { return DataSetFileName(base_, code); }
+
+  // Removes the working folder when Prepare made it: a data set that did not
+  // load leaves no folder where there was none. The lock goes either way.
+  void Discard() &&;
 
  private:
+  WorkingCopy() = default;
+
   std::u16string base_;
   std::u16string folder_;
   std::u16string name_;
-  std::u16string folderCopy_;
-  bool projectPathSet_ = false;
   bool madeFolder_ = false;
-  platform::FolderLock workLock_;
+  platform::FolderLock lock_;  // held while the value lives
 };
+
+// Whether the working copy `fileName` in `workFolder` holds the current
+// bytes of `dataFile`, as a run would find it (nothing is written).
+bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string& dataFile,
+                          const std::u16string& fileName);
+
+// The project's stored language: the first four bytes of the language file
+// `path`, little-endian, as the data manager reads them (a missing file is
+// made empty and gives 0, an unreadable one 0). An error only for what must
+// not be read or made: a FIFO, device, folder or link in its place.
+std::error_code ReadStoredLanguage(const std::u16string& path, uint32_t& index);
 
 }  // namespace prt

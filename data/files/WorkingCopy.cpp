@@ -1,4 +1,4 @@
-#include "data/files/CPRFileNameGenerator.h"
+#include "data/files/WorkingCopy.h"
 
 #include <algorithm>
 #include <array>
@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Endian.h"
 #include "platform/FileCheck.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -171,21 +172,33 @@ bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string
   return !work.Open(workFolder, true) && UpToDate(work, dataFile, fileName, false);
 }
 
-CPRFileNameGenerator& CPRFileNameGenerator::GetInstance() {
-  static CPRFileNameGenerator instance;
-  return instance;
+std::u16string DataSetFileName(const std::u16string& base, uint32_t code) {
+  std::u16string out = base;
+  const char16_t* suffix = nullptr;
+  switch (FormOf(code, suffix)) {
+    case NameForm::Suffix:
+      out += suffix;
+      break;
+    case NameForm::Chunk:
+      out += u'.' + CodeText(code) + u".cnk";
+      break;
+    case NameForm::RuntimeFile:
+      out += u".rt_file." + CodeText(code);
+      break;
+  }
+  return out;
 }
 
-std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::u16string& path,
-                                                                      const platform::LockWait& wait) {
-  if (projectPathSet_) return std::nullopt;
+Expected<WorkingCopy, ProjectPathError> WorkingCopy::Prepare(const std::u16string& path,
+                                                             const platform::LockWait& wait) {
   // Nothing is created for a data file that is not there, and no other
   // file is ever read in its place.
   const pf::FileCheck data = pf::CheckRegularFile(path);
-  if (data.kind != pf::FileKind::Regular) return Fail(Step::OpenData, path, {}, data.reason);
+  if (data.kind != pf::FileKind::Regular) return Unexpected{Fail(Step::OpenData, path, {}, data.reason)};
   const std::u16string full = pf::FullPath(path);
   const size_t sep = LastSeparator(full);
-  if (full.empty() || sep == std::u16string::npos) return Fail(Step::OpenData, path, {}, pf::SystemReason(ENOENT));
+  if (full.empty() || sep == std::u16string::npos)
+    return Unexpected{Fail(Step::OpenData, path, {}, pf::SystemReason(ENOENT))};
 
   const std::u16string sourceFolder = full.substr(0, sep + 1);
   const std::u16string fileName = full.substr(sep + 1);
@@ -193,19 +206,18 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
   // data file named otherwise that would be another file, or none.
   constexpr std::u16string_view kDataSuffix = u".prt";
   if (!std::u16string_view(fileName).ends_with(kDataSuffix))
-    return Fail(Step::NotPrtName, path, {}, "the data file name must end in .prt");
+    return Unexpected{Fail(Step::NotPrtName, path, {}, "the data file name must end in .prt")};
   if (data.size > kMaxDataFileBytes)
-    return Fail(Step::TooLarge, path, {},
-                pf::GroupedDigits(data.size) + " bytes, more than the " + pf::GroupedDigits(kMaxDataFileBytes) +
-                    " a data file may have");
+    return Unexpected{Fail(Step::TooLarge, path, {},
+                           pf::GroupedDigits(data.size) + " bytes, more than the " +
+                               pf::GroupedDigits(kMaxDataFileBytes) + " a data file may have")};
   const std::u16string name = Stem(fileName);
-  const std::u16string workFolder = sourceFolder + u"SimWork/";
   const std::u16string workFolderName = sourceFolder + u"SimWork";
 
   const pf::CreatedDir created = pf::CreateDirectory(workFolderName);
   if (created.result == pf::CreateDirResult::Failed)
-    return Fail(Step::CreateFolder, workFolderName, {}, created.reason);
-  // Held from before the copy is compared until the process ends: another
+    return Unexpected{Fail(Step::CreateFolder, workFolderName, {}, created.reason)};
+  // Held from before the copy is compared until the value goes: another
   // run of the same project waits rather than copying underneath this one.
   // The folder is the run's own: a link in its place is refused.
   pf::LockResult lock = pf::LockFolder(workFolderName, wait, true);
@@ -213,11 +225,11 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
     Error error = Fail(Step::LockFolder, workFolderName, {}, lock.reason);
     error.lock = lock.status;
     error.holder = lock.holder;
-    return error;
+    return Unexpected{std::move(error)};
   }
   pf::FolderHandle work;
   if (const std::error_code ec = work.Open(workFolderName, true))
-    return Fail(Step::CreateFolder, workFolderName, {}, ec.message());
+    return Unexpected{Fail(Step::CreateFolder, workFolderName, {}, ec.message())};
 
   const bool made = created.result == pf::CreateDirResult::Created;
   if (made || !UpToDate(work, full, fileName)) {
@@ -232,51 +244,44 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
     if (error) {
       // A folder made for a run that cannot go on goes again.
       if (made) pf::RemoveTree(workFolderName);
-      return error;
+      return Unexpected{std::move(*error)};
     }
   }
 
-  base_ = workFolder + name;
-  folder_ = workFolderName;
-  name_ = name;
-  folderCopy_ = folder_;
-  workLock_ = std::move(lock.lock);
-  madeFolder_ = made;
-  projectPathSet_ = true;
-  return std::nullopt;
+  WorkingCopy copy;
+  copy.base_ = workFolderName + u"/" + name;
+  copy.folder_ = workFolderName;
+  copy.name_ = name;
+  copy.madeFolder_ = made;
+  copy.lock_ = std::move(lock.lock);
+  return copy;
 }
 
-void CPRFileNameGenerator::Discard() {
+void WorkingCopy::Discard() && {
   // Removed while still locked: no other run is copying into it.
-  if (projectPathSet_ && madeFolder_) pf::RemoveTree(folder_);
-  Reset();
+  if (madeFolder_) pf::RemoveTree(folder_);
+  lock_ = {};
 }
 
-void CPRFileNameGenerator::Reset() {
-  base_.clear();
-  folder_.clear();
-  name_.clear();
-  folderCopy_.clear();
-  projectPathSet_ = false;
-  madeFolder_ = false;
-  workLock_ = {};
-}
-
-uint32_t CPRFileNameGenerator::GetFileName(uint32_t code, std::u16string& out) const {
-  out = base_;
-  const char16_t* suffix = nullptr;
-  switch (FormOf(code, suffix)) {
-    case NameForm::Suffix:
-      out += suffix;
-      break;
-    case NameForm::Chunk:
-      out += u'.' + CodeText(code) + u".cnk";
-      break;
-    case NameForm::RuntimeFile:
-      out += u".rt_file." + CodeText(code);
-      break;
+std::error_code ReadStoredLanguage(const std::u16string& path, uint32_t& index) {
+  index = 0;
+  // A missing file is made empty, as the data manager's file services do.
+  std::FILE* file = pf::OpenStream(path, pf::FileExists(path) ? "rb" : "wb+");
+  if (!file) {
+    // Unreadable, the file falls back to language 0; a FIFO, device,
+    // folder or link in its place is refused: nothing may be read from it,
+    // nor a file made there or through it.
+    const std::error_code error = errno == ELOOP ? pf::LinkNotFollowed() : pf::ErrnoError(errno);
+    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory &&
+        error != std::errc::too_many_symbolic_link_levels)
+      return {};
+    return error;
   }
-  return 0;
+  uint8_t bytes[4] = {};  // a shorter file leaves the missing bytes 0
+  static_cast<void>(std::fread(bytes, 1, sizeof bytes, file));
+  std::fclose(file);
+  index = pf::LoadLE32(bytes);
+  return {};
 }
 
 }  // namespace prt

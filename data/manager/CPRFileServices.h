@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/files/IPRSingleton.h"
+#include "data/manager/IPRSingleton.h"
 
 namespace prt {
 

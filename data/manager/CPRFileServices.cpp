@@ -1,11 +1,11 @@
-#include "data/files/CPRFileServices.h"
+#include "data/manager/CPRFileServices.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
 
-#include "data/files/CPRFileNameGenerator.h"
+#include "data/manager/CPRFileNameGenerator.h"
 #include "platform/FileSystem.h"
 
 namespace prt {

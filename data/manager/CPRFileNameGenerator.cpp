@@ -1,0 +1,29 @@
+#include "data/manager/CPRFileNameGenerator.h"
+
+namespace prt {
+
+CPRFileNameGenerator& CPRFileNameGenerator::GetInstance() {
+  static CPRFileNameGenerator instance;
+  return instance;
+}
+
+std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::u16string& path,
+                                                                      const platform::LockWait& wait) {
+  if (copy_) return std::nullopt;
+  auto prepared = WorkingCopy::Prepare(path, wait);
+  if (!prepared) return prepared.Error();
+  copy_.emplace(std::move(*prepared));
+  return std::nullopt;
+}
+
+void CPRFileNameGenerator::Discard() {
+  if (copy_) std::move(*copy_).Discard();
+  copy_.reset();
+}
+
+uint32_t CPRFileNameGenerator::GetFileName(uint32_t code, std::u16string& out) const {
+  out = DataSetFileName(Base(), code);
+  return 0;
+}
+
+}  // namespace prt
