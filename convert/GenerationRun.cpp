@@ -6,6 +6,8 @@
 #include <iomanip>
 #include <iostream>
 #include <latch>
+#include <thread>
+#include <utility>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -18,7 +20,8 @@
 #include "controls/IControlGroup.h"
 #include "controls/ScreenDocument.h"
 #include "data/set/DataSet.h"
-#include "convert/CacheWorkers.h"
+#include "convert/DocumentWorkers.h"
+#include "convert/TreeCheck.h"
 #include "convert/RunProfile.h"
 #include "qml/QmlGenerator.h"
 #include "platform/FileSystem.h"
@@ -54,204 +57,6 @@ void ClearUpperVectorState() {
                      "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
   }
 #endif
-}
-
-struct Screen {
-  uint32_t reference = 0;
-  uint64_t size = 0;  // controls in its tree, with the link entries that made none
-  std::u16string path;
-  ControlPtr tree;  // kept from the check, or null: built again before its document
-  std::optional<uint32_t> leaves;  // the language its document leaves current; none: its own
-  uint32_t language = 0;           // the language its document starts in
-};
-
-// Each document starts in the language the documents before it, in object
-// order, left current: a font array leaves another one behind, and nothing
-// restores it.
-void AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
-  for (Screen& screen : screens) {
-    screen.language = language;
-    if (screen.leaves) language = *screen.leaves;
-  }
-}
-
-// Builds the tree below the screen's root control, counted against
-// `budget`; the root counts too.
-TreeFault GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
-  if (!budget.Take()) return budget.Exceeded();
-  if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
-  return {};
-}
-
-// "prt2qml: screen page16777218"
-std::string ScreenLine(const IControl& screen) {
-  return "prt2qml: screen " + std::string(screen.GetTypeCode()) + std::to_string(static_cast<int32_t>(screen.GetObjID()));
-}
-
-// "prt2qml: screen page16777218: <the reason>"
-std::string ScreenFaultLine(const IControl& screen, const TreeFault& fault) {
-  return ScreenLine(screen) + ": " + fault.Text();
-}
-
-std::string OverBudgetLine(const IControl& screen, uint64_t limit, uint64_t imageBytes) {
-  return ScreenLine(screen) + ": the documents exceed " + platform::GroupedDigits(limit) +
-         " bytes, the limit for a data set of " + platform::GroupedDigits(imageBytes) + " bytes";
-}
-
-// Builds the control tree of every screen, type by type, and notes the
-// screens (objects that make no screen are left out) with their sizes and
-// files. One budget bounds all the trees together.
-//
-// The check may run on two threads, this one and the cache stage's before
-// it has anything to compile: each claims the next screen until none is
-// left (building a tree only reads the loaded data set). Each thread's own
-// budget has the whole limit, so neither builds more than one thread
-// would; when the trees together pass it, or one cannot be built, the check
-// is made once more on one thread, in order, which finds the screen a
-// single pass would name.
-//
-// This thread keeps its largest trees, up to kKeptControls controls, for
-// the documents written first; the others are dropped and built again
-// right before their documents. Small projects keep most of them; large
-// ones hold no more memory. The other thread keeps none: memory it
-// allocated and this thread freed would go back to its allocator's arena
-// under a lock it takes all the time while it compiles.
-class TreeCheck {
- public:
-  TreeCheck(const DataSet& data, std::u16string staging) : data_(data), staging_(std::move(staging)) {
-    imageBytes_ = data.ImageSize();
-    for (uint8_t t : ScreenTypes) {
-      const uint32_t n = data.ObjectCount(t);
-      for (uint32_t i = 0; i < n; ++i) references_.push_back((uint32_t{t} << 24) | (i & 0xFFFFFFu));
-    }
-    found_.resize(references_.size());
-  }
-
-  // Called once on each thread that takes part; `keep` on the one that
-  // writes the documents. Memory that runs out fails the check, which then
-  // names it, rather than ending the process from a worker thread.
-  void Work(bool keep) {
-    try {
-      Build(keep);
-    } catch (const std::bad_alloc&) {
-      if (!failed_.exchange(true)) fault_ = "prt2qml: out of memory while building the control trees";
-    }
-  }
-
-  // After every Work: the screens in order, or false when a tree could not
-  // be built or the trees together passed the budget.
-  bool Take(std::vector<Screen>& screens) {
-    if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false;
-    for (Screen& screen : found_)
-      if (!screen.path.empty()) screens.push_back(std::move(screen));
-    return true;
-  }
-
-  // The line naming the screen at fault and why; of a check on one thread
-  // only, the first screen in order.
-  const std::string& Fault() const { return fault_; }
-
- private:
-  static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
-
-  void Build(bool keep) {
-    ControlBudget budget(imageBytes_);
-    std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
-    uint64_t keptSize = 0;
-    const auto larger = [this](size_t a, size_t b) { return found_[a].size > found_[b].size; };
-    for (size_t i = next_++; i < references_.size() && !failed_; i = next_++) {
-      ControlPtr control = CreateScreen(data_.ObjectRecord(references_[i]));
-      if (!control) continue;
-      const uint64_t before = budget.Used();
-      if (const TreeFault fault = GrowTree(data_, control, budget)) {
-        if (!failed_.exchange(true)) fault_ = ScreenFaultLine(*control, fault);
-        break;
-      }
-      const uint64_t size = budget.Used() - before;
-      std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
-      std::optional<uint32_t> leaves = LanguageLeftBy(data_, *control);
-      found_[i] = {references_[i], size, std::move(path), keep && size <= kKeptControls ? std::move(control) : nullptr,
-                   leaves};
-      if (!found_[i].tree) continue;
-      kept.push_back(i);
-      std::push_heap(kept.begin(), kept.end(), larger);
-      for (keptSize += size; keptSize > kKeptControls; kept.pop_back()) {
-        std::pop_heap(kept.begin(), kept.end(), larger);
-        keptSize -= found_[kept.back()].size;
-        found_[kept.back()].tree.reset();
-      }
-    }
-    used_ += budget.Used();
-  }
-
-  const DataSet& data_;
-  std::u16string staging_;
-  uint64_t imageBytes_ = 0;
-  std::vector<uint32_t> references_;
-  std::vector<Screen> found_;  // one per reference; no path: it makes no screen
-  std::atomic<size_t> next_ = 0;
-  std::atomic<bool> failed_ = false;
-  std::atomic<uint64_t> used_ = 0;
-  std::string fault_;  // written by the thread that set failed_ first
-};
-
-// The check on this thread alone; a tree that cannot be built fails the run
-// before any file is written, with a line naming its screen.
-bool CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens) {
-  TreeCheck check(data, staging);
-  check.Work(true);
-  if (check.Take(screens)) return true;
-  ErrLine(check.Fault());
-  return false;
-}
-
-// The order to write the screens in: largest tree first, so that the
-// workers start on the long compiles and the short ones are left for the
-// end. Screens that share a file (every template writes tmpl.qml) keep
-// their own order among themselves, so the last one's text stands.
-std::vector<size_t> WriteOrder(const std::vector<Screen>& screens,
-                               const std::unordered_map<std::u16string, uint32_t>& writesOfPath) {
-  std::vector<size_t> order(screens.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return screens[a].size > screens[b].size; });
-  std::unordered_map<std::u16string, std::vector<size_t>> slotsOfPath;
-  for (size_t slot = 0; slot < order.size(); ++slot) {
-    const std::u16string& path = screens[order[slot]].path;
-    if (writesOfPath.at(path) > 1) slotsOfPath[path].push_back(slot);
-  }
-  for (auto& [path, slots] : slotsOfPath) {
-    std::vector<size_t> sharing;
-    for (size_t slot : slots) sharing.push_back(order[slot]);
-    std::sort(sharing.begin(), sharing.end());
-    for (size_t k = 0; k < slots.size(); ++k) order[slots[k]] = sharing[k];
-  }
-  return order;
-}
-
-void ReportCacheStage(const CacheStageResult& result) {
-  for (const FileStatus& worker : result.worker)
-    if (const std::string line = FaultLine(worker); !line.empty()) ErrLine(line);
-}
-
-// The UTF-8 form of one document, in a buffer kept from screen to screen.
-class DocumentBytes {
- public:
-  // Surrogate units, paired or lone, come out as U+FFFD.
-  std::string_view Encode(std::u16string_view text) {
-    const size_t room = text.size() * platform::kMaxUtf8PerUnit;
-    if (buffer_.size() < room) buffer_.resize(room);
-    return {buffer_.data(), platform::NarrowUnits(text, buffer_.data())};
-  }
-
- private:
-  std::vector<char> buffer_;
-};
-
-// The whole file in one write, with no copy into a stream buffer.
-FileStatus WriteDocument(const std::u16string& path, std::string_view bytes) {
-  if (const std::error_code ec = platform::WriteWholeFile(path, bytes)) return FileStatus::Failed(path, ec);
-  return {};
 }
 
 // Everything written into `folder` since the handle was opened reaches the
@@ -374,17 +179,6 @@ std::u16string PrepareFolder(const std::u16string& folder) {
   return aside;
 }
 
-std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {
-  std::u16string path = staging + u"/" + platform::WidenUnits(typeCode);
-  if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
-  return path + u".qml";
-}
-
-FileStatus SaveQmlFile(const std::u16string& path, const std::u16string& text) {
-  DocumentBytes bytes;
-  return WriteDocument(path, bytes.Encode(text));
-}
-
 bool PublishFolder(const std::u16string& staging, const std::u16string& final) {
   const std::u16string from = EntryName(staging);
   const std::u16string to = EntryName(final);
@@ -456,112 +250,51 @@ bool GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, b
 
   auto start = Clock::now();
   if (profile) profile->origin = start;
-  // The extra thread checks trees beside this one first; then it compiles
-  // from the first saved document on, and this thread joins it when the
-  // last one is saved.
+  // Both threads check the trees, then both make the files. The extra
+  // thread waits for the plan in between; it makes none when the check
+  // failed.
   TreeCheck check(data, staging);
+  DocumentWorkers workers(data, encrypt);
   std::latch checked(1);
-  CacheStage stage(encrypt, [&] {
-    check.Work(false);
-    checked.count_down();
-  });
-  check.Work(true);
-  checked.wait();
-  std::vector<Screen> screens;
-  if (!check.Take(screens) && !CollectScreens(data, staging, screens)) return false;
-  AssignStartLanguages(screens, data.StoredLanguage());
-  // Several templates share tmpl.qml, and its last text must stand. A path
-  // written more than once goes to the workers only after every document
-  // is saved, so that none compiles or enciphers a file still being
-  // replaced, and only once.
-  std::unordered_map<std::u16string, uint32_t> writesOfPath;
-  for (const Screen& screen : screens) ++writesOfPath[screen.path];
-  const std::vector<size_t> order = WriteOrder(screens, writesOfPath);
-  if (profile) profile->collectSeconds = SecondsSince(start);
-
-  std::vector<QmlFileItemPtr> heldBack;
-  std::unordered_map<std::u16string, size_t> heldBackOfPath;
-  // The trees not kept, once more, one at a time; they fitted the budget
-  // before.
-  ControlBudget budget(data.ImageSize());
-  QmlGenerator generator(data);
-  // Counted as the text is written, so no document grows past what is left.
-  const uint64_t byteLimit = DocumentByteLimit(data.ImageSize());
-  uint64_t bytesLeft = byteLimit;
-  DocumentBytes bytes;
-  for (const size_t index : order) {
-    Screen& screen = screens[index];
-    start = Clock::now();
-    ControlPtr tree = std::move(screen.tree);
-    if (!tree) {
-      tree = CreateScreen(data.ObjectRecord(screen.reference));
-      if (!tree) return false;
-      if (const TreeFault fault = GrowTree(data, tree, budget)) {
-        ErrLine(ScreenFaultLine(*tree, fault));
-        return false;
+  std::latch planned(1);
+  bool ok = false;  // written before `planned` opens, read after
+  std::string fault;
+  {
+    std::jthread extra([&] {
+      check.Work(false);
+      checked.count_down();
+      planned.wait();
+      if (ok) workers.Work(1);
+    });
+    // Opened whatever happens here, so that the thread always ends.
+    struct Opener {
+      std::latch& latch;
+      bool opened = false;
+      void Open() {
+        if (!std::exchange(opened, true)) latch.count_down();
       }
-    }
-    if (profile) profile->rebuildSeconds += SecondsSince(start);
-
+      ~Opener() { Open(); }
+    } opener{planned};
+    check.Work(true);
+    checked.wait();
+    std::vector<Screen> screens;
+    ok = check.Take(screens) || CollectScreens(data, staging, screens, fault);
+    if (ok) workers.Plan(std::move(screens));
+    if (profile) profile->collectSeconds = SecondsSince(start);
     start = Clock::now();
-    generator.language = screen.language;
-    // A UTF-8 document has at least as many bytes as its text has units.
-    generator.stream.SetLimit(static_cast<size_t>(std::min<uint64_t>(bytesLeft, SIZE_MAX)));
-    const bool written = WriteScreenDocument(*tree, generator);
-    if (!generator.notices.empty()) {
-      std::cout << generator.notices << std::flush;
-      generator.notices.clear();
-    }
-    if (generator.stream.GetFault() == QmlStream::Fault::OverLimit) {
-      ErrLine(OverBudgetLine(*tree, byteLimit, data.ImageSize()));
-      return false;
-    }
-    if (generator.stream.GetFault() == QmlStream::Fault::OutOfMemory) {
-      ErrLine(ScreenLine(*tree) + ": out of memory");
-      return false;
-    }
-    if (!written) return false;
-    if (profile) profile->generateSeconds += SecondsSince(start);
-
-    start = Clock::now();
-    // Replacing surrogates keeps the length; the encoder does the rest.
-    const std::u16string_view text = generator.stream.View();
-    const std::string_view encoded = bytes.Encode(text);
-    if (encoded.size() > bytesLeft) {
-      ErrLine(OverBudgetLine(*tree, byteLimit, data.ImageSize()));
-      return false;
-    }
-    bytesLeft -= encoded.size();
-    if (const FileStatus saved = WriteDocument(screen.path, encoded); !saved.ok) {
-      ErrLine(FaultLine(saved));
-      ErrLine("GenerateQmlFiles failed to save qml files.");
-      return false;
-    }
-    if (profile) profile->saveSeconds += SecondsSince(start);
-    const auto length = static_cast<int32_t>(text.size());
-    if (writesOfPath[screen.path] == 1) {
-      stage.Add(std::make_shared<QmlFileItem>(QmlFileItem{length, screen.path}));
-    } else if (auto [it, added] = heldBackOfPath.try_emplace(screen.path, heldBack.size()); !added) {
-      heldBack[it->second]->length = length;
-    } else {
-      heldBack.push_back(std::make_shared<QmlFileItem>(QmlFileItem{length, screen.path}));
-    }
-
-    // Its document is written: the tree is no longer needed.
-    start = Clock::now();
-    tree.reset();
-    if (profile) profile->releaseSeconds += SecondsSince(start);
+    opener.Open();
+    if (ok) workers.Work(0);
   }
-  for (QmlFileItemPtr& item : heldBack) stage.Add(std::move(item));
-
-  start = Clock::now();
-  const CacheStageResult cached = stage.Finish();
-  ReportCacheStage(cached);
-  if (!cached.Ok()) {
-    ErrLine("GenerateQmlFiles error occured during generating cache files.");
+  if (!ok) {
+    ErrLine(fault);
     return false;
   }
-  if (profile) profile->cacheSeconds = SecondsSince(start);
+  if (!workers.Notices().empty()) std::cout << workers.Notices() << std::flush;
+  if (workers.Failure().stage != DocumentFailure::Stage::None) {
+    for (const std::string& line : workers.Failure().lines) ErrLine(line);
+    return false;
+  }
+  if (profile) profile->filesSeconds = SecondsSince(start);
 
   start = Clock::now();
   if (const std::error_code ec = MakeDurable(stagingFolder)) {
@@ -571,12 +304,6 @@ bool GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, b
   const bool published = PublishFolder(staging, final);
   if (profile) profile->moveSeconds = SecondsSince(start);
   return published;
-}
-
-bool GenerateCacheFiles(const QmlFileItems& items, bool encrypt) {
-  const CacheStageResult result = RunCacheWorkers(items, encrypt);
-  ReportCacheStage(result);
-  return result.Ok();
 }
 
 }  // namespace prt

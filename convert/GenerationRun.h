@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "convert/CacheWorkers.h"
 #include "platform/FileStatus.h"
 
 namespace prt {
@@ -17,21 +16,6 @@ class DataSet;
 // with `encrypt`. False when a screen, a file or the cache stage failed;
 // file-system errors outside its guarded steps escape.
 bool GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt);
-// Compiles, and with `encrypt` enciphers, the saved files on two workers;
-// prints the line naming a file that failed.
-bool GenerateCacheFiles(const QmlFileItems& items, bool encrypt);
-
-// The bytes of documents (UTF-8, as saved) that one run may write: 32 per
-// byte of the data set's image, plus 16 MiB. Real projects write one to two
-// (the example 1.15, the 3,200-screen benchmark project 1.51, the random
-// projects of the reference test at most 2.04); links that share a large
-// target can make a small data set describe gigabytes. The caches and the
-// cipher's key bytes follow from the documents and are not counted.
-inline constexpr uint64_t kDocumentBytesPerImageByte = 32;
-inline constexpr uint64_t kDocumentByteSlack = uint64_t{16} << 20;
-constexpr uint64_t DocumentByteLimit(uint64_t imageBytes) {
-  return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack;
-}
 
 // Makes `folder` (one level) a fresh, empty folder of the run's own. A
 // missing one is created; an existing folder is emptied, listing every
@@ -42,14 +26,6 @@ constexpr uint64_t DocumentByteLimit(uint64_t imageBytes) {
 // remove after the run. Creating or moving may throw
 // std::filesystem::filesystem_error.
 std::u16string PrepareFolder(const std::u16string& folder);
-
-// staging + "/" + type code + the signed object reference (left out for
-// templates, which all share tmpl.qml) + ".qml".
-std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId);
-
-// Writes `text` as UTF-8 without a byte order mark; every surrogate unit,
-// paired or lone, is written as U+FFFD.
-FileStatus SaveQmlFile(const std::u16string& path, const std::u16string& text);
 
 // Puts the finished `staging` folder in place of `final` in one step: it is
 // exchanged with an existing `final` (whose old content is then removed)

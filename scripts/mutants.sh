@@ -25,17 +25,17 @@ data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || 
 data/image/TransferFileReader.cpp @@ in.Position() < sectionEnd) out.push_back(in.U32()); @@ in.Position() <= sectionEnd) out.push_back(in.U32()); @@ - @@ a pointer or position list reads one entry past its section
 data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ return maskMatch ? (e & u) != 0 : u == e; @@ - @@ mask matching of value lists takes any common bit
 data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
-data/manager/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
+data/set/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
 data/manager/ManagerTexts.cpp @@ if (next >= count) next = 0; @@ if (next > count) next = 0; @@ - @@ "next language" runs past the last one
-data/files/CPRFileNameGenerator.cpp @@ if (!work.Read(hashName, stored, 64)) return stored == HashText(hash); @@ if (!work.Read(hashName, stored, 64)) return true; @@ - @@ the stored hash is not compared: new bytes with the old size and time are not copied
-data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, @@ {name + u".rt_file.", u"", true}, @@ - @@ a stale .pwxEx survives a rewritten source
+data/files/WorkingCopy.cpp @@ if (!work.Read(hashName, stored, 64)) return stored == HashText(hash); @@ if (!work.Read(hashName, stored, 64)) return true; @@ - @@ the stored hash is not compared: new bytes with the old size and time are not copied
+data/files/WorkingCopy.cpp @@ {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, @@ {name + u".rt_file.", u"", true}, @@ - @@ a stale .pwxEx survives a rewritten source
 controls/IControl.h @@ kFlagHideMask = 0x30; @@ kFlagHideMask = 0x10; @@ - @@ flag bit 5 no longer hides a control
 controls/IControl.cpp @@ if (typeNumber != 1 && (record.U32 @@ if ((record.U32 @@ - @@ a hidden page gets a visible line
 controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendExtent)); @@ WriteIntProperty(u"height", h); @@ - @@ a trend view's height is not capped
 qml/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
-convert/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
+convert/TreeCheck.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
 convert/GenerationRun.cpp @@   if (exchanged) DiscardOld(from); @@  @@ faults @@ the old final folder is left beside the new one
-convert/CacheWorkers.cpp @@ return static_cast<uint32_t>(a->length) < static_cast<uint32_t>(b->length); @@ return a->length < b->length; @@ - @@ the queue compares lengths signed
+convert/DocumentWorkers.cpp @@     file.screens.push_back(i); @@     file.screens.insert(file.screens.begin(), i); @@ - @@ screens sharing a file are written last one first
 cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
 cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
 convert/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
@@ -49,9 +49,9 @@ platform/Text.cpp @@       *o++ = static_cast<char16_t>(kEscapeBase + b); @@    
 controls/IControlGroup.h @@ return imageBytes / 8 + kSlack; @@ return imageBytes / 4 + kSlack; @@ - @@ the control budget allows twice the controls
 data/image/TransferFileReader.cpp @@ if (p < firstFree) { @@ if (p + 4 < firstFree) { @@ - @@ overlapping pointer fields are accepted
 platform/FileSystem.cpp @@ constexpr unsigned kRenameExchange = 1u << 1; @@ constexpr unsigned kRenameExchange = 1u << 0; @@ - @@ the publish exchange asks for no-replace instead
-convert/GenerationRun.cpp @@ if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false; @@ if (failed_) return false; @@ - @@ the two-thread tree check passes trees that break the budget only together
+convert/TreeCheck.cpp @@ if (failed_ || used_ > ControlBudget::LimitFor(data_.ImageSize())) return false; @@ if (failed_) return false; @@ - @@ the two-thread tree check passes trees that break the budget only together
 platform/FileSystem.cpp @@ (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page; @@ (reinterpret_cast<uintptr_t>(data)) / page * page; @@ - @@ discarding pages rounds the start down and loses live bytes
-convert/GenerationRun.cpp @@     generator.language = screen.language;
+convert/DocumentWorkers.cpp @@     generator.language = screen.language;
  @@  @@ - @@ documents written largest first keep the language the previous one left
 controls/ValueFormat.cpp @@ , font)) return i; @@ , font)) break; @@ - @@ a font array that stops on a failed lookup is taken to end on the last language
 convert/GenerationRun.cpp @@       cleared = false;
@@ -63,13 +63,13 @@ platform/FileSystem.cpp @@   std::signal(SIGPIPE, SIG_IGN);
 platform/FolderLock.cpp @@   return ParseLockWait(value);
 } @@   return ParseLockWait(value).value_or(std::chrono::seconds(600));
 } @@ - @@ a lock wait that is not a number means 600 s
-convert/GenerationRun.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
-data/files/CPRFileNameGenerator.cpp @@ if (data.size > kMaxDataFileBytes) @@ if (data.size > 2 * kMaxDataFileBytes) @@ - @@ data files up to twice the limit are copied
+convert/DocumentWorkers.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
+data/files/WorkingCopy.cpp @@ if (data.size > kMaxDataFileBytes) @@ if (data.size > 2 * kMaxDataFileBytes) @@ - @@ data files up to twice the limit are copied
 tools/qml-decipher/main.cpp @@   if (!WithinLimit(input)) return prt::cli::kRefused;
  @@  @@ - @@ qml-decipher reads an input of any size
 tools/cli/CommandLine.cpp @@ added.push_back(parsed->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)); @@ added.push_back(parsed); @@ - @@ a companion refuses a repeated option instead of taking its last value
 tools/cli/CommandLine.cpp @@ for (const std::string& extra : app.remaining()) @@ for (const std::string& extra : std::vector<std::string>()) @@ - @@ a companion ignores an unknown option
-data/load/OpenDataSet.cpp @@   if (WorkingCopyIsCurrent(work, dataFile, fileName)) { @@   if (true) { @@ - @@ prt-inspect takes the language stored beside a stale working copy
+data/set/OpenDataSet.cpp @@   if (WorkingCopyIsCurrent(work, dataFile, fileName)) { @@   if (true) { @@ - @@ prt-inspect takes the language stored beside a stale working copy
 tools/builder/JsonBuilder.cpp @@ if (languages > 0 && texts > languages) @@ if (languages > 0 && texts > languages + 1) @@ - @@ prt-build lets one text too many per language pass
 tools/builder/JsonBuilder.cpp @@ if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a[i - 2] == b[k - 1]) @@ if (false) @@ - @@ "did you mean" no longer counts two swapped letters as one slip
 EOF

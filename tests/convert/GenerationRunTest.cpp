@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "convert/GenerationRun.h"
+#include "convert/TreeCheck.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {

@@ -8,7 +8,8 @@
 #include "controls/ScreenDocument.h"
 #include "data/set/DataSet.h"
 #include "cipher/FileCipher.h"
-#include "convert/GenerationRun.h"
+#include "convert/DocumentWorkers.h"
+#include "convert/TreeCheck.h"
 #include "convert/QmlCacheGen.h"
 #include "platform/Text.h"
 
@@ -52,7 +53,7 @@ ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFo
     generator.notices.clear();
     if (!written) return Failed(result, "a document could not be written");
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
-    if (!SaveQmlFile(path, std::u16string(generator.stream.View())).ok) return Failed(result, "cannot save");
+    if (!SaveQmlFile(path, generator.stream.View()).ok) return Failed(result, "cannot save");
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }
   for (const std::u16string& path : paths) {

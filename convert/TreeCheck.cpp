@@ -1,0 +1,105 @@
+#include "convert/TreeCheck.h"
+
+#include <algorithm>
+#include <new>
+
+#include "controls/ControlFactory.h"
+#include "controls/ScreenDocument.h"
+#include "platform/Text.h"
+
+namespace prt {
+
+namespace {
+
+// Each document starts in the language the documents before it, in object
+// order, left current: a font array leaves another one behind, and nothing
+// restores it.
+void AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
+  for (Screen& screen : screens) {
+    screen.language = language;
+    if (screen.leaves) language = *screen.leaves;
+  }
+}
+
+}  // namespace
+
+TreeFault GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
+  if (!budget.Take()) return budget.Exceeded();
+  if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
+  return {};
+}
+
+std::string ScreenLine(const IControl& screen) {
+  return "prt2qml: screen " + std::string(screen.GetTypeCode()) + std::to_string(static_cast<int32_t>(screen.GetObjID()));
+}
+
+TreeCheck::TreeCheck(const DataSet& data, std::u16string staging) : data_(data), staging_(std::move(staging)) {
+  for (uint8_t t : ScreenTypes) {
+    const uint32_t n = data.ObjectCount(t);
+    for (uint32_t i = 0; i < n; ++i) references_.push_back((uint32_t{t} << 24) | (i & 0xFFFFFFu));
+  }
+  found_.resize(references_.size());
+}
+
+void TreeCheck::Work(bool keep) {
+  try {
+    Build(keep);
+  } catch (const std::bad_alloc&) {
+    if (!failed_.exchange(true)) fault_ = "prt2qml: out of memory while building the control trees";
+  }
+}
+
+bool TreeCheck::Take(std::vector<Screen>& screens) {
+  if (failed_ || used_ > ControlBudget::LimitFor(data_.ImageSize())) return false;
+  for (Screen& screen : found_)
+    if (!screen.path.empty()) screens.push_back(std::move(screen));
+  AssignStartLanguages(screens, data_.StoredLanguage());
+  return true;
+}
+
+void TreeCheck::Build(bool keep) {
+  ControlBudget budget(data_.ImageSize());
+  std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
+  uint64_t keptSize = 0;
+  const auto larger = [this](size_t a, size_t b) { return found_[a].size > found_[b].size; };
+  for (size_t i = next_++; i < references_.size() && !failed_; i = next_++) {
+    ControlPtr control = CreateScreen(data_.ObjectRecord(references_[i]));
+    if (!control) continue;
+    const uint64_t before = budget.Used();
+    if (const TreeFault fault = GrowTree(data_, control, budget)) {
+      if (!failed_.exchange(true)) fault_ = ScreenLine(*control) + ": " + fault.Text();
+      break;
+    }
+    const uint64_t size = budget.Used() - before;
+    std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
+    std::optional<uint32_t> leaves = LanguageLeftBy(data_, *control);
+    found_[i] = {references_[i], size, std::move(path), keep && size <= kKeptControls ? std::move(control) : nullptr,
+                 leaves};
+    if (!found_[i].tree) continue;
+    kept.push_back(i);
+    std::push_heap(kept.begin(), kept.end(), larger);
+    for (keptSize += size; keptSize > kKeptControls; kept.pop_back()) {
+      std::pop_heap(kept.begin(), kept.end(), larger);
+      keptSize -= found_[kept.back()].size;
+      found_[kept.back()].tree.reset();
+    }
+  }
+  used_ += budget.Used();
+}
+
+bool CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens,
+                    std::string& fault) {
+  TreeCheck check(data, staging);
+  check.Work(true);
+  if (check.Take(screens)) return true;
+  fault = check.Fault();
+  return false;
+}
+
+std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {
+  std::u16string path = staging + u"/" + platform::WidenUnits(typeCode);
+  if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
+  return path + u".qml";
+}
+
+}  // namespace prt

@@ -1,0 +1,90 @@
+#pragma once
+// Before any document is written: the control tree of every screen is
+// built once, which checks that it can be built within the run's budget,
+// sizes it and finds the language its document starts in.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "controls/IControlGroup.h"
+#include "data/set/DataSet.h"
+
+namespace prt {
+
+// One document-making screen, in object order.
+struct Screen {
+  uint32_t reference = 0;
+  uint64_t size = 0;  // controls in its tree, with the link entries that made none
+  std::u16string path;
+  ControlPtr tree;                 // kept from the check, or null: built again before its document
+  std::optional<uint32_t> leaves;  // the language its document leaves current; none: its own
+  uint32_t language = 0;           // the language its document starts in
+};
+
+// Builds the tree below the screen's root control, counted against
+// `budget`; the root counts too.
+TreeFault GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
+
+// "prt2qml: screen page16777218"
+std::string ScreenLine(const IControl& screen);
+
+// Builds the control tree of every screen, type by type, and notes the
+// screens (objects that make no screen are left out) with their sizes and
+// files. One budget bounds all the trees together.
+//
+// The check may run on two threads: each claims the next screen until none
+// is left (building a tree only reads the data set). Each thread's own
+// budget has the whole limit, so neither builds more than one thread
+// would; when the trees together pass it, or one cannot be built, the check
+// is made once more on one thread, in order, which finds the screen a
+// single pass would name.
+//
+// A thread asked to keep trees keeps its largest ones, up to kKeptControls
+// controls, for the documents written first; the others are built again
+// right before their documents. Small projects keep most of them; large
+// ones hold no more memory.
+class TreeCheck {
+ public:
+  TreeCheck(const DataSet& data, std::u16string staging);
+
+  // Called once on each thread that takes part. Memory that runs out fails
+  // the check, which then names it, rather than ending the process from a
+  // worker thread.
+  void Work(bool keep);
+
+  // After every Work: the screens in object order, each with the language
+  // its document starts in, or false when a tree could not be built or the
+  // trees together passed the budget.
+  bool Take(std::vector<Screen>& screens);
+
+  // The line naming the screen at fault and why; of a check on one thread
+  // only, the first screen in order.
+  const std::string& Fault() const { return fault_; }
+
+ private:
+  static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
+
+  void Build(bool keep);
+
+  const DataSet& data_;
+  std::u16string staging_;
+  std::vector<uint32_t> references_;
+  std::vector<Screen> found_;  // one per reference; no path: it makes no screen
+  std::atomic<size_t> next_ = 0;
+  std::atomic<bool> failed_ = false;
+  std::atomic<uint64_t> used_ = 0;
+  std::string fault_;  // written by the thread that set failed_ first
+};
+
+// The screens on one thread alone; a tree that cannot be built fails with
+// the line naming its screen in `fault`.
+bool CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens,
+                    std::string& fault);
+
+// staging + "/" + type code + the signed object reference (left out for
+// templates, which all share tmpl.qml) + ".qml".
+std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId);
+
+}  // namespace prt
