@@ -59,16 +59,4 @@ void CXorCrypt::NextValues(uint32_t* out, uint32_t count) {
   for (; i < count; ++i) out[i] = static_cast<uint32_t>(NextValue());
 }
 
-void CXorCrypt::XorWords(uint32_t* words, uint32_t count) {
-  if (words == nullptr) return;
-  uint32_t block[256];
-  while (count > 0) {
-    const uint32_t n = count < 256 ? count : 256;
-    NextValues(block, n);
-    for (uint32_t i = 0; i < n; ++i) words[i] ^= block[i];
-    words += n;
-    count -= n;
-  }
-}
-
 }  // namespace prt

@@ -13,8 +13,6 @@ class CXorCrypt {
   // Seeds are taken bit for bit as signed states; the first step brings a
   // negative state into range.
   void SetSeed(uint32_t seed1, uint32_t seed2);
-  // XORs `count` words in place; a null pointer consumes no keystream.
-  void XorWords(uint32_t* words, uint32_t count);
   int32_t NextValue();
   // The next `count` values of the keystream, as NextValue would give them
   // one by one, but several at a time.

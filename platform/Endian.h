@@ -20,8 +20,16 @@ constexpr void StoreUnsigned(uint8_t* p, unsigned width, uint64_t value, bool bi
   for (unsigned i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(value >> (8 * (bigEndian ? width - 1 - i : i)));
 }
 
-// A little-endian 32-bit word at any alignment, in one load or store: the
-// cipher runs these over every word of a document.
+// Little-endian 16- and 32-bit words at any alignment, each in one load or
+// store: the cipher runs these over every word of a document, the text
+// writer over every unit of a data set's text.
+inline uint16_t LoadLE16(const void* p) {
+  uint16_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap16(v);
+  return v;
+}
+
 inline uint32_t LoadLE32(const void* p) {
   uint32_t v;
   std::memcpy(&v, p, sizeof v);

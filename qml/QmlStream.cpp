@@ -6,6 +6,7 @@
 #include <charconv>
 #include <new>
 
+#include "platform/Endian.h"
 #include "platform/Text.h"
 
 namespace prt {
@@ -183,8 +184,7 @@ QmlStream& QmlStream::WriteEscapedUnits(const void* units, size_t count,
     }
   }
   for (size_t i = 0; i < count; ++i) {
-    char16_t c;
-    std::memcpy(&c, in + 2 * i, sizeof c);
+    const char16_t c = platform::LoadLE16(in + 2 * i);
     const bool special = c < 128 ? ((ascii[c >> 6] >> (c & 63)) & 1) != 0
                                  : otherSpecials && characters.find(c) != std::u16string_view::npos;
     if (special) *out++ = u'\\';

@@ -278,7 +278,7 @@ std::error_code ReadStoredLanguage(const std::u16string& path, uint32_t& index) 
     return error;
   }
   uint8_t bytes[4] = {};  // a shorter file leaves the missing bytes 0
-  static_cast<void>(std::fread(bytes, 1, sizeof bytes, file));
+  [[maybe_unused]] const size_t read = std::fread(bytes, 1, sizeof bytes, file);
   std::fclose(file);
   index = pf::LoadLE32(bytes);
   return {};

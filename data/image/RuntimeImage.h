@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Endian.h"
+
 namespace prt {
 
 class RuntimeImage;
@@ -91,15 +93,12 @@ inline uint8_t ImageRef::U8(uint32_t at) const {
 
 inline uint16_t ImageRef::U16(uint32_t at) const {
   if (!Has(at, 2)) return 0;
-  const uint8_t* p = image_->Data() + offset_ + at;
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+  return platform::LoadLE16(image_->Data() + offset_ + at);
 }
 
 inline uint32_t ImageRef::U32(uint32_t at) const {
   if (!Has(at, 4)) return 0;
-  const uint8_t* p = image_->Data() + offset_ + at;
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return platform::LoadLE32(image_->Data() + offset_ + at);
 }
 
 inline uint64_t ImageRef::U64(uint32_t at) const {

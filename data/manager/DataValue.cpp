@@ -1,5 +1,7 @@
 #include "data/manager/DataValue.h"
 
+#include "platform/Endian.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -10,11 +12,7 @@ namespace {
 
 static_assert(sizeof(OwnedString) == 4, "units follow the length word directly");
 
-uint16_t LoadU16(const uint8_t* p) {
-  uint16_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+uint16_t LoadU16(const uint8_t* p) { return platform::LoadLE16(p); }
 
 // Saturating truncation toward zero: out-of-range and NaN must not be UB.
 int32_t Truncate(double d) {

@@ -32,7 +32,7 @@ Expected<std::optional<uint32_t>, OpenError> PeekStoredLanguage(const std::u16st
     return Unexpected{OpenError(LoadFailure{path, error, std::nullopt})};
   }
   uint8_t bytes[4] = {};  // a shorter file leaves the missing bytes 0, as in a run
-  static_cast<void>(std::fread(bytes, 1, sizeof bytes, file));
+  [[maybe_unused]] const size_t read = std::fread(bytes, 1, sizeof bytes, file);
   std::fclose(file);
   return std::optional<uint32_t>(platform::LoadLE32(bytes));
 }

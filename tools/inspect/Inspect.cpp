@@ -14,6 +14,7 @@
 #include "controls/IControlGroup.h"
 #include "data/manager/DataValue.h"
 #include "data/set/ImageLayout.h"
+#include "platform/Endian.h"
 #include "platform/Text.h"
 #include "tools/builder/JsonBuilder.h"
 
@@ -94,10 +95,9 @@ std::u16string ObjectText(CPRDataManager& data, uint32_t reference, bool* placeh
   if (placeholder) *placeholder = made;
   const uint8_t* counted = value.ReadText();
   if (!counted) return {};
-  uint16_t length;
-  std::memcpy(&length, counted, sizeof length);
+  const uint16_t length = platform::LoadLE16(counted);
   std::u16string text(length, u'\0');
-  std::memcpy(text.data(), counted + sizeof length, 2u * length);
+  for (uint16_t i = 0; i < length; ++i) text[i] = platform::LoadLE16(counted + 2 + 2 * i);
   return text;
 }
 
