@@ -12,8 +12,6 @@ namespace {
 constexpr uint32_t kLinkPresent = 1;
 constexpr uint32_t kLinkTarget = 4;
 constexpr uint32_t kTemplateType = 38;
-// Nesting beyond this is taken as corrupt data rather than overflowing the stack.
-constexpr size_t kMaxNesting = 256;
 
 using platform::GroupedDigits;
 }  // namespace
@@ -90,7 +88,7 @@ TreeFault IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
   if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end()) {
     return {.kind = TreeFault::Kind::Cycle, .typeCode = GetTypeCode(), .object = self};
   }
-  if (path.refs.size() >= kMaxNesting) return {.kind = TreeFault::Kind::TooDeep, .limit = kMaxNesting};
+  if (path.refs.size() >= limits::kNesting) return {.kind = TreeFault::Kind::TooDeep, .limit = limits::kNesting};
   path.refs.push_back(self);
 
   TreeFault fault;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls/IControl.h"
+#include "platform/Limits.h"
 
 namespace prt {
 
@@ -24,19 +25,11 @@ struct TreeFault {
   std::string Text() const;
 };
 
-// The controls that the trees of all screens of one run may create together.
-// Links may share targets, so a small corrupt data set can describe trees
-// exponentially larger than itself; a per-screen cap would not help, as
-// every screen may reach it. Every screen and every link entry read counts
-// once each time it is reached: an entry that makes no control still costs
-// its slot and its time. Without shared targets each costs at least 8 bytes
-// of the image (a link entry; a record is larger), so no project reaches
-// image bytes / 8 on its own; 65,536 more leave room for small projects
-// that share some targets.
+// The controls that the trees of all screens of one run may create together
+// (limits::Controls).
 class ControlBudget {
  public:
-  static constexpr uint64_t kSlack = 65536;
-  static constexpr uint64_t LimitFor(uint64_t imageBytes) { return imageBytes / 8 + kSlack; }
+  static constexpr uint64_t LimitFor(uint64_t imageBytes) { return limits::Controls(imageBytes); }
 
   explicit ControlBudget(uint64_t imageBytes) : limit_(LimitFor(imageBytes)), imageBytes_(imageBytes) {}
 

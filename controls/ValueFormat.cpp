@@ -6,17 +6,13 @@
 
 #include "controls/Gradient.h"
 #include "controls/IControl.h"
+#include "platform/Limits.h"
 
 namespace prt {
 
 namespace {
 
 constexpr uint8_t kMaxGradientStops = 8;
-
-// Selecting a language takes a 16-bit index in the data manager's
-// interface; the ones beyond are never selected, and a corrupt count must
-// not make us write billions of lines.
-constexpr uint32_t kMaxFontLanguages = 32768;
 
 void AppendHex(std::u16string& out, uint8_t byte) {
   static constexpr char16_t kDigits[] = u"0123456789abcdef";
@@ -78,7 +74,7 @@ std::u16string IControl::ImageUrl(uint32_t id) {
 }
 
 std::optional<uint32_t> IControl::FontArrayLeaves(const DataSet& data, ImageRef fontReference) {
-  const uint32_t count = std::min(data.LanguageCount(), kMaxFontLanguages);
+  const uint32_t count = std::min(data.LanguageCount(), limits::kFontLanguages);
   FontInfo font;
   for (uint32_t i = 0; i < count; ++i)
     if (!data.LanguageFontInfo(i, fontReference.U16(0), fontReference.U16(2), font)) return i;
@@ -91,7 +87,7 @@ bool IControl::WriteFontArray(ImageRef fontReference) {
   const DataSet& data = output->Data();
   const uint16_t fontNumber = fontReference.U16(0);
   const uint16_t styleNumber = fontReference.U16(2);
-  const uint32_t count = std::min(data.LanguageCount(), kMaxFontLanguages);
+  const uint32_t count = std::min(data.LanguageCount(), limits::kFontLanguages);
 
   // Each language is selected in turn and stays selected, also the one
   // whose lookup fails.

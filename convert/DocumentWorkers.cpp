@@ -12,6 +12,7 @@
 #include "convert/RunProfile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Limits.h"
 
 namespace prt {
 
@@ -44,7 +45,7 @@ FileStatus SaveQmlFile(const std::u16string& path, std::u16string_view text) {
 }
 
 DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt)
-    : data_(data), encrypt_(encrypt), byteLimit_(DocumentByteLimit(data.ImageSize())), bytesLeft_(byteLimit_) {}
+    : data_(data), encrypt_(encrypt), byteLimit_(limits::DocumentBytes(data.ImageSize())), bytesLeft_(byteLimit_) {}
 
 void DocumentWorkers::Plan(std::vector<Screen> screens) {
   screens_ = std::move(screens);

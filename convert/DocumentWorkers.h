@@ -18,18 +18,6 @@
 
 namespace prt {
 
-// The bytes of documents (UTF-8, as saved) that one run may write: 32 per
-// byte of the data set's image, plus 16 MiB. Real projects write one to two
-// (the example 1.15, the 3,200-screen benchmark project 1.51, the random
-// projects of the reference test at most 2.04); links that share a large
-// target can make a small data set describe gigabytes. The caches and the
-// cipher's key bytes follow from the documents and are not counted.
-inline constexpr uint64_t kDocumentBytesPerImageByte = 32;
-inline constexpr uint64_t kDocumentByteSlack = uint64_t{16} << 20;
-constexpr uint64_t DocumentByteLimit(uint64_t imageBytes) {
-  return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack;
-}
-
 // What stopped the documents, with the lines that say so.
 struct DocumentFailure {
   enum class Stage : uint8_t { None, Write, Cache };  // writing or saving a text; compiling or enciphering

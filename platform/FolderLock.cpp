@@ -1,5 +1,7 @@
 #include "platform/FolderLock.h"
 
+#include "platform/Limits.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -162,7 +164,7 @@ LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool n
 std::optional<std::chrono::seconds> ParseLockWait(const char* text) {
   if (text == nullptr || *text == '\0') return std::nullopt;
   // Longer waits are cut to a year, far inside the clock's range.
-  constexpr uint64_t kMax = 366ull * 24 * 3600;
+  constexpr uint64_t kMax = limits::kLockWaitSeconds;
   uint64_t seconds = 0;
   for (const char* c = text; *c != '\0'; ++c) {
     if (*c < '0' || *c > '9') return std::nullopt;

@@ -46,7 +46,7 @@ tools/builder/ContainerWriter.cpp @@ order == Endian::Little && (mode == 1 || mo
 tools/builder/ImageWriter.cpp @@ kind && count < 255) { @@ kind && count < 256) { @@ - @@ a layout run of 256 values wraps its count to 0
 platform/FolderLock.cpp @@     if (now >= deadline) break; @@     if (now + wait.poll >= deadline) break; @@ - @@ the lock gives up one poll before its wait bound
 platform/Text.cpp @@       *o++ = static_cast<char16_t>(kEscapeBase + b); @@       *o++ = kReplacement; @@ - @@ an undecodable byte of a name becomes U+FFFD, not its escape
-controls/IControlGroup.h @@ return imageBytes / 8 + kSlack; @@ return imageBytes / 4 + kSlack; @@ - @@ the control budget allows twice the controls
+platform/Limits.h @@ return imageBytes / 8 + kControlSlack; @@ return imageBytes / 4 + kControlSlack; @@ - @@ the control budget allows twice the controls
 data/image/TransferFileReader.cpp @@ if (p < firstFree) { @@ if (p + 4 < firstFree) { @@ - @@ overlapping pointer fields are accepted
 platform/FileSystem.cpp @@ constexpr unsigned kRenameExchange = 1u << 1; @@ constexpr unsigned kRenameExchange = 1u << 0; @@ - @@ the publish exchange asks for no-replace instead
 convert/TreeCheck.cpp @@ if (failed_ || used_ > ControlBudget::LimitFor(data_.ImageSize())) return false; @@ if (failed_) return false; @@ - @@ the two-thread tree check passes trees that break the budget only together
@@ -63,8 +63,8 @@ platform/FileSystem.cpp @@   std::signal(SIGPIPE, SIG_IGN);
 platform/FolderLock.cpp @@   return ParseLockWait(value);
 } @@   return ParseLockWait(value).value_or(std::chrono::seconds(600));
 } @@ - @@ a lock wait that is not a number means 600 s
-convert/DocumentWorkers.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
-data/files/WorkingCopy.cpp @@ if (data.size > kMaxDataFileBytes) @@ if (data.size > 2 * kMaxDataFileBytes) @@ - @@ data files up to twice the limit are copied
+platform/Limits.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
+data/files/WorkingCopy.cpp @@ if (data.size > limits::kDataFileBytes) @@ if (data.size > 2 * limits::kDataFileBytes) @@ - @@ data files up to twice the limit are copied
 tools/qml-decipher/main.cpp @@   if (!WithinLimit(input)) return prt::cli::kRefused;
  @@  @@ - @@ qml-decipher reads an input of any size
 tools/cli/CommandLine.cpp @@ added.push_back(parsed->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)); @@ added.push_back(parsed); @@ - @@ a companion refuses a repeated option instead of taking its last value

@@ -11,6 +11,7 @@
 #include "platform/FileCheck.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Limits.h"
 
 namespace prt {
 
@@ -207,10 +208,10 @@ Expected<WorkingCopy, ProjectPathError> WorkingCopy::Prepare(const std::u16strin
   constexpr std::u16string_view kDataSuffix = u".prt";
   if (!std::u16string_view(fileName).ends_with(kDataSuffix))
     return Unexpected{Fail(Step::NotPrtName, path, {}, "the data file name must end in .prt")};
-  if (data.size > kMaxDataFileBytes)
+  if (data.size > limits::kDataFileBytes)
     return Unexpected{Fail(Step::TooLarge, path, {},
                            pf::GroupedDigits(data.size) + " bytes, more than the " +
-                               pf::GroupedDigits(kMaxDataFileBytes) + " a data file may have")};
+                               pf::GroupedDigits(limits::kDataFileBytes) + " a data file may have")};
   const std::u16string name = Stem(fileName);
   const std::u16string workFolderName = sourceFolder + u"SimWork";
 

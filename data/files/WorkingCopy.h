@@ -22,16 +22,12 @@ inline constexpr uint32_t kFileConfig = FileCode('@', 'C', 'F', 'G');
 inline constexpr uint32_t kFileLanguage = FileCode('L', 'A', 'N', 'G');
 inline constexpr uint32_t kFileConnection = FileCode('C', 'O', 'N', 'N');
 
-// Data files above this size are refused before anything is copied: the
-// builder makes no larger container, and the load holds the file in memory.
-inline constexpr uint64_t kMaxDataFileBytes = uint64_t{256} << 20;
-
 // Why the working copy could not be made; nothing of it is used then.
 struct ProjectPathError {
   enum class Step : uint8_t {
     OpenData,      // the data file: `path`
     NotPrtName,    // the data file `path` is not named <name>.prt
-    TooLarge,      // the data file `path` is larger than kMaxDataFileBytes
+    TooLarge,      // the data file `path` is larger than limits::kDataFileBytes
     CreateFolder,  // the working folder: `path`
     LockFolder,    // the working folder: `path`; `lock` says how
     ReadFolder,    // the data file's folder: `path`

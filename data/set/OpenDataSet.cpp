@@ -6,6 +6,7 @@
 #include "platform/Endian.h"
 #include "platform/FileCheck.h"
 #include "platform/FileSystem.h"
+#include "platform/Limits.h"
 
 namespace prt {
 
@@ -41,7 +42,7 @@ Expected<std::optional<uint32_t>, OpenError> PeekStoredLanguage(const std::u16st
 
 Expected<DataSet, LoadFailure> LoadImageFile(const std::u16string& path) {
   std::vector<uint8_t> file;
-  if (const std::error_code error = platform::ReadOwnFile(path, file, kMaxDataFileBytes))
+  if (const std::error_code error = platform::ReadOwnFile(path, file, limits::kDataFileBytes))
     return Unexpected{LoadFailure{path, error, std::nullopt}};
   auto reader = TransferFileReader::LoadBytes(std::move(file));
   if (!reader) return Unexpected{LoadFailure{path, {}, reader.Error()}};

@@ -28,7 +28,7 @@ struct LoadFailure {
 // file of the working copy could not be loaded.
 using OpenError = std::variant<ProjectPathError, LoadFailure>;
 
-// The image of the container file `path` (at most kMaxDataFileBytes),
+// The image of the container file `path` (at most limits::kDataFileBytes),
 // with the container's name; stored language 0.
 Expected<DataSet, LoadFailure> LoadImageFile(const std::u16string& path);
 

@@ -66,14 +66,14 @@ TEST(JsonBuilderTest, DescriptionsBeyondTheLimitsAreRefused) {
   for (int i = 0; i < 50000; ++i) deepChildren += "]}";
   deepChildren += "]}";
   std::string manyValues = "[0";
-  for (size_t i = 0; i < builder::limits::kValues; ++i) manyValues += ",0";
+  for (size_t i = 0; i < limits::kDescriptionValues; ++i) manyValues += ",0";
   const struct { std::string json; const char* message; } cases[] = {
       {std::string(100000, '[') + std::string(100000, ']'), "1:257: nested deeper than 256 levels (limit 256)"},
       {"{\"a\":\n" + std::string(300, '{'), "2:256: nested deeper than 256 levels (limit 256)"},
       {deepChildren, "nested deeper than 256 levels (limit 256)"},
       {R"({"t": "[[[[ \" {{{{"})", "unknown key \"t\""},  // brackets in strings do not nest
       {manyValues + "]", "description: more than 5000000 values (limit 5000000)"},
-      {std::string(builder::limits::kDescriptionBytes + 1, ' '), "description: larger than 67108864 bytes (limit 67108864)"},
+      {std::string(limits::kDescriptionBytes + 1, ' '), "description: larger than 67108864 bytes (limit 67108864)"},
       {R"({"records": [{"type": 5, "size": 4294967295}]})", "records[0].size: record size 4294967295 too large (limit 1048576)"},
       {R"({"records": [{"type": 5, "index": 3}, {"type": 5, "size": 1048576, "index": 200}]})",
        "records[1].index: the record table of type 5 would take 210763780 bytes (limit 134217728)"},

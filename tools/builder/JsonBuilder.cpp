@@ -1184,8 +1184,8 @@ BuildResult BuildFromJson(const nlohmann::json& description) {
     while (!pending.empty()) {
       const auto [value, depth] = pending.back();
       pending.pop_back();
-      if (depth > limits::kDepth) Fail("", "nested deeper than " + std::to_string(limits::kDepth) +
-                                               " levels (limit " + std::to_string(limits::kDepth) + ")");
+      if (depth > limits::kDescriptionDepth) Fail("", "nested deeper than " + std::to_string(limits::kDescriptionDepth) +
+                                               " levels (limit " + std::to_string(limits::kDescriptionDepth) + ")");
       if (value->is_structured())
         for (const json& child : *value) pending.emplace_back(&child, depth + 1);
     }
@@ -1231,18 +1231,18 @@ bool CheckShape(std::string_view text, BuildResult& r) {
       --values;  // the string before it was a key
     } else if (c == '[' || c == '{') {
       ++values;
-      if (++depth > limits::kDepth) {
+      if (++depth > limits::kDescriptionDepth) {
         r.line = line, r.column = column;
-        r.error = "nested deeper than " + std::to_string(limits::kDepth) + " levels (limit " +
-                  std::to_string(limits::kDepth) + ")";
+        r.error = "nested deeper than " + std::to_string(limits::kDescriptionDepth) + " levels (limit " +
+                  std::to_string(limits::kDescriptionDepth) + ")";
         return false;
       }
     } else if ((c == ']' || c == '}') && depth) {
       --depth;
     }
-    if (values > limits::kValues) {
-      r.error = "description: more than " + std::to_string(limits::kValues) + " values (limit " +
-                std::to_string(limits::kValues) + ")";
+    if (values > limits::kDescriptionValues) {
+      r.error = "description: more than " + std::to_string(limits::kDescriptionValues) + " values (limit " +
+                std::to_string(limits::kDescriptionValues) + ")";
       return false;
     }
   }

@@ -11,22 +11,14 @@
 
 #include "tools/builder/ContainerWriter.h"
 #include "tools/builder/ProjectBuilder.h"
+#include "platform/Limits.h"
 
 namespace prt::builder {
 
-// What a description may ask for; beyond these the build is refused with
-// "<where>: <what> (limit N)" before anything large is allocated. The image
-// and the container have their limits in ImageWriter and ContainerWriter.
-namespace limits {
-constexpr size_t kDescriptionBytes = 64u << 20;  // JSON text (benchmark project: 16 MB)
-constexpr size_t kDepth = 256;                   // nesting of arrays and objects
-constexpr size_t kValues = 5'000'000;            // values in the text (benchmark: 1.6 million)
-constexpr uint32_t kRecordSize = 1u << 20;       // record size and record field offsets
-constexpr uint32_t kSyntheticScreens = 20'000;   // pages, templates, report pages and popups
-constexpr uint32_t kSyntheticControls = 250'000;  // the largest such project takes about 1 GB
-constexpr uint32_t kSyntheticLanguages = 4;
-}  // namespace limits
-
+// What a description may ask for is bounded by platform/Limits.h: beyond
+// those the build is refused with "<where>: <what> (limit N)" before
+// anything large is allocated. The image and the container have their
+// limits in ImageWriter and ContainerWriter.
 struct BuildResult {
   bool ok = false;
   std::string error;                // set when !ok: where and what

@@ -39,8 +39,6 @@ constexpr uint32_t kFontNumberCount = 8, kStyleCount = 12, kLanguageCount = 16, 
 constexpr uint32_t kLanguageFonts = 12, kLanguageStyles = 16;
 constexpr uint32_t kFaceName = 4, kFaceNameBytes = 32;
 constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1, kVectorType = 40;
-// Deeper trees are refused by the converter.
-constexpr size_t kMaxNesting = 256;
 // Each level takes two levels of JSON, of which prt-build reads 256; deeper
 // objects stay raw links.
 constexpr size_t kMaxDescribedNesting = 120;
@@ -585,7 +583,7 @@ class Reporter {
       const uint32_t child = control->GetObjID();
       if (std::find(path.begin(), path.end(), child) != path.end())
         return Stop(depth + 1, {.kind = TreeFault::Kind::Cycle, .typeCode = control->GetTypeCode(), .object = child});
-      if (path.size() >= kMaxNesting) return Stop(depth + 1, {.kind = TreeFault::Kind::TooDeep, .limit = kMaxNesting});
+      if (path.size() >= limits::kNesting) return Stop(depth + 1, {.kind = TreeFault::Kind::TooDeep, .limit = limits::kNesting});
       Tree(child, path, depth + 1);
     }
     path.pop_back();

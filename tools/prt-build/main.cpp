@@ -72,7 +72,7 @@ std::string ReadDescription(const fs::path& path, std::string& text) {
   if (!fs::is_regular_file(status)) return "not a regular file";
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::strerror(errno);
-  text.resize(prt::builder::limits::kDescriptionBytes + 1);
+  text.resize(prt::limits::kDescriptionBytes + 1);
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (in.bad()) return std::strerror(errno);
   text.resize(static_cast<size_t>(in.gcount()));

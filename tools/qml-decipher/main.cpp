@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "tools/cli/CommandLine.h"
+#include "platform/Limits.h"
 
 namespace {
 
@@ -28,16 +29,12 @@ constexpr const char* kHelp =
     "  1  the file cannot be read or is not enciphered, or the output cannot be written\n"
     "  2  wrong usage (the reason on standard error)\n";
 
-// Larger inputs are refused before they are read: prt2qml's documents stay
-// far below this, and deciphering holds the file and its text at once.
-constexpr uint64_t kMaxInputBytes = uint64_t{256} << 20;
-
 // False, with the reason on standard error, for an input above the limit.
 bool WithinLimit(const std::string& input) {
   const auto size = prt::platform::ReadableFileSize(prt::platform::WidenPath(input));
-  if (!size || *size <= kMaxInputBytes) return true;
+  if (!size || *size <= prt::limits::kDecipherInputBytes) return true;
   std::cerr << "qml-decipher: " << input << " holds " << prt::platform::GroupedDigits(*size)
-            << " bytes, more than the " << prt::platform::GroupedDigits(kMaxInputBytes) << " an input may have\n";
+            << " bytes, more than the " << prt::platform::GroupedDigits(prt::limits::kDecipherInputBytes) << " an input may have\n";
   return false;
 }
 
