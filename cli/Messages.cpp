@@ -58,10 +58,10 @@ std::string LockFailureMessage(std::string_view what, std::u16string_view folder
   return "cannot lock the " + std::string(what) + " " + Quoted(folder) + ": " + reason;
 }
 
-std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_view requestedPath,
-                               std::u16string_view dataFileAsGiven, std::chrono::seconds bound) {
-  using Step = ProjectPathError::Step;
-  const std::string& why = error.reason;
+std::string OpenErrorMessage(const Error& error, std::u16string_view requestedPath,
+                             std::u16string_view dataFileAsGiven, std::chrono::seconds bound) {
+  using Step = Error::Step;
+  const std::string why = error.Reason();
   switch (error.step) {
     case Step::OpenData:
       return "cannot open " + Quoted(error.path == requestedPath ? dataFileAsGiven : error.path) + ": " + why;
@@ -72,32 +72,27 @@ std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_vie
     case Step::CreateFolder:
       return "cannot create the working folder " + Quoted(error.path) + ": " + why;
     case Step::LockFolder:
-      return LockFailureMessage("working folder", error.path, error.lock, why, error.holder, bound);
+      return LockFailureMessage("working folder", error.path,
+                                error.timedOut ? platform::LockStatus::TimedOut : platform::LockStatus::Failed, why,
+                                {error.holderPid, error.holderCommand}, bound);
     case Step::ReadFolder:
       return "cannot read the folder " + Quoted(error.path) + ": " + why;
     case Step::DeleteFile:
-      return "cannot delete " + Quoted(error.path) + " in " + Quoted(error.folder) + ": " + why;
+      return "cannot delete " + Quoted(error.path) + " in " + Quoted(error.other) + ": " + why;
     case Step::CopyFile:
-      return "cannot copy " + Quoted(error.path) + " into " + Quoted(error.folder) + ": " + why;
+      return "cannot copy " + Quoted(error.path) + " into " + Quoted(error.other) + ": " + why;
+    case Step::Container: {
+      // The working copy holds the data file's bytes: the user's name is shown.
+      using Part = Error::Part;
+      if (error.part == Part::Signature) return Quoted(dataFileAsGiven) + " is not a runtime data set (" + error.rule + ")";
+      const std::string where = error.part == Part::Head      ? "header"
+                                : error.part == Part::Payload ? "payload"
+                                                              : "section " + std::to_string(error.section);
+      return Quoted(dataFileAsGiven) + ": " + where + " at offset " + Hex(error.offset) + ": " + error.rule;
+    }
+    default:
+      return "cannot read " + Quoted(error.path) + ": " + why;
   }
-  return why;
-}
-
-std::string OpenErrorMessage(const OpenError& error, std::u16string_view requestedPath,
-                             std::u16string_view dataFileAsGiven, std::chrono::seconds bound) {
-  if (const auto* copy = std::get_if<ProjectPathError>(&error))
-    return ProjectPathMessage(*copy, requestedPath, dataFileAsGiven, bound);
-  const auto& failure = std::get<LoadFailure>(error);
-  if (!failure.container) return "cannot read " + Quoted(failure.path) + ": " + failure.error.message();
-  // The working copy holds the data file's bytes: the user's name is shown.
-  const ContainerError& container = *failure.container;
-  using Place = ContainerError::Place;
-  if (container.place == Place::Signature)
-    return Quoted(dataFileAsGiven) + " is not a runtime data set (" + container.rule + ")";
-  std::string where = container.place == Place::Head      ? "header"
-                      : container.place == Place::Payload ? "payload"
-                                                          : "section " + std::to_string(container.section);
-  return Quoted(dataFileAsGiven) + ": " + where + " at offset " + Hex(container.offset) + ": " + container.rule;
 }
 
 }  // namespace prt

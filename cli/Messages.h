@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "data/files/WorkingCopy.h"
-#include "data/set/OpenDataSet.h"
+#include "platform/Error.h"
 #include "platform/FolderLock.h"
 
 namespace prt {
@@ -28,15 +27,11 @@ std::string LockFailureMessage(std::string_view what, std::u16string_view folder
                                const std::string& reason, const platform::LockHolder& holder,
                                std::chrono::seconds bound);
 
-// `dataFileAsGiven` is shown for the data file instead of the path the
-// working copy was asked for.
-std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_view requestedPath,
-                               std::u16string_view dataFileAsGiven, std::chrono::seconds bound);
-
-// Why the data set did not open. `requestedPath` is the path the data set
-// was opened with, `dataFileAsGiven` the data file as the user wrote it,
-// shown in its place.
-std::string OpenErrorMessage(const OpenError& error, std::u16string_view requestedPath,
+// Why the data set did not open (an error of OpenDataSet or
+// OpenDataSetReadOnly). `requestedPath` is the path the data set was opened
+// with, `dataFileAsGiven` the data file as the user wrote it, shown in its
+// place.
+std::string OpenErrorMessage(const Error& error, std::u16string_view requestedPath,
                              std::u16string_view dataFileAsGiven, std::chrono::seconds bound);
 
 }  // namespace prt

@@ -72,20 +72,19 @@ std::u16string Stem(const std::u16string& fileName) {
   return dot == std::u16string::npos ? fileName : fileName.substr(0, dot);
 }
 
-using Error = ProjectPathError;
-using Step = ProjectPathError::Step;
+using Step = Error::Step;
 
 // A folder as shown in a message: without the '/' the names were joined to.
 std::u16string Shown(const std::u16string& folder) {
   return folder.size() > 1 && folder.back() == u'/' ? folder.substr(0, folder.size() - 1) : folder;
 }
 
-Error Fail(Step step, std::u16string path, std::u16string folder, std::string reason) {
+Error Refused(Step step, std::u16string path, std::u16string folder, std::string reason) {
   Error error;
   error.step = step;
   error.path = std::move(path);
-  error.folder = std::move(folder);
-  error.reason = std::move(reason);
+  error.other = std::move(folder);
+  error.rule = std::move(reason);
   return error;
 }
 
@@ -123,46 +122,46 @@ bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const 
 // Copies every file of the data set from `sourceFolder` into the working
 // folder `work`, each in one step: <name>.*.cnk, <name>.pwx and, last,
 // <name>.prt, whose hash goes to `hash`.
-std::optional<Error> CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& work,
-                                 const std::u16string& name, uint64_t& hash) {
+Status CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& work, const std::u16string& name,
+                   uint64_t& hash) {
   const std::u16string folder = work.Path();
   const pf::NameRule rules[] = {{name + u".", u".cnk", true}, {name + u".pwx", u"", false}, {name + u".prt", u"", false}};
   bool any = false;
   for (const pf::NameRule& rule : rules) {
     const pf::FoundFiles found = pf::FindFiles(sourceFolder, rule);
-    if (!found.ranToEnd) return Fail(Step::ReadFolder, Shown(sourceFolder), {}, found.reason);
+    if (!found.ranToEnd) return Fail(Refused(Step::ReadFolder, Shown(sourceFolder), {}, found.reason));
     for (const std::u16string& file : found.names) {
       pf::FolderHandle::Copied copied;
       std::error_code ec = work.CopyIn(sourceFolder + file, file, copied);
       for (int attempt = 1; !ec && copied.changed && attempt < kCopyAttempts; ++attempt)
         ec = work.CopyIn(sourceFolder + file, file, copied);
-      if (ec) return Fail(Step::CopyFile, file, folder, ec.message());
+      if (ec) return Fail(Refused(Step::CopyFile, file, folder, ec.message()));
       if (copied.changed)
-        return Fail(Step::CopyFile, file, folder,
-                    "it changed while it was copied, " + std::to_string(kCopyAttempts) + " times");
+        return Fail(Refused(Step::CopyFile, file, folder,
+                    "it changed while it was copied, " + std::to_string(kCopyAttempts) + " times"));
       hash = copied.hash;
     }
     any = any || !found.names.empty();
   }
   // A data file not named <name>.prt leaves the working copy without one.
-  if (!any) return Fail(Step::OpenData, sourceFolder + name + u".prt", {}, pf::SystemReason(ENOENT));
-  return std::nullopt;
+  if (!any) return Fail(Refused(Step::OpenData, sourceFolder + name + u".prt", {}, pf::SystemReason(ENOENT)));
+  return {};
 }
 
 // Removes what the previous run left that belongs to an older data set:
 // <name>.rt_file.*, <name>.pwxEx and the stored hash, the name taken
 // literally.
-std::optional<Error> DeleteStaleFiles(const pf::FolderHandle& work, const std::u16string& name) {
+Status DeleteStaleFiles(const pf::FolderHandle& work, const std::u16string& name) {
   const pf::NameRule rules[] = {
       {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, {name + u".prt", std::u16string(kHashSuffix), false}};
   std::vector<std::u16string> entries;
-  if (const std::error_code ec = work.List(entries)) return Fail(Step::ReadFolder, work.Path(), {}, ec.message());
+  if (const std::error_code ec = work.List(entries)) return Fail(Refused(Step::ReadFolder, work.Path(), {}, ec.message()));
   for (const std::u16string& entry : entries) {
     if (std::none_of(std::begin(rules), std::end(rules), [&](const pf::NameRule& rule) { return rule.Matches(entry); }))
       continue;
-    if (const std::error_code ec = work.Remove(entry)) return Fail(Step::DeleteFile, entry, work.Path(), ec.message());
+    if (const std::error_code ec = work.Remove(entry)) return Fail(Refused(Step::DeleteFile, entry, work.Path(), ec.message()));
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace
@@ -190,16 +189,16 @@ std::u16string DataSetFileName(const std::u16string& base, uint32_t code) {
   return out;
 }
 
-Expected<WorkingCopy, ProjectPathError> WorkingCopy::Prepare(const std::u16string& path,
+Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path,
                                                              const platform::LockWait& wait) {
   // Nothing is created for a data file that is not there, and no other
   // file is ever read in its place.
   const pf::FileCheck data = pf::CheckRegularFile(path);
-  if (data.kind != pf::FileKind::Regular) return Unexpected{Fail(Step::OpenData, path, {}, data.reason)};
+  if (data.kind != pf::FileKind::Regular) return Fail(Refused(Step::OpenData, path, {}, data.reason));
   const std::u16string full = pf::FullPath(path);
   const size_t sep = LastSeparator(full);
   if (full.empty() || sep == std::u16string::npos)
-    return Unexpected{Fail(Step::OpenData, path, {}, pf::SystemReason(ENOENT))};
+    return Fail(Refused(Step::OpenData, path, {}, pf::SystemReason(ENOENT)));
 
   const std::u16string sourceFolder = full.substr(0, sep + 1);
   const std::u16string fileName = full.substr(sep + 1);
@@ -207,45 +206,46 @@ Expected<WorkingCopy, ProjectPathError> WorkingCopy::Prepare(const std::u16strin
   // data file named otherwise that would be another file, or none.
   constexpr std::u16string_view kDataSuffix = u".prt";
   if (!std::u16string_view(fileName).ends_with(kDataSuffix))
-    return Unexpected{Fail(Step::NotPrtName, path, {}, "the data file name must end in .prt")};
+    return Fail(Refused(Step::NotPrtName, path, {}, "the data file name must end in .prt"));
   if (data.size > limits::kDataFileBytes)
-    return Unexpected{Fail(Step::TooLarge, path, {},
+    return Fail(Refused(Step::TooLarge, path, {},
                            pf::GroupedDigits(data.size) + " bytes, more than the " +
-                               pf::GroupedDigits(limits::kDataFileBytes) + " a data file may have")};
+                               pf::GroupedDigits(limits::kDataFileBytes) + " a data file may have"));
   const std::u16string name = Stem(fileName);
   const std::u16string workFolderName = sourceFolder + u"SimWork";
 
   const pf::CreatedDir created = pf::CreateDirectory(workFolderName);
   if (created.result == pf::CreateDirResult::Failed)
-    return Unexpected{Fail(Step::CreateFolder, workFolderName, {}, created.reason)};
+    return Fail(Refused(Step::CreateFolder, workFolderName, {}, created.reason));
   // Held from before the copy is compared until the value goes: another
   // run of the same project waits rather than copying underneath this one.
   // The folder is the run's own: a link in its place is refused.
   pf::LockResult lock = pf::LockFolder(workFolderName, wait, true);
   if (lock.status != pf::LockStatus::Locked) {
-    Error error = Fail(Step::LockFolder, workFolderName, {}, lock.reason);
-    error.lock = lock.status;
-    error.holder = lock.holder;
-    return Unexpected{std::move(error)};
+    Error error = Refused(Step::LockFolder, workFolderName, {}, lock.reason);
+    error.timedOut = lock.status == pf::LockStatus::TimedOut;
+    error.holderPid = lock.holder.pid;
+    error.holderCommand = lock.holder.command;
+    return Fail(std::move(error));
   }
   pf::FolderHandle work;
   if (const std::error_code ec = work.Open(workFolderName, true))
-    return Unexpected{Fail(Step::CreateFolder, workFolderName, {}, ec.message())};
+    return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
 
   const bool made = created.result == pf::CreateDirResult::Created;
   if (made || !UpToDate(work, full, fileName)) {
     uint64_t hash = 0;
-    auto error = DeleteStaleFiles(work, name);
-    if (!error) error = CopyDataSet(sourceFolder, work, name, hash);
+    Status done = DeleteStaleFiles(work, name);
+    if (done) done = CopyDataSet(sourceFolder, work, name, hash);
     // Stored last: a copy cut short by a kill has no hash and is taken again.
-    if (!error) {
+    if (done) {
       if (const std::error_code ec = work.Replace(fileName + std::u16string(kHashSuffix), HashText(hash)))
-        error = Fail(Step::CopyFile, fileName + std::u16string(kHashSuffix), workFolderName, ec.message());
+        done = Fail(Refused(Step::CopyFile, fileName + std::u16string(kHashSuffix), workFolderName, ec.message()));
     }
-    if (error) {
+    if (!done) {
       // A folder made for a run that cannot go on goes again.
       if (made) pf::RemoveTree(workFolderName);
-      return Unexpected{std::move(*error)};
+      return Fail(done.Error());
     }
   }
 
@@ -264,8 +264,7 @@ void WorkingCopy::Discard() && {
   lock_ = {};
 }
 
-std::error_code ReadStoredLanguage(const std::u16string& path, uint32_t& index) {
-  index = 0;
+Result<uint32_t> ReadStoredLanguage(const std::u16string& path) {
   // A missing file is made empty, as the data manager's file services do.
   std::FILE* file = pf::OpenStream(path, pf::FileExists(path) ? "rb" : "wb+");
   if (!file) {
@@ -275,14 +274,17 @@ std::error_code ReadStoredLanguage(const std::u16string& path, uint32_t& index) 
     const std::error_code error = errno == ELOOP ? pf::LinkNotFollowed() : pf::ErrnoError(errno);
     if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory &&
         error != std::errc::too_many_symbolic_link_levels)
-      return {};
-    return error;
+      return 0u;
+    Error refused;
+    refused.step = Step::Read;
+    refused.path = path;
+    refused.code = error;
+    return Fail(std::move(refused));
   }
   uint8_t bytes[4] = {};  // a shorter file leaves the missing bytes 0
   [[maybe_unused]] const size_t read = std::fread(bytes, 1, sizeof bytes, file);
   std::fclose(file);
-  index = pf::LoadLE32(bytes);
-  return {};
+  return pf::LoadLE32(bytes);
 }
 
 }  // namespace prt

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "data/Expected.h"
+#include "platform/Error.h"
 #include "platform/FolderLock.h"
 
 namespace prt {
@@ -21,26 +21,6 @@ constexpr uint32_t FileCode(char a, char b, char c, char d) {
 inline constexpr uint32_t kFileConfig = FileCode('@', 'C', 'F', 'G');
 inline constexpr uint32_t kFileLanguage = FileCode('L', 'A', 'N', 'G');
 inline constexpr uint32_t kFileConnection = FileCode('C', 'O', 'N', 'N');
-
-// Why the working copy could not be made; nothing of it is used then.
-struct ProjectPathError {
-  enum class Step : uint8_t {
-    OpenData,      // the data file: `path`
-    NotPrtName,    // the data file `path` is not named <name>.prt
-    TooLarge,      // the data file `path` is larger than limits::kDataFileBytes
-    CreateFolder,  // the working folder: `path`
-    LockFolder,    // the working folder: `path`; `lock` says how
-    ReadFolder,    // the data file's folder: `path`
-    DeleteFile,    // `path` (a file name) in the working folder `folder`
-    CopyFile,      // `path` (a file name) into the working folder `folder`
-  };
-  Step step = Step::OpenData;
-  std::u16string path;
-  std::u16string folder;
-  std::string reason;  // the system's text
-  platform::LockStatus lock = platform::LockStatus::Failed;
-  platform::LockHolder holder;  // who held the folder, when timed out
-};
 
 // base + the ending a file code gives: ".prt" for '@CFG', ".<code>.cnk" for
 // chunks, ".rt_file.<code>" for state files such as 'LANG'.
@@ -56,8 +36,10 @@ class WorkingCopy {
   // differs from the one stored beside the copy (<name>.prt.hash) when it
   // was taken. Everything in the working folder is created and removed
   // without following a link there.
-  static Expected<WorkingCopy, ProjectPathError> Prepare(const std::u16string& dataFile,
-                                                         const platform::LockWait& wait = {});
+  // Fails with a Step::OpenData, NotPrtName, TooLarge, CreateFolder,
+  // LockFolder, ReadFolder, DeleteFile or CopyFile error; nothing of the copy
+  // is used then.
+  static Result<WorkingCopy> Prepare(const std::u16string& dataFile, const platform::LockWait& wait = {});
 
   WorkingCopy(WorkingCopy&&) noexcept = default;
   WorkingCopy& operator=(WorkingCopy&&) noexcept = default;
@@ -91,8 +73,8 @@ bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string
 
 // The project's stored language: the first four bytes of the language file
 // `path`, little-endian, as the data manager reads them (a missing file is
-// made empty and gives 0, an unreadable one 0). An error only for what must
-// not be read or made: a FIFO, device, folder or link in its place.
-std::error_code ReadStoredLanguage(const std::u16string& path, uint32_t& index);
+// made empty and gives 0, an unreadable one 0). A Step::Read error only for
+// what must not be read or made: a FIFO, device, folder or link in its place.
+Result<uint32_t> ReadStoredLanguage(const std::u16string& path);
 
 }  // namespace prt

@@ -74,8 +74,18 @@ void ByteCursor::Skip(uint64_t count) {
   if (Fits(count)) pos_ += count;
 }
 
+Error ContainerFault(Error::Part part, uint32_t section, uint64_t offset, std::string rule) {
+  Error error;
+  error.step = Error::Step::Container;
+  error.part = part;
+  error.section = section;
+  error.offset = offset;
+  error.rule = std::move(rule);
+  return error;
+}
+
 void ByteCursor::Fail(uint64_t offset, std::string rule) {
-  if (!Failed()) error_ = ContainerError{place_, section_, offset, std::move(rule)};
+  if (!Failed()) error_ = ContainerFault(place_, section_, offset, std::move(rule));
 }
 
 }  // namespace prt

@@ -22,6 +22,9 @@ bool StoreUInt(std::span<uint8_t> bytes, size_t at, unsigned width, ByteOrder or
 std::optional<uint64_t> LoadDouble(std::span<const uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode);
 bool StoreDouble(std::span<uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode, uint64_t bits);
 
+// A container that breaks `rule` at `offset` of `part`.
+Error ContainerFault(Error::Part part, uint32_t section, uint64_t offset, std::string rule);
+
 // "0x1f40": offsets and values as the error texts show them.
 std::string Hex(uint64_t value);
 
@@ -35,7 +38,7 @@ class ByteCursor {
 
   void SetOrder(ByteOrder order) { order_ = order; }
   // The part of the file the next reads belong to, named in their errors.
-  void SetPlace(ContainerError::Place place, uint32_t section = 0) {
+  void SetPlace(Error::Part place, uint32_t section = 0) {
     place_ = place;
     section_ = section;
   }
@@ -58,7 +61,7 @@ class ByteCursor {
   // earlier failure is recorded already.
   void Fail(uint64_t offset, std::string rule);
   bool Failed() const { return error_.has_value(); }
-  const std::optional<ContainerError>& Error() const { return error_; }
+  const std::optional<prt::Error>& Fault() const { return error_; }
 
  private:
   uint64_t Read(unsigned width);
@@ -68,9 +71,9 @@ class ByteCursor {
   std::span<const uint8_t> bytes_;
   uint64_t pos_ = 0;
   ByteOrder order_ = ByteOrder::Little;
-  ContainerError::Place place_ = ContainerError::Place::Head;
+  Error::Part place_ = Error::Part::Head;
   uint32_t section_ = 0;
-  std::optional<ContainerError> error_;
+  std::optional<prt::Error> error_;
 };
 
 }  // namespace prt

@@ -32,7 +32,7 @@ enum SectionType : uint32_t {
   kListD = 7000,
 };
 
-using Place = ContainerError::Place;
+using Place = Error::Part;
 
 // Reads u32 entries while the cursor is inside the section, noting where
 // they start.
@@ -53,16 +53,16 @@ uint64_t EntryOffset(const std::vector<TransferFileReader::EntryRun>& runs, size
 
 }  // namespace
 
-Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::vector<uint8_t> bytes) {
+Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> bytes) {
   TransferFileReader r;
   ByteCursor in(bytes);
-  const auto refused = [&in] { return Unexpected{*in.Error()}; };
+  const auto refused = [&in] { return Fail(*in.Fault()); };
 
   static_assert(sizeof r.magic_ == kMagicSize);
   in.SetPlace(Place::Signature);
   in.Bytes(std::span(reinterpret_cast<uint8_t*>(r.magic_), kMagicSize));
   if (in.Failed() || std::memcmp(r.magic_, kMagic, kMagicSize) != 0)
-    return Unexpected{ContainerError{Place::Signature, 0, 0, bytes.empty() ? "the file is empty" : "unknown signature at offset 0"}};
+    return Fail(ContainerFault(Place::Signature, 0, 0, bytes.empty() ? "the file is empty" : "unknown signature at offset 0"));
 
   in.SetPlace(Place::Head);
   const uint64_t markAt = in.Position();

@@ -7,26 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "data/Expected.h"
+#include "platform/Error.h"
 
 namespace prt {
 
 enum class ByteOrder : uint8_t { Little, Big };
-
-// Why a container was refused: the part of the file, the byte offset in the
-// file and the rule that failed there.
-struct ContainerError {
-  enum class Place : uint8_t {
-    Signature,  // not a container at all (`rule` says why)
-    Head,       // the fixed head or a section head
-    Section,    // the body of section `section`
-    Payload,    // the payload (also the image inside it)
-  };
-  Place place = Place::Head;
-  uint32_t section = 0;
-  uint64_t offset = 0;
-  std::string rule;
-};
 
 class TransferFileReader {
  public:
@@ -42,10 +27,11 @@ class TransferFileReader {
     uint64_t offset;
   };
 
-  // Parses a whole container file; the reader, or where and why it was refused.
+  // Parses a whole container file; the reader, or where and why it was
+  // refused (a Step::Container error with the part, offset and rule).
   // The file's buffer becomes the payload in place, so a large data set is
   // never held twice.
-  static Expected<TransferFileReader, ContainerError> LoadBytes(std::vector<uint8_t> bytes);
+  static Result<TransferFileReader> LoadBytes(std::vector<uint8_t> bytes);
 
   void AdjustByteOrder(ByteOrder order, uint8_t mode);
   void Relocate(uint32_t newBase, uint32_t newNull);

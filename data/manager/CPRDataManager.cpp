@@ -31,26 +31,30 @@ void CPRDataManager::BeginLoad() {
   set_.reset();
 }
 
-std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
+Status CPRDataManager::Load() {
   BeginLoad();
   auto& names = CPRFileNameGenerator::GetInstance();
   std::u16string configPath;
   names.GetFileName(kFileConfig, configPath);
   // Without a working copy every name would be relative (".prt"): some
   // other file, or none.
-  if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
+  if (!names.ProjectPathSet()) {
+    Error missing;
+    missing.path = configPath;
+    missing.code = platform::ErrnoError(ENOENT);
+    return Fail(std::move(missing));
+  }
   auto data = LoadImageFile(configPath);
-  if (!data) return data.Error();
+  if (!data) return Fail(data.Error());
 
   std::u16string languageFile, connectionFile;
   names.GetFileName(kFileLanguage, languageFile);
   names.GetFileName(kFileConnection, connectionFile);
-  uint32_t stored = 0;
-  if (const std::error_code error = ReadStoredLanguage(languageFile, stored))
-    return LoadFailure{languageFile, error, std::nullopt};
-  data->SetStoredLanguage(stored);
+  const auto stored = ReadStoredLanguage(languageFile);
+  if (!stored) return Fail(stored.Error());
+  data->SetStoredLanguage(*stored);
   Adopt(std::move(*data), std::move(languageFile), std::move(connectionFile));
-  return std::nullopt;
+  return {};
 }
 
 void CPRDataManager::Adopt(DataSet data, std::u16string languageFile, std::u16string connectionFile) {

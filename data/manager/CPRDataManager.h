@@ -30,12 +30,11 @@ class CPRDataManager : public IPRDataManager {
   CPRDataManager(const CPRDataManager&) = delete;
   CPRDataManager& operator=(const CPRDataManager&) = delete;
 
-  using LoadFailure = prt::LoadFailure;
   // Loads the working copy that the file name generator names (its
   // configuration file, then the stored language); on failure nothing is
   // loaded.
-  std::optional<LoadFailure> Load();
-  bool Initialize() override { return !Load(); }
+  Status Load();
+  bool Initialize() override { return static_cast<bool>(Load()); }
   void Uninitialize() override;
 
   // Takes a data set loaded elsewhere, starting in its stored language;

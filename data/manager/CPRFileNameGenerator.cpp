@@ -7,13 +7,12 @@ CPRFileNameGenerator& CPRFileNameGenerator::GetInstance() {
   return instance;
 }
 
-std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::u16string& path,
-                                                                      const platform::LockWait& wait) {
-  if (copy_) return std::nullopt;
+Status CPRFileNameGenerator::SetProjectPath(const std::u16string& path, const platform::LockWait& wait) {
+  if (copy_) return {};
   auto prepared = WorkingCopy::Prepare(path, wait);
-  if (!prepared) return prepared.Error();
+  if (!prepared) return Fail(prepared.Error());
   copy_.emplace(std::move(*prepared));
-  return std::nullopt;
+  return {};
 }
 
 void CPRFileNameGenerator::Discard() {

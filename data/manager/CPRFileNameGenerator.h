@@ -20,8 +20,7 @@ class CPRFileNameGenerator : public IPRSingleton {
   // Once per process: prepares the working copy (WorkingCopy::Prepare),
   // holding its folder locked until Reset. After a success, later calls
   // change nothing.
-  [[nodiscard]] std::optional<ProjectPathError> SetProjectPath(const std::u16string& path,
-                                                               const platform::LockWait& wait = {});
+  Status SetProjectPath(const std::u16string& path, const platform::LockWait& wait = {});
   bool ProjectPathSet() const { return copy_.has_value(); }
   // Forgets the project path and releases the working folder, so that a
   // later SetProjectPath starts afresh.

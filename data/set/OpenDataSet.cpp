@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "data/image/ByteCursor.h"
+#include "data/image/TransferFileReader.h"
 #include "platform/Endian.h"
 #include "platform/FileCheck.h"
 #include "platform/FileSystem.h"
@@ -12,25 +14,33 @@ namespace prt {
 
 namespace {
 
-ProjectPathError DataFileError(ProjectPathError::Step step, const std::u16string& path, std::string reason) {
-  ProjectPathError error;
+Error DataFileError(Error::Step step, const std::u16string& path, std::string reason) {
+  Error error;
   error.step = step;
   error.path = path;
-  error.reason = std::move(reason);
+  error.rule = std::move(reason);
   return error;
 }
 
 // The first four bytes, little-endian, as a run reads them; nullopt when
 // the file cannot be opened (a run then starts in language 0). Nothing is
 // created.
-Expected<std::optional<uint32_t>, OpenError> PeekStoredLanguage(const std::u16string& path) {
+Error ReadError(const std::u16string& path, std::error_code code) {
+  Error error;
+  error.step = Error::Step::Read;
+  error.path = path;
+  error.code = code;
+  return error;
+}
+
+Result<std::optional<uint32_t>> PeekStoredLanguage(const std::u16string& path) {
   std::error_code error;
   std::FILE* file = platform::OpenStream(path, "rb", &error);
   if (!file) {
     // A FIFO, device or folder in its place is refused, as a run refuses it.
     if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory)
       return std::optional<uint32_t>();
-    return Unexpected{OpenError(LoadFailure{path, error, std::nullopt})};
+    return Fail(ReadError(path, error));
   }
   uint8_t bytes[4] = {};  // a shorter file leaves the missing bytes 0, as in a run
   [[maybe_unused]] const size_t read = std::fread(bytes, 1, sizeof bytes, file);
@@ -40,12 +50,16 @@ Expected<std::optional<uint32_t>, OpenError> PeekStoredLanguage(const std::u16st
 
 }  // namespace
 
-Expected<DataSet, LoadFailure> LoadImageFile(const std::u16string& path) {
+Result<DataSet> LoadImageFile(const std::u16string& path) {
   std::vector<uint8_t> file;
   if (const std::error_code error = platform::ReadOwnFile(path, file, limits::kDataFileBytes))
-    return Unexpected{LoadFailure{path, error, std::nullopt}};
+    return Fail(ReadError(path, error));
   auto reader = TransferFileReader::LoadBytes(std::move(file));
-  if (!reader) return Unexpected{LoadFailure{path, {}, reader.Error()}};
+  if (!reader) {
+    Error refused = reader.Error();
+    refused.path = path;
+    return Fail(std::move(refused));
+  }
   reader->AdjustByteOrder(ByteOrder::Little, 0);
   std::string name = reader->Name();
   // Base 0: every reference becomes its target's offset in the image.
@@ -58,43 +72,44 @@ Expected<DataSet, LoadFailure> LoadImageFile(const std::u16string& path) {
   const uint32_t payloadOffset = reader->PayloadOffset();
   std::optional<DataSet> data = DataSet::FromImage(std::move(payload));
   if (!data) {
-    const ContainerError wrong{ContainerError::Place::Payload, 0, payloadOffset,
-                               "the runtime image has an unknown signature"};
-    return Unexpected{LoadFailure{path, {}, wrong}};
+    Error wrong = ContainerFault(Error::Part::Payload, 0, payloadOffset, "the runtime image has an unknown signature");
+    wrong.path = path;
+    return Fail(std::move(wrong));
   }
   data->SetName(std::move(name));
   return std::move(*data);
 }
 
-Expected<DataSet, OpenError> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait) {
+Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait) {
   auto copy = WorkingCopy::Prepare(dataFile, wait);
-  if (!copy) return Unexpected{OpenError(copy.Error())};
+  if (!copy) return Fail(copy.Error());
   auto data = LoadImageFile(copy->FileName(kFileConfig));
-  uint32_t stored = 0;
-  std::error_code error;
-  if (data) error = ReadStoredLanguage(copy->FileName(kFileLanguage), stored);
-  if (!data || error) {
-    LoadFailure failure = data ? LoadFailure{copy->FileName(kFileLanguage), error, std::nullopt} : data.Error();
+  if (!data) {
     std::move(*copy).Discard();
-    return Unexpected{OpenError(std::move(failure))};
+    return Fail(data.Error());
   }
-  data->SetStoredLanguage(stored);
+  const auto stored = ReadStoredLanguage(copy->FileName(kFileLanguage));
+  if (!stored) {
+    std::move(*copy).Discard();
+    return Fail(stored.Error());
+  }
+  data->SetStoredLanguage(*stored);
   data->Keep(std::move(*copy));
   return std::move(*data);
 }
 
-Expected<ReadOnlyDataSet, OpenError> OpenDataSetReadOnly(const std::u16string& dataFile) {
-  using Step = ProjectPathError::Step;
+Result<ReadOnlyDataSet> OpenDataSetReadOnly(const std::u16string& dataFile) {
+  using Step = Error::Step;
   const platform::FileCheck check = platform::CheckRegularFile(dataFile);
   if (check.kind != platform::FileKind::Regular)
-    return Unexpected{OpenError(DataFileError(Step::OpenData, dataFile, check.reason))};
+    return Fail(DataFileError(Step::OpenData, dataFile, check.reason));
   // Linux names: only '/' separates.
   const size_t sep = dataFile.rfind(u'/');
   const std::u16string folder = sep == std::u16string::npos ? std::u16string() : dataFile.substr(0, sep + 1);
   const std::u16string fileName = dataFile.substr(folder.size());
   constexpr std::u16string_view kDataSuffix = u".prt";
   if (!std::u16string_view(fileName).ends_with(kDataSuffix))
-    return Unexpected{OpenError(DataFileError(Step::NotPrtName, dataFile, "the data file name must end in .prt"))};
+    return Fail(DataFileError(Step::NotPrtName, dataFile, "the data file name must end in .prt"));
 
   const std::u16string work = folder + u"SimWork/";
   const std::u16string languageFile =
@@ -102,11 +117,11 @@ Expected<ReadOnlyDataSet, OpenError> OpenDataSetReadOnly(const std::u16string& d
   std::optional<uint32_t> stored;
   if (WorkingCopyIsCurrent(work, dataFile, fileName)) {
     auto peeked = PeekStoredLanguage(languageFile);
-    if (!peeked) return Unexpected{peeked.Error()};
+    if (!peeked) return Fail(peeked.Error());
     stored = *peeked;
   }
   auto data = LoadImageFile(dataFile);
-  if (!data) return Unexpected{OpenError(data.Error())};
+  if (!data) return Fail(data.Error());
   data->SetStoredLanguage(stored.value_or(0));
   return ReadOnlyDataSet{std::move(*data), languageFile, stored};
 }

@@ -5,39 +5,26 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <variant>
 
-#include "data/Expected.h"
+#include "platform/Error.h"
 #include "data/files/WorkingCopy.h"
-#include "data/image/TransferFileReader.h"
 #include "data/set/DataSet.h"
 #include "platform/FolderLock.h"
 
 namespace prt {
 
-// Why a file of the data set could not be loaded: the file at fault and
-// the system's reason, or the container's error when its bytes were refused.
-struct LoadFailure {
-  std::u16string path;
-  std::error_code error;
-  std::optional<ContainerError> container;
-};
-
-// Why a data set did not open: its working copy could not be made, or a
-// file of the working copy could not be loaded.
-using OpenError = std::variant<ProjectPathError, LoadFailure>;
-
 // The image of the container file `path` (at most limits::kDataFileBytes),
-// with the container's name; stored language 0.
-Expected<DataSet, LoadFailure> LoadImageFile(const std::u16string& path);
+// with the container's name; stored language 0. Fails with a Step::Read
+// error, or a Step::Container one naming where and why its bytes were
+// refused.
+Result<DataSet> LoadImageFile(const std::u16string& path);
 
 // Opens the data set whose data file is `dataFile` (a <name>.prt): makes or
 // refreshes its working copy, holding the working folder's lock (waiting as
 // `wait` says) as long as the data set lives, and loads it with the
 // language stored there. On failure nothing is loaded and the working
 // folder is released (and removed when this call made it).
-Expected<DataSet, OpenError> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait = {});
+Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait = {});
 
 // A data set read in place, for programs that only look at it.
 struct ReadOnlyDataSet {
@@ -55,6 +42,6 @@ struct ReadOnlyDataSet {
 // copy, no lock, nothing created or written. Refused as OpenDataSet refuses
 // a missing, misnamed or damaged data file, or a stored language file that
 // is not a regular file.
-Expected<ReadOnlyDataSet, OpenError> OpenDataSetReadOnly(const std::u16string& dataFile);
+Result<ReadOnlyDataSet> OpenDataSetReadOnly(const std::u16string& dataFile);
 
 }  // namespace prt

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/Expected.h"
+#include "platform/Expected.h"
 
 namespace prt::cli {
 

@@ -2,7 +2,7 @@
 // qml-preview's command line: what to draw, where to, and how much to say.
 #include <string>
 
-#include "data/Expected.h"
+#include "platform/Expected.h"
 
 namespace prt::preview {
 

@@ -38,7 +38,7 @@ class WorkingCopy : public ::testing::Test {
 // stale state files and copies again.
 TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFilesAndCopiesAgain) {
   CPRFileNameGenerator first;
-  ASSERT_FALSE(first.SetProjectPath(Source()));
+  ASSERT_TRUE(first.SetProjectPath(Source()));
   for (const char* copied : {"plant.prt", "plant.R012.cnk", "plant.ETH0.cnk", "plant.pwx"}) {
     EXPECT_EQ(ReadFile(Work(copied)), std::string("source ") + copied);
     EXPECT_EQ(fs::last_write_time(Work(copied)), fs::last_write_time(dir_ / copied)) << copied;
@@ -54,7 +54,7 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
     WriteFile(Work(file), "old");
   WriteFile(Work("plant.pwx"), "edited in the working copy");
   CPRFileNameGenerator second;
-  ASSERT_FALSE(second.SetProjectPath(Source()));
+  ASSERT_TRUE(second.SetProjectPath(Source()));
   EXPECT_EQ(ReadFile(Work("plant.rt_file.LANG")), "old");
   EXPECT_EQ(ReadFile(Work("plant.pwx")), "edited in the working copy");
   EXPECT_EQ(second.Base(), first.Base());
@@ -62,7 +62,7 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
   WriteFile(dir_ / "plant.prt", "config v2");
   fs::last_write_time(dir_ / "plant.prt", kSourceTime + std::chrono::milliseconds(1));
   CPRFileNameGenerator third;
-  ASSERT_FALSE(third.SetProjectPath(Source()));
+  ASSERT_TRUE(third.SetProjectPath(Source()));
   for (const char* stale : {"plant.rt_file.LANG", "plant.rt_file.CONN", "plant.pwxEx"})
     EXPECT_FALSE(fs::exists(Work(stale))) << stale;
   EXPECT_TRUE(fs::exists(Work("other.rt_file.LANG")));
@@ -74,7 +74,7 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
 // A failure says which step, path and system reason, and leaves no base
 // path behind (an unset base would name ".prt" in the current folder).
 TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
-  using Step = ProjectPathError::Step;
+  using Step = Error::Step;
   fs::create_directory(dir_ / "folder.prt");
   ASSERT_EQ(mkfifo((dir_ / "fifo.prt").c_str(), 0600), 0);
   const std::string work = (dir_ / "SimWork").string();
@@ -94,14 +94,15 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
   for (const auto& c : cases) {
     c.prepare();
     const std::string label = platform::Narrow(c.path);
-    const std::optional<ProjectPathError> error = names.SetProjectPath(c.path);
-    ASSERT_TRUE(error.has_value()) << label;
-    EXPECT_EQ(error->step, c.step) << label;
-    EXPECT_EQ(platform::Narrow(error->path), c.where.empty() ? label : c.where) << label;
-    EXPECT_EQ(platform::Narrow(error->folder), c.folder) << label;
-    EXPECT_FALSE(error->reason.empty()) << label;
+    const Status status = names.SetProjectPath(c.path);
+    ASSERT_FALSE(status) << label;
+    const Error& error = status.Error();
+    EXPECT_EQ(error.step, c.step) << label;
+    EXPECT_EQ(platform::Narrow(error.path), c.where.empty() ? label : c.where) << label;
+    EXPECT_EQ(platform::Narrow(error.other), c.folder) << label;
+    EXPECT_FALSE(error.Reason().empty()) << label;
     if (!c.reason.empty()) {
-      EXPECT_EQ(error->reason, c.reason) << label;
+      EXPECT_EQ(error.Reason(), c.reason) << label;
     }
     EXPECT_TRUE(names.Base().empty() && !names.ProjectPathSet()) << label;
     // Nothing is created for a data file that cannot be opened.
@@ -111,10 +112,10 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
   }
 
   fs::remove_all(dir_ / "SimWork");
-  ASSERT_FALSE(names.SetProjectPath(Source()).has_value());
+  ASSERT_TRUE(names.SetProjectPath(Source()));
   EXPECT_EQ(ReadFile(Work("plant.prt")), "source plant.prt");
   const std::u16string base = names.Base();
-  EXPECT_FALSE(names.SetProjectPath(dir_.Wide("other.prt")).has_value());
+  EXPECT_TRUE(names.SetProjectPath(dir_.Wide("other.prt")));
   EXPECT_EQ(names.Base(), base);
   EXPECT_FALSE(fs::exists(Work("other.prt")));
 }

@@ -23,7 +23,7 @@ class FileServicesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteFile(dir_ / "plant.prt", "config");
-    ASSERT_FALSE(names_.SetProjectPath(dir_.Wide("plant.prt")));
+    ASSERT_TRUE(names_.SetProjectPath(dir_.Wide("plant.prt")));
     ASSERT_FALSE(names_.FolderCopy().empty());
   }
   std::string Folder() const { return platform::Narrow(names_.FolderCopy()); }

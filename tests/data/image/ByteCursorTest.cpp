@@ -28,7 +28,7 @@ TEST(LoadUInt, ReadsEitherOrderInsideTheBufferOnly) {
 TEST(ByteCursor, TheFirstFailedReadStaysTheError) {
   ByteCursor in(kBytes);
   in.SetOrder(ByteOrder::Big);
-  in.SetPlace(ContainerError::Place::Section, 2000);
+  in.SetPlace(Error::Part::Section, 2000);
   EXPECT_EQ(in.U16(), 0x0102);
   EXPECT_EQ(in.U32(), 0x03040506u);
   EXPECT_FALSE(in.Failed());
@@ -40,17 +40,17 @@ TEST(ByteCursor, TheFirstFailedReadStaysTheError) {
   in.Bytes(four);
   EXPECT_EQ(std::vector<uint8_t>(four, four + 4), std::vector<uint8_t>(4, 0));
   in.Fail(0, "a later rule");
-  ASSERT_TRUE(in.Error());
-  EXPECT_EQ(in.Error()->place, ContainerError::Place::Section);
-  EXPECT_EQ(in.Error()->section, 2000u);
-  EXPECT_EQ(in.Error()->offset, 6u);
-  EXPECT_EQ(in.Error()->rule, "the file ends at 0x9, inside a 4-byte field");
+  ASSERT_TRUE(in.Fault());
+  EXPECT_EQ(in.Fault()->part, Error::Part::Section);
+  EXPECT_EQ(in.Fault()->section, 2000u);
+  EXPECT_EQ(in.Fault()->offset, 6u);
+  EXPECT_EQ(in.Fault()->rule, "the file ends at 0x9, inside a 4-byte field");
 
   ByteCursor past(kBytes);
   past.Seek(100);
   past.Skip(1);
-  EXPECT_EQ(past.Error()->rule, "the file ends at 0x9");
-  EXPECT_EQ(past.Error()->offset, 100u);
+  EXPECT_EQ(past.Fault()->rule, "the file ends at 0x9");
+  EXPECT_EQ(past.Fault()->offset, 100u);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ FinishedImage MakeSample() {
   return w.Finish();
 }
 
-Expected<TransferFileReader, ContainerError> Load(const FinishedImage& image, const ContainerOptions& options) {
+Result<TransferFileReader> Load(const FinishedImage& image, const ContainerOptions& options) {
   return TransferFileReader::LoadBytes(ContainerWriter::Write(image, options));
 }
 
@@ -85,7 +85,7 @@ TEST(TransferFileReader, EveryByteOrderModeAndBaseGivesTheSameImage) {
 // rule that failed there.
 TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   using builder::Corruption;
-  using Place = ContainerError::Place;
+  using Place = Error::Part;
   const FinishedImage sample = MakeSample();
   const uint32_t size = static_cast<uint32_t>(sample.bytes.size());
   const std::string p = Hex(size);
@@ -143,7 +143,7 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
       options.corrupt = c.corrupt;
       const auto reader = Load(sample, options);
       ASSERT_FALSE(reader);
-      EXPECT_EQ(reader.Error().place, c.place);
+      EXPECT_EQ(reader.Error().part, c.place);
       EXPECT_EQ(reader.Error().section, c.section);
       EXPECT_EQ(reader.Error().offset, c.offset);
       EXPECT_EQ(reader.Error().rule, c.rule);
