@@ -1,6 +1,5 @@
 #include "app/RunStart.h"
 
-#include <exception>
 #include <iostream>
 #include <new>
 
@@ -9,32 +8,51 @@
 
 namespace prt {
 
+namespace {
+
+void OutLine(const std::string& line) { std::cout << line + "\n" << std::flush; }
+void ErrLine(const std::string& line) { std::cerr << line + "\n" << std::flush; }
+
+// The run's events as the converter's lines, each flushed as it comes.
+class ConsoleReport final : public RunReport {
+ public:
+  void Removed(const std::u16string& entry) override { OutLine(RemovedLine(entry)); }
+  void NotRemoved(const Error& error) override { ErrLine(NotRemovedLine(error)); }
+  void NotWalked(const Error& error) override { ErrLine(NotWalkedLine(error)); }
+  // Written as they are, without a line end.
+  void Notices(std::string_view text) override { std::cout << text << std::flush; }
+  void Rejected(std::string_view message) override { ErrLine(std::string(message)); }
+  void Detour(const Error& error) override { ErrLine(FsErrorLine(error)); }
+  void LeftBehind(const Error& error) override { ErrLine(LeftBehindLine(error)); }
+  void Moved(const std::u16string& staging, const std::u16string& final) override {
+    OutLine(MovedLine(staging, final));
+  }
+  void Copied(const std::u16string& file, const std::u16string& final) override { OutLine(CopiedLine(file, final)); }
+};
+
+}  // namespace
+
 int RunStart(const DataSet& data, bool encryptOptionSeen, const std::u16string& outputFolder,
              const platform::LockWait& wait) {
   const std::u16string lockFolder = outputFolder.empty() ? std::u16string(u"/") : outputFolder;
   const platform::LockResult lock = platform::LockFolder(lockFolder, wait);
   if (lock.status == platform::LockStatus::TimedOut || lock.status == platform::LockStatus::Failed) {
     const auto bound = std::chrono::duration_cast<std::chrono::seconds>(wait.bound);
-    std::cerr << "prt2qml: "
-              << LockFailureMessage("output folder", lockFolder, lock.status, lock.reason, lock.holder, bound)
-              << std::endl;
-    std::cerr << "Generate QML files failed!" << std::endl;
+    ErrLine("prt2qml: " + LockFailureMessage("output folder", lockFolder, lock.status, lock.reason, lock.holder, bound));
+    ErrLine("Generate QML files failed!");
     return -3;
   }
 
-  bool generated = false;
+  ConsoleReport report;
+  Status generated;
   try {
-    generated = GenerateQmlFiles(data, outputFolder, encryptOptionSeen);
+    generated = GenerateQmlFiles(data, outputFolder, encryptOptionSeen, report);
   } catch (const std::bad_alloc&) {
-    std::cerr << "prt2qml: out of memory" << std::endl;
-  } catch (const std::exception& e) {
-    // A file-system error outside the run's guarded steps, or a worker
-    // thread that could not start: the run cannot go on, and nothing of the
-    // final folder has been touched. It ends like any failed run.
-    std::cerr << "GenerateQmlFiles aborted: " << e.what() << std::endl;
+    generated = Fail(Error{.step = Error::Step::OutOfMemory});
   }
   if (!generated) {
-    std::cerr << "Generate QML files failed!" << std::endl;
+    for (const std::string& line : RunFailureLines(generated.Error())) ErrLine(line);
+    ErrLine("Generate QML files failed!");
     return -3;
   }
   return 0;

@@ -32,6 +32,7 @@
 #include "cipher/FileCipher.h"
 #include "convert/GenerationRun.h"
 #include "convert/QmlCacheGen.h"
+#include "convert/RunReport.h"
 #include "convert/RunProfile.h"
 #include "qml/QmlGenerator.h"
 #include "platform/FileSystem.h"
@@ -144,7 +145,7 @@ double CompileFloor(std::vector<std::pair<size_t, std::u16string>> sized) {
   for (auto& entry : sized) documents.push_back(std::move(entry.second));
   std::atomic<size_t> next{0};
   auto work = [&] {
-    for (size_t i = next++; i < documents.size(); i = next++) prt::QmlCacheGen::MiniQmlCacheGen(documents[i]);
+    for (size_t i = next++; i < documents.size(); i = next++) (void)prt::QmlCacheGen::MiniQmlCacheGen(documents[i]);
   };
   const auto start = Clock::now();
   std::thread other(work);
@@ -166,6 +167,19 @@ double StatusMiB(std::string_view field) {
 // Lets VmHWM measure from now on.
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
+// The run's lines are not part of what is measured.
+class QuietReport final : public prt::RunReport {
+  void Removed(const std::u16string&) override {}
+  void NotRemoved(const prt::Error&) override {}
+  void NotWalked(const prt::Error&) override {}
+  void Notices(std::string_view) override {}
+  void Rejected(std::string_view) override {}
+  void Detour(const prt::Error&) override {}
+  void LeftBehind(const prt::Error&) override {}
+  void Moved(const std::u16string&, const std::u16string&) override {}
+  void Copied(const std::u16string&, const std::u16string&) override {}
+};
+
 int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   prt::platform::PrepareProcess();  // as the tool's main does
   const double startMiB = StatusMiB("VmRSS");
@@ -185,7 +199,8 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   const auto runStart = Clock::now();
-  const bool ok = prt::GenerateQmlFiles(*opened, prt::platform::Widen(out), encrypt);
+  QuietReport report;
+  const prt::Status ok = prt::GenerateQmlFiles(*opened, prt::platform::Widen(out), encrypt, report);
   const double total = prt::SecondsSince(runStart);
   const double runPeakMiB = StatusMiB("VmHWM");
   rusage after{};

@@ -34,10 +34,19 @@ void XorText(char* text, uint32_t wordCount, uint32_t seed1, uint32_t seed2) {
 }
 
 
-FileStatus EmptyContent(const std::u16string& path, std::error_code readError) {
-  FileStatus status = FileStatus::Failed(path, readError, true);
-  status.notes = "Encryptqml file content is empty!!!\n";
-  return status;
+Error EncipherError(const std::u16string& path, std::error_code code, bool reading) {
+  Error error;
+  error.step = Error::Step::Encipher;
+  error.path = path;
+  error.code = code;
+  error.reading = reading;
+  return error;
+}
+
+Unexpected<Error> EmptyContent(const std::u16string& path, std::error_code readError) {
+  Error error = EncipherError(path, readError, true);
+  error.rule = "empty";
+  return Fail(std::move(error));
 }
 
 }  // namespace
@@ -74,33 +83,31 @@ std::optional<std::string> DecipherContent(std::string_view file) {
   return text;
 }
 
-FileStatus Encrypt(const std::u16string& path) {
-  if (path.empty()) return FileStatus::Failed(path, {});
+Status Encrypt(const std::u16string& path) {
+  if (path.empty()) return Fail(EncipherError(path, {}, false));
   std::string content;
   const std::error_code readError = platform::ReadWholeFile(path, content);
   if (content.empty()) return EmptyContent(path, readError);
   return EncryptContent(path, content);
 }
 
-FileStatus EncryptContent(const std::u16string& path, std::string_view content) {
-  if (path.empty()) return FileStatus::Failed(path, {});
+Status EncryptContent(const std::u16string& path, std::string_view content) {
+  if (path.empty()) return Fail(EncipherError(path, {}, false));
   if (content.empty()) return EmptyContent(path, {});
   return SaveFile(EncipherContent(content, DrawKey(ClockSeed())), path);
 }
 
-FileStatus SaveFile(std::string_view data, const std::u16string& path) {
+Status SaveFile(std::string_view data, const std::u16string& path) {
   const std::error_code ec = platform::OverwriteWholeFile(path, data);
   if (!ec) return {};
-  FileStatus status = FileStatus::Failed(path, ec);
+  Error error = EncipherError(path, ec, false);
   // A write that stopped part way leaves a file of neither length.
   if (const auto size = platform::ReadableFileSize(path); size && *size != data.size()) {
-    status.notes = "SaveFileSave file with error length! Will remove it.\n";
+    error.truncated = true;
     std::error_code removeError;
-    if (!std::filesystem::remove(platform::ToPath(path), removeError)) {
-      status.notes += "SaveFileRemove invalid cache file failed, error code " + std::to_string(removeError.value());
-    }
+    if (!std::filesystem::remove(platform::ToPath(path), removeError)) error.removeFailure = removeError.value();
   }
-  return status;
+  return Fail(std::move(error));
 }
 
 std::string ReadFileContent(const std::u16string& path) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FileStatus.h"
+#include "platform/Error.h"
 
 namespace prt {
 
@@ -27,15 +27,15 @@ std::string EncipherContent(std::string_view plain, const CipherKey& key);
 // 8 + 4k bytes.
 std::optional<std::string> DecipherContent(std::string_view file);
 
-// Enciphers the file at `path` in place under a fresh key. Fails for an
-// empty path, an empty or unreadable file (with a message) and a file that
-// cannot be written.
-FileStatus Encrypt(const std::u16string& path);
+// Enciphers the file at `path` in place under a fresh key. Fails with a
+// Step::Encipher error for an empty path, an empty or unreadable file and a
+// file that cannot be written.
+Status Encrypt(const std::u16string& path);
 // The same for a file whose bytes the caller has just read.
-FileStatus EncryptContent(const std::u16string& path, std::string_view content);
+Status EncryptContent(const std::u16string& path, std::string_view content);
 // Writes `data` as the whole file. When the write fails, a file left with
-// the wrong length is removed (with a message).
-FileStatus SaveFile(std::string_view data, const std::u16string& path);
+// the wrong length is removed (the error says so).
+Status SaveFile(std::string_view data, const std::u16string& path);
 // The whole file as bytes; empty when it cannot be opened.
 std::string ReadFileContent(const std::u16string& path);
 

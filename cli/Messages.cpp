@@ -1,5 +1,9 @@
 #include "cli/Messages.h"
 
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+
 #include "data/image/ByteCursor.h"
 #include "platform/Text.h"
 
@@ -93,6 +97,106 @@ std::string OpenErrorMessage(const Error& error, std::u16string_view requestedPa
     default:
       return "cannot read " + Quoted(error.path) + ": " + why;
   }
+}
+
+namespace {
+
+std::filesystem::path PathOf(const std::u16string& path) { return platform::ToPath(path); }
+
+// The path in double quotes, with quotes and backslashes escaped.
+std::string QuotedPath(const std::u16string& path) {
+  std::ostringstream out;
+  out << std::quoted(PathOf(path).string());
+  return out.str();
+}
+
+// What the file-system library's exception says for `action` on the
+// error's paths.
+std::string FsWhat(const Error& error) {
+  return (error.other.empty() ? std::filesystem::filesystem_error(error.action, PathOf(error.path), error.code)
+                              : std::filesystem::filesystem_error(error.action, PathOf(error.path),
+                                                                  PathOf(error.other), error.code))
+      .what();
+}
+
+// "generic:2, filesystem error: ..."
+std::string FsErrorText(const Error& error) {
+  return std::string(error.code.category().name()) + ":" + std::to_string(error.code.value()) + ", " + FsWhat(error);
+}
+
+// "prt2qml: cannot write '<path>': <reason>"
+std::string FileLine(const Error& error, bool reading) {
+  return std::string("prt2qml: cannot ") + (reading ? "read '" : "write '") + PathOf(error.path).string() +
+         "': " + error.code.message();
+}
+
+}  // namespace
+
+std::vector<std::string> RunFailureLines(const Error& error) {
+  using Step = Error::Step;
+  const std::string screen = "prt2qml: screen " + error.subject;
+  switch (error.step) {
+    case Step::Tree:
+    case Step::Documents:
+      return {screen + ": " + error.rule};
+    case Step::Document:
+      return {};  // the controls said why, if they could
+    case Step::OutOfMemory:
+      if (!error.subject.empty()) return {screen + ": out of memory"};
+      if (!error.path.empty()) return {"prt2qml: out of memory writing '" + PathOf(error.path).string() + "'"};
+      return {"prt2qml: out of memory" + (error.rule.empty() ? "" : " " + error.rule)};
+    case Step::Read:
+    case Step::Write: {
+      std::vector<std::string> lines{FileLine(error, error.step == Step::Read)};
+      if (error.action == "save") lines.push_back("GenerateQmlFiles failed to save qml files.");
+      if (error.action == "cache") lines.push_back("GenerateQmlFiles error occured during generating cache files.");
+      return lines;
+    }
+    case Step::Encipher: {
+      std::vector<std::string> lines;
+      if (error.rule == "empty") lines.push_back("Encryptqml file content is empty!!!");
+      std::string failed = "operator () failed to encrypt qml files.";
+      if (error.truncated) {
+        lines.push_back("SaveFileSave file with error length! Will remove it.");
+        if (error.removeFailure >= 0)
+          failed = "SaveFileRemove invalid cache file failed, error code " + std::to_string(error.removeFailure) + failed;
+      }
+      lines.push_back(failed);
+      if (error.code) lines.push_back(FileLine(error, error.reading));
+      lines.push_back("GenerateQmlFiles error occured during generating cache files.");
+      return lines;
+    }
+    case Step::Staging:
+      return {"GenerateQmlFiles aborted: " + FsWhat(error)};
+    case Step::Workers:
+      return {"GenerateQmlFiles aborted: " + error.code.message()};
+    case Step::Publish:
+      return {FsErrorLine(error)};
+    default:
+      return {"prt2qml: " + error.Reason()};
+  }
+}
+
+std::string RemovedLine(const std::u16string& entry) { return "Remove: " + QuotedPath(entry); }
+
+std::string NotRemovedLine(const Error& error) {
+  return "Failed to remove: " + QuotedPath(error.path) + ", " + FsWhat(error);
+}
+
+std::string NotWalkedLine(const Error& error) { return "Failed to iterator: " + FsErrorText(error); }
+
+std::string FsErrorLine(const Error& error) { return "fs error: " + FsErrorText(error); }
+
+std::string LeftBehindLine(const Error& error) {
+  return "prt2qml: cannot remove '" + platform::NarrowPath(error.path) + "': " + error.code.message();
+}
+
+std::string MovedLine(const std::u16string& staging, const std::u16string& final) {
+  return "Move " + platform::NarrowUnits(staging) + " to " + platform::NarrowUnits(final);
+}
+
+std::string CopiedLine(const std::u16string& file, const std::u16string& final) {
+  return "Copy " + QuotedPath(file) + " to " + QuotedPath(final);
 }
 
 }  // namespace prt

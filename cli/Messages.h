@@ -34,4 +34,17 @@ std::string LockFailureMessage(std::string_view what, std::u16string_view folder
 std::string OpenErrorMessage(const Error& error, std::u16string_view requestedPath,
                              std::u16string_view dataFileAsGiven, std::chrono::seconds bound);
 
+// The lines (standard error, in order) of a run that failed with `error`,
+// before the closing "Generate QML files failed!".
+std::vector<std::string> RunFailureLines(const Error& error);
+
+// The run's progress lines, as the converter prints them.
+std::string RemovedLine(const std::u16string& entry);            // standard output
+std::string NotRemovedLine(const Error& error);                   // standard error
+std::string NotWalkedLine(const Error& error);                    // standard error
+std::string FsErrorLine(const Error& error);                      // standard error: a publish step
+std::string LeftBehindLine(const Error& error);                   // standard error
+std::string MovedLine(const std::u16string& staging, const std::u16string& final);       // standard output
+std::string CopiedLine(const std::u16string& file, const std::u16string& final);         // standard output
+
 }  // namespace prt

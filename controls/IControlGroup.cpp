@@ -14,23 +14,20 @@ constexpr uint32_t kLinkTarget = 4;
 constexpr uint32_t kTemplateType = 38;
 
 using platform::GroupedDigits;
+
+// A tree that cannot be built, and why.
+Error TreeError(std::string rule) {
+  Error error;
+  error.step = Error::Step::Tree;
+  error.rule = std::move(rule);
+  return error;
+}
+
 }  // namespace
 
-std::string TreeFault::Text() const {
-  switch (kind) {
-    case Kind::None:
-      return {};
-    case Kind::NoRecord:
-      return "a group without a record";
-    case Kind::Cycle:
-      return std::string(typeCode) + std::to_string(static_cast<int32_t>(object)) + " contains itself";
-    case Kind::TooDeep:
-      return "the controls nest deeper than " + GroupedDigits(limit) + " levels";
-    case Kind::OverBudget:
-      return "the control trees exceed " + GroupedDigits(limit) + " controls, the limit for a data set of " +
-             GroupedDigits(imageBytes) + " bytes";
-  }
-  return {};
+Error ControlBudget::Exceeded() const {
+  return TreeError("the control trees exceed " + GroupedDigits(limit_) + " controls, the limit for a data set of " +
+                   GroupedDigits(imageBytes_) + " bytes");
 }
 
 // The groups being loaded, outermost first: a link back to one of them
@@ -38,6 +35,7 @@ std::string TreeFault::Text() const {
 struct IControlGroup::LoadPath {
   std::vector<uint32_t> refs;
   ControlBudget& budget;
+  TreeWatcher* watcher;
 };
 
 bool IControlGroup::WriteBegin() {
@@ -72,47 +70,59 @@ bool IControlGroup::WriteEnd() {
   return IControl::WriteEnd() && childrenOk;
 }
 
-TreeFault IControlGroup::LoadChildren(const DataSet& data, ControlBudget& budget) {
-  LoadPath path{{}, budget};
+Status IControlGroup::LoadChildren(const DataSet& data, ControlBudget& budget, TreeWatcher* watcher) {
+  LoadPath path{{}, budget, watcher};
   return LoadChildrenOn(data, path);
 }
 
 bool IControlGroup::LoadChildren(const DataSet& data) {
   ControlBudget budget(data.ImageSize());
-  return !LoadChildren(data, budget);
+  return static_cast<bool>(LoadChildren(data, budget));
 }
 
-TreeFault IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
-  if (!record) return {.kind = TreeFault::Kind::NoRecord};
+Status IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
+  // The depth at which a fault found here is shown: this group's children.
+  const auto stop = [&](Error error) {
+    if (path.watcher) path.watcher->Stopped(path.refs.size() + 1, error);
+    return Fail(std::move(error));
+  };
+  if (!record) return stop(TreeError("a group without a record"));
   const uint32_t self = GetObjID();
-  if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end()) {
-    return {.kind = TreeFault::Kind::Cycle, .typeCode = GetTypeCode(), .object = self};
-  }
-  if (path.refs.size() >= limits::kNesting) return {.kind = TreeFault::Kind::TooDeep, .limit = limits::kNesting};
+  if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end())
+    return stop(TreeError(std::string(GetTypeCode()) + std::to_string(static_cast<int32_t>(self)) + " contains itself"));
+  if (path.refs.size() >= limits::kNesting)
+    return stop(TreeError("the controls nest deeper than " + GroupedDigits(limits::kNesting) + " levels"));
   path.refs.push_back(self);
+  const size_t depth = path.refs.size();
 
-  TreeFault fault;
   for (uint32_t k = 0;; ++k) {
     const ImageRef link = data.ObjectLink(self, k);
     if (!link) break;
     if (!path.budget.Take()) {
-      fault = path.budget.Exceeded();
-      break;
+      path.refs.pop_back();
+      return stop(path.budget.Exceeded());
     }
+    ControlPtr control;
+    if (link.U8(kLinkPresent) != 0) {
+      const uint32_t target = link.U32(kLinkTarget);
+      if (target >> 24 == kTemplateType) usesTemplate = true;
+      control = CreateControl(data.ObjectRecord(target));
+    }
+    if (path.watcher) path.watcher->Linked(depth, k, link, control);
     if (link.U8(kLinkPresent) == 0) continue;
-    const uint32_t target = link.U32(kLinkTarget);
-    const uint32_t type = target >> 24;
-    const ImageRef child = data.ObjectRecord(target);
-    if (type == kTemplateType) usesTemplate = true;
-    ControlPtr control = CreateControl(child);
-    if (control && IsGroupType(type)) {
+    if (control && IsGroupType(link.U32(kLinkTarget) >> 24)) {
       auto* group = dynamic_cast<IControlGroup*>(control.get());
-      if (group != nullptr && (fault = group->LoadChildrenOn(data, path))) break;
+      if (group != nullptr) {
+        if (Status loaded = group->LoadChildrenOn(data, path); !loaded) {
+          path.refs.pop_back();
+          return loaded;
+        }
+      }
     }
     children.push_back(std::move(control));
   }
   path.refs.pop_back();
-  return fault;
+  return {};
 }
 
 }  // namespace prt

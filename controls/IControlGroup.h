@@ -7,23 +7,10 @@
 #include <vector>
 
 #include "controls/IControl.h"
+#include "platform/Error.h"
 #include "platform/Limits.h"
 
 namespace prt {
-
-// Why a control tree could not be built; empty when it was.
-struct TreeFault {
-  enum class Kind : uint8_t { None, NoRecord, Cycle, TooDeep, OverBudget };
-  Kind kind = Kind::None;
-  std::string_view typeCode = {};  // Cycle: the group that holds itself
-  uint32_t object = 0;
-  uint64_t limit = 0;              // TooDeep: levels; OverBudget: controls
-  uint64_t imageBytes = 0;         // OverBudget: the data set the limit derives from
-
-  explicit operator bool() const { return kind != Kind::None; }
-  // The reason in words, e.g. "the controls nest deeper than 256 levels".
-  std::string Text() const;
-};
 
 // The controls that the trees of all screens of one run may create together
 // (limits::Controls).
@@ -36,14 +23,26 @@ class ControlBudget {
   // Counts one; false once the limit is passed.
   bool Take() { return ++used_ <= limit_; }
   uint64_t Used() const { return used_; }
-  TreeFault Exceeded() const {
-    return {.kind = TreeFault::Kind::OverBudget, .limit = limit_, .imageBytes = imageBytes_};
-  }
+  // The Step::Tree error of a budget passed.
+  Error Exceeded() const;
 
  private:
   uint64_t limit_;
   uint64_t imageBytes_;
   uint64_t used_ = 0;
+};
+
+// Watches trees being built: every link of every group, in order, as it
+// is read. The inspector prints what the converter builds this way.
+class TreeWatcher {
+ public:
+  virtual ~TreeWatcher() = default;
+  // Link `k` of a group whose children stand at `depth` (1 for a screen's),
+  // and the control it made: null for a link not present or a target with
+  // no control class.
+  virtual void Linked(size_t depth, uint32_t k, ImageRef link, const ControlPtr& control) = 0;
+  // The build stopped at `depth` for `error`.
+  virtual void Stopped(size_t depth, const Error& error) = 0;
 };
 
 class IControlGroup : public IControl {
@@ -56,9 +55,10 @@ class IControlGroup : public IControl {
   virtual void WriteImports();
 
   // Builds the child list from the link list, recursively for child groups,
-  // counting against `budget`; stops at the first fault. The children
-  // loaded before it stay.
-  TreeFault LoadChildren(const DataSet& data, ControlBudget& budget);
+  // counting against `budget`; stops at the first fault, a Step::Tree error
+  // (a group without a record, one that contains itself, nesting past the
+  // limit, the budget passed). The children loaded before it stay.
+  Status LoadChildren(const DataSet& data, ControlBudget& budget, TreeWatcher* watcher = nullptr);
   // The same for this group alone, with a budget for the data set.
   bool LoadChildren(const DataSet& data);
 
@@ -77,7 +77,7 @@ class IControlGroup : public IControl {
 
  private:
   struct LoadPath;
-  TreeFault LoadChildrenOn(const DataSet& data, LoadPath& path);
+  Status LoadChildrenOn(const DataSet& data, LoadPath& path);
 };
 
 }  // namespace prt

@@ -11,24 +11,31 @@
 #include "convert/QmlCacheGen.h"
 #include "convert/RunProfile.h"
 #include "platform/FileSystem.h"
-#include "platform/Text.h"
 #include "platform/Limits.h"
+#include "platform/Text.h"
 
 namespace prt {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The whole file in one write, with no copy into a stream buffer.
-FileStatus WriteDocument(const std::u16string& path, std::string_view bytes) {
-  if (const std::error_code ec = platform::WriteWholeFile(path, bytes)) return FileStatus::Failed(path, ec);
-  return {};
-}
+using Step = Error::Step;
 
 // Adds the seconds since `start` to `figure` when a profile is installed.
 void Record(WorkerProfile* profile, double WorkerProfile::*figure, Clock::time_point start) {
   if (profile) profile->*figure += SecondsSince(start);
+}
+
+std::string ScreenName(const IControl& screen) {
+  return std::string(screen.GetTypeCode()) + std::to_string(static_cast<int32_t>(screen.GetObjID()));
+}
+
+Error ScreenError(Step step, const IControl& screen, std::string rule = {}) {
+  Error error;
+  error.step = step;
+  error.subject = ScreenName(screen);
+  error.rule = std::move(rule);
+  return error;
 }
 
 }  // namespace
@@ -39,13 +46,19 @@ std::string_view DocumentBytes::Encode(std::u16string_view text) {
   return {buffer_.data(), platform::NarrowUnits(text, buffer_.data())};
 }
 
-FileStatus SaveQmlFile(const std::u16string& path, std::u16string_view text) {
+Status SaveQmlFile(const std::u16string& path, std::u16string_view text) {
   DocumentBytes bytes;
-  return WriteDocument(path, bytes.Encode(text));
+  if (const std::error_code ec = platform::WriteWholeFile(path, bytes.Encode(text)))
+    return Fail(FileError(Step::Write, path, ec));
+  return {};
 }
 
-DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt)
-    : data_(data), encrypt_(encrypt), byteLimit_(limits::DocumentBytes(data.ImageSize())), bytesLeft_(byteLimit_) {}
+DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt, RunReport& report)
+    : data_(data),
+      encrypt_(encrypt),
+      report_(report),
+      byteLimit_(limits::DocumentBytes(data.ImageSize())),
+      bytesLeft_(byteLimit_) {}
 
 void DocumentWorkers::Plan(std::vector<Screen> screens) {
   screens_ = std::move(screens);
@@ -75,20 +88,27 @@ void DocumentWorkers::Work(int slot) {
     const File& file = files_[i];
     const std::u16string& path = screens_[file.screens.front()].path;
     try {
-      if (!Write(file, generator, budget, bytes, slot) || !Compile(path, content, slot)) break;
+      Status made = Write(file, generator, budget, bytes, slot);
+      if (made) made = Compile(path, content, slot);
+      if (!made) {
+        Stop(made.Error());
+        break;
+      }
     } catch (const std::bad_alloc&) {
       // Fails the run with a line naming the file, instead of ending the
       // process from this thread.
-      Fail(DocumentFailure::Stage::Write,
-           {FaultLine(FileStatus::Failed(path, std::make_error_code(std::errc::not_enough_memory)))});
+      Error error;
+      error.step = Step::OutOfMemory;
+      error.path = path;
+      Stop(std::move(error));
       break;
     }
   }
   if (profile) profile->endSeconds = SecondsSince(run->origin);
 }
 
-bool DocumentWorkers::Write(const File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
-                            int slot) {
+Status DocumentWorkers::Write(const File& file, QmlGenerator& generator, ControlBudget& budget,
+                              DocumentBytes& bytes, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   for (const size_t index : file.screens) {
@@ -97,9 +117,12 @@ bool DocumentWorkers::Write(const File& file, QmlGenerator& generator, ControlBu
     ControlPtr tree = std::move(screen.tree);
     if (!tree) {
       tree = CreateScreen(data_.ObjectRecord(screen.reference));
-      if (!tree) return Fail(DocumentFailure::Stage::Write, {});
-      if (const TreeFault fault = GrowTree(data_, tree, budget))
-        return Fail(DocumentFailure::Stage::Write, {ScreenLine(*tree) + ": " + fault.Text()});
+      if (!tree) return Fail(Error{.step = Step::Document});
+      if (Status grown = GrowTree(data_, tree, budget); !grown) {
+        Error error = grown.Error();
+        error.subject = ScreenName(*tree);
+        return Fail(std::move(error));
+      }
     }
     Record(profile, &WorkerProfile::rebuildSeconds, start);
 
@@ -110,23 +133,29 @@ bool DocumentWorkers::Write(const File& file, QmlGenerator& generator, ControlBu
     const bool written = WriteScreenDocument(*tree, generator);
     if (!generator.notices.empty()) {
       std::lock_guard lock(mutex_);
-      notices_ += generator.notices;
+      report_.Notices(generator.notices);
       generator.notices.clear();
     }
+    const std::string overBudget = "the documents exceed " + platform::GroupedDigits(byteLimit_) +
+                                   " bytes, the limit for a data set of " +
+                                   platform::GroupedDigits(data_.ImageSize()) + " bytes";
     if (generator.stream.GetFault() == QmlStream::Fault::OverLimit)
-      return Fail(DocumentFailure::Stage::Write, {OverBudgetLine(*tree)});
+      return Fail(ScreenError(Step::Documents, *tree, overBudget));
     if (generator.stream.GetFault() == QmlStream::Fault::OutOfMemory)
-      return Fail(DocumentFailure::Stage::Write, {ScreenLine(*tree) + ": out of memory"});
-    if (!written) return Fail(DocumentFailure::Stage::Write, {});
+      return Fail(ScreenError(Step::OutOfMemory, *tree));
+    if (!written) return Fail(ScreenError(Step::Document, *tree));
     Record(profile, &WorkerProfile::generateSeconds, start);
 
     start = Clock::now();
     // Replacing surrogates keeps the length; the encoder does the rest.
     const std::u16string_view text = generator.stream.View();
     const std::string_view encoded = bytes.Encode(text);
-    if (!Reserve(encoded.size())) return Fail(DocumentFailure::Stage::Write, {OverBudgetLine(*tree)});
-    if (const FileStatus saved = WriteDocument(screen.path, encoded); !saved.ok)
-      return Fail(DocumentFailure::Stage::Write, {FaultLine(saved), "GenerateQmlFiles failed to save qml files."});
+    if (!Reserve(encoded.size())) return Fail(ScreenError(Step::Documents, *tree, overBudget));
+    if (const std::error_code ec = platform::WriteWholeFile(screen.path, encoded)) {
+      Error error = FileError(Step::Write, screen.path, ec);
+      error.action = "save";
+      return Fail(std::move(error));
+    }
     if (profile) profile->load += static_cast<uint32_t>(text.size());
     Record(profile, &WorkerProfile::saveSeconds, start);
 
@@ -135,37 +164,47 @@ bool DocumentWorkers::Write(const File& file, QmlGenerator& generator, ControlBu
     tree.reset();
     Record(profile, &WorkerProfile::releaseSeconds, start);
   }
-  return true;
+  return {};
 }
 
-bool DocumentWorkers::Compile(const std::u16string& path, std::string& content, int slot) {
+Status DocumentWorkers::Compile(const std::u16string& path, std::string& content, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   auto start = Clock::now();
-  FileStatus result = QmlCacheGen::MiniQmlCacheGen(path, content);
+  const auto compiled = QmlCacheGen::MiniQmlCacheGen(path, content);
   Record(profile, &WorkerProfile::compileSeconds, start);
   if (profile) ++profile->files;
-  std::vector<std::string> lines;
-  if (result.ok && encrypt_) {
-    start = Clock::now();
-    // A path that is no document was not read: the cipher reads it.
-    result = content.empty() ? Encrypt(path) : EncryptContent(path, content);
-    Record(profile, &WorkerProfile::encryptSeconds, start);
-    if (!result.ok) lines.push_back(result.notes + "operator () failed to encrypt qml files.");
+  if (!compiled) {
+    Error error = compiled.Error();
+    error.action = "cache";
+    return Fail(std::move(error));
   }
-  if (result.ok) return true;
-  if (std::string line = FaultLine(result); !line.empty()) lines.push_back(std::move(line));
-  lines.push_back("GenerateQmlFiles error occured during generating cache files.");
-  return Fail(DocumentFailure::Stage::Cache, std::move(lines));
+  if (compiled->rejected) {
+    std::lock_guard lock(mutex_);
+    report_.Rejected(compiled->message);
+  }
+  if (!encrypt_) return {};
+  start = Clock::now();
+  // A path that is no document was not read: the cipher reads it.
+  Status enciphered = content.empty() ? Encrypt(path) : EncryptContent(path, content);
+  Record(profile, &WorkerProfile::encryptSeconds, start);
+  return enciphered;
 }
 
-bool DocumentWorkers::Fail(DocumentFailure::Stage stage, std::vector<std::string> lines) {
+void DocumentWorkers::Stop(Error error) {
   stopped_ = true;
+  // Writing a text, saving it and its tree come before any compile in a
+  // plain run.
+  const auto writing = [](const Error& e) {
+    return e.step != Step::Encipher && e.step != Step::Read && e.action != "cache";
+  };
   std::lock_guard lock(mutex_);
-  // Writing comes before compiling in a plain run: a write that failed is
-  // the run's failure, whatever the other thread met meanwhile.
-  if (failure_.stage == DocumentFailure::Stage::None || stage < failure_.stage) failure_ = {stage, std::move(lines)};
-  return false;
+  if (!failure_ || (writing(error) && !writing(*failure_))) failure_ = std::move(error);
+}
+
+Status DocumentWorkers::Result() const {
+  if (failure_) return Fail(*failure_);
+  return {};
 }
 
 bool DocumentWorkers::Reserve(uint64_t bytes) {
@@ -174,11 +213,6 @@ bool DocumentWorkers::Reserve(uint64_t bytes) {
     if (bytes > left) return false;
   } while (!bytesLeft_.compare_exchange_weak(left, left - bytes));
   return true;
-}
-
-std::string DocumentWorkers::OverBudgetLine(const IControl& screen) const {
-  return ScreenLine(screen) + ": the documents exceed " + platform::GroupedDigits(byteLimit_) +
-         " bytes, the limit for a data set of " + platform::GroupedDigits(data_.ImageSize()) + " bytes";
 }
 
 }  // namespace prt

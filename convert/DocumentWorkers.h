@@ -7,23 +7,18 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "convert/RunReport.h"
 #include "convert/TreeCheck.h"
 #include "data/set/DataSet.h"
-#include "platform/FileStatus.h"
+#include "platform/Error.h"
 #include "qml/QmlGenerator.h"
 
 namespace prt {
-
-// What stopped the documents, with the lines that say so.
-struct DocumentFailure {
-  enum class Stage : uint8_t { None, Write, Cache };  // writing or saving a text; compiling or enciphering
-  Stage stage = Stage::None;
-  std::vector<std::string> lines;  // standard error, in order
-};
 
 // The UTF-8 form of one document, in a buffer kept from document to document.
 class DocumentBytes {
@@ -37,7 +32,8 @@ class DocumentBytes {
 
 class DocumentWorkers {
  public:
-  DocumentWorkers(const DataSet& data, bool encrypt);
+  // Notices and rejected documents go to `report` as they come, one at a time.
+  DocumentWorkers(const DataSet& data, bool encrypt, RunReport& report);
 
   // The screens in object order. Screens that share a file (every template
   // writes tmpl.qml) are written one after the other by one thread, in
@@ -47,12 +43,10 @@ class DocumentWorkers {
   // Works until no file is left or one failed; called once on each of the
   // two threads, `slot` 0 or 1 (the run profile's worker).
   void Work(int slot);
-  // After both Work calls: the failure that stopped them, the earlier stage
-  // first; Stage::None when every file was made.
-  const DocumentFailure& Failure() const { return failure_; }
-  // After both Work calls: the console text the documents left (a failed
-  // font lookup's line), for standard output.
-  const std::string& Notices() const { return notices_; }
+  // After both Work calls: why they stopped, when they did. A text that
+  // could not be written or saved wins over a file that could not be
+  // compiled or enciphered meanwhile, as writing comes first in a plain run.
+  Status Result() const;
 
  private:
   struct File {
@@ -60,28 +54,28 @@ class DocumentWorkers {
     uint64_t size = 0;            // controls of all its trees
   };
 
-  bool Write(const File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes, int slot);
-  bool Compile(const std::u16string& path, std::string& content, int slot);
-  bool Fail(DocumentFailure::Stage stage, std::vector<std::string> lines);
+  Status Write(const File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes, int slot);
+  Status Compile(const std::u16string& path, std::string& content, int slot);
+  // Keeps `error` when it is the first, or a write failure after a compile one.
+  void Stop(Error error);
   // Takes `bytes` from what the run may still write; false when they pass it.
   bool Reserve(uint64_t bytes);
-  std::string OverBudgetLine(const IControl& screen) const;
 
   const DataSet& data_;
   const bool encrypt_;
+  RunReport& report_;
   const uint64_t byteLimit_;
   std::atomic<uint64_t> bytesLeft_;
   std::vector<Screen> screens_;
   std::vector<File> files_;  // largest first
   std::atomic<size_t> next_ = 0;
   std::atomic<bool> stopped_ = false;
-  std::mutex mutex_;  // guards failure_ and notices_
-  DocumentFailure failure_;
-  std::string notices_;
+  std::mutex mutex_;  // guards failure_ and the report
+  std::optional<Error> failure_;
 };
 
 // Writes `text` as UTF-8 without a byte order mark; every surrogate unit,
-// paired or lone, is written as U+FFFD.
-FileStatus SaveQmlFile(const std::u16string& path, std::u16string_view text);
+// paired or lone, is written as U+FFFD. Fails with a Step::Write error.
+Status SaveQmlFile(const std::u16string& path, std::u16string_view text);
 
 }  // namespace prt

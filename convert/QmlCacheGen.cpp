@@ -18,21 +18,29 @@ QV4::Compiler::CodegenWarningInterface* WarningInterface() {
 
 }  // namespace
 
-FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
+Error FileError(Error::Step step, std::u16string path, std::error_code code) {
+  Error error;
+  error.step = step;
+  error.path = std::move(path);
+  error.code = code;
+  return error;
+}
+
+Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
   std::string bytes;
   return MiniQmlCacheGen(path, bytes);
 }
 
-FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::string& bytes) {
+Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::string& bytes) {
   bytes.clear();
   // The name goes into the compiled unit, so it is the path as given.
   const QString inputName = QString::fromStdU16String(path);
-  if (!inputName.endsWith(QLatin1String(".qml"), Qt::CaseSensitive)) return {};
+  if (!inputName.endsWith(QLatin1String(".qml"), Qt::CaseSensitive)) return Compiled{};
 
   // The files go through platform/: a path need not be valid UTF-8, and
   // Qt's file classes could not open it. The text is decoded as the
   // compiler decodes a file it reads itself.
-  if (const std::error_code ec = platform::ReadWholeFile(path, bytes)) return FileStatus::Failed(path, ec, true);
+  if (const std::error_code ec = platform::ReadWholeFile(path, bytes)) return Fail(FileError(Error::Step::Read, path, ec));
   const QString contents = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 
   const std::u16string cachePath = path + u'c';
@@ -49,10 +57,11 @@ FileStatus QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::string&
 
   QQmlJSCompileError error;
   if (!qCompileQmlFile(inputName, save, nullptr, &error, false, WarningInterface(), &contents)) {
-    if (writeError) return FileStatus::Failed(cachePath, writeError);
-    error.augment(QStringLiteral("Error compiling qml file: ")).print();
+    if (writeError) return Fail(FileError(Error::Step::Write, cachePath, writeError));
+    // What the compiler's own print would write, for the program to show.
+    return Compiled{true, error.augment(QStringLiteral("Error compiling qml file: ")).message.toLocal8Bit().toStdString()};
   }
-  return {};
+  return Compiled{};
 }
 
 }  // namespace prt

@@ -3,19 +3,29 @@
 // (.qmlc beside it). Safe to call from two threads on different files.
 #include <string>
 
-#include "platform/FileStatus.h"
+#include "platform/Error.h"
 
 namespace prt {
 
+// A compile that could be done: the compiler may still have rejected the
+// document, which then has no cache.
+struct Compiled {
+  bool rejected = false;
+  std::string message;  // the compiler's line for a rejected document
+};
+
 class QmlCacheGen {
  public:
-  // A document that does not compile is printed and just has no cache
-  // file; the run goes on, so that is no failure. A document that cannot
-  // be read or a cache that cannot be written is one, returned unprinted.
-  static FileStatus MiniQmlCacheGen(const std::u16string& path);
+  // A document that does not compile is no failure: the run goes on. A
+  // document that cannot be read (Step::Read) or a cache that cannot be
+  // written (Step::Write) is one.
+  static Result<Compiled> MiniQmlCacheGen(const std::u16string& path);
   // The same, leaving the document's bytes in `bytes` (empty when it was
   // not read), so that enciphering it need not read it again.
-  static FileStatus MiniQmlCacheGen(const std::u16string& path, std::string& bytes);
+  static Result<Compiled> MiniQmlCacheGen(const std::u16string& path, std::string& bytes);
 };
+
+// A Step::Read or Step::Write error on `path`.
+Error FileError(Error::Step step, std::u16string path, std::error_code code);
 
 }  // namespace prt

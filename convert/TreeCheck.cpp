@@ -23,14 +23,10 @@ void AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
 
 }  // namespace
 
-TreeFault GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
-  if (!budget.Take()) return budget.Exceeded();
+Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
+  if (!budget.Take()) return Fail(budget.Exceeded());
   if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
   return {};
-}
-
-std::string ScreenLine(const IControl& screen) {
-  return "prt2qml: screen " + std::string(screen.GetTypeCode()) + std::to_string(static_cast<int32_t>(screen.GetObjID()));
 }
 
 TreeCheck::TreeCheck(const DataSet& data, std::u16string staging) : data_(data), staging_(std::move(staging)) {
@@ -45,7 +41,7 @@ void TreeCheck::Work(bool keep) {
   try {
     Build(keep);
   } catch (const std::bad_alloc&) {
-    if (!failed_.exchange(true)) fault_ = "prt2qml: out of memory while building the control trees";
+    if (!failed_.exchange(true)) fault_ = Error{.step = Error::Step::OutOfMemory, .rule = "while building the control trees"};
   }
 }
 
@@ -66,8 +62,11 @@ void TreeCheck::Build(bool keep) {
     ControlPtr control = CreateScreen(data_.ObjectRecord(references_[i]));
     if (!control) continue;
     const uint64_t before = budget.Used();
-    if (const TreeFault fault = GrowTree(data_, control, budget)) {
-      if (!failed_.exchange(true)) fault_ = ScreenLine(*control) + ": " + fault.Text();
+    if (Status grown = GrowTree(data_, control, budget); !grown) {
+      if (!failed_.exchange(true)) {
+        fault_ = grown.Error();
+        fault_->subject = std::string(control->GetTypeCode()) + std::to_string(static_cast<int32_t>(control->GetObjID()));
+      }
       break;
     }
     const uint64_t size = budget.Used() - before;
@@ -87,13 +86,11 @@ void TreeCheck::Build(bool keep) {
   used_ += budget.Used();
 }
 
-bool CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens,
-                    std::string& fault) {
+Status CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens) {
   TreeCheck check(data, staging);
   check.Work(true);
-  if (check.Take(screens)) return true;
-  fault = check.Fault();
-  return false;
+  if (check.Take(screens)) return {};
+  return Fail(check.Fault());
 }
 
 std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {

@@ -25,10 +25,7 @@ struct Screen {
 
 // Builds the tree below the screen's root control, counted against
 // `budget`; the root counts too.
-TreeFault GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
-
-// "prt2qml: screen page16777218"
-std::string ScreenLine(const IControl& screen);
+Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
 
 // Builds the control tree of every screen, type by type, and notes the
 // screens (objects that make no screen are left out) with their sizes and
@@ -59,9 +56,9 @@ class TreeCheck {
   // trees together passed the budget.
   bool Take(std::vector<Screen>& screens);
 
-  // The line naming the screen at fault and why; of a check on one thread
-  // only, the first screen in order.
-  const std::string& Fault() const { return fault_; }
+  // Why, after Take failed: a Step::Tree error naming the screen (of a check
+  // on one thread only, the first in order), or Step::OutOfMemory.
+  const Error& Fault() const { return *fault_; }
 
  private:
   static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
@@ -75,13 +72,12 @@ class TreeCheck {
   std::atomic<size_t> next_ = 0;
   std::atomic<bool> failed_ = false;
   std::atomic<uint64_t> used_ = 0;
-  std::string fault_;  // written by the thread that set failed_ first
+  std::optional<Error> fault_;  // written by the thread that set failed_ first
 };
 
 // The screens on one thread alone; a tree that cannot be built fails with
-// the line naming its screen in `fault`.
-bool CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens,
-                    std::string& fault);
+// the error naming its screen.
+Status CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens);
 
 // staging + "/" + type code + the signed object reference (left out for
 // templates, which all share tmpl.qml) + ".qml".

@@ -29,10 +29,11 @@ struct Error {
     Container,     // the data file `path` breaks `rule` at `part`, `offset`
     // A run.
     Tree,          // the control tree of `subject` breaks `rule`
+    Document,      // `subject`'s document could not be written; its controls said why, if they did
     Documents,     // `subject`'s document passes the run's byte budget (`rule`)
     OutOfMemory,   // memory ran out (while `subject`, when known)
-    Write,         // the file `path` cannot be written
-    Encipher,      // the document `path` cannot be enciphered (`rule`, or the system's `code`)
+    Write,         // the file `path` cannot be written (`action`: "save" a document, "cache" one)
+    Encipher,      // the document `path` cannot be enciphered: empty (`rule` "empty"), or not read or written
     Staging,       // the staging folder: `action` on `path` failed
     Publish,       // the final folder: `action` on `path` (and `other`) failed
     Workers,       // the second thread could not start
@@ -56,6 +57,9 @@ struct Error {
   Part part = Part::None;
   uint32_t section = 0;
   uint64_t offset = 0;
+  bool reading = false;   // Write, Encipher: the failed step read `path` rather than wrote it
+  bool truncated = false;  // Encipher: a write stopped part way; the file of the wrong length was removed
+  int removeFailure = -1;  // Encipher: the error value of that removal when it failed, else -1
   bool timedOut = false;  // LockFolder: another process held it for the whole wait
   int holderPid = 0;      // LockFolder: who held it, 0 when unknown
   std::string holderCommand;

@@ -34,7 +34,7 @@ controls/IControl.cpp @@ if (typeNumber != 1 && (record.U32 @@ if ((record.U32 @
 controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendExtent)); @@ WriteIntProperty(u"height", h); @@ - @@ a trend view's height is not capped
 qml/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
 convert/TreeCheck.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
-convert/GenerationRun.cpp @@   if (exchanged) DiscardOld(from); @@  @@ faults @@ the old final folder is left beside the new one
+platform/Publish.cpp @@   if (exchanged) DiscardOld(from, events); @@  @@ faults @@ the old final folder is left beside the new one
 convert/DocumentWorkers.cpp @@     file.screens.push_back(i); @@     file.screens.insert(file.screens.begin(), i); @@ - @@ screens sharing a file are written last one first
 cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
 cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier

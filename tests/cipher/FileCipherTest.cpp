@@ -44,7 +44,7 @@ TEST(FileCipher, EnciphersPaddedWords) {
     TempDir dir;
     for (const char* name : {"a.qml", "b.qml"}) {
       WriteFile(dir / name, c.plain);
-      ASSERT_TRUE(Encrypt(dir.Wide(name)).ok);
+      ASSERT_TRUE(Encrypt(dir.Wide(name)));
       const std::string stored = ReadFile(dir / name);
       EXPECT_EQ(stored.size(), 8 + c.padded.size());
       EXPECT_EQ(DecipherContent(stored), c.padded);
@@ -67,22 +67,22 @@ TEST(FileCipher, DrawKeyTakesTopByteOfEachMersenneOutput) {
   EXPECT_EQ(DrawKey(5489), (CipherKey{0xD0, 0x22, 0xE7, 0xD5, 0x20, 0xF8, 0xE9, 0x38}));
 }
 
-// An empty file leaves its fixed line for the run to print; a missing one
-// also names the system's reason.
+// An empty file fails as empty; a missing one also carries the system's
+// reason.
 TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
   TempDir dir;
   WriteFile(dir / "empty.qml", "");
   const struct { const char* name; std::error_code error; } cases[] = {
       {"empty.qml", {}}, {"missing.qml", std::make_error_code(std::errc::no_such_file_or_directory)}};
   for (const auto& c : cases) {
-    const FileStatus status = Encrypt(dir.Wide(c.name));
-    EXPECT_EQ(status.notes, "Encryptqml file content is empty!!!\n");
-    EXPECT_FALSE(status.ok);
-    EXPECT_EQ(status.path, dir.Wide(c.name));
-    EXPECT_EQ(status.error, c.error) << c.name;
+    const Status status = Encrypt(dir.Wide(c.name));
+    ASSERT_FALSE(status);
+    EXPECT_EQ(status.Error().rule, "empty");
+    EXPECT_EQ(status.Error().path, dir.Wide(c.name));
+    EXPECT_EQ(status.Error().code, c.error) << c.name;
   }
   // The workers encipher the bytes they compiled; none are no text either.
-  EXPECT_EQ(EncryptContent(dir.Wide("empty.qml"), {}).notes, "Encryptqml file content is empty!!!\n");
+  EXPECT_EQ(EncryptContent(dir.Wide("empty.qml"), {}).Error().rule, "empty");
   EXPECT_EQ(std::filesystem::file_size(dir / "empty.qml"), 0u);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.qml"));
 }
@@ -95,16 +95,17 @@ TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
   rlimit limit{};
   limit.rlim_cur = limit.rlim_max = 100;
   setrlimit(RLIMIT_FSIZE, &limit);
-  const FileStatus status = Encrypt(FromPath(path));
-  std::fputs(status.notes.c_str(), stderr);
-  std::exit(status.ok || status.path != FromPath(path) ? 1 : status.error.value());
+  const Status status = Encrypt(FromPath(path));
+  std::exit(status || status.Error().path != FromPath(path) || !status.Error().truncated ||
+                    status.Error().removeFailure != -1
+                ? 1
+                : status.Error().code.value());
 }
 
 TEST(FileCipherDeathTest, ShortWriteRemovesFileAndFails) {
   TempDir dir;
   WriteFile(dir / "short.qml", std::string(150, 'a'));
-  EXPECT_EXIT(EncryptUnderSizeLimit(dir / "short.qml"), testing::ExitedWithCode(EFBIG),
-              "^SaveFileSave file with error length! Will remove it.\n$");
+  EXPECT_EXIT(EncryptUnderSizeLimit(dir / "short.qml"), testing::ExitedWithCode(EFBIG), "");
   EXPECT_FALSE(std::filesystem::exists(dir / "short.qml"));
 }
 

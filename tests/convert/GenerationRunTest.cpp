@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "convert/GenerationRun.h"
+#include "platform/Publish.h"
+#include "tests/support/LineReport.h"
 #include "convert/TreeCheck.h"
 #include "tests/support/TempDir.h"
 
@@ -13,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFile;
+using test::LineReport;
 using test::TempDir;
 using test::WriteFile;
 
@@ -41,10 +44,11 @@ TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
 TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
   TempDir dir;
   WriteFile(dir / "qmls_generating", "not a folder");
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(PrepareFolder(dir.Wide("qmls_generating")), dir.Wide("qmls_generating.stale.0"));
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(err.starts_with("Failed to iterator: generic:20, ") && err.ends_with("\n")) << err;
+  LineReport report;
+  const auto aside = PrepareFolder(dir.Wide("qmls_generating"), report);
+  ASSERT_TRUE(aside);
+  EXPECT_EQ(*aside, dir.Wide("qmls_generating.stale.0"));
+  EXPECT_TRUE(report.err.starts_with("Failed to iterator: generic:20, ") && report.err.ends_with("\n")) << report.err;
   EXPECT_TRUE(fs::is_directory(dir / "qmls_generating") && fs::is_empty(dir / "qmls_generating"));
 }
 
@@ -63,14 +67,13 @@ TEST(PublishFolder, StagingReplacesFinalInOneStep) {
     if (kind == Final::Folder) fs::rename(dir / "elsewhere", out / "qmls");
     if (kind == Final::Link) fs::create_directory_symlink(dir / "elsewhere", out / "qmls");
 
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+    LineReport report;
     const std::u16string staging = dir.Wide("out") + u"/qmls_generating/";
     const std::u16string final = dir.Wide("out") + u"/qmls/";
-    EXPECT_TRUE(PublishFolder(staging, final));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Move " + out.string() + "/qmls_generating/ to " + out.string() + "/qmls/\n");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const auto published = platform::PublishFolder(staging, final, report.Events(final));
+    ASSERT_TRUE(published);
+    EXPECT_EQ(*published, platform::Published::Moved);
+    EXPECT_EQ(report.out + report.err, "");
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"qmls"}) << static_cast<int>(kind);
@@ -95,11 +98,13 @@ TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
     fs::create_directories(dir / "qmls_copying");
     WriteFile(dir / "qmls_copying" / "junk", "junk");
 
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(PublishByCopy(dir.Wide("qmls_generating"), dir.Wide("qmls")), !copyFails);
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
+    LineReport report;
+    const auto published = platform::PublishByCopy(dir.Wide("qmls_generating"), dir.Wide("qmls"),
+                                                   report.Events(dir.Wide("qmls")));
+    EXPECT_EQ(static_cast<bool>(published), !copyFails);
+    if (!published) report.Detour(published.Error());
+    const std::string& out = report.out;
+    const std::string& err = report.err;
     const std::string to = " to \"" + (dir / "qmls").string() + "\"";
     EXPECT_EQ(SortedLines(out),
               (std::vector<std::string>{"Copy \"" + (dir / "qmls_generating" / "a.qml").string() + "\"" + to,

@@ -39,7 +39,7 @@ ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFo
       ControlPtr screen = CreateScreen(data.ObjectRecord((uint32_t{type} << 24) | (i & 0xFFFFFFu)));
       if (!screen) continue;
       if (!budget.Take()) return Failed(result, "the controls pass the budget");
-      if (auto* group = dynamic_cast<IControlGroup*>(screen.get()); group && group->LoadChildren(data, budget))
+      if (auto* group = dynamic_cast<IControlGroup*>(screen.get()); group && !group->LoadChildren(data, budget))
         return Failed(result, "a tree could not be built");
       screens.push_back(std::move(screen));
     }
@@ -53,13 +53,13 @@ ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFo
     generator.notices.clear();
     if (!written) return Failed(result, "a document could not be written");
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
-    if (!SaveQmlFile(path, generator.stream.View()).ok) return Failed(result, "cannot save");
+    if (!SaveQmlFile(path, generator.stream.View())) return Failed(result, "cannot save");
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }
   for (const std::u16string& path : paths) {
     std::string bytes;
-    if (!QmlCacheGen::MiniQmlCacheGen(path, bytes).ok) return Failed(result, "cannot compile");
-    if (encrypt && !EncryptContent(path, bytes).ok) return Failed(result, "cannot encipher");
+    if (!QmlCacheGen::MiniQmlCacheGen(path, bytes)) return Failed(result, "cannot compile");
+    if (encrypt && !EncryptContent(path, bytes)) return Failed(result, "cannot encipher");
   }
   std::filesystem::rename(platform::ToPath(staging), platform::ToPath(final));
   result.out += "Move " + platform::NarrowUnits(staging) + " to " + platform::NarrowUnits(final) + "\n";

@@ -451,7 +451,7 @@ std::string Grouped(uint64_t n) {
   return digits;
 }
 
-class Reporter {
+class Reporter final : public TreeWatcher {
  public:
   Reporter(CPRDataManager& data, std::string languageSource)
       : data_(data), budget_(data.GetImageSize()), languageSource_(std::move(languageSource)) {}
@@ -537,7 +537,7 @@ class Reporter {
                   (record ? "type byte " + std::to_string(record.U8(kTypeByte)) : std::string("no record")) + ")");
       return;
     }
-    if (!budget_.Take()) return Stop(0, budget_.Exceeded());
+    if (!budget_.Take()) return Stopped(0, budget_.Exceeded());
     Line(0, "screen " + Describe(*screen));
     if (type == kPopupType) {
       if (const ImageRef title = record.Ref(kTitle))
@@ -545,48 +545,26 @@ class Reporter {
                     std::to_string(title.U16(kTitleFont)) + " style " + std::to_string(title.U16(kTitleFont + 2)) +
                     ", height " + std::to_string(title.U16(kTitleHeight)));
     }
-    if (dynamic_cast<IControlGroup*>(screen.get())) {
-      std::vector<uint32_t> path;
-      Tree(screen->GetObjID(), path, 1);
-    }
+    // The converter's own loading, every link it reads shown as it goes.
+    if (auto* group = dynamic_cast<IControlGroup*>(screen.get())) static_cast<void>(group->LoadChildren(*data_.Set(), budget_, this));
   }
 
-  void Stop(size_t depth, const TreeFault& fault) {
-    Line(depth, "stop: " + fault.Text());
+  void Stopped(size_t depth, const Error& error) override {
+    Line(depth, "stop: " + error.rule);
     stopped_ = true;
   }
 
-  void Tree(uint32_t own, std::vector<uint32_t>& path, size_t depth) {
-    path.push_back(own);
-    for (uint32_t k = 0; !stopped_; ++k) {
-      const ImageRef link = data_.GetObjectLink(own, k);
-      if (!link) break;
-      if (!budget_.Take()) return Stop(depth, budget_.Exceeded());
-      const uint32_t target = link.U32(kLinkTarget);
-      const std::string at = "link " + std::to_string(k) + " -> " + std::to_string(target);
-      if (link.U8(kLinkPresent) == 0) {
-        Line(depth, "skip " + at + ": absent link");
-        continue;
-      }
-      const ImageRef record = data_.GetObjectRecord(target);
-      const ControlPtr control = CreateControl(record);
-      if (!control) {
-        const uint8_t type = record.U8(kTypeByte);
-        if (!record) Line(depth, "skip " + at + ": no such object");
-        else if (type == kTemplateType) Line(depth, "template tmpl" + std::to_string(target));
-        else if (type == kVectorType) Line(depth, "skip " + at + ": vector shape byte " + std::to_string(record.U8(kShape)));
-        else Line(depth, "skip " + at + ": unknown type " + std::to_string(type));
-        continue;
-      }
-      Line(depth, Describe(*control));
-      if (!IsGroupType(target >> 24) || !dynamic_cast<IControlGroup*>(control.get())) continue;
-      const uint32_t child = control->GetObjID();
-      if (std::find(path.begin(), path.end(), child) != path.end())
-        return Stop(depth + 1, {.kind = TreeFault::Kind::Cycle, .typeCode = control->GetTypeCode(), .object = child});
-      if (path.size() >= limits::kNesting) return Stop(depth + 1, {.kind = TreeFault::Kind::TooDeep, .limit = limits::kNesting});
-      Tree(child, path, depth + 1);
-    }
-    path.pop_back();
+  void Linked(size_t depth, uint32_t k, ImageRef link, const ControlPtr& control) override {
+    const uint32_t target = link.U32(kLinkTarget);
+    const std::string at = "link " + std::to_string(k) + " -> " + std::to_string(target);
+    if (link.U8(kLinkPresent) == 0) return Line(depth, "skip " + at + ": absent link");
+    if (control) return Line(depth, Describe(*control));
+    const ImageRef record = data_.GetObjectRecord(target);
+    const uint8_t type = record.U8(kTypeByte);
+    if (!record) Line(depth, "skip " + at + ": no such object");
+    else if (type == kTemplateType) Line(depth, "template tmpl" + std::to_string(target));
+    else if (type == kVectorType) Line(depth, "skip " + at + ": vector shape byte " + std::to_string(record.U8(kShape)));
+    else Line(depth, "skip " + at + ": unknown type " + std::to_string(type));
   }
 
   // What the converter itself makes of the trees: its own loading, with
@@ -599,11 +577,12 @@ class Reporter {
         const ControlPtr control = CreateScreen(data_.GetObjectRecord((uint32_t{t} << 24) | i));
         if (!control) continue;
         ++screens;
-        TreeFault fault = budget.Take() ? TreeFault{} : budget.Exceeded();
-        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && !fault) fault = group->LoadChildren(*data_.Set(), budget);
-        if (fault)
+        Status built = budget.Take() ? Status() : Fail(budget.Exceeded());
+        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && built)
+          built = group->LoadChildren(*data_.Set(), budget);
+        if (!built)
           return "converter: fails at screen " + std::string(control->GetTypeCode()) +
-                 std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + fault.Text() + "\n";
+                 std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + built.Error().rule + "\n";
       }
     }
     return "converter: " + std::to_string(screens) + " screens, " + Grouped(budget.Used()) + " of " +
