@@ -314,37 +314,45 @@ double TimeProcess(const std::vector<std::string>& args) {
 
 // The tool as a whole process against a compile-only process over the same
 // documents, alternated run by run; medians of both, and of their ratios.
+// With more than one build of the tool (--against), the builds take turns
+// within each run, so their ratios are formed under the same conditions.
 struct WholeProcess {
   double tool = 0, compile = 0, ratio = 0;
 };
-std::optional<WholeProcess> MeasureWholeProcess(const std::string& self, const fs::path& prt, const fs::path& work,
-                                                int runs, bool encrypt) {
-  const std::string tool = (fs::path(self).parent_path() / "prt2qml").string();
-  std::vector<double> tools, compiles, ratios;
+std::optional<std::vector<WholeProcess>> MeasureWholeProcess(const std::vector<std::string>& tools,
+                                                             const std::string& self, const fs::path& prt,
+                                                             const fs::path& work, int runs, bool encrypt) {
+  std::vector<std::vector<double>> toolTimes(tools.size()), compiles(tools.size()), ratios(tools.size());
   for (int r = 0; r < runs; ++r) {
-    const fs::path out = work / ("process" + std::to_string(r + 1));
-    fs::create_directories(out);
-    prt::platform::FlushFileSystems();
-    std::vector<std::string> args = {tool, prt.string(), "-d", out.string()};
-    if (encrypt) args.push_back("-e");
-    const double t = TimeProcess(args);
-    // Plain copies of the documents it wrote, in a folder of their own.
-    const fs::path copies = work / ("compile" + std::to_string(r + 1));
-    fs::create_directories(copies);
-    for (const auto& entry : fs::directory_iterator(out / "qmls")) {
-      if (entry.path().extension() != ".qml") continue;
-      std::string text = prt::ReadFileContent(prt::platform::FromPath(entry.path()));
-      if (encrypt) text = prt::DecipherContent(text).value_or(std::string());
-      std::ofstream(copies / entry.path().filename(), std::ios::binary) << text;
+    for (size_t k = 0; k < tools.size(); ++k) {
+      const std::string tag = std::to_string(r + 1) + "-" + std::to_string(k);
+      const fs::path out = work / ("process" + tag);
+      fs::create_directories(out);
+      prt::platform::FlushFileSystems();
+      std::vector<std::string> args = {tools[k], prt.string(), "-d", out.string()};
+      if (encrypt) args.push_back("-e");
+      const double t = TimeProcess(args);
+      // Plain copies of the documents it wrote, in a folder of their own.
+      const fs::path copies = work / ("compile" + tag);
+      fs::create_directories(copies);
+      for (const auto& entry : fs::directory_iterator(out / "qmls")) {
+        if (entry.path().extension() != ".qml") continue;
+        std::string text = prt::ReadFileContent(prt::platform::FromPath(entry.path()));
+        if (encrypt) text = prt::DecipherContent(text).value_or(std::string());
+        std::ofstream(copies / entry.path().filename(), std::ios::binary) << text;
+      }
+      prt::platform::FlushFileSystems();
+      const double c = TimeProcess({self, "--compile", copies.string()});
+      if (t < 0 || c <= 0) return std::nullopt;
+      toolTimes[k].push_back(t);
+      compiles[k].push_back(c);
+      ratios[k].push_back(t / c);
     }
-    prt::platform::FlushFileSystems();
-    const double c = TimeProcess({self, "--compile", copies.string()});
-    if (t < 0 || c <= 0) return std::nullopt;
-    tools.push_back(t);
-    compiles.push_back(c);
-    ratios.push_back(t / c);
   }
-  return WholeProcess{Median(tools), Median(compiles), Median(ratios)};
+  std::vector<WholeProcess> figures;
+  for (size_t k = 0; k < tools.size(); ++k)
+    figures.push_back({Median(toolTimes[k]), Median(compiles[k]), Median(ratios[k])});
+  return figures;
 }
 
 std::map<std::string, double> RunChild(const std::string& self, const fs::path& prt, const fs::path& out,
@@ -369,7 +377,7 @@ std::map<std::string, double> RunChild(const std::string& self, const fs::path& 
 // Usage text kept as tests pin it; --screens also takes a list (400,1600,3200),
 // one project each, with a summary table at the end (README.md).
 constexpr const char* kUsage =
-    "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain]\n"
+    "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain] [--against PRT2QML]\n"
     "Builds a synthetic project in DIR (default: a folder under /tmp), converts it N\n"
     "times (default 5), each in a fresh process, and prints medians.\n"
     "--help shows this text, --version the version.\n";
@@ -387,7 +395,7 @@ struct Summary {
 };
 
 // Builds one project and converts it `runs` times; prints the medians.
-int BenchProject(const std::string& self, const ProjectShape& shape, const fs::path& work, int runs, bool encrypt,
+int BenchProject(const std::string& self, const std::vector<std::string>& tools, const ProjectShape& shape, const fs::path& work, int runs, bool encrypt,
                  Summary& summary) {
   ProjectStats stats;
   const auto buildStart = Clock::now();
@@ -431,12 +439,13 @@ int BenchProject(const std::string& self, const ProjectShape& shape, const fs::p
     for (const auto& [key, value] : figures) all[key].push_back(value);
   }
 
-  const auto process = MeasureWholeProcess(self, prt, outputs, runs, encrypt);
+  const auto processes = MeasureWholeProcess(tools, self, prt, outputs, runs, encrypt);
   fs::remove_all(outputs);
-  if (!process) {
+  if (!processes) {
     std::cerr << "prt-bench: the whole-process runs failed\n";
     return 3;
   }
+  const WholeProcess* process = &processes->front();
 
   auto ms = [&](const char* key) { return Median(all[key]) * 1000; };
   std::cout << std::fixed << std::setprecision(1);
@@ -461,7 +470,12 @@ int BenchProject(const std::string& self, const ProjectShape& shape, const fs::p
             << std::setprecision(1) << "whole process          prt2qml " << process->tool * 1000
             << " ms, compile only " << process->compile * 1000 << " ms, ratio " << std::setprecision(3)
             << process->ratio
-            << "  (target <= 1.05 at 400 screens, <= 1.10 at 3200)\n"
+            << "  (target <= 1.05 at 400 screens, <= 1.10 at 3200)\n";
+  for (size_t k = 1; k < tools.size(); ++k)
+    std::cout << std::setprecision(1) << "whole process against  " << tools[k] << " " << (*processes)[k].tool * 1000
+              << " ms, compile only " << (*processes)[k].compile * 1000 << " ms, ratio " << std::setprecision(3)
+              << (*processes)[k].ratio << "\n";
+  std::cout << std::setprecision(3)
             << "worker imbalance       " << Median(all["imbalance"]) * 100 << " %  (target <= 5 %)\n"
             << "text + saving share    " << Median(all["textshare"]) * 100 << " %\n"
             << "peak memory            " << Median(all["peakMiB"]) << " MiB (run alone "
@@ -495,6 +509,7 @@ int main(int argc, char** argv) {
   std::vector<int> counts;
   bool encrypt = true;
   fs::path work = fs::temp_directory_path() / "prt-bench";
+  std::vector<std::string> tools = {(fs::path(self).parent_path() / "prt2qml").string()};
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--runs" && i + 1 < argc) {
@@ -506,6 +521,8 @@ int main(int argc, char** argv) {
       work = argv[++i];
     } else if (a == "--plain") {
       encrypt = false;
+    } else if (a == "--against" && i + 1 < argc) {
+      tools.push_back(fs::absolute(argv[++i]).string());
     } else if (a == "--help") {
       return prt::PrintAnswer("prt-bench", kUsage);
     } else if (a == "--version") {
@@ -521,7 +538,7 @@ int main(int argc, char** argv) {
     ProjectShape shape;
     shape.screens = screens;
     Summary summary;
-    if (const int code = BenchProject(self, shape, work, runs, encrypt, summary)) return code;
+    if (const int code = BenchProject(self, tools, shape, work, runs, encrypt, summary)) return code;
     summaries.push_back(summary);
     std::cout << "\n";
   }
