@@ -59,6 +59,14 @@ constexpr bool SortedByType(std::span<const CreatorEntry> table) {
 static_assert(SortedByType(kControlCreators) && SortedByType(kScreenCreators),
               "creator tables are looked up by binary search");
 
+constexpr bool InTypeTable(std::span<const CreatorEntry> table, bool screens) {
+  for (const CreatorEntry& entry : table)
+    if (entry.create && (!FindType(entry.typeNumber) || IsScreenType(entry.typeNumber) != screens)) return false;
+  return true;
+}
+static_assert(InTypeTable(kControlCreators, false) && InTypeTable(kScreenCreators, true),
+              "every class made has its row in the type table");
+
 ControlPtr CreateFrom(std::span<const CreatorEntry> table, ImageRef record) {
   if (!record) return nullptr;
   const uint8_t type = record.U8(kTypeByte);
@@ -73,10 +81,6 @@ ControlPtr CreateFrom(std::span<const CreatorEntry> table, ImageRef record) {
 
 std::span<const CreatorEntry> ControlCreators() { return kControlCreators; }
 std::span<const CreatorEntry> ScreenCreators() { return kScreenCreators; }
-
-bool IsGroupType(uint32_t typeNumber) {
-  return std::find(GroupTypes.begin(), GroupTypes.end(), typeNumber) != GroupTypes.end();
-}
 
 ControlPtr CreateControl(ImageRef record) { return CreateFrom(kControlCreators, record); }
 

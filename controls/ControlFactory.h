@@ -5,6 +5,7 @@
 #include <span>
 
 #include "controls/IControl.h"
+#include "controls/TypeTable.h"
 
 namespace prt {
 
@@ -16,16 +17,18 @@ struct CreatorEntry {
   ControlCreator create;  // null: registered, but creates nothing
 };
 
-// Types whose children are loaded recursively.
-inline constexpr std::array<uint8_t, 3> GroupTypes = {1, 22, 38};
 // Screen types, in the order the generation run enumerates them.
-inline constexpr std::array<uint8_t, 4> ScreenTypes = {1, 38, 53, 71};
+inline constexpr std::array<uint8_t, 4> ScreenTypes = [] {
+  std::array<uint8_t, 4> types{};
+  size_t n = 0;
+  for (const TypeRow& row : kTypeTable)
+    if (row.screen) types.at(n++) = row.number;
+  return types;
+}();
 
 // Creators for children of a group and for screens, ordered by type number.
 std::span<const CreatorEntry> ControlCreators();
 std::span<const CreatorEntry> ScreenCreators();
-
-bool IsGroupType(uint32_t typeNumber);
 
 // Empty for a null record or a type number without a creator.
 ControlPtr CreateControl(ImageRef record);

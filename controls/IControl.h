@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "controls/TypeTable.h"
 #include "data/image/RuntimeImage.h"
 #include "qml/QmlGenerator.h"
 
@@ -36,6 +37,12 @@ struct ControlIdentity {
   const char* typeCode;
   const char* qmlTypeName;
 };
+
+// A class's names from the type table; a type it lacks does not compile.
+constexpr ControlIdentity IdentityOf(uint32_t number, int shape = -1) {
+  const TypeRow* row = FindType(number, shape);
+  return {row->number, row->code, row->qmlName};
+}
 
 class IControl {
  public:

@@ -8,63 +8,63 @@ namespace prt {
 
 class IOField final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{2, "iofd", "OrvixIOField"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(2);
   explicit IOField(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class Bar final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{3, "baar", "OrvixBar"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(3);
   explicit Bar(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class TextField final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{16, "txtf", "OrvixTextField"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(16);
   explicit TextField(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class Graphic final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{18, "grph", "OrvixGraphic"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(18);
   explicit Graphic(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class SymbolicIOField final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{20, "siof", "OrvixSymbolicIOField"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(20);
   explicit SymbolicIOField(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class Switch final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{21, "swth", "OrvixSwitch"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(21);
   explicit Switch(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class AlarmView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{24, "almv", "OrvixAlarmView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(24);
   explicit AlarmView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return record && output != nullptr; }
 };
 
 class AlarmIndicator final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{25, "almi", "OrvixAlarmIndicator"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(25);
   explicit AlarmIndicator(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return record && output != nullptr; }
 };
 
 class TrendView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{28, "trdv", "OrvixTrendView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(28);
   explicit TrendView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
   // The runtime component cannot show more than 1024 by 1024.
@@ -73,98 +73,98 @@ class TrendView final : public IControl {
 
 class Button final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{29, "bttn", "OrvixButton"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(29);
   explicit Button(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class UserView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{32, "usrv", "OrvixUserView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(32);
   explicit UserView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class RecipeView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{45, "rcpv", "OrvixRecipeView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(45);
   explicit RecipeView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return record && output != nullptr; }
 };
 
 class DiagnosticView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{47, "dgnv", "OrvixDiagnosticView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(47);
   explicit DiagnosticView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class AlarmReport final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{54, "almr", "OrvixAlarmReport"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(54);
   explicit AlarmReport(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return record && output != nullptr; }
 };
 
 class RecipeReport final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{55, "rcpr", "OrvixRecipeReport"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(55);
   explicit RecipeReport(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return record && output != nullptr; }
 };
 
 class TableView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{56, "tblv", "OrvixTableView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(56);
   explicit TableView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return record && output != nullptr; }
 };
 
 class GraphicIOField final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{62, "giof", "OrvixGraphicIOField"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(62);
   explicit GraphicIOField(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class DateTimeField final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{63, "dtfd", "OrvixDateTimeField"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(63);
   explicit DateTimeField(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class GifPlayer final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{67, "gifp", "OrvixGifPlayer"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(67);
   explicit GifPlayer(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class XYTrendView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{68, "xytv", "OrvixXYTrendView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(68);
   explicit XYTrendView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class AlarmBar final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{72, "almb", "OrvixAlarmBar"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(72);
   explicit AlarmBar(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class VelocorSystemView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{73, "vlsv", "OrvixVelocorSystemView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(73);
   explicit VelocorSystemView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };
 
 class CamView final : public IControl {
  public:
-  static constexpr ControlIdentity kIdentity{75, "camv", "OrvixCamView"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(75);
   explicit CamView(ImageRef record) : IControl(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };

@@ -7,7 +7,7 @@ namespace prt {
 
 class PopupScreen final : public IControlGroup {
  public:
-  static constexpr ControlIdentity kIdentity{71, "pops", "OrvixPopupScreen"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(71);
 
   // Record fields.
   static constexpr uint32_t kBackground = 36;

@@ -17,7 +17,7 @@ class IComplexView {
 
 class Page final : public IControlGroup, public IComplexView {
  public:
-  static constexpr ControlIdentity kIdentity{1, "page", "OrvixPage"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(1);
   explicit Page(ImageRef record) : IControlGroup(kIdentity, record), IComplexView(this) {}
   bool WriteBegin() override;
   bool WriteProperties() override;
@@ -25,7 +25,7 @@ class Page final : public IControlGroup, public IComplexView {
 
 class Template final : public IControlGroup {
  public:
-  static constexpr ControlIdentity kIdentity{38, "tmpl", "OrvixTemplate"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(38);
   explicit Template(ImageRef record) : IControlGroup(kIdentity, record) {}
   bool WriteBegin() override;
   bool WriteProperties() override { return record && output != nullptr; }
@@ -33,7 +33,7 @@ class Template final : public IControlGroup {
 
 class ReportPage final : public IControlGroup {
  public:
-  static constexpr ControlIdentity kIdentity{53, "rppg", "OrvixReportPage"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(53);
   explicit ReportPage(ImageRef record) : IControlGroup(kIdentity, record) {}
   bool WriteBegin() override;
   bool WriteProperties() override { return record && output != nullptr; }
@@ -42,7 +42,7 @@ class ReportPage final : public IControlGroup {
 // A group inside a screen: no import lines of its own.
 class Container final : public IControlGroup {
  public:
-  static constexpr ControlIdentity kIdentity{22, "ctnr", "OrvixContainer"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(22);
   explicit Container(ImageRef record) : IControlGroup(kIdentity, record) {}
   bool WriteProperties() override { return true; }
 };

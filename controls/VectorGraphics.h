@@ -15,7 +15,7 @@ class VectorGfxBase : public IControl {
 
 class VectorGfxPolyline final : public VectorGfxBase {
  public:
-  static constexpr ControlIdentity kIdentity{kTypeNumber, "plyl", "OrvixPolyline"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 0);
   explicit VectorGfxPolyline(ImageRef record) : VectorGfxBase(kIdentity, record) {}
 };
 
@@ -23,26 +23,26 @@ class VectorGfxPolyline final : public VectorGfxBase {
 // but takes the code "crcl".
 class VectorGfxEllipse final : public VectorGfxBase {
  public:
-  static constexpr ControlIdentity kIdentity{kTypeNumber, "elps", "OrvixEllipse"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 1);
   static constexpr const char* kCircleCode = "crcl";
   explicit VectorGfxEllipse(ImageRef record);
 };
 
 class VectorGfxRectangle final : public VectorGfxBase {
  public:
-  static constexpr ControlIdentity kIdentity{kTypeNumber, "rect", "OrvixRectangle"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 2);
   explicit VectorGfxRectangle(ImageRef record) : VectorGfxBase(kIdentity, record) {}
 };
 
 class VectorGfxPolygon final : public VectorGfxBase {
  public:
-  static constexpr ControlIdentity kIdentity{kTypeNumber, "plyg", "OrvixPolygon"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 3);
   explicit VectorGfxPolygon(ImageRef record) : VectorGfxBase(kIdentity, record) {}
 };
 
 class VectorGfxFlowBlock final : public VectorGfxBase {
  public:
-  static constexpr ControlIdentity kIdentity{kTypeNumber, "fblk", "OrvixFlowblock"};
+  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 4);
   explicit VectorGfxFlowBlock(ImageRef record) : VectorGfxBase(kIdentity, record) {}
 };
 

@@ -1,6 +1,7 @@
 #include "tools/builder/JsonBuilder.h"
 
 #include "tools/builder/ScreenForms.h"
+#include "controls/TypeTable.h"
 #include "platform/Endian.h"
 #include "tools/builder/Synthetic.h"
 
@@ -14,31 +15,15 @@ namespace {
 
 using nlohmann::json;
 
-struct NamedType {
-  const char* name;
-  uint8_t type;
-  int shape;  // -1: none
-};
-
-constexpr NamedType kTypeNames[] = {
-    {"page", 1, -1},           {"template", 38, -1},      {"reportpage", 53, -1},
-    {"popup", 71, -1},         {"iofield", 2, -1},        {"bar", 3, -1},
-    {"textfield", 16, -1},     {"graphic", 18, -1},       {"symbolicio", 20, -1},
-    {"switch", 21, -1},        {"container", 22, -1},     {"alarmview", 24, -1},
-    {"alarmindicator", 25, -1}, {"trendview", 28, -1},    {"button", 29, -1},
-    {"userview", 32, -1},      {"vector", 40, -1},        {"polyline", 40, 0},
-    {"ellipse", 40, 1},        {"rectangle", 40, 2},      {"polygon", 40, 3},
-    {"flowblock", 40, 4},      {"recipeview", 45, -1},    {"diagnosticview", 47, -1},
-    {"alarmreport", 54, -1},   {"recipereport", 55, -1},  {"reciperport", 55, -1},
-    {"tableview", 56, -1},     {"graphicio", 62, -1},     {"datetime", 63, -1},
-    {"gifplayer", 67, -1},     {"xytrend", 68, -1},       {"alarmbar", 72, -1},
-    {"systemview", 73, -1},    {"camview", 75, -1},
-};
-
 // The types whose objects link their children in: screens and the container.
-constexpr uint8_t kGroupTypes[] = {1, 38, 53, 71, 22};
+constexpr bool LinksChildren(uint8_t type) { return IsScreenType(type) || IsGroupType(type); }
 
-constexpr const char* kShapeNames[] = {"polyline", "ellipse", "rectangle", "polygon", "flowblock"};
+// The shape byte a drawn shape's name stands for.
+std::optional<uint8_t> ShapeNamed(const std::string& name) {
+  const TypeRow* row = FindTypeNamed(name);
+  if (!row || row->shape < 0) return std::nullopt;
+  return static_cast<uint8_t>(row->shape);
+}
 
 // Edits (insert, delete, replace, swap two neighbours) from a to b.
 size_t Distance(std::string_view a, std::string_view b) {
@@ -384,7 +369,7 @@ class Parser {
       const auto named = TypeFromName(type.get<std::string>());
       if (!named) {
         std::vector<std::string_view> names;
-        for (const NamedType& t : kTypeNames) names.push_back(t.name);
+        for (const TypeRow& t : kTypeTable) names.push_back(t.name);
         Fail(Sub(path, "type"), "unknown type \"" + type.get<std::string>() + "\"" +
                                     DidYouMean(type.get<std::string>(), names));
       }
@@ -398,9 +383,8 @@ class Parser {
     auto at = [&](const char* key) { return Sub(path, key); };
     if (has("shape")) {
       const json& s = j["shape"];
-      const auto it = s.is_string() ? std::find(std::begin(kShapeNames), std::end(kShapeNames), s.get<std::string>())
-                                    : std::end(kShapeNames);
-      o.shape = it != std::end(kShapeNames) ? static_cast<uint8_t>(it - std::begin(kShapeNames)) : U8(s, at("shape"));
+      const auto named = s.is_string() ? ShapeNamed(s.get<std::string>()) : std::nullopt;
+      o.shape = named ? *named : U8(s, at("shape"));
     }
     if (has("label")) {
       o.label = String(j["label"], at("label"));
@@ -491,7 +475,7 @@ class Parser {
       if (!c.is_array()) Fail(p, "expected an array");
       // Only screens and containers link their children in; a named control
       // of another kind would drop them without a word.
-      if (namedType && !c.empty() && !std::count(std::begin(kGroupTypes), std::end(kGroupTypes), o.type))
+      if (namedType && !c.empty() && !LinksChildren(o.type))
         Fail(p, "a " + type.get<std::string>() +
                     " holds no children (only pages, templates, report pages, popups and containers do)");
       for (size_t i = 0; i < c.size(); ++i) {
@@ -1165,14 +1149,11 @@ BuildResult Build(const json& root) {
 }  // namespace
 
 std::optional<TypeName> TypeFromName(std::string_view name) {
-  for (const NamedType& t : kTypeNames) {
-    if (name == t.name) {
-      TypeName out{t.type, std::nullopt};
-      if (t.shape >= 0) out.shape = static_cast<uint8_t>(t.shape);
-      return out;
-    }
-  }
-  return std::nullopt;
+  const TypeRow* row = FindTypeNamed(name);
+  if (!row) return std::nullopt;
+  TypeName out{row->number, std::nullopt};
+  if (row->shape >= 0) out.shape = static_cast<uint8_t>(row->shape);
+  return out;
 }
 
 BuildResult BuildFromJson(const nlohmann::json& description) {

@@ -53,22 +53,10 @@ uint32_t RecordBytesNeeded(uint8_t type) {
   return type == kPopupType ? 68 : type == kVectorType ? 60 : type == kPageType ? 52 : 40;
 }
 
-bool IsScreenType(uint32_t type) { return std::find(ScreenTypes.begin(), ScreenTypes.end(), type) != ScreenTypes.end(); }
-
 // The builder's name of a type (with the vector shape); empty when it has none.
 std::string TypeName(uint8_t type, std::optional<uint8_t> shape) {
-  static constexpr const char* kNames[] = {
-      "page",        "template",   "reportpage",     "popup",       "iofield",    "bar",        "textfield",
-      "graphic",     "symbolicio", "switch",         "container",   "alarmview",  "alarmindicator",
-      "trendview",   "button",     "userview",       "vector",      "recipeview", "diagnosticview",
-      "alarmreport", "recipereport", "tableview",    "graphicio",   "datetime",   "gifplayer",  "xytrend",
-      "alarmbar",    "systemview", "camview",        "polyline",    "ellipse",    "rectangle",  "polygon",
-      "flowblock"};
-  for (const char* name : kNames) {
-    const auto t = builder::TypeFromName(name);
-    if (t && t->type == type && t->shape == shape) return name;
-  }
-  return {};
+  const TypeRow* row = FindType(type, shape ? int{*shape} : -1);
+  return row ? row->name : "";
 }
 
 std::string Utf8(std::u16string_view text) { return platform::Narrow(text); }
