@@ -3,6 +3,7 @@
 // writes exactly one QML element into the screen document being generated.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -92,6 +93,10 @@ class IControl {
   // The fontArray property, one entry per language; leaves the last language
   // selected current. False (nothing written) when a font lookup failed.
   bool WriteFontArray(ImageRef fontReference);
+  // The language WriteFontArray leaves current, found without selecting any:
+  // the first whose font cannot be found (the array stops there), else the
+  // last it selects; none when there is no language to select.
+  static std::optional<uint32_t> FontArrayLeaves(ImageRef fontReference);
 
   // Puts a backslash before every character of `characters` found in `text`.
   static std::u16string EscapeText(std::u16string_view text, std::u16string_view characters);

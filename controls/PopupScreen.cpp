@@ -14,6 +14,12 @@ PopupScreen::PopupScreen(ImageRef record) : IControlGroup(kIdentity, record) {
   if (const ImageRef title = record.Ref(kTitle)) offsetY -= title.U16(kTitleHeight);
 }
 
+std::optional<uint32_t> PopupScreen::LanguageLeft() const {
+  const ImageRef title = record.Ref(kTitle);
+  if (!title) return std::nullopt;
+  return FontArrayLeaves(title.At(kTitleFont));
+}
+
 bool PopupScreen::WriteBegin() {
   if (output == nullptr) return false;
   WriteImports();

@@ -32,6 +32,10 @@ class PopupScreen final : public IControlGroup {
   bool IsPopup() override { return true; }
   std::pair<int32_t, int32_t> GetOffset() override { return {offsetX, offsetY}; }
 
+  // The language the document leaves current (its title's font array
+  // switches through the languages); none: the one it started in.
+  std::optional<uint32_t> LanguageLeft() const;
+
  private:
   void WriteTitle(ImageRef title);
 

@@ -9,4 +9,8 @@ namespace prt {
 // generator.stream; false when any element failed.
 bool WriteScreenDocument(IControl& screen, QmlGenerator& generator);
 
+// The language a screen's document leaves current for the documents after
+// it; none: the one it started in.
+std::optional<uint32_t> LanguageLeftBy(const IControl& screen);
+
 }  // namespace prt

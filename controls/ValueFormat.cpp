@@ -77,6 +77,16 @@ std::u16string IControl::ImageUrl(uint32_t id) {
   return u"image://OrvixImageProvider/" + UnsignedText(id);
 }
 
+std::optional<uint32_t> IControl::FontArrayLeaves(ImageRef fontReference) {
+  IPRDataManager& data = ControlDataManager();
+  const uint32_t count = std::min(data.GetLanguageCount(), kMaxFontLanguages);
+  FontInfo font;
+  for (uint32_t i = 0; i < count; ++i)
+    if (!data.GetLanguageFontInfo(i, fontReference.U16(0), fontReference.U16(2), &font)) return i;
+  if (count == 0) return std::nullopt;
+  return count - 1;
+}
+
 bool IControl::WriteFontArray(ImageRef fontReference) {
   IPRDataManager& data = ControlDataManager();
   const uint16_t fontNumber = fontReference.U16(0);

@@ -51,6 +51,9 @@ data/image/TransferFileReader.cpp @@ if (p < firstFree) { @@ if (p + 4 < firstFr
 platform/FileSystem.cpp @@ constexpr unsigned kRenameExchange = 1u << 1; @@ constexpr unsigned kRenameExchange = 1u << 0; @@ - @@ the publish exchange asks for no-replace instead
 generator/run/GenerationRun.cpp @@ if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false; @@ if (failed_) return false; @@ - @@ the two-thread tree check passes trees that break the budget only together
 platform/FileSystem.cpp @@ (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page; @@ (reinterpret_cast<uintptr_t>(data)) / page * page; @@ - @@ discarding pages rounds the start down and loses live bytes
+generator/run/GenerationRun.cpp @@     data.SelectLanguage(screen.language);
+ @@  @@ - @@ documents written largest first keep the language the previous one left
+controls/ValueFormat.cpp @@ &font)) return i; @@ &font)) break; @@ - @@ a font array that stops on a failed lookup is taken to end on the last language
 EOF
 )
 

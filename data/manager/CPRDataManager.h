@@ -95,6 +95,7 @@ class CPRDataManager : public IPRDataManager {
   uint16_t GetFontStyleSelector(uint16_t styleNumber) override;
   uint16_t GetFontIndex(uint16_t fontNumber, uint16_t selector) override;
   bool GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) override;
+  bool GetLanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) override;
 
   // ---- Objects and links ----
   ImageRef GetObjectRecord(const uint32_t& reference) override;
@@ -144,6 +145,7 @@ class CPRDataManager : public IPRDataManager {
   uint32_t FindSettingsEntryByName(const std::string& name) override;
   ImageRef FindSettingsEntry(uint32_t number) override;
   bool SetLanguage(int16_t index, bool store) override;
+  bool SelectLanguage(uint32_t index) override;
 
   // ---- Connection file ----
   bool StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) override;
@@ -182,6 +184,8 @@ class CPRDataManager : public IPRDataManager {
   // Language header with its N language entries inside the image.
   ImageRef LanguageHeader() const;
   ImageRef LanguageEntry(uint32_t language) const;
+  uint16_t StyleSelector(uint32_t language, uint16_t styleNumber) const;
+  uint16_t FontIndex(uint32_t language, uint16_t fontNumber, uint16_t selector) const;
   ImageRef TextOf(uint32_t number, uint32_t language) const;
   // A CountedString reference that lies wholly inside the image, or null.
   static ImageRef CheckedText(const ImageRef& text);

@@ -79,6 +79,8 @@ class IPRDataManager : public IPRSingleton {
   virtual uint16_t GetFontStyleSelector(uint16_t styleNumber) = 0;
   virtual uint16_t GetFontIndex(uint16_t fontNumber, uint16_t selector) = 0;
   virtual bool GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) = 0;
+  // The same for any language, without selecting it.
+  virtual bool GetLanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) = 0;
 
   // ---- Objects and links ----
   // The record of an object, positioned at record word 1 (the object's own
@@ -136,6 +138,9 @@ class IPRDataManager : public IPRSingleton {
   virtual ImageRef FindSettingsEntry(uint32_t number) = 0;
   // index -1: next language (wrapping); store: also write the language file.
   virtual bool SetLanguage(int16_t index, bool store) = 0;
+  // Makes any language below the count current, without storing it;
+  // false (nothing changes) for one past the end.
+  virtual bool SelectLanguage(uint32_t index) = 0;
 
   // ---- Connection file ----
   virtual bool StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) = 0;

@@ -181,6 +181,12 @@ bool CPRDataManager::SetLanguage(int16_t index, bool store) {
   return true;
 }
 
+bool CPRDataManager::SelectLanguage(uint32_t index) {
+  if (index >= GetLanguageCount()) return false;
+  currentLanguage_ = index;
+  return true;
+}
+
 // ---- Fonts -----------------------------------------------------------------
 
 uint32_t CPRDataManager::GetFontCount() { return ReadCountedTable(HeaderRef(layout::kFontTable), 4).count; }
@@ -201,28 +207,41 @@ ImageRef CPRDataManager::GetFontRecordForStyle(uint16_t fontNumber, uint16_t sel
   return GetFontRecord(GetFontIndex(fontNumber, selector), nullptr);
 }
 
-uint16_t CPRDataManager::GetFontStyleSelector(uint16_t styleNumber) {
+uint16_t CPRDataManager::StyleSelector(uint32_t language, uint16_t styleNumber) const {
   const uint32_t count = LanguageHeader().U32(kStyleCountByte);
   if (styleNumber >= count) return 0;
-  const ImageRef selectors = LanguageEntry(currentLanguage_).Ref(kStyleArrayByte);
+  const ImageRef selectors = LanguageEntry(language).Ref(kStyleArrayByte);
   if (!FitsArray(selectors, 0, count, 2)) return 0;
   return selectors.U16(2u * styleNumber);
 }
 
-uint16_t CPRDataManager::GetFontIndex(uint16_t fontNumber, uint16_t selector) {
+uint16_t CPRDataManager::FontIndex(uint32_t language, uint16_t fontNumber, uint16_t selector) const {
   const uint32_t count = LanguageHeader().U32(kFontNumberCountByte);
   if (count == 0 || fontNumber >= count) return 0;
-  const ImageRef fonts = LanguageEntry(currentLanguage_).Ref(kFontArrayByte);
+  const ImageRef fonts = LanguageEntry(language).Ref(kFontArrayByte);
   if (!FitsArray(fonts, 0, count, 4)) return 0;
   const ImageRef variants = fonts.Ref(4u * fontNumber);
   if (!variants.Has(0, 8)) return 0;
   return variants.U16(2u * (selector & 3u));
 }
 
+uint16_t CPRDataManager::GetFontStyleSelector(uint16_t styleNumber) {
+  return StyleSelector(currentLanguage_, styleNumber);
+}
+
+uint16_t CPRDataManager::GetFontIndex(uint16_t fontNumber, uint16_t selector) {
+  return FontIndex(currentLanguage_, fontNumber, selector);
+}
+
 bool CPRDataManager::GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) {
+  return GetLanguageFontInfo(currentLanguage_, fontNumber, styleNumber, info);
+}
+
+bool CPRDataManager::GetLanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber,
+                                         FontInfo* info) {
   if (!info) return false;
-  const uint16_t selector = GetFontStyleSelector(styleNumber);
-  const uint16_t index = GetFontIndex(fontNumber, selector);
+  const uint16_t selector = StyleSelector(language, styleNumber);
+  const uint16_t index = FontIndex(language, fontNumber, selector);
   const CountedTable fonts = ReadCountedTable(HeaderRef(layout::kFontTable), 4);
   if (index >= fonts.count) return false;
   const ImageRef font = fonts.table.Ref(4 + 4u * index);

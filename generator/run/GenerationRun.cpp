@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iostream>
 #include <latch>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <system_error>
@@ -59,7 +60,20 @@ struct Screen {
   uint64_t size = 0;  // controls in its tree, with the link entries that made none
   std::u16string path;
   ControlPtr tree;  // kept from the check, or null: built again before its document
+  std::optional<uint32_t> leaves;  // the language its document leaves current; none: its own
+  uint32_t language = 0;           // the language its document starts in
 };
+
+// Each document starts in the language the documents before it, in object
+// order, left current: a font array leaves another one behind, and nothing
+// restores it. Answers the language the last one leaves.
+uint32_t AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
+  for (Screen& screen : screens) {
+    screen.language = language;
+    if (screen.leaves) language = *screen.leaves;
+  }
+  return language;
+}
 
 // Builds the tree below the screen's root control, counted against
 // `budget`; the root counts too.
@@ -123,7 +137,9 @@ class TreeCheck {
       }
       const uint64_t size = budget.Used() - before;
       std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
-      found_[i] = {references_[i], size, std::move(path), keep && size <= kKeptControls ? std::move(control) : nullptr};
+      std::optional<uint32_t> leaves = LanguageLeftBy(*control);
+      found_[i] = {references_[i], size, std::move(path), keep && size <= kKeptControls ? std::move(control) : nullptr,
+                   leaves};
       if (!found_[i].tree) continue;
       kept.push_back(i);
       std::push_heap(kept.begin(), kept.end(), larger);
@@ -387,6 +403,8 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   checked.wait();
   std::vector<Screen> screens;
   if (!check.Take(screens) && !CollectScreens(staging, screens)) return false;
+  IPRDataManager& data = ControlDataManager();
+  const uint32_t lastLanguage = AssignStartLanguages(screens, data.GetCurrentLanguageIndex());
   // Several templates share tmpl.qml, and its last text must stand. A path
   // written more than once goes to the workers only after every document
   // is saved, so that none compiles or enciphers a file still being
@@ -400,7 +418,6 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   std::unordered_map<std::u16string, size_t> heldBackOfPath;
   // The trees not kept, once more, one at a time; they fitted the budget
   // before.
-  IPRDataManager& data = ControlDataManager();
   ControlBudget budget(data.GetImageSize());
   DocumentBytes bytes;
   for (const size_t index : order) {
@@ -418,6 +435,7 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
     if (profile) profile->rebuildSeconds += SecondsSince(start);
 
     start = Clock::now();
+    data.SelectLanguage(screen.language);
     const bool written = WriteScreenDocument(*tree, generator);
     if (!generator.notices.empty()) {
       std::cout << generator.notices << std::flush;
@@ -450,6 +468,8 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
     if (profile) profile->releaseSeconds += SecondsSince(start);
   }
   for (QmlFileItemPtr& item : heldBack) stage.Add(std::move(item));
+  // Where the documents in object order would have left it.
+  data.SelectLanguage(lastLanguage);
 
   start = Clock::now();
   const CacheStageResult cached = stage.Finish();

@@ -970,7 +970,8 @@ BuildResult Build(const json& root) {
   if (root.contains("synthetic")) {
     const json& j = root["synthetic"];
     const std::string sp = "synthetic";
-    CheckKeys(j, sp, {"pages", "templates", "reportPages", "popups", "controls", "languages", "maxDepth", "seed"});
+    CheckKeys(j, sp, {"pages", "templates", "reportPages", "popups", "controls", "languages", "maxDepth", "seed",
+                      "varied"});
     SyntheticOptions o;
     const std::pair<const char*, uint32_t*> keys[] = {
         {"pages", &o.pages},         {"templates", &o.templates}, {"reportPages", &o.reportPages},
@@ -978,6 +979,7 @@ BuildResult Build(const json& root) {
         {"maxDepth", &o.maxDepth},   {"seed", &o.seed}};
     for (const auto& [key, dest] : keys)
       if (j.contains(key)) *dest = static_cast<uint32_t>(Integer(j[key], Sub(sp, key), 0, 0xFFFFFF));
+    if (j.contains("varied")) o.varied = Bool(j["varied"], Sub(sp, "varied"));
     // The generator holds the whole project in memory before it is laid out.
     const uint64_t screens = uint64_t{o.pages} + o.templates + o.reportPages + o.popups;
     if (screens > limits::kSyntheticScreens)

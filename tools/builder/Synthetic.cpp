@@ -41,12 +41,16 @@ class Generator {
   SyntheticStats Run() {
     const uint32_t languages = std::max<uint32_t>(o_.languages, 1);
     if (b_.Languages().empty()) {
-      for (uint32_t i = 0; i < languages; ++i)
-        b_.AddLanguage(Language{1033 + i, {FontVariants{0, 1, 0, 1}, FontVariants{2, 2, 3, 3}}, {0, 1, 4}});
       b_.AddFont(FontRecord{12, false, false, 0, 0, "Sans", {}});
       b_.AddFont(FontRecord{12, true, false, 0, 0, "Sans", {}});
       b_.AddFont(FontRecord{10, false, false, 0, 0, "KestrelSans Pro", {}});
       b_.AddFont(FontRecord{10, false, true, 0, 0, "Arial", {}});
+      if (o_.varied) {
+        AddVariedLanguages(languages);
+      } else {
+        for (uint32_t i = 0; i < languages; ++i)
+          b_.AddLanguage(Language{1033 + i, {FontVariants{0, 1, 0, 1}, FontVariants{2, 2, 3, 3}}, {0, 1, 4}});
+      }
     }
 
     std::vector<ControlForm> screens;
@@ -55,6 +59,7 @@ class Generator {
     for (uint32_t i = 0; i < o_.reportPages; ++i) screens.push_back(Screen(53, i));
     for (uint32_t i = 0; i < o_.popups; ++i) screens.push_back(Screen(71, i));
     stats_.screens = static_cast<uint32_t>(screens.size());
+    if (o_.varied) ShuffleIndexes(screens);
 
     // Control counts per screen: a log-normal spread (most screens hold a few
     // dozen, overview screens hundreds), scaled to the total asked for.
@@ -106,6 +111,7 @@ class Generator {
   }
 
   // Texts in every language; a few with quotes, backslashes or none at all.
+  // Varied projects lack some texts in some languages.
   void Name(ControlForm& c, const std::string& base) {
     const int roll = Uniform(0, 99);
     if (roll < 3) return;  // no text: the placeholder is written
@@ -113,9 +119,43 @@ class Generator {
     if (roll < 6) s += u" \"quoted\"";
     else if (roll < 8) s += u" C:\\path";
     std::vector<std::optional<std::u16string>> texts;
-    for (uint32_t l = 0; l < std::max<uint32_t>(o_.languages, 1); ++l)
-      texts.emplace_back(s + u" " + kWords[Uniform(0, static_cast<int>(std::size(kWords)) - 1)]);
+    for (uint32_t l = 0; l < std::max<uint32_t>(o_.languages, 1); ++l) {
+      std::u16string text = s + u" " + kWords[Uniform(0, static_cast<int>(std::size(kWords)) - 1)];
+      if (o_.varied && Chance(0.15)) texts.emplace_back();
+      else texts.emplace_back(std::move(text));
+    }
     c.texts = std::move(texts);
+  }
+
+  // Every language maps both font numbers and its three styles its own way;
+  // now and then a variant names the record without a face, where the
+  // lookup of that language fails.
+  void AddVariedLanguages(uint32_t languages) {
+    b_.AddFont(FontRecord{14, false, false, 0, 0, "Kestrel Sans Global", {}});
+    const uint16_t faceless = static_cast<uint16_t>(b_.AddFont(FontRecord{9, false, false, 0, 0, std::nullopt, {}}));
+    for (uint32_t i = 0; i < languages; ++i) {
+      Language language{1031 + 2 * i, {}, {}};
+      for (int font = 0; font < 2; ++font) {
+        FontVariants variants{};
+        for (uint16_t& v : variants) v = Chance(0.15) ? faceless : static_cast<uint16_t>(Uniform(0, 4));
+        language.fonts.emplace_back(variants);
+      }
+      for (int style = 0; style < 3; ++style) language.selectors.push_back(static_cast<uint16_t>(Uniform(0, 7)));
+      b_.AddLanguage(std::move(language));
+    }
+  }
+
+  // Screens of a type take their indexes in a random order, so that object
+  // order differs from the order they were made in.
+  void ShuffleIndexes(std::vector<ControlForm>& screens) {
+    std::map<uint8_t, std::vector<ControlForm*>> byType;
+    for (ControlForm& s : screens) byType[s.type].push_back(&s);
+    for (auto& [type, list] : byType) {
+      std::vector<uint32_t> indexes(list.size());
+      for (uint32_t i = 0; i < indexes.size(); ++i) indexes[i] = i;
+      std::shuffle(indexes.begin(), indexes.end(), rng_);
+      for (size_t k = 0; k < list.size(); ++k) list[k]->index = indexes[k];
+    }
   }
 
   ControlForm Screen(uint8_t type, uint32_t i) {

@@ -18,6 +18,11 @@ struct SyntheticOptions {
   uint32_t languages = 2;
   uint32_t maxDepth = 3;      // container nesting below a screen
   uint32_t seed = 1;
+  // Languages that differ where the output depends on them: each language
+  // maps the fonts its own way, some map a title font to a record without a
+  // face (the lookup fails there), some texts are missing in some languages,
+  // and screens take their indexes in shuffled order.
+  bool varied = false;
 };
 
 struct SyntheticStats {

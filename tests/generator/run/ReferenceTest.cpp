@@ -1,0 +1,192 @@
+// The tool against the plain serial conversion on random projects: every
+// output byte, what it prints and its exit status. The projects vary what
+// carries state from one document to the next (languages, the stored
+// language, fonts that fail in some languages, missing texts, templates).
+//
+//   reference_tests [--seeds=N] [--first-seed=K] [gtest flags]
+// runs seeds K .. K+N-1 (default 1 .. 240), spread over the shards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "data/load/OpenDataSet.h"
+#include "generator/cipher/FileCipher.h"
+#include "tests/support/Dataset.h"
+#include "tests/support/Process.h"
+#include "tests/support/ReferenceRun.h"
+#include "tests/support/TempDir.h"
+
+namespace prt {
+namespace {
+
+namespace fs = std::filesystem;
+
+uint32_t gFirstSeed = 1;
+uint32_t gSeeds = 240;
+constexpr uint32_t kShards = 6;
+
+enum class Stored { None, First, Last, Between, OutOfRange };
+
+struct Variation {
+  std::string json;
+  uint32_t languages = 1;
+  Stored stored = Stored::None;
+  bool encrypt = false;
+};
+
+Variation VariationOf(uint32_t seed) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  Variation v;
+  v.languages = static_cast<uint32_t>(pick(1, 4));
+  v.stored = static_cast<Stored>(pick(0, 4));
+  v.encrypt = pick(0, 1) == 1;
+  v.json = R"({"synthetic": {"varied": true, "seed": )" + std::to_string(seed) +
+           R"(, "languages": )" + std::to_string(v.languages) + R"(, "pages": )" + std::to_string(pick(0, 5)) +
+           R"(, "templates": )" + std::to_string(pick(0, 2)) + R"(, "reportPages": )" +
+           std::to_string(pick(0, 2)) + R"(, "popups": )" + std::to_string(pick(0, 6)) + R"(, "controls": )" +
+           std::to_string(pick(0, 50)) + R"(, "maxDepth": )" + std::to_string(pick(0, 2)) + "}}";
+  return v;
+}
+
+// The language file's four bytes; nullopt: no file.
+std::optional<uint32_t> StoredIndex(const Variation& v) {
+  switch (v.stored) {
+    case Stored::None: return std::nullopt;
+    case Stored::First: return 0;
+    case Stored::Last: return v.languages - 1;
+    case Stored::Between: return v.languages / 2;
+    case Stored::OutOfRange: return v.languages;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// The tool's file against the reference's. An enciphered file carries its
+// own random key: the tool's text is enciphered again under the
+// reference's key before the bytes are compared.
+std::string Mismatch(const std::string& name, const std::string& tool, const std::string& reference,
+                     bool enciphered) {
+  std::string mine = tool;
+  if (enciphered && name.ends_with(".qml")) {
+    const auto plain = DecipherContent(tool);
+    if (!plain || reference.size() < 8) return name + ": not an enciphered file";
+    CipherKey key;
+    std::copy_n(reference.begin(), key.size(), key.begin());
+    mine = EncipherContent(*plain, key);
+  }
+  if (mine == reference) return {};
+  const size_t at = std::mismatch(mine.begin(), mine.end(), reference.begin(), reference.end()).first - mine.begin();
+  std::string why = name + " differs from byte " + std::to_string(at);
+  if (!enciphered && name.ends_with(".qml")) {
+    const size_t line = mine.rfind('\n', at) == std::string::npos ? 0 : mine.rfind('\n', at) + 1;
+    why += ": \"" + mine.substr(line, mine.find('\n', at) - line) + "\" where the reference has \"" +
+           reference.substr(line, reference.find('\n', at) - line) + "\"";
+  }
+  return why;
+}
+
+// Converts the project with the tool and with the reference; empty when
+// every file and line agrees, else what differs.
+std::string Compare(const Variation& v) {
+  test::TempDir dir;
+  const fs::path prt = dir / "project" / "plant.prt";
+  test::WriteDataset(prt, v.json);
+  const std::u16string dataFile = platform::FromPath(prt);
+  // The working folder and its language file exist once the data set has
+  // been opened; the stored language goes there.
+  if (!OpenDataSet(dataFile)) return "the data set does not open";
+  CloseDataSet();
+  const fs::path languageFile = dir / "project" / "SimWork" / "plant.rt_file.LANG";
+  fs::remove(languageFile);
+  if (const auto index = StoredIndex(v)) {
+    const uint32_t i = *index;
+    test::WriteFile(languageFile, std::string{char(i), char(i >> 8), char(i >> 16), char(i >> 24)});
+  }
+
+  fs::create_directories(dir / "reference");
+  fs::create_directories(dir / "tool");
+  if (!OpenDataSet(dataFile)) return "the data set does not open";
+  test::ReferenceResult expected = test::ReferenceRun(dir.Wide("reference"), v.encrypt);
+  CloseDataSet();
+  std::vector<std::string> args = {prt.string(), "-d", (dir / "tool").string()};
+  if (v.encrypt) args.push_back("-e");
+  const test::ProcessResult run = test::Run(PRT2QML, args);
+
+  std::string why;
+  const std::string from = (dir / "reference").string();
+  for (size_t at; (at = expected.out.find(from)) != std::string::npos;)
+    expected.out.replace(at, from.size(), (dir / "tool").string());
+  if (run.exitStatus != expected.exitStatus)
+    why += "exit " + std::to_string(run.exitStatus) + ", reference " + std::to_string(expected.exitStatus) + "\n";
+  if (SortedLines(run.out) != SortedLines(expected.out)) why += "standard output:\n" + run.out + "reference:\n" + expected.out;
+  if (SortedLines(run.err) != SortedLines(expected.err)) why += "standard error:\n" + run.err + "reference:\n" + expected.err;
+  const auto tool = test::Files(dir / "tool" / "qmls");
+  const auto reference = test::Files(dir / "reference" / "qmls");
+  for (const auto& [name, bytes] : reference) {
+    const auto it = tool.find(name);
+    const std::string differs = it == tool.end() ? name + " is missing" : Mismatch(name, it->second, bytes, v.encrypt);
+    if (!differs.empty()) why += differs + "\n";
+  }
+  for (const auto& [name, bytes] : tool)
+    if (!reference.contains(name)) why += name + " is not the reference's\n";
+  return why;
+}
+
+class ReferenceComparison : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(ReferenceComparison, ToolWritesWhatTheSerialRunWrites) {
+  std::vector<uint32_t> failed;
+  for (uint32_t seed = gFirstSeed + GetParam(); seed < gFirstSeed + gSeeds; seed += kShards) {
+    const Variation v = VariationOf(seed);
+    const std::string why = Compare(v);
+    if (why.empty()) continue;
+    failed.push_back(seed);
+    if (failed.size() <= 3)
+      ADD_FAILURE() << "seed " << seed << " (" << v.json << ", stored language " << static_cast<int>(v.stored)
+                    << (v.encrypt ? ", -e" : "") << "):\n" << why;
+  }
+  std::string seeds;
+  for (uint32_t seed : failed) seeds += " " + std::to_string(seed);
+  EXPECT_TRUE(failed.empty()) << failed.size() << " seeds differ:" << seeds;
+}
+
+// The bundled example: a popup after one that leaves the second language
+// current is written in that language.
+TEST(ReferenceComparison, ExampleProject) {
+  for (const bool encrypt : {false, true}) {
+    Variation v{test::ReadFile(PRT_EXAMPLE), 2, Stored::None, encrypt};
+    EXPECT_EQ(Compare(v), "") << (encrypt ? "with -e" : "plain");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, ReferenceComparison, ::testing::Range<uint32_t>(0, kShards));
+
+}  // namespace
+}  // namespace prt
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.starts_with("--seeds=")) prt::gSeeds = static_cast<uint32_t>(std::stoul(arg.substr(8)));
+    else if (arg.starts_with("--first-seed=")) prt::gFirstSeed = static_cast<uint32_t>(std::stoul(arg.substr(13)));
+    else {
+      std::cerr << "reference_tests: unknown argument " << arg << "\n";
+      return 2;
+    }
+  }
+  return RUN_ALL_TESTS();
+}
