@@ -241,7 +241,9 @@ TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
 // Every type the converter writes has a stand-in component (a missing one
 // would make each document using it fail with "is not a type"), and the
 // bundled example previews whole: every screen without an error, each
-// picture at the size its document gives its root.
+// picture at the size its document gives its root, each caption with the
+// language the converter wrote it in (a popup title's fonts leave the last
+// language to the controls after it and to the documents after it).
 TEST_F(Preview, EveryControlTypeAndTheExampleProjectPreviewWhole) {
   std::string children;
   for (const char* type : {"iofield", "bar", "textfield", "graphic", "symbolicio", "switch", "container",
@@ -251,11 +253,14 @@ TEST_F(Preview, EveryControlTypeAndTheExampleProjectPreviewWhole) {
                            "rectangle", "polygon", "flowblock"})
     children += std::string(children.empty() ? "" : ",") + R"({"type": ")" + type +
                 R"(", "x": 4, "y": 4, "w": 40, "h": 30})";
-  const struct { std::string json; int documents; } projects[] = {
+  const struct { std::string json; int documents; std::vector<std::string> captions; } projects[] = {
       {R"({"screens": [{"type": "template", "label": "t", "x": 0, "y": 0, "w": 100, "h": 80},
           {"type": "page", "template": "t", "x": 0, "y": 0, "w": 100, "h": 80, "children": [)" + children + R"(]},
-          {"type": "reportpage", "x": 0, "y": 0, "w": 100, "h": 80}]})", 3},
-      {test::ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"), 7},
+          {"type": "reportpage", "x": 0, "y": 0, "w": 100, "h": 80}]})", 3, {}},
+      {test::ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"), 7,
+       {"<b>Overview</b><br>page · page16777216.qml<br>800×480 · language 1033 · over tmpl.qml",
+        "<b>Settings</b><br>popup · pops1191182336.qml<br>400×300 · language 1033, controls after the title in 1031",
+        "<b>Bestätigen</b><br>popup · pops1191182337.qml<br>360×180 · language 1031<"}},
   };
   for (const auto& p : projects) {
     test::TempDir project;
@@ -273,6 +278,8 @@ TEST_F(Preview, EveryControlTypeAndTheExampleProjectPreviewWhole) {
       EXPECT_EQ(image.size(), QSize(first("width: "), first("height: "))) << entry.path();
     }
     EXPECT_EQ(documents, p.documents);
+    const std::string gallery = test::ReadFile(project / "pictures/index.html");
+    for (const std::string& caption : p.captions) EXPECT_NE(gallery.find(caption), std::string::npos) << caption;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -61,6 +62,7 @@ Outcome PreviewFolder(const Options& options) {
     return outcome;
   }
   QString project = Display(qmls);
+  std::map<QString, int> starts;  // each document's language, known with the data set
   if (!options.dataFile.empty()) {
     auto data = DataSet::Open(options.dataFile);
     if (!data) {
@@ -68,6 +70,7 @@ Outcome PreviewFolder(const Options& options) {
       return outcome;
     }
     project = (*data)->ProjectName();
+    starts = (*data)->StartLanguages();
   }
   if ((outcome.fatal = MakeFolders(out, {"thumbs", "pages"})) != QString()) return outcome;
 
@@ -117,7 +120,10 @@ Outcome PreviewFolder(const Options& options) {
     }
     pool.Add({{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(sheet * kSheetScreens)}, {"cells", cells}});
   });
-  for (size_t i = 0; i < documents.size(); ++i) pool.Add({{"draw", static_cast<int>(i)}, {"language", -1}});
+  for (size_t i = 0; i < documents.size(); ++i) {
+    const auto start = starts.find(documents[i]);
+    pool.Add({{"draw", static_cast<int>(i)}, {"language", start == starts.end() ? -1 : start->second}});
+  }
   if (const QString fatal = pool.Run(outcome.modulesMissing); !fatal.isEmpty()) outcome.fatal = fatal;
   if (!outcome.fatal.isEmpty()) return outcome;
 
