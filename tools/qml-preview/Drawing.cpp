@@ -239,7 +239,6 @@ QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   if (!screen.errors.isEmpty()) return {};
 
-  QQuickWindow window;
   std::unique_ptr<QObject> object(component.create());
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   auto* root = qobject_cast<QQuickItem*>(object.get());
@@ -289,12 +288,17 @@ QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language
 
   // A popup keeps its place on the panel in x and y; the picture starts at it.
   root->setPosition(QPointF(0, 0));
-  window.resize(screen.width, screen.height);
-  window.setColor(Qt::white);
-  root->setParentItem(window.contentItem());
+  // One window for every document: making one is dearer than drawing.
+  if (!window) {
+    window = std::make_unique<QQuickWindow>();
+    window->setColor(Qt::white);
+  }
+  window->resize(screen.width, screen.height);
+  root->setParentItem(window->contentItem());
   CollectControls(root, root, screen.controls);
-  window.show();
-  QImage picture = window.grabWindow();
+  window->show();
+  QImage picture = window->grabWindow();
+  root->setParentItem(nullptr);
   templateObject.reset();
   object.reset();
   if (picture.isNull()) screen.errors << screen.document + QStringLiteral(": the window could not be drawn");

@@ -19,6 +19,7 @@
 
 class QQmlComponent;
 class QQuickItem;
+class QQuickWindow;
 
 namespace prt::preview {
 
@@ -70,6 +71,7 @@ class Renderer {
 
   QTemporaryDir privateFolder;
   QQmlEngine engine;
+  std::unique_ptr<QQuickWindow> window;
   RuntimeStandIn* runtime;
   Screen* current = nullptr;
   struct TemplateState {

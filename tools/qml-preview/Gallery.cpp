@@ -63,7 +63,8 @@ QString ScreenPage(const Screen& screen, const QString& project, const QString& 
   if (!next.isEmpty()) html += QStringLiteral(" · <a href=\"%1.html\">next</a>").arg(Href(BaseName(next)));
   html += QStringLiteral("</p>\n<h1>%1</h1>\n<p>%2 · %3</p>\n")
               .arg(HtmlEscaped(ScreenTitle(screen)), HtmlEscaped(KindAndFile(screen)), HtmlEscaped(Details(screen)));
-  html += Lines(screen.warnings, "warning");
+  html += Lines(screen.errors, "failed") + Lines(screen.warnings, "warning");
+  if (!screen.errors.isEmpty()) return html + QStringLiteral("</body></html>\n");
   // Every control is an area of the picture whose tooltip is its whole
   // label, also where the picture had to cut it.
   html += QStringLiteral("<img src=\"../%1.png\" width=\"%2\" height=\"%3\" usemap=\"#controls\" alt=\"%4\">\n"

@@ -54,6 +54,10 @@ Screen Crashed(const QString& document, const QJsonObject& answer) {
 
 Outcome PreviewFolder(const Options& options) {
   Outcome outcome;
+  auto failed = [&](const QString& error) {
+    if (outcome.fatal.isEmpty()) outcome.fatal = error;
+    return !outcome.fatal.isEmpty();
+  };
   const std::u16string& qmls = options.qmlsFolders.front();
   const std::u16string& out = options.outputFolder;
   std::vector<QString> documents;
@@ -72,7 +76,7 @@ Outcome PreviewFolder(const Options& options) {
     project = (*data)->ProjectName();
     starts = (*data)->StartLanguages();
   }
-  if ((outcome.fatal = MakeFolders(out, {"thumbs", "pages"})) != QString()) return outcome;
+  if (failed(MakeFolders(out, {"thumbs", "pages"}))) return outcome;
 
   // What the last run wrote and this one may write are listed before anything
   // is written, so a run that stops half way leaves nothing unlisted.
@@ -85,7 +89,7 @@ Outcome PreviewFolder(const Options& options) {
   }
   for (size_t sheet = 0; sheet < sheets; ++sheet) listed.insert(SheetName(sheet));
   listed.insert(QStringLiteral("index.html"));
-  if ((outcome.fatal = WriteWritten(out, listed)) != QString()) return outcome;
+  if (failed(WriteWritten(out, listed))) return outcome;
 
   const QJsonObject setup{{"folders", QJsonArray{PathToWire(qmls)}},
                           {"documents", Documents(documents)},
@@ -101,9 +105,9 @@ Outcome PreviewFolder(const Options& options) {
     for (const QJsonValue& file : answer[QLatin1String("written")].toArray()) written.insert(file.toString());
     if (!job.contains(QLatin1String("draw"))) {
       if (answer.contains(QLatin1String("crashed")))
-        outcome.fatal = QStringLiteral("contact sheet %1: %2")
-                            .arg(job[QLatin1String("sheet")].toInt() + 1)
-                            .arg(answer[QLatin1String("crashed")].toString());
+        failed(QStringLiteral("contact sheet %1: %2")
+                   .arg(job[QLatin1String("sheet")].toInt() + 1)
+                   .arg(answer[QLatin1String("crashed")].toString()));
       return;
     }
     const size_t index = static_cast<size_t>(job[QLatin1String("draw")].toInt());
@@ -124,15 +128,12 @@ Outcome PreviewFolder(const Options& options) {
     const auto start = starts.find(documents[i]);
     pool.Add({{"draw", static_cast<int>(i)}, {"language", start == starts.end() ? -1 : start->second}});
   }
-  if (const QString fatal = pool.Run(outcome.modulesMissing); !fatal.isEmpty()) outcome.fatal = fatal;
-  if (!outcome.fatal.isEmpty()) return outcome;
-
-  if ((outcome.fatal = WriteFile(Join(out, QStringLiteral("index.html")),
-                                 GalleryPage(project, outcome.screens, sheets).toUtf8())) != QString())
+  if (failed(pool.Run(outcome.modulesMissing)) ||
+      failed(WriteFile(Join(out, QStringLiteral("index.html")), GalleryPage(project, outcome.screens, sheets).toUtf8())))
     return outcome;
   written.insert(QStringLiteral("index.html"));
   outcome.removed = RemoveStale(out, listed, written);
-  outcome.fatal = WriteWritten(out, written);
+  failed(WriteWritten(out, written));
   return outcome;
 }
 
