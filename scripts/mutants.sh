@@ -54,6 +54,10 @@ platform/FileSystem.cpp @@ (reinterpret_cast<uintptr_t>(data) + page - 1) / page
 generator/run/GenerationRun.cpp @@     data.SelectLanguage(screen.language);
  @@  @@ - @@ documents written largest first keep the language the previous one left
 controls/ValueFormat.cpp @@ &font)) return i; @@ &font)) break; @@ - @@ a font array that stops on a failed lookup is taken to end on the last language
+tools/qml-preview/Drawing.cpp @@ if (root->property("useTemplate").toBool()) { @@ if (false) { @@ - @@ the preview draws pages without their template
+tools/qml-preview/Gallery.cpp @@ if (!now.contains(file) && !platform::DeleteFile @@ if (false && !platform::DeleteFile @@ - @@ the preview keeps the pictures of documents that are gone
+tools/qml-preview/Workers.cpp @@ if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue; @@ if (worker.inFlight.empty()) continue; @@ - @@ a preview worker's ready line is taken for its first answer
+tools/qml-preview/DataSet.cpp @@ if (const auto leaves = LanguageLeftBy(*screen)) language = *leaves; @@  @@ - @@ preview captions ignore the language a popup title's fonts leave
 EOF
 )
 
