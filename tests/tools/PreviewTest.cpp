@@ -63,7 +63,8 @@ class Preview : public ::testing::Test {
     // A cache of another screen beside the page: only the text may be used.
     fs::copy_file(*dir / "plain/qmls" / (kPopup + ".qmlc"), *dir / "plain/qmls" / (kPage + ".qmlc"),
                   fs::copy_options::overwrite_existing);
-    plain = test::Run(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures", "--prt", "plain/p.prt", "-j", "2"}, dir->Path());
+    plain = test::Run(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures", "--prt", "plain/p.prt", "-j", "2"},
+                      dir->Path());
     enciphered = test::Run(QML_PREVIEW_PATH, {"-j", "1", "enciphered/qmls"}, dir->Path());
   }
   static void TearDownTestSuite() { dir.reset(); }
@@ -133,7 +134,8 @@ TEST_F(Preview, TitlesComeFromTheDataSetAndEncipheredDocumentsDrawAlike) {
   ASSERT_EQ(enciphered.exitStatus, 0) << enciphered.err;
   const fs::path other = *dir / "enciphered/qmls-preview";
   for (const std::string& name : {kPage, kTemplate})
-    EXPECT_EQ(test::ReadFile(other / (name + ".png")), test::ReadFile(*dir / "plain/pictures" / (name + ".png"))) << name;
+    EXPECT_EQ(test::ReadFile(other / (name + ".png")), test::ReadFile(*dir / "plain/pictures" / (name + ".png")))
+        << name;
   const QImage withTexts = Plain(kPopup), without = Picture(other / (kPopup + ".png"));
   int firstRow = -1, lastRow = -1;
   for (int y = 0; y < withTexts.height(); ++y)
@@ -141,7 +143,8 @@ TEST_F(Preview, TitlesComeFromTheDataSetAndEncipheredDocumentsDrawAlike) {
       if (withTexts.pixel(x, y) != without.pixel(x, y)) lastRow = y, firstRow = firstRow < 0 ? y : firstRow;
   EXPECT_GE(firstRow, 2);
   EXPECT_LT(lastRow, 2 + 24) << "only the title bar differs";
-  EXPECT_NE(test::ReadFile(*dir / "plain/pictures/pages" / (kPopup + ".html")).find("title “Dialog title”"), std::string::npos);
+  EXPECT_NE(test::ReadFile(*dir / "plain/pictures/pages" / (kPopup + ".html")).find("title “Dialog title”"),
+            std::string::npos);
   const std::string page = test::ReadFile(other / "pages" / (kPopup + ".html"));
   EXPECT_NE(page.find("title “[text #0]”"), std::string::npos) << page;
   EXPECT_NE(page.find("deciphered text"), std::string::npos);
@@ -156,7 +159,8 @@ TEST_F(Preview, TheGalleryNamesTheScreensAndFollowsTheFolder) {
         "<b>tmpl.qml</b><br>template · tmpl.qml", "href=\"pages/page16777216.html\"><img loading=\"lazy\" "
         "src=\"thumbs/page16777216.png\"", "over tmpl.qml", "id=\"filter\""})
     EXPECT_NE(gallery.find(wanted), std::string::npos) << wanted;
-  EXPECT_NE(test::ReadFile(*dir / "plain/pictures/pages" / (kPage + ".html")).find("title=\"bttn Secret · 160,120 120×60 · hidden\""),
+  EXPECT_NE(test::ReadFile(*dir / "plain/pictures/pages" / (kPage + ".html"))
+                .find("title=\"bttn Secret · 160,120 120×60 · hidden\""),
             std::string::npos);
   EXPECT_FALSE(Picture(*dir / "plain/pictures/thumbs" / (kPage + ".png")).isNull());
   EXPECT_FALSE(Picture(*dir / "plain/pictures/index.png").isNull());
@@ -187,8 +191,10 @@ TEST_F(Preview, TheDiffListsTheChangedDocumentWithItsPictures) {
   const std::string old = (*dir / "plain/qmls").string();
   const auto r = test::Run(QML_PREVIEW_PATH, {"--diff", old, "new", "-o", "diff"}, work.Path());
   EXPECT_EQ(r.exitStatus, 1) << r.err;
-  EXPECT_NE(r.err.find("0 added, 0 removed, 1 changed (1 in pixels, 0 in text only, 0 through the template), 2 unchanged"),
-            std::string::npos) << r.err;
+  EXPECT_NE(
+      r.err.find("0 added, 0 removed, 1 changed (1 in pixels, 0 in text only, 0 through the template), 2 unchanged"),
+      std::string::npos)
+      << r.err;
   const std::string index = test::ReadFile(work / "diff/index.html");
   EXPECT_NE(index.find("<h2>Changed (1)</h2>"), std::string::npos) << index;
   EXPECT_NE(index.find("+ controlName: &quot;Stop&quot;"), std::string::npos) << index;
@@ -212,7 +218,8 @@ TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
   test::TempDir broken;
   fs::create_directories(broken / "qmls");
   fs::copy_file(*dir / "plain/qmls" / (kPopup + ".qml"), broken / "qmls/good.qml");
-  test::WriteFile(broken / "qmls/bad.qml", "import QtQuick\nimport VantorelV5\nOrvixPage {\nwidth: 10\nnoSuchProperty: 1\n}\n");
+  test::WriteFile(broken / "qmls/bad.qml",
+                  "import QtQuick\nimport VantorelV5\nOrvixPage {\nwidth: 10\nnoSuchProperty: 1\n}\n");
   test::WriteFile(broken / "qmls/huge.qml", "import QtQuick\nItem { width: 5000; height: 10 }\n");
   test::WriteFile(broken / "qmls/junk.qml", "12345678 not text");
   const auto r = test::Run(QML_PREVIEW_PATH, {"qmls"}, broken.Path());
@@ -273,7 +280,9 @@ TEST_F(Preview, EveryControlTypeAndTheExampleProjectPreviewWhole) {
       if (entry.path().extension() != ".qml") continue;
       ++documents;
       const std::string text = test::ReadFile(entry.path());
-      auto first = [&](const std::string& key) { return std::stoi(text.substr(text.find("\n" + key) + key.size() + 1)); };
+      auto first = [&](const std::string& key) {
+        return std::stoi(text.substr(text.find("\n" + key) + key.size() + 1));
+      };
       const QImage image = Picture(project / "pictures" / entry.path().filename().replace_extension(".png"));
       EXPECT_EQ(image.size(), QSize(first("width: "), first("height: "))) << entry.path();
     }

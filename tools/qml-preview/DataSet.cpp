@@ -23,8 +23,8 @@ CPRDataManager& Data() { return CPRDataManager::GetInstance(); }
 // while the copy is of this data file (a fresh copy has none), else the first.
 uint32_t StoredLanguage(const std::u16string& dataFile) {
   const QFileInfo file(QString::fromStdU16String(dataFile));
-  const std::u16string work = file.dir().filePath(QStringLiteral("SimWork")).toStdU16String() + u'/' +
-                              file.completeBaseName().toStdU16String();
+  const std::u16string work =
+      file.dir().filePath(QStringLiteral("SimWork")).toStdU16String() + u'/' + file.completeBaseName().toStdU16String();
   const int64_t copied = platform::LastWriteTimeMs(work + u".prt");
   std::string bytes;
   if (copied == 0 || copied != platform::LastWriteTimeMs(dataFile) ||

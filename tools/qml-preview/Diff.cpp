@@ -43,7 +43,8 @@ QString Excerpt(const QByteArray& before, const QByteArray& after) {
     const qsizetype end = lines.size() - tail;
     for (qsizetype i = head; i < end && i < head + kExcerptLines; ++i)
       text += QLatin1String(mark) + QString::fromUtf8(lines[i]) + QLatin1Char('\n');
-    if (end - head > kExcerptLines) text += QStringLiteral("%1 ... %2 more lines\n").arg(QLatin1String(mark)).arg(end - head - kExcerptLines);
+    if (end - head > kExcerptLines)
+      text += QStringLiteral("%1 ... %2 more lines\n").arg(QLatin1String(mark)).arg(end - head - kExcerptLines);
   };
   add(a, "- ");
   add(b, "+ ");
@@ -56,14 +57,16 @@ QString Figure(const QString& picture, const QString& label) {
 }
 
 QString Section(const std::vector<Entry>& entries, Change change, const QString& heading) {
-  const qsizetype count = std::count_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.change == change; });
+  const qsizetype count =
+      std::count_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.change == change; });
   if (count == 0) return {};
   QString html = QStringLiteral("<h2>%1 (%2)</h2>\n").arg(heading).arg(count);
   for (const Entry& entry : entries) {
     if (entry.change != change) continue;
     const Screen& shown = entry.now ? entry.screens[1] : entry.screens[0];
     const QString base = BaseName(entry.document);
-    html += QStringLiteral("<section><h3>%1</h3><p>%2").arg(HtmlEscaped(ScreenTitle(shown)), HtmlEscaped(KindAndFile(shown)));
+    html += QStringLiteral("<section><h3>%1</h3><p>%2")
+                .arg(HtmlEscaped(ScreenTitle(shown)), HtmlEscaped(KindAndFile(shown)));
     if (entry.pixels > 0) html += QStringLiteral(" · %1 pixels differ").arg(entry.pixels);
     html += QStringLiteral("</p>\n");
     for (int side = 0; side < 2; ++side) {
@@ -121,16 +124,19 @@ Outcome DiffFolders(const Options& options) {
     }
   }
   for (Entry& entry : entries)
-    if (entry.change == Change::None && entry.usesTemplate && templates[0] != templates[1]) entry.change = Change::Template;
+    if (entry.change == Change::None && entry.usesTemplate && templates[0] != templates[1])
+      entry.change = Change::Template;
 
   if (const std::error_code error = platform::MakeFolder(out); error && error != std::errc::file_exists) {
-    outcome.fatal = QStringLiteral("cannot make the folder '%1': %2").arg(Display(out), QString::fromStdString(error.message()));
+    outcome.fatal =
+        QStringLiteral("cannot make the folder '%1': %2").arg(Display(out), QString::fromStdString(error.message()));
     return outcome;
   }
   std::set<QString> listed = ReadWritten(out), written;
   for (const Entry& entry : entries)
     if (entry.change != Change::None)
-      for (const char* suffix : {"-old.png", "-new.png", "-diff.png"}) listed.insert(BaseName(entry.document) + QLatin1String(suffix));
+      for (const char* suffix : {"-old.png", "-new.png", "-diff.png"})
+        listed.insert(BaseName(entry.document) + QLatin1String(suffix));
   listed.insert(QStringLiteral("index.html"));
   if (const QString error = WriteWritten(out, listed); !error.isEmpty()) {
     outcome.fatal = error;
@@ -139,22 +145,24 @@ Outcome DiffFolders(const Options& options) {
 
   QJsonArray wire;
   for (const QString& document : documents) wire.append(PathToWire(document.toStdU16String()));
-  const QJsonObject setup{{"folders", QJsonArray{PathToWire(options.qmlsFolders[0]), PathToWire(options.qmlsFolders[1])}},
-                          {"documents", wire},
-                          {"output", PathToWire(out)},
-                          {"project", QString()}};
+  const QJsonObject setup{
+      {"folders", QJsonArray{PathToWire(options.qmlsFolders[0]), PathToWire(options.qmlsFolders[1])}},
+      {"documents", wire},
+      {"output", PathToWire(out)},
+      {"project", QString()}};
   size_t jobs = 0, done = 0;
   for (const Entry& entry : entries) jobs += entry.change != Change::None ? 1 : 0;
   WorkerPool pool(options.program, std::max(1, std::min<int>(options.workers, static_cast<int>(jobs))), setup,
                   [&](const QJsonObject& job, const QJsonObject& answer) {
-                    for (const QJsonValue& file : answer[QLatin1String("written")].toArray()) written.insert(file.toString());
+                    for (const QJsonValue& file : answer[QLatin1String("written")].toArray())
+                      written.insert(file.toString());
                     Entry& entry = entries[static_cast<size_t>(job[QLatin1String("diff")].toInt())];
                     for (int side = 0; side < 2; ++side) {
                       const QJsonValue screen = answer[QLatin1String(side == 0 ? "old" : "new")];
                       if (screen.isObject()) entry.screens[side] = ScreenFromJson(screen.toObject());
                       if (answer.contains(QLatin1String("crashed")) && (side == 0 ? entry.old : entry.now))
-                        entry.screens[side].errors << entry.document + QStringLiteral(": ") +
-                                                          answer[QLatin1String("crashed")].toString();
+                        entry.screens[side].errors
+                            << entry.document + QStringLiteral(": ") + answer[QLatin1String("crashed")].toString();
                     }
                     entry.pixels = answer[QLatin1String("changed")].toInteger(-1);
                     if (options.progress) options.progress(++done, jobs, entry.screens[entry.now ? 1 : 0]);
@@ -184,8 +192,9 @@ Outcome DiffFolders(const Options& options) {
     }
   }
   const size_t changed = counts[int(Change::Pixels)] + counts[int(Change::TextOnly)] + counts[int(Change::Template)];
-  outcome.summary = QStringLiteral("%1 added, %2 removed, %3 changed (%4 in pixels, %5 in text only, %6 through the "
-                                   "template), %7 unchanged")
+  outcome.summary = QStringLiteral(
+                        "%1 added, %2 removed, %3 changed (%4 in pixels, %5 in text only, %6 through the "
+                        "template), %7 unchanged")
                         .arg(counts[int(Change::Added)])
                         .arg(counts[int(Change::Removed)])
                         .arg(changed)

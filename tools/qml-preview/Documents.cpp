@@ -1,7 +1,8 @@
 #include "tools/qml-preview/Documents.h"
 
-#include <QFileInfo>
 #include <png.h>
+
+#include <QFileInfo>
 #include <algorithm>
 #include <tuple>
 
@@ -97,7 +98,8 @@ QByteArray EncodePng(const QImage& image) {
   png_set_write_fn(
       png, &bytes,
       [](png_structp p, png_bytep data, size_t size) {
-        static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+        static_cast<QByteArray*>(png_get_io_ptr(p))
+            ->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
       },
       nullptr);
   png_set_IHDR(png, info, static_cast<png_uint_32>(rgb.width()), static_cast<png_uint_32>(rgb.height()), 8,

@@ -5,8 +5,8 @@
 #include <QJSValue>
 #include <QPainter>
 #include <QQmlComponent>
-#include <QQmlEngine>
 #include <QQmlContext>
+#include <QQmlEngine>
 #include <QQmlListReference>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -115,7 +115,8 @@ void CollectControls(QQuickItem* item, QQuickItem* root, std::vector<Control>& c
   const bool shape = item->property("isShape").toBool();
   const QPointF labelAt = shape ? box.center() : box.topLeft() + QPointF(3, 8);
   item->setProperty("labelColor", LabelColour(BackgroundAt(root, labelAt)));
-  const QRect shown = box.toAlignedRect() & QRect(0, 0, static_cast<int>(root->width()), static_cast<int>(root->height()));
+  const QRect shown =
+      box.toAlignedRect() & QRect(0, 0, static_cast<int>(root->width()), static_cast<int>(root->height()));
   if (!shown.isEmpty())
     controls.push_back({shown, item->property("label").toString(), item->property("hiddenInDocument").toBool()});
 }
@@ -147,12 +148,12 @@ void ShapeItem::paint(QPainter* painter) {
   if (shape == QLatin1String("elps") || shape == QLatin1String("crcl")) {
     painter->drawEllipse(box);
   } else if (shape == QLatin1String("plyg")) {
-    painter->drawPolygon(QPolygonF({{middle.x(), box.top()}, {box.right(), middle.y()},
-                                    {middle.x(), box.bottom()}, {box.left(), middle.y()}}));
+    painter->drawPolygon(QPolygonF(
+        {{middle.x(), box.top()}, {box.right(), middle.y()}, {middle.x(), box.bottom()}, {box.left(), middle.y()}}));
   } else if (shape == QLatin1String("fblk")) {
     const double tip = box.right() - std::min(box.width() / 4, box.height() / 2);
-    painter->drawPolygon(QPolygonF({box.topLeft(), {tip, box.top()}, {box.right(), middle.y()},
-                                    {tip, box.bottom()}, box.bottomLeft()}));
+    painter->drawPolygon(
+        QPolygonF({box.topLeft(), {tip, box.top()}, {box.right(), middle.y()}, {tip, box.bottom()}, box.bottomLeft()}));
   } else if (shape == QLatin1String("plyl") || shape == QLatin1String("line")) {
     painter->drawLine(box.topLeft(), box.bottomRight());
   } else {
@@ -200,10 +201,11 @@ QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem
       state.problem = text.error;
     } else {
       state.component = std::make_unique<QQmlComponent>(&engine);
-      state.component->setData(text.text, QUrl::fromLocalFile(QStringLiteral("%1/t%2/tmpl.qml")
-                                                                   .arg(privateFolder.path())
-                                                                   .arg(templates.size())));
-      for (const QQmlError& error : state.component->errors()) state.problem += ErrorText(QStringLiteral("tmpl.qml"), error);
+      state.component->setData(
+          text.text,
+          QUrl::fromLocalFile(QStringLiteral("%1/t%2/tmpl.qml").arg(privateFolder.path()).arg(templates.size())));
+      for (const QQmlError& error : state.component->errors())
+        state.problem += ErrorText(QStringLiteral("tmpl.qml"), error);
       if (!state.problem.isEmpty()) state.component.reset();
     }
   }
@@ -234,8 +236,9 @@ QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language
   // the real document can take its place; each drawing its own name, so two
   // versions of a document never share a compiled form.
   QQmlComponent component(&engine);
-  component.setData(text.text, QUrl::fromLocalFile(
-                                   QStringLiteral("%1/%2/%3").arg(privateFolder.path()).arg(++serial).arg(screen.document)));
+  component.setData(
+      text.text,
+      QUrl::fromLocalFile(QStringLiteral("%1/%2/%3").arg(privateFolder.path()).arg(++serial).arg(screen.document)));
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   if (!screen.errors.isEmpty()) return {};
 
@@ -341,8 +344,10 @@ QImage ContactSheet(const std::vector<SheetCell>& cells) {
     painter.setPen(Qt::white);
     const QStringList lines = cells[i].caption.split(QLatin1Char('\n'));
     for (int line = 0; line < std::min<int>(2, static_cast<int>(lines.size())); ++line) {
-      const QRect place(x + 2, y + kCellPictureHeight + line * (kCaptionHeight / 2), kCellWidth - 4, kCaptionHeight / 2);
-      painter.drawText(place, Qt::AlignCenter, painter.fontMetrics().elidedText(lines[line], Qt::ElideRight, place.width()));
+      const QRect place(x + 2, y + kCellPictureHeight + line * (kCaptionHeight / 2), kCellWidth - 4,
+                        kCaptionHeight / 2);
+      painter.drawText(place, Qt::AlignCenter,
+                       painter.fontMetrics().elidedText(lines[line], Qt::ElideRight, place.width()));
     }
   }
   return sheet;

@@ -35,16 +35,16 @@ struct Screen {
   QString loaded;    // "text" or "deciphered text"; empty when not read
   int width = 0;
   int height = 0;
-  QString typeCode;  // of the root: page, tmpl, rppg, pops
-  QString name;      // the root's controlName
-  qint64 object = 0;  // the root's objID
-  QString language;  // which language its texts are in, for captions
-  QString title;     // a popup's title text as drawn
-  QString overTemplate;  // how the page's template was drawn, when it uses one
-  int titleFonts = 0;    // entries of a popup title's font list
+  QString typeCode;        // of the root: page, tmpl, rppg, pops
+  QString name;            // the root's controlName
+  qint64 object = 0;       // the root's objID
+  QString language;        // which language its texts are in, for captions
+  QString title;           // a popup's title text as drawn
+  QString overTemplate;    // how the page's template was drawn, when it uses one
+  int titleFonts = 0;      // entries of a popup title's font list
   int lastTitleFont = -1;  // the last of them with a face: the language it leaves
-  QStringList errors;    // why it has no picture
-  QStringList warnings;  // what the engine said while it was drawn
+  QStringList errors;      // why it has no picture
+  QStringList warnings;    // what the engine said while it was drawn
   std::vector<Control> controls;
 };
 

@@ -67,8 +67,9 @@ QString ScreenPage(const Screen& screen, const QString& project, const QString& 
   if (!screen.errors.isEmpty()) return html + QStringLiteral("</body></html>\n");
   // Every control is an area of the picture whose tooltip is its whole
   // label, also where the picture had to cut it.
-  html += QStringLiteral("<img src=\"../%1.png\" width=\"%2\" height=\"%3\" usemap=\"#controls\" alt=\"%4\">\n"
-                         "<map name=\"controls\">\n")
+  html += QStringLiteral(
+              "<img src=\"../%1.png\" width=\"%2\" height=\"%3\" usemap=\"#controls\" alt=\"%4\">\n"
+              "<map name=\"controls\">\n")
               .arg(Href(base))
               .arg(screen.width)
               .arg(screen.height)
@@ -96,10 +97,8 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
   qsizetype failed = 0;
   for (const Screen& screen : screens) failed += screen.errors.isEmpty() ? 0 : 1;
   QString html = Head(project + QStringLiteral(" – qml-preview"));
-  html += QStringLiteral("<h1>%1</h1>\n<p>%2 screens, %3 failed")
-              .arg(HtmlEscaped(project))
-              .arg(screens.size())
-              .arg(failed);
+  html +=
+      QStringLiteral("<h1>%1</h1>\n<p>%2 screens, %3 failed").arg(HtmlEscaped(project)).arg(screens.size()).arg(failed);
   if (sheets > 0) {
     html += QStringLiteral(" · contact sheets:");
     for (size_t i = 0; i < sheets; ++i) html += QStringLiteral(" <a href=\"%1\">%2</a>").arg(SheetName(i)).arg(i + 1);
@@ -107,21 +106,23 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
   html += QStringLiteral(" · <input id=\"filter\" type=\"search\" placeholder=\"filter by name\"></p>\n");
   for (const Screen& screen : screens) {
     const QString base = BaseName(screen.document);
-    const QString caption = QStringLiteral("<b>%1</b><br>%2")
-                                .arg(HtmlEscaped(ScreenTitle(screen)), HtmlEscaped(KindAndFile(screen)));
+    const QString caption =
+        QStringLiteral("<b>%1</b><br>%2").arg(HtmlEscaped(ScreenTitle(screen)), HtmlEscaped(KindAndFile(screen)));
     const QString key = HtmlEscaped((ScreenTitle(screen) + QLatin1Char(' ') + screen.document).toLower());
     if (screen.errors.isEmpty()) {
       const QSize thumb = ThumbnailSize(QSize(screen.width, screen.height));
-      html += QStringLiteral("<figure data-name=\"%1\"><a href=\"pages/%2.html\"><img loading=\"lazy\" "
-                             "src=\"thumbs/%2.png\" width=\"%3\" height=\"%4\" alt=\"%5\"></a>"
-                             "<figcaption>%6<br>%7</figcaption></figure>\n")
+      html += QStringLiteral(
+                  "<figure data-name=\"%1\"><a href=\"pages/%2.html\"><img loading=\"lazy\" "
+                  "src=\"thumbs/%2.png\" width=\"%3\" height=\"%4\" alt=\"%5\"></a>"
+                  "<figcaption>%6<br>%7</figcaption></figure>\n")
                   .arg(key, Href(base))
                   .arg(thumb.width())
                   .arg(thumb.height())
                   .arg(HtmlEscaped(ScreenTitle(screen)), caption, HtmlEscaped(Details(screen)));
     } else {
-      html += QStringLiteral("<figure class=\"failed\" data-name=\"%1\"><figcaption>%2<br>failed to load</figcaption>%3"
-                             "</figure>\n")
+      html += QStringLiteral(
+                  "<figure class=\"failed\" data-name=\"%1\"><figcaption>%2<br>failed to load</figcaption>%3"
+                  "</figure>\n")
                   .arg(key, caption, Lines(screen.errors, "failed"));
     }
   }
@@ -139,7 +140,8 @@ std::set<QString> ReadWritten(const std::u16string& folder) {
   const auto text = platform::ReadWholeFile(Join(folder, QString::fromLatin1(kListName)));
   if (!text) return files;
   // Names as the file system's bytes, so any name comes back as it was.
-  for (const QString& line : QString::fromStdU16String(platform::WidenPath(*text)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+  for (const QString& line :
+       QString::fromStdU16String(platform::WidenPath(*text)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
     if (ours.match(line).hasMatch()) files.insert(line);
   return files;
 }

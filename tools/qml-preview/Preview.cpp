@@ -17,8 +17,8 @@
 namespace prt::preview {
 
 QString StandInImportFolder(const QString& programFolder) {
-  for (const QString& candidate : {programFolder + QStringLiteral("/qml"),
-                                   programFolder + QStringLiteral("/../share/prt2qml/qml")}) {
+  for (const QString& candidate :
+       {programFolder + QStringLiteral("/qml"), programFolder + QStringLiteral("/../share/prt2qml/qml")}) {
     if (QFileInfo::exists(candidate + QStringLiteral("/VantorelV5/qmldir")))
       return QDir::cleanPath(QDir(candidate).absolutePath());
   }
@@ -32,7 +32,8 @@ QString MakeFolders(const std::u16string& folder, std::initializer_list<const ch
   for (const char* sub : subfolders) paths.push_back(Join(folder, QString::fromLatin1(sub)));
   for (const std::u16string& path : paths)
     if (const std::error_code error = platform::MakeFolder(path); error && error != std::errc::file_exists)
-      return QStringLiteral("cannot make the folder '%1': %2").arg(Display(path), QString::fromStdString(error.message()));
+      return QStringLiteral("cannot make the folder '%1': %2")
+          .arg(Display(path), QString::fromStdString(error.message()));
   return {};
 }
 
@@ -62,7 +63,8 @@ Outcome PreviewFolder(const Options& options) {
   const std::u16string& out = options.outputFolder;
   std::vector<QString> documents;
   if (const std::error_code error = ListDocuments(qmls, documents)) {
-    outcome.fatal = QStringLiteral("cannot read the folder '%1': %2").arg(Display(qmls), QString::fromStdString(error.message()));
+    outcome.fatal =
+        QStringLiteral("cannot read the folder '%1': %2").arg(Display(qmls), QString::fromStdString(error.message()));
     return outcome;
   }
   QString project = Display(qmls);
@@ -122,14 +124,16 @@ Outcome PreviewFolder(const Options& options) {
       const Screen& s = outcome.screens[i];
       cells.append(QJsonObject{{"drawn", s.errors.isEmpty()}, {"caption", ScreenTitle(s) + '\n' + KindAndFile(s)}});
     }
-    pool.Add({{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(sheet * kSheetScreens)}, {"cells", cells}});
+    pool.Add(
+        {{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(sheet * kSheetScreens)}, {"cells", cells}});
   });
   for (size_t i = 0; i < documents.size(); ++i) {
     const auto start = starts.find(documents[i]);
     pool.Add({{"draw", static_cast<int>(i)}, {"language", start == starts.end() ? -1 : start->second}});
   }
   if (failed(pool.Run(outcome.modulesMissing)) ||
-      failed(WriteFile(Join(out, QStringLiteral("index.html")), GalleryPage(project, outcome.screens, sheets).toUtf8())))
+      failed(
+          WriteFile(Join(out, QStringLiteral("index.html")), GalleryPage(project, outcome.screens, sheets).toUtf8())))
     return outcome;
   written.insert(QStringLiteral("index.html"));
   outcome.removed = RemoveStale(out, listed, written);

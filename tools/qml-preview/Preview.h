@@ -29,7 +29,7 @@ struct Options {
 
 struct Outcome {
   std::vector<Screen> screens;  // gallery: every document; diff: those drawn
-  QString fatal;  // a folder that cannot be read or written, missing modules: the run stopped
+  QString fatal;                // a folder that cannot be read or written, missing modules: the run stopped
   bool modulesMissing = false;
   size_t removed = 0;  // stale files removed
   // diff: what changed, for the summary; `differ` decides the exit status.

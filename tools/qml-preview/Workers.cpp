@@ -54,7 +54,8 @@ class Worker {
     }
     if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
       return {{"fatal", QStringLiteral("the QML runtime modules cannot be loaded (scripts/ensure-deps.sh installs "
-                                       "them): ") + missing},
+                                       "them): ") +
+                            missing},
               {"modules", true}};
     return {{"ready", true}};
   }
@@ -124,8 +125,9 @@ class Worker {
     for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
       const QString base = BaseName(documents.value(first + static_cast<int>(cells.size())));
       const bool drawn = cell[QLatin1String("drawn")].toBool();
-      cells.push_back({drawn ? Join(output, QStringLiteral("thumbs/") + base + QStringLiteral(".png")) : std::u16string(),
-                       cell[QLatin1String("caption")].toString()});
+      cells.push_back(
+          {drawn ? Join(output, QStringLiteral("thumbs/") + base + QStringLiteral(".png")) : std::u16string(),
+           cell[QLatin1String("caption")].toString()});
     }
     const QImage sheet = ContactSheet(cells);
     Save(SheetName(static_cast<size_t>(job[QLatin1String("sheet")].toInt())), &sheet);
@@ -254,7 +256,8 @@ struct WorkerPool::State {
     QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [this, &worker] { Read(worker); });
     QObject::connect(&process, &QProcess::finished, &loop, [this, &worker] { Ended(worker); });
     QObject::connect(&process, &QProcess::errorOccurred, &loop, [this, &worker](QProcess::ProcessError error) {
-      if (error == QProcess::FailedToStart) Stop(QStringLiteral("cannot start a worker: ") + worker.process->errorString());
+      if (error == QProcess::FailedToStart)
+        Stop(QStringLiteral("cannot start a worker: ") + worker.process->errorString());
     });
     process.start(program, {QStringLiteral("--worker")});
     process.write(setup);
@@ -302,10 +305,11 @@ struct WorkerPool::State {
       worker.inFlight.pop_front();
       queue.insert(queue.begin(), worker.inFlight.begin(), worker.inFlight.end());
       worker.inFlight.clear();
-      const QString why = !worker.stalled.isEmpty() ? worker.stalled
-                          : worker.process->exitStatus() == QProcess::CrashExit
-                              ? QStringLiteral("the drawing process crashed")
-                              : QStringLiteral("the drawing process ended with status %1").arg(worker.process->exitCode());
+      const QString why =
+          !worker.stalled.isEmpty() ? worker.stalled
+          : worker.process->exitStatus() == QProcess::CrashExit
+              ? QStringLiteral("the drawing process crashed")
+              : QStringLiteral("the drawing process ended with status %1").arg(worker.process->exitCode());
       onAnswer(job, {{"crashed", why}});
     }
     worker.stalled.clear();

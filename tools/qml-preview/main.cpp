@@ -164,8 +164,8 @@ int main(int argc, char** argv) {
   size_t failed = 0;
   for (const auto& screen : outcome.screens) failed += screen.errors.isEmpty() ? 0 : 1;
   if (!line.quiet) {
-    std::cerr << outcome.screens.size() << " documents drawn in " << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString()
-              << " s, " << failed << " failed\n";
+    std::cerr << outcome.screens.size() << " documents drawn in "
+              << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() << " s, " << failed << " failed\n";
     if (outcome.removed > 0) std::cerr << "removed " << outcome.removed << " files of documents no longer present\n";
     if (!outcome.summary.isEmpty()) std::cerr << Text(outcome.summary) << '\n';
   }
