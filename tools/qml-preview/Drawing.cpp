@@ -214,7 +214,6 @@ QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem
 }
 
 QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language) {
-  static int serial = 0;
   const DocumentText text = ReadDocument(folder, screen.document);
   screen.loaded = text.loaded;
   if (!text.error.isEmpty()) {
@@ -238,7 +237,7 @@ QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language
   QQmlComponent component(&engine);
   component.setData(
       text.text,
-      QUrl::fromLocalFile(QStringLiteral("%1/%2/%3").arg(privateFolder.path()).arg(++serial).arg(screen.document)));
+      QUrl::fromLocalFile(QStringLiteral("%1/%2/%3").arg(privateFolder.path()).arg(++drawings).arg(screen.document)));
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   if (!screen.errors.isEmpty()) return {};
 

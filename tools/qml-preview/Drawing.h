@@ -74,6 +74,7 @@ class Renderer {
   std::unique_ptr<QQuickWindow> window;
   RuntimeStandIn* runtime;
   Screen* current = nullptr;
+  int drawings = 0;
   struct TemplateState {
     std::unique_ptr<QQmlComponent> component;
     QString problem;

@@ -44,7 +44,7 @@ class Worker {
     dataFile = PathFromWire(setup[QLatin1String("data")]);
   }
 
-  // Why this worker cannot draw; empty when it can.
+  // The first answer: ready, or why this worker cannot draw.
   QJsonObject Start() {
     if (!dataFile.empty()) {
       auto opened = DataSet::Open(dataFile);
