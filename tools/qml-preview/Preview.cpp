@@ -124,8 +124,8 @@ Outcome PreviewFolder(const Options& options) {
       const Screen& s = outcome.screens[i];
       cells.append(QJsonObject{{"drawn", s.errors.isEmpty()}, {"caption", ScreenTitle(s) + '\n' + KindAndFile(s)}});
     }
-    pool.Add(
-        {{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(sheet * kSheetScreens)}, {"cells", cells}});
+    pool.Add({{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(sheet * kSheetScreens)}, {"cells", cells}},
+             true);
   });
   for (size_t i = 0; i < documents.size(); ++i) {
     const auto start = starts.find(documents[i]);

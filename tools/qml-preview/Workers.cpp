@@ -344,15 +344,22 @@ WorkerPool::WorkerPool(const QString& program, int workers, const QJsonObject& s
 
 WorkerPool::~WorkerPool() {
   state->stopping = true;
+  // All told to end before any is waited for, so they end together.
+  for (auto& worker : state->workers)
+    if (worker->process) worker->process->closeWriteChannel();
   for (auto& worker : state->workers) {
     if (!worker->process) continue;
-    worker->process->closeWriteChannel();
     if (!worker->process->waitForFinished(10000)) worker->process->kill();
     worker->process->waitForFinished();
   }
 }
 
-void WorkerPool::Add(QJsonObject job) { state->queue.push_back(std::move(job)); }
+void WorkerPool::Add(QJsonObject job, bool first) {
+  if (first)
+    state->queue.push_front(std::move(job));
+  else
+    state->queue.push_back(std::move(job));
+}
 
 QString WorkerPool::Run(bool& modulesMissing) {
   if (state->queue.empty()) return {};

@@ -37,7 +37,9 @@ class WorkerPool {
 
   WorkerPool(const QString& program, int workers, const QJsonObject& setup, OnAnswer onAnswer);
   ~WorkerPool();
-  void Add(QJsonObject job);
+  // A job `first` goes before those waiting (a contact sheet whose documents
+  // are drawn, so the sheets do not all wait for the last document).
+  void Add(QJsonObject job, bool first = false);
   // Runs until every job has its answer. Stops early when a worker reports a
   // problem that ends the run (an output that cannot be written, missing
   // runtime modules): its text, with `modulesMissing` set for the latter.

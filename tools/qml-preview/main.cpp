@@ -116,7 +116,11 @@ int main(int argc, char** argv) {
     prt::platform::PrepareProcess();
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QGuiApplication application(qtArgc, argv);
-    return prt::preview::RunWorker(prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()));
+    const int status =
+        prt::preview::RunWorker(prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()));
+    // Every file is written and every answer sent: taking the engine apart
+    // would only keep the run waiting.
+    std::_Exit(status);
   }
 
   const CommandLine line = ParseCommandLine(argc, argv);
