@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <utility>
+
 namespace prt {
 
 bool ArgumentCountValid(int argc) { return argc >= 2 && argc <= 5; }
@@ -25,7 +27,8 @@ std::string HelpText(std::string_view programName) {
          "  -e           encipher every generated .qml file after compiling it\n"
          "  -h, --help   show this help (as the first argument, when no file has that name)\n"
          "  --version    show the version (likewise)\n"
-         "Only the first two characters of an option count; other arguments are ignored.\n"
+         "Only the first two characters of an option count; other arguments are ignored, each\n"
+         "with a warning on standard error.\n"
          "\n"
          "Exit codes:\n"
          "  0    every screen generated; the new qmls is on disk\n"
@@ -47,14 +50,19 @@ Request RequestOf(std::u16string_view firstArgument) {
 CommandLine ScanCommandLine(const std::vector<std::u16string>& args) {
   CommandLine line;
   if (args.empty()) return line;
+  bool folderText = false;  // this element follows a -d
   for (size_t i = 1; i < args.size(); ++i) {
     const std::u16string& arg = args[i];
-    if (arg.size() < 2 || arg[0] != u'-') continue;
-    if (arg[1] == u'd') {
+    const bool option = arg.size() >= 2 && arg[0] == u'-';
+    const bool afterFolderOption = std::exchange(folderText, false);
+    if (option && arg[1] == u'd') {
       line.folderOptionSeen = true;
       if (i + 1 < args.size()) line.outputFolder += args[i + 1];
-    } else if (arg[1] == u'e') {
+      folderText = true;
+    } else if (option && arg[1] == u'e') {
       line.encryptOptionSeen = true;
+    } else if (!afterFolderOption) {
+      line.ignored.push_back(i);
     }
   }
 

@@ -11,6 +11,9 @@ struct CommandLine {
   std::u16string outputFolder;  // from -d, else the project path's folder
   bool folderOptionSeen = false;
   bool encryptOptionSeen = false;
+  // Arguments after the data file that are neither an option nor the
+  // folder after a -d (their positions in the scanned list).
+  std::vector<size_t> ignored;
 };
 
 // True for one to four arguments after the program name (argc 2 to 5).

@@ -12,6 +12,32 @@ std::string Quoted(std::u16string_view path) { return "'" + platform::NarrowPath
 
 }  // namespace
 
+std::vector<std::string> CommandLineWarnings(const std::vector<std::u16string>& args, const CommandLine& line) {
+  std::vector<std::string> warnings;
+  for (const size_t i : line.ignored) {
+    const std::u16string& arg = args[i];
+    std::string why;
+    if (arg == u"-h" || arg == u"--help" || arg == u"--version")
+      why = std::string("it shows the ") + (arg == u"--version" ? "version" : "help") + " only as the first argument";
+    else if (arg.size() < 2 || arg[0] != u'-')
+      why = "only the argument after -d names the output folder";
+    else if (arg[1] != u'-')
+      why = "the options are -d <folder> and -e";
+    else
+      why = "an option counts by its first two characters, and '--' is neither -d nor -e";
+    // What the user most likely meant, and what happens instead.
+    if (arg.size() > 2 && arg[0] == u'-' && arg[1] == u'-') {
+      if (arg[2] == u'e' && !line.encryptOptionSeen) why += "; nothing is enciphered";
+      if (arg[2] == u'd' && !line.folderOptionSeen)
+        why += "; the documents go to " + Quoted(line.outputFolder + u"/qmls");
+    }
+    warnings.push_back(Quoted(arg) + " is ignored: " + why);
+  }
+  if (line.folderOptionSeen && line.outputFolder.empty())
+    warnings.push_back("the folder after -d is empty: writing to /qmls_generating and /qmls");
+  return warnings;
+}
+
 std::string HolderText(const platform::LockHolder& holder) {
   if (holder.pid <= 0) return "another process";
   std::string text = "process " + std::to_string(holder.pid);
@@ -41,6 +67,8 @@ std::string ProjectPathMessage(const ProjectPathError& error, std::u16string_vie
       return "cannot open " + Quoted(error.path == requestedPath ? dataFileAsGiven : error.path) + ": " + why;
     case Step::NotPrtName:
       return Quoted(dataFileAsGiven) + ": " + why;
+    case Step::TooLarge:
+      return Quoted(dataFileAsGiven) + " is too large: " + why;
     case Step::CreateFolder:
       return "cannot create the working folder " + Quoted(error.path) + ": " + why;
     case Step::LockFolder:

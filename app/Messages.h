@@ -4,12 +4,18 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "data/files/CPRFileNameGenerator.h"
 #include "data/load/OpenDataSet.h"
 #include "platform/FolderLock.h"
 
 namespace prt {
+
+// One warning per argument the command line ignores, and one for an empty
+// folder text after -d; `args` as ScanCommandLine was given them.
+std::vector<std::string> CommandLineWarnings(const std::vector<std::u16string>& args, const CommandLine& line);
 
 // "process 4711 (prt2qml)", "process 4711" or "another process".
 std::string HolderText(const platform::LockHolder& holder);

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iostream>
+#include <new>
 
 #include "app/Messages.h"
 #include "generator/run/GenerationRun.h"
@@ -25,6 +26,8 @@ int RunStart(bool encryptOptionSeen, const std::u16string& outputFolder, const p
   bool generated = false;
   try {
     generated = GenerateQmlFiles(*QmlGenerator::GetInstance(), outputFolder);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "prt2qml: out of memory" << std::endl;
   } catch (const std::exception& e) {
     // A file-system error outside the run's guarded steps, or a worker
     // thread that could not start: the run cannot go on, and nothing of the

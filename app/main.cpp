@@ -1,6 +1,8 @@
 // prt2qml: converts a project's runtime data set into QML documents.
 #include <chrono>
 #include <iostream>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,21 +31,45 @@ int main(int argc, char* argv[]) {
                                            : prt::VersionLine("prt2qml"));
   }
 
+  // A wait that is not a whole number of seconds is refused before
+  // anything is done.
+  std::string waitText;
+  const std::optional<std::chrono::seconds> waitBound = prt::platform::LockWaitFromEnvironment(waitText);
+  if (!waitBound) {
+    std::cerr << "prt2qml: PRT2QML_LOCK_WAIT must be a whole number of seconds, not '" << waitText << "'"
+              << std::endl;
+    std::cerr << "Initialize Data Manager failed!" << std::endl;
+    return -2;
+  }
+
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.push_back(prt::platform::WidenPath(argv[i]));
-  const prt::CommandLine line = prt::ScanCommandLine(args);
+  // The data file is the one the system opens for the path given (a ".."
+  // after a link in its folder part leads out of the link); the working
+  // folder and the default output folder lie beside it.
+  std::vector<std::u16string> resolved = args;
+  resolved[0] = prt::platform::KernelPath(args[0]);
+  const prt::CommandLine line = prt::ScanCommandLine(resolved);
+  for (const std::string& warning : prt::CommandLineWarnings(resolved, line))
+    std::cerr << "prt2qml: warning: " << warning << std::endl;
 
   // One run per working folder, then per output folder, always in this
   // order; a second run waits for the first.
-  const std::chrono::seconds bound = prt::platform::LockWaitFromEnvironment();
+  const std::chrono::seconds bound = *waitBound;
   prt::platform::LockWait wait;
   wait.bound = bound;
   wait.onWait = [](const std::u16string& folder, const prt::platform::LockHolder& holder) {
     std::cerr << "prt2qml: " << prt::WaitingMessage(folder, holder) << std::endl;
   };
 
-  if (auto opened = prt::OpenDataSet(line.projectPath, wait); !opened) {
-    std::cerr << "prt2qml: " << prt::OpenErrorMessage(opened.Error(), line.projectPath, args[0], bound) << std::endl;
+  try {
+    if (auto opened = prt::OpenDataSet(line.projectPath, wait); !opened) {
+      std::cerr << "prt2qml: " << prt::OpenErrorMessage(opened.Error(), line.projectPath, args[0], bound) << std::endl;
+      std::cerr << "Initialize Data Manager failed!" << std::endl;
+      return -2;
+    }
+  } catch (const std::bad_alloc&) {
+    std::cerr << "prt2qml: out of memory loading '" << argv[1] << "'" << std::endl;
     std::cerr << "Initialize Data Manager failed!" << std::endl;
     return -2;
   }

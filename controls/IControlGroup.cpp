@@ -4,6 +4,7 @@
 
 #include "controls/ControlFactory.h"
 #include "data/manager/IPRDataManager.h"
+#include "platform/Text.h"
 
 namespace prt {
 
@@ -15,12 +16,7 @@ constexpr uint32_t kTemplateType = 38;
 // Nesting beyond this is taken as corrupt data rather than overflowing the stack.
 constexpr size_t kMaxNesting = 256;
 
-// 67072 as "67,072".
-std::string Grouped(uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
-  return digits;
-}
+using platform::GroupedDigits;
 }  // namespace
 
 std::string TreeFault::Text() const {
@@ -32,10 +28,10 @@ std::string TreeFault::Text() const {
     case Kind::Cycle:
       return std::string(typeCode) + std::to_string(static_cast<int32_t>(object)) + " contains itself";
     case Kind::TooDeep:
-      return "the controls nest deeper than " + Grouped(limit) + " levels";
+      return "the controls nest deeper than " + GroupedDigits(limit) + " levels";
     case Kind::OverBudget:
-      return "the control trees exceed " + Grouped(limit) + " controls, the limit for a data set of " +
-             Grouped(imageBytes) + " bytes";
+      return "the control trees exceed " + GroupedDigits(limit) + " controls, the limit for a data set of " +
+             GroupedDigits(imageBytes) + " bytes";
   }
   return {};
 }

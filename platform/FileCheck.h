@@ -1,5 +1,6 @@
 #pragma once
 // Looks at what a path names before anything is opened or created for it.
+#include <cstdint>
 #include <string>
 
 namespace prt::platform {
@@ -8,6 +9,7 @@ enum class FileKind { Regular, NotFound, NotRegular };
 struct FileCheck {
   FileKind kind;
   std::string reason;  // the system's text when not Regular
+  uint64_t size = 0;   // of a regular file
 };
 // Follows links, as an open would; never opens the file, so a FIFO or a
 // device cannot block or be read.

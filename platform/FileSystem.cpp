@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -10,11 +11,16 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
+#include <cstring>
+#include <memory>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
+#include "platform/FaultSeam.h"
 #include "platform/Text.h"
 
 #if defined(__GLIBC__)
@@ -28,33 +34,56 @@ namespace fs = std::filesystem;
 namespace {
 
 // The error of an open that met a FIFO, socket or device where a file was
-// expected: ENXIO, in words that say so.
+// expected (ENXIO), or a link where the run's own file was (ELOOP), in
+// words that say so.
 class FileKindCategory final : public std::error_category {
  public:
   const char* name() const noexcept override { return "file kind"; }
-  std::string message(int) const override { return "not a regular file"; }
-  std::error_condition default_error_condition(int) const noexcept override {
-    return std::errc::no_such_device_or_address;
+  std::string message(int code) const override {
+    return code == ELOOP ? "a symbolic link, not followed" : "not a regular file";
+  }
+  std::error_condition default_error_condition(int code) const noexcept override {
+    return std::generic_category().default_error_condition(code);
   }
 };
 
+const FileKindCategory fileKind;
+
 }  // namespace
 
-std::error_code NotRegularFile() {
-  static const FileKindCategory category;
-  return {ENXIO, category};
-}
+std::error_code NotRegularFile() { return {ENXIO, fileKind}; }
+
+std::error_code LinkNotFollowed() { return {ELOOP, fileKind}; }
 
 std::error_code ErrnoError(int error) {
   return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
 }
 
+std::u16string KernelPath(const std::u16string& path) {
+  const size_t sep = path.rfind(u'/');
+  if (sep == std::u16string::npos) return path;
+  const std::u16string folder = path.substr(0, sep + 1);
+  bool dotDot = false;
+  for (size_t at = 0; at < folder.size() && !dotDot;) {
+    const size_t end = folder.find(u'/', at);
+    dotDot = folder.compare(at, end - at, u"..") == 0;
+    at = end + 1;
+  }
+  if (!dotDot) return path;
+  char* resolved = ::realpath(NarrowPath(folder).c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::u16string result = WidenPath(resolved);
+  std::free(resolved);
+  if (result.back() != u'/') result += u'/';
+  return result + path.substr(sep + 1);
+}
+
 std::u16string FullPath(const std::u16string& path) {
   if (path.empty()) return {};
   std::error_code ec;
-  // lexically_normal folds "." and ".." as a full-path service does,
-  // without following links.
-  const fs::path full = fs::absolute(ToPath(path), ec);
+  // With no ".." left, lexically_normal only drops "." and doubled
+  // separators.
+  const fs::path full = fs::absolute(ToPath(KernelPath(path)), ec);
   if (ec) return {};
   return FromPath(full.lexically_normal());
 }
@@ -71,28 +100,12 @@ bool FileExists(const std::u16string& path) {
   return fs::exists(ToPath(path), ec);
 }
 
-bool MatchesPattern(std::u16string_view name, std::u16string_view pattern) {
-  // Greedy match with one backtrack point: the last `*` seen.
-  size_t n = 0, p = 0;
-  size_t starP = std::u16string_view::npos, starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == u'*') {
-      starP = p++;
-      starN = n;
-    } else if (p < pattern.size() && pattern[p] == name[n]) {
-      ++p, ++n;
-    } else if (starP != std::u16string_view::npos) {
-      p = starP + 1;
-      n = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == u'*') ++p;
-  return p == pattern.size();
+bool NameRule::Matches(std::u16string_view name) const {
+  if (!anyMiddle) return name.size() == prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
+  return name.size() >= prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
 }
 
-FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern) {
+FoundFiles FindFiles(const std::u16string& folder, const NameRule& rule) {
   FoundFiles found;
   std::error_code ec;
   fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
@@ -100,7 +113,7 @@ FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern
     std::error_code typeEc;
     if (it->is_directory(typeEc)) continue;
     std::u16string name = FromPath(it->path().filename());
-    if (MatchesPattern(name, pattern)) found.names.push_back(std::move(name));
+    if (rule.Matches(name)) found.names.push_back(std::move(name));
   }
   if (ec) {
     found.reason = ec.message();
@@ -153,7 +166,9 @@ class Descriptor {
 
 std::error_code WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
+    size_t size = data.size();
+    if (const int error = InjectedFault(FaultOp::Write, nullptr, fd, &size)) return ErrnoError(error);
+    const ssize_t n = ::write(fd, data.data(), size);
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();
@@ -165,14 +180,21 @@ std::error_code WriteAll(int fd, std::string_view data) {
   return {};
 }
 
-// Reads to the end; `sizeHint` only sizes the first read.
+constexpr size_t kNoLimit = SIZE_MAX - 1;
+
+// Reads to the end; `sizeHint` only sizes the first read. More than
+// `maxBytes` fails with EFBIG.
 template <typename Buffer>
-std::error_code ReadAll(int fd, size_t sizeHint, Buffer& content) {
+std::error_code ReadAll(int fd, size_t sizeHint, Buffer& content, size_t maxBytes = kNoLimit) {
   content.clear();
-  content.resize(std::max<size_t>(sizeHint, 4096));
+  content.resize(std::min(std::max<size_t>(sizeHint, 4096), maxBytes + 1));
   size_t filled = 0;
   for (;;) {
-    if (filled == content.size()) content.resize(content.size() * 2);
+    if (filled > maxBytes) {
+      content.clear();
+      return ErrnoError(EFBIG);
+    }
+    if (filled == content.size()) content.resize(std::min(content.size() * 2, maxBytes + 1));
     const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -186,13 +208,18 @@ std::error_code ReadAll(int fd, size_t sizeHint, Buffer& content) {
   return {};
 }
 
-// Opens `path` and refuses anything but a regular file. O_NONBLOCK keeps
-// the open of a FIFO or device from waiting (or fails it with ENXIO); the
-// type is checked on the descriptor itself, so nothing can be swapped in
-// between, and only a regular file gets its blocking mode back.
-std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info) {
-  file.Reset(::open(ToPath(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
-  if (file.Get() < 0) return LastError();
+// Opens `path` (in the folder `at`, when given) and refuses anything but a
+// regular file. O_NONBLOCK keeps the open of a FIFO or device from waiting
+// (or fails it with ENXIO); the type is checked on the descriptor itself,
+// so nothing can be swapped in between, and only a regular file gets its
+// blocking mode back. With O_NOFOLLOW a link there fails as
+// LinkNotFollowed().
+std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& file, struct stat& info,
+                            int at = AT_FDCWD) {
+  const std::string name = NarrowPath(path);
+  if (const int error = InjectedFault(FaultOp::Open, name.c_str())) return ErrnoError(error);
+  file.Reset(::openat(at, name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (file.Get() < 0) return (errno == ELOOP && (flags & O_NOFOLLOW)) ? LinkNotFollowed() : LastError();
   if (::fstat(file.Get(), &info) != 0) return LastError();
   if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(info.st_mode)) return NotRegularFile();
@@ -203,28 +230,102 @@ std::error_code OpenRegular(const std::u16string& path, int flags, Descriptor& f
 
 // Every byte of the regular file at `path` into `content`.
 template <typename Buffer>
-std::error_code ReadWhole(const std::u16string& path, Buffer& content) {
+std::error_code ReadWhole(const std::u16string& path, Buffer& content, int flags = O_RDONLY,
+                          size_t maxBytes = kNoLimit, int at = AT_FDCWD) {
   Descriptor file;
   struct stat info {};
-  if (auto ec = OpenRegular(path, O_RDONLY, file, info)) return ec;
+  if (auto ec = OpenRegular(path, flags, file, info, at)) return ec;
   // One byte more than the size, so a file that has not grown ends on the
   // first short read.
-  if (auto ec = ReadAll(file.Get(), static_cast<size_t>(info.st_size) + 1, content)) return ec;
+  if (auto ec = ReadAll(file.Get(), static_cast<size_t>(info.st_size) + 1, content, maxBytes)) return ec;
   return file.Close();
 }
 
-// Copies what is left of `from` to the end of `to`.
-std::error_code CopyContent(int from, int to) {
-  char chunk[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(from, chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) return {};
-    if (auto ec = WriteAll(to, {chunk, static_cast<size_t>(n)})) return ec;
+// Fills `buffer` from `fd` up to its size or the end of the file; answers
+// the bytes read, or -1 with errno set.
+ssize_t ReadFull(int fd, char* buffer, size_t size) {
+  size_t filled = 0;
+  while (filled < size) {
+    const ssize_t n = ::read(fd, buffer + filled, size - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
   }
+  return static_cast<ssize_t>(filled);
+}
+
+// Copies what is left of `from` to the end of `to` (to none when `to` is
+// -1), in whole blocks, adding them to `hash`; `copied` counts the bytes.
+std::error_code CopyContent(int from, int to, ContentHash* hash = nullptr, uint64_t* copied = nullptr) {
+  std::unique_ptr<char[]> chunk(new char[kHashBlock]);
+  for (;;) {
+    const ssize_t n = ReadFull(from, chunk.get(), kHashBlock);
+    if (n < 0) return LastError();
+    if (n == 0) return {};
+    const std::string_view block(chunk.get(), static_cast<size_t>(n));
+    if (hash) hash->Add(block);
+    if (copied) *copied += block.size();
+    if (to >= 0) {
+      if (auto ec = WriteAll(to, block)) return ec;
+    }
+    if (static_cast<size_t>(n) < kHashBlock) return {};
+  }
+}
+
+int64_t Nanoseconds(const struct timespec& t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
+
+FileInfo InfoOf(const struct stat& st) {
+  return {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
+}
+
+// The temporary name beside `name` that Replace and CopyIn write first.
+std::string TemporaryName(const std::string& name) {
+  static std::atomic<uint32_t> serial{0};
+  return name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(serial++);
+}
+
+// Creates a new temporary file in the folder `at` for `name`.
+std::error_code CreateTemporary(int at, const std::string& name, std::string& temporary, Descriptor& file) {
+  for (int attempt = 0;; ++attempt) {
+    temporary = TemporaryName(name);
+    if (const int error = InjectedFault(FaultOp::Open, temporary.c_str())) return ErrnoError(error);
+    file.Reset(::openat(at, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.Get() >= 0) return {};
+    if (errno != EEXIST || attempt == 100) return LastError();
+  }
+}
+
+std::error_code RenameAt(int from, const std::string& a, int to, const std::string& b) {
+  if (const int error = InjectedFault(FaultOp::Rename, a.c_str())) return ErrnoError(error);
+  if (::renameat(from, a.c_str(), to, b.c_str()) != 0) return LastError();
+  return {};
+}
+
+// Removes `name` in the folder `at` and, for a folder, everything in it; a
+// link is removed itself. Goes on past what cannot be removed and answers
+// the first error.
+std::error_code RemoveAt(int at, const char* name) {
+  if (::unlinkat(at, name, 0) == 0 || errno == ENOENT) return {};
+  // Linux answers EISDIR for a folder; EPERM may also be an immutable file.
+  const int error = errno;
+  const std::error_code first = ErrnoError(error);
+  if (error != EISDIR && error != EPERM) return first;
+  Descriptor folder;
+  folder.Reset(::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (folder.Get() < 0) return errno == ENOTDIR ? first : LastError();
+  std::error_code ec;
+  DIR* entries = ::fdopendir(folder.Get());
+  if (entries == nullptr) return LastError();
+  folder.Release();  // the stream owns it now
+  while (const dirent* entry = ::readdir(entries)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    const std::error_code inner = RemoveAt(::dirfd(entries), entry->d_name);
+    if (!ec) ec = inner;
+  }
+  ::closedir(entries);
+  if (::unlinkat(at, name, AT_REMOVEDIR) != 0 && !ec) ec = LastError();
+  return ec;
 }
 
 // The open(2) flags of an fopen mode ("r", "w" or "a", then any of "b+").
@@ -253,17 +354,6 @@ bool FlagsOfMode(const char* mode, int& flags) {
 }
 
 }  // namespace
-
-int64_t LastWriteTimeMs(const std::u16string& path) {
-  Descriptor file;
-  struct stat info {};
-  if (OpenRegular(path, O_RDONLY, file, info)) return 0;
-  // On the file clock, as std::filesystem::last_write_time reports it.
-  const std::chrono::sys_time<std::chrono::nanoseconds> written{std::chrono::seconds(info.st_mtim.tv_sec) +
-                                                                std::chrono::nanoseconds(info.st_mtim.tv_nsec)};
-  const auto t = std::chrono::file_clock::from_sys(written);
-  return std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
-}
 
 Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
   Descriptor source;
@@ -295,7 +385,7 @@ std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_c
   }
   Descriptor file;
   struct stat info {};
-  ec = OpenRegular(path, flags, file, info);
+  ec = OpenRegular(path, flags | O_NOFOLLOW, file, info);
   std::FILE* stream = ec ? nullptr : ::fdopen(file.Get(), mode);
   if (stream != nullptr) {
     file.Release();
@@ -312,6 +402,10 @@ std::error_code ReadWholeFile(const std::u16string& path, std::string& content) 
 
 std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content) {
   return ReadWhole(path, content);
+}
+
+std::error_code ReadOwnFile(const std::u16string& path, std::vector<uint8_t>& content, uint64_t maxBytes) {
+  return ReadWhole(path, content, O_RDONLY | O_NOFOLLOW, static_cast<size_t>(std::min<uint64_t>(maxBytes, kNoLimit)));
 }
 
 std::optional<std::string> ReadWholeFile(const std::u16string& path) {
@@ -345,6 +439,7 @@ std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view da
   std::u16string temporary;
   for (int attempt = 0; file.Get() < 0; ++attempt) {
     temporary = path + u".tmp" + Widen(std::to_string(::getpid()) + "." + std::to_string(serial++));
+    if (const int error = InjectedFault(FaultOp::Open, NarrowPath(temporary).c_str())) return ErrnoError(error);
     file.Reset(::open(ToPath(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.Get() < 0 && (errno != EEXIST || attempt == 100)) return LastError();
   }
@@ -353,7 +448,7 @@ std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view da
   if (!ec && ::fstat(file.Get(), &info) != 0) ec = LastError();
   if (!ec && static_cast<uint64_t>(info.st_size) != data.size()) ec = std::make_error_code(std::errc::io_error);
   if (const std::error_code closed = file.Close(); !ec) ec = closed;
-  if (!ec && ::rename(ToPath(temporary).c_str(), ToPath(path).c_str()) != 0) ec = LastError();
+  if (!ec) ec = RenameAt(AT_FDCWD, NarrowPath(temporary), AT_FDCWD, NarrowPath(path));
   if (ec) ::unlink(ToPath(temporary).c_str());
   return ec;
 }
@@ -396,17 +491,18 @@ std::error_code ListFolder(const std::u16string& folder, std::vector<std::u16str
 }
 
 std::error_code RemoveTree(const std::u16string& path) {
-  std::error_code ec;
-  fs::remove_all(ToPath(path), ec);
-  return ec;
+  std::u16string entry = path;
+  while (entry.size() > 1 && entry.back() == u'/') entry.pop_back();
+  const fs::path name = ToPath(entry);
+  return RemoveAt(AT_FDCWD, name.c_str());
 }
 
 std::error_code RenameEntry(const std::u16string& from, const std::u16string& to) {
-  if (::rename(ToPath(from).c_str(), ToPath(to).c_str()) != 0) return LastError();
-  return {};
+  return RenameAt(AT_FDCWD, NarrowPath(from), AT_FDCWD, NarrowPath(to));
 }
 
 std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b) {
+  if (const int error = InjectedFault(FaultOp::Rename, NarrowPath(a).c_str())) return ErrnoError(error);
 #if defined(SYS_renameat2)
   // The system call itself: older C libraries have no wrapper for it.
   constexpr unsigned kRenameExchange = 1u << 1;
@@ -422,6 +518,7 @@ std::error_code SyncFolder(const std::u16string& path) {
   Descriptor folder;
   folder.Reset(::open(ToPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.Get() < 0) return LastError();
+  if (const int error = InjectedFault(FaultOp::Sync, NarrowPath(path).c_str())) return ErrnoError(error);
   if (::fsync(folder.Get()) != 0) return LastError();
   return folder.Close();
 }
@@ -430,26 +527,139 @@ FolderHandle::~FolderHandle() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
 
 FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
+    path_ = std::move(other.path_);
     fd_ = std::exchange(other.fd_, -1);
   }
   return *this;
 }
 
-std::error_code FolderHandle::Open(const std::u16string& path) {
-  const int fd = ::open(ToPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return LastError();
+std::error_code FolderHandle::Open(const std::u16string& path, bool noFollow) {
+  std::u16string entry = path;
+  // A trailing separator would have the system follow a link there.
+  while (noFollow && entry.size() > 1 && entry.back() == u'/') entry.pop_back();
+  if (const int error = InjectedFault(FaultOp::Open, NarrowPath(entry).c_str())) return ErrnoError(error);
+  const int fd = ::open(ToPath(entry).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
+  if (fd < 0) {
+    // O_DIRECTORY answers ENOTDIR for a link.
+    struct stat st {};
+    const int error = errno;
+    if (noFollow && (error == ELOOP || (::lstat(ToPath(entry).c_str(), &st) == 0 && S_ISLNK(st.st_mode))))
+      return LinkNotFollowed();
+    return ErrnoError(error);
+  }
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
+  path_ = std::move(entry);
   return {};
 }
 
 std::error_code FolderHandle::SyncFileSystem() const {
+  if (const int error = InjectedFault(FaultOp::Sync, NarrowPath(path_).c_str())) return ErrnoError(error);
   if (::syncfs(fd_) != 0) return LastError();
+  return {};
+}
+
+std::error_code FolderHandle::List(std::vector<std::u16string>& names) const {
+  names.clear();
+  const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  DIR* entries = ::fdopendir(fd);
+  if (entries == nullptr) {
+    const std::error_code ec = LastError();
+    ::close(fd);
+    return ec;
+  }
+  errno = 0;
+  while (const dirent* entry = ::readdir(entries)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+      names.push_back(WidenPath(entry->d_name));
+  }
+  const std::error_code ec = errno != 0 ? LastError() : std::error_code();
+  ::closedir(entries);
+  std::sort(names.begin(), names.end());
+  return ec;
+}
+
+std::error_code FolderHandle::Stat(const std::u16string& name, FileInfo& info) const {
+  struct stat st {};
+  if (::fstatat(fd_, NarrowPath(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  info = InfoOf(st);
+  return {};
+}
+
+std::error_code FolderHandle::Remove(const std::u16string& name) const {
+  return RemoveAt(fd_, NarrowPath(name).c_str());
+}
+
+std::error_code FolderHandle::Read(const std::u16string& name, std::string& content, size_t maxBytes) const {
+  return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_);
+}
+
+std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data) const {
+  const std::string target = NarrowPath(name);
+  std::string temporary;
+  Descriptor file;
+  if (auto ec = CreateTemporary(fd_, target, temporary, file)) return ec;
+  std::error_code ec = WriteAll(file.Get(), data);
+  if (const std::error_code closed = file.Close(); !ec) ec = closed;
+  if (!ec) ec = RenameAt(fd_, temporary, fd_, target);
+  if (ec) ::unlinkat(fd_, temporary.c_str(), 0);
+  return ec;
+}
+
+std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u16string& name, Copied& copied) const {
+  copied = {};
+  Descriptor from;
+  struct stat before {};
+  if (auto ec = OpenRegular(source, O_RDONLY, from, before)) return ec;
+  const std::string target = NarrowPath(name);
+  std::string temporary;
+  Descriptor to;
+  if (auto ec = CreateTemporary(fd_, target, temporary, to)) return ec;
+  ContentHash hash;
+  uint64_t bytes = 0;
+  std::error_code ec = CopyContent(from.Get(), to.Get(), &hash, &bytes);
+  if (!ec && ::fchmod(to.Get(), before.st_mode & 07777) != 0) ec = LastError();
+  const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+  if (!ec && ::futimens(to.Get(), times) != 0) ec = LastError();
+  if (const std::error_code closed = to.Close(); !ec) ec = closed;
+  struct stat after {};
+  if (!ec && ::fstat(from.Get(), &after) != 0) ec = LastError();
+  // A write moves the status change time even when the writer sets the
+  // modification time back.
+  const FileInfo was = InfoOf(before), is = InfoOf(after);
+  copied.changed = !ec && (bytes != is.size || was.size != is.size || was.modifiedNs != is.modifiedNs ||
+                           was.changedNs != is.changedNs);
+  if (!ec && !copied.changed) ec = RenameAt(fd_, temporary, fd_, target);
+  if (ec || copied.changed) ::unlinkat(fd_, temporary.c_str(), 0);
+  copied.hash = hash.Value();
+  return ec;
+}
+
+void ContentHash::Add(std::string_view block) {
+  value_ = (value_ ^ std::hash<std::string_view>{}(block)) * 0x100000001b3u;
+}
+
+std::error_code StatFile(const std::u16string& path, FileInfo& info) {
+  struct stat st {};
+  if (::stat(NarrowPath(path).c_str(), &st) != 0) return LastError();
+  info = InfoOf(st);
+  return {};
+}
+
+std::error_code HashFile(const std::u16string& path, uint64_t& hash) {
+  Descriptor file;
+  struct stat info {};
+  if (auto ec = OpenRegular(path, O_RDONLY, file, info)) return ec;
+  ContentHash content;
+  if (auto ec = CopyContent(file.Get(), -1, &content)) return ec;
+  hash = content.Value();
   return {};
 }
 
@@ -460,6 +670,8 @@ void PrepareProcess() {
   mallopt(M_TOP_PAD, 16 << 20);
 #endif
   std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  ArmFaultFromEnvironment();
 }
 
 void FlushFileSystems() { ::sync(); }

@@ -12,8 +12,15 @@
 
 namespace prt::platform {
 
-// Absolute form of `path` without resolving links or touching the disk;
-// empty when it cannot be formed (an empty path, no current directory).
+// The path the way open(2) walks it: when a component of its folder part
+// is "..", the folder part is resolved whole (links first, then ".."), so
+// that "B/link/../a.prt" names the file the system opens for it, not
+// "B/a.prt". Any other path comes back unchanged, byte for byte, as does
+// one whose folder cannot be resolved (opening it then fails as well).
+std::u16string KernelPath(const std::u16string& path);
+// Absolute form of KernelPath(path), with "." components and repeated
+// separators dropped; empty when it cannot be formed (an empty path, no
+// current directory).
 std::u16string FullPath(const std::u16string& path);
 
 // nullopt when a call succeeded, else the system's reason text
@@ -36,23 +43,31 @@ bool FileExists(const std::u16string& path);
 // being read without end. NotRegularFile() is ENXIO with the text "not a
 // regular file"; it compares equal to std::errc::no_such_device_or_address.
 std::error_code NotRegularFile();
+// Files the run made itself (its working copy and state files) are opened
+// without following a symbolic link in their place: such a link fails the
+// open with LinkNotFollowed(), ELOOP with the text "a symbolic link, not
+// followed".
+std::error_code LinkNotFollowed();
 // An errno value as these functions report it (ENXIO as NotRegularFile()).
 std::error_code ErrnoError(int error);
 
-// Modification time in milliseconds since the file clock's epoch; 0 for a
-// file that cannot be opened for reading.
-int64_t LastWriteTimeMs(const std::u16string& path);
+// A file name without wildcards: `prefix`, then any run of characters
+// (also none) when `anyMiddle`, then `suffix`. Every character of a data
+// file's name, '*', '?' and '[' included, stands for itself.
+struct NameRule {
+  std::u16string prefix;
+  std::u16string suffix;
+  bool anyMiddle = false;
+  bool Matches(std::u16string_view name) const;
+};
 
 struct FoundFiles {
   std::vector<std::u16string> names;  // file names only, sorted
   bool ranToEnd = false;              // false when the folder could not be read
   std::string reason;                 // then the system's text
 };
-// Regular files in `folder` whose names match `pattern`, in which `*`
-// stands for any run of characters (also none); everything else matches
-// itself, case-sensitively.
-FoundFiles FindFiles(const std::u16string& folder, const std::u16string& pattern);
-bool MatchesPattern(std::u16string_view name, std::u16string_view pattern);
+// Entries of `folder` that are not folders and whose names follow `rule`.
+FoundFiles FindFiles(const std::u16string& folder, const NameRule& rule);
 
 Failure DeleteFile(const std::u16string& path);
 
@@ -61,8 +76,9 @@ Failure DeleteFile(const std::u16string& path);
 // equal. Both must be regular files; an existing `to` that is not stays.
 Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
 
-// fopen on a wide path; nullptr on failure, with the reason in `error`
-// (when given) and in errno.
+// fopen on a wide path, for the run's own state files: a link in the
+// file's place is not followed. nullptr on failure, with the reason in
+// `error` (when given) and in errno.
 std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error = nullptr);
 
 // Whole-file services on the system's file calls, without stream buffers.
@@ -76,6 +92,10 @@ std::error_code ReadWholeFile(const std::u16string& path, std::string& content);
 std::optional<std::string> ReadWholeFile(const std::u16string& path);
 // The same into bytes, for a caller that reshapes the buffer in place.
 std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content);
+// The same for a file the run made: a link in its place is not followed,
+// and a file of more than `maxBytes` fails with EFBIG (memory stays within
+// the bound, also for a file that grows while it is read).
+std::error_code ReadOwnFile(const std::u16string& path, std::vector<uint8_t>& content, uint64_t maxBytes);
 // Replaces the file's content by `data`, creating the file.
 std::error_code WriteWholeFile(const std::u16string& path, std::string_view data);
 // The same for a file that usually exists: its content is overwritten in
@@ -101,7 +121,9 @@ std::error_code MakeFolder(const std::u16string& path);
 // The names of every entry of the folder, sorted.
 std::error_code ListFolder(const std::u16string& folder, std::vector<std::u16string>& names);
 // Removes the entry and, for a folder, everything in it; a missing entry is
-// no error.
+// no error. A symbolic link, also one met inside, is removed itself, never
+// followed; the removal goes on past an entry that cannot be removed and
+// answers the first error.
 std::error_code RemoveTree(const std::u16string& path);
 // rename(2): replaces an empty folder or a file at `to`.
 std::error_code RenameEntry(const std::u16string& from, const std::u16string& to);
@@ -111,9 +133,39 @@ std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b
 // Writes the folder's own entries (names, renames) to the disk.
 std::error_code SyncFolder(const std::u16string& path);
 
+// What a file's status says about its content.
+struct FileInfo {
+  bool regular = false;
+  uint64_t size = 0;
+  int64_t modifiedNs = 0;  // modification time, ns since the epoch
+  int64_t changedNs = 0;   // status change: moves with every write, also one that sets the time back
+};
+// The status of the file `path` names, following links as an open does.
+std::error_code StatFile(const std::u16string& path, FileInfo& info);
+
+// A cheap hash of a file's bytes, fed in blocks of kHashBlock bytes (the
+// last one shorter): it tells changed content from unchanged, not a
+// deliberate collision.
+inline constexpr size_t kHashBlock = 1 << 16;
+class ContentHash {
+ public:
+  void Add(std::string_view block);
+  uint64_t Value() const { return value_; }
+
+ private:
+  uint64_t value_ = 0xcbf29ce484222325u;
+};
+// The hash of every byte of the regular file `path` (links followed).
+std::error_code HashFile(const std::u16string& path, uint64_t& hash);
+
 // An open folder. Opened before a batch of files is written into it, it
 // can later flush its whole file system in one call and learn of every
 // write-back error since it was opened, whichever file it hit.
+//
+// Opened with `noFollow`, it is a folder the run owns (the working folder):
+// a symbolic link in its place is refused, and the entry operations below
+// work on names inside it (openat and friends on its descriptor), never
+// following a link there.
 class FolderHandle {
  public:
   FolderHandle() = default;
@@ -123,11 +175,38 @@ class FolderHandle {
   FolderHandle(const FolderHandle&) = delete;
   FolderHandle& operator=(const FolderHandle&) = delete;
 
-  std::error_code Open(const std::u16string& path);
+  std::error_code Open(const std::u16string& path, bool noFollow = false);
+  // As opened, without trailing separators.
+  const std::u16string& Path() const { return path_; }
   // syncfs(2) on the folder's file system; waits for the disk.
   std::error_code SyncFileSystem() const;
 
+  // The names of its entries, sorted.
+  std::error_code List(std::vector<std::u16string>& names) const;
+  // The entry's own status (a link is not regular); an error when missing.
+  std::error_code Stat(const std::u16string& name, FileInfo& info) const;
+  // Removes the entry, a folder with everything in it; a missing entry is
+  // no error.
+  std::error_code Remove(const std::u16string& name) const;
+  // Every byte of the regular file `name`, at most `maxBytes` (EFBIG).
+  std::error_code Read(const std::u16string& name, std::string& content, size_t maxBytes) const;
+  // Puts a file holding `data` in place of `name` in one step (written
+  // beside it and renamed over it, so a link there is replaced).
+  std::error_code Replace(const std::u16string& name, std::string_view data) const;
+
+  struct Copied {
+    uint64_t hash = 0;     // ContentHash of the bytes copied
+    bool changed = false;  // the source changed while it was read: nothing was put in place
+  };
+  // Copies the regular file `source` (links followed) in place of `name`,
+  // in one step as Replace does, with the source's mode and modification
+  // time. Everything is read from one descriptor; the source's size and
+  // times are compared before and after, so that a copy taken while the
+  // source was rewritten is never put in place.
+  std::error_code CopyIn(const std::u16string& source, const std::u16string& name, Copied& copied) const;
+
  private:
+  std::u16string path_;
   int fd_ = -1;
 };
 
@@ -143,6 +222,10 @@ class FolderHandle {
 // - SIGXFSZ is ignored: a write past the file-size limit then fails with
 //   EFBIG and is reported like a full disk, instead of killing the process
 //   without a word.
+// - SIGPIPE is ignored: standard output or error on a closed pipe then
+//   fails its writes, and the run goes on to its end instead of stopping
+//   half way.
+// - A test's fault rule (FaultSeam.h) is armed.
 void PrepareProcess();
 
 // Has the system write every modified file out to its disk and waits for

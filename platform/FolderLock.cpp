@@ -103,12 +103,12 @@ void FolderLock::Release() {
   held_ = false;
 }
 
-LockResult LockFolder(const std::u16string& folder, const LockWait& wait) {
+LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool noFollow) {
   LockResult result;
-  const int fd = ::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
   if (fd < 0) {
     result.status = (errno == ENOENT || errno == ENOTDIR) ? LockStatus::NoFolder : LockStatus::Failed;
-    result.reason = SystemReason(errno);
+    result.reason = noFollow && errno == ELOOP ? "a symbolic link, not followed" : SystemReason(errno);
     return result;
   }
   struct stat st {};
@@ -173,6 +173,13 @@ std::optional<std::chrono::seconds> ParseLockWait(const char* text) {
 
 std::chrono::seconds LockWaitFromEnvironment() {
   return ParseLockWait(std::getenv("PRT2QML_LOCK_WAIT")).value_or(std::chrono::seconds(600));
+}
+
+std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text) {
+  const char* value = std::getenv("PRT2QML_LOCK_WAIT");
+  if (value == nullptr) return std::chrono::seconds(600);
+  text = value;
+  return ParseLockWait(value);
 }
 
 }  // namespace prt::platform

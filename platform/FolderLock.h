@@ -56,11 +56,15 @@ struct LockResult {
 };
 
 // Takes the lock on `folder`, polling while another process holds it.
-LockResult LockFolder(const std::u16string& folder, const LockWait& wait);
+// With `noFollow` a symbolic link in the folder's place fails the lock.
+LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool noFollow = false);
 
 // The bound from PRT2QML_LOCK_WAIT (whole seconds, 0: do not wait, at most
 // a year); 600 s when it is unset or not a number.
 std::chrono::seconds LockWaitFromEnvironment();
+// The same, strict: nullopt when the variable is set to anything but a
+// whole number of seconds ("-1", "1e9", ""); its text goes to `text`.
+std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text);
 std::optional<std::chrono::seconds> ParseLockWait(const char* text);
 
 }  // namespace prt::platform

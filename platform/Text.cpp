@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -225,5 +226,11 @@ std::string NarrowPath(std::u16string_view widePath) {
 std::filesystem::path ToPath(std::u16string_view widePath) { return std::filesystem::path(NarrowPath(widePath)); }
 
 std::u16string FromPath(const std::filesystem::path& path) { return WidenPath(path.native()); }
+
+std::string GroupedDigits(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
 
 }  // namespace prt::platform

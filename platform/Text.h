@@ -2,6 +2,7 @@
 // The one UTF-8 codec: between the UTF-16 text the tool works in and the
 // UTF-8 of documents, the file system and the command line.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ size_t NarrowUnits(std::u16string_view text, char* out);
 // every byte string survives the round trip; valid UTF-8 decodes as Widen.
 std::u16string WidenPath(std::string_view bytes);
 std::string NarrowPath(std::u16string_view widePath);
+
+// 67072 as "67,072", for the numbers of messages.
+std::string GroupedDigits(uint64_t n);
 
 // The file-system boundary: wide paths are converted only here, with
 // WidenPath and NarrowPath.

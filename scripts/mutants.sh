@@ -18,8 +18,7 @@ filter=${2:-}
 # file @@ exact text (found exactly once) @@ replacement @@ suites @@ the fault in words
 table=$(cat <<'EOF'
 platform/FileSystem.cpp @@   if (!S_ISREG(info.st_mode)) return NotRegularFile(); @@  @@ - @@ a FIFO or device passes as a regular file
-platform/FileSystem.cpp @@   while (p < pattern.size() && pattern[p] == u'*') ++p;
-  return p == pattern.size(); @@   return p == pattern.size(); @@ - @@ a trailing '*' no longer matches the empty rest
+platform/FileSystem.cpp @@ if (!anyMiddle) return name.size() == prefix.size() + suffix.size() @@ if (!anyMiddle) return name.size() >= prefix.size() + suffix.size() @@ - @@ an exact data-set name also takes longer names
 platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
 data/image/TransferFileReader.cpp @@ v - r.base_ < size)) @@ v - r.base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
 data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
@@ -28,19 +27,20 @@ data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ re
 data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
 data/manager/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
 data/manager/ManagerTexts.cpp @@ if (next >= count) next = 0; @@ if (next > count) next = 0; @@ - @@ "next language" runs past the last one
-data/files/CPRFileNameGenerator.cpp @@ pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full) @@ pf::LastWriteTimeMs(workPath) < pf::LastWriteTimeMs(full) @@ - @@ an older source (a restored data set) is not copied again
-data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.*", name + u".pwxEx"} @@ {name + u".rt_file.*"} @@ - @@ a stale .pwxEx survives a rewritten source
+data/files/CPRFileNameGenerator.cpp @@ if (!work.Read(hashName, stored, 64)) return stored == HashText(hash); @@ if (!work.Read(hashName, stored, 64)) return true; @@ - @@ the stored hash is not compared: new bytes with the old size and time are not copied
+data/files/CPRFileNameGenerator.cpp @@ {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, @@ {name + u".rt_file.", u"", true}, @@ - @@ a stale .pwxEx survives a rewritten source
 controls/IControl.h @@ kFlagHideMask = 0x30; @@ kFlagHideMask = 0x10; @@ - @@ flag bit 5 no longer hides a control
 controls/IControl.cpp @@ if (typeNumber != 1 && (record.U32 @@ if ((record.U32 @@ - @@ a hidden page gets a visible line
 controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendExtent)); @@ WriteIntProperty(u"height", h); @@ - @@ a trend view's height is not capped
 generator/text/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
 generator/run/GenerationRun.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
-generator/run/GenerationRun.cpp @@   if (exchanged) platform::RemoveTree(from); @@  @@ faults @@ the old final folder is left beside the new one
+generator/run/GenerationRun.cpp @@   if (exchanged) DiscardOld(from); @@  @@ faults @@ the old final folder is left beside the new one
 generator/run/CacheWorkers.cpp @@ return static_cast<uint32_t>(a->length) < static_cast<uint32_t>(b->length); @@ return a->length < b->length; @@ - @@ the queue compares lengths signed
 generator/cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
 generator/cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
 generator/run/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
-app/CommandLine.cpp @@ if (arg.size() < 2 || arg[0] != u'-') continue; @@ if (arg.size() < 2) continue; @@ - @@ an option needs no leading dash
+app/CommandLine.cpp @@ const bool option = arg.size() >= 2 && arg[0] == u'-'; @@ const bool option = arg.size() >= 2; @@ - @@ an option needs no leading dash
+app/CommandLine.cpp @@ } else if (!afterFolderOption) { @@ } else { @@ - @@ the folder after -d is reported as ignored
 app/CommandLine.cpp @@ return argc >= 2 && argc <= 5; @@ return argc >= 2 && argc <= 6; @@ - @@ one argument too many is accepted
 tools/builder/ContainerWriter.cpp @@ order == Endian::Little && (mode == 1 || mode == 2); @@ order == Endian::Little && mode == 1; @@ - @@ the builder does not swap doubles in mode 2
 tools/builder/ImageWriter.cpp @@ kind && count < 255) { @@ kind && count < 256) { @@ - @@ a layout run of 256 values wraps its count to 0
@@ -54,6 +54,24 @@ platform/FileSystem.cpp @@ (reinterpret_cast<uintptr_t>(data) + page - 1) / page
 generator/run/GenerationRun.cpp @@     data.SelectLanguage(screen.language);
  @@  @@ - @@ documents written largest first keep the language the previous one left
 controls/ValueFormat.cpp @@ &font)) return i; @@ &font)) break; @@ - @@ a font array that stops on a failed lookup is taken to end on the last language
+generator/run/GenerationRun.cpp @@       cleared = false;
+    } else { @@     } else { @@ - @@ a staging folder that could not be emptied is used, leftover and all
+platform/FileSystem.cpp @@     dotDot = folder.compare(at, end - at, u"..") == 0; @@     dotDot = false; @@ - @@ ".." after a link is folded as text
+platform/FileSystem.cpp @@ ec = OpenRegular(path, flags | O_NOFOLLOW, file, info); @@ ec = OpenRegular(path, flags, file, info); @@ - @@ a state file in SimWork is opened through a link
+platform/FileSystem.cpp @@   std::signal(SIGPIPE, SIG_IGN);
+ @@  @@ - @@ a closed standard output kills the run
+platform/FolderLock.cpp @@   return ParseLockWait(value);
+} @@   return ParseLockWait(value).value_or(std::chrono::seconds(600));
+} @@ - @@ a lock wait that is not a number means 600 s
+generator/run/GenerationRun.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
+data/files/CPRFileNameGenerator.cpp @@ if (data.size > kMaxDataFileBytes) @@ if (data.size > 2 * kMaxDataFileBytes) @@ - @@ data files up to twice the limit are copied
+tools/qml-decipher/main.cpp @@   if (!WithinLimit(input)) return prt::cli::kRefused;
+ @@  @@ - @@ qml-decipher reads an input of any size
+tools/cli/CommandLine.cpp @@ added.push_back(parsed->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)); @@ added.push_back(parsed); @@ - @@ a companion refuses a repeated option instead of taking its last value
+tools/cli/CommandLine.cpp @@ for (const std::string& extra : app.remaining()) @@ for (const std::string& extra : std::vector<std::string>()) @@ - @@ a companion ignores an unknown option
+data/load/OpenDataSet.cpp @@   if (WorkingCopyIsCurrent(work, dataFile, fileName)) { @@   if (true) { @@ - @@ prt-inspect takes the language stored beside a stale working copy
+tools/builder/JsonBuilder.cpp @@ if (languages > 0 && texts > languages) @@ if (languages > 0 && texts > languages + 1) @@ - @@ prt-build lets one text too many per language pass
+tools/builder/JsonBuilder.cpp @@ if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a[i - 2] == b[k - 1]) @@ if (false) @@ - @@ "did you mean" no longer counts two swapped letters as one slip
 tools/qml-preview/Drawing.cpp @@ if (root->property("useTemplate").toBool()) { @@ if (false) { @@ - @@ the preview draws pages without their template
 tools/qml-preview/Gallery.cpp @@ if (!now.contains(file) && !platform::DeleteFile @@ if (false && !platform::DeleteFile @@ - @@ the preview keeps the pictures of documents that are gone
 tools/qml-preview/Workers.cpp @@ if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue; @@ if (worker.inFlight.empty()) continue; @@ - @@ a preview worker's ready line is taken for its first answer

@@ -1,11 +1,15 @@
 #include "data/files/CPRFileNameGenerator.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileCheck.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace prt {
 
@@ -83,18 +87,58 @@ Error Fail(Step step, std::u16string path, std::u16string folder, std::string re
   return error;
 }
 
-// Copies every file of the data set from `sourceFolder` into `workFolder`
-// (which ends in '/'). The data file is copied last, so that after a failed
-// copy its modification time still differs and the next run copies again.
-std::optional<Error> CopyDataSet(const std::u16string& sourceFolder, const std::u16string& workFolder,
-                                 const std::u16string& name) {
+// Beside the working copy: the hash of the data file's bytes it was taken from.
+constexpr std::u16string_view kHashSuffix = u".hash";
+// A data file rewritten while it is copied is copied again, this often.
+constexpr int kCopyAttempts = 3;
+
+std::string HashText(uint64_t hash) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// The working copy holds the data file's current bytes: its size and
+// modification time agree, and so does the hash stored when it was taken.
+// A copy without a stored hash (from an older version) is hashed itself,
+// and with `storeHash` the hash is stored when it agrees.
+bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const std::u16string& fileName,
+              bool storeHash = true) {
+  pf::FileInfo copy, data;
+  if (work.Stat(fileName, copy) || !copy.regular || pf::StatFile(source, data)) return false;
+  if (copy.size != data.size || copy.modifiedNs != data.modifiedNs) return false;
+  uint64_t hash = 0;
+  if (pf::HashFile(source, hash)) return false;
+  const std::u16string hashName = fileName + std::u16string(kHashSuffix);
+  std::string stored;
+  if (!work.Read(hashName, stored, 64)) return stored == HashText(hash);
+  uint64_t copied = 0;
+  if (pf::HashFile(work.Path() + u"/" + fileName, copied) || copied != hash)
+    return false;
+  return !storeHash || !work.Replace(hashName, HashText(hash));
+}
+
+// Copies every file of the data set from `sourceFolder` into the working
+// folder `work`, each in one step: <name>.*.cnk, <name>.pwx and, last,
+// <name>.prt, whose hash goes to `hash`.
+std::optional<Error> CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& work,
+                                 const std::u16string& name, uint64_t& hash) {
+  const std::u16string folder = work.Path();
+  const pf::NameRule rules[] = {{name + u".", u".cnk", true}, {name + u".pwx", u"", false}, {name + u".prt", u"", false}};
   bool any = false;
-  for (const std::u16string& pattern : {name + u".*.cnk", name + u".pwx", name + u".prt"}) {
-    const pf::FoundFiles found = pf::FindFiles(sourceFolder, pattern);
+  for (const pf::NameRule& rule : rules) {
+    const pf::FoundFiles found = pf::FindFiles(sourceFolder, rule);
     if (!found.ranToEnd) return Fail(Step::ReadFolder, Shown(sourceFolder), {}, found.reason);
     for (const std::u16string& file : found.names) {
-      if (auto why = pf::CopyFileKeepTime(sourceFolder + file, workFolder + file))
-        return Fail(Step::CopyFile, file, Shown(workFolder), *why);
+      pf::FolderHandle::Copied copied;
+      std::error_code ec = work.CopyIn(sourceFolder + file, file, copied);
+      for (int attempt = 1; !ec && copied.changed && attempt < kCopyAttempts; ++attempt)
+        ec = work.CopyIn(sourceFolder + file, file, copied);
+      if (ec) return Fail(Step::CopyFile, file, folder, ec.message());
+      if (copied.changed)
+        return Fail(Step::CopyFile, file, folder,
+                    "it changed while it was copied, " + std::to_string(kCopyAttempts) + " times");
+      hash = copied.hash;
     }
     any = any || !found.names.empty();
   }
@@ -103,20 +147,29 @@ std::optional<Error> CopyDataSet(const std::u16string& sourceFolder, const std::
   return std::nullopt;
 }
 
-// Removes what the previous run left that belongs to an older data set.
-std::optional<Error> DeleteStaleFiles(const std::u16string& workFolder, const std::u16string& name) {
-  const std::u16string folder = Shown(workFolder);
-  for (const std::u16string& pattern : {name + u".rt_file.*", name + u".pwxEx"}) {
-    const pf::FoundFiles found = pf::FindFiles(workFolder, pattern);
-    if (!found.ranToEnd) return Fail(Step::ReadFolder, folder, {}, found.reason);
-    for (const std::u16string& file : found.names) {
-      if (auto why = pf::DeleteFile(workFolder + file)) return Fail(Step::DeleteFile, file, folder, *why);
-    }
+// Removes what the previous run left that belongs to an older data set:
+// <name>.rt_file.*, <name>.pwxEx and the stored hash, the name taken
+// literally.
+std::optional<Error> DeleteStaleFiles(const pf::FolderHandle& work, const std::u16string& name) {
+  const pf::NameRule rules[] = {
+      {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, {name + u".prt", std::u16string(kHashSuffix), false}};
+  std::vector<std::u16string> entries;
+  if (const std::error_code ec = work.List(entries)) return Fail(Step::ReadFolder, work.Path(), {}, ec.message());
+  for (const std::u16string& entry : entries) {
+    if (std::none_of(std::begin(rules), std::end(rules), [&](const pf::NameRule& rule) { return rule.Matches(entry); }))
+      continue;
+    if (const std::error_code ec = work.Remove(entry)) return Fail(Step::DeleteFile, entry, work.Path(), ec.message());
   }
   return std::nullopt;
 }
 
 }  // namespace
+
+bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string& dataFile,
+                          const std::u16string& fileName) {
+  pf::FolderHandle work;
+  return !work.Open(workFolder, true) && UpToDate(work, dataFile, fileName, false);
+}
 
 CPRFileNameGenerator& CPRFileNameGenerator::GetInstance() {
   static CPRFileNameGenerator instance;
@@ -141,28 +194,41 @@ std::optional<ProjectPathError> CPRFileNameGenerator::SetProjectPath(const std::
   constexpr std::u16string_view kDataSuffix = u".prt";
   if (!std::u16string_view(fileName).ends_with(kDataSuffix))
     return Fail(Step::NotPrtName, path, {}, "the data file name must end in .prt");
+  if (data.size > kMaxDataFileBytes)
+    return Fail(Step::TooLarge, path, {},
+                pf::GroupedDigits(data.size) + " bytes, more than the " + pf::GroupedDigits(kMaxDataFileBytes) +
+                    " a data file may have");
   const std::u16string name = Stem(fileName);
   const std::u16string workFolder = sourceFolder + u"SimWork/";
   const std::u16string workFolderName = sourceFolder + u"SimWork";
-  const std::u16string workPath = workFolder + fileName;
 
-  const pf::CreatedDir created = pf::CreateDirectory(workFolder);
+  const pf::CreatedDir created = pf::CreateDirectory(workFolderName);
   if (created.result == pf::CreateDirResult::Failed)
     return Fail(Step::CreateFolder, workFolderName, {}, created.reason);
   // Held from before the copy is compared until the process ends: another
   // run of the same project waits rather than copying underneath this one.
-  pf::LockResult lock = pf::LockFolder(workFolderName, wait);
+  // The folder is the run's own: a link in its place is refused.
+  pf::LockResult lock = pf::LockFolder(workFolderName, wait, true);
   if (lock.status != pf::LockStatus::Locked) {
     Error error = Fail(Step::LockFolder, workFolderName, {}, lock.reason);
     error.lock = lock.status;
     error.holder = lock.holder;
     return error;
   }
+  pf::FolderHandle work;
+  if (const std::error_code ec = work.Open(workFolderName, true))
+    return Fail(Step::CreateFolder, workFolderName, {}, ec.message());
 
   const bool made = created.result == pf::CreateDirResult::Created;
-  if (made || pf::LastWriteTimeMs(workPath) != pf::LastWriteTimeMs(full)) {
-    auto error = DeleteStaleFiles(workFolder, name);
-    if (!error) error = CopyDataSet(sourceFolder, workFolder, name);
+  if (made || !UpToDate(work, full, fileName)) {
+    uint64_t hash = 0;
+    auto error = DeleteStaleFiles(work, name);
+    if (!error) error = CopyDataSet(sourceFolder, work, name, hash);
+    // Stored last: a copy cut short by a kill has no hash and is taken again.
+    if (!error) {
+      if (const std::error_code ec = work.Replace(fileName + std::u16string(kHashSuffix), HashText(hash)))
+        error = Fail(Step::CopyFile, fileName + std::u16string(kHashSuffix), workFolderName, ec.message());
+    }
     if (error) {
       // A folder made for a run that cannot go on goes again.
       if (made) pf::RemoveTree(workFolderName);

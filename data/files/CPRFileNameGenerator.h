@@ -20,11 +20,16 @@ inline constexpr uint32_t kFileConfig = FileCode('@', 'C', 'F', 'G');
 inline constexpr uint32_t kFileLanguage = FileCode('L', 'A', 'N', 'G');
 inline constexpr uint32_t kFileConnection = FileCode('C', 'O', 'N', 'N');
 
+// Data files above this size are refused before anything is copied: the
+// builder makes no larger container, and the load holds the file in memory.
+inline constexpr uint64_t kMaxDataFileBytes = uint64_t{256} << 20;
+
 // Why the working copy could not be made; nothing of it is used then.
 struct ProjectPathError {
   enum class Step : uint8_t {
     OpenData,      // the data file: `path`
     NotPrtName,    // the data file `path` is not named <name>.prt
+    TooLarge,      // the data file `path` is larger than kMaxDataFileBytes
     CreateFolder,  // the working folder: `path`
     LockFolder,    // the working folder: `path`; `lock` says how
     ReadFolder,    // the data file's folder: `path`
@@ -39,6 +44,11 @@ struct ProjectPathError {
   platform::LockHolder holder;  // who held the folder, when timed out
 };
 
+// Whether the working copy `fileName` in `workFolder` holds the current
+// bytes of `dataFile`, as a run would find it (nothing is written).
+bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string& dataFile,
+                          const std::u16string& fileName);
+
 class CPRFileNameGenerator : public IPRSingleton {
  public:
   static CPRFileNameGenerator& GetInstance();
@@ -49,6 +59,12 @@ class CPRFileNameGenerator : public IPRSingleton {
   // Once per process: locks the working folder for the rest of the process,
   // brings the working copy up to date and sets the base path. After a
   // success, later calls change nothing.
+  //
+  // The working copy is refreshed when its size or modification time
+  // differs from the data file's, or the hash of the data file's bytes
+  // differs from the one stored beside the copy (<name>.prt.hash) when it
+  // was taken. Everything in the working folder is created and removed
+  // without following a link there.
   [[nodiscard]] std::optional<ProjectPathError> SetProjectPath(const std::u16string& path,
                                                                const platform::LockWait& wait = {});
   bool ProjectPathSet() const { return projectPathSet_; }

@@ -24,21 +24,53 @@ CPRDataManager& CPRDataManager::GetInstance() {
 
 CPRDataManager::~CPRDataManager() = default;
 
-std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
+void CPRDataManager::BeginLoad() {
   currentPage_ = 1u << 24;
   loaded_.store(0);
   ClearCaches();
   image_.reset();
+}
 
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
+  BeginLoad();
   auto& names = CPRFileNameGenerator::GetInstance();
   std::u16string configPath;
   names.GetFileName(kFileConfig, configPath);
   // Without a working copy every name would be relative (".prt"): some
   // other file, or none.
   if (!names.ProjectPathSet()) return LoadFailure{configPath, platform::ErrnoError(ENOENT), std::nullopt};
+  if (auto failure = ReadImage(configPath)) return failure;
 
+  names.GetFileName(kFileLanguage, languageFile_);
+  currentLanguage_ = 0;
+  uint32_t stored = 0;
+  if (auto failure = ReadStoredLanguage(stored)) {
+    image_.reset();
+    return failure;
+  }
+  currentLanguage_ = stored < GetLanguageCount() ? stored : 0;
+
+  names.GetFileName(kFileConnection, connectionFile_);
+  FinishLoad();
+  return std::nullopt;
+}
+
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::LoadReadOnly(const std::u16string& path,
+                                                                         uint32_t language) {
+  BeginLoad();
+  // Empty names: storing a language or a connection record fails instead
+  // of writing a file.
+  languageFile_.clear();
+  connectionFile_.clear();
+  if (auto failure = ReadImage(path)) return failure;
+  currentLanguage_ = language < GetLanguageCount() ? language : 0;
+  FinishLoad();
+  return std::nullopt;
+}
+
+std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadImage(const std::u16string& configPath) {
   std::vector<uint8_t> file;
-  if (const std::error_code error = platform::ReadWholeFile(configPath, file))
+  if (const std::error_code error = platform::ReadOwnFile(configPath, file, kMaxDataFileBytes))
     return LoadFailure{configPath, error, std::nullopt};
   auto reader = TransferFileReader::LoadBytes(std::move(file));
   if (!reader) return LoadFailure{configPath, {}, reader.Error()};
@@ -56,26 +88,11 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::Load() {
                                "the runtime image has an unknown signature"};
     return LoadFailure{configPath, {}, wrong};
   }
-
-  names.GetFileName(kFileLanguage, languageFile_);
-  currentLanguage_ = 0;
-  uint32_t stored = 0;
-  if (auto failure = ReadStoredLanguage(stored)) {
-    image_.reset();
-    return failure;
-  }
-  currentLanguage_ = stored < GetLanguageCount() ? stored : 0;
-
-  names.GetFileName(kFileConnection, connectionFile_);
-  FinishLoad();
   return std::nullopt;
 }
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
-  currentPage_ = 1u << 24;
-  loaded_.store(0);
-  ClearCaches();
-  image_.reset();
+  BeginLoad();
   if (!InstallImage(std::move(image))) return false;
   currentLanguage_ = 0;
   FinishLoad();
@@ -157,11 +174,13 @@ std::optional<CPRDataManager::LoadFailure> CPRDataManager::ReadStoredLanguage(ui
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenRead, kPathKindProject);
   if (!file) {
-    // Unreadable, the file falls back to language 0; a FIFO, device or
-    // folder in its place is refused: nothing may be read from it, nor a
-    // file made there.
-    const std::error_code error = platform::ErrnoError(errno);
-    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory) return std::nullopt;
+    // Unreadable, the file falls back to language 0; a FIFO, device,
+    // folder or link in its place is refused: nothing may be read from it,
+    // nor a file made there or through it.
+    const std::error_code error = errno == ELOOP ? platform::LinkNotFollowed() : platform::ErrnoError(errno);
+    if (error != std::errc::no_such_device_or_address && error != std::errc::is_a_directory &&
+        error != std::errc::too_many_symbolic_link_levels)
+      return std::nullopt;
     return LoadFailure{languageFile_, error, std::nullopt};
   }
   uint8_t bytes[4] = {};

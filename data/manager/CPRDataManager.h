@@ -41,6 +41,10 @@ class CPRDataManager : public IPRDataManager {
   // configuration file, then the stored language); on failure nothing is
   // loaded.
   std::optional<LoadFailure> Load();
+  // Loads the data file at `path` as it stands, without a working copy and
+  // starting in `language` (0 when the project has fewer). No language or
+  // connection file is opened, so nothing is created or written.
+  std::optional<LoadFailure> LoadReadOnly(const std::u16string& path, uint32_t language);
   bool Initialize() override { return !Load(); }
   void Uninitialize() override;
 
@@ -203,6 +207,10 @@ class CPRDataManager : public IPRDataManager {
   ImageRef SettingsTable(uint32_t word);
   void BuildNameMap();
   void BuildReverseTextMap();
+  // The state before any load: no image, no caches.
+  void BeginLoad();
+  // Reads the configuration file at `path` and installs its image.
+  std::optional<LoadFailure> ReadImage(const std::u16string& path);
   bool InstallImage(std::vector<uint8_t> bytes);
   void FinishLoad();
   void ClearCaches();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <new>
+#include <system_error>
 
 #include "generator/cipher/FileCipher.h"
 #include "generator/run/QmlCacheGen.h"
@@ -63,19 +65,25 @@ void ProcessQmlFiles(DocumentQueue& queue, bool encrypt, FileStatus& result, int
   result = {};
   std::string bytes;  // one document at a time, kept from file to file
   while (QmlFileItemPtr item = queue.Take()) {
-    const auto compileStart = Clock::now();
-    result = QmlCacheGen::MiniQmlCacheGen(item->path, bytes);
-    if (profile) {
-      profile->compileSeconds += SecondsSince(compileStart);
-      ++profile->files;
-      profile->load += static_cast<uint32_t>(item->length);
-    }
-    if (result.ok && encrypt) {
-      const auto encryptStart = Clock::now();
-      // A path that is no document was not read: the cipher reads it.
-      result = bytes.empty() ? Encrypt(item->path) : EncryptContent(item->path, bytes);
-      if (profile) profile->encryptSeconds += SecondsSince(encryptStart);
-      if (!result.ok) std::cerr << result.notes + "operator () failed to encrypt qml files.\n" << std::flush;
+    try {
+      const auto compileStart = Clock::now();
+      result = QmlCacheGen::MiniQmlCacheGen(item->path, bytes);
+      if (profile) {
+        profile->compileSeconds += SecondsSince(compileStart);
+        ++profile->files;
+        profile->load += static_cast<uint32_t>(item->length);
+      }
+      if (result.ok && encrypt) {
+        const auto encryptStart = Clock::now();
+        // A path that is no document was not read: the cipher reads it.
+        result = bytes.empty() ? Encrypt(item->path) : EncryptContent(item->path, bytes);
+        if (profile) profile->encryptSeconds += SecondsSince(encryptStart);
+        if (!result.ok) std::cerr << result.notes + "operator () failed to encrypt qml files.\n" << std::flush;
+      }
+    } catch (const std::bad_alloc&) {
+      // Fails the run with a line naming the cache, instead of ending the
+      // process from this thread.
+      result = FileStatus::Failed(item->path + u'c', std::make_error_code(std::errc::not_enough_memory));
     }
     if (!result.ok) {
       // The run fails: the other worker need not go on.

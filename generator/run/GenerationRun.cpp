@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iostream>
 #include <latch>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string_view>
@@ -83,10 +84,19 @@ TreeFault GrowTree(const ControlPtr& control, ControlBudget& budget) {
   return {};
 }
 
+// "prt2qml: screen page16777218"
+std::string ScreenLine(const IControl& screen) {
+  return "prt2qml: screen " + std::string(screen.GetTypeCode()) + std::to_string(static_cast<int32_t>(screen.GetObjID()));
+}
+
 // "prt2qml: screen page16777218: <the reason>"
 std::string ScreenFaultLine(const IControl& screen, const TreeFault& fault) {
-  return "prt2qml: screen " + std::string(screen.GetTypeCode()) +
-         std::to_string(static_cast<int32_t>(screen.GetObjID())) + ": " + fault.Text();
+  return ScreenLine(screen) + ": " + fault.Text();
+}
+
+std::string OverBudgetLine(const IControl& screen, uint64_t limit, uint64_t imageBytes) {
+  return ScreenLine(screen) + ": the documents exceed " + platform::GroupedDigits(limit) +
+         " bytes, the limit for a data set of " + platform::GroupedDigits(imageBytes) + " bytes";
 }
 
 // Builds the control tree of every screen, type by type, and notes the
@@ -120,8 +130,33 @@ class TreeCheck {
   }
 
   // Called once on each thread that takes part; `keep` on the one that
-  // writes the documents.
+  // writes the documents. Memory that runs out fails the check, which then
+  // names it, rather than ending the process from a worker thread.
   void Work(bool keep) {
+    try {
+      Build(keep);
+    } catch (const std::bad_alloc&) {
+      if (!failed_.exchange(true)) fault_ = "prt2qml: out of memory while building the control trees";
+    }
+  }
+
+  // After every Work: the screens in order, or false when a tree could not
+  // be built or the trees together passed the budget.
+  bool Take(std::vector<Screen>& screens) {
+    if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false;
+    for (Screen& screen : found_)
+      if (!screen.path.empty()) screens.push_back(std::move(screen));
+    return true;
+  }
+
+  // The line naming the screen at fault and why; of a check on one thread
+  // only, the first screen in order.
+  const std::string& Fault() const { return fault_; }
+
+ private:
+  static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
+
+  void Build(bool keep) {
     IPRDataManager& data = ControlDataManager();
     ControlBudget budget(imageBytes_);
     std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
@@ -151,22 +186,6 @@ class TreeCheck {
     }
     used_ += budget.Used();
   }
-
-  // After every Work: the screens in order, or false when a tree could not
-  // be built or the trees together passed the budget.
-  bool Take(std::vector<Screen>& screens) {
-    if (failed_ || used_ > ControlBudget::LimitFor(imageBytes_)) return false;
-    for (Screen& screen : found_)
-      if (!screen.path.empty()) screens.push_back(std::move(screen));
-    return true;
-  }
-
-  // The line naming the screen at fault and why; of a check on one thread
-  // only, the first screen in order.
-  const std::string& Fault() const { return fault_; }
-
- private:
-  static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
 
   std::u16string staging_;
   uint64_t imageBytes_ = 0;
@@ -271,6 +290,38 @@ std::error_code SwapIntoPlace(const std::u16string& fresh, const std::u16string&
   return exchanged ? platform::ExchangeEntries(fresh, final) : platform::RenameEntry(fresh, final);
 }
 
+// Moves `entry` to the first free name `entry`.stale.<n> beside it. The
+// output folder is locked, so no other run takes that name meanwhile.
+std::error_code MoveAside(const std::u16string& entry, std::u16string& aside) {
+  for (uint32_t n = 0;; ++n) {
+    aside = entry + u".stale." + platform::Widen(std::to_string(n));
+    if (!platform::EntryExists(aside)) return platform::RenameEntry(entry, aside);
+  }
+}
+
+void CannotRemoveLine(const std::u16string& entry, std::error_code ec) {
+  ErrLine("prt2qml: cannot remove '" + platform::NarrowPath(entry) + "': " + ec.message());
+}
+
+// Removes the old content `entry` names now. What cannot be removed (an
+// entry of another user, an immutable file) is moved aside, so that no
+// later run finds it under a name it uses, and is reported.
+void DiscardOld(const std::u16string& entry) {
+  const std::error_code ec = platform::RemoveTree(entry);
+  if (!ec) return;
+  std::u16string aside;
+  CannotRemoveLine(MoveAside(entry, aside) ? entry : aside, ec);
+}
+
+// Removes, after the run, what PrepareFolder moved aside.
+struct AsideRemoval {
+  std::u16string aside;
+  ~AsideRemoval() {
+    if (aside.empty()) return;
+    if (const std::error_code ec = platform::RemoveTree(aside)) CannotRemoveLine(aside, ec);
+  }
+};
+
 bool SyncParent(const std::u16string& final) {
   const std::u16string parent = ParentFolder(final);
   if (const std::error_code ec = platform::SyncFolder(parent)) {
@@ -288,24 +339,41 @@ std::string QuotedPath(const fs::path& path) {
   return out.str();
 }
 
-void PrepareFolder(const std::u16string& folder) {
+std::u16string PrepareFolder(const std::u16string& folder) {
   const fs::path dir = platform::ToPath(folder);
-  if (!fs::exists(dir)) {
-    fs::create_directory(dir);
-    return;
+  const std::u16string entry = EntryName(folder);
+  auto make = [&] {
+    if (const std::error_code ec = platform::MakeFolder(entry))
+      throw fs::filesystem_error("cannot create directory", dir, ec);
+  };
+  if (!platform::EntryExists(entry)) {
+    make();
+    return {};
   }
-  try {
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-      try {
-        fs::remove_all(entry.path());
-        OutLine("Remove: " + QuotedPath(entry.path()));
-      } catch (const fs::filesystem_error& e) {
-        ErrLine("Failed to remove: " + QuotedPath(entry.path()) + ", " + e.what());
-      }
+  // Walked without following a link in its place or inside it.
+  platform::FolderHandle staging;
+  std::vector<std::u16string> names;
+  std::error_code ec = staging.Open(entry, true);
+  if (!ec) ec = staging.List(names);
+  if (ec) ErrLine("Failed to iterator: " + FsErrorText(fs::filesystem_error("directory iterator cannot open directory", dir, ec)));
+  bool cleared = !ec;
+  for (const std::u16string& name : names) {
+    const fs::path path = dir / platform::ToPath(name);
+    if (const std::error_code removeError = staging.Remove(name)) {
+      ErrLine("Failed to remove: " + QuotedPath(path) + ", " +
+              fs::filesystem_error("cannot remove all", path, removeError).what());
+      cleared = false;
+    } else {
+      OutLine("Remove: " + QuotedPath(path));
     }
-  } catch (const fs::filesystem_error& e) {
-    ErrLine("Failed to iterator: " + FsErrorText(e));
   }
+  if (cleared) return {};
+  // Nothing of it may reach the final folder.
+  std::u16string aside;
+  if (const std::error_code moveError = MoveAside(entry, aside))
+    throw fs::filesystem_error("cannot move aside", dir, platform::ToPath(aside), moveError);
+  make();
+  return aside;
 }
 
 std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {
@@ -333,7 +401,7 @@ bool PublishFolder(const std::u16string& staging, const std::u16string& final) {
   OutLine("Move " + Utf8(staging) + " to " + Utf8(final));
   // The old content, now under the staging name; what a kill leaves here
   // the next run's staging preparation removes.
-  if (exchanged) platform::RemoveTree(from);
+  if (exchanged) DiscardOld(from);
   return true;
 }
 
@@ -369,7 +437,7 @@ bool PublishByCopy(const std::u16string& staging, const std::u16string& final) {
   bool exchanged = false;
   if (std::error_code ec = SwapIntoPlace(copying, to, exchanged)) return fail("cannot rename", copying, final, ec);
   const bool synced = SyncParent(to);
-  if (exchanged) platform::RemoveTree(copying);
+  if (exchanged) DiscardOld(copying);
   return synced;
 }
 
@@ -379,11 +447,11 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   const std::u16string final = outputFolder + u"/qmls/";
   ClearUpperVectorState();
 
-  PrepareFolder(staging);
+  const AsideRemoval movedAside{PrepareFolder(staging)};
   // Opened before the first document is written, so that the flush before
   // the publish learns of every write-back error of the run's files.
   platform::FolderHandle stagingFolder;
-  if (const std::error_code ec = stagingFolder.Open(staging)) {
+  if (const std::error_code ec = stagingFolder.Open(staging, true)) {
     ErrLine(FaultLine(FileStatus::Failed(staging, ec)));
     return false;
   }
@@ -419,6 +487,9 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
   // The trees not kept, once more, one at a time; they fitted the budget
   // before.
   ControlBudget budget(data.GetImageSize());
+  // Counted as the text is written, so no document grows past what is left.
+  const uint64_t byteLimit = DocumentByteLimit(data.GetImageSize());
+  uint64_t bytesLeft = byteLimit;
   DocumentBytes bytes;
   for (const size_t index : order) {
     Screen& screen = screens[index];
@@ -436,10 +507,20 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
 
     start = Clock::now();
     data.SelectLanguage(screen.language);
+    // A UTF-8 document has at least as many bytes as its text has units.
+    generator.stream.SetLimit(static_cast<size_t>(std::min<uint64_t>(bytesLeft, SIZE_MAX)));
     const bool written = WriteScreenDocument(*tree, generator);
     if (!generator.notices.empty()) {
       std::cout << generator.notices << std::flush;
       generator.notices.clear();
+    }
+    if (generator.stream.GetFault() == QmlStream::Fault::OverLimit) {
+      ErrLine(OverBudgetLine(*tree, byteLimit, data.GetImageSize()));
+      return false;
+    }
+    if (generator.stream.GetFault() == QmlStream::Fault::OutOfMemory) {
+      ErrLine(ScreenLine(*tree) + ": out of memory");
+      return false;
     }
     if (!written) return false;
     if (profile) profile->generateSeconds += SecondsSince(start);
@@ -447,7 +528,13 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
     start = Clock::now();
     // Replacing surrogates keeps the length; the encoder does the rest.
     const std::u16string_view text = generator.stream.View();
-    if (const FileStatus saved = WriteDocument(screen.path, bytes.Encode(text)); !saved.ok) {
+    const std::string_view encoded = bytes.Encode(text);
+    if (encoded.size() > bytesLeft) {
+      ErrLine(OverBudgetLine(*tree, byteLimit, data.GetImageSize()));
+      return false;
+    }
+    bytesLeft -= encoded.size();
+    if (const FileStatus saved = WriteDocument(screen.path, encoded); !saved.ok) {
       ErrLine(FaultLine(saved));
       ErrLine("GenerateQmlFiles failed to save qml files.");
       return false;

@@ -22,10 +22,27 @@ bool GenerateQmlFiles(QmlGenerator& generator, const std::u16string& outputFolde
 // on two workers; prints the line naming a file that failed.
 bool GenerateCacheFiles(const QmlGenerator& generator, const QmlFileItems& items);
 
-// Creates `folder` (one level) when missing, or empties it, listing every
-// removed entry. Creating it, or testing for it, may throw
-// std::filesystem::filesystem_error; problems with the entries are printed.
-void PrepareFolder(const std::u16string& folder);
+// The bytes of documents (UTF-8, as saved) that one run may write: 32 per
+// byte of the data set's image, plus 16 MiB. Real projects write one to two
+// (the example 1.15, the 3,200-screen benchmark project 1.51, the random
+// projects of the reference test at most 2.04); links that share a large
+// target can make a small data set describe gigabytes. The caches and the
+// cipher's key bytes follow from the documents and are not counted.
+inline constexpr uint64_t kDocumentBytesPerImageByte = 32;
+inline constexpr uint64_t kDocumentByteSlack = uint64_t{16} << 20;
+constexpr uint64_t DocumentByteLimit(uint64_t imageBytes) {
+  return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack;
+}
+
+// Makes `folder` (one level) a fresh, empty folder of the run's own. A
+// missing one is created; an existing folder is emptied, listing every
+// removed entry and every one that could not be removed. A link, a file or
+// a folder that could not be emptied is never written into or followed: it
+// is moved aside, to `folder` + ".stale.<n>", and a new folder is made.
+// Answers that name (empty when nothing was moved), for the caller to
+// remove after the run. Creating or moving may throw
+// std::filesystem::filesystem_error.
+std::u16string PrepareFolder(const std::u16string& folder);
 
 // staging + "/" + type code + the signed object reference (left out for
 // templates, which all share tmpl.qml) + ".qml".

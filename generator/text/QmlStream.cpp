@@ -109,23 +109,34 @@ std::u16string ShortFloatText(double value) {
   return Widen(buf, res.ptr);
 }
 
+void QmlStream::SetLimit(size_t units) {
+  limit_ = units;
+  room_ = std::max(std::min(capacity_, limit_), size_);
+}
+
 bool QmlStream::Grow(size_t n) {
-  const size_t limit = std::u16string().max_size();
-  if (n > limit - size_) {
+  const size_t limit = std::min(limit_, std::u16string().max_size());
+  if (n > limit - std::min(size_, limit)) {
     good_ = false;
+    fault_ = Fault::OverLimit;
     return false;
   }
   // Doubling keeps a document's growth linear; the room is kept between
   // documents, so after the largest one no screen allocates.
-  const size_t wanted = std::max({size_ + n, capacity_ <= limit / 2 ? 2 * capacity_ : limit, kFirstRoom});
-  std::unique_ptr<char16_t[]> bigger(new (std::nothrow) char16_t[wanted]);
-  if (!bigger) {
-    good_ = false;
-    return false;
+  if (n > capacity_ - size_) {
+    const size_t wanted =
+        std::min(std::max({size_ + n, capacity_ <= limit / 2 ? 2 * capacity_ : limit, kFirstRoom}), limit);
+    std::unique_ptr<char16_t[]> bigger(new (std::nothrow) char16_t[wanted]);
+    if (!bigger) {
+      good_ = false;
+      fault_ = Fault::OutOfMemory;
+      return false;
+    }
+    if (size_ != 0) std::char_traits<char16_t>::copy(bigger.get(), data_.get(), size_);
+    data_ = std::move(bigger);
+    capacity_ = wanted;
   }
-  if (size_ != 0) std::char_traits<char16_t>::copy(bigger.get(), data_.get(), size_);
-  data_ = std::move(bigger);
-  capacity_ = wanted;
+  room_ = std::min(capacity_, limit_);
   return true;
 }
 

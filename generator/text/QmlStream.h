@@ -17,11 +17,20 @@ class QmlStream {
   // Clear(), and later writes add nothing.
   bool Good() const { return good_; }
   void SetFailed() { good_ = false; }
-  // Empties the text and clears the failed state; the room stays.
+  // Why the stream failed, when a write did not fit.
+  enum class Fault : uint8_t { None, OverLimit, OutOfMemory };
+  Fault GetFault() const { return fault_; }
+  // Empties the text and clears the failed state; the room and the limit
+  // stay.
   void Clear() {
     size_ = 0;
     good_ = true;
+    fault_ = Fault::None;
   }
+  // The text may hold at most `units` units from now on; a write past them
+  // fails the stream (OverLimit). The room never grows past the limit, so
+  // the memory a document takes stays within it.
+  void SetLimit(size_t units);
 
   // The text written since the last Clear; valid until the next write.
   std::u16string_view View() const { return {data_.get(), size_}; }
@@ -105,7 +114,7 @@ class QmlStream {
   // the stream has failed or the room cannot be had (it fails then).
   char16_t* Extend(size_t n) {
     if (!good_) return nullptr;
-    if (n > capacity_ - size_ && !Grow(n)) return nullptr;
+    if (n > room_ - size_ && !Grow(n)) return nullptr;
     char16_t* out = data_.get() + size_;
     size_ += n;
     return out;
@@ -119,7 +128,10 @@ class QmlStream {
   std::unique_ptr<char16_t[]> data_;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  size_t limit_ = SIZE_MAX;
+  size_t room_ = 0;  // what can be written without Grow: the capacity, at most the limit
   bool good_ = true;
+  Fault fault_ = Fault::None;
 };
 
 // Number texts shared by the stream and the value formatters.

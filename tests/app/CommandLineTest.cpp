@@ -7,8 +7,13 @@
 namespace prt {
 namespace {
 
-TEST(ScanCommandLine, DerivesFolderPathAndSwitches) {
-  const struct { std::vector<std::u16string> args; std::u16string path, folder; bool folderSeen, encrypt; } cases[] = {
+TEST(ScanCommandLine, DerivesFolderPathSwitchesAndIgnoredArguments) {
+  const struct {
+    std::vector<std::u16string> args;
+    std::u16string path, folder;
+    bool folderSeen, encrypt;
+    std::vector<size_t> ignored = {};
+  } cases[] = {
       {{u"a.prt"}, u"./a.prt", u".", false, false},
       {{u""}, u"./", u".", false, false},
       {{u"C:\\proj\\a.prt"}, u"./C:\\proj\\a.prt", u".", false, false},  // one Linux name
@@ -20,7 +25,8 @@ TEST(ScanCommandLine, DerivesFolderPathAndSwitches) {
       {{u"a.prt", u"-d"}, u"a.prt", u"", true, false},
       {{u"a.prt", u"-d", u"-d", u"y"}, u"a.prt", u"-dy", true, false},
       {{u"a.prt", u"-dir", u"x", u"-encrypt"}, u"a.prt", u"x", true, true},
-      {{u"a.prt", u"-", u"e", u"-E", u"od", u"xe"}, u"./a.prt", u".", false, false},  // options need their dash
+      {{u"a.prt", u"-", u"e", u"-E", u"od", u"xe"}, u"./a.prt", u".", false, false, {1, 2, 3, 4, 5}},  // options need their dash
+      {{u"a.prt", u"-d", u"-x", u"--e", u""}, u"a.prt", u"-x", true, false, {3, 4}},
       {{u"-d", u"-e"}, u"./-d", u".", false, true},
       {{u"sub/-e", u"-e"}, u"sub/-e", u"sub", false, true},
   };
@@ -31,6 +37,7 @@ TEST(ScanCommandLine, DerivesFolderPathAndSwitches) {
     EXPECT_EQ(line.outputFolder, c.folder) << label;
     EXPECT_EQ(line.folderOptionSeen, c.folderSeen) << label;
     EXPECT_EQ(line.encryptOptionSeen, c.encrypt) << label;
+    EXPECT_EQ(line.ignored, c.ignored) << label;
   }
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/Process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -58,6 +59,15 @@ ProcessResult RunProcess(const ProcessRequest& request) {
   if (pid == 0) {
     // Child: only async-signal-safe calls until exec.
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(127);
+    // As a shell starts a program, whatever this process ignores.
+    signal(SIGPIPE, SIG_DFL);
+    if (request.stdoutTo == kClosedPipe) {
+      int unread[2];
+      if (pipe(unread) != 0 || close(unread[0]) != 0 || dup2(unread[1], out.fd[1]) < 0) _exit(127);
+    } else if (!request.stdoutTo.empty()) {
+      const int fd = open(request.stdoutTo.c_str(), O_WRONLY);
+      if (fd < 0 || dup2(fd, out.fd[1]) < 0) _exit(127);
+    }
     dup2(out.fd[1], STDOUT_FILENO);
     dup2(err.fd[1], STDERR_FILENO);
     for (const int fd : {out.fd[0], err.fd[0], out.fd[1], err.fd[1]}) close(fd);
@@ -65,6 +75,8 @@ ProcessResult RunProcess(const ProcessRequest& request) {
       const rlimit limit{*request.fileSizeLimit, *request.fileSizeLimit};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
+    if (request.user && (setgroups(0, nullptr) != 0 || setgid(*request.user) != 0 || setuid(*request.user) != 0))
+      _exit(127);
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }

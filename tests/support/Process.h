@@ -1,5 +1,7 @@
 #pragma once
 // Runs a program the way a shell would and collects what it wrote.
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -16,6 +18,8 @@ struct ProcessResult {
   std::string err;
 };
 
+inline constexpr const char* kClosedPipe = "|closed";
+
 struct ProcessRequest {
   std::filesystem::path program;  // absolute, or relative to workDir
   std::vector<std::string> args;  // after the program name
@@ -24,6 +28,10 @@ struct ProcessRequest {
   std::vector<std::string> env;      // "NAME=value" set on top of this process's environment
   int timeoutSeconds = 120;
   std::optional<unsigned long> fileSizeLimit;  // RLIMIT_FSIZE in bytes
+  // Standard output: collected when empty, else the file opened on it
+  // ("/dev/full"), or kClosedPipe: a pipe nobody reads any more.
+  std::string stdoutTo;
+  std::optional<uid_t> user;  // run as this user, in its own group (needs root)
   // Runs on a thread of its own while the child runs (to stop, kill or time
   // it); the output pipes keep being drained meanwhile.
   std::function<void(pid_t)> monitor;

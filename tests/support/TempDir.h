@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -47,6 +48,13 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& cont
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every path under a folder, for checks that a run made or left nothing.
+inline std::set<std::filesystem::path> Tree(const std::filesystem::path& folder) {
+  std::set<std::filesystem::path> paths;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) paths.insert(entry.path());
+  return paths;
 }
 
 // Every regular file of a folder by name, with its bytes; empty for a missing folder.

@@ -8,27 +8,49 @@ namespace {
 
 using builder::BuildFromJsonText;
 
+// The message as prt-build prints it after the file name.
+std::string Message(const builder::BuildResult& r) {
+  return r.line ? std::to_string(r.line) + ":" + std::to_string(r.column) + ": " + r.error : r.error;
+}
+
 TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
   const struct { const char* json; const char* message; } cases[] = {
-      {R"({"screens": [)", "not valid JSON"},
-      {R"({"screen": []})", "description: unknown key \"screen\""},
+      {"{\"screens\": [\n  {\"type\": \"page\"},\n]}",
+       "3:1: syntax error while parsing value - unexpected ']'; expected '[', '{', or a literal"},
+      {R"({"screen": []})", "description: unknown key \"screen\"; did you mean \"screens\"?"},
+      {R"({"screens": [{"type": "pgae"}]})", "screens[0].type: unknown type \"pgae\"; did you mean \"page\"?"},
+      {R"({"zzzzzzz": 1})", "description: unknown key \"zzzzzzz\""},
       {R"({"screens": [{"type": "page", "children": [{"type": "buton"}]}]})",
-       "screens[0].children[0].type: unknown type \"buton\""},
-      {R"({"screens": [{"type": "page", "w": "wide"}]})", "screens[0].w: expected an integer"},
+       "screens[0].children[0].type: unknown type \"buton\"; did you mean \"button\"?"},
+      {R"({"screens": [{"type": "page", "children": [{"type": "button", "children": [{"type": "button"}]}]}]})",
+       "screens[0].children[0].children: a button holds no children (only pages, templates, report pages, popups "
+       "and containers do)"},
+      {R"({"screens": [{"type": "page", "text": ["a", "b", "c"]}]})", "screens[0].text: 3 texts for 1 language"},
+      {R"({"languages": [{}, {}], "texts": [["a", null, "c"]]})", "texts[0]: 3 texts for 2 languages"},
+      {R"({"screens": [{"type": "page", "w": "wide"}]})", "screens[0].w: expected an integer, got \"wide\""},
       {R"({"screens": [{"type": "page", "x": 4294967296}]})", "screens[0].x: value 4294967296 out of range"},
-      {R"({"screens": [{"type": "page", "background": "#12345"}]})", "screens[0].background: expected a colour"},
-      {R"({"screens": [{"type": "page", "index": 0}, {"type": "page", "index": 0}]})", "defined twice"},
-      {R"({"screens": [{"type": "page", "template": "nowhere"}]})", "unknown object label \"nowhere\""},
+      {R"({"screens": [{"type": "page", "background": "#12345"}]})",
+       "screens[0].background: expected a colour \"#aarrggbb\" or \"#rrggbb\""},
+      {R"({"screens": [{"type": "page", "index": 0}, {"type": "page", "index": 0}]})",
+       "screens[1].index: object of type 1 with index 0 is defined twice; first at screens[0].index"},
+      {R"({"screens": [{"type": "page", "label": "a"}, {"type": "popup", "label": "a"}]})",
+       "screens[1].label: label \"a\" is defined twice; first at screens[0].label"},
+      {R"({"screens": [{"type": "template", "label": "frame"}, {"type": "page", "template": "fram"}]})",
+       "screens[1].template: no object has the label \"fram\"; did you mean \"frame\"?"},
+      {R"({"blocks": [{"label": "b"}, {"label": "b"}]})", "blocks[1].label: label \"b\" is defined twice; first at blocks[0].label"},
+      {R"({"blocks": [{"label": "names"}], "header": {"13": {"label": "nmaes"}}})",
+       "header.13.label: no block has the label \"nmaes\"; did you mean \"names\"?"},
       {R"({"records": [{"type": 5, "fields": [{"at": 0, "u32": 1, "u16": 2}]}]})",
        "records[0].fields[0]: a field holds \"at\" and exactly one typed value"},
-      {R"({"records": [{"type": 5, "size": 8, "fields": [{"at": 8, "u32": 1}]}]})", "does not cover its fields"},
+      {R"({"records": [{"type": 5, "size": 8, "fields": [{"at": 8, "u32": 1}]}]})",
+       "record size 8 of type 5 does not cover its fields (16 bytes)"},
       {R"({"container": {"corrupt": "slightly"}})", "container.corrupt: unknown corruption \"slightly\""},
-      {R"({"textLists": [{"kind": "range", "entries": [[1, 2]]}]})", "expected [upper, lower, result]"},
+      {R"({"textLists": [{"kind": "range", "entries": [[1, 2]]}]})", "textLists[0].entries[0]: expected [upper, lower, result]"},
   };
   for (const auto& c : cases) {
     const auto r = BuildFromJsonText(c.json);
     EXPECT_FALSE(r.ok) << c.json;
-    EXPECT_NE(r.error.find(c.message), std::string::npos) << c.json << "\n  gave: " << r.error;
+    EXPECT_EQ(Message(r), c.message) << c.json;
     EXPECT_TRUE(r.container.empty()) << c.json;
   }
   const auto r = builder::BuildFromJson(nlohmann::json{{"texts", {std::string("ok\xff")}}});
@@ -46,8 +68,8 @@ TEST(JsonBuilderTest, DescriptionsBeyondTheLimitsAreRefused) {
   std::string manyValues = "[0";
   for (size_t i = 0; i < builder::limits::kValues; ++i) manyValues += ",0";
   const struct { std::string json; const char* message; } cases[] = {
-      {std::string(100000, '[') + std::string(100000, ']'), "line 1, column 257: nested deeper than 256 levels (limit 256)"},
-      {"{\"a\":\n" + std::string(300, '{'), "line 2, column 256: nested deeper than 256 levels (limit 256)"},
+      {std::string(100000, '[') + std::string(100000, ']'), "1:257: nested deeper than 256 levels (limit 256)"},
+      {"{\"a\":\n" + std::string(300, '{'), "2:256: nested deeper than 256 levels (limit 256)"},
       {deepChildren, "nested deeper than 256 levels (limit 256)"},
       {R"({"t": "[[[[ \" {{{{"})", "unknown key \"t\""},  // brackets in strings do not nest
       {manyValues + "]", "description: more than 5000000 values (limit 5000000)"},
@@ -66,7 +88,7 @@ TEST(JsonBuilderTest, DescriptionsBeyondTheLimitsAreRefused) {
   for (const auto& c : cases) {
     const auto r = BuildFromJsonText(c.json);
     EXPECT_FALSE(r.ok) << c.message;
-    EXPECT_NE(r.error.find(c.message), std::string::npos) << c.message << "\n  gave: " << r.error;
+    EXPECT_NE(Message(r).find(c.message), std::string::npos) << c.message << "\n  gave: " << Message(r);
     EXPECT_TRUE(r.container.empty() && r.image.empty()) << c.message;
   }
   // Documents built in memory get the same depth limit.

@@ -231,18 +231,6 @@ TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
             std::string::npos) << r.err;
   EXPECT_TRUE(fs::exists(broken / "qmls-preview/good.png"));
   for (const char* name : {"bad.png", "huge.png", "junk.png"}) EXPECT_FALSE(fs::exists(broken / "qmls-preview" / name));
-  // Wrong arguments name themselves.
-  const struct { std::vector<std::string> args; const char* err; } usage[] = {
-      {{"qmls", "--frobnicate"}, "unknown option '--frobnicate'"},
-      {{"qmls", "-j", "0"}, "-j takes a number from 1 to 256"},
-      {{"--diff", "qmls"}, "--diff takes two qmls folders"},
-      {{"qmls", "-o"}, "-o needs a value"},
-  };
-  for (const auto& u : usage) {
-    const auto wrong = test::Run(QML_PREVIEW_PATH, u.args, broken.Path());
-    EXPECT_EQ(wrong.exitStatus, 2) << u.err;
-    EXPECT_NE(wrong.err.find(u.err), std::string::npos) << wrong.err;
-  }
 }
 
 // Every type the converter writes has a stand-in component (a missing one

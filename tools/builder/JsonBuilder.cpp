@@ -5,7 +5,9 @@
 #include "tools/builder/Synthetic.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <initializer_list>
+#include <string_view>
 
 namespace prt::builder {
 namespace {
@@ -33,7 +35,39 @@ constexpr NamedType kTypeNames[] = {
     {"systemview", 73, -1},    {"camview", 75, -1},
 };
 
+// The types whose objects link their children in: screens and the container.
+constexpr uint8_t kGroupTypes[] = {1, 38, 53, 71, 22};
+
 constexpr const char* kShapeNames[] = {"polyline", "ellipse", "rectangle", "polygon", "flowblock"};
+
+// Edits (insert, delete, replace, swap two neighbours) from a to b.
+size_t Distance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t k = 0; k <= b.size(); ++k) d[0][k] = k;
+  for (size_t i = 1; i <= a.size(); ++i)
+    for (size_t k = 1; k <= b.size(); ++k) {
+      d[i][k] = std::min({d[i - 1][k] + 1, d[i][k - 1] + 1, d[i - 1][k - 1] + (a[i - 1] != b[k - 1])});
+      if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a[i - 2] == b[k - 1])
+        d[i][k] = std::min(d[i][k], d[i - 2][k - 2] + 1);
+    }
+  return d[a.size()][b.size()];
+}
+
+// "; did you mean "x"?" for the nearest of `names` when it is near enough
+// to be a slip (one edit in a short name, two in a longer one).
+template <typename Names>
+std::string DidYouMean(std::string_view word, const Names& names) {
+  if (word.size() > 64) return {};
+  const size_t allowed = word.size() >= 6 ? 2 : 1;
+  std::string_view best;
+  size_t bestDistance = allowed + 1;
+  for (const auto& name : names) {
+    const size_t distance = Distance(word, name);
+    if (distance < bestDistance) best = name, bestDistance = distance;
+  }
+  return best.empty() ? std::string() : "; did you mean \"" + std::string(best) + "\"?";
+}
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
   throw BuildError((path.empty() ? std::string("description") : path) + ": " + what);
@@ -49,7 +83,7 @@ void CheckKeys(const json& j, const std::string& path, std::initializer_list<con
   for (const auto& item : j.items()) {
     const std::string& key = item.key();
     if (std::none_of(allowed.begin(), allowed.end(), [&](const char* a) { return key == a; }))
-      Fail(path, "unknown key \"" + key + "\"");
+      Fail(path, "unknown key \"" + key + "\"" + DidYouMean(key, allowed));
   }
 }
 
@@ -175,12 +209,16 @@ class Parser {
 
   Ref RefValue(const json& j, const std::string& path) {
     if (j.is_null()) return Ref::None();
-    if (j.is_string()) return Ref::To(j.get<std::string>());
+    if (j.is_string()) {
+      blockUses_.emplace_back(j.get<std::string>(), path);
+      return Ref::To(j.get<std::string>());
+    }
     if (j.is_object()) {
       CheckKeys(j, path, {"label", "plus"});
       if (!j.contains("label")) Fail(path, "reference without \"label\"");
-      return Ref::To(String(j["label"], Sub(path, "label")),
-                     j.contains("plus") ? U32(j["plus"], Sub(path, "plus")) : 0);
+      const std::string label = String(j["label"], Sub(path, "label"));
+      blockUses_.emplace_back(label, Sub(path, "label"));
+      return Ref::To(label, j.contains("plus") ? U32(j["plus"], Sub(path, "plus")) : 0);
     }
     return Ref::Raw(U32(j, path));
   }
@@ -309,9 +347,10 @@ class Parser {
     if (j.contains("slot")) l.slot = U8(j["slot"], Sub(path, "slot"));
     if (j.contains("spare")) l.spare = U8(j["spare"], Sub(path, "spare"));
     if (!j.contains("target")) Fail(path, "link without \"target\"");
-    if (j["target"].is_string() && !j["target"].get<std::string>().starts_with("0x"))
+    if (j["target"].is_string() && !j["target"].get<std::string>().starts_with("0x")) {
       l.object = j["target"].get<std::string>();
-    else
+      objectUses_.emplace_back(l.object, Sub(path, "target"));
+    } else
       l.target = U32(j["target"], Sub(path, "target"));
     return l;
   }
@@ -323,6 +362,7 @@ class Parser {
       if (j[i].is_null()) out.emplace_back();
       else out.emplace_back(Utf16(String(j[i], Sub(path, i)), Sub(path, i)));
     }
+    CheckTextCount(out.size(), path);
     return out;
   }
 
@@ -338,10 +378,17 @@ class Parser {
     if (!j.contains("type")) Fail(path, "object without \"type\"");
     ControlForm o;
     o.standard = standard;
+    bool namedType = false;
     const json& type = j["type"];
     if (type.is_string() && !type.get<std::string>().starts_with("0x")) {
       const auto named = TypeFromName(type.get<std::string>());
-      if (!named) Fail(Sub(path, "type"), "unknown type \"" + type.get<std::string>() + "\"");
+      if (!named) {
+        std::vector<std::string_view> names;
+        for (const NamedType& t : kTypeNames) names.push_back(t.name);
+        Fail(Sub(path, "type"), "unknown type \"" + type.get<std::string>() + "\"" +
+                                    DidYouMean(type.get<std::string>(), names));
+      }
+      namedType = true;
       o.type = named->type;
       o.shape = named->shape;
     } else {
@@ -355,11 +402,18 @@ class Parser {
                                     : std::end(kShapeNames);
       o.shape = it != std::end(kShapeNames) ? static_cast<uint8_t>(it - std::begin(kShapeNames)) : U8(s, at("shape"));
     }
-    if (has("label")) o.label = String(j["label"], at("label"));
+    if (has("label")) {
+      o.label = String(j["label"], at("label"));
+      Define(objectLabels_, o.label, at("label"));
+    }
     if (has("index")) {
       o.index = static_cast<uint32_t>(Integer(j["index"], at("index"), 0, 0xFFFFFF));
       auto& [highest, where] = highestIndex_[o.type];
       if (where.empty() || *o.index > highest) highest = *o.index, where = at("index");
+      const auto [first, added] = indexAt_.emplace(std::pair(o.type, *o.index), at("index"));
+      if (!added)
+        Fail(at("index"), "object of type " + std::to_string(o.type) + " with index " + std::to_string(*o.index) +
+                              " is defined twice; first at " + first->second);
     }
     if (has("ownReference")) o.ownReference = U32(j["ownReference"], at("ownReference"));
     if (has("emptyLinkList")) o.emptyLinkList = Bool(j["emptyLinkList"], at("emptyLinkList"));
@@ -427,11 +481,19 @@ class Parser {
     if (has("linked")) o.linked = Bool(j["linked"], at("linked"));
     if (has("linkKind")) o.linkKind = U8(j["linkKind"], at("linkKind"));
     if (has("linkSlot")) o.linkSlot = U8(j["linkSlot"], at("linkSlot"));
-    if (has("template")) o.templateLabel = String(j["template"], at("template"));
+    if (has("template")) {
+      o.templateLabel = String(j["template"], at("template"));
+      objectUses_.emplace_back(o.templateLabel, at("template"));
+    }
     if (has("children")) {
       const json& c = j["children"];
       const std::string p = at("children");
       if (!c.is_array()) Fail(p, "expected an array");
+      // Only screens and containers link their children in; a named control
+      // of another kind would drop them without a word.
+      if (namedType && !c.empty() && !std::count(std::begin(kGroupTypes), std::end(kGroupTypes), o.type))
+        Fail(p, "a " + type.get<std::string>() +
+                    " holds no children (only pages, templates, report pages, popups and containers do)");
       for (size_t i = 0; i < c.size(); ++i) {
         const std::string cp = Sub(p, i);
         if (c[i].is_object() && c[i].contains("link")) {
@@ -488,6 +550,7 @@ class Parser {
     CheckKeys(j, path, {"label", "size", "align", "fields", "string", "bytes"});
     if (!j.contains("label")) Fail(path, "block without \"label\"");
     const std::string label = String(j["label"], Sub(path, "label"));
+    Define(blockLabels_, label, Sub(path, "label"));
     if (j.contains("string")) {
       if (j.size() != 2) Fail(path, "a string block holds \"label\" and \"string\" only");
       b_.AddStringBlock(Utf16(String(j["string"], Sub(path, "string")), Sub(path, "string")), label);
@@ -779,6 +842,34 @@ class Parser {
 
   void NoteRecordSize(uint8_t type, const std::string& path) { sizeSetter_[type] = path; }
 
+  // Every label used names an object or a block, each defined once; the
+  // message names both places of a clash.
+  void Define(std::map<std::string, std::string>& defined, const std::string& label, const std::string& path) {
+    const auto [first, added] = defined.emplace(label, path);
+    if (!added) Fail(path, "label \"" + label + "\" is defined twice; first at " + first->second);
+  }
+  void CheckLabelUses() const {
+    const auto names = [](const std::map<std::string, std::string>& defined) {
+      std::vector<std::string_view> out;
+      for (const auto& entry : defined) out.push_back(entry.first);
+      return out;
+    };
+    for (const auto& [label, path] : objectUses_)
+      if (!b_.FindObject(label))
+        Fail(path, "no object has the label \"" + label + "\"" + DidYouMean(label, names(objectLabels_)));
+    for (const auto& [label, path] : blockUses_)
+      if (!b_.HasBlock(label))
+        Fail(path, "no block has the label \"" + label + "\"" + DidYouMean(label, names(blockLabels_)));
+  }
+
+  // A text per language: more would never be shown.
+  void CheckTextCount(size_t texts, const std::string& path) const {
+    const size_t languages = b_.Languages().size();
+    if (languages > 0 && texts > languages)
+      Fail(path, std::to_string(texts) + " texts for " + std::to_string(languages) +
+                     (languages == 1 ? " language" : " languages"));
+  }
+
   // A record table takes its highest index times its record size: refused
   // here, where the place in the description is still known.
   void CheckRecordTables() const {
@@ -796,6 +887,9 @@ class Parser {
   ProjectBuilder& b_;
   std::map<uint8_t, std::pair<uint32_t, std::string>> highestIndex_;  // explicit indexes
   std::map<uint8_t, std::string> sizeSetter_;
+  std::map<std::pair<uint8_t, uint32_t>, std::string> indexAt_;      // explicit type and index -> where
+  std::map<std::string, std::string> objectLabels_, blockLabels_;  // label -> where defined
+  std::vector<std::pair<std::string, std::string>> objectUses_, blockUses_;  // label, where used
 };
 
 PositionList Positions(const json& j, const std::string& path, bool withWord,
@@ -1037,6 +1131,7 @@ BuildResult Build(const json& root) {
   if (root.contains("header")) p.Header(root["header"], "header");
 
   p.CheckRecordTables();
+  p.CheckLabelUses();
   // Failures of the layout belong to the description as a whole.
   FinishedImage image;
   try {
@@ -1106,12 +1201,14 @@ BuildResult BuildFromJson(const nlohmann::json& description) {
 namespace {
 
 // Nesting depth and number of values of a JSON text, checked before the
-// parser builds a document of it; nullopt when within the limits. A
-// malformed text is left to the parser, which names the place.
-std::optional<std::string> ShapeError(std::string_view text) {
-  if (text.size() > limits::kDescriptionBytes)
-    return "description: larger than " + std::to_string(limits::kDescriptionBytes) + " bytes (limit " +
-           std::to_string(limits::kDescriptionBytes) + ")";
+// parser builds a document of it; true when within the limits. A malformed
+// text is left to the parser, which names the place.
+bool CheckShape(std::string_view text, BuildResult& r) {
+  if (text.size() > limits::kDescriptionBytes) {
+    r.error = "description: larger than " + std::to_string(limits::kDescriptionBytes) + " bytes (limit " +
+              std::to_string(limits::kDescriptionBytes) + ")";
+    return false;
+  }
   size_t depth = 0, values = 0, line = 1, column = 0;
   bool inString = false, escaped = false, inToken = false;
   for (const char c : text) {
@@ -1134,32 +1231,45 @@ std::optional<std::string> ShapeError(std::string_view text) {
       --values;  // the string before it was a key
     } else if (c == '[' || c == '{') {
       ++values;
-      if (++depth > limits::kDepth)
-        return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": nested deeper than " +
-               std::to_string(limits::kDepth) + " levels (limit " + std::to_string(limits::kDepth) + ")";
+      if (++depth > limits::kDepth) {
+        r.line = line, r.column = column;
+        r.error = "nested deeper than " + std::to_string(limits::kDepth) + " levels (limit " +
+                  std::to_string(limits::kDepth) + ")";
+        return false;
+      }
     } else if ((c == ']' || c == '}') && depth) {
       --depth;
     }
-    if (values > limits::kValues)
-      return "description: more than " + std::to_string(limits::kValues) + " values (limit " +
-             std::to_string(limits::kValues) + ")";
+    if (values > limits::kValues) {
+      r.error = "description: more than " + std::to_string(limits::kValues) + " values (limit " +
+                std::to_string(limits::kValues) + ")";
+      return false;
+    }
   }
-  return std::nullopt;
+  return true;
+}
+
+// The parser's message without its own prefix ("[json.exception...] parse
+// error at line 3, column 5: "), and the place it names.
+void SyntaxError(const nlohmann::json::parse_error& e, BuildResult& r) {
+  const std::string what = e.what();
+  const size_t at = what.find(" at line ");
+  if (at == std::string::npos || std::sscanf(what.c_str() + at, " at line %zu, column %zu", &r.line, &r.column) != 2)
+    r.line = r.column = 0;
+  const size_t text = what.find(": ", at == std::string::npos ? 0 : at);
+  r.error = text == std::string::npos ? what : what.substr(text + 2);
 }
 
 }  // namespace
 
 BuildResult BuildFromJsonText(std::string_view text) {
   BuildResult r;
-  if (auto error = ShapeError(text)) {
-    r.error = std::move(*error);
-    return r;
-  }
+  if (!CheckShape(text, r)) return r;
   nlohmann::json j;
   try {
     j = nlohmann::json::parse(text);
   } catch (const nlohmann::json::parse_error& e) {
-    r.error = std::string("not valid JSON: ") + e.what();
+    SyntaxError(e, r);
     return r;
   } catch (const std::bad_alloc&) {
     r.error = "description: out of memory";

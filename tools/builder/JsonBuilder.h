@@ -30,6 +30,7 @@ constexpr uint32_t kSyntheticLanguages = 4;
 struct BuildResult {
   bool ok = false;
   std::string error;                // set when !ok: where and what
+  size_t line = 0, column = 0;      // where in the text, when known (from 1)
   std::vector<uint8_t> image;       // the image as the loader should end up with it
   std::vector<uint8_t> container;   // the .prt file
   std::optional<std::vector<uint8_t>> languageFile;

@@ -212,6 +212,7 @@ class ProjectBuilder {
   // Blocks for a fill descriptor's arrays; answers the fields of the 12-byte
   // descriptor placed at `at`.
   std::vector<Field> GradientFields(uint32_t at, const Gradient& gradient);
+  bool HasBlock(const std::string& label) const { return blockLabels_.count(label) > 0; }
   // A fresh label for generated blocks.
   std::string NewLabel(const std::string& hint);
 

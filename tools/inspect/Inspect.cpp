@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "controls/ControlFactory.h"
@@ -454,7 +455,8 @@ std::string Grouped(uint64_t n) {
 
 class Reporter {
  public:
-  explicit Reporter(CPRDataManager& data) : data_(data), budget_(data.GetImageSize()) {}
+  Reporter(CPRDataManager& data, std::string languageSource)
+      : data_(data), budget_(data.GetImageSize()), languageSource_(std::move(languageSource)) {}
 
   std::string Run() {
     const ImageRef root = data_.GetImageRoot();
@@ -464,7 +466,8 @@ class Reporter {
     const std::vector<FontView> fonts = ReadFonts(root);
     const std::vector<LanguageView> languages = ReadLanguages(root);
     out_ += "languages: " + std::to_string(languages.size()) + ", current " +
-            std::to_string(data_.GetCurrentLanguageIndex()) + "\n";
+            std::to_string(data_.GetCurrentLanguageIndex()) +
+            (languageSource_.empty() ? "" : " (" + languageSource_ + ")") + "\n";
     for (size_t i = 0; i < languages.size(); ++i) {
       const LanguageView& l = languages[i];
       out_ += "  " + std::to_string(i) + ": id " + std::to_string(l.id);
@@ -611,13 +614,16 @@ class Reporter {
 
   CPRDataManager& data_;
   ControlBudget budget_;
+  std::string languageSource_;
   bool stopped_ = false;
   std::string out_;
 };
 
 }  // namespace
 
-std::string DescribeText(CPRDataManager& data) { return Reporter(data).Run(); }
+std::string DescribeText(CPRDataManager& data, std::string languageSource) {
+  return Reporter(data, std::move(languageSource)).Run();
+}
 
 nlohmann::ordered_json DescribeJson(CPRDataManager& data) { return Describer(data).Run(); }
 

@@ -12,8 +12,9 @@ namespace prt::inspect {
 
 // The report: name, languages with their fonts, counts, and per screen its
 // control tree with what the converter would skip and why. Leaves the
-// current language as it found it.
-std::string DescribeText(CPRDataManager& data);
+// current language as it found it; `languageSource`, when given, says where
+// that language came from.
+std::string DescribeText(CPRDataManager& data, std::string languageSource = {});
 
 // The builder description (docs/dataset-format.md) of the screens, their
 // controls, languages, fonts and texts. What the converter reads survives

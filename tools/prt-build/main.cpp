@@ -10,20 +10,30 @@
 #include <system_error>
 #include <vector>
 
-#include "app/ProgramInfo.h"
 #include "tools/builder/JsonBuilder.h"
+#include "tools/cli/CommandLine.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUsage =
-    "Usage: prt-build <desc.json> <out.prt> [--lang <path>] [--conn <path>] [--image <path>]\n"
-    "Writes the data set container to <out.prt>. A language file or connection file in the\n"
-    "description goes to <base>.rt_file.LANG / <base>.rt_file.CONN beside it unless --lang or\n"
-    "--conn names another path; --image also writes the image as the loader will hold it.\n"
-    "--help shows this text, --version the version. Exits with 0 when every file is written,\n"
-    "1 otherwise.\n";
+constexpr const char* kHelp =
+    "Usage: prt-build [options] <desc.json> <out.prt>\n"
+    "Writes the data set container described by <desc.json> to <out.prt>. A language file or\n"
+    "connection file in the description goes to <base>.rt_file.LANG / <base>.rt_file.CONN\n"
+    "beside it unless --lang or --conn names another path.\n"
+    "\n"
+    "Options:\n"
+    "  --lang <path>   write the language file to <path>\n"
+    "  --conn <path>   write the connection file to <path>\n"
+    "  --image <path>  also write the image as the loader will hold it\n"
+    "  -h, --help      show this help\n"
+    "  --version       show the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every file is written\n"
+    "  1  the description is refused, or a file cannot be read or written\n"
+    "  2  wrong usage (the reason on standard error)\n";
 
 // Writes through a temporary file so that a failure leaves no partial output.
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
@@ -36,7 +46,7 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
-      std::cerr << "prt-build: cannot write " << path.string() << ": "
+      std::cerr << "prt-build: cannot write '" << path.string() << "': "
                 << (errno ? std::strerror(errno) : "write failed") << "\n";
       fs::remove(temp, ec);
       return false;
@@ -44,7 +54,7 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   }
   fs::rename(temp, path, ec);
   if (ec) {
-    std::cerr << "prt-build: cannot write " << path.string() << ": " << ec.message() << "\n";
+    std::cerr << "prt-build: cannot write '" << path.string() << "': " << ec.message() << "\n";
     fs::remove(temp, ec);
     return false;
   }
@@ -77,46 +87,35 @@ fs::path Beside(const fs::path& prt, const char* suffix) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> positional;
-  std::optional<fs::path> lang, conn, image;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help") return prt::PrintAnswer("prt-build", kUsage);
-    if (arg == "--version") return prt::PrintAnswer("prt-build", prt::VersionLine("prt-build"));
-    std::optional<fs::path>* option = arg == "--lang" ? &lang : arg == "--conn" ? &conn : arg == "--image" ? &image : nullptr;
-    if (option) {
-      if (i + 1 >= argc) {
-        std::cerr << "prt-build: " << arg << " needs a path\n" << kUsage;
-        return 1;
-      }
-      *option = fs::path(argv[++i]);
-    } else if (arg.starts_with("--")) {
-      std::cerr << "prt-build: unknown option " << arg << "\n" << kUsage;
-      return 1;
-    } else {
-      positional.push_back(arg);
-    }
-  }
-  if (positional.size() != 2) {
-    std::cerr << kUsage;
-    return 1;
-  }
+  std::optional<std::string> lang, conn, image;
+  const auto operands = prt::cli::Parse({.program = "prt-build",
+                                         .help = kHelp,
+                                         .options = {{"--lang", &lang}, {"--conn", &conn}, {"--image", &image}},
+                                         .operands = {"<desc.json>", "<out.prt>"},
+                                         .required = 2},
+                                        argc, argv);
+  if (!operands) return operands.Error();
+  const std::vector<std::string>& positional = *operands;
 
   std::string text;
   if (std::string error = ReadDescription(positional[0], text); !error.empty()) {
-    std::cerr << "prt-build: cannot read " << positional[0] << ": " << error << "\n";
-    return 1;
+    std::cerr << "prt-build: cannot read '" << positional[0] << "': " << error << "\n";
+    return prt::cli::kRefused;
   }
   const prt::builder::BuildResult result = prt::builder::BuildFromJsonText(text);
   if (!result.ok) {
-    std::cerr << "prt-build: " << positional[0] << ": " << result.error << "\n";
-    return 1;
+    std::cerr << "prt-build: " << positional[0];
+    if (result.line) std::cerr << ':' << result.line << ':' << result.column;
+    std::cerr << ": " << result.error << "\n";
+    return prt::cli::kRefused;
   }
 
   const fs::path out = positional[1];
   bool ok = WriteFile(out, result.container);
-  if (ok && result.languageFile) ok = WriteFile(lang.value_or(Beside(out, ".rt_file.LANG")), *result.languageFile);
-  if (ok && result.connectionFile) ok = WriteFile(conn.value_or(Beside(out, ".rt_file.CONN")), *result.connectionFile);
+  if (ok && result.languageFile)
+    ok = WriteFile(lang ? fs::path(*lang) : Beside(out, ".rt_file.LANG"), *result.languageFile);
+  if (ok && result.connectionFile)
+    ok = WriteFile(conn ? fs::path(*conn) : Beside(out, ".rt_file.CONN"), *result.connectionFile);
   if (ok && image) ok = WriteFile(*image, result.image);
-  return ok ? 0 : 1;
+  return ok ? prt::cli::kDone : prt::cli::kRefused;
 }

@@ -1,68 +1,66 @@
 // prt-inspect: what a runtime data set holds, as a report or as the
-// prt-build description that rebuilds it.
+// prt-build description that rebuilds it. It only reads: the data file in
+// place, and the language a converter run stored beside it.
 #include <iostream>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "app/Messages.h"
 #include "app/ProgramInfo.h"
 #include "data/load/OpenDataSet.h"
-#include "platform/FolderLock.h"
 #include "platform/Text.h"
+#include "tools/cli/CommandLine.h"
 #include "tools/inspect/Inspect.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: prt-inspect <data file> [--json]\n"
-    "Opens the data set through its working copy in SimWork beside the data file, as prt2qml\n"
-    "does, and prints the project's name, languages with their fonts, text and object counts\n"
-    "and per screen its control tree: type code and object reference, object text in the\n"
-    "current language, geometry, hidden flags and what the converter would skip and why.\n"
-    "--json prints the prt-build description instead, from which prt-build rebuilds a data\n"
-    "set giving the same documents.\n"
-    "--help shows this text, --version the version. Exits with 0 when the report is written,\n"
-    "1 when the data set cannot be opened (the reason on standard error) or the arguments\n"
-    "are wrong.\n";
+constexpr const char* kHelp =
+    "Usage: prt-inspect [options] <data file>\n"
+    "Reads the data set in place and writes nothing (no SimWork folder, no lock). Prints the\n"
+    "project's name, its languages with their fonts and the one a converter run would use\n"
+    "(stored in SimWork beside the data file by an earlier run, if any), text and object\n"
+    "counts and per screen its control tree: type code and object reference, object text in\n"
+    "that language, geometry, hidden flags and what the converter would skip and why.\n"
+    "\n"
+    "Options:\n"
+    "  --json      print the prt-build description instead, from which prt-build rebuilds\n"
+    "              a data set giving the same documents\n"
+    "  -h, --help  show this help\n"
+    "  --version   show the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the report is written\n"
+    "  1  the data set cannot be read (the reason on standard error)\n"
+    "  2  wrong usage (the reason on standard error)\n";
+
+// Where the current language comes from, for the report's language line.
+std::string LanguageSource(const prt::ReadOnlyDataSet& opened) {
+  if (!opened.storedLanguage) return {};
+  const std::string file = "'" + prt::platform::NarrowPath(opened.languageFile) + "'";
+  if (*opened.storedLanguage == opened.data->GetCurrentLanguageIndex()) return "stored in " + file;
+  return file + " stores " + std::to_string(*opened.storedLanguage) + ", which the project lacks";
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> positional;
   bool asJson = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") return prt::PrintAnswer("prt-inspect", kUsage);
-    if (arg == "--version") return prt::PrintAnswer("prt-inspect", prt::VersionLine("prt-inspect"));
-    if (arg == "--json") {
-      asJson = true;
-    } else if (arg.starts_with("--")) {
-      std::cerr << "prt-inspect: unknown option " << arg << "\n" << kUsage;
-      return 1;
-    } else {
-      positional.push_back(arg);
-    }
-  }
-  if (positional.size() != 1) {
-    std::cerr << kUsage;
-    return 1;
-  }
+  const auto operands = prt::cli::Parse({.program = "prt-inspect",
+                                         .help = kHelp,
+                                         .options = {{.names = "--json", .flag = &asJson}},
+                                         .operands = {"<data file>"},
+                                         .required = 1},
+                                        argc, argv);
+  if (!operands) return operands.Error();
 
-  const std::u16string dataFile = prt::platform::WidenPath(positional[0]);
-  const std::chrono::seconds bound = prt::platform::LockWaitFromEnvironment();
-  prt::platform::LockWait wait;
-  wait.bound = bound;
-  wait.onWait = [](const std::u16string& folder, const prt::platform::LockHolder& holder) {
-    std::cerr << "prt-inspect: " << prt::WaitingMessage(folder, holder) << std::endl;
-  };
-  const auto opened = prt::OpenDataSet(dataFile, wait);
+  const std::u16string dataFile = prt::platform::WidenPath(operands->front());
+  const auto opened = prt::OpenDataSetReadOnly(dataFile);
   if (!opened) {
-    std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, bound) << std::endl;
-    return 1;
+    std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, {}) << std::endl;
+    return prt::cli::kRefused;
   }
-  const std::string text =
-      asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(*opened->data))
-             : prt::inspect::DescribeText(*opened->data);
+  const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(*opened->data))
+                                  : prt::inspect::DescribeText(*opened->data, LanguageSource(*opened));
   const int status = prt::PrintAnswer("prt-inspect", text);
   prt::CloseDataSet();
   return status;

@@ -9,48 +9,68 @@
 #include "generator/cipher/FileCipher.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "tools/cli/CommandLine.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: qml-decipher <enciphered.qml> [<output>]\n"
-    "Writes the plain text to <output>, or to standard output without one.\n"
-    "The padding spaces (0 to 3) at the end remain: the plain length is not stored.\n"
-    "-h or --help shows this text, --version the version (as the first argument, when no\n"
-    "file has that name). Exits with 0 when the text is written, 1 on wrong arguments,\n"
-    "2 when the file is not enciphered or the output cannot be written.\n";
+constexpr const char* kHelp =
+    "Usage: qml-decipher [options] <enciphered.qml> [<output>]\n"
+    "Writes the plain text of a document that prt2qml -e enciphered to <output>, or to\n"
+    "standard output without one. The padding spaces at the end remain: the plain length\n"
+    "is not stored.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help  show this help\n"
+    "  --version   show the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the text is written\n"
+    "  1  the file cannot be read or is not enciphered, or the output cannot be written\n"
+    "  2  wrong usage (the reason on standard error)\n";
+
+// Larger inputs are refused before they are read: prt2qml's documents stay
+// far below this, and deciphering holds the file and its text at once.
+constexpr uint64_t kMaxInputBytes = uint64_t{256} << 20;
+
+// False, with the reason on standard error, for an input above the limit.
+bool WithinLimit(const std::string& input) {
+  const auto size = prt::platform::ReadableFileSize(prt::platform::WidenPath(input));
+  if (!size || *size <= kMaxInputBytes) return true;
+  std::cerr << "qml-decipher: " << input << " holds " << prt::platform::GroupedDigits(*size)
+            << " bytes, more than the " << prt::platform::GroupedDigits(kMaxInputBytes) << " an input may have\n";
+  return false;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::cerr << kUsage;
-    return 1;
+  const auto operands = prt::cli::Parse(
+      {.program = "qml-decipher", .help = kHelp, .operands = {"<enciphered.qml>", "<output>"}, .required = 1},
+      argc, argv);
+  if (!operands) return operands.Error();
+  const std::string& input = operands->front();
+
+  if (!WithinLimit(input)) return prt::cli::kRefused;
+  std::string file;
+  if (const std::error_code error = prt::platform::ReadWholeFile(prt::platform::WidenPath(input), file)) {
+    std::cerr << "qml-decipher: cannot open '" << input << "': " << error.message() << "\n";
+    return prt::cli::kRefused;
   }
-  const std::string input = argv[1];
-  // A file of that name is still read as the enciphered file.
-  if ((input == "-h" || input == "--help" || input == "--version") &&
-      !prt::platform::EntryExists(prt::platform::WidenPath(input)))
-    return prt::PrintAnswer("qml-decipher", input == "--version" ? prt::VersionLine("qml-decipher") : kUsage);
-  const std::string file = prt::ReadFileContent(prt::platform::WidenPath(input));
   const auto plain = prt::DecipherContent(file);
   if (file.empty() || !plain) {
     std::cerr << "qml-decipher: " << input << " is not an enciphered file (size "
               << file.size() << ")\n";
-    return 2;
+    return prt::cli::kRefused;
   }
-  if (argc == 2) {
-    std::cout.write(plain->data(), static_cast<std::streamsize>(plain->size()));
-    std::cout.flush();
-    return std::cout ? 0 : 2;
-  }
-  std::ofstream out(prt::platform::ToPath(prt::platform::WidenPath(argv[2])),
-                    std::ios::binary | std::ios::trunc);
+  // A write that fails (a full disk) is reported with the system's reason.
+  if (operands->size() == 1) return prt::PrintAnswer("qml-decipher", *plain) == 0 ? prt::cli::kDone : prt::cli::kRefused;
+  const std::string& output = (*operands)[1];
+  std::ofstream out(prt::platform::ToPath(prt::platform::WidenPath(output)), std::ios::binary | std::ios::trunc);
   out.write(plain->data(), static_cast<std::streamsize>(plain->size()));
   out.close();
   if (!out) {
-    std::cerr << "qml-decipher: cannot write " << argv[2] << "\n";
-    return 2;
+    std::cerr << "qml-decipher: cannot write " << output << "\n";
+    return prt::cli::kRefused;
   }
-  return 0;
+  return prt::cli::kDone;
 }

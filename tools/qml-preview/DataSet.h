@@ -1,9 +1,9 @@
 #pragma once
 // The project's data set, for what the documents leave to the runtime: the
 // texts a popup title fetches, the template's name, the project's name and
-// the language each document was written in. Read in place and only read:
-// no working copy, no lock. It lives in the process-wide data manager, which
-// the control classes read.
+// the language each document was written in. Read in place and only read
+// (OpenDataSetReadOnly): no working copy, no lock. It lives in the
+// process-wide data manager, which the control classes read.
 #include <QString>
 #include <cstdint>
 #include <map>
@@ -35,7 +35,7 @@ class DataSet {
  private:
   DataSet() = default;
 
-  std::u16string dataFile;
+  uint32_t firstLanguage = 0;  // where a run starts: the stored language
   QString name;
 };
 

@@ -1,6 +1,8 @@
 // prt-inspect as the shell sees it: its report and description of builder
 // projects, and the round trip inspect -> build -> convert.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -47,25 +49,68 @@ TEST(PrtInspectTool, GoldenReports) {
   }
 }
 
-// A data set the loading road refuses: its reason, nothing on standard
-// output, and no working folder left behind.
-TEST(PrtInspectTool, DamagedFileGivesTheLoadingReason) {
-  const struct { const char* corruption; const char* err; } cases[] = {
-      {"pointerPositionOutOfRange",
-       "prt-inspect: 'p.prt': section 2000 at offset 0x4a8: pointer position 0x8d6 is not past the field before "
-       "it, which ends at 0x8d8\n"},
-      {"badMagic", "prt-inspect: 'p.prt' is not a runtime data set (unknown signature at offset 0)\n"},
+// Makes a folder read-only for the programs a test runs: a read-only bind
+// mount where this process may mount, else its folders' mode 0555 and, for
+// root, the programs run as nobody.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
+    mounted_ = mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    if (mounted_ && mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0) return;
+    SetModes(fs::perms(0555));
+    if (geteuid() == 0) user = 65534;
+  }
+  ~ReadOnlyFolder() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+    SetModes(fs::perms(0755));
+  }
+  std::optional<uid_t> user;
+
+ private:
+  void SetModes(fs::perms mode) const {
+    for (const fs::path& path : test::Tree(folder_))
+      if (fs::is_directory(path)) fs::permissions(path, mode);
+    fs::permissions(folder_, mode);
+  }
+  fs::path folder_;
+  bool mounted_ = false;
+};
+
+// prt-inspect only reads: on a folder nobody may write to it gives its full
+// report, in the language an earlier run stored in SimWork when that run's
+// working copy is the data file's, and creates nothing.
+TEST(PrtInspectTool, ReadsTheDataSetInPlace) {
+  test::TempDir dir;
+  fs::permissions(dir.Path(), fs::perms(0755));
+  for (const char* folder : {"plain", "stored", "stale"}) {
+    Build(dir, (kGolden / "kinds.json").string(), std::string("ro/") + folder + "/p.prt");
+    if (std::string(folder) == "plain") continue;
+    const fs::path work = dir / "ro" / folder / "SimWork";
+    fs::create_directory(work);
+    fs::copy_file(work / "../p.prt", work / "p.prt");
+    if (std::string(folder) == "stored") fs::last_write_time(work / "p.prt", fs::last_write_time(work / "../p.prt"));
+    test::WriteFile(work / "p.rt_file.LANG", std::string("\1\0\0\0", 4));
+  }
+  const std::string golden = ReadFile(kGolden / "kinds.txt");
+  const std::set<fs::path> before = test::Tree(dir.Path());
+  ReadOnlyFolder readOnly(dir / "ro");
+  const struct { const char* folder; std::string languageLine; } cases[] = {
+      {"plain", "languages: 2, current 0\n"},
+      {"stored", "languages: 2, current 1 (stored in 'SimWork/p.rt_file.LANG')\n"},
+      {"stale", "languages: 2, current 0\n"},
   };
   for (const auto& c : cases) {
-    test::TempDir dir;
-    Build(dir, std::string(R"({"screens": [{"type": "page"}], "container": {"corrupt": ")") + c.corruption + "\"}}",
-          "p.prt", true);
-    const test::ProcessResult r = test::Run(PRT_INSPECT, {"p.prt"}, dir.Path());
-    EXPECT_EQ(r.exitStatus, 1) << c.corruption;
-    EXPECT_EQ(r.out, "") << c.corruption;
-    EXPECT_EQ(r.err, c.err) << c.corruption;
-    EXPECT_FALSE(fs::exists(dir / "SimWork")) << c.corruption;
+    const test::ProcessResult r = test::RunProcess(
+        {.program = PRT_INSPECT, .args = {"p.prt"}, .workDir = dir / "ro" / c.folder, .user = readOnly.user});
+    EXPECT_TRUE(r.exited && r.exitStatus == 0) << c.folder << ": " << r.err;
+    EXPECT_NE(r.out.find(c.languageLine), std::string::npos) << c.folder;
+    // Language 0 gives the golden report; language 1 the same trees.
+    if (c.languageLine.ends_with("0\n")) {
+      EXPECT_EQ(r.out, golden) << c.folder;
+    }
+    EXPECT_TRUE(r.out.ends_with(golden.substr(golden.rfind("converter: ")))) << c.folder;
   }
+  EXPECT_EQ(test::Tree(dir.Path()), before);
 }
 
 // inspect -> build -> convert gives the documents (and the converter's
