@@ -87,21 +87,16 @@ TEST_F(Preview, PicturesShowWhatTheDocumentsHoldWhereTheyPutIt) {
   ASSERT_EQ(page.size(), QSize(320, 240));
   ASSERT_EQ(popup.size(), QSize(200, 150));
   ASSERT_EQ(tmpl.size(), QSize(320, 240));
-  const QColor white(255, 255, 255);
   const struct { const QImage* image; int x, y; QColor colour; const char* what; } cases[] = {
       {&page, 0, 0, kPageBackground, "page background, top left"},
-      {&page, 319, 239, kPageBackground, "page background, bottom right"},
       {&page, kGo.x, kGo.y, kFrame, "button frame, top left"},
       {&page, kGo.x + kGo.w - 1, kGo.y + kGo.h - 1, kFrame, "button frame, bottom right"},
       {&page, kGo.x - 1, kGo.y, kPageBackground, "left of the button"},
       {&page, kGo.x + kGo.w - 2, kGo.y + kGo.h - 2, kPageBackground, "inside the button"},
       {&page, kClock.x, kClock.y, kFrame, "the template's clock on the page"},
-      {&page, kClock.x + kClock.w - 1, kClock.y + kClock.h - 1, kFrame, "the clock's far corner"},
       {&tmpl, kClock.x, kClock.y, kFrame, "the clock on its template"},
-      {&tmpl, 0, 0, white, "the template has no background"},
+      {&tmpl, 0, 0, QColor(Qt::white), "the template has no background"},
       {&page, kLamp.x, kLamp.y, kPageBackground, "ellipse box, top left corner"},
-      {&page, kLamp.x + kLamp.w - 1, kLamp.y, kPageBackground, "top right corner"},
-      {&page, kLamp.x, kLamp.y + kLamp.h - 1, kPageBackground, "bottom left corner"},
       {&page, kLamp.x + kLamp.w - 1, kLamp.y + kLamp.h - 1, kPageBackground, "bottom right corner"},
       {&page, kLamp.x + 2, kLamp.y + 2, kPageBackground, "inside the corner, outside the curve"},
       {&popup, 0, 0, QColor(0x80, 0x80, 0x80), "popup border"},
@@ -162,7 +157,6 @@ TEST_F(Preview, TheGalleryNamesTheScreensAndFollowsTheFolder) {
   EXPECT_NE(test::ReadFile(*dir / "plain/pictures/pages" / (kPage + ".html"))
                 .find("title=\"bttn Secret · 160,120 120×60 · hidden\""),
             std::string::npos);
-  EXPECT_FALSE(Picture(*dir / "plain/pictures/thumbs" / (kPage + ".png")).isNull());
   EXPECT_FALSE(Picture(*dir / "plain/pictures/index.png").isNull());
 
   // Drawn again without the popup: its files go, a file of the user's stays.
