@@ -19,6 +19,6 @@ build/bin/prt-build "$example/plant.json" "$example/out/plant.prt"
 build/bin/prt2qml "$example/out/plant.prt"
 echo "Converted $example/out/plant.prt; documents in $example/out/qmls"
 if [ -x build/bin/qml-preview ]; then
-  build/bin/qml-preview "$example/out/qmls" -o "$example/out/pictures"
+  build/bin/qml-preview "$example/out/qmls" -o "$example/out/pictures" --prt "$example/out/plant.prt"
   echo "Pictures of the screens in $example/out/pictures (index.html shows them all)"
 fi

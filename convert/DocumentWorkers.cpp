@@ -46,13 +46,6 @@ std::string_view DocumentBytes::Encode(std::u16string_view text) {
   return {buffer_.data(), platform::NarrowUnits(text, buffer_.data())};
 }
 
-Status SaveQmlFile(const std::u16string& path, std::u16string_view text) {
-  DocumentBytes bytes;
-  if (const std::error_code ec = platform::WriteWholeFile(path, bytes.Encode(text)))
-    return Fail(FileError(Step::Write, path, ec));
-  return {};
-}
-
 DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt, RunReport& report)
     : data_(data),
       encrypt_(encrypt),

@@ -74,8 +74,4 @@ class DocumentWorkers {
   std::optional<Error> failure_;
 };
 
-// Writes `text` as UTF-8 without a byte order mark; every surrogate unit,
-// paired or lone, is written as U+FFFD. Fails with a Step::Write error.
-Status SaveQmlFile(const std::u16string& path, std::u16string_view text);
-
 }  // namespace prt

@@ -676,6 +676,8 @@ void PrepareProcess() {
 
 void FlushFileSystems() { ::sync(); }
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 void DiscardPages(void* data, size_t size) {
   const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto begin = (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page;

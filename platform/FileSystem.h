@@ -232,6 +232,9 @@ void PrepareProcess();
 // it, so that a measurement that follows starts with nothing pending.
 void FlushFileSystems();
 
+// For progress shown as one line that is rewritten in place.
+bool StandardErrorIsTerminal();
+
 // Gives the whole memory pages inside [data, data + size) back to the
 // system; what they held is lost. For the unused capacity of a buffer that
 // was filled once and then cut.

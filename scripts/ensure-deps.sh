@@ -5,10 +5,10 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative
           qt6-qmllint-plugins libgtest-dev nlohmann-json3-dev
           # the companion programs' command line (header-only: needed only to build)
           libcli11-dev
-          # qml-preview: the QML runtime modules the documents import, and a font for the labels
+          # qml-preview: the QML runtime modules the documents import, a font for the labels, libpng
           qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
           qml6-module-qtquick-window qml6-module-qt-labs-qmlmodels qml6-module-qtqml-workerscript
-          fonts-dejavu-core
+          fonts-dejavu-core libpng-dev
           # the package and its checks: dpkg-shlibdeps and man
           dpkg-dev man-db)
 missing=()

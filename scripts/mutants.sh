@@ -72,6 +72,10 @@ tools/cli/CommandLine.cpp @@ for (const std::string& extra : app.remaining()) @@
 data/set/OpenDataSet.cpp @@   if (WorkingCopyIsCurrent(work, dataFile, fileName)) { @@   if (true) { @@ - @@ prt-inspect takes the language stored beside a stale working copy
 tools/builder/JsonBuilder.cpp @@ if (languages > 0 && texts > languages) @@ if (languages > 0 && texts > languages + 1) @@ - @@ prt-build lets one text too many per language pass
 tools/builder/JsonBuilder.cpp @@ if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a[i - 2] == b[k - 1]) @@ if (false) @@ - @@ "did you mean" no longer counts two swapped letters as one slip
+tools/qml-preview/Drawing.cpp @@ if (root->property("useTemplate").toBool()) { @@ if (false) { @@ - @@ the preview draws pages without their template
+tools/qml-preview/Gallery.cpp @@ if (!now.contains(file) && !platform::DeleteFile @@ if (false && !platform::DeleteFile @@ - @@ the preview keeps the pictures of documents that are gone
+tools/qml-preview/Workers.cpp @@ if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue; @@ if (worker.inFlight.empty()) continue; @@ - @@ a preview worker's ready line is taken for its first answer
+tools/qml-preview/DataSet.cpp @@ if (const auto leaves = LanguageLeftBy(*screen)) language = *leaves; @@  @@ - @@ preview captions ignore the language a popup title's fonts leave
 EOF
 )
 

@@ -11,11 +11,18 @@
 #include "convert/DocumentWorkers.h"
 #include "convert/TreeCheck.h"
 #include "convert/QmlCacheGen.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace prt::test {
 
 namespace {
+
+// UTF-8 without a byte order mark, surrogates as U+FFFD, as the workers save.
+bool SaveQmlFile(const std::u16string& path, std::u16string_view text) {
+  DocumentBytes bytes;
+  return !platform::WriteWholeFile(path, bytes.Encode(text));
+}
 
 ReferenceResult Failed(ReferenceResult result, const std::string& why) {
   result.exitStatus = 253;

@@ -1,9 +1,11 @@
-// qml-preview on a converted builder project: pictures at the screens' sizes
-// whose pixels show the frames where the document puts them.
+// qml-preview on a converted builder project: pictures whose pixels show
+// what the documents hold where their geometry puts it, a gallery that
+// follows the folder, and the diff of two versions.
 #include <gtest/gtest.h>
 
 #include <QColor>
 #include <QImage>
+#include <regex>
 
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
@@ -14,27 +16,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The geometry the checks below derive their places from.
+struct Box { int x, y, w, h; };
+constexpr Box kGo{40, 30, 100, 50}, kSecret{160, 120, 120, 60}, kLamp{40, 150, 60, 40}, kClock{200, 4, 110, 20};
 constexpr char kProject[] = R"({
   "languages": [{"id": 1033, "fonts": [0]}],
   "fonts": [{"face": "Sans", "size": 12}],
+  "texts": [["Dialog title"]],
   "screens": [
-    {"type": "page", "text": "Start", "x": 0, "y": 0, "w": 320, "h": 240, "background": "#ff336699",
+    {"type": "template", "label": "t", "x": 0, "y": 0, "w": 320, "h": 240,
+     "children": [{"type": "datetime", "text": "Clock", "x": 200, "y": 4, "w": 110, "h": 20}]},
+    {"type": "page", "text": "Start", "template": "t", "x": 0, "y": 0, "w": 320, "h": 240, "background": "#ff203040",
      "children": [
        {"type": "button", "text": "Go", "x": 40, "y": 30, "w": 100, "h": 50},
-       {"type": "button", "text": "Secret", "x": 160, "y": 120, "w": 120, "h": 60, "hidden": true}]},
+       {"type": "button", "text": "Secret", "x": 160, "y": 120, "w": 120, "h": 60, "hidden": true},
+       {"type": "ellipse", "text": "Lamp", "x": 40, "y": 150, "w": 60, "h": 40}]},
     {"type": "popup", "text": "Dialog", "x": 50, "y": 40, "w": 200, "h": 150, "background": "#ffeeeeee",
      "borderColor": "#ff808080", "borderWidth": 2,
      "title": {"icon": -1, "textId": 0, "textColor": "#ff000000", "background": "#ffc0c0c0",
                "font": [0, 0], "height": 24, "closeButton": true}}
   ]
 })";
-constexpr char kPage[] = "page16777216";
-constexpr char kPopup[] = "pops1191182336";
-const QColor kFrame(0x00, 0x50, 0xc8);
-const QColor kPageBackground(0x33, 0x66, 0x99);
+const std::string kPage = "page16777216", kPopup = "pops1191182336", kTemplate = "tmpl";
+const QColor kFrame(0x00, 0x50, 0xc8), kPageBackground(0x20, 0x30, 0x40);
 
-// The project converted twice (plain and enciphered) and previewed once
-// each; all tests read the same pictures.
+QImage Picture(const fs::path& path) { return QImage(QString::fromStdString(path.string())); }
+bool Near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 90;
+}
+
+// The project converted twice (plain and enciphered) and previewed: the
+// plain one with its data set on two workers, the enciphered one without
+// on one. The tests read the same pictures.
 class Preview : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -48,69 +61,159 @@ class Preview : public ::testing::Test {
       ASSERT_EQ(converted.exitStatus, 0) << converted.err;
     }
     // A cache of another screen beside the page: only the text may be used.
-    fs::copy_file(*dir / "plain/qmls" / (std::string(kPopup) + ".qmlc"),
-                  *dir / "plain/qmls" / (std::string(kPage) + ".qmlc"), fs::copy_options::overwrite_existing);
-    plain = test::Run(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures"}, dir->Path());
-    enciphered = test::Run(QML_PREVIEW_PATH, {"enciphered/qmls"}, dir->Path());
+    fs::copy_file(*dir / "plain/qmls" / (kPopup + ".qmlc"), *dir / "plain/qmls" / (kPage + ".qmlc"),
+                  fs::copy_options::overwrite_existing);
+    plain = test::Run(QML_PREVIEW_PATH, {"plain/qmls", "-o", "plain/pictures", "--prt", "plain/p.prt", "-j", "2"},
+                      dir->Path());
+    enciphered = test::Run(QML_PREVIEW_PATH, {"-j", "1", "enciphered/qmls"}, dir->Path());
   }
   static void TearDownTestSuite() { dir.reset(); }
   void SetUp() override {
     if (plain.exitStatus == 3) GTEST_SKIP() << "QML runtime modules missing: " << plain.err;
   }
-  static QImage Picture(const fs::path& path) { return QImage(QString::fromStdString(path.string())); }
+  static QImage Plain(const std::string& name) { return Picture(*dir / "plain/pictures" / (name + ".png")); }
 
   static inline std::unique_ptr<test::TempDir> dir;
   static inline test::ProcessResult plain, enciphered;
 };
 
-// One picture per document at the screen's size, read from the text (the
-// page's cache is another screen's), whose pixels show the frames where the
-// document puts them.
-TEST_F(Preview, PicturesShowTheFramesAtTheControlsGeometry) {
+// Pictures at the screens' sizes whose pixels show the frames where the
+// documents put them: the page's own controls over its template's, the
+// hidden one dashed, the ellipse round, labels light on the dark page.
+TEST_F(Preview, PicturesShowWhatTheDocumentsHoldWhereTheyPutIt) {
   ASSERT_EQ(plain.exitStatus, 0) << plain.err;
-  EXPECT_NE(plain.err.find("[1/2] page16777216.qml: 320x240, loaded the text"), std::string::npos) << plain.err;
-  EXPECT_NE(test::ReadFile(*dir / "plain/pictures/index.html").find("href=\"page16777216.png\""), std::string::npos);
-  const QImage page = Picture(*dir / "plain/pictures" / (std::string(kPage) + ".png"));
-  const QImage popup = Picture(*dir / "plain/pictures" / (std::string(kPopup) + ".png"));
-  EXPECT_EQ(page.size(), QSize(320, 240));
+  EXPECT_NE(plain.err.find("3 documents drawn in "), std::string::npos) << plain.err;
+  const QImage page = Plain(kPage), popup = Plain(kPopup), tmpl = Plain(kTemplate);
+  ASSERT_EQ(page.size(), QSize(320, 240));
   ASSERT_EQ(popup.size(), QSize(200, 150));
+  ASSERT_EQ(tmpl.size(), QSize(320, 240));
   const struct { const QImage* image; int x, y; QColor colour; const char* what; } cases[] = {
       {&page, 0, 0, kPageBackground, "page background, top left"},
-      {&page, 319, 239, kPageBackground, "page background, bottom right"},
-      {&page, 40, 30, kFrame, "button frame, top left"},
-      {&page, 139, 79, kFrame, "button frame, bottom right"},
-      {&page, 39, 30, kPageBackground, "left of the button"},
-      {&page, 140, 79, kPageBackground, "right of the button"},
-      {&page, 138, 78, kPageBackground, "inside the button"},
+      {&page, kGo.x, kGo.y, kFrame, "button frame, top left"},
+      {&page, kGo.x + kGo.w - 1, kGo.y + kGo.h - 1, kFrame, "button frame, bottom right"},
+      {&page, kGo.x - 1, kGo.y, kPageBackground, "left of the button"},
+      {&page, kGo.x + kGo.w - 2, kGo.y + kGo.h - 2, kPageBackground, "inside the button"},
+      {&page, kClock.x, kClock.y, kFrame, "the template's clock on the page"},
+      {&tmpl, kClock.x, kClock.y, kFrame, "the clock on its template"},
+      {&tmpl, 0, 0, QColor(Qt::white), "the template has no background"},
+      {&page, kLamp.x, kLamp.y, kPageBackground, "ellipse box, top left corner"},
+      {&page, kLamp.x + kLamp.w - 1, kLamp.y + kLamp.h - 1, kPageBackground, "bottom right corner"},
+      {&page, kLamp.x + 2, kLamp.y + 2, kPageBackground, "inside the corner, outside the curve"},
       {&popup, 0, 0, QColor(0x80, 0x80, 0x80), "popup border"},
       {&popup, 2, 25, QColor(0xc0, 0xc0, 0xc0), "title bar"},
       {&popup, 100, 140, QColor(0xee, 0xee, 0xee), "popup background"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.image->pixelColor(c.x, c.y), c.colour) << c.what;
+  // The ellipse's curve touches its box in the middle of each side.
+  const QPoint curve[] = {{kLamp.x, kLamp.y + kLamp.h / 2}, {kLamp.x + kLamp.w - 1, kLamp.y + kLamp.h / 2},
+                          {kLamp.x + kLamp.w / 2, kLamp.y}, {kLamp.x + kLamp.w / 2, kLamp.y + kLamp.h - 1}};
+  for (const QPoint& p : curve) EXPECT_TRUE(Near(page.pixelColor(p), kFrame)) << p.x() << "," << p.y();
   // The hidden button (120x60): every other pixel along its top and left
   // edge, short of the bottom row, whose dash starts at the corner.
-  for (int i = 0; i < 59; ++i) {
+  for (int i = 0; i < kSecret.h - 1; ++i) {
     const QColor expected = i % 2 == 0 ? kFrame : kPageBackground;
-    EXPECT_EQ(page.pixelColor(160 + i, 120), expected) << "hidden top edge +" << i;
-    EXPECT_EQ(page.pixelColor(160, 120 + i), expected) << "hidden left edge +" << i;
+    EXPECT_EQ(page.pixelColor(kSecret.x + i, kSecret.y), expected) << "hidden top edge +" << i;
+    EXPECT_EQ(page.pixelColor(kSecret.x, kSecret.y + i), expected) << "hidden left edge +" << i;
   }
+  // The label "bttn Go" reads on the dark page: light, not the frame's blue.
+  int brightest = 0;
+  for (int y = kGo.y + 2; y < kGo.y + 14; ++y)
+    for (int x = kGo.x + 3; x < kGo.x + 40; ++x) brightest = std::max(brightest, page.pixelColor(x, y).lightness());
+  EXPECT_GT(brightest, 200);
 }
 
-TEST_F(Preview, EncipheredDocumentsGiveTheSamePictures) {
+// The title shows the data set's text, or a marked text number without one;
+// only the title bar differs. Everything else is the same drawn from the
+// enciphered documents on one worker.
+TEST_F(Preview, TitlesComeFromTheDataSetAndEncipheredDocumentsDrawAlike) {
   ASSERT_EQ(enciphered.exitStatus, 0) << enciphered.err;
-  EXPECT_NE(enciphered.err.find("loaded the deciphered text"), std::string::npos) << enciphered.err;
-  for (const std::string name : {kPage, kPopup}) {
-    const QImage expected = Picture(*dir / "plain/pictures" / (name + ".png"));
-    EXPECT_FALSE(expected.isNull()) << name;
-    EXPECT_EQ(Picture(*dir / "enciphered/qmls-preview" / (name + ".png")), expected) << name;
-  }
+  const fs::path other = *dir / "enciphered/qmls-preview";
+  for (const std::string& name : {kPage, kTemplate})
+    EXPECT_EQ(test::ReadFile(other / (name + ".png")), test::ReadFile(*dir / "plain/pictures" / (name + ".png")))
+        << name;
+  const QImage withTexts = Plain(kPopup), without = Picture(other / (kPopup + ".png"));
+  int firstRow = -1, lastRow = -1;
+  for (int y = 0; y < withTexts.height(); ++y)
+    for (int x = 0; x < withTexts.width(); ++x)
+      if (withTexts.pixel(x, y) != without.pixel(x, y)) lastRow = y, firstRow = firstRow < 0 ? y : firstRow;
+  EXPECT_GE(firstRow, 2);
+  EXPECT_LT(lastRow, 2 + 24) << "only the title bar differs";
+  EXPECT_NE(test::ReadFile(*dir / "plain/pictures/pages" / (kPopup + ".html")).find("title “Dialog title”"),
+            std::string::npos);
+  const std::string page = test::ReadFile(other / "pages" / (kPopup + ".html"));
+  EXPECT_NE(page.find("title “[text #0]”"), std::string::npos) << page;
+  EXPECT_NE(page.find("deciphered text"), std::string::npos);
+}
+
+// The gallery names its project and screens, loads thumbnails lazily and
+// links every screen's page, whose map gives each control's whole label.
+TEST_F(Preview, TheGalleryNamesTheScreensAndFollowsTheFolder) {
+  const std::string gallery = test::ReadFile(*dir / "plain/pictures/index.html");
+  for (const std::string wanted :
+       {"<h1>p</h1>", "<b>Start</b><br>page · page16777216.qml", "<b>Dialog</b><br>popup · pops1191182336.qml",
+        "<b>tmpl.qml</b><br>template · tmpl.qml", "href=\"pages/page16777216.html\"><img loading=\"lazy\" "
+        "src=\"thumbs/page16777216.png\"", "over tmpl.qml", "id=\"filter\""})
+    EXPECT_NE(gallery.find(wanted), std::string::npos) << wanted;
+  EXPECT_NE(test::ReadFile(*dir / "plain/pictures/pages" / (kPage + ".html"))
+                .find("title=\"bttn Secret · 160,120 120×60 · hidden\""),
+            std::string::npos);
+  EXPECT_FALSE(Picture(*dir / "plain/pictures/index.png").isNull());
+
+  // Drawn again without the popup: its files go, a file of the user's stays.
+  test::TempDir again;
+  fs::copy(*dir / "plain/qmls", again / "qmls");
+  fs::copy(*dir / "plain/pictures", again / "pictures", fs::copy_options::recursive);
+  fs::remove(again / "qmls" / (kPopup + ".qml"));
+  test::WriteFile(again / "pictures/notes.png", "mine");
+  const auto r = test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "pictures", "-q"}, again.Path());
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  for (const std::string& gone : {kPopup + ".png", "thumbs/" + kPopup + ".png", "pages/" + kPopup + ".html"})
+    EXPECT_FALSE(fs::exists(again / "pictures" / gone)) << gone;
+  for (const std::string& kept : {kPage + ".png", "thumbs/" + kPage + ".png", std::string("notes.png")})
+    EXPECT_TRUE(fs::exists(again / "pictures" / kept)) << kept;
+}
+
+// Two folders that differ in one control's text: that document alone is
+// changed, with its old, new and highlighted pictures, whose changed pixels
+// lie in the control. The same folder twice is no change.
+TEST_F(Preview, TheDiffListsTheChangedDocumentWithItsPictures) {
+  test::TempDir work;
+  fs::copy(*dir / "plain/qmls", work / "new");
+  const std::string text = test::ReadFile(work / "new" / (kPage + ".qml"));
+  test::WriteFile(work / "new" / (kPage + ".qml"), std::regex_replace(text, std::regex("\"Go\""), "\"Stop\""));
+  const std::string old = (*dir / "plain/qmls").string();
+  const auto r = test::Run(QML_PREVIEW_PATH, {"--diff", old, "new", "-o", "diff"}, work.Path());
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(
+      r.err.find("0 added, 0 removed, 1 changed (1 in pixels, 0 in text only, 0 through the template), 2 unchanged"),
+      std::string::npos)
+      << r.err;
+  const std::string index = test::ReadFile(work / "diff/index.html");
+  EXPECT_NE(index.find("<h2>Changed (1)</h2>"), std::string::npos) << index;
+  EXPECT_NE(index.find("+ controlName: &quot;Stop&quot;"), std::string::npos) << index;
+  std::vector<std::string> pictures;
+  for (const auto& entry : fs::directory_iterator(work / "diff"))
+    if (entry.path().extension() == ".png") pictures.push_back(entry.path().filename().string());
+  std::sort(pictures.begin(), pictures.end());
+  EXPECT_EQ(pictures, (std::vector<std::string>{kPage + "-diff.png", kPage + "-new.png", kPage + "-old.png"}));
+  const QImage diff = Picture(work / "diff" / (kPage + "-diff.png"));
+  int outside = 0, inside = 0;
+  for (int y = 0; y < diff.height(); ++y)
+    for (int x = 0; x < diff.width(); ++x)
+      if (diff.pixelColor(x, y) == QColor(255, 0, 255))
+        ++(x >= kGo.x && x < kGo.x + kGo.w && y >= kGo.y && y < kGo.y + kGo.h ? inside : outside);
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(test::Run(QML_PREVIEW_PATH, {"--diff", old, old, "-o", "same"}, work.Path()).exitStatus, 0);
 }
 
 TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
   test::TempDir broken;
   fs::create_directories(broken / "qmls");
-  fs::copy_file(*dir / "plain/qmls" / (std::string(kPopup) + ".qml"), broken / "qmls/good.qml");
-  test::WriteFile(broken / "qmls/bad.qml", "import QtQuick\nimport VantorelV5\nOrvixPage {\nwidth: 10\nnoSuchProperty: 1\n}\n");
+  fs::copy_file(*dir / "plain/qmls" / (kPopup + ".qml"), broken / "qmls/good.qml");
+  test::WriteFile(broken / "qmls/bad.qml",
+                  "import QtQuick\nimport VantorelV5\nOrvixPage {\nwidth: 10\nnoSuchProperty: 1\n}\n");
   test::WriteFile(broken / "qmls/huge.qml", "import QtQuick\nItem { width: 5000; height: 10 }\n");
   test::WriteFile(broken / "qmls/junk.qml", "12345678 not text");
   const auto r = test::Run(QML_PREVIEW_PATH, {"qmls"}, broken.Path());
@@ -127,7 +230,9 @@ TEST_F(Preview, ABrokenDocumentIsListedAndFailsTheRun) {
 // Every type the converter writes has a stand-in component (a missing one
 // would make each document using it fail with "is not a type"), and the
 // bundled example previews whole: every screen without an error, each
-// picture at the size its document gives its root.
+// picture at the size its document gives its root, each caption with the
+// language the converter wrote it in (a popup title's fonts leave the last
+// language to the controls after it and to the documents after it).
 TEST_F(Preview, EveryControlTypeAndTheExampleProjectPreviewWhole) {
   std::string children;
   for (const char* type : {"iofield", "bar", "textfield", "graphic", "symbolicio", "switch", "container",
@@ -137,28 +242,35 @@ TEST_F(Preview, EveryControlTypeAndTheExampleProjectPreviewWhole) {
                            "rectangle", "polygon", "flowblock"})
     children += std::string(children.empty() ? "" : ",") + R"({"type": ")" + type +
                 R"(", "x": 4, "y": 4, "w": 40, "h": 30})";
-  const struct { std::string json; int documents; } projects[] = {
+  const struct { std::string json; int documents; std::vector<std::string> captions; } projects[] = {
       {R"({"screens": [{"type": "template", "label": "t", "x": 0, "y": 0, "w": 100, "h": 80},
           {"type": "page", "template": "t", "x": 0, "y": 0, "w": 100, "h": 80, "children": [)" + children + R"(]},
-          {"type": "reportpage", "x": 0, "y": 0, "w": 100, "h": 80}]})", 3},
-      {test::ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"), 7},
+          {"type": "reportpage", "x": 0, "y": 0, "w": 100, "h": 80}]})", 3, {}},
+      {test::ReadFile(fs::path(PRT_SOURCE_DIR) / "examples/plant/plant.json"), 7,
+       {"<b>Overview</b><br>page · page16777216.qml<br>800×480 · language 1033 · over tmpl.qml",
+        "<b>Settings</b><br>popup · pops1191182336.qml<br>400×300 · language 1033, controls after the title in 1031",
+        "<b>Bestätigen</b><br>popup · pops1191182337.qml<br>360×180 · language 1031<"}},
   };
   for (const auto& p : projects) {
     test::TempDir project;
     test::WriteDataset(project / "p.prt", p.json);
     ASSERT_EQ(test::Run(PRT2QML_PATH, {"p.prt"}, project.Path()).exitStatus, 0);
-    const auto r = test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "pictures"}, project.Path());
+    const auto r = test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "pictures", "--prt", "p.prt"}, project.Path());
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     int documents = 0;
     for (const auto& entry : fs::directory_iterator(project / "qmls")) {
       if (entry.path().extension() != ".qml") continue;
       ++documents;
       const std::string text = test::ReadFile(entry.path());
-      auto first = [&](const std::string& key) { return std::stoi(text.substr(text.find("\n" + key) + key.size() + 1)); };
+      auto first = [&](const std::string& key) {
+        return std::stoi(text.substr(text.find("\n" + key) + key.size() + 1));
+      };
       const QImage image = Picture(project / "pictures" / entry.path().filename().replace_extension(".png"));
       EXPECT_EQ(image.size(), QSize(first("width: "), first("height: "))) << entry.path();
     }
     EXPECT_EQ(documents, p.documents);
+    const std::string gallery = test::ReadFile(project / "pictures/index.html");
+    for (const std::string& caption : p.captions) EXPECT_NE(gallery.find(caption), std::string::npos) << caption;
   }
 }
 

@@ -9,11 +9,6 @@ namespace prt::cli {
 
 namespace {
 
-int UsageError(std::string_view program, const std::string& what) {
-  std::cerr << program << ": " << what << "\nTry '" << program << " --help' for more information.\n";
-  return kUsage;
-}
-
 // The option as the user wrote it (CLI11 names an option by its long name);
 // a missing value can only be the last use's.
 std::string AsWritten(const CLI::Option& option, int argc, char** argv) {
@@ -23,6 +18,11 @@ std::string AsWritten(const CLI::Option& option, int argc, char** argv) {
 }
 
 }  // namespace
+
+int UsageError(std::string_view program, const std::string& what) {
+  std::cerr << program << ": " << what << "\nTry '" << program << " --help' for more information.\n";
+  return kUsage;
+}
 
 Expected<std::vector<std::string>, int> Parse(const Syntax& syntax, int argc, char** argv) {
   CLI::App app{"", std::string(syntax.program)};

@@ -40,4 +40,8 @@ struct Syntax {
 // error and a hint to --help on standard error). "--" ends the options.
 Expected<std::vector<std::string>, int> Parse(const Syntax& syntax, int argc, char** argv);
 
+// A usage error found after Parse (operands or values that do not fit
+// together), written as Parse writes its own; answers kUsage.
+int UsageError(std::string_view program, const std::string& what);
+
 }  // namespace prt::cli

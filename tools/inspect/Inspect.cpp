@@ -12,7 +12,6 @@
 
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
-#include "data/manager/DataValue.h"
 #include "data/set/ImageLayout.h"
 #include "platform/Endian.h"
 #include "platform/Text.h"
@@ -61,29 +60,14 @@ std::string TypeName(uint8_t type, std::optional<uint8_t> shape) {
 
 std::string Utf8(std::u16string_view text) { return platform::Narrow(text); }
 
-// "#aarrggbb" from the four bytes r, g, b, a.
-std::string ColourText(ImageRef colour) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text = "#";
-  for (uint32_t at : {3u, 0u, 1u, 2u}) {
-    const uint8_t b = colour.U8(at);
-    text += kHex[b >> 4];
-    text += kHex[b & 15];
-  }
-  return text;
-}
+std::string ColourText(ImageRef colour) { return Utf8(IControl::ColorToText(colour)); }
 
-// The text the converter writes for an object (the placeholder included);
-// nullopt when it is the placeholder.
-std::u16string ObjectText(CPRDataManager& data, uint32_t reference, bool* placeholder = nullptr) {
-  DataValue value;
-  const bool made = data.GetObjectText(reference, &value);
-  if (placeholder) *placeholder = made;
-  const uint8_t* counted = value.ReadText();
-  if (!counted) return {};
-  const uint16_t length = platform::LoadLE16(counted);
-  std::u16string text(length, u'\0');
-  for (uint16_t i = 0; i < length; ++i) text[i] = platform::LoadLE16(counted + 2 + 2 * i);
+// The object's text in `language`; nullopt when it has none there (the
+// converter writes a placeholder then).
+std::optional<std::u16string> ObjectText(const DataSet& data, uint32_t reference, uint32_t language) {
+  std::u16string text;
+  const ImageRef found = data.ObjectText(reference, language);
+  if (!found || !found.ReadCountedString(text)) return std::nullopt;
   return text;
 }
 
@@ -160,17 +144,6 @@ std::vector<FontView> ReadFonts(ImageRef root) {
   return out;
 }
 
-// Keeps the current language across the per-language reads.
-class LanguageRestorer {
- public:
-  explicit LanguageRestorer(CPRDataManager& data) : data_(data), index_(data.GetCurrentLanguageIndex()) {}
-  ~LanguageRestorer() { data_.SetLanguage(static_cast<int16_t>(index_), false); }
-
- private:
-  CPRDataManager& data_;
-  uint32_t index_;
-};
-
 // ---- The builder description ------------------------------------------------
 
 // One value for every language, a value per language (null: none), or
@@ -232,18 +205,15 @@ json TitleJson(ImageRef title) {
 
 class Describer {
  public:
-  explicit Describer(CPRDataManager& data) : data_(data) {}
+  explicit Describer(const DataSet& data) : data_(data) {}
 
   json Run() {
-    const uint32_t current = data_.GetCurrentLanguageIndex();
-    LanguageRestorer restore(data_);
-    const ImageRef root = data_.GetImageRoot();
+    const uint32_t current = data_.StoredLanguage();
+    const ImageRef root = data_.Image().Root();
     json out = json::object();
-    if (!data_.GetDataSetName().empty()) out["name"] = data_.GetDataSetName();
+    if (!data_.Name().empty()) out["name"] = data_.Name();
 
-    // SetLanguage takes a 16-bit index.
-    languages_ = std::min<uint32_t>(data_.GetLanguageCount(), INT16_MAX);
-    IndexObjectTextMap(root);
+    languages_ = data_.LanguageCount();
     out["languages"] = json::array();
     for (const LanguageView& l : ReadLanguages(root)) {
       json language = {{"id", l.id}};
@@ -265,9 +235,9 @@ class Describer {
     if (!fonts.empty()) out["fonts"] = fonts;
     json screens = json::array();
     for (uint8_t t : ScreenTypes) {
-      for (uint32_t i = 0, n = data_.GetObjectCount(t); i < n; ++i) {
+      for (uint32_t i = 0, n = data_.ObjectCount(t); i < n; ++i) {
         const uint32_t reference = (uint32_t{t} << 24) | (i & 0xFFFFFFu);
-        const ImageRef record = data_.GetObjectRecord(reference);
+        const ImageRef record = data_.ObjectRecord(reference);
         if (!CreateScreen(record)) continue;
         json screen = Control(reference, record);
         Children(record.U32(0), screen, 1);
@@ -293,14 +263,13 @@ class Describer {
   // carry them inline. Rows change their numbers, which no document shows.
   json Texts() {
     json rows = json::array();
-    const uint32_t count = data_.GetTextCount();
+    const uint32_t count = data_.TextCount();
     for (uint32_t n = 0; n < count && Take(); ++n) {
       if (objectTexts_.count(n)) continue;
       std::vector<std::optional<std::u16string>> perLanguage;
       for (uint32_t l = 0; l < languages_; ++l) {
-        data_.SetLanguage(static_cast<int16_t>(l), false);
         std::u16string text;
-        if (const ImageRef t = data_.GetText(n); t && t.ReadCountedString(text)) perLanguage.push_back(text);
+        if (const ImageRef t = data_.Text(n, l); t && t.ReadCountedString(text)) perLanguage.push_back(text);
         else perLanguage.emplace_back();
       }
       rows.push_back(PerLanguage(perLanguage));
@@ -308,40 +277,15 @@ class Describer {
     return rows;
   }
 
-  // The text number of each object in the object text map, found as the
-  // data manager finds it: the first group of a key, its first entry of an
-  // index. One pass, so that many objects do not each scan the map.
-  void IndexObjectTextMap(ImageRef root) {
-    const layout::CountedTable groups = layout::ReadCountedTable(root.Ref(4 * layout::kObjectTextMap), 8);
-    std::set<uint32_t> keys;
-    for (uint32_t g = 0; g < groups.count; ++g) {
-      const ImageRef group = groups.Item(g, 8);
-      if (!keys.insert(group.U32(0)).second) continue;
-      const layout::CountedTable entries = layout::ReadCountedTable(group.Ref(4), 8);
-      for (uint32_t e = 0; e < entries.count; ++e) {
-        const ImageRef entry = entries.Item(e, 8);
-        textNumbers_.emplace((uint64_t{group.U32(0)} << 24) | (entry.U32(0) & 0xFFFFFFu), entry.U32(4));
-      }
-    }
-  }
-
   // Counts a text row or object's look-ups in every language; false once
   // the pairs pass the limit.
-  bool Take() { return (pairs_ += std::max<uint32_t>(languages_, 1)) <= PairLimit(data_.GetImageSize()); }
+  bool Take() { return (pairs_ += std::max<uint32_t>(languages_, 1)) <= PairLimit(data_.ImageSize()); }
 
   json ObjectTexts(uint32_t reference) {
     if (!Take()) return nullptr;
-    if (const auto it = textNumbers_.find((uint64_t{reference >> 24} << 24) | (reference & 0xFFFFFFu));
-        it != textNumbers_.end())
-      objectTexts_.insert(it->second);
+    if (const auto number = data_.ObjectTextNumber(reference)) objectTexts_.insert(*number);
     std::vector<std::optional<std::u16string>> perLanguage;
-    for (uint32_t l = 0; l < languages_; ++l) {
-      data_.SetLanguage(static_cast<int16_t>(l), false);
-      bool placeholder = false;
-      std::u16string text = ObjectText(data_, reference, &placeholder);
-      if (placeholder) perLanguage.emplace_back();
-      else perLanguage.push_back(std::move(text));
-    }
+    for (uint32_t l = 0; l < languages_; ++l) perLanguage.push_back(ObjectText(data_, reference, l));
     return PerLanguage(perLanguage);
   }
 
@@ -397,11 +341,11 @@ class Describer {
   void Children(uint32_t own, json& parent, size_t depth) {
     json children = json::array();
     for (uint32_t k = 0;; ++k) {
-      const ImageRef link = data_.GetObjectLink(own, k);
+      const ImageRef link = data_.ObjectLink(own, k);
       if (!link) break;
       const uint8_t kind = link.U8(kLinkKind), present = link.U8(kLinkPresent), slot = link.U8(kLinkSlot);
       const uint32_t target = link.U32(kLinkTarget);
-      const ImageRef record = data_.GetObjectRecord(target);
+      const ImageRef record = data_.ObjectRecord(target);
       if (record && !IsScreenType(target >> 24) && depth < kMaxDescribedNesting && !described_.count(target)) {
         described_.insert(target);
         json child = Control(target, record);
@@ -422,11 +366,10 @@ class Describer {
     if (!children.empty()) parent["children"] = std::move(children);
   }
 
-  CPRDataManager& data_;
+  const DataSet& data_;
   uint32_t languages_ = 0;
   std::set<uint32_t> described_;
   std::set<uint32_t> objectTexts_;
-  std::map<uint64_t, uint32_t> textNumbers_;  // (key << 24 | index) -> text number
   uint64_t pairs_ = 0;
   std::set<uint8_t> types_;
 };
@@ -441,18 +384,18 @@ std::string Grouped(uint64_t n) {
 
 class Reporter final : public TreeWatcher {
  public:
-  Reporter(CPRDataManager& data, std::string languageSource)
-      : data_(data), budget_(data.GetImageSize()), languageSource_(std::move(languageSource)) {}
+  Reporter(const DataSet& data, std::string languageSource)
+      : data_(data), budget_(data.ImageSize()), languageSource_(std::move(languageSource)) {}
 
   std::string Run() {
-    const ImageRef root = data_.GetImageRoot();
-    const std::string& name = data_.GetDataSetName();
+    const ImageRef root = data_.Image().Root();
+    const std::string& name = data_.Name();
     out_ += "data set: " + (name.empty() ? std::string("(no name)") : name) + "\n";
-    out_ += "image: " + Grouped(data_.GetImageSize()) + " bytes\n";
+    out_ += "image: " + Grouped(data_.ImageSize()) + " bytes\n";
     const std::vector<FontView> fonts = ReadFonts(root);
     const std::vector<LanguageView> languages = ReadLanguages(root);
     out_ += "languages: " + std::to_string(languages.size()) + ", current " +
-            std::to_string(data_.GetCurrentLanguageIndex()) +
+            std::to_string(data_.StoredLanguage()) +
             (languageSource_.empty() ? "" : " (" + languageSource_ + ")") + "\n";
     for (size_t i = 0; i < languages.size(); ++i) {
       const LanguageView& l = languages[i];
@@ -471,16 +414,16 @@ class Reporter final : public TreeWatcher {
     }
     out_ += "fonts: " + std::to_string(fonts.size()) + "\n";
     for (size_t i = 0; i < fonts.size(); ++i) out_ += "  " + std::to_string(i) + ": " + FontName(fonts, i) + "\n";
-    out_ += "texts: " + std::to_string(data_.GetTextCount()) + "\n";
+    out_ += "texts: " + std::to_string(data_.TextCount()) + "\n";
     out_ += "objects:\n";
     for (uint32_t t = 1; t < 256; ++t) {
-      if (const uint32_t n = data_.GetObjectCount(t)) {
+      if (const uint32_t n = data_.ObjectCount(t)) {
         const std::string name = TypeName(static_cast<uint8_t>(t), std::nullopt);
         out_ += "  type " + std::to_string(t) + (name.empty() ? "" : " (" + name + ")") + ": " + std::to_string(n) + "\n";
       }
     }
     for (uint8_t t : ScreenTypes) {
-      for (uint32_t i = 0, n = data_.GetObjectCount(t); i < n && !stopped_; ++i) Screen(t, i);
+      for (uint32_t i = 0, n = data_.ObjectCount(t); i < n && !stopped_; ++i) Screen(t, i);
     }
     out_ += Verdict();
     return out_;
@@ -502,7 +445,10 @@ class Reporter final : public TreeWatcher {
   std::string Describe(const IControl& control) {
     const ImageRef record = control.GetRecord();
     std::string text = std::string(control.GetTypeCode()) + std::to_string(static_cast<int32_t>(control.GetObjID()));
-    text += " \"" + Utf8(ObjectText(data_, control.GetObjID())) + "\"";
+    // As the document names it; without a text, type number and index.
+    const uint32_t id = control.GetObjID();
+    const auto name = ObjectText(data_, id, data_.StoredLanguage());
+    text += " \"" + (name ? Utf8(*name) : std::to_string(id >> 24) + "#" + std::to_string(id & 0xFFFFFFu)) + "\"";
     text += " " + std::to_string(record.I32(kX)) + "," + std::to_string(record.I32(kY)) + " " +
             std::to_string(record.I32(kW)) + "x" + std::to_string(record.I32(kH));
     const uint32_t flags = record.U32(kFlags);
@@ -518,7 +464,7 @@ class Reporter final : public TreeWatcher {
 
   void Screen(uint8_t type, uint32_t index) {
     const uint32_t reference = (uint32_t{type} << 24) | index;
-    const ImageRef record = data_.GetObjectRecord(reference);
+    const ImageRef record = data_.ObjectRecord(reference);
     const ControlPtr screen = CreateScreen(record);
     if (!screen) {
       Line(0, "screen slot " + std::to_string(reference) + ": no element (" +
@@ -534,7 +480,7 @@ class Reporter final : public TreeWatcher {
                     ", height " + std::to_string(title.U16(kTitleHeight)));
     }
     // The converter's own loading, every link it reads shown as it goes.
-    if (auto* group = dynamic_cast<IControlGroup*>(screen.get())) static_cast<void>(group->LoadChildren(*data_.Set(), budget_, this));
+    if (auto* group = dynamic_cast<IControlGroup*>(screen.get())) static_cast<void>(group->LoadChildren(data_, budget_, this));
   }
 
   void Stopped(size_t depth, const Error& error) override {
@@ -547,7 +493,7 @@ class Reporter final : public TreeWatcher {
     const std::string at = "link " + std::to_string(k) + " -> " + std::to_string(target);
     if (link.U8(kLinkPresent) == 0) return Line(depth, "skip " + at + ": absent link");
     if (control) return Line(depth, Describe(*control));
-    const ImageRef record = data_.GetObjectRecord(target);
+    const ImageRef record = data_.ObjectRecord(target);
     const uint8_t type = record.U8(kTypeByte);
     if (!record) Line(depth, "skip " + at + ": no such object");
     else if (type == kTemplateType) Line(depth, "template tmpl" + std::to_string(target));
@@ -558,26 +504,26 @@ class Reporter final : public TreeWatcher {
   // What the converter itself makes of the trees: its own loading, with
   // its budget over all screens.
   std::string Verdict() {
-    ControlBudget budget(data_.GetImageSize());
+    ControlBudget budget(data_.ImageSize());
     uint32_t screens = 0;
     for (uint8_t t : ScreenTypes) {
-      for (uint32_t i = 0, n = data_.GetObjectCount(t); i < n; ++i) {
-        const ControlPtr control = CreateScreen(data_.GetObjectRecord((uint32_t{t} << 24) | i));
+      for (uint32_t i = 0, n = data_.ObjectCount(t); i < n; ++i) {
+        const ControlPtr control = CreateScreen(data_.ObjectRecord((uint32_t{t} << 24) | i));
         if (!control) continue;
         ++screens;
         Status built = budget.Take() ? Status() : Fail(budget.Exceeded());
         if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && built)
-          built = group->LoadChildren(*data_.Set(), budget);
+          built = group->LoadChildren(data_, budget);
         if (!built)
           return "converter: fails at screen " + std::string(control->GetTypeCode()) +
                  std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + built.Error().rule + "\n";
       }
     }
     return "converter: " + std::to_string(screens) + " screens, " + Grouped(budget.Used()) + " of " +
-           Grouped(ControlBudget::LimitFor(data_.GetImageSize())) + " controls\n";
+           Grouped(ControlBudget::LimitFor(data_.ImageSize())) + " controls\n";
   }
 
-  CPRDataManager& data_;
+  const DataSet& data_;
   ControlBudget budget_;
   std::string languageSource_;
   bool stopped_ = false;
@@ -586,11 +532,11 @@ class Reporter final : public TreeWatcher {
 
 }  // namespace
 
-std::string DescribeText(CPRDataManager& data, std::string languageSource) {
+std::string DescribeText(const DataSet& data, std::string languageSource) {
   return Reporter(data, std::move(languageSource)).Run();
 }
 
-nlohmann::ordered_json DescribeJson(CPRDataManager& data) { return Describer(data).Run(); }
+nlohmann::ordered_json DescribeJson(const DataSet& data) { return Describer(data).Run(); }
 
 namespace {
 void Print(const json& value, size_t indent, std::string& out) {

@@ -6,20 +6,20 @@
 
 #include <nlohmann/json.hpp>
 
-#include "data/manager/CPRDataManager.h"
+#include "data/set/DataSet.h"
 
 namespace prt::inspect {
 
 // The report: name, languages with their fonts, counts, and per screen its
-// control tree with what the converter would skip and why. Leaves the
-// current language as it found it; `languageSource`, when given, says where
-// that language came from.
-std::string DescribeText(CPRDataManager& data, std::string languageSource = {});
+// control tree with what the converter would skip and why. The current
+// language is the data set's stored one; `languageSource`, when given, says
+// where it came from.
+std::string DescribeText(const DataSet& data, std::string languageSource = {});
 
 // The builder description (docs/dataset-format.md) of the screens, their
 // controls, languages, fonts and texts. What the converter reads survives
 // prt-build; what it does not read (lists, resources, settings) is left out.
-nlohmann::ordered_json DescribeJson(CPRDataManager& data);
+nlohmann::ordered_json DescribeJson(const DataSet& data);
 
 // The description as prt-inspect prints it: two-space indents, short rows
 // of values on one line.

@@ -60,8 +60,7 @@ int main(int argc, char** argv) {
     return prt::cli::kRefused;
   }
   const std::string source = LanguageSource(*opened);
-  prt::CPRDataManager data;
-  data.Adopt(std::move(opened->data));
+  const prt::DataSet& data = opened->data;
   const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(data))
                                   : prt::inspect::DescribeText(data, source);
   return prt::PrintAnswer("prt-inspect", text);

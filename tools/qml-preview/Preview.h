@@ -1,12 +1,14 @@
 #pragma once
-// qml-preview's work: every generated document of a folder loaded in a Qt
-// Quick engine with the stand-in component module, drawn offscreen and saved
-// as a PNG, plus a contact sheet and a gallery page. Needs a QGuiApplication.
+// qml-preview's two jobs: the gallery of a qmls folder (a picture, thumbnail
+// and page per document, contact sheets, index.html) and the visual diff of
+// two folders. Both draw in worker processes (Workers.h). Need a
+// QCoreApplication.
 #include <QString>
-#include <QStringList>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tools/qml-preview/Drawing.h"
 
 namespace prt::preview {
 
@@ -15,31 +17,27 @@ namespace prt::preview {
 // (../share/prt2qml/qml). Empty when neither holds it.
 QString StandInImportFolder(const QString& programFolder);
 
-struct Screen {
-  QString document;    // file name, e.g. page16777216.qml
-  QString loaded;      // "text" or "deciphered text"; empty when not read
-  int width = 0;
-  int height = 0;
-  QStringList errors;  // why it has no picture
-  QStringList warnings;  // what the engine said while it was drawn
-};
-
 struct Options {
-  std::u16string qmlsFolder;
-  std::u16string picturesFolder;
-  QString importFolder;
-  // Called after each document (index from 1) with what became of it.
-  std::function<void(size_t index, size_t count, const Screen&)> progress;
+  std::vector<std::u16string> qmlsFolders;  // one, or the old and the new for a diff
+  std::u16string outputFolder;
+  std::u16string dataFile;  // --prt; empty without
+  int workers = 1;
+  QString program;  // this program, started as the workers
+  // Called as each document is done (count from 1).
+  std::function<void(size_t done, size_t count, const Screen& screen)> progress;
 };
 
 struct Outcome {
-  std::vector<Screen> screens;
-  std::string fatal;      // an I/O failure or missing runtime modules: no pictures
+  std::vector<Screen> screens;  // gallery: every document; diff: those drawn
+  QString fatal;                // a folder that cannot be read or written, missing modules: the run stopped
   bool modulesMissing = false;
+  size_t removed = 0;  // stale files removed
+  // diff: what changed, for the summary; `differ` decides the exit status.
+  QString summary;
+  bool differ = false;
 };
 
-// Draws every .qml file of the folder into the pictures folder (made when
-// missing): <name>.png per document, index.png and index.html.
 Outcome PreviewFolder(const Options& options);
+Outcome DiffFolders(const Options& options);
 
 }  // namespace prt::preview

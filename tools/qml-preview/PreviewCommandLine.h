@@ -1,15 +1,20 @@
 #pragma once
-// qml-preview's command line: what to draw, where to, and how much to say.
+// qml-preview's command line: what to draw or compare, where to, with what,
+// on how many workers, and how much to say.
 #include <string>
+#include <vector>
 
 #include "platform/Expected.h"
 
 namespace prt::preview {
 
 struct Request {
-  std::u16string qmlsFolder;
-  std::u16string picturesFolder;  // default: <qmls folder>-preview
-  bool quiet = false;             // no progress line per document
+  std::vector<std::u16string> folders;  // the qmls folder, or the old and the new with --diff
+  std::u16string output;                // default: <qmls folder>-preview, <new folder>-diff
+  std::u16string dataFile;              // --prt; empty without
+  int workers = 0;                      // -j; 0: one per core
+  bool diff = false;
+  bool quiet = false;  // only failures
 };
 
 // The request, or the exit status after --help, --version or a usage error

@@ -1,23 +1,50 @@
 #pragma once
 // What the documents expect from the runtime besides the component module:
-// the context object OrvixQG and the image provider. Texts and images are
-// placeholders; the preview shows layout, not content.
+// the context object OrvixQG and the image provider, and the preview's own
+// shape item. Texts come from the data set when one is given; images are
+// placeholders.
 #include <QColor>
 #include <QImage>
 #include <QObject>
 #include <QPainter>
 #include <QQuickImageProvider>
+#include <QQuickPaintedItem>
 #include <QString>
+#include <functional>
+#include <optional>
 
 namespace prt::preview {
 
 class RuntimeStandIn : public QObject {
   Q_OBJECT
-  Q_PROPERTY(int dmLangIndex READ dmLangIndex CONSTANT)
+  Q_PROPERTY(int dmLangIndex READ dmLangIndex NOTIFY languageChanged)
 
  public:
-  int dmLangIndex() const { return 0; }
-  Q_INVOKABLE QString getQString(int textId) const { return QStringLiteral("text %1").arg(textId); }
+  // A text of the data set by number and language index; nullopt when it
+  // has none.
+  using TextLookup = std::function<std::optional<QString>(uint32_t text, int language)>;
+
+  int dmLangIndex() const { return language; }
+  void SetTexts(TextLookup lookup) { texts = std::move(lookup); }
+  void SetLanguage(int index) {
+    if (index == language) return;
+    language = index;
+    emit languageChanged();
+  }
+  // Without a data set the number is shown, marked so nobody takes it for
+  // the project's text.
+  Q_INVOKABLE QString getQString(qint64 textId) const {
+    if (texts && textId >= 0 && textId <= UINT32_MAX)
+      if (auto text = texts(static_cast<uint32_t>(textId), language)) return *text;
+    return QStringLiteral("[text #%1%2]").arg(textId).arg(texts ? QStringLiteral(" missing") : QString());
+  }
+
+ signals:
+  void languageChanged();
+
+ private:
+  TextLookup texts;
+  int language = 0;
 };
 
 // Any picture the documents name: a grey square with a cross.
@@ -55,6 +82,31 @@ class DashPattern : public QQuickImageProvider {
 
  private:
   QColor colour;
+};
+
+// A vector shape drawn in its box. The data set holds no points, only the
+// box, so a polygon is the diamond on the box's edges, a polyline its
+// diagonal and a flow block an arrow; ellipses, circles and rectangles are
+// what they are.
+class ShapeItem : public QQuickPaintedItem {
+  Q_OBJECT
+  Q_PROPERTY(QString shape MEMBER shape NOTIFY changed)
+  Q_PROPERTY(QColor color MEMBER colour NOTIFY changed)
+  Q_PROPERTY(bool dashed MEMBER dashed NOTIFY changed)
+
+ public:
+  explicit ShapeItem(QQuickItem* parent = nullptr) : QQuickPaintedItem(parent) {
+    connect(this, &ShapeItem::changed, this, [this] { update(); });
+  }
+  void paint(QPainter* painter) override;
+
+ signals:
+  void changed();
+
+ private:
+  QString shape;
+  QColor colour;
+  bool dashed = false;
 };
 
 }  // namespace prt::preview

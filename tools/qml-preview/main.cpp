@@ -1,19 +1,22 @@
-// qml-preview: pictures of the documents prt2qml generated, drawn by a real
-// Qt Quick engine offscreen with a stand-in of the runtime's component module.
+// qml-preview: pictures of the documents prt2qml generated, drawn by real Qt
+// Quick engines offscreen with a stand-in of the runtime's component module,
+// and the visual diff of two versions.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QThread>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 
-#include "cli/ProgramInfo.h"
 #include "platform/FileSystem.h"
-#include "platform/Text.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
+#include "tools/qml-preview/Workers.h"
 
 namespace {
 
@@ -30,48 +33,72 @@ void ForwardQtMessage(QtMsgType type, const QMessageLogContext&, const QString& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto request = prt::preview::ParseCommandLine(argc, argv);
-  if (!request) return request.Error();
-
   // Offscreen unless a platform is chosen; the software renderer draws the
   // same pixels on every machine. The engine's disk cache is neither read
   // nor written.
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("QML_DISABLE_DISK_CACHE", "1", 1);
-  QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
   qInstallMessageHandler(ForwardQtMessage);
   int qtArgc = 1;
-  QGuiApplication application(qtArgc, argv);
+  // A worker this program started (Workers.h).
+  if (argc == 2 && std::strcmp(argv[1], "--worker") == 0 && std::getenv("QML_PREVIEW_WORKER") != nullptr) {
+    prt::platform::PrepareProcess();
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QGuiApplication application(qtArgc, argv);
+    const int status =
+        prt::preview::RunWorker(prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()));
+    // Every file is written and every answer sent: taking the engine apart
+    // would only keep the run waiting.
+    std::_Exit(status);
+  }
 
+  const auto request = prt::preview::ParseCommandLine(argc, argv);
+  if (!request) return request.Error();
+  QCoreApplication application(qtArgc, argv);
+  // --diff answers like diff: 1 means the folders differ, 2 any trouble.
+  const int refused = request->diff ? prt::cli::kUsage : prt::cli::kRefused;
   prt::preview::Options options;
-  options.qmlsFolder = request->qmlsFolder;
-  options.picturesFolder = request->picturesFolder;
-  options.importFolder = prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath());
-  if (options.importFolder.isEmpty()) {
+  options.qmlsFolders = request->folders;
+  options.dataFile = request->dataFile;
+  options.outputFolder = request->output;
+  options.workers = request->workers > 0 ? request->workers : QThread::idealThreadCount();
+  options.program = QCoreApplication::applicationFilePath();
+  if (prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()).isEmpty()) {
     std::cerr << "qml-preview: the stand-in module VantorelV5 is not beside the program ("
               << Text(QCoreApplication::applicationDirPath()) << "/qml)\n";
-    return prt::cli::kIncomplete;
+    return request->diff ? refused : prt::cli::kIncomplete;
   }
-  options.progress = [quiet = request->quiet](size_t index, size_t count, const prt::preview::Screen& screen) {
-    if (quiet) return;
-    std::cerr << '[' << index << '/' << count << "] " << Text(screen.document);
-    if (screen.errors.isEmpty())
-      std::cerr << ": " << screen.width << 'x' << screen.height << ", loaded the " << Text(screen.loaded) << '\n';
-    else
-      std::cerr << ": failed to load\n";
-    for (const QString& warning : screen.warnings) std::cerr << "  warning: " << Text(warning) << '\n';
+  const bool quiet = request->quiet;
+  const bool terminal = !quiet && prt::platform::StandardErrorIsTerminal();
+  options.progress = [&](size_t done, size_t count, const prt::preview::Screen& screen) {
+    if (terminal) std::cerr << "\r\x1b[K";
+    if (!quiet)
+      for (const QString& warning : screen.warnings) std::cerr << "qml-preview: warning: " << Text(warning) << '\n';
+    if (terminal) std::cerr << '[' << done << '/' << count << "] " << Text(screen.document) << std::flush;
   };
 
-  const prt::preview::Outcome outcome = prt::preview::PreviewFolder(options);
-  if (!outcome.fatal.empty()) {
-    std::cerr << "qml-preview: " << outcome.fatal << '\n';
-    return outcome.modulesMissing ? prt::cli::kIncomplete : prt::cli::kRefused;
+  QElapsedTimer clock;
+  clock.start();
+  const prt::preview::Outcome outcome =
+      request->diff ? prt::preview::DiffFolders(options) : prt::preview::PreviewFolder(options);
+  if (terminal) std::cerr << "\r\x1b[K";
+  if (!outcome.fatal.isEmpty()) {
+    std::cerr << "qml-preview: " << Text(outcome.fatal) << '\n';
+    return outcome.modulesMissing && !request->diff ? prt::cli::kIncomplete : refused;
   }
   size_t failed = 0;
   for (const auto& screen : outcome.screens) failed += screen.errors.isEmpty() ? 0 : 1;
-  if (failed == 0) return prt::cli::kDone;
-  std::cerr << "qml-preview: " << failed << " of " << outcome.screens.size() << " documents failed to load:\n";
-  for (const auto& screen : outcome.screens)
-    for (const QString& error : screen.errors) std::cerr << "  " << Text(error) << '\n';
-  return prt::cli::kSomeFailed;
+  if (!quiet) {
+    std::cerr << outcome.screens.size() << " documents drawn in "
+              << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() << " s, " << failed << " failed\n";
+    if (outcome.removed > 0) std::cerr << "removed " << outcome.removed << " files of documents no longer present\n";
+    if (!outcome.summary.isEmpty()) std::cerr << Text(outcome.summary) << '\n';
+  }
+  if (failed > 0) {
+    std::cerr << "qml-preview: " << failed << " of " << outcome.screens.size() << " documents failed to load:\n";
+    for (const auto& screen : outcome.screens)
+      for (const QString& error : screen.errors) std::cerr << "  " << Text(error) << '\n';
+  }
+  if (request->diff) return outcome.differ ? 1 : 0;
+  return failed > 0 ? prt::cli::kSomeFailed : prt::cli::kDone;
 }

@@ -143,18 +143,31 @@ TEST(CommandLine, QmlPreview) {
   ASSERT_EQ(test::Run(PRT2QML_PATH, {"p.prt"}, dir.Path()).exitStatus, 0);
   const auto drawn = test::Run(QML_PREVIEW_PATH, {"-q", "qmls"}, dir.Path());
   if (drawn.exitStatus == 3) GTEST_SKIP() << "QML runtime modules missing: " << drawn.err;
+  fs::remove_all(dir / "qmls-preview");
   const std::string p = "qml-preview";
-  const std::map<std::string, std::string> pictures = {
-      {"pics", ""}, {"pics/index.html", ""}, {"pics/index.png", ""}, {"pics/page16777216.png", ""}};
+  std::map<std::string, std::string> pictures = {{"pics", ""}, {"pics/.qml-preview", ""}, {"pics/index.html", ""},
+                                                 {"pics/index.png", ""}, {"pics/page16777216.png", ""},
+                                                 {"pics/thumbs", ""}, {"pics/thumbs/page16777216.png", ""},
+                                                 {"pics/pages", ""}, {"pics/pages/page16777216.html", ""}};
+  const std::string nowhere = "qml-preview: cannot read the folder 'nowhere': No such file or directory\n";
   RunTable(QML_PREVIEW_PATH,
            {{{"--help", "-o", "x"}, 0, Golden("qml-preview")},
             {{"--version"}, 0, "qml-preview" + kVersion},
             {{"--verbose", "qmls"}, 2, "", Hint(p, "unknown option '--verbose'")},
             {{"qmls", "-o"}, 2, "", Hint(p, "option '-o' needs a value")},
             {{"-q"}, 2, "", Hint(p, "missing <qmls folder>")},
-            {{"-o", "pics", "qmls", "-q"}, 0, "", "", pictures},
-            {{"qmls", "--output=pics"}, 0, "", "[1/1] page16777216.qml: 40x30, loaded the text\n", pictures},
-            {{"nowhere"}, 1, "", "qml-preview: cannot read the folder 'nowhere': No such file or directory\n"}},
+            {{"qmls", "x"}, 2, "", Hint(p, "unexpected argument 'x'")},
+            {{"--diff", "qmls"}, 2, "", Hint(p, "missing <new qmls folder>")},
+            {{"--diff", "qmls", "qmls", "--prt", "p.prt"}, 2, "", Hint(p, "--prt does not go with --diff")},
+            {{"qmls", "-j", "0"}, 2, "", Hint(p, "--jobs takes a number from 1 to 256, not '0'")},
+            {{"qmls", "--jobs=2x"}, 2, "", Hint(p, "--jobs takes a number from 1 to 256, not '2x'")},
+            {{"-o", "pics", "qmls", "-q", "-j", "1"}, 0, "", "", pictures},
+            {{"qmls", "--output=pics", "--jobs=2", "--quiet", "--prt", "p.prt"}, 0, "", "", pictures},
+            {{"--diff", "-q", "qmls", "qmls"}, 0, "", "",
+             {{"qmls-diff", ""}, {"qmls-diff/.qml-preview", ""}, {"qmls-diff/index.html", ""}}},
+            {{"qmls", "--prt", "no.prt"}, 1, "", "qml-preview: cannot open 'no.prt': No such file or directory\n"},
+            {{"nowhere"}, 1, "", nowhere},
+            {{"--diff", "qmls", "nowhere"}, 2, "", nowhere}},
            dir);
 }
 #endif

@@ -1,7 +1,9 @@
 // A control drawn as a frame at its geometry, labelled with its type code and
-// text. A control the document hides is shown anyway, with a dashed frame, so
-// the picture tells where it would appear.
+// text; a vector shape drawn as its shape instead of a frame. A control the
+// document hides is shown anyway, dashed, so the picture tells where it would
+// appear. The preview sets the label colour against the screen's background.
 import QtQuick
+import QmlPreview
 
 Item {
     id: control
@@ -12,6 +14,9 @@ Item {
     property string typeCode
     property bool hiddenInDocument: false
     readonly property color frameColor: "#0050c8"
+    property color labelColor: frameColor
+    readonly property bool isShape: ["elps", "crcl", "rect", "plyg", "plyl", "fblk", "line"].indexOf(typeCode) >= 0
+    readonly property string label: typeCode + (controlName.length > 0 ? " " + controlName : "")
 
     Component.onCompleted: {
         if (!visible) {
@@ -22,7 +27,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        visible: !control.hiddenInDocument
+        visible: !control.hiddenInDocument && !control.isShape
         color: "transparent"
         border.width: 1
         border.color: control.frameColor
@@ -30,7 +35,7 @@ Item {
     }
     // Dashed: a 2-pixel pattern (one drawn, one clear) tiled along each edge.
     Repeater {
-        model: control.hiddenInDocument ? 4 : 0
+        model: control.hiddenInDocument && !control.isShape ? 4 : 0
         Image {
             required property int index
             readonly property bool across: index < 2
@@ -47,6 +52,14 @@ Item {
             height: across ? 1 : control.height
         }
     }
+    ShapeItem {
+        anchors.fill: parent
+        visible: control.isShape
+        shape: control.typeCode
+        color: control.frameColor
+        dashed: control.hiddenInDocument
+    }
+    // A shape's label sits in its middle, a frame's in its top left corner.
     Text {
         x: 3
         y: 2
@@ -54,8 +67,10 @@ Item {
         height: Math.max(0, control.height - 4)
         clip: true
         elide: Text.ElideRight
+        horizontalAlignment: control.isShape ? Text.AlignHCenter : Text.AlignLeft
+        verticalAlignment: control.isShape ? Text.AlignVCenter : Text.AlignTop
         font.pixelSize: 10
-        color: control.frameColor
-        text: control.typeCode + (control.controlName.length > 0 ? " " + control.controlName : "")
+        color: control.labelColor
+        text: control.label
     }
 }

@@ -1,0 +1,42 @@
+#pragma once
+// The project's data set, for what the documents leave to the runtime: the
+// texts a popup title fetches, the template's name, the project's name and
+// the language each document was written in. Read in place and only read
+// (OpenDataSetReadOnly): no working copy, no lock.
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "data/set/DataSet.h"
+#include "platform/Expected.h"
+
+namespace prt::preview {
+
+class DataSet {
+ public:
+  // The data set of `dataFile`, or why it cannot be read.
+  static Expected<std::unique_ptr<DataSet>, QString> Open(const std::u16string& dataFile);
+
+  QString ProjectName() const { return name; }
+  // "1033", the language's id, for captions.
+  QString LanguageName(int language);
+  std::optional<QString> Text(uint32_t number, int language);
+  // The object's text in `language`; empty when it has none.
+  QString ObjectText(uint32_t reference, int language);
+  // The language each document (by file name) starts in, as the converter
+  // writes them: the first starts in the stored language, each other in the
+  // one the documents before it in object order leave current.
+  std::map<QString, int> StartLanguages();
+
+ private:
+  explicit DataSet(prt::DataSet data) : data(std::move(data)) {}
+
+  prt::DataSet data;
+  uint32_t firstLanguage = 0;  // where a run starts: the stored language
+  QString name;
+};
+
+}  // namespace prt::preview

@@ -1,0 +1,377 @@
+#include "tools/qml-preview/Drawing.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QJSValue>
+#include <QPainter>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlListReference>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/FileSystem.h"
+#include "tools/qml-preview/Documents.h"
+
+namespace prt::preview {
+
+namespace {
+
+// The frame colour of ControlFrame.qml; the dash of hidden controls uses it.
+const QColor kFrameColour(0x00, 0x50, 0xc8);
+// Larger screens are refused: a picture must stay within bounded memory.
+constexpr int kMaxSide = 4096;
+constexpr QSize kThumbSize(192, 142);
+constexpr int kCellWidth = 200;
+constexpr int kCellPictureHeight = 150;
+constexpr int kCaptionHeight = 30;
+
+QString ErrorText(const QString& document, const QQmlError& error) {
+  QString text = document;
+  if (error.line() > 0) text += QStringLiteral(":%1:%2").arg(error.line()).arg(error.column());
+  return text + QStringLiteral(": ") + error.description();
+}
+
+// Relative luminance and contrast ratio as the web's accessibility rules
+// define them.
+double Luminance(const QColor& colour) {
+  auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+  return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+double Contrast(const QColor& a, const QColor& b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// `top` over the opaque `bottom`.
+QColor Over(const QColor& top, const QColor& bottom) {
+  const double a = top.alphaF();
+  return QColor::fromRgbF(static_cast<float>(top.redF() * a + bottom.redF() * (1 - a)),
+                          static_cast<float>(top.greenF() * a + bottom.greenF() * (1 - a)),
+                          static_cast<float>(top.blueF() * a + bottom.blueF() * (1 - a)));
+}
+
+QObject* ObjectOf(const QVariant& value) {
+  if (value.metaType() == QMetaType::fromType<QJSValue>()) return value.value<QJSValue>().toQObject();
+  return value.value<QObject*>();
+}
+
+// The colour of a Gradient object at `point` of an area of `size`.
+QColor GradientColour(QObject* gradient, QPointF point, QSizeF size) {
+  QQmlListReference stops(gradient, "stops");
+  std::vector<std::pair<double, QColor>> points;
+  for (qsizetype i = 0; i < stops.count(); ++i)
+    if (QObject* stop = stops.at(i))
+      points.emplace_back(stop->property("position").toDouble(), stop->property("color").value<QColor>());
+  if (points.empty()) return Qt::transparent;
+  std::stable_sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  const bool across = gradient->property("orientation").toInt() == Qt::Horizontal;
+  const double length = across ? size.width() : size.height();
+  const double t = length > 0 ? (across ? point.x() : point.y()) / length : 0;
+  if (t <= points.front().first) return points.front().second;
+  for (size_t i = 1; i < points.size(); ++i) {
+    const auto& [p0, c0] = points[i - 1];
+    const auto& [p1, c1] = points[i];
+    if (t > p1) continue;
+    const double f = p1 > p0 ? (t - p0) / (p1 - p0) : 1;
+    auto mix = [f](float a, float b) { return static_cast<float>(a + (b - a) * f); };
+    return QColor::fromRgbF(mix(c0.redF(), c1.redF()), mix(c0.greenF(), c1.greenF()), mix(c0.blueF(), c1.blueF()),
+                            mix(c0.alphaF(), c1.alphaF()));
+  }
+  return points.back().second;
+}
+
+// What the screen shows at `point` below its controls: a popup's background,
+// a page's gradient or colour, over the white window.
+QColor BackgroundAt(QQuickItem* root, QPointF point) {
+  const QSizeF size(root->width(), root->height());
+  QColor fill = Qt::transparent;
+  if (const QVariant popup = root->property("popupBgColor"); popup.isValid()) {
+    if (QObject* gradient = ObjectOf(popup))
+      fill = GradientColour(gradient, point, size);
+    else
+      fill = QColor(popup.toString());
+  } else if (QObject* gradient = ObjectOf(root->property("gradient"))) {
+    fill = GradientColour(gradient, point, size);
+  } else {
+    fill = root->property("color").value<QColor>();
+  }
+  return Over(fill.isValid() ? fill : QColor(Qt::transparent), Qt::white);
+}
+
+// Every control below `item`, topmost first (an image map takes the first
+// area that holds the pointer), each given a label colour for its place.
+void CollectControls(QQuickItem* item, QQuickItem* root, std::vector<Control>& controls) {
+  QList<QQuickItem*> children = item->childItems();
+  std::reverse(children.begin(), children.end());
+  std::stable_sort(children.begin(), children.end(), [](QQuickItem* a, QQuickItem* b) { return a->z() > b->z(); });
+  for (QQuickItem* child : children) CollectControls(child, root, controls);
+  if (item == root || !item->property("labelColor").isValid()) return;
+  const QRectF box = item->mapRectToItem(root, QRectF(0, 0, item->width(), item->height()));
+  const bool shape = item->property("isShape").toBool();
+  const QPointF labelAt = shape ? box.center() : box.topLeft() + QPointF(3, 8);
+  item->setProperty("labelColor", LabelColour(BackgroundAt(root, labelAt)));
+  const QRect shown =
+      box.toAlignedRect() & QRect(0, 0, static_cast<int>(root->width()), static_cast<int>(root->height()));
+  if (!shown.isEmpty())
+    controls.push_back({shown, item->property("label").toString(), item->property("hiddenInDocument").toBool()});
+}
+
+// The fonts of a popup title's list: how many, and the last with a face (an
+// empty entry is a language the converter could not select).
+void ReadTitleFonts(QQuickItem* root, Screen& screen) {
+  QVariant fonts = root->property("fontArray");
+  if (fonts.metaType() == QMetaType::fromType<QJSValue>()) fonts = fonts.value<QJSValue>().toVariant();
+  const QVariantList list = fonts.toList();
+  screen.titleFonts = static_cast<int>(list.size());
+  for (int i = 0; i < screen.titleFonts; ++i)
+    if (!list[i].value<QFont>().family().isEmpty()) screen.lastTitleFont = i;
+}
+
+}  // namespace
+
+void ShapeItem::paint(QPainter* painter) {
+  painter->setRenderHint(QPainter::Antialiasing);
+  QPen pen(colour, 2);
+  if (dashed) pen.setStyle(Qt::DashLine);
+  painter->setPen(pen);
+  QColor fill = colour;
+  fill.setAlpha(40);
+  painter->setBrush(fill);
+  // Inside the box by half the pen, so the outline touches its edges.
+  const QRectF box = QRectF(0, 0, width(), height()).adjusted(1, 1, -1, -1);
+  const QPointF middle = box.center();
+  if (shape == QLatin1String("elps") || shape == QLatin1String("crcl")) {
+    painter->drawEllipse(box);
+  } else if (shape == QLatin1String("plyg")) {
+    painter->drawPolygon(QPolygonF(
+        {{middle.x(), box.top()}, {box.right(), middle.y()}, {middle.x(), box.bottom()}, {box.left(), middle.y()}}));
+  } else if (shape == QLatin1String("fblk")) {
+    const double tip = box.right() - std::min(box.width() / 4, box.height() / 2);
+    painter->drawPolygon(
+        QPolygonF({box.topLeft(), {tip, box.top()}, {box.right(), middle.y()}, {tip, box.bottom()}, box.bottomLeft()}));
+  } else if (shape == QLatin1String("plyl") || shape == QLatin1String("line")) {
+    painter->drawLine(box.topLeft(), box.bottomRight());
+  } else {
+    painter->drawRect(box);
+  }
+}
+
+QColor LabelColour(const QColor& background) {
+  constexpr double kReadable = 4.5;
+  if (Contrast(kFrameColour, background) >= kReadable) return kFrameColour;
+  return Contrast(Qt::white, background) >= Contrast(Qt::black, background) ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+Renderer::Renderer(const QString& importFolder) : runtime(new RuntimeStandIn) {
+  static const int shapeType = qmlRegisterType<ShapeItem>("QmlPreview", 1, 0, "ShapeItem");
+  (void)shapeType;
+  engine.addImportPath(importFolder);
+  engine.rootContext()->setContextProperty(QStringLiteral("OrvixQG"), runtime);
+  engine.addImageProvider(QStringLiteral("OrvixImageProvider"), new PlaceholderImages);
+  engine.addImageProvider(QStringLiteral("qmlPreviewPattern"), new DashPattern(kFrameColour));
+  engine.setOutputWarningsToStandardError(false);
+  runtime->setParent(&engine);
+  QObject::connect(&engine, &QQmlEngine::warnings, [this](const QList<QQmlError>& warnings) {
+    if (current == nullptr) return;
+    for (const QQmlError& warning : warnings) current->warnings << ErrorText(current->document, warning);
+  });
+}
+
+Renderer::~Renderer() { templates.clear(); }
+
+QString Renderer::MissingModules() {
+  if (!privateFolder.isValid()) return QStringLiteral("cannot make a temporary folder");
+  QQmlComponent probe(&engine);
+  probe.setData("import QtQuick\nimport QtQuick.Controls\nimport Qt.labs.qmlmodels\nimport VantorelV5\nItem {}\n",
+                QUrl::fromLocalFile(privateFolder.path() + QStringLiteral("/probe.qml")));
+  return probe.isError() ? probe.errors().value(0).description() : QString();
+}
+
+QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem) {
+  auto [it, fresh] = templates.try_emplace(folder);
+  TemplateState& state = it->second;
+  if (fresh) {
+    const DocumentText text = ReadDocument(folder, QStringLiteral("tmpl.qml"));
+    if (!text.error.isEmpty()) {
+      state.problem = text.error;
+    } else {
+      state.component = std::make_unique<QQmlComponent>(&engine);
+      state.component->setData(
+          text.text,
+          QUrl::fromLocalFile(QStringLiteral("%1/t%2/tmpl.qml").arg(privateFolder.path()).arg(templates.size())));
+      for (const QQmlError& error : state.component->errors())
+        state.problem += ErrorText(QStringLiteral("tmpl.qml"), error);
+      if (!state.problem.isEmpty()) state.component.reset();
+    }
+  }
+  problem = state.problem;
+  return state.component.get();
+}
+
+QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language) {
+  const DocumentText text = ReadDocument(folder, screen.document);
+  screen.loaded = text.loaded;
+  if (!text.error.isEmpty()) {
+    screen.errors << text.error;
+    return {};
+  }
+  runtime->SetLanguage(language);
+  current = &screen;
+  struct Done {  // whatever way the drawing ends
+    Renderer* self;
+    ~Done() {
+      self->current = nullptr;
+      self->engine.trimComponentCache();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+  } done{this};
+
+  // The text is given under a name in a private folder, so no .qmlc beside
+  // the real document can take its place; each drawing its own name, so two
+  // versions of a document never share a compiled form.
+  QQmlComponent component(&engine);
+  component.setData(
+      text.text,
+      QUrl::fromLocalFile(QStringLiteral("%1/%2/%3").arg(privateFolder.path()).arg(++drawings).arg(screen.document)));
+  for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
+  if (!screen.errors.isEmpty()) return {};
+
+  std::unique_ptr<QObject> object(component.create());
+  for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
+  auto* root = qobject_cast<QQuickItem*>(object.get());
+  if (root == nullptr) {
+    if (screen.errors.isEmpty()) screen.errors << screen.document + QStringLiteral(": the document is not an item");
+    return {};
+  }
+  const double width = std::ceil(root->width());
+  const double height = std::ceil(root->height());
+  // Written this way round, a NaN size is refused too.
+  if (!(width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide)) {
+    screen.errors << QStringLiteral("%1: the screen size %2x%3 is outside 1..%4")
+                         .arg(screen.document)
+                         .arg(width)
+                         .arg(height)
+                         .arg(kMaxSide);
+    return {};
+  }
+  screen.width = static_cast<int>(width);
+  screen.height = static_cast<int>(height);
+  screen.typeCode = root->property("typeCode").toString();
+  screen.name = root->property("controlName").toString();
+  screen.object = root->property("objID").toLongLong();
+  ReadTitleFonts(root, screen);
+  if (root->property("titleVisible").toBool()) screen.title = root->property("titleText").toString();
+
+  // The runtime shows a page over the template: its background, then the
+  // template's controls, then the page's own (z 500).
+  std::unique_ptr<QObject> templateObject;
+  if (root->property("useTemplate").toBool()) {
+    QString problem;
+    if (QQmlComponent* templateComponent = Template(folder, problem)) {
+      templateObject.reset(templateComponent->create());
+      if (auto* templateRoot = qobject_cast<QQuickItem*>(templateObject.get())) {
+        templateRoot->setParentItem(root);
+        templateRoot->setZ(0);
+        screen.overTemplate = QStringLiteral("over tmpl.qml");
+      } else {
+        problem = QStringLiteral("tmpl.qml could not be made");
+      }
+    }
+    if (screen.overTemplate.isEmpty()) {
+      screen.overTemplate = QStringLiteral("without its template");
+      screen.warnings << screen.document + QStringLiteral(": drawn without its template: ") + problem;
+    }
+  }
+
+  // A popup keeps its place on the panel in x and y; the picture starts at it.
+  root->setPosition(QPointF(0, 0));
+  // One window for every document: making one is dearer than drawing.
+  if (!window) {
+    window = std::make_unique<QQuickWindow>();
+    window->setColor(Qt::white);
+  }
+  window->resize(screen.width, screen.height);
+  root->setParentItem(window->contentItem());
+  CollectControls(root, root, screen.controls);
+  window->show();
+  QImage picture = window->grabWindow();
+  root->setParentItem(nullptr);
+  templateObject.reset();
+  object.reset();
+  if (picture.isNull()) screen.errors << screen.document + QStringLiteral(": the window could not be drawn");
+  return picture.convertToFormat(QImage::Format_RGB32);
+}
+
+QSize ThumbnailSize(QSize picture) { return picture.scaled(kThumbSize, Qt::KeepAspectRatio); }
+
+QImage Thumbnail(const QImage& picture) {
+  return picture.scaled(ThumbnailSize(picture.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage ContactSheet(const std::vector<SheetCell>& cells) {
+  const size_t shown = std::max<size_t>(1, std::min(cells.size(), kSheetScreens));
+  const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(shown))));
+  const int rows = static_cast<int>((shown + columns - 1) / columns);
+  const int cellHeight = kCellPictureHeight + kCaptionHeight;
+  QImage sheet(columns * kCellWidth, rows * cellHeight, QImage::Format_RGB32);
+  sheet.fill(QColor(0x30, 0x30, 0x30));
+  QPainter painter(&sheet);
+  QFont font = painter.font();
+  font.setPixelSize(11);
+  painter.setFont(font);
+  for (size_t i = 0; i < shown && i < cells.size(); ++i) {
+    const int x = static_cast<int>(i % columns) * kCellWidth;
+    const int y = static_cast<int>(i / columns) * cellHeight;
+    const QRect cell(x + 4, y + 4, kCellWidth - 8, kCellPictureHeight - 8);
+    std::string bytes;
+    const QImage thumb = cells[i].thumbnail.empty() || platform::ReadWholeFile(cells[i].thumbnail, bytes)
+                             ? QImage()
+                             : QImage::fromData(QByteArray::fromStdString(bytes), "PNG");
+    if (!thumb.isNull()) {
+      painter.drawImage(cell.x() + (cell.width() - thumb.width()) / 2, cell.y() + (cell.height() - thumb.height()) / 2,
+                        thumb);
+    } else {
+      painter.fillRect(cell, QColor(0x80, 0x10, 0x10));
+      painter.setPen(Qt::white);
+      painter.drawText(cell, Qt::AlignCenter, QStringLiteral("failed to load"));
+    }
+    painter.setPen(Qt::white);
+    const QStringList lines = cells[i].caption.split(QLatin1Char('\n'));
+    for (int line = 0; line < std::min<int>(2, static_cast<int>(lines.size())); ++line) {
+      const QRect place(x + 2, y + kCellPictureHeight + line * (kCaptionHeight / 2), kCellWidth - 4,
+                        kCaptionHeight / 2);
+      painter.drawText(place, Qt::AlignCenter,
+                       painter.fontMetrics().elidedText(lines[line], Qt::ElideRight, place.width()));
+    }
+  }
+  return sheet;
+}
+
+QImage Highlight(const QImage& before, const QImage& after, qint64& changed) {
+  const QSize size = before.size().expandedTo(after.size());
+  QImage out(size, QImage::Format_RGB32);
+  const QRect inBefore = before.rect(), inAfter = after.rect();
+  changed = 0;
+  for (int y = 0; y < size.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < size.width(); ++x) {
+      const bool a = inBefore.contains(x, y), b = inAfter.contains(x, y);
+      const QRgb now = b ? after.pixel(x, y) : qRgb(255, 255, 255);
+      if (a && b && before.pixel(x, y) == now) {
+        // Faded towards white, so the changes stand out.
+        line[x] = qRgb(191 + qRed(now) / 4, 191 + qGreen(now) / 4, 191 + qBlue(now) / 4);
+      } else {
+        line[x] = qRgb(255, 0, 255);
+        ++changed;
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace prt::preview

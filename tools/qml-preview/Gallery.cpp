@@ -1,0 +1,163 @@
+#include "tools/qml-preview/Gallery.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "tools/qml-preview/Documents.h"
+
+namespace prt::preview {
+
+namespace {
+
+const char kStyle[] =
+    "<style>body{font-family:sans-serif;background:#303030;color:#eee}a{color:#9cf}"
+    "figure{display:inline-block;margin:8px;vertical-align:top;width:200px}"
+    "figure img{border:1px solid #888;background:#fff}figcaption{font-size:12px;overflow-wrap:anywhere}"
+    ".failed{color:#f88}.warning{color:#fc8}pre{white-space:pre-wrap;max-width:900px}</style>\n";
+const char kListName[] = ".qml-preview";
+
+// A file name as a link: percent-encoded, so any name stays one link.
+QString Href(const QString& name) { return QString::fromLatin1(QUrl::toPercentEncoding(name, "/")); }
+
+QString Head(const QString& title) {
+  return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n")
+             .arg(HtmlEscaped(title)) +
+         QString::fromLatin1(kStyle) + QStringLiteral("</head><body>\n");
+}
+
+QString Lines(const QStringList& lines, const char* type) {
+  if (lines.isEmpty()) return {};
+  return QStringLiteral("<pre class=\"%1\">%2</pre>\n")
+      .arg(QString::fromLatin1(type), HtmlEscaped(lines.join(QLatin1Char('\n'))));
+}
+
+}  // namespace
+
+QString ScreenTitle(const Screen& screen) { return screen.name.isEmpty() ? screen.document : screen.name; }
+
+QString KindAndFile(const Screen& screen) {
+  const QString kind = KindName(screen.typeCode);
+  return kind.isEmpty() ? screen.document : kind + QStringLiteral(" · ") + screen.document;
+}
+
+QString Details(const Screen& screen) {
+  QStringList parts{QStringLiteral("%1×%2").arg(screen.width).arg(screen.height), screen.language};
+  if (!screen.title.isEmpty()) parts << QStringLiteral("title “%1”").arg(screen.title);
+  if (!screen.overTemplate.isEmpty()) parts << screen.overTemplate;
+  if (screen.loaded != QLatin1String("text")) parts << screen.loaded;
+  parts.removeAll(QString());
+  return parts.join(QStringLiteral(" · "));
+}
+
+QString SheetName(size_t sheet) {
+  return sheet == 0 ? QStringLiteral("index.png") : QStringLiteral("index-%1.png").arg(sheet + 1);
+}
+
+QString ScreenPage(const Screen& screen, const QString& project, const QString& previous, const QString& next) {
+  const QString base = BaseName(screen.document);
+  QString html = Head(ScreenTitle(screen) + QStringLiteral(" – ") + project);
+  html += QStringLiteral("<p><a href=\"../index.html\">all screens</a>");
+  if (!previous.isEmpty()) html += QStringLiteral(" · <a href=\"%1.html\">previous</a>").arg(Href(BaseName(previous)));
+  if (!next.isEmpty()) html += QStringLiteral(" · <a href=\"%1.html\">next</a>").arg(Href(BaseName(next)));
+  html += QStringLiteral("</p>\n<h1>%1</h1>\n<p>%2 · %3</p>\n")
+              .arg(HtmlEscaped(ScreenTitle(screen)), HtmlEscaped(KindAndFile(screen)), HtmlEscaped(Details(screen)));
+  html += Lines(screen.errors, "failed") + Lines(screen.warnings, "warning");
+  if (!screen.errors.isEmpty()) return html + QStringLiteral("</body></html>\n");
+  // Every control is an area of the picture whose tooltip is its whole
+  // label, also where the picture had to cut it.
+  html += QStringLiteral(
+              "<img src=\"../%1.png\" width=\"%2\" height=\"%3\" usemap=\"#controls\" alt=\"%4\">\n"
+              "<map name=\"controls\">\n")
+              .arg(Href(base))
+              .arg(screen.width)
+              .arg(screen.height)
+              .arg(HtmlEscaped(ScreenTitle(screen)));
+  for (const Control& control : screen.controls) {
+    const QRect& b = control.box;
+    const QString tip = QStringLiteral("%1 · %2,%3 %4×%5%6")
+                            .arg(control.label)
+                            .arg(b.x())
+                            .arg(b.y())
+                            .arg(b.width())
+                            .arg(b.height())
+                            .arg(control.hidden ? QStringLiteral(" · hidden") : QString());
+    html += QStringLiteral("<area shape=\"rect\" coords=\"%1,%2,%3,%4\" title=\"%5\" alt=\"%5\">\n")
+                .arg(b.left())
+                .arg(b.top())
+                .arg(b.right())
+                .arg(b.bottom())
+                .arg(HtmlEscaped(tip));
+  }
+  return html + QStringLiteral("</map>\n</body></html>\n");
+}
+
+QString GalleryPage(const QString& project, const std::vector<Screen>& screens, size_t sheets) {
+  qsizetype failed = 0;
+  for (const Screen& screen : screens) failed += screen.errors.isEmpty() ? 0 : 1;
+  QString html = Head(project + QStringLiteral(" – qml-preview"));
+  html +=
+      QStringLiteral("<h1>%1</h1>\n<p>%2 screens, %3 failed").arg(HtmlEscaped(project)).arg(screens.size()).arg(failed);
+  if (sheets > 0) {
+    html += QStringLiteral(" · contact sheets:");
+    for (size_t i = 0; i < sheets; ++i) html += QStringLiteral(" <a href=\"%1\">%2</a>").arg(SheetName(i)).arg(i + 1);
+  }
+  html += QStringLiteral(" · <input id=\"filter\" type=\"search\" placeholder=\"filter by name\"></p>\n");
+  for (const Screen& screen : screens) {
+    const QString base = BaseName(screen.document);
+    const QString caption =
+        QStringLiteral("<b>%1</b><br>%2").arg(HtmlEscaped(ScreenTitle(screen)), HtmlEscaped(KindAndFile(screen)));
+    const QString key = HtmlEscaped((ScreenTitle(screen) + QLatin1Char(' ') + screen.document).toLower());
+    if (screen.errors.isEmpty()) {
+      const QSize thumb = ThumbnailSize(QSize(screen.width, screen.height));
+      html += QStringLiteral(
+                  "<figure data-name=\"%1\"><a href=\"pages/%2.html\"><img loading=\"lazy\" "
+                  "src=\"thumbs/%2.png\" width=\"%3\" height=\"%4\" alt=\"%5\"></a>"
+                  "<figcaption>%6<br>%7</figcaption></figure>\n")
+                  .arg(key, Href(base))
+                  .arg(thumb.width())
+                  .arg(thumb.height())
+                  .arg(HtmlEscaped(ScreenTitle(screen)), caption, HtmlEscaped(Details(screen)));
+    } else {
+      html += QStringLiteral(
+                  "<figure class=\"failed\" data-name=\"%1\"><figcaption>%2<br>failed to load</figcaption>%3"
+                  "</figure>\n")
+                  .arg(key, caption, Lines(screen.errors, "failed"));
+    }
+  }
+  html += QStringLiteral(
+      "<script>document.getElementById('filter').addEventListener('input', e => {\n"
+      "  const words = e.target.value.toLowerCase();\n"
+      "  for (const f of document.querySelectorAll('figure')) f.hidden = !f.dataset.name.includes(words);\n"
+      "});</script>\n");
+  return html + QStringLiteral("</body></html>\n");
+}
+
+std::set<QString> ReadWritten(const std::u16string& folder) {
+  static const QRegularExpression ours(QStringLiteral("^((thumbs|pages)/)?[^/]+\\.(png|html)$"));
+  std::set<QString> files;
+  const auto text = platform::ReadWholeFile(Join(folder, QString::fromLatin1(kListName)));
+  if (!text) return files;
+  // Names as the file system's bytes, so any name comes back as it was.
+  for (const QString& line :
+       QString::fromStdU16String(platform::WidenPath(*text)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+    if (ours.match(line).hasMatch()) files.insert(line);
+  return files;
+}
+
+QString WriteWritten(const std::u16string& folder, const std::set<QString>& files) {
+  std::string text;
+  for (const QString& file : files)
+    if (!file.contains(QLatin1Char('\n'))) text += platform::NarrowPath(file.toStdU16String()) + '\n';
+  return WriteFile(Join(folder, QString::fromLatin1(kListName)), QByteArray::fromStdString(text));
+}
+
+size_t RemoveStale(const std::u16string& folder, const std::set<QString>& before, const std::set<QString>& now) {
+  size_t removed = 0;
+  for (const QString& file : before)
+    if (!now.contains(file) && !platform::DeleteFile(Join(folder, file))) ++removed;
+  return removed;
+}
+
+}  // namespace prt::preview

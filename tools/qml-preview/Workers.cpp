@@ -1,0 +1,373 @@
+#include "tools/qml-preview/Workers.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTimer>
+#include <deque>
+#include <iostream>
+#include <vector>
+
+#include "platform/Text.h"
+#include "tools/qml-preview/DataSet.h"
+#include "tools/qml-preview/Documents.h"
+#include "tools/qml-preview/Gallery.h"
+
+namespace prt::preview {
+
+namespace {
+
+// Jobs handed to a worker ahead of its answers, so it never waits for the next.
+constexpr size_t kJobsAhead = 2;
+// A document that takes longer is given up (its worker is stopped).
+constexpr int kJobSeconds = 120;
+
+QByteArray Line(const QJsonObject& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n'; }
+
+QJsonArray Strings(const QStringList& list) { return QJsonArray::fromStringList(list); }
+QStringList Strings(const QJsonValue& value) {
+  QStringList list;
+  for (const QJsonValue& item : value.toArray()) list << item.toString();
+  return list;
+}
+
+// One worker process's state: the set-up, the engine and the data set.
+class Worker {
+ public:
+  Worker(const QJsonObject& setup, const QString& importFolder) : renderer(importFolder) {
+    for (const QJsonValue& folder : setup[QLatin1String("folders")].toArray()) folders.push_back(PathFromWire(folder));
+    for (const QJsonValue& name : setup[QLatin1String("documents")].toArray())
+      documents << QString::fromStdU16String(PathFromWire(name));
+    output = PathFromWire(setup[QLatin1String("output")]);
+    project = setup[QLatin1String("project")].toString();
+    dataFile = PathFromWire(setup[QLatin1String("data")]);
+  }
+
+  // The first answer: ready, or why this worker cannot draw.
+  QJsonObject Start() {
+    if (!dataFile.empty()) {
+      auto opened = DataSet::Open(dataFile);
+      if (!opened) return {{"fatal", opened.Error()}};
+      data = std::move(*opened);
+      renderer.SetTexts([this](uint32_t text, int language) { return data->Text(text, language); });
+    }
+    if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
+      return {{"fatal", QStringLiteral("the QML runtime modules cannot be loaded (scripts/ensure-deps.sh installs "
+                                       "them): ") +
+                            missing},
+              {"modules", true}};
+    return {{"ready", true}};
+  }
+
+  QJsonObject Answer(const QJsonObject& job) {
+    written = QJsonArray();
+    fatal.clear();
+    QJsonObject answer;
+    if (job.contains(QLatin1String("draw")))
+      answer = DrawJob(job);
+    else if (job.contains(QLatin1String("sheet")))
+      answer = SheetJob(job);
+    else
+      answer = DiffJob(job);
+    if (!fatal.isEmpty()) return {{"fatal", fatal}};
+    answer[QLatin1String("written")] = written;
+    return answer;
+  }
+
+ private:
+  // Writes a file of the output folder, noting it; the first failure ends the run.
+  void Save(const QString& name, const QImage* image, const QByteArray& bytes = {}) {
+    if (!fatal.isEmpty()) return;
+    const std::u16string path = Join(output, name);
+    fatal = image ? SavePng(*image, path) : WriteFile(path, bytes);
+    if (fatal.isEmpty()) written.append(name);
+  }
+
+  // Which language the texts are in: where the document starts, and for a
+  // popup whose title lists fonts, the language the list leaves for the
+  // controls after it (the last it could select). Without a data set the
+  // list still tells which of its languages that is.
+  QString Language(const Screen& screen, int start) {
+    const int after = screen.lastTitleFont;
+    if (!data && screen.titleFonts == 1 && after == 0) return QStringLiteral("the project's one language");
+    QString text = start >= 0 && data ? QStringLiteral("language ") + data->LanguageName(start)
+                                      : QStringLiteral("language not known");
+    if (after < 0 || after == start) return text;
+    return text + QStringLiteral(", controls after the title in ") +
+           (data ? data->LanguageName(after)
+                 : QStringLiteral("the title's last language (%1 of %2)").arg(after + 1).arg(screen.titleFonts));
+  }
+
+  QJsonObject DrawJob(const QJsonObject& job) {
+    const int index = job[QLatin1String("draw")].toInt();
+    const int start = job[QLatin1String("language")].toInt(-1);
+    Screen screen;
+    screen.document = documents.value(index);
+    const QImage picture = renderer.Draw(folders.front(), screen, std::max(start, 0));
+    if (screen.name.isEmpty() && data && screen.errors.isEmpty())
+      screen.name = data->ObjectText(static_cast<uint32_t>(screen.object), std::max(start, 0));
+    screen.language = Language(screen, start);
+    const QString base = BaseName(screen.document);
+    if (screen.errors.isEmpty()) {
+      Save(base + QStringLiteral(".png"), &picture);
+      const QImage thumb = Thumbnail(picture);
+      Save(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), &thumb);
+    }
+    Save(QStringLiteral("pages/") + base + QStringLiteral(".html"), nullptr,
+         ScreenPage(screen, project, documents.value(index - 1), documents.value(index + 1)).toUtf8());
+    return ScreenToJson(screen);
+  }
+
+  QJsonObject SheetJob(const QJsonObject& job) {
+    const int first = job[QLatin1String("first")].toInt();
+    std::vector<SheetCell> cells;
+    for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
+      const QString base = BaseName(documents.value(first + static_cast<int>(cells.size())));
+      const bool drawn = cell[QLatin1String("drawn")].toBool();
+      cells.push_back(
+          {drawn ? Join(output, QStringLiteral("thumbs/") + base + QStringLiteral(".png")) : std::u16string(),
+           cell[QLatin1String("caption")].toString()});
+    }
+    const QImage sheet = ContactSheet(cells);
+    Save(SheetName(static_cast<size_t>(job[QLatin1String("sheet")].toInt())), &sheet);
+    return {};
+  }
+
+  QJsonObject DiffJob(const QJsonObject& job) {
+    const QString document = documents.value(job[QLatin1String("diff")].toInt());
+    const QString base = BaseName(document);
+    QJsonObject answer;
+    Screen screens[2];
+    QImage pictures[2];
+    const char* sides[2] = {"old", "new"};
+    for (int side = 0; side < 2; ++side) {
+      if (!job[QLatin1String(sides[side])].toBool()) continue;
+      screens[side].document = document;
+      pictures[side] = renderer.Draw(folders[side], screens[side], 0);
+      screens[side].language = Language(screens[side], -1);
+      answer[QLatin1String(sides[side])] = ScreenToJson(screens[side]);
+    }
+    qint64 changed = -1;
+    QImage highlight;
+    if (!pictures[0].isNull() && !pictures[1].isNull()) highlight = Highlight(pictures[0], pictures[1], changed);
+    answer[QLatin1String("changed")] = changed;
+    if (changed == 0 && !job[QLatin1String("keep")].toBool()) return answer;
+    for (int side = 0; side < 2; ++side)
+      if (!pictures[side].isNull())
+        Save(base + QLatin1Char('-') + QLatin1String(sides[side]) + QStringLiteral(".png"), &pictures[side]);
+    if (!highlight.isNull()) Save(base + QStringLiteral("-diff.png"), &highlight);
+    return answer;
+  }
+
+  std::vector<std::u16string> folders;
+  QStringList documents;
+  std::u16string output;
+  std::u16string dataFile;
+  QString project;
+  std::unique_ptr<DataSet> data;
+  Renderer renderer;
+  QJsonArray written;
+  QString fatal;
+};
+
+}  // namespace
+
+QString PathToWire(const std::u16string& path) {
+  return QString::fromLatin1(QByteArray::fromStdString(platform::NarrowPath(path)).toHex());
+}
+
+std::u16string PathFromWire(const QJsonValue& value) {
+  return platform::WidenPath(QByteArray::fromHex(value.toString().toLatin1()).toStdString());
+}
+
+QJsonObject ScreenToJson(const Screen& screen) {
+  return {{"document", PathToWire(screen.document.toStdU16String())},
+          {"loaded", screen.loaded},
+          {"width", screen.width},
+          {"height", screen.height},
+          {"code", screen.typeCode},
+          {"name", screen.name},
+          {"object", screen.object},
+          {"language", screen.language},
+          {"title", screen.title},
+          {"template", screen.overTemplate},
+          {"errors", Strings(screen.errors)},
+          {"warnings", Strings(screen.warnings)}};
+}
+
+Screen ScreenFromJson(const QJsonObject& json) {
+  Screen screen;
+  screen.document = QString::fromStdU16String(PathFromWire(json[QLatin1String("document")]));
+  screen.loaded = json[QLatin1String("loaded")].toString();
+  screen.width = json[QLatin1String("width")].toInt();
+  screen.height = json[QLatin1String("height")].toInt();
+  screen.typeCode = json[QLatin1String("code")].toString();
+  screen.name = json[QLatin1String("name")].toString();
+  screen.object = json[QLatin1String("object")].toInteger();
+  screen.language = json[QLatin1String("language")].toString();
+  screen.title = json[QLatin1String("title")].toString();
+  screen.overTemplate = json[QLatin1String("template")].toString();
+  screen.errors = Strings(json[QLatin1String("errors")]);
+  screen.warnings = Strings(json[QLatin1String("warnings")]);
+  return screen;
+}
+
+int RunWorker(const QString& importFolder) {
+  std::string line;
+  if (!std::getline(std::cin, line)) return 1;
+  Worker worker(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object(), importFolder);
+  const QJsonObject start = worker.Start();
+  std::cout << Line(start).constData() << std::flush;
+  if (start.contains(QLatin1String("fatal"))) return 1;
+  while (std::getline(std::cin, line)) {
+    const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+    QJsonObject answer = worker.Answer(job);
+    std::cout << Line(answer).constData() << std::flush;
+    if (answer.contains(QLatin1String("fatal"))) return 1;
+  }
+  return 0;
+}
+
+struct WorkerPool::State {
+  struct Process {
+    std::unique_ptr<QProcess> process;
+    std::deque<QJsonObject> inFlight;
+    QTimer clock;
+    QString stalled;  // why it was stopped, when it was
+  };
+  QString program;
+  QByteArray setup;
+  OnAnswer onAnswer;
+  std::vector<std::unique_ptr<Process>> workers;
+  std::deque<QJsonObject> queue;
+  QEventLoop loop;
+  QString fatal;
+  bool modulesMissing = false;
+  bool stopping = false;
+
+  void Start(Process& worker) {
+    worker.process = std::make_unique<QProcess>();
+    QProcess& process = *worker.process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QML_PREVIEW_WORKER"), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [this, &worker] { Read(worker); });
+    QObject::connect(&process, &QProcess::finished, &loop, [this, &worker] { Ended(worker); });
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [this, &worker](QProcess::ProcessError error) {
+      if (error == QProcess::FailedToStart)
+        Stop(QStringLiteral("cannot start a worker: ") + worker.process->errorString());
+    });
+    process.start(program, {QStringLiteral("--worker")});
+    process.write(setup);
+  }
+
+  void Feed() {
+    for (auto& worker : workers) {
+      while (!stopping && worker->process && worker->process->state() != QProcess::NotRunning &&
+             worker->inFlight.size() < kJobsAhead && !queue.empty()) {
+        worker->inFlight.push_back(queue.front());
+        queue.pop_front();
+        worker->process->write(Line(worker->inFlight.back()));
+      }
+      if (!worker->inFlight.empty() && !worker->clock.isActive()) worker->clock.start();
+    }
+    if (!stopping && queue.empty() &&
+        std::all_of(workers.begin(), workers.end(), [](const auto& w) { return w->inFlight.empty(); }))
+      loop.quit();
+  }
+
+  void Read(Process& worker) {
+    while (!stopping && worker.process->canReadLine()) {
+      const QJsonObject answer = QJsonDocument::fromJson(worker.process->readLine()).object();
+      if (answer.contains(QLatin1String("fatal"))) {
+        modulesMissing = answer[QLatin1String("modules")].toBool();
+        return Stop(answer[QLatin1String("fatal")].toString());
+      }
+      if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue;
+      const QJsonObject job = worker.inFlight.front();
+      worker.inFlight.pop_front();
+      worker.clock.stop();  // Feed starts it again for the next
+      onAnswer(job, answer);
+    }
+    Feed();
+  }
+
+  // A worker that ended with jobs in hand: the one it was on failed, the
+  // others go to the next; a fresh worker takes its place.
+  void Ended(Process& worker) {
+    Read(worker);  // what it answered before it ended
+    if (stopping) return;
+    worker.clock.stop();
+    if (!worker.inFlight.empty()) {
+      const QJsonObject job = worker.inFlight.front();
+      worker.inFlight.pop_front();
+      queue.insert(queue.begin(), worker.inFlight.begin(), worker.inFlight.end());
+      worker.inFlight.clear();
+      const QString why =
+          !worker.stalled.isEmpty() ? worker.stalled
+          : worker.process->exitStatus() == QProcess::CrashExit
+              ? QStringLiteral("the drawing process crashed")
+              : QStringLiteral("the drawing process ended with status %1").arg(worker.process->exitCode());
+      onAnswer(job, {{"crashed", why}});
+    }
+    worker.stalled.clear();
+    QObject::disconnect(worker.process.get(), nullptr, &loop, nullptr);
+    worker.process.release()->deleteLater();
+    if (!queue.empty()) Start(worker);
+    Feed();
+  }
+
+  void Stop(const QString& why) {
+    if (fatal.isEmpty()) fatal = why;
+    stopping = true;
+    loop.quit();
+  }
+};
+
+WorkerPool::WorkerPool(const QString& program, int workers, const QJsonObject& setup, OnAnswer onAnswer)
+    : state(std::make_unique<State>()) {
+  state->program = program;
+  state->setup = Line(setup);
+  state->onAnswer = std::move(onAnswer);
+  for (int i = 0; i < workers; ++i) {
+    auto& worker = *state->workers.emplace_back(std::make_unique<State::Process>());
+    worker.clock.setSingleShot(true);
+    worker.clock.setInterval(kJobSeconds * 1000);
+    QObject::connect(&worker.clock, &QTimer::timeout, &state->loop, [&worker] {
+      worker.stalled = QStringLiteral("not drawn within %1 s").arg(kJobSeconds);
+      worker.process->kill();
+    });
+  }
+}
+
+WorkerPool::~WorkerPool() {
+  state->stopping = true;
+  // All told to end before any is waited for, so they end together.
+  for (auto& worker : state->workers)
+    if (worker->process) worker->process->closeWriteChannel();
+  for (auto& worker : state->workers) {
+    if (!worker->process) continue;
+    if (!worker->process->waitForFinished(10000)) worker->process->kill();
+    worker->process->waitForFinished();
+  }
+}
+
+void WorkerPool::Add(QJsonObject job, bool first) {
+  if (first)
+    state->queue.push_front(std::move(job));
+  else
+    state->queue.push_back(std::move(job));
+}
+
+QString WorkerPool::Run(bool& modulesMissing) {
+  if (state->queue.empty()) return {};
+  for (auto& worker : state->workers) state->Start(*worker);
+  state->Feed();
+  state->loop.exec();
+  modulesMissing = state->modulesMissing;
+  return state->fatal;
+}
+
+}  // namespace prt::preview

@@ -1,0 +1,53 @@
+#pragma once
+// Drawing on every core: the program starts copies of itself as worker
+// processes (one Qt Quick engine each), hands each the set-up once and then
+// one job at a time, and reads one answer line per job. Jobs and answers are
+// JSON lines; paths travel as the file system's bytes in hex.
+//
+// Jobs: {"draw": i, "language": L, "after": L2} draws document i into the
+// output folder (picture, thumbnail, page); {"sheet": n, "first": i,
+// "cells": [...]} makes contact sheet n; {"diff": i, "old": b, "new": b,
+// "keep": b} draws both versions of document i and compares them.
+#include <QJsonObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "tools/qml-preview/Drawing.h"
+
+namespace prt::preview {
+
+QString PathToWire(const std::u16string& path);
+std::u16string PathFromWire(const QJsonValue& value);
+
+// What the gallery and the diff need of a drawn screen (not its controls).
+QJsonObject ScreenToJson(const Screen& screen);
+Screen ScreenFromJson(const QJsonObject& json);
+
+// The worker: reads the set-up and the jobs on standard input, answers on
+// standard output. Answers the exit status.
+int RunWorker(const QString& importFolder);
+
+class WorkerPool {
+ public:
+  // Called on the main thread with each job and its answer; it may add jobs.
+  // A worker that ends or stalls mid-job answers that job with {"crashed": why}.
+  using OnAnswer = std::function<void(const QJsonObject& job, const QJsonObject& answer)>;
+
+  WorkerPool(const QString& program, int workers, const QJsonObject& setup, OnAnswer onAnswer);
+  ~WorkerPool();
+  // A job `first` goes before those waiting (a contact sheet whose documents
+  // are drawn, so the sheets do not all wait for the last document).
+  void Add(QJsonObject job, bool first = false);
+  // Runs until every job has its answer. Stops early when a worker reports a
+  // problem that ends the run (an output that cannot be written, missing
+  // runtime modules): its text, with `modulesMissing` set for the latter.
+  QString Run(bool& modulesMissing);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state;
+};
+
+}  // namespace prt::preview
