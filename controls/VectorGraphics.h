@@ -4,47 +4,27 @@
 
 namespace prt {
 
-class VectorGfxBase : public IControl {
- public:
-  static constexpr uint32_t kShapeOffset = 55;
-  static constexpr int32_t kTypeNumber = 40;
+inline constexpr uint8_t kVectorType = 40;
+inline constexpr uint32_t kShapeOffset = 55;
 
-  using IControl::IControl;
+// The shape `kShape`; a circle is an ellipse (shape 1) of equal sides: it
+// keeps the ellipse's QML type but takes the code "crcl".
+template <int kShape>
+class VectorGfx final : public IControl {
+ public:
+  static constexpr ControlIdentity kIdentity = IdentityOf(kVectorType, kShape);
+  static constexpr const char* kCircleCode = "crcl";
+  explicit VectorGfx(ImageRef record) : IControl(kIdentity, record) {
+    if (kShape == 1 && record && record.I32(rec::kHeight) == record.I32(rec::kWidth)) typeCode = kCircleCode;
+  }
   bool WriteProperties() override { return true; }
 };
 
-class VectorGfxPolyline final : public VectorGfxBase {
- public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 0);
-  explicit VectorGfxPolyline(ImageRef record) : VectorGfxBase(kIdentity, record) {}
-};
-
-// A circle is an ellipse of equal sides; it keeps the ellipse's QML type
-// but takes the code "crcl".
-class VectorGfxEllipse final : public VectorGfxBase {
- public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 1);
-  static constexpr const char* kCircleCode = "crcl";
-  explicit VectorGfxEllipse(ImageRef record);
-};
-
-class VectorGfxRectangle final : public VectorGfxBase {
- public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 2);
-  explicit VectorGfxRectangle(ImageRef record) : VectorGfxBase(kIdentity, record) {}
-};
-
-class VectorGfxPolygon final : public VectorGfxBase {
- public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 3);
-  explicit VectorGfxPolygon(ImageRef record) : VectorGfxBase(kIdentity, record) {}
-};
-
-class VectorGfxFlowBlock final : public VectorGfxBase {
- public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(kTypeNumber, 4);
-  explicit VectorGfxFlowBlock(ImageRef record) : VectorGfxBase(kIdentity, record) {}
-};
+using VectorGfxPolyline = VectorGfx<0>;
+using VectorGfxEllipse = VectorGfx<1>;
+using VectorGfxRectangle = VectorGfx<2>;
+using VectorGfxPolygon = VectorGfx<3>;
+using VectorGfxFlowBlock = VectorGfx<4>;
 
 // The creator registered for type 40; empty for a shape byte of 5 or more.
 ControlPtr CreateVectorGraphic(ImageRef record);
