@@ -65,7 +65,6 @@ class IControlGroup : public IControl {
   const std::vector<ControlPtr>& Children() const { return children; }
   // Appends a child built elsewhere (an empty pointer is kept, as loading does).
   void AddChild(ControlPtr child) { children.push_back(std::move(child)); }
-  bool UsesTemplate() const { return usesTemplate; }
 
  protected:
   // Writes every child with this group's output; false when any failed.

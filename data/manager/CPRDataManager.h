@@ -49,7 +49,6 @@ class CPRDataManager : public IPRDataManager {
   bool IsInitialized() override;
   uint32_t GetImageSize() override { return set_ ? set_->ImageSize() : 0; }
   // Offset 0 of the loaded image (null when none): for tools that read it as it is.
-  ImageRef GetImageRoot() const { return set_ ? set_->Image().Root() : ImageRef(); }
   // The loaded data set; null when none is loaded.
   const DataSet* Set() const { return set_ ? &*set_ : nullptr; }
 

@@ -54,7 +54,6 @@ class ImageWriter {
   void PutU8(uint32_t at, uint8_t v);
   void PutU16(uint32_t at, uint16_t v);
   void PutU32(uint32_t at, uint32_t v);
-  void PutI32(uint32_t at, int32_t v) { PutU32(at, static_cast<uint32_t>(v)); }
   void PutU64(uint32_t at, uint64_t v);
   void PutF32(uint32_t at, float v);
   void PutF64(uint32_t at, double v);
@@ -70,12 +69,7 @@ class ImageWriter {
   uint32_t AddCountedString(std::u16string_view text);
 
   void SetLabel(const std::string& label, uint32_t offset);
-  bool HasLabel(const std::string& label) const { return labels_.count(label) != 0; }
   uint32_t LabelOffset(const std::string& label) const;
-
-  // Kind recorded for the byte at `at` (field start) and pointer membership;
-  // mostly for tests.
-  bool IsPointer(uint32_t at) const { return at < kinds_.size() && (kinds_[at] & kPointer) != 0; }
 
   // Resolves the label references and derives the layout list.
   FinishedImage Finish() const;
