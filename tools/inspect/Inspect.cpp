@@ -12,6 +12,7 @@
 
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
+#include "controls/VectorGraphics.h"
 #include "data/set/ImageLayout.h"
 #include "platform/Endian.h"
 #include "platform/Text.h"
@@ -22,11 +23,9 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// Record offsets the converter reads (0 = own reference).
-constexpr uint32_t kTypeByte = 3, kWord8 = 8, kX = 12, kY = 16, kSubRecord = 20, kW = 24, kH = 28, kFlags = 32;
-constexpr uint32_t kFill = 36, kBorderColour = 52, kShape = 55, kBorderWidth = 56, kBorderRadius = 58, kTitle = 60;
-constexpr uint32_t kSubRecordWord = 16;
-constexpr uint32_t kFlagOutside = 0x10, kFlagHideMask = 0x30, kFlagHideBySub = 0x2000, kFlagHidden = 0x8000;
+// Record offsets the converter reads beside the base's (rec::).
+constexpr uint32_t kTypeByte = 3, kFill = 36, kBorderColour = 52, kBorderWidth = 56, kBorderRadius = 58, kTitle = 60;
+constexpr uint32_t kFlagOutside = 0x10;
 // Popup title block.
 constexpr uint32_t kTitleIcon = 0, kTitleTextId = 4, kTitleTextColour = 8, kTitleFill = 12, kTitleFont = 24,
                    kTitleHeight = 28, kTitleFlags = 30;
@@ -37,7 +36,7 @@ constexpr uint32_t kLinkKind = 0, kLinkPresent = 1, kLinkSlot = 2, kLinkSpare = 
 constexpr uint32_t kFontNumberCount = 8, kStyleCount = 12, kLanguageCount = 16, kLanguages = 20, kLanguageEntry = 20;
 constexpr uint32_t kLanguageFonts = 12, kLanguageStyles = 16;
 constexpr uint32_t kFaceName = 4, kFaceNameBytes = 32;
-constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1, kVectorType = 40;
+constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1;
 // Each level takes two levels of JSON, of which prt-build reads 256; deeper
 // objects stay raw links.
 constexpr size_t kMaxDescribedNesting = 120;
@@ -297,7 +296,7 @@ class Describer {
     json j = json::object();
     // A vector graphic's shape is part of its name; one without a name is
     // a "vector" with its shape byte.
-    const std::optional<uint8_t> shape = type == kVectorType ? std::optional(record.U8(kShape)) : std::nullopt;
+    const std::optional<uint8_t> shape = type == kVectorType ? std::optional(record.U8(kShapeOffset)) : std::nullopt;
     std::string name = TypeName(type, shape);
     if (shape && name.empty()) name = "vector";
     j["type"] = name.empty() ? json(type) : json(name);
@@ -306,15 +305,15 @@ class Describer {
     const uint32_t own = record.U32(0);
     if (own != reference) j["ownReference"] = own;
     if (json text = ObjectTexts(own); !text.is_null()) j["text"] = text;
-    j["x"] = record.I32(kX);
-    j["y"] = record.I32(kY);
-    j["w"] = record.I32(kW);
-    j["h"] = record.I32(kH);
-    uint32_t flags = record.U32(kFlags);
-    uint32_t word8 = record.U32(kWord8);
-    if ((flags & kFlagHidden) && word8 == 1) {
+    j["x"] = record.I32(rec::kX);
+    j["y"] = record.I32(rec::kY);
+    j["w"] = record.I32(rec::kWidth);
+    j["h"] = record.I32(rec::kHeight);
+    uint32_t flags = record.U32(rec::kFlags);
+    uint32_t word8 = record.U32(rec::kHiddenWord);
+    if ((flags & rec::kFlagVisibility) && word8 == 1) {
       j["hidden"] = true;
-      flags &= ~kFlagHidden;
+      flags &= ~rec::kFlagVisibility;
       word8 = 0;
     }
     if (flags & kFlagOutside) {
@@ -323,7 +322,7 @@ class Describer {
     }
     if (flags) j["flags"] = flags;
     if (word8) j["word8"] = word8;
-    if (const ImageRef sub = record.Ref(kSubRecord)) j["subRecord"] = sub.U32(kSubRecordWord);
+    if (const ImageRef sub = record.Ref(rec::kSubRecord)) j["subRecord"] = sub.U32(rec::kSubRecordWord);
     if (type == kPageType || type == kPopupType) j["background"] = FillJson(record.At(kFill));
     if (type == kPopupType) {
       j["borderColor"] = ColourText(record.At(kBorderColour));
@@ -449,14 +448,14 @@ class Reporter final : public TreeWatcher {
     const uint32_t id = control.GetObjID();
     const auto name = ObjectText(data_, id, data_.StoredLanguage());
     text += " \"" + (name ? Utf8(*name) : std::to_string(id >> 24) + "#" + std::to_string(id & 0xFFFFFFu)) + "\"";
-    text += " " + std::to_string(record.I32(kX)) + "," + std::to_string(record.I32(kY)) + " " +
-            std::to_string(record.I32(kW)) + "x" + std::to_string(record.I32(kH));
-    const uint32_t flags = record.U32(kFlags);
-    if (control.GetTypeNumber() != kPageType && (flags & kFlagHidden) && record.U32(kWord8) != 0) text += " hidden";
-    bool moved = (flags & kFlagHideMask) != 0;
-    if (!moved && (flags & kFlagHideBySub)) {
-      const ImageRef sub = record.Ref(kSubRecord);
-      moved = sub && sub.U32(kSubRecordWord) != 0;
+    text += " " + std::to_string(record.I32(rec::kX)) + "," + std::to_string(record.I32(rec::kY)) + " " +
+            std::to_string(record.I32(rec::kWidth)) + "x" + std::to_string(record.I32(rec::kHeight));
+    const uint32_t flags = record.U32(rec::kFlags);
+    if (control.GetTypeNumber() != kPageType && (flags & rec::kFlagVisibility) && record.U32(rec::kHiddenWord) != 0) text += " hidden";
+    bool moved = (flags & rec::kFlagHideMask) != 0;
+    if (!moved && (flags & rec::kFlagHideBySubRecord)) {
+      const ImageRef sub = record.Ref(rec::kSubRecord);
+      moved = sub && sub.U32(rec::kSubRecordWord) != 0;
     }
     if (moved) text += " moved-out";
     return text;
@@ -497,7 +496,7 @@ class Reporter final : public TreeWatcher {
     const uint8_t type = record.U8(kTypeByte);
     if (!record) Line(depth, "skip " + at + ": no such object");
     else if (type == kTemplateType) Line(depth, "template tmpl" + std::to_string(target));
-    else if (type == kVectorType) Line(depth, "skip " + at + ": vector shape byte " + std::to_string(record.U8(kShape)));
+    else if (type == kVectorType) Line(depth, "skip " + at + ": vector shape byte " + std::to_string(record.U8(kShapeOffset)));
     else Line(depth, "skip " + at + ": unknown type " + std::to_string(type));
   }
 
