@@ -141,31 +141,18 @@ CPRDataManager::RecordTable CPRDataManager::Records(uint32_t typeNumber) const {
 
 uint32_t CPRDataManager::GetObjectIndex(const uint32_t& reference) { return reference & 0xFFFFFFu; }
 
-ImageRef CPRDataManager::RecordStart(const uint32_t& reference) {
-  return Records(reference >> 24).Record(GetObjectIndex(reference));
-}
-
-ImageRef CPRDataManager::GetObjectRecord(const uint32_t& reference) { return RecordStart(reference).At(4); }
-
-ImageRef CPRDataManager::LinkList(const uint32_t& reference, uint32_t* count) {
-  const CountedTable links = ReadCountedTable(RecordStart(reference).Ref(0), 8);
-  if (count) *count = links.count;
-  return links.count ? links.table : ImageRef();
+ImageRef CPRDataManager::GetObjectRecord(const uint32_t& reference) {
+  return set_ ? set_->ObjectRecord(reference) : ImageRef();
 }
 
 ImageRef CPRDataManager::GetObjectLink(const uint32_t& reference, uint32_t k) {
-  uint32_t count = 0;
-  const ImageRef list = LinkList(reference, &count);
-  if (k >= count) return {};
-  return list.At(4 + 8 * k);
+  return set_ ? set_->ObjectLink(reference, k) : ImageRef();
 }
 
 uint32_t CPRDataManager::GetObjectCount(uint32_t typeNumber) { return Records(typeNumber).count; }
 
 uint32_t CPRDataManager::GetObjectLinkCount(const uint32_t& reference) {
-  uint32_t count = 0;
-  LinkList(reference, &count);
-  return count;
+  return set_ ? set_->ObjectLinkCount(reference) : 0;
 }
 
 namespace {
@@ -190,10 +177,8 @@ bool Compatible(uint8_t stored, uint8_t wanted) {
 }  // namespace
 
 ImageRef CPRDataManager::FindObjectLink(const uint32_t& reference, uint8_t kind, uint8_t slot) {
-  uint32_t count = 0;
-  const ImageRef list = LinkList(reference, &count);
-  for (uint32_t k = 0; k < count; ++k) {
-    const ImageRef entry = list.At(4 + 8 * k);
+  for (uint32_t k = 0, count = GetObjectLinkCount(reference); k < count; ++k) {
+    const ImageRef entry = GetObjectLink(reference, k);
     if (entry.U8(2) == slot && Compatible(entry.U8(0), kind)) return entry;
   }
   return {};

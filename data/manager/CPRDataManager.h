@@ -164,8 +164,6 @@ class CPRDataManager : public IPRDataManager {
   // The header pair of type t, validated against the image.
   RecordTable Records(uint32_t typeNumber) const;
   // Record word 0 of an object; null when the object is absent.
-  ImageRef RecordStart(const uint32_t& reference);
-  ImageRef LinkList(const uint32_t& reference, uint32_t* count);
   ImageRef HeaderRef(uint32_t word) const { return set_ ? set_->HeaderRef(word) : ImageRef(); }
   // Language header with its N language entries inside the image.
   ImageRef LanguageHeader() const { return set_ ? set_->LanguageHeader() : ImageRef(); }
