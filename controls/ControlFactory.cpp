@@ -63,7 +63,7 @@ static_assert(SortedByType(kControlCreators) && SortedByType(kScreenCreators),
 // agree. (The creators are no constants in sanitizer builds.)
 constexpr bool InTypeTable(std::span<const CreatorEntry> table, bool screens) {
   for (const CreatorEntry& entry : table)
-    if (FindType(entry.typeNumber) && IsScreenType(entry.typeNumber) != screens) return false;
+    if (TypeIndex(entry.typeNumber) >= 0 && IsScreenType(entry.typeNumber) != screens) return false;
   return true;
 }
 static_assert(InTypeTable(kControlCreators, false) && InTypeTable(kScreenCreators, true),

@@ -40,8 +40,8 @@ struct ControlIdentity {
 
 // A class's names from the type table; a type it lacks does not compile.
 constexpr ControlIdentity IdentityOf(uint32_t number, int shape = -1) {
-  const TypeRow* row = FindType(number, shape);
-  return {row->number, row->code, row->qmlName};
+  const TypeRow& row = kTypeTable[TypeIndex(number, shape)];
+  return {row.number, row.code, row.qmlName};
 }
 
 class IControl {

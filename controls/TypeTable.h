@@ -5,7 +5,9 @@
 // the builder, the inspector and the preview's stand-in module (its CMake
 // list reads the rows below, one per line) all take their names from here.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -60,14 +62,21 @@ inline constexpr TypeRow kTypeTable[] = {
 };
 // clang-format on
 
-// The row of a type (and shape); null when there is none.
-constexpr const TypeRow* FindType(uint32_t number, int shape = -1) {
-  for (const TypeRow& row : kTypeTable)
-    if (row.number == number && row.shape == shape) return &row;
-  return nullptr;
+// The index of a type's (and shape's) row; -1 when there is none. (Indices,
+// not pointers: sanitizer builds cannot compare pointers in constants.)
+constexpr int TypeIndex(uint32_t number, int shape = -1) {
+  for (size_t i = 0; i < std::size(kTypeTable); ++i)
+    if (kTypeTable[i].number == number && kTypeTable[i].shape == shape) return static_cast<int>(i);
+  return -1;
 }
 
-constexpr const TypeRow* FindTypeNamed(std::string_view name) {
+// The row of a type (and shape); null when there is none.
+inline const TypeRow* FindType(uint32_t number, int shape = -1) {
+  const int i = TypeIndex(number, shape);
+  return i < 0 ? nullptr : &kTypeTable[i];
+}
+
+inline const TypeRow* FindTypeNamed(std::string_view name) {
   for (const TypeRow& row : kTypeTable)
     if (name == row.name) return &row;
   return nullptr;
