@@ -178,6 +178,7 @@ class QuietReport final : public prt::RunReport {
   void LeftBehind(const prt::Error&) override {}
   void Moved(const std::u16string&, const std::u16string&) override {}
   void Copied(const std::u16string&, const std::u16string&) override {}
+  void Reused(size_t, size_t) override {}
 };
 
 int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
