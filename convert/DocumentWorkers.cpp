@@ -183,7 +183,7 @@ Status DocumentWorkers::Make(File& file, std::string_view text, std::string& con
   made.textHash = platform::ContentHash::Of(text);
   made.order = file.screens.front();
   RecordedDocument taken;
-  if (old_ && old_->Take(made.name, made.textSize, made.textHash, *staging_, taken)) {
+  if (old_ && old_->Take(made.name, made.textSize, made.textHash, *staging_, file.screens.size() > 1, taken)) {
     taken.notices = std::move(made.notices);
     taken.order = made.order;
     made = std::move(taken);

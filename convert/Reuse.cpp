@@ -200,7 +200,7 @@ ReusableOutput::ReusableOutput(ReuseRecord record, platform::FolderHandle final)
 }
 
 bool ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t textHash,
-                          const platform::FolderHandle& staging, RecordedDocument& made) const {
+                          const platform::FolderHandle& staging, bool saved, RecordedDocument& made) const {
   const auto it = byName_.find(name);
   if (it == byName_.end() || it->second->textSize != textSize || it->second->textHash != textHash) return false;
   const RecordedDocument& old = *it->second;
@@ -214,8 +214,7 @@ bool ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t t
     platform::FileInfo was;
     if (!StillRecorded(final_, file, record_.writtenNs, was)) return undo();
     const std::u16string entry = platform::Widen(file.name);
-    // An earlier screen of the same file may have saved its text here.
-    staging.Remove(entry);
+    if (saved) staging.Remove(entry);
     added.push_back(entry);
     platform::FileInfo is;
     if (!final_.Link(entry, staging, entry)) {

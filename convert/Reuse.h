@@ -91,8 +91,9 @@ class ReusableOutput {
   // recorded one and the files are still those recorded: a second name
   // each, or a copy where the file system refuses one. Fills `made` and
   // answers true then; otherwise leaves no name of its own in staging.
+  // `saved`: an earlier text of the file (another template) is in staging.
   bool Take(const std::string& name, uint64_t textSize, uint64_t textHash, const platform::FolderHandle& staging,
-            RecordedDocument& made) const;
+            bool saved, RecordedDocument& made) const;
 
  private:
   ReuseRecord record_;

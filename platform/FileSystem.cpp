@@ -14,7 +14,6 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <cstdlib>
 #include <filesystem>
@@ -696,12 +695,6 @@ void PrepareProcess() {
 bool SwitchedOff(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && std::strcmp(value, "0") == 0;
-}
-
-int64_t WallClockNs() {
-  struct timespec now {};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  return Nanoseconds(now);
 }
 
 void FlushFileSystems() { ::sync(); }

@@ -239,9 +239,6 @@ void PrepareProcess();
 // Whether the environment variable `name` is set to exactly "0".
 bool SwitchedOff(const char* name);
 
-// The system's wall clock, ns since the epoch, as file times count.
-int64_t WallClockNs();
-
 // Has the system write every modified file out to its disk and waits for
 // it, so that a measurement that follows starts with nothing pending.
 void FlushFileSystems();

@@ -233,8 +233,9 @@ TEST(Reuse, ReRunPublishesWhatAFullRunPublishes) {
       {"-e switched on", example, {false, true}, {}, {}, "", ""},
       {"-e switched off", example, {true, false}, {}, {}, "", ""},
       {"links refused", example, {false, false}, {}, {}, "PRT2QML_TEST_FAULT=link,2,EPERM", "0 documents compiled, 7 reused"},
-      {"killed between linking and publishing", edited("Tank level", "Tank"), {false, false}, {}, {},
+      {"killed between linking and publishing", example, {true, true}, {}, damage("page16777216.qmlc", 100),
        "PRT2QML_TEST_FAULT=sync,1,EIO,qmls_generating", "1 document compiled, 6 reused"},
+      {"a file added to qmls", example, {false, false}, {}, damage("extra.qml", 1, "x"), "", "0 documents compiled, 7 reused"},
       {"reuse switched off", example, {false, false}, {}, {}, "PRT2QML_REUSE=0", ""},
   };
   for (const auto& c : cases) {
@@ -257,9 +258,9 @@ TEST(Reuse, ReRunPublishesWhatAFullRunPublishes) {
 
     project("rerun", c.first ? c.first : example, {});
     ASSERT_EQ(convert("rerun", c.encrypt[0]).exitStatus, 0);
-    const auto first = test::Files(dir / "rerun" / "qmls");
     project("rerun", c.json, c.language);
     if (c.between) c.between(dir / "rerun", dir / "rerun" / "qmls");
+    const auto first = test::Files(dir / "rerun" / "qmls");
     test::ProcessResult again = convert("rerun", c.encrypt[1], c.env);
     if (c.env.find("sync") != std::string::npos) {
       // Documents already linked into the staging folder: the old files
