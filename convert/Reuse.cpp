@@ -253,7 +253,6 @@ bool OutputIsCurrent(const ReuseSource& source, const std::u16string& outputFold
       expected.insert(platform::Widen(file.name));
     }
   }
-  if (expected.size() != names.size()) return false;
   for (const std::u16string& name : names)
     if (!expected.contains(name)) return false;
   record = std::move(*read);

@@ -72,6 +72,12 @@ tools/cli/CommandLine.cpp @@ for (const std::string& extra : app.remaining()) @@
 data/set/OpenDataSet.cpp @@   if (WorkingCopyIsCurrent(work, dataFile, fileName)) { @@   if (true) { @@ - @@ prt-inspect takes the language stored beside a stale working copy
 tools/builder/JsonBuilder.cpp @@ if (languages > 0 && texts > languages) @@ if (languages > 0 && texts > languages + 1) @@ - @@ prt-build lets one text too many per language pass
 tools/builder/JsonBuilder.cpp @@ if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a[i - 2] == b[k - 1]) @@ if (false) @@ - @@ "did you mean" no longer counts two swapped letters as one slip
+convert/Reuse.cpp @@ if (it == byName_.end() || it->second->textSize != textSize || it->second->textHash != textHash) return false; @@ if (it == byName_.end()) return false; @@ - @@ a published document is reused without comparing its new text
+convert/Reuse.cpp @@ platform::ContentHash::Of(bytes) == file.hash; @@ true; @@ - @@ a published .qmlc replaced by other bytes of its size is reused
+convert/Reuse.cpp @@ for (const std::u16string& entry : added) staging.Remove(entry); @@ (void)added; @@ - @@ a reuse that fails half way leaves links, and the old file is written through them
+convert/Reuse.cpp @@ if (!read || read->dataHash != source.dataHash || @@ if (!read || @@ - @@ nothing is loaded although the data file changed
+convert/Reuse.cpp @@ if (!expected.contains(name)) return false; @@ (void)name; @@ - @@ nothing is made although qmls holds a file the record does not name
+app/RunStart.cpp @@ !platform::SwitchedOff("PRT2QML_REUSE") @@ true @@ - @@ PRT2QML_REUSE=0 still reuses
 EOF
 )
 
