@@ -2,9 +2,13 @@
 
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "cli/Messages.h"
 #include "convert/GenerationRun.h"
+#include "convert/Reuse.h"
+#include "data/set/OpenDataSet.h"
+#include "platform/FileSystem.h"
 
 namespace prt {
 
@@ -28,12 +32,13 @@ class ConsoleReport final : public RunReport {
     OutLine(MovedLine(staging, final));
   }
   void Copied(const std::u16string& file, const std::u16string& final) override { OutLine(CopiedLine(file, final)); }
+  void Reused(size_t compiled, size_t reused) override { ErrLine(ReusedLine(compiled, reused)); }
 };
 
 }  // namespace
 
-int RunStart(const DataSet& data, bool encryptOptionSeen, const std::u16string& outputFolder,
-             const platform::LockWait& wait) {
+int RunStart(WorkingCopy copy, bool encryptOptionSeen, const std::u16string& outputFolder,
+             const platform::LockWait& wait, const std::function<int(const Error*)>& loadFailed) {
   const std::u16string lockFolder = outputFolder.empty() ? std::u16string(u"/") : outputFolder;
   const platform::LockResult lock = platform::LockFolder(lockFolder, wait);
   if (lock.status == platform::LockStatus::TimedOut || lock.status == platform::LockStatus::Failed) {
@@ -44,9 +49,23 @@ int RunStart(const DataSet& data, bool encryptOptionSeen, const std::u16string& 
   }
 
   ConsoleReport report;
+  const std::optional<ReuseSource> source = ReuseSourceOf(copy, !platform::SwitchedOff("PRT2QML_REUSE"));
+  if (ReuseRecord record; source && source->reuse && OutputIsCurrent(*source, outputFolder, encryptOptionSeen, record)) {
+    ReplayRecord(record, outputFolder, report);
+    return 0;
+  }
+  std::optional<DataSet> data;
+  try {
+    auto opened = OpenDataSet(std::move(copy));
+    if (!opened) return loadFailed(&opened.Error());
+    data.emplace(std::move(*opened));
+  } catch (const std::bad_alloc&) {
+    return loadFailed(nullptr);
+  }
+
   Status generated;
   try {
-    generated = GenerateQmlFiles(data, outputFolder, encryptOptionSeen, report);
+    generated = GenerateQmlFiles(*data, outputFolder, encryptOptionSeen, report, source ? &*source : nullptr);
   } catch (const std::bad_alloc&) {
     generated = Fail(Error{.step = Error::Step::OutOfMemory});
   }

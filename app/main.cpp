@@ -10,7 +10,7 @@
 #include "cli/Messages.h"
 #include "cli/ProgramInfo.h"
 #include "app/RunStart.h"
-#include "data/set/OpenDataSet.h"
+#include "data/files/WorkingCopy.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Text.h"
@@ -62,20 +62,21 @@ int main(int argc, char* argv[]) {
     std::cerr << "prt2qml: " << prt::WaitingMessage(folder, holder) << std::endl;
   };
 
-  std::optional<prt::DataSet> data;
-  try {
-    auto opened = prt::OpenDataSet(line.projectPath, wait);
-    if (!opened) {
-      std::cerr << "prt2qml: " << prt::OpenErrorMessage(opened.Error(), line.projectPath, args[0], bound) << std::endl;
-      std::cerr << "Initialize Data Manager failed!" << std::endl;
-      return -2;
-    }
-    data.emplace(std::move(*opened));
-  } catch (const std::bad_alloc&) {
-    std::cerr << "prt2qml: out of memory loading '" << argv[1] << "'" << std::endl;
+  auto loadFailed = [&](const prt::Error* error) {
+    if (error)
+      std::cerr << "prt2qml: " << prt::OpenErrorMessage(*error, line.projectPath, args[0], bound) << std::endl;
+    else
+      std::cerr << "prt2qml: out of memory loading '" << argv[1] << "'" << std::endl;
     std::cerr << "Initialize Data Manager failed!" << std::endl;
     return -2;
+  };
+  std::optional<prt::WorkingCopy> copy;
+  try {
+    auto prepared = prt::WorkingCopy::Prepare(line.projectPath, wait);
+    if (!prepared) return loadFailed(&prepared.Error());
+    copy.emplace(std::move(*prepared));
+  } catch (const std::bad_alloc&) {
+    return loadFailed(nullptr);
   }
-
-  return prt::RunStart(*data, line.encryptOptionSeen, line.outputFolder, wait);
+  return prt::RunStart(std::move(*copy), line.encryptOptionSeen, line.outputFolder, wait, loadFailed);
 }

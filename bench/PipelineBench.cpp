@@ -51,6 +51,9 @@ using Clock = std::chrono::steady_clock;
 struct ProjectShape {
   int screens = 400;
   unsigned seed = 20240607;
+  // Screens whose text gets `tag` appended: an edited project.
+  std::vector<int> edited;
+  std::string tag;
 };
 
 struct ProjectStats {
@@ -103,6 +106,8 @@ json MakeProject(const ProjectShape& shape, ProjectStats& stats) {
     } else {
       screen = {{"type", "template"}, {"w", 800}, {"h", 480}};
     }
+    if (screen.contains("text") && std::find(shape.edited.begin(), shape.edited.end(), s) != shape.edited.end())
+      screen["text"] = screen["text"].get<std::string>() + shape.tag;
     json children = json::array();
     const int n = ScreenControlCount(rng);
     for (int c = 0; c < n;) {
@@ -178,6 +183,7 @@ class QuietReport final : public prt::RunReport {
   void LeftBehind(const prt::Error&) override {}
   void Moved(const std::u16string&, const std::u16string&) override {}
   void Copied(const std::u16string&, const std::u16string&) override {}
+  void Reused(size_t, size_t) override {}
 };
 
 int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
@@ -295,17 +301,23 @@ int CompileOnly(const std::string& folder) {
 // ---- the parent ------------------------------------------------------------
 
 // Wall seconds of one program run to its end, its output discarded; a
-// negative value when it did not run or failed.
-double TimeProcess(const std::vector<std::string>& args) {
+// negative value when it did not run or failed. `env` is added to the
+// environment.
+double TimeProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = Clock::now();
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
@@ -377,9 +389,10 @@ std::map<std::string, double> RunChild(const std::string& self, const fs::path& 
 // Usage text kept as tests pin it; --screens also takes a list (400,1600,3200),
 // one project each, with a summary table at the end (README.md).
 constexpr const char* kUsage =
-    "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain] [--against PRT2QML]\n"
+    "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain] [--against PRT2QML] [--rerun]\n"
     "Builds a synthetic project in DIR (default: a folder under /tmp), converts it N\n"
-    "times (default 5), each in a fresh process, and prints medians.\n"
+    "times (default 5), each in a fresh process, and prints medians. --rerun times\n"
+    "re-runs against the full run instead, on tmpfs and on a fresh ext4 (root).\n"
     "--help shows this text, --version the version.\n";
 
 int Usage() {
@@ -498,6 +511,130 @@ int BenchProject(const std::string& self, const std::vector<std::string>& tools,
   return 0;
 }
 
+// ---- re-runs ----------------------------------------------------------------
+
+// A fresh ext4 file system on a loop device, for figures that do not follow
+// the state of the machine's disk; unmounted and deleted at the end.
+class ScratchDisk {
+ public:
+  explicit ScratchDisk(const fs::path& image) : image_(image), mount_(image.string() + ".mnt") {
+    fs::remove_all(mount_);
+    fs::create_directories(mount_);
+    std::ofstream(image_).close();
+    fs::resize_file(image_, 3ull << 30);
+    const std::string quiet = " >/dev/null 2>&1";
+    if (std::system(("mkfs.ext4 -q -F '" + image_.string() + "'" + quiet).c_str()) != 0) {
+      reason_ = "mkfs.ext4 failed (is e2fsprogs installed?)";
+    } else if (std::system(("mount -o loop '" + image_.string() + "' '" + mount_.string() + "'" + quiet).c_str()) != 0) {
+      reason_ = "mounting a loop device was refused (it needs root)";
+    }
+  }
+  ~ScratchDisk() {
+    if (reason_.empty() && std::system(("umount '" + mount_.string() + "' >/dev/null 2>&1").c_str()) != 0)
+      std::cerr << "prt-bench: cannot unmount " << mount_ << "\n";
+    std::error_code ec;
+    fs::remove(mount_, ec);
+    fs::remove(image_, ec);
+  }
+  const std::string& Refused() const { return reason_; }
+  const fs::path& Folder() const { return mount_; }
+
+ private:
+  fs::path image_, mount_;
+  std::string reason_;
+};
+
+struct RerunFigures {
+  double full = 0, nothing = 0, one = 0, tenth = 0;  // median wall seconds
+};
+
+// Whole-process runs of the tool on one project in `work`: the full run
+// (PRT2QML_REUSE=0 over the previous output), then a re-run with nothing
+// changed, one with one screen's text changed and one with a tenth of the
+// screens changed, each against the state the run before it left. The data
+// file is put in place before each run, as an editor's save would.
+std::optional<RerunFigures> MeasureReruns(const std::string& tool, const fs::path& work, int screens, int runs,
+                                          bool encrypt) {
+  ProjectShape base;
+  base.screens = screens;
+  ProjectShape one = base, tenth = base;
+  one.edited = {1};
+  one.tag = " (one)";
+  for (int s = 1; s < screens; s += 10) tenth.edited.push_back(s);
+  tenth.tag = " (tenth)";
+  fs::remove_all(work);
+  fs::create_directories(work / "project");
+  std::map<std::string, fs::path> files;
+  for (const auto& [name, shape] : {std::pair{"base", base}, {"one", one}, {"tenth", tenth}}) {
+    ProjectStats stats;
+    const auto built = prt::builder::BuildFromJson(MakeProject(shape, stats));
+    if (!built.ok) return std::nullopt;
+    files[name] = work / (std::string(name) + ".prt");
+    WriteBytes(files[name], built.container);
+  }
+  const fs::path prt = work / "project" / "bench.prt";
+  const fs::path out = work / "out";
+  fs::create_directories(out);
+  std::vector<std::string> args = {tool, prt.string(), "-d", out.string()};
+  if (encrypt) args.push_back("-e");
+  auto run = [&](const char* project, std::vector<std::string> env = {}) {
+    fs::copy_file(files[project], prt, fs::copy_options::overwrite_existing);
+    prt::platform::FlushFileSystems();
+    return TimeProcess(args, env);
+  };
+  if (run("base") < 0) return std::nullopt;
+  std::vector<double> full, nothing, oneChanged, tenthChanged;
+  for (int r = 0; r < runs; ++r) {
+    full.push_back(run("base", {"PRT2QML_REUSE=0"}));
+    nothing.push_back(run("base"));
+    oneChanged.push_back(run("one"));
+    tenthChanged.push_back(run("tenth"));
+    for (const auto* v : {&full, &nothing, &oneChanged, &tenthChanged})
+      if (v->back() < 0) return std::nullopt;
+  }
+  fs::remove_all(work);
+  return RerunFigures{Median(full), Median(nothing), Median(oneChanged), Median(tenthChanged)};
+}
+
+int Rerun(const std::string& tool, const std::vector<int>& counts, const fs::path& work, int runs, bool encrypt) {
+  std::cout << "re-runs of " << tool << ", whole process, medians of " << runs
+            << " runs (ms; in brackets the share of the full run)\n"
+            << "targets at 3200 screens on tmpfs: nothing changed <= 10 %, one screen <= 20 %, 10 % of screens <= 30 %\n";
+  std::string loadAverage;
+  std::getline(std::ifstream("/proc/loadavg"), loadAverage);
+  std::cout << "load average before: " << loadAverage << "\n"
+            << "file system  mode   screens    full run   nothing changed    one screen     10 % of screens\n";
+  auto measure = [&](const std::string& where, const fs::path& folder) {
+    for (const bool e : encrypt ? std::vector<bool>{false, true} : std::vector<bool>{false}) {
+      for (const int screens : counts) {
+        const auto f = MeasureReruns(tool, folder / "rerun", screens, runs, e);
+        if (!f) {
+          std::cerr << "prt-bench: the re-runs on " << where << " failed\n";
+          continue;
+        }
+        auto cell = [&](double t) {
+          std::ostringstream text;
+          text << std::fixed << std::setprecision(0) << t * 1000 << " (" << std::setprecision(1) << 100 * t / f->full
+               << " %)";
+          return text.str();
+        };
+        std::cout << std::left << std::setw(13) << where << std::setw(7) << (e ? "-e" : "plain") << std::right
+                  << std::setw(7) << screens << std::setw(12) << std::fixed << std::setprecision(0) << f->full * 1000
+                  << std::setw(18) << cell(f->nothing) << std::setw(15) << cell(f->one) << std::setw(20)
+                  << cell(f->tenth) << "\n"
+                  << std::flush;
+      }
+    }
+  };
+  measure("tmpfs", fs::is_directory("/dev/shm") ? fs::path("/dev/shm") / "prt-bench-rerun" : work);
+  ScratchDisk disk(fs::path("/var/tmp") / ("prt-bench-ext4-" + std::to_string(getpid()) + ".img"));
+  if (!disk.Refused().empty())
+    std::cout << "disk: skipped, " << disk.Refused() << "\n";
+  else
+    measure("ext4 (loop)", disk.Folder());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -508,6 +645,7 @@ int main(int argc, char** argv) {
   int runs = 5;
   std::vector<int> counts;
   bool encrypt = true;
+  bool rerun = false;
   fs::path work = fs::temp_directory_path() / "prt-bench";
   std::vector<std::string> tools = {(fs::path(self).parent_path() / "prt2qml").string()};
   for (int i = 1; i < argc; ++i) {
@@ -519,6 +657,8 @@ int main(int argc, char** argv) {
       for (std::string n; std::getline(list, n, ',');) counts.push_back(std::max(1, std::atoi(n.c_str())));
     } else if (a == "--work" && i + 1 < argc) {
       work = argv[++i];
+    } else if (a == "--rerun") {
+      rerun = true;
     } else if (a == "--plain") {
       encrypt = false;
     } else if (a == "--against" && i + 1 < argc) {
@@ -531,6 +671,7 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
+  if (rerun) return Rerun(tools.front(), counts.empty() ? std::vector<int>{400, 3200} : counts, work, runs, encrypt);
   if (counts.empty()) counts.push_back(ProjectShape{}.screens);
 
   std::vector<Summary> summaries;

@@ -91,10 +91,13 @@ Status Encrypt(const std::u16string& path) {
   return EncryptContent(path, content);
 }
 
-Status EncryptContent(const std::u16string& path, std::string_view content) {
+Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed) {
   if (path.empty()) return Fail(EncipherError(path, {}, false));
   if (content.empty()) return EmptyContent(path, {});
-  return SaveFile(EncipherContent(content, DrawKey(ClockSeed())), path);
+  std::string out = EncipherContent(content, DrawKey(ClockSeed()));
+  Status saved = SaveFile(out, path);
+  if (sealed) *sealed = std::move(out);
+  return saved;
 }
 
 Status SaveFile(std::string_view data, const std::u16string& path) {

@@ -31,8 +31,9 @@ std::optional<std::string> DecipherContent(std::string_view file);
 // Step::Encipher error for an empty path, an empty or unreadable file and a
 // file that cannot be written.
 Status Encrypt(const std::u16string& path);
-// The same for a file whose bytes the caller has just read.
-Status EncryptContent(const std::u16string& path, std::string_view content);
+// The same for a file whose bytes the caller has just read; what was
+// written goes to `sealed` when given.
+Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed = nullptr);
 // Writes `data` as the whole file. When the write fails, a file left with
 // the wrong length is removed (the error says so).
 Status SaveFile(std::string_view data, const std::u16string& path);

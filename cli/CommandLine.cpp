@@ -38,7 +38,9 @@ std::string HelpText(std::string_view programName) {
          "\n"
          "Environment:\n"
          "  PRT2QML_LOCK_WAIT  seconds to wait for a folder that another run holds\n"
-         "                     (default 600; 0 does not wait)\n";
+         "                     (default 600; 0 does not wait)\n"
+         "  PRT2QML_REUSE      0: compile every document afresh (default: a document\n"
+         "                     unchanged since the last run keeps its published files)\n";
 }
 
 Request RequestOf(std::u16string_view firstArgument) {

@@ -199,4 +199,9 @@ std::string CopiedLine(const std::u16string& file, const std::u16string& final) 
   return "Copy " + QuotedPath(file) + " to " + QuotedPath(final);
 }
 
+std::string ReusedLine(size_t compiled, size_t reused) {
+  return "prt2qml: " + std::to_string(compiled) + (compiled == 1 ? " document" : " documents") + " compiled, " +
+         std::to_string(reused) + " reused from the last run";
+}
+
 }  // namespace prt

@@ -78,11 +78,12 @@ void DocumentWorkers::Work(int slot) {
   DocumentBytes bytes;
   std::string content;  // the saved document, read back by the compiler
   for (size_t i = next_++; i < files_.size() && !stopped_; i = next_++) {
-    const File& file = files_[i];
+    File& file = files_[i];
     const std::u16string& path = screens_[file.screens.front()].path;
     try {
-      Status made = Write(file, generator, budget, bytes, slot);
-      if (made) made = Compile(path, content, slot);
+      std::string_view text;
+      Status made = Write(file, generator, budget, bytes, text, slot);
+      if (made) made = Make(file, text, content, slot);
       if (!made) {
         Stop(made.Error());
         break;
@@ -100,8 +101,13 @@ void DocumentWorkers::Work(int slot) {
   if (profile) profile->endSeconds = SecondsSince(run->origin);
 }
 
-Status DocumentWorkers::Write(const File& file, QmlGenerator& generator, ControlBudget& budget,
-                              DocumentBytes& bytes, int slot) {
+void DocumentWorkers::Reuse(const ReusableOutput* old, const platform::FolderHandle* staging) {
+  old_ = old;
+  staging_ = staging;
+}
+
+Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
+                              std::string_view& text, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   for (const size_t index : file.screens) {
@@ -127,6 +133,7 @@ Status DocumentWorkers::Write(const File& file, QmlGenerator& generator, Control
     if (!generator.notices.empty()) {
       std::lock_guard lock(mutex_);
       report_.Notices(generator.notices);
+      file.made.notices += generator.notices;
       generator.notices.clear();
     }
     const std::string overBudget = "the documents exceed " + platform::GroupedDigits(byteLimit_) +
@@ -141,15 +148,16 @@ Status DocumentWorkers::Write(const File& file, QmlGenerator& generator, Control
 
     start = Clock::now();
     // Replacing surrogates keeps the length; the encoder does the rest.
-    const std::u16string_view text = generator.stream.View();
-    const std::string_view encoded = bytes.Encode(text);
+    const std::u16string_view units = generator.stream.View();
+    const std::string_view encoded = bytes.Encode(units);
     if (!Reserve(encoded.size())) return Fail(ScreenError(Step::Documents, *tree, overBudget));
-    if (const std::error_code ec = platform::WriteWholeFile(screen.path, encoded)) {
-      Error error = FileError(Step::Write, screen.path, ec);
-      error.action = "save";
-      return Fail(std::move(error));
+    // The last text of the file is saved, or not, once it is known whether
+    // the published one can stay.
+    if (index != file.screens.back()) {
+      if (Status saved = Save(screen.path, encoded); !saved) return saved;
     }
-    if (profile) profile->load += static_cast<uint32_t>(text.size());
+    text = encoded;
+    if (profile) profile->load += static_cast<uint32_t>(units.size());
     Record(profile, &WorkerProfile::saveSeconds, start);
 
     // Its document is written: the tree is no longer needed.
@@ -160,7 +168,30 @@ Status DocumentWorkers::Write(const File& file, QmlGenerator& generator, Control
   return {};
 }
 
-Status DocumentWorkers::Compile(const std::u16string& path, std::string& content, int slot) {
+Status DocumentWorkers::Make(File& file, std::string_view text, std::string& content, int slot) {
+  const std::u16string& path = screens_[file.screens.front()].path;
+  RecordedDocument& made = file.made;
+  made.name = platform::NarrowPath(std::u16string_view(path).substr(path.rfind(u'/') + 1));
+  made.textSize = text.size();
+  made.textHash = platform::ContentHash::Of(text);
+  made.order = file.screens.front();
+  RecordedDocument taken;
+  if (old_ && old_->Take(made.name, made.textSize, made.textHash, *staging_, file.screens.size() > 1, taken)) {
+    taken.notices = std::move(made.notices);
+    taken.order = made.order;
+    made = std::move(taken);
+    ++reused_;
+    if (!made.rejected.empty()) {
+      std::lock_guard lock(mutex_);
+      report_.Rejected(made.rejected);
+    }
+    return {};
+  }
+  if (Status saved = Save(path, text); !saved) return saved;
+  return Compile(path, content, made, slot);
+}
+
+Status DocumentWorkers::Compile(const std::u16string& path, std::string& content, RecordedDocument& made, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   auto start = Clock::now();
@@ -175,13 +206,45 @@ Status DocumentWorkers::Compile(const std::u16string& path, std::string& content
   if (compiled->rejected) {
     std::lock_guard lock(mutex_);
     report_.Rejected(compiled->message);
+    made.rejected = compiled->message;
   }
-  if (!encrypt_) return {};
-  start = Clock::now();
-  // A path that is no document was not read: the cipher reads it.
-  Status enciphered = content.empty() ? Encrypt(path) : EncryptContent(path, content);
-  Record(profile, &WorkerProfile::encryptSeconds, start);
-  return enciphered;
+  made.files.push_back({made.name, made.textSize, made.textHash});
+  if (!compiled->rejected) made.files.push_back({made.name + "c", compiled->cacheSize, compiled->cacheHash});
+  if (encrypt_) {
+    start = Clock::now();
+    // A path that is no document was not read: the cipher reads it.
+    std::string sealed;
+    Status enciphered = content.empty() ? Encrypt(path) : EncryptContent(path, content, &sealed);
+    Record(profile, &WorkerProfile::encryptSeconds, start);
+    if (!enciphered) return enciphered;
+    made.files.front().size = sealed.size();
+    made.files.front().hash = platform::ContentHash::Of(sealed);
+  }
+  // Which files they are, as made: the record keeps them only if the
+  // published ones are still these.
+  for (RecordedFile& file : made.files) {
+    platform::FileInfo info;
+    if (staging_ && !staging_->Stat(platform::Widen(file.name), info))
+      file.device = info.device, file.inode = info.inode, file.modifiedNs = info.modifiedNs;
+  }
+  return {};
+}
+
+Status DocumentWorkers::Save(const std::u16string& path, std::string_view text) {
+  if (const std::error_code ec = platform::WriteWholeFile(path, text)) {
+    Error error = FileError(Step::Write, path, ec);
+    error.action = "save";
+    return Fail(std::move(error));
+  }
+  return {};
+}
+
+std::vector<RecordedDocument> DocumentWorkers::Documents() const {
+  std::vector<RecordedDocument> documents;
+  for (const File& file : files_) documents.push_back(file.made);
+  std::sort(documents.begin(), documents.end(),
+            [](const RecordedDocument& a, const RecordedDocument& b) { return a.order < b.order; });
+  return documents;
 }
 
 void DocumentWorkers::Stop(Error error) {

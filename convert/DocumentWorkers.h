@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/Reuse.h"
 #include "convert/RunReport.h"
 #include "convert/TreeCheck.h"
 #include "data/set/DataSet.h"
@@ -34,6 +35,10 @@ class DocumentWorkers {
  public:
   // Notices and rejected documents go to `report` as they come, one at a time.
   DocumentWorkers(const DataSet& data, bool encrypt, RunReport& report);
+  // From now on a document whose text and files `old` still holds is taken
+  // from there into `staging` instead of being compiled (both outlive the
+  // workers); `staging` also tells which file each made one is.
+  void Reuse(const ReusableOutput* old, const platform::FolderHandle* staging);
 
   // The screens in object order. Screens that share a file (every template
   // writes tmpl.qml) are written one after the other by one thread, in
@@ -47,15 +52,27 @@ class DocumentWorkers {
   // could not be written or saved wins over a file that could not be
   // compiled or enciphered meanwhile, as writing comes first in a plain run.
   Status Result() const;
+  // After a run without failure: every document, what it was made from and
+  // which files it has, in object order.
+  std::vector<RecordedDocument> Documents() const;
+  size_t ReusedCount() const { return reused_; }
+  size_t DocumentCount() const { return files_.size(); }
 
  private:
   struct File {
     std::vector<size_t> screens;  // into screens_, in object order
     uint64_t size = 0;            // controls of all its trees
+    RecordedDocument made;
   };
 
-  Status Write(const File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes, int slot);
-  Status Compile(const std::u16string& path, std::string& content, int slot);
+  // Writes the text of every screen of `file`; the last one's UTF-8 bytes
+  // go to `text`, not yet saved.
+  Status Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
+               std::string_view& text, int slot);
+  Status Make(File& file, std::string_view text, std::string& content, int slot);
+  Status Compile(const std::u16string& path, std::string& content, RecordedDocument& made, int slot);
+  // Saves a text; a Step::Write error with the action "save".
+  static Status Save(const std::u16string& path, std::string_view text);
   // Keeps `error` when it is the first, or a write failure after a compile one.
   void Stop(Error error);
   // Takes `bytes` from what the run may still write; false when they pass it.
@@ -70,6 +87,9 @@ class DocumentWorkers {
   std::vector<File> files_;  // largest first
   std::atomic<size_t> next_ = 0;
   std::atomic<bool> stopped_ = false;
+  const ReusableOutput* old_ = nullptr;
+  const platform::FolderHandle* staging_ = nullptr;
+  std::atomic<size_t> reused_ = 0;
   std::mutex mutex_;  // guards failure_ and the report
   std::optional<Error> failure_;
 };

@@ -1,6 +1,7 @@
 #include "convert/GenerationRun.h"
 
 #include <latch>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "convert/DocumentWorkers.h"
+#include "convert/Reuse.h"
 #include "convert/RunProfile.h"
 #include "convert/TreeCheck.h"
 #include "data/set/DataSet.h"
@@ -101,6 +103,31 @@ Status MakeDocuments(const DataSet& data, const std::u16string& staging, Documen
   return workers.Result();
 }
 
+// The record of what the run published into `final`: each document with
+// the files it has there, as long as they are still the files it made.
+void RecordOutput(const ReuseSource& source, std::string key, const std::u16string& final,
+                  std::vector<RecordedDocument> documents, bool moved) {
+  ReuseRecord record;
+  record.key = std::move(key);
+  record.dataHash = source.dataHash;
+  record.language = source.language;
+  platform::FolderHandle folder;
+  if (folder.Open(final, true)) return;
+  for (RecordedDocument& doc : documents) {
+    bool same = true;
+    for (RecordedFile& file : doc.files) {
+      platform::FileInfo info;
+      same = same && !folder.Stat(platform::Widen(file.name), info) && info.regular && info.size == file.size;
+      // Copies are new files: their bytes are checked next time.
+      if (!moved) file.inode = 0;
+      same = same && (!moved || (info.device == file.device && info.inode == file.inode &&
+                                 info.modifiedNs == file.modifiedNs));
+    }
+    if (same) record.documents.push_back(std::move(doc));
+  }
+  WriteRecord(source, record);
+}
+
 }  // namespace
 
 Result<std::u16string> PrepareFolder(const std::u16string& folder, RunReport& report) {
@@ -139,7 +166,8 @@ Result<std::u16string> PrepareFolder(const std::u16string& folder, RunReport& re
   return aside;
 }
 
-Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report) {
+Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report,
+                        const ReuseSource* source) {
   RunProfile* profile = ActiveRunProfile();
   const std::u16string staging = outputFolder + u"/qmls_generating/";
   const std::u16string final = outputFolder + u"/qmls/";
@@ -156,6 +184,14 @@ Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder,
 
   if (profile) profile->origin = Clock::now();
   DocumentWorkers workers(data, encrypt, report);
+  const std::string key = source ? RecordKey(final, encrypt) : std::string();
+  std::unique_ptr<ReusableOutput> old;
+  if (source) {
+    platform::FolderHandle finalFolder;
+    if (auto record = source->reuse ? ReadRecord(*source, key) : std::nullopt; record && !finalFolder.Open(final, true))
+      old = std::make_unique<ReusableOutput>(std::move(*record), std::move(finalFolder));
+    workers.Reuse(old.get(), &stagingFolder);
+  }
   try {
     if (Status made = MakeDocuments(data, staging, workers); !made) return made;
   } catch (const std::bad_alloc&) {
@@ -175,6 +211,8 @@ Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder,
   if (profile) profile->moveSeconds = SecondsSince(start);
   if (!published) return Fail(published.Error());
   if (*published == platform::Published::Moved) report.Moved(staging, final);
+  if (source) RecordOutput(*source, key, final, workers.Documents(), *published == platform::Published::Moved);
+  if (const size_t reused = workers.ReusedCount(); reused > 0) report.Reused(workers.DocumentCount() - reused, reused);
   return {};
 }
 

@@ -9,6 +9,7 @@
 namespace prt {
 
 class DataSet;
+struct ReuseSource;
 
 // Every screen's document of `data` into <outputFolder>/qmls, enciphered
 // with `encrypt`; what happens on the way goes to `report`. Fails, with
@@ -16,7 +17,13 @@ class DataSet;
 // staging folder (Step::Staging), a screen's tree or document (Tree,
 // Document, Documents, OutOfMemory), a file not written or read (Write,
 // Read, Encipher), the second thread (Workers) or the publish (Publish).
-Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report);
+//
+// With a `source`, the run keeps a record of what it published, and a
+// document whose text and published files the last record still describes
+// keeps those files instead of being compiled again (unless source->reuse
+// is off); the output is the same byte for byte.
+Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report,
+                        const ReuseSource* source = nullptr);
 
 // Makes `folder` (one level) a fresh, empty folder of the run's own. A
 // missing one is created; an existing folder is emptied, reporting every

@@ -45,12 +45,15 @@ Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::s
 
   const std::u16string cachePath = path + u'c';
   std::error_code writeError;
+  Compiled compiled;
   const QQmlJSSaveFunction save = [&](const QV4::CompiledData::SaveableUnitPointer& unit,
                                       const QQmlJSAotFunctionMap&, QString*) {
     return unit.saveToDisk<char>([&](const char* data, quint32 size) {
       // A temporary file renamed into place: a second compile of one path
       // replaces its cache whole.
       writeError = platform::ReplaceWholeFile(cachePath, {data, size});
+      compiled.cacheSize = size;
+      compiled.cacheHash = platform::ContentHash::Of({data, size});
       return !writeError;
     });
   };
@@ -61,7 +64,7 @@ Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::s
     // What the compiler's own print would write, for the program to show.
     return Compiled{true, error.augment(QStringLiteral("Error compiling qml file: ")).message.toLocal8Bit().toStdString()};
   }
-  return Compiled{};
+  return compiled;
 }
 
 }  // namespace prt

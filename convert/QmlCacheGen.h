@@ -1,6 +1,7 @@
 #pragma once
 // Compiles one saved .qml document into the QML engine's cache form
 // (.qmlc beside it). Safe to call from two threads on different files.
+#include <cstdint>
 #include <string>
 
 #include "platform/Error.h"
@@ -12,6 +13,8 @@ namespace prt {
 struct Compiled {
   bool rejected = false;
   std::string message;  // the compiler's line for a rejected document
+  uint64_t cacheSize = 0;  // the cache written, unless rejected
+  uint64_t cacheHash = 0;  // platform::ContentHash of its bytes
 };
 
 class QmlCacheGen {

@@ -1,6 +1,7 @@
 #pragma once
 // What a run tells as it goes. The run itself prints nothing: the program
 // that started it shows each event (app/ prints the converter's lines).
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,9 @@ class RunReport {
   // there one by one.
   virtual void Moved(const std::u16string& staging, const std::u16string& final) = 0;
   virtual void Copied(const std::u16string& file, const std::u16string& final) = 0;
+  // At the end of a run that took published documents over unchanged:
+  // how many were compiled and how many reused.
+  virtual void Reused(size_t compiled, size_t reused) = 0;
 };
 
 }  // namespace prt

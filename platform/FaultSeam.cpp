@@ -22,7 +22,7 @@ struct Named {
   const char* name;
   int value;
 };
-constexpr std::array kOps{Named{"open", 0}, Named{"write", 1}, Named{"sync", 2}, Named{"rename", 3}};
+constexpr std::array kOps{Named{"open", 0}, Named{"write", 1}, Named{"sync", 2}, Named{"rename", 3}, Named{"link", 4}};
 constexpr std::array kErrors{Named{"ENOSPC", ENOSPC}, Named{"EIO", EIO},       Named{"EDQUOT", EDQUOT},
                              Named{"EFBIG", EFBIG},   Named{"EACCES", EACCES}, Named{"EPERM", EPERM},
                              Named{"EROFS", EROFS},   Named{"EXDEV", EXDEV},   Named{"EMFILE", EMFILE}};

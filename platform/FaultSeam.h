@@ -1,13 +1,13 @@
 #pragma once
 // A seam for the tests, in the manner of a test file system: the Nth open,
-// write, sync or rename whose path holds a given text fails with a chosen
+// write, sync, rename or link whose path holds a given text fails with a chosen
 // error, so that full disks and I/O errors can be tried without root or
 // mounts. Every such call of platform/ asks it first.
 //
 // It is inert unless a test arms it: in-process with ArmFault, or for a
 // whole program through the environment variable PRT2QML_TEST_FAULT, which
 // only the tests set and PrepareProcess reads once:
-//   <open|write|sync|rename>,<n>,<errno name>[,<text in the path>]
+//   <open|write|sync|rename|link>,<n>,<errno name>[,<text in the path>]
 // e.g. "write,1,ENOSPC,.qmlc": the first write to a file whose path holds
 // ".qmlc" fails with ENOSPC. A failing write of more than one byte first
 // writes half of them and answers the short count, as a filling disk does;
@@ -21,7 +21,7 @@
 
 namespace prt::platform {
 
-enum class FaultOp : uint8_t { Open, Write, Sync, Rename };
+enum class FaultOp : uint8_t { Open, Write, Sync, Rename, Link };
 
 struct FaultRule {
   FaultOp op = FaultOp::Write;

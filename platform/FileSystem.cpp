@@ -276,7 +276,8 @@ std::error_code CopyContent(int from, int to, ContentHash* hash = nullptr, uint6
 int64_t Nanoseconds(const struct timespec& t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
 
 FileInfo InfoOf(const struct stat& st) {
-  return {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
+  return {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
+          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
 // The temporary name beside `name` that Replace and CopyIn write first.
@@ -613,6 +614,14 @@ std::error_code FolderHandle::Replace(const std::u16string& name, std::string_vi
   return ec;
 }
 
+std::error_code FolderHandle::Link(const std::u16string& name, const FolderHandle& into,
+                                   const std::u16string& to) const {
+  const std::string target = NarrowPath(to);
+  if (const int error = InjectedFault(FaultOp::Link, target.c_str())) return ErrnoError(error);
+  if (::linkat(fd_, NarrowPath(name).c_str(), into.fd_, target.c_str(), 0) != 0) return LastError();
+  return {};
+}
+
 std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u16string& name, Copied& copied) const {
   copied = {};
   Descriptor from;
@@ -640,6 +649,15 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   if (ec || copied.changed) ::unlinkat(fd_, temporary.c_str(), 0);
   copied.hash = hash.Value();
   return ec;
+}
+
+uint64_t ContentHash::Of(std::string_view bytes) {
+  ContentHash hash;
+  do {
+    hash.Add(bytes.substr(0, kHashBlock));
+    bytes.remove_prefix(std::min(bytes.size(), kHashBlock));
+  } while (!bytes.empty());
+  return hash.Value();
 }
 
 void ContentHash::Add(std::string_view block) {
@@ -672,6 +690,11 @@ void PrepareProcess() {
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   ArmFaultFromEnvironment();
+}
+
+bool SwitchedOff(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::strcmp(value, "0") == 0;
 }
 
 void FlushFileSystems() { ::sync(); }

@@ -139,6 +139,8 @@ struct FileInfo {
   uint64_t size = 0;
   int64_t modifiedNs = 0;  // modification time, ns since the epoch
   int64_t changedNs = 0;   // status change: moves with every write, also one that sets the time back
+  uint64_t device = 0;     // with the inode: which file it is
+  uint64_t inode = 0;
 };
 // The status of the file `path` names, following links as an open does.
 std::error_code StatFile(const std::u16string& path, FileInfo& info);
@@ -149,6 +151,8 @@ std::error_code StatFile(const std::u16string& path, FileInfo& info);
 inline constexpr size_t kHashBlock = 1 << 16;
 class ContentHash {
  public:
+  // The hash HashFile gives a file holding `bytes`.
+  static uint64_t Of(std::string_view bytes);
   void Add(std::string_view block);
   uint64_t Value() const { return value_; }
 
@@ -194,6 +198,10 @@ class FolderHandle {
   // beside it and renamed over it, so a link there is replaced).
   std::error_code Replace(const std::u16string& name, std::string_view data) const;
 
+  // A second name, `to` in the folder `into`, for the file `name` (a link
+  // there is linked itself, not followed).
+  std::error_code Link(const std::u16string& name, const FolderHandle& into, const std::u16string& to) const;
+
   struct Copied {
     uint64_t hash = 0;     // ContentHash of the bytes copied
     bool changed = false;  // the source changed while it was read: nothing was put in place
@@ -227,6 +235,9 @@ class FolderHandle {
 //   half way.
 // - A test's fault rule (FaultSeam.h) is armed.
 void PrepareProcess();
+
+// Whether the environment variable `name` is set to exactly "0".
+bool SwitchedOff(const char* name);
 
 // Has the system write every modified file out to its disk and waits for
 // it, so that a measurement that follows starts with nothing pending.

@@ -75,7 +75,13 @@ tools/builder/JsonBuilder.cpp @@ if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a
 tools/qml-preview/Drawing.cpp @@ if (root->property("useTemplate").toBool()) { @@ if (false) { @@ - @@ the preview draws pages without their template
 tools/qml-preview/Gallery.cpp @@ if (!now.contains(file) && !platform::DeleteFile @@ if (false && !platform::DeleteFile @@ - @@ the preview keeps the pictures of documents that are gone
 tools/qml-preview/Workers.cpp @@ if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue; @@ if (worker.inFlight.empty()) continue; @@ - @@ a preview worker's ready line is taken for its first answer
-tools/qml-preview/DataSet.cpp @@ if (const auto leaves = LanguageLeftBy(*screen)) language = *leaves; @@  @@ - @@ preview captions ignore the language a popup title's fonts leave
+tools/qml-preview/DataSet.cpp @@ if (const auto leaves = LanguageLeftBy(data, *screen)) language = *leaves; @@  @@ - @@ preview captions ignore the language a popup title's fonts leave
+convert/Reuse.cpp @@ if (it == byName_.end() || it->second->textSize != textSize || it->second->textHash != textHash) return false; @@ if (it == byName_.end()) return false; @@ - @@ a published document is reused without comparing its new text
+convert/Reuse.cpp @@ platform::ContentHash::Of(bytes) == file.hash; @@ true; @@ - @@ a published .qmlc replaced by other bytes of its size is reused
+convert/Reuse.cpp @@ for (const std::u16string& entry : added) staging.Remove(entry); @@ (void)added; @@ - @@ a reuse that fails half way leaves links, and the old file is written through them
+convert/Reuse.cpp @@ if (!read || read->dataHash != source.dataHash || @@ if (!read || @@ - @@ nothing is loaded although the data file changed
+convert/Reuse.cpp @@ if (!expected.contains(name)) return false; @@ (void)name; @@ - @@ nothing is made although qmls holds a file the record does not name
+app/RunStart.cpp @@ !platform::SwitchedOff("PRT2QML_REUSE") @@ true @@ - @@ PRT2QML_REUSE=0 still reuses
 EOF
 )
 

@@ -104,12 +104,13 @@ std::string HashText(uint64_t hash) {
 // A copy without a stored hash (from an older version) is hashed itself,
 // and with `storeHash` the hash is stored when it agrees.
 bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const std::u16string& fileName,
-              bool storeHash = true) {
+              bool storeHash = true, uint64_t* hashOut = nullptr) {
   pf::FileInfo copy, data;
   if (work.Stat(fileName, copy) || !copy.regular || pf::StatFile(source, data)) return false;
   if (copy.size != data.size || copy.modifiedNs != data.modifiedNs) return false;
   uint64_t hash = 0;
   if (pf::HashFile(source, hash)) return false;
+  if (hashOut) *hashOut = hash;
   const std::u16string hashName = fileName + std::u16string(kHashSuffix);
   std::string stored;
   if (!work.Read(hashName, stored, 64)) return stored == HashText(hash);
@@ -233,8 +234,8 @@ Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path,
     return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
 
   const bool made = created.result == pf::CreateDirResult::Created;
-  if (made || !UpToDate(work, full, fileName)) {
-    uint64_t hash = 0;
+  uint64_t hash = 0;
+  if (made || !UpToDate(work, full, fileName, true, &hash)) {
     Status done = DeleteStaleFiles(work, name);
     if (done) done = CopyDataSet(sourceFolder, work, name, hash);
     // Stored last: a copy cut short by a kill has no hash and is taken again.
@@ -254,6 +255,7 @@ Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path,
   copy.folder_ = workFolderName;
   copy.name_ = name;
   copy.madeFolder_ = made;
+  copy.dataHash_ = hash;
   copy.lock_ = std::move(lock.lock);
   return copy;
 }

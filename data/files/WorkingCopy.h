@@ -51,6 +51,8 @@ class WorkingCopy {
   // The data file's name without its extension.
   const std::u16string& Name() const { return name_; }
   std::u16string FileName(uint32_t code) const { return DataSetFileName(base_, code); }
+  // The hash of the data file's bytes that the copy holds.
+  uint64_t DataHash() const { return dataHash_; }
 
   // Removes the working folder when Prepare made it: a data set that did not
   // load leaves no folder where there was none. The lock goes either way.
@@ -62,6 +64,7 @@ class WorkingCopy {
   std::u16string base_;
   std::u16string folder_;
   std::u16string name_;
+  uint64_t dataHash_ = 0;
   bool madeFolder_ = false;
   platform::FolderLock lock_;  // held while the value lives
 };

@@ -83,6 +83,11 @@ Result<DataSet> LoadImageFile(const std::u16string& path) {
 Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait) {
   auto copy = WorkingCopy::Prepare(dataFile, wait);
   if (!copy) return Fail(copy.Error());
+  return OpenDataSet(std::move(*copy));
+}
+
+Result<DataSet> OpenDataSet(WorkingCopy prepared) {
+  std::optional<WorkingCopy> copy(std::move(prepared));
   auto data = LoadImageFile(copy->FileName(kFileConfig));
   if (!data) {
     std::move(*copy).Discard();

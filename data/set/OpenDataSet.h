@@ -25,6 +25,8 @@ Result<DataSet> LoadImageFile(const std::u16string& path);
 // language stored there. On failure nothing is loaded and the working
 // folder is released (and removed when this call made it).
 Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait = {});
+// The second half: loads a working copy already prepared.
+Result<DataSet> OpenDataSet(WorkingCopy copy);
 
 // A data set read in place, for programs that only look at it.
 struct ReadOnlyDataSet {

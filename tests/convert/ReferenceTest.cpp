@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <iostream>
 #include <random>
 #include <sstream>
@@ -98,6 +100,22 @@ std::string Mismatch(const std::string& name, const std::string& tool, const std
   return why;
 }
 
+// Every file of the folder `tool` against those of `reference`; empty when
+// they agree.
+std::string FileDifferences(const fs::path& toolFolder, const fs::path& referenceFolder, bool enciphered) {
+  std::string why;
+  const auto tool = test::Files(toolFolder);
+  const auto reference = test::Files(referenceFolder);
+  for (const auto& [name, bytes] : reference) {
+    const auto it = tool.find(name);
+    const std::string differs = it == tool.end() ? name + " is missing" : Mismatch(name, it->second, bytes, enciphered);
+    if (!differs.empty()) why += differs + "\n";
+  }
+  for (const auto& [name, bytes] : tool)
+    if (!reference.contains(name)) why += name + " is not the reference's\n";
+  return why;
+}
+
 // Converts the project with the tool and with the reference; empty when
 // every file and line agrees, else what differs.
 std::string Compare(const Variation& v) {
@@ -136,16 +154,7 @@ std::string Compare(const Variation& v) {
     why += "exit " + std::to_string(run.exitStatus) + ", reference " + std::to_string(expected.exitStatus) + "\n";
   if (SortedLines(run.out) != SortedLines(expected.out)) why += "standard output:\n" + run.out + "reference:\n" + expected.out;
   if (SortedLines(run.err) != SortedLines(expected.err)) why += "standard error:\n" + run.err + "reference:\n" + expected.err;
-  const auto tool = test::Files(dir / "tool" / "qmls");
-  const auto reference = test::Files(dir / "reference" / "qmls");
-  for (const auto& [name, bytes] : reference) {
-    const auto it = tool.find(name);
-    const std::string differs = it == tool.end() ? name + " is missing" : Mismatch(name, it->second, bytes, v.encrypt);
-    if (!differs.empty()) why += differs + "\n";
-  }
-  for (const auto& [name, bytes] : tool)
-    if (!reference.contains(name)) why += name + " is not the reference's\n";
-  return why;
+  return why + FileDifferences(dir / "tool" / "qmls", dir / "reference" / "qmls", v.encrypt);
 }
 
 class ReferenceComparison : public ::testing::TestWithParam<uint32_t> {};
@@ -172,6 +181,106 @@ TEST(ReferenceComparison, ExampleProject) {
   for (const bool encrypt : {false, true}) {
     Variation v{test::ReadFile(PRT_EXAMPLE), 2, Stored::None, encrypt};
     EXPECT_EQ(Compare(v), "") << (encrypt ? "with -e" : "plain");
+  }
+}
+
+// A run after a run: whatever changed in between, qmls, standard output and
+// standard error are a full run's, and the last line tells what was reused.
+TEST(Reuse, ReRunPublishesWhatAFullRunPublishes) {
+  const std::string example = test::ReadFile(PRT_EXAMPLE);
+  const char* kVaried = R"({"synthetic": {"varied": true, "seed": 1, "languages": 3, "pages": 4, "popups": 3,
+                                           "controls": 40, "maxDepth": 1}})";
+  auto edited = [&](const std::string& from, const std::string& to) {
+    std::string json = example;
+    json.replace(json.find(from), from.size(), to);
+    return json;
+  };
+  const std::string trendsPage = R"({"type": "page", "text": ["Trends", "Trends"])";
+  std::string withoutReport = example;
+  const size_t report = example.find(R"({"type": "reportpage")");
+  withoutReport.erase(report, example.find(R"({"type": "popup")") - report);
+  auto damage = [](const char* file, size_t keep, std::string tail = {}) {
+    return [=](const fs::path& project, const fs::path& qmls) {
+      const fs::path path = (std::string(file).ends_with(".record") ? project / "SimWork" : qmls) / file;
+      std::string bytes = test::ReadFile(path);
+      bytes.resize(std::min(keep, bytes.size()));
+      fs::remove(path);
+      if (keep > 0) test::WriteFile(path, bytes + tail);
+    };
+  };
+  const struct {
+    const char* name;
+    std::string json;  // of the second run
+    bool encrypt[2];
+    std::optional<char> language;  // stored for the second run
+    std::function<void(const fs::path& project, const fs::path& qmls)> between;
+    std::string env;    // of the second run
+    const char* reused;  // its last line; empty: none
+    const char* first = nullptr;  // the first run's project, when not the example
+  } cases[] = {
+      {"nothing changed", example, {false, false}, {}, {}, "", "0 documents compiled, 7 reused"},
+      {"nothing changed, a font lookup fails", kVaried, {false, false}, {}, {}, "", "0 documents compiled, 18 reused", kVaried},
+      {"nothing changed, -e", example, {true, true}, {}, {}, "", "0 documents compiled, 7 reused"},
+      {"one screen changed", edited("Tank level", "Tank level!"), {false, false}, {}, {}, "", "1 document compiled, 6 reused"},
+      {"one screen added", edited(trendsPage, R"({"type": "page", "w": 8, "h": 8}, )" + trendsPage), {true, true}, {}, {}, "", "3 documents compiled, 5 reused"},
+      {"one screen removed", withoutReport, {false, false}, {}, {}, "", "0 documents compiled, 6 reused"},
+      {"language switched", example, {false, false}, 1, {}, "", "3 documents compiled, 4 reused"},
+      {".qmlc truncated", example, {false, false}, {}, damage("page16777216.qmlc", 100), "", "1 document compiled, 6 reused"},
+      {".qmlc replaced", example, {true, true}, {}, damage("tmpl.qmlc", 20, std::string(2100, 'x')), "", "1 document compiled, 6 reused"},
+      {".qml edited", example, {false, false}, {}, damage("page16777217.qml", 900, "}\n"), "", "1 document compiled, 6 reused"},
+      {"record deleted", example, {false, false}, {}, damage("plant.qmls.record", 0), "", ""},
+      {"record damaged", example, {false, false}, {}, damage("plant.qmls.record", 300, "x"), "", ""},
+      {"-e switched on", example, {false, true}, {}, {}, "", ""},
+      {"-e switched off", example, {true, false}, {}, {}, "", ""},
+      {"links refused", example, {false, false}, {}, {}, "PRT2QML_TEST_FAULT=link,2,EPERM", "0 documents compiled, 7 reused"},
+      {"killed between linking and publishing", example, {true, true}, {}, damage("page16777216.qmlc", 100),
+       "PRT2QML_TEST_FAULT=sync,1,EIO,qmls_generating", "1 document compiled, 6 reused"},
+      {"a file added to qmls", example, {false, false}, {}, damage("extra.qml", 1, "x"), "", "0 documents compiled, 7 reused"},
+      {"reuse switched off", example, {false, false}, {}, {}, "PRT2QML_REUSE=0", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    auto project = [&](const std::string& folder, const std::string& json, std::optional<char> language) {
+      test::WriteDataset(dir / folder / "plant.prt", json);
+      ASSERT_TRUE(OpenDataSet(dir.Wide(folder + "/plant.prt")));
+      if (language) test::WriteFile(dir / folder / "SimWork" / "plant.rt_file.LANG", std::string{*language, 0, 0, 0});
+    };
+    auto convert = [&](const std::string& folder, bool encrypt, const std::string& env = "") {
+      test::ProcessRequest request{.program = PRT2QML, .args = {(dir / folder / "plant.prt").string()}};
+      if (encrypt) request.args.push_back("-e");
+      if (!env.empty()) request.env = {env};
+      return test::RunProcess(request);
+    };
+    project("full", c.json, c.language);
+    const test::ProcessResult full = convert("full", c.encrypt[1]);
+    ASSERT_EQ(full.exitStatus, 0) << full.err;
+
+    project("rerun", c.first ? c.first : example, {});
+    ASSERT_EQ(convert("rerun", c.encrypt[0]).exitStatus, 0);
+    project("rerun", c.json, c.language);
+    if (c.between) c.between(dir / "rerun", dir / "rerun" / "qmls");
+    const auto first = test::Files(dir / "rerun" / "qmls");
+    test::ProcessResult again = convert("rerun", c.encrypt[1], c.env);
+    if (c.env.find("sync") != std::string::npos) {
+      // Documents already linked into the staging folder: the old files
+      // stay as they were, and the next run finds them as they were.
+      EXPECT_EQ(again.exitStatus, 253);
+      EXPECT_TRUE(test::Files(dir / "rerun" / "qmls") == first);
+      again = convert("rerun", c.encrypt[1]);
+      // What the failed run left in the staging folder goes first.
+      for (size_t at; (at = again.out.find("Remove: ")) != std::string::npos;)
+        again.out.erase(at, again.out.find('\n', at) + 1 - at);
+    }
+    EXPECT_EQ(again.exitStatus, 0);
+    EXPECT_EQ(FileDifferences(dir / "rerun" / "qmls", dir / "full" / "qmls", c.encrypt[1]), "");
+    const std::string fullFolder = (dir / "full").string();
+    std::string expectedOut = full.out;
+    for (size_t at; (at = expectedOut.find(fullFolder)) != std::string::npos;)
+      expectedOut.replace(at, fullFolder.size(), (dir / "rerun").string());
+    EXPECT_EQ(SortedLines(again.out), SortedLines(expectedOut));
+    const std::string last = *c.reused ? "prt2qml: " + std::string(c.reused) + " from the last run\n" : "";
+    EXPECT_EQ(again.err, full.err + last);
   }
 }
 

@@ -24,6 +24,7 @@ class LineReport final : public RunReport {
   void Copied(const std::u16string& file, const std::u16string& final) override {
     out += CopiedLine(file, final) + "\n";
   }
+  void Reused(size_t compiled, size_t reused) override { err += ReusedLine(compiled, reused) + "\n"; }
 
   // The publish's events into this report, the files copied into `final`.
   platform::PublishEvents Events(const std::u16string& final) {

@@ -1,0 +1,271 @@
+#include "convert/Reuse.h"
+
+#include <QtGlobal>
+#include <private/qml_compile_hash_p.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <unordered_set>
+
+#include "Version.h"
+#include "data/files/WorkingCopy.h"
+#include "platform/Publish.h"
+#include "platform/Text.h"
+
+namespace prt {
+
+namespace {
+
+constexpr std::string_view kHeader = "prt2qml reuse record 2";
+// A record larger than this is no record of ours.
+constexpr size_t kMaxRecordBytes = 256u << 20;
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  if (bytes.empty()) return "-";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    out += kDigits[static_cast<uint8_t>(c) >> 4];
+    out += kDigits[static_cast<uint8_t>(c) & 15];
+  }
+  return out;
+}
+
+std::optional<std::string> Unhex(std::string_view text) {
+  if (text == "-") return std::string();
+  if (text.size() % 2 != 0) return std::nullopt;
+  std::string out(text.size() / 2, '\0');
+  for (size_t i = 0; i < out.size(); ++i) {
+    uint8_t byte = 0;
+    const auto [end, ec] = std::from_chars(text.data() + 2 * i, text.data() + 2 * i + 2, byte, 16);
+    if (ec != std::errc() || end != text.data() + 2 * i + 2) return std::nullopt;
+    out[i] = static_cast<char>(byte);
+  }
+  return out;
+}
+
+// The words of one line, taken one at a time.
+class Words {
+ public:
+  explicit Words(std::string_view line) : rest_(line) {}
+  std::string_view Next() {
+    const size_t space = rest_.find(' ');
+    const std::string_view word = rest_.substr(0, space);
+    rest_ = space == std::string_view::npos ? std::string_view() : rest_.substr(space + 1);
+    return word;
+  }
+  template <typename T>
+  bool Number(T& value, int base = 10) {
+    const std::string_view word = Next();
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value, base);
+    return !word.empty() && ec == std::errc() && end == word.data() + word.size();
+  }
+  bool Done() const { return rest_.empty(); }
+
+ private:
+  std::string_view rest_;
+};
+
+std::string FileLine(const RecordedFile& file) {
+  char numbers[160];
+  std::snprintf(numbers, sizeof numbers, " %llu %016llx %llu %llu %lld", static_cast<unsigned long long>(file.size),
+                static_cast<unsigned long long>(file.hash), static_cast<unsigned long long>(file.device),
+                static_cast<unsigned long long>(file.inode), static_cast<long long>(file.modifiedNs));
+  return "file " + file.name + numbers + "\n";
+}
+
+std::string HexNumber(uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+std::string Checksum(std::string_view body) { return HexNumber(platform::ContentHash::Of(body)); }
+
+std::u16string StagingOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls_generating/"; }
+std::u16string FinalOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls/"; }
+
+}  // namespace
+
+std::optional<ReuseSource> ReuseSourceOf(const WorkingCopy& copy, bool reuse) {
+  const auto language = ReadStoredLanguage(copy.FileName(kFileLanguage));
+  if (!language) return std::nullopt;
+  return ReuseSource{copy.Folder(), copy.Name() + u".qmls.record", copy.DataHash(), *language, reuse};
+}
+
+std::string RecordKey(const std::u16string& final, bool encrypt) {
+  // The program itself, so that a rebuild never takes files an older build made.
+  platform::FileInfo program;
+  platform::StatFile(u"/proc/self/exe", program);
+  return std::string("prt2qml ") + kVersion + " " + std::to_string(program.size) + " " +
+         std::to_string(program.modifiedNs) + " qt " + qVersion() + " " + QML_COMPILE_HASH + " e" +
+         (encrypt ? "1" : "0") + " " + Hex(platform::NarrowPath(final));
+}
+
+std::string FormatRecord(const ReuseRecord& record) {
+  std::string body = std::string(kHeader) + "\nkey " + Hex(record.key) + "\ndata " + HexNumber(record.dataHash) +
+                     " " + std::to_string(record.language) + "\n";
+  for (const RecordedDocument& doc : record.documents) {
+    body += "doc " + doc.name + " " + std::to_string(doc.textSize) + " " + HexNumber(doc.textHash) + " " +
+            Hex(doc.notices) + " " + Hex(doc.rejected) + " " + std::to_string(doc.files.size()) + "\n";
+    for (const RecordedFile& file : doc.files) body += FileLine(file);
+  }
+  return body + "end " + Checksum(body) + "\n";
+}
+
+std::optional<ReuseRecord> ParseRecord(std::string_view text) {
+  const size_t end = text.rfind("end ");
+  if (end == std::string_view::npos || text.substr(end) != "end " + Checksum(text.substr(0, end)) + "\n")
+    return std::nullopt;
+  std::string_view body = text.substr(0, end);
+  auto nextLine = [&body]() {
+    const size_t newline = body.find('\n');
+    const std::string_view line = body.substr(0, newline);
+    body = newline == std::string_view::npos ? std::string_view() : body.substr(newline + 1);
+    return line;
+  };
+  if (nextLine() != kHeader) return std::nullopt;
+  ReuseRecord record;
+  Words key(nextLine());
+  if (key.Next() != "key") return std::nullopt;
+  auto keyText = Unhex(key.Next());
+  Words data(nextLine());
+  if (!keyText || data.Next() != "data" || !data.Number(record.dataHash, 16) || !data.Number(record.language))
+    return std::nullopt;
+  record.key = std::move(*keyText);
+  while (!body.empty()) {
+    Words line(nextLine());
+    RecordedDocument doc;
+    size_t files = 0;
+    if (line.Next() != "doc") return std::nullopt;
+    doc.name = line.Next();
+    auto notices = (line.Number(doc.textSize) && line.Number(doc.textHash, 16)) ? Unhex(line.Next()) : std::nullopt;
+    auto rejected = notices ? Unhex(line.Next()) : std::nullopt;
+    if (!rejected || !line.Number(files) || files > 2 || !line.Done()) return std::nullopt;
+    doc.notices = std::move(*notices);
+    doc.rejected = std::move(*rejected);
+    doc.order = record.documents.size();
+    for (size_t i = 0; i < files; ++i) {
+      Words fileLine(nextLine());
+      RecordedFile& file = doc.files.emplace_back();
+      if (fileLine.Next() != "file") return std::nullopt;
+      file.name = fileLine.Next();
+      if (!fileLine.Number(file.size) || !fileLine.Number(file.hash, 16) || !fileLine.Number(file.device) ||
+          !fileLine.Number(file.inode) || !fileLine.Number(file.modifiedNs) || !fileLine.Done())
+        return std::nullopt;
+    }
+    record.documents.push_back(std::move(doc));
+  }
+  return record;
+}
+
+std::optional<ReuseRecord> ReadRecord(const ReuseSource& source, const std::string& key) {
+  platform::FolderHandle work;
+  std::string text;
+  platform::FileInfo info;
+  if (work.Open(source.workFolder, true) || work.Read(source.recordName, text, kMaxRecordBytes) ||
+      work.Stat(source.recordName, info))
+    return std::nullopt;
+  auto record = ParseRecord(text);
+  if (!record || record->key != key) return std::nullopt;
+  record->writtenNs = info.modifiedNs;
+  return record;
+}
+
+void WriteRecord(const ReuseSource& source, const ReuseRecord& record) {
+  platform::FolderHandle work;
+  if (work.Open(source.workFolder, true)) return;
+  // A record that cannot be replaced must not describe the old output.
+  if (work.Replace(source.recordName, FormatRecord(record))) work.Remove(source.recordName);
+}
+
+bool StillRecorded(const platform::FolderHandle& folder, const RecordedFile& file, int64_t writtenNs,
+                   platform::FileInfo& info) {
+  const std::u16string name = platform::Widen(file.name);
+  if (folder.Stat(name, info) || !info.regular || info.size != file.size) return false;
+  // A write in the tick the record was written in may not have moved the time.
+  if (file.inode != 0 && info.device == file.device && info.inode == file.inode &&
+      info.modifiedNs == file.modifiedNs && file.modifiedNs < writtenNs)
+    return true;
+  std::string bytes;
+  return !folder.Read(name, bytes, file.size) && bytes.size() == file.size &&
+         platform::ContentHash::Of(bytes) == file.hash;
+}
+
+ReusableOutput::ReusableOutput(ReuseRecord record, platform::FolderHandle final)
+    : record_(std::move(record)), final_(std::move(final)) {
+  for (const RecordedDocument& doc : record_.documents) byName_.emplace(doc.name, &doc);
+}
+
+bool ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t textHash,
+                          const platform::FolderHandle& staging, bool saved, RecordedDocument& made) const {
+  const auto it = byName_.find(name);
+  if (it == byName_.end() || it->second->textSize != textSize || it->second->textHash != textHash) return false;
+  const RecordedDocument& old = *it->second;
+  std::vector<std::u16string> added;
+  auto undo = [&] {
+    for (const std::u16string& entry : added) staging.Remove(entry);
+    return false;
+  };
+  made = old;
+  for (RecordedFile& file : made.files) {
+    platform::FileInfo was;
+    if (!StillRecorded(final_, file, record_.writtenNs, was)) return undo();
+    const std::u16string entry = platform::Widen(file.name);
+    if (saved) staging.Remove(entry);
+    added.push_back(entry);
+    platform::FileInfo is;
+    if (!final_.Link(entry, staging, entry)) {
+      // The very file checked, and nothing else, now has the second name.
+      if (staging.Stat(entry, is) || !is.regular || is.device != was.device || is.inode != was.inode ||
+          is.size != was.size || is.modifiedNs != was.modifiedNs)
+        return undo();
+    } else {
+      std::string bytes;
+      if (final_.Read(entry, bytes, file.size) || platform::ContentHash::Of(bytes) != file.hash ||
+          platform::WriteWholeFile(staging.Path() + u"/" + entry, bytes) || staging.Stat(entry, is))
+        return undo();
+    }
+    file.device = is.device;
+    file.inode = is.inode;
+    file.modifiedNs = is.modifiedNs;
+  }
+  return true;
+}
+
+bool OutputIsCurrent(const ReuseSource& source, const std::u16string& outputFolder, bool encrypt,
+                     ReuseRecord& record) {
+  const std::u16string final = FinalOf(outputFolder);
+  auto read = ReadRecord(source, RecordKey(final, encrypt));
+  if (!read || read->dataHash != source.dataHash || read->language != source.language ||
+      platform::EntryExists(platform::EntryName(StagingOf(outputFolder))))
+    return false;
+  platform::FolderHandle folder;
+  std::vector<std::u16string> names;
+  if (folder.Open(final, true) || folder.List(names)) return false;
+  std::unordered_set<std::u16string> expected;
+  for (const RecordedDocument& doc : read->documents) {
+    for (const RecordedFile& file : doc.files) {
+      platform::FileInfo info;
+      if (!StillRecorded(folder, file, read->writtenNs, info)) return false;
+      expected.insert(platform::Widen(file.name));
+    }
+  }
+  for (const std::u16string& name : names)
+    if (!expected.contains(name)) return false;
+  record = std::move(*read);
+  return true;
+}
+
+void ReplayRecord(const ReuseRecord& record, const std::u16string& outputFolder, RunReport& report) {
+  for (const RecordedDocument& doc : record.documents)
+    if (!doc.notices.empty()) report.Notices(doc.notices);
+  for (const RecordedDocument& doc : record.documents)
+    if (!doc.rejected.empty()) report.Rejected(doc.rejected);
+  report.Moved(StagingOf(outputFolder), FinalOf(outputFolder));
+  report.Reused(0, record.documents.size());
+}
+
+}  // namespace prt
