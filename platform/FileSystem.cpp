@@ -276,7 +276,8 @@ std::error_code CopyContent(int from, int to, ContentHash* hash = nullptr, uint6
 int64_t Nanoseconds(const struct timespec& t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
 
 FileInfo InfoOf(const struct stat& st) {
-  return {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
+  return {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
+          static_cast<uint32_t>(st.st_mode & 07777)};
 }
 
 // The temporary name beside `name` that Replace and CopyIn write first.
@@ -601,12 +602,17 @@ std::error_code FolderHandle::Read(const std::u16string& name, std::string& cont
   return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_);
 }
 
-std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data) const {
+std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data, const FileInfo* like) const {
   const std::string target = NarrowPath(name);
   std::string temporary;
   Descriptor file;
   if (auto ec = CreateTemporary(fd_, target, temporary, file)) return ec;
   std::error_code ec = WriteAll(file.Get(), data);
+  if (like) {
+    if (!ec && ::fchmod(file.Get(), like->mode) != 0) ec = LastError();
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {like->modifiedNs / 1'000'000'000, like->modifiedNs % 1'000'000'000}};
+    if (!ec && ::futimens(file.Get(), times) != 0) ec = LastError();
+  }
   if (const std::error_code closed = file.Close(); !ec) ec = closed;
   if (!ec) ec = RenameAt(fd_, temporary, fd_, target);
   if (ec) ::unlinkat(fd_, temporary.c_str(), 0);
@@ -644,6 +650,37 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
 
 void ContentHash::Add(std::string_view block) {
   value_ = (value_ ^ std::hash<std::string_view>{}(block)) * 0x100000001b3u;
+}
+
+uint64_t ContentHash::Of(std::span<const uint8_t> bytes) {
+  ContentHash hash;
+  for (size_t at = 0; at < bytes.size(); at += kHashBlock)
+    hash.Add({reinterpret_cast<const char*>(bytes.data()) + at, std::min(kHashBlock, bytes.size() - at)});
+  return hash.Value();
+}
+
+std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile) {
+  out = {};
+  Descriptor file;
+  struct stat before {};
+  if (auto ec = OpenRegular(path, ownFile ? O_RDONLY | O_NOFOLLOW : O_RDONLY, file, before)) return ec;
+  const auto size = static_cast<uint64_t>(before.st_size);
+  if (size > maxBytes) return ErrnoError(EFBIG);
+  ByteBlock bytes(static_cast<size_t>(size));
+  if (!bytes.Valid()) return ErrnoError(ENOMEM);
+  const ssize_t n = ReadFull(file.Get(), reinterpret_cast<char*>(bytes.Data()), bytes.Size());
+  if (n < 0) return LastError();
+  char more = 0;  // a file that grew has more
+  const ssize_t extra = n == static_cast<ssize_t>(size) ? ReadFull(file.Get(), &more, 1) : 0;
+  if (extra < 0) return LastError();
+  struct stat after {};
+  if (::fstat(file.Get(), &after) != 0) return LastError();
+  out.info = InfoOf(before);
+  const FileInfo now = InfoOf(after);
+  out.changed = static_cast<uint64_t>(n) != size || extra != 0 || now.size != size ||
+                now.modifiedNs != out.info.modifiedNs || now.changedNs != out.info.changedNs;
+  out.bytes = std::move(bytes);
+  return file.Close();
 }
 
 std::error_code StatFile(const std::u16string& path, FileInfo& info) {

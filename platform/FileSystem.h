@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "platform/ByteBlock.h"
 
 namespace prt::platform {
 
@@ -139,6 +142,7 @@ struct FileInfo {
   uint64_t size = 0;
   int64_t modifiedNs = 0;  // modification time, ns since the epoch
   int64_t changedNs = 0;   // status change: moves with every write, also one that sets the time back
+  uint32_t mode = 0;       // permission bits
 };
 // The status of the file `path` names, following links as an open does.
 std::error_code StatFile(const std::u16string& path, FileInfo& info);
@@ -151,12 +155,27 @@ class ContentHash {
  public:
   void Add(std::string_view block);
   uint64_t Value() const { return value_; }
+  // The hash of bytes held whole, as if fed from a file.
+  static uint64_t Of(std::span<const uint8_t> bytes);
 
  private:
   uint64_t value_ = 0xcbf29ce484222325u;
 };
 // The hash of every byte of the regular file `path` (links followed).
 std::error_code HashFile(const std::u16string& path, uint64_t& hash);
+
+// A regular file's bytes read whole in one pass, with its status from
+// before the read and whether it changed meanwhile (its size or times moved,
+// or it ended early or late): changed bytes may be torn.
+struct FileSnapshot {
+  ByteBlock bytes;
+  FileInfo info;
+  bool changed = false;
+};
+// Reads the regular file `path`, following a link there unless it is
+// `ownFile` (as ReadOwnFile); a file of more than `maxBytes` fails with
+// EFBIG before anything is read.
+std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile = false);
 
 // An open folder. Opened before a batch of files is written into it, it
 // can later flush its whole file system in one call and learn of every
@@ -191,8 +210,9 @@ class FolderHandle {
   // Every byte of the regular file `name`, at most `maxBytes` (EFBIG).
   std::error_code Read(const std::u16string& name, std::string& content, size_t maxBytes) const;
   // Puts a file holding `data` in place of `name` in one step (written
-  // beside it and renamed over it, so a link there is replaced).
-  std::error_code Replace(const std::u16string& name, std::string_view data) const;
+  // beside it and renamed over it, so a link there is replaced); with
+  // `like`, the file gets its mode and modification time.
+  std::error_code Replace(const std::u16string& name, std::string_view data, const FileInfo* like = nullptr) const;
 
   struct Copied {
     uint64_t hash = 0;     // ContentHash of the bytes copied
