@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "data/image/ByteCursor.h"
+#include "platform/Endian.h"
 
 namespace prt {
 
@@ -35,12 +36,27 @@ enum SectionType : uint32_t {
 using Place = Error::Part;
 
 // Reads u32 entries while the cursor is inside the section, noting where
-// they start.
-void ReadEntries(ByteCursor& in, uint64_t sectionEnd, std::vector<uint32_t>& out,
+// they start. Those wholly inside the section and the file are read in one
+// go; one that crosses either end is read alone, as it runs past the
+// section or fails.
+void ReadEntries(ByteCursor& in, ByteOrder order, uint64_t sectionEnd, std::vector<uint32_t>& out,
                  std::vector<TransferFileReader::EntryRun>& runs) {
   runs.push_back({out.size(), in.Position()});
+  const uint64_t inside = sectionEnd > in.Position() ? (sectionEnd - in.Position()) / 4 : 0;
+  const std::span<const uint8_t> words = in.Take(4 * std::min(inside, in.Remaining() / 4));
+  const size_t first = out.size();
+  out.resize(first + words.size() / 4);
+  for (size_t i = first; i < out.size(); ++i)
+    out[i] = platform::Load32(words.data() + 4 * (i - first), order == ByteOrder::Big);
   while (!in.Failed() && in.Position() < sectionEnd) out.push_back(in.U32());
   if (in.Failed()) out.pop_back();
+}
+
+// A layout entry: kinds past the table and empty runs add nothing.
+void AddLayout(std::vector<TransferFileReader::LayoutEntry>& layout, uint8_t kind, uint8_t count, uint64_t& payloadSize) {
+  if (kind >= kKindWidth.size() || count == 0) return;
+  layout.push_back({kind, count});
+  payloadSize += uint64_t{count} * kKindWidth[kind];
 }
 
 // The file offset of entry `index` of a list read in `runs`.
@@ -53,8 +69,16 @@ uint64_t EntryOffset(const std::vector<TransferFileReader::EntryRun>& runs, size
 
 }  // namespace
 
-Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> bytes) {
+Result<TransferFileReader> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
+  platform::ByteBlock file(bytes.size());
+  if (!file.Valid()) return Fail(ContainerFault(Place::Payload, 0, 0, "no memory for the file"));
+  std::copy(bytes.begin(), bytes.end(), file.Data());
+  return Load(std::move(file));
+}
+
+Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   TransferFileReader r;
+  const std::span<const uint8_t> bytes = file.Bytes();
   ByteCursor in(bytes);
   const auto refused = [&in] { return Fail(*in.Fault()); };
 
@@ -98,28 +122,32 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
     in.SetPlace(Place::Section, type);
 
     switch (type) {
-      case kLayout:
+      case kLayout: {
+        // Whole entries in one go, as for the lists; the last one may cross an end.
+        const uint64_t inside = sectionEnd > in.Position() ? (sectionEnd - in.Position()) / 2 : 0;
+        const std::span<const uint8_t> pairs = in.Take(2 * std::min(inside, in.Remaining() / 2));
+        r.layout_.reserve(r.layout_.size() + pairs.size() / 2);
+        for (size_t i = 0; i < pairs.size(); i += 2) AddLayout(r.layout_, pairs[i], pairs[i + 1], payloadSize);
         while (!in.Failed() && in.Position() < sectionEnd) {
           const uint8_t kind = in.U8();
           const uint8_t count = in.U8();
-          if (in.Failed() || kind >= kKindWidth.size() || count == 0) continue;
-          r.layout_.push_back({kind, count});
-          payloadSize += uint64_t{count} * kKindWidth[kind];
+          if (!in.Failed()) AddLayout(r.layout_, kind, count, payloadSize);
         }
         break;
+      }
       case kPointers:
         r.base_ = in.U32();
         r.null_ = in.U32();
-        if (!in.Failed()) ReadEntries(in, sectionEnd, r.pointers_, r.pointerRuns_);
+        if (!in.Failed()) ReadEntries(in, r.order_, sectionEnd, r.pointers_, r.pointerRuns_);
         break;
       case kListA:
       case kListB:
         (type == kListA ? r.word3000_ : r.word4000_) = in.U32();
         if (in.Failed()) break;
         if (type == kListA) {
-          ReadEntries(in, sectionEnd, r.positionsA_, r.runsA_);
+          ReadEntries(in, r.order_, sectionEnd, r.positionsA_, r.runsA_);
         } else {
-          ReadEntries(in, sectionEnd, r.positionsB_, r.runsB_);
+          ReadEntries(in, r.order_, sectionEnd, r.positionsB_, r.runsB_);
         }
         break;
       case kName: {
@@ -132,10 +160,10 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
         break;
       }
       case kListC:
-        ReadEntries(in, sectionEnd, r.positionsC_, r.runsC_);
+        ReadEntries(in, r.order_, sectionEnd, r.positionsC_, r.runsC_);
         break;
       case kListD:
-        ReadEntries(in, sectionEnd, r.positionsD_, r.runsD_);
+        ReadEntries(in, r.order_, sectionEnd, r.positionsD_, r.runsD_);
         break;
       default:
         // A length shorter than the head would never move the reader on.
@@ -159,16 +187,10 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
   }
   if (in.Failed()) return refused();
   r.payloadSize_ = static_cast<uint32_t>(payloadSize);
-  // The payload takes over the file's buffer: cut what follows it, then
-  // move it to the front. Neither step reallocates, and the spare capacity
-  // stays, as giving it back would copy the whole payload once more.
-  bytes.resize(r.payloadOffset_ + r.payloadSize_);
-  bytes.erase(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(r.payloadOffset_));
-  r.payload_ = std::move(bytes);
   r.payloadRead_ = r.payloadSize_;
-  // The file's bytes are gone; from here the cursor only records errors,
-  // at file offsets, and reads nothing.
-  in = ByteCursor(r.payload_);
+  r.file_ = std::move(file);
+  const uint8_t* payload = r.file_.Data() + r.payloadOffset_;
+  const bool big = r.order_ == ByteOrder::Big;
 
   // Every pointer field lies inside the payload and holds Z or B + [0, P).
   // The fields come in increasing order and do not overlap: a field listed
@@ -178,19 +200,20 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
   uint64_t firstFree = 0;
   for (size_t i = 0; i < r.pointers_.size(); ++i) {
     const uint32_t p = r.pointers_[i];
-    const uint64_t at = EntryOffset(r.pointerRuns_, i);
     if (p < firstFree) {
-      in.Fail(at, "pointer position " + Hex(p) + " is not past the field before it, which ends at " + Hex(firstFree));
+      in.Fail(EntryOffset(r.pointerRuns_, i),
+              "pointer position " + Hex(p) + " is not past the field before it, which ends at " + Hex(firstFree));
       return refused();
     }
     firstFree = uint64_t{p} + 4;
     if (size < 4 || p > size - 4) {
-      in.Fail(at, "pointer position " + Hex(p) + " lies outside the payload");
+      in.Fail(EntryOffset(r.pointerRuns_, i), "pointer position " + Hex(p) + " lies outside the payload");
       return refused();
     }
-    const uint32_t v = static_cast<uint32_t>(*LoadUInt(r.payload_, p, 4, r.order_));
+    const uint32_t v = platform::Load32(payload + p, big);
     if (v != r.null_ && !(v >= r.base_ && v - r.base_ < size)) {
-      in.Fail(at, "the pointer at " + Hex(p) + " holds " + Hex(v) + ", neither the null value nor inside the payload");
+      in.Fail(EntryOffset(r.pointerRuns_, i),
+              "the pointer at " + Hex(p) + " holds " + Hex(v) + ", neither the null value nor inside the payload");
       return refused();
     }
   }
@@ -215,33 +238,35 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
 
 void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
   if (order == order_ && mode == mode_) return;
+  const std::span<uint8_t> payload = Payload();
   size_t at = 0;
   for (const LayoutEntry& entry : layout_) {
     const unsigned width = kKindWidth[entry.kind];
-    if (entry.kind == kKindOpaque) {
-      at += entry.count;
-      continue;
-    }
-    for (unsigned i = 0; i < entry.count; ++i, at += width) {
-      if (entry.kind == kKindDouble) {
-        const auto bits = LoadDouble(payload_, at, order_, mode_);
-        if (bits) StoreDouble(payload_, at, order, mode, *bits);
-      } else {
-        const auto v = LoadUInt(payload_, at, width, order_);
-        if (v) StoreUInt(payload_, at, width, order, *v);
+    const size_t end = at + size_t{entry.count} * width;
+    if (end > payload.size()) break;  // the layout describes the payload exactly
+    if (entry.kind == kKindDouble) {
+      for (; at < end; at += width) {
+        const auto bits = LoadDouble(payload, at, order_, mode_);
+        if (bits) StoreDouble(payload, at, order, mode, *bits);
       }
+    } else if (entry.kind != kKindOpaque && order != order_) {
+      // An integer only changes with the byte order: its bytes turn round.
+      for (; at < end; at += width) std::reverse(payload.begin() + at, payload.begin() + at + width);
     }
+    at = end;
   }
   order_ = order;
   mode_ = mode;
 }
 
 void TransferFileReader::Relocate(uint32_t newBase, uint32_t newNull) {
+  const std::span<uint8_t> payload = Payload();
+  const bool big = order_ == ByteOrder::Big;
   for (uint32_t p : pointers_) {
-    const auto v = LoadUInt(payload_, p, 4, order_);
-    if (!v) continue;
-    const uint32_t old = static_cast<uint32_t>(*v);
-    StoreUInt(payload_, p, 4, order_, old == null_ ? newNull : old - base_ + newBase);
+    if (p > payload.size() || payload.size() - p < 4) continue;  // refused by the load already
+    uint8_t* field = payload.data() + p;
+    const uint32_t old = platform::Load32(field, big);
+    platform::Store32(field, old == null_ ? newNull : old - base_ + newBase, big);
   }
   base_ = newBase;
   null_ = newNull;

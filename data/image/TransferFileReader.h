@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ByteBlock.h"
 #include "platform/Error.h"
 
 namespace prt {
@@ -29,19 +30,23 @@ class TransferFileReader {
 
   // Parses a whole container file; the reader, or where and why it was
   // refused (a Step::Container error with the part, offset and rule).
-  // The file's buffer becomes the payload in place, so a large data set is
-  // never held twice.
-  static Result<TransferFileReader> LoadBytes(std::vector<uint8_t> bytes);
+  // The payload is the part of the file's bytes after the head, where it
+  // lies: a large data set is never held twice nor moved.
+  static Result<TransferFileReader> Load(platform::ByteBlock file);
+  // The same for bytes held elsewhere, which are copied.
+  static Result<TransferFileReader> LoadBytes(std::span<const uint8_t> bytes);
 
   void AdjustByteOrder(ByteOrder order, uint8_t mode);
   void Relocate(uint32_t newBase, uint32_t newNull);
 
   const std::string& Name() const { return name_; }
-  const std::vector<uint8_t>& Payload() const { return payload_; }
-  std::vector<uint8_t>& Payload() { return payload_; }
+  std::span<const uint8_t> Payload() const { return {file_.Data() + payloadOffset_, payloadRead_}; }
+  std::span<uint8_t> Payload() { return {file_.Data() + payloadOffset_, payloadRead_}; }
   uint32_t PayloadSize() const { return payloadRead_; }
   // Where the payload starts in the file.
   uint64_t PayloadOffset() const { return payloadOffset_; }
+  // The file's bytes, the payload among them; the reader is spent.
+  platform::ByteBlock TakeFile() && { return std::move(file_); }
   ByteOrder Order() const { return order_; }
   uint8_t Mode() const { return mode_; }
   uint32_t PointerBase() const { return base_; }
@@ -69,7 +74,7 @@ class TransferFileReader {
   uint32_t word3000_ = 0;
   uint32_t word4000_ = 0;
   uint32_t payloadSize_ = 0;  // P from the layout
-  std::vector<uint8_t> payload_;
+  platform::ByteBlock file_;
   uint32_t payloadRead_ = 0;
   uint64_t payloadOffset_ = 0;
 };

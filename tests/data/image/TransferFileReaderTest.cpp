@@ -40,7 +40,7 @@ Result<TransferFileReader> Load(const FinishedImage& image, const ContainerOptio
 std::vector<uint8_t> ImageOf(TransferFileReader& reader) {
   reader.AdjustByteOrder(ByteOrder::Little, 0);
   reader.Relocate(0, 0);
-  return reader.Payload();
+  return {reader.Payload().begin(), reader.Payload().end()};
 }
 
 // Every byte order, mode, base and null value gives the same image, also past
