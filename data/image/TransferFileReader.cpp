@@ -35,37 +35,32 @@ enum SectionType : uint32_t {
 
 using Place = Error::Part;
 
-// Reads u32 entries while the cursor is inside the section, noting where
-// they start. Those wholly inside the section and the file are read in one
-// go; one that crosses either end is read alone, as it runs past the
-// section or fails.
-void ReadEntries(ByteCursor& in, ByteOrder order, uint64_t sectionEnd, std::vector<uint32_t>& out,
-                 std::vector<TransferFileReader::EntryRun>& runs) {
-  runs.push_back({out.size(), in.Position()});
-  const uint64_t inside = sectionEnd > in.Position() ? (sectionEnd - in.Position()) / 4 : 0;
-  const std::span<const uint8_t> words = in.Take(4 * std::min(inside, in.Remaining() / 4));
-  const size_t first = out.size();
-  out.resize(first + words.size() / 4);
-  for (size_t i = first; i < out.size(); ++i)
-    out[i] = platform::Load32(words.data() + 4 * (i - first), order == ByteOrder::Big);
-  while (!in.Failed() && in.Position() < sectionEnd) out.push_back(in.U32());
-  if (in.Failed()) out.pop_back();
+// Takes the entries of `width` bytes read while the cursor is inside the
+// section, in one go: those that fit in the file, then one more alone when
+// the file ends first, so that it fails as a read there does.
+TransferFileReader::Run TakeEntries(ByteCursor& in, uint64_t sectionEnd, unsigned width) {
+  const uint64_t start = in.Position();
+  const uint64_t count = sectionEnd > start ? (sectionEnd - start + width - 1) / width : 0;
+  const uint64_t whole = std::min(count, in.Remaining() / width);
+  const std::span<const uint8_t> bytes = in.Take(width * whole);
+  if (whole < count && width == 4) in.U32();
+  if (whole < count && width == 2) in.U8(), in.U8();  // kind, then count
+  return {bytes, start};
 }
 
-// A layout entry: kinds past the table and empty runs add nothing.
-void AddLayout(std::vector<TransferFileReader::LayoutEntry>& layout, uint8_t kind, uint8_t count, uint64_t& payloadSize) {
-  if (kind >= kKindWidth.size() || count == 0) return;
-  layout.push_back({kind, count});
-  payloadSize += uint64_t{count} * kKindWidth[kind];
+// Calls `visit(value, file offset)` for every u32 entry of `runs` in order,
+// until it answers false; false then.
+template <typename Visit>
+bool EachWord(const TransferFileReader::Runs& runs, ByteOrder order, Visit visit) {
+  for (const TransferFileReader::Run& run : runs)
+    for (size_t k = 0; k + 4 <= run.bytes.size(); k += 4)
+      if (!visit(platform::Load32(run.bytes.data() + k, order == ByteOrder::Big), run.offset + k)) return false;
+  return true;
 }
 
-// The file offset of entry `index` of a list read in `runs`.
-uint64_t EntryOffset(const std::vector<TransferFileReader::EntryRun>& runs, size_t index) {
-  auto run = std::upper_bound(runs.begin(), runs.end(), index,
-                              [](size_t i, const TransferFileReader::EntryRun& r) { return i < r.first; });
-  --run;  // the first run starts at index 0
-  return run->offset + 4 * uint64_t{index - run->first};
-}
+// A layout entry adds to the payload unless its kind is past the table or
+// its count is 0.
+bool Describes(uint8_t kind, uint8_t count) { return kind < kKindWidth.size() && count != 0; }
 
 }  // namespace
 
@@ -106,6 +101,7 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   in.Skip(3);
   r.mode_ = in.U8();
   in.SetOrder(r.order_);
+  r.fileOrder_ = r.order_;
   in.Bytes(r.headerBytes_);
   r.headerLength_ = in.U32();
   if (in.Failed()) return refused();
@@ -123,32 +119,25 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
 
     switch (type) {
       case kLayout: {
-        // Whole entries in one go, as for the lists; the last one may cross an end.
-        const uint64_t inside = sectionEnd > in.Position() ? (sectionEnd - in.Position()) / 2 : 0;
-        const std::span<const uint8_t> pairs = in.Take(2 * std::min(inside, in.Remaining() / 2));
-        r.layout_.reserve(r.layout_.size() + pairs.size() / 2);
-        for (size_t i = 0; i < pairs.size(); i += 2) AddLayout(r.layout_, pairs[i], pairs[i + 1], payloadSize);
-        while (!in.Failed() && in.Position() < sectionEnd) {
-          const uint8_t kind = in.U8();
-          const uint8_t count = in.U8();
-          if (!in.Failed()) AddLayout(r.layout_, kind, count, payloadSize);
+        const Run run = TakeEntries(in, sectionEnd, 2);
+        for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
+          if (!Describes(run.bytes[i], run.bytes[i + 1])) continue;
+          ++r.layoutEntries_;
+          payloadSize += uint64_t{run.bytes[i + 1]} * kKindWidth[run.bytes[i]];
         }
+        r.layout_.push_back(run);
         break;
       }
       case kPointers:
         r.base_ = in.U32();
         r.null_ = in.U32();
-        if (!in.Failed()) ReadEntries(in, r.order_, sectionEnd, r.pointers_, r.pointerRuns_);
+        if (!in.Failed()) r.pointers_.push_back(TakeEntries(in, sectionEnd, 4));
         break;
       case kListA:
       case kListB:
         (type == kListA ? r.word3000_ : r.word4000_) = in.U32();
         if (in.Failed()) break;
-        if (type == kListA) {
-          ReadEntries(in, r.order_, sectionEnd, r.positionsA_, r.runsA_);
-        } else {
-          ReadEntries(in, r.order_, sectionEnd, r.positionsB_, r.runsB_);
-        }
+        (type == kListA ? r.positionsA_ : r.positionsB_).push_back(TakeEntries(in, sectionEnd, 4));
         break;
       case kName: {
         // The next section follows the last unit directly, whatever L says.
@@ -160,10 +149,10 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
         break;
       }
       case kListC:
-        ReadEntries(in, r.order_, sectionEnd, r.positionsC_, r.runsC_);
+        r.positionsC_.push_back(TakeEntries(in, sectionEnd, 4));
         break;
       case kListD:
-        ReadEntries(in, r.order_, sectionEnd, r.positionsD_, r.runsD_);
+        r.positionsD_.push_back(TakeEntries(in, sectionEnd, 4));
         break;
       default:
         // A length shorter than the head would never move the reader on.
@@ -190,70 +179,77 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   r.payloadRead_ = r.payloadSize_;
   r.file_ = std::move(file);
   const uint8_t* payload = r.file_.Data() + r.payloadOffset_;
-  const bool big = r.order_ == ByteOrder::Big;
 
   // Every pointer field lies inside the payload and holds Z or B + [0, P).
   // The fields come in increasing order and do not overlap: a field listed
   // twice would be rebased twice and end up pointing anywhere.
   const uint32_t size = r.payloadSize_;
+  const bool big = r.order_ == ByteOrder::Big;
   in.SetPlace(Place::Section, kPointers);
   uint64_t firstFree = 0;
-  for (size_t i = 0; i < r.pointers_.size(); ++i) {
-    const uint32_t p = r.pointers_[i];
+  const bool pointersFit = EachWord(r.pointers_, r.fileOrder_, [&](uint32_t p, uint64_t at) {
     if (p < firstFree) {
-      in.Fail(EntryOffset(r.pointerRuns_, i),
-              "pointer position " + Hex(p) + " is not past the field before it, which ends at " + Hex(firstFree));
-      return refused();
+      in.Fail(at, "pointer position " + Hex(p) + " is not past the field before it, which ends at " + Hex(firstFree));
+      return false;
     }
     firstFree = uint64_t{p} + 4;
     if (size < 4 || p > size - 4) {
-      in.Fail(EntryOffset(r.pointerRuns_, i), "pointer position " + Hex(p) + " lies outside the payload");
-      return refused();
+      in.Fail(at, "pointer position " + Hex(p) + " lies outside the payload");
+      return false;
     }
     const uint32_t v = platform::Load32(payload + p, big);
     if (v != r.null_ && !(v >= r.base_ && v - r.base_ < size)) {
-      in.Fail(EntryOffset(r.pointerRuns_, i),
-              "the pointer at " + Hex(p) + " holds " + Hex(v) + ", neither the null value nor inside the payload");
-      return refused();
+      in.Fail(at, "the pointer at " + Hex(p) + " holds " + Hex(v) + ", neither the null value nor inside the payload");
+      return false;
     }
-  }
+    return true;
+  });
+  if (!pointersFit) return refused();
   const struct {
     uint32_t section;
-    const std::vector<uint32_t>& positions;
-    const std::vector<EntryRun>& runs;
-  } lists[] = {{kListA, r.positionsA_, r.runsA_},
-               {kListB, r.positionsB_, r.runsB_},
-               {kListC, r.positionsC_, r.runsC_},
-               {kListD, r.positionsD_, r.runsD_}};
+    const Runs& positions;
+  } lists[] = {{kListA, r.positionsA_}, {kListB, r.positionsB_}, {kListC, r.positionsC_}, {kListD, r.positionsD_}};
   for (const auto& list : lists) {
-    for (size_t i = 0; i < list.positions.size(); ++i) {
-      if (list.positions[i] < size) continue;
-      in.SetPlace(Place::Section, list.section);
-      in.Fail(EntryOffset(list.runs, i), "position " + Hex(list.positions[i]) + " lies outside the payload");
-      return refused();
-    }
+    in.SetPlace(Place::Section, list.section);
+    const bool inside = EachWord(list.positions, r.fileOrder_, [&](uint32_t position, uint64_t at) {
+      if (position < size) return true;
+      in.Fail(at, "position " + Hex(position) + " lies outside the payload");
+      return false;
+    });
+    if (!inside) return refused();
   }
   return r;
+}
+
+platform::ByteBlock TransferFileReader::TakeFile() && {
+  layout_.clear();
+  pointers_.clear();
+  for (Runs* list : {&positionsA_, &positionsB_, &positionsC_, &positionsD_}) list->clear();
+  return std::move(file_);
 }
 
 void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
   if (order == order_ && mode == mode_) return;
   const std::span<uint8_t> payload = Payload();
   size_t at = 0;
-  for (const LayoutEntry& entry : layout_) {
-    const unsigned width = kKindWidth[entry.kind];
-    const size_t end = at + size_t{entry.count} * width;
-    if (end > payload.size()) break;  // the layout describes the payload exactly
-    if (entry.kind == kKindDouble) {
-      for (; at < end; at += width) {
-        const auto bits = LoadDouble(payload, at, order_, mode_);
-        if (bits) StoreDouble(payload, at, order, mode, *bits);
+  for (const Run& run : layout_) {
+    for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
+      const uint8_t kind = run.bytes[i];
+      if (!Describes(kind, run.bytes[i + 1])) continue;
+      const unsigned width = kKindWidth[kind];
+      const size_t end = at + size_t{run.bytes[i + 1]} * width;
+      if (end > payload.size()) return;  // the layout describes the payload exactly
+      if (kind == kKindDouble) {
+        for (; at < end; at += width) {
+          const auto bits = LoadDouble(payload, at, order_, mode_);
+          if (bits) StoreDouble(payload, at, order, mode, *bits);
+        }
+      } else if (kind != kKindOpaque && order != order_) {
+        // An integer only changes with the byte order: its bytes turn round.
+        for (; at < end; at += width) std::reverse(payload.begin() + at, payload.begin() + at + width);
       }
-    } else if (entry.kind != kKindOpaque && order != order_) {
-      // An integer only changes with the byte order: its bytes turn round.
-      for (; at < end; at += width) std::reverse(payload.begin() + at, payload.begin() + at + width);
+      at = end;
     }
-    at = end;
   }
   order_ = order;
   mode_ = mode;
@@ -262,12 +258,13 @@ void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
 void TransferFileReader::Relocate(uint32_t newBase, uint32_t newNull) {
   const std::span<uint8_t> payload = Payload();
   const bool big = order_ == ByteOrder::Big;
-  for (uint32_t p : pointers_) {
-    if (p > payload.size() || payload.size() - p < 4) continue;  // refused by the load already
+  EachWord(pointers_, fileOrder_, [&](uint32_t p, uint64_t) {
+    if (p > payload.size() || payload.size() - p < 4) return true;  // refused by the load already
     uint8_t* field = payload.data() + p;
     const uint32_t old = platform::Load32(field, big);
     platform::Store32(field, old == null_ ? newNull : old - base_ + newBase, big);
-  }
+    return true;
+  });
   base_ = newBase;
   null_ = newNull;
 }
