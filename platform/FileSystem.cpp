@@ -405,10 +405,6 @@ std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& 
   return ReadWhole(path, content);
 }
 
-std::error_code ReadOwnFile(const std::u16string& path, std::vector<uint8_t>& content, uint64_t maxBytes) {
-  return ReadWhole(path, content, O_RDONLY | O_NOFOLLOW, static_cast<size_t>(std::min<uint64_t>(maxBytes, kNoLimit)));
-}
-
 std::optional<std::string> ReadWholeFile(const std::u16string& path) {
   std::string content;
   if (ReadWholeFile(path, content)) return std::nullopt;
@@ -628,9 +624,8 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   std::string temporary;
   Descriptor to;
   if (auto ec = CreateTemporary(fd_, target, temporary, to)) return ec;
-  ContentHash hash;
   uint64_t bytes = 0;
-  std::error_code ec = CopyContent(from.Get(), to.Get(), &hash, &bytes);
+  std::error_code ec = CopyContent(from.Get(), to.Get(), nullptr, &bytes);
   if (!ec && ::fchmod(to.Get(), before.st_mode & 07777) != 0) ec = LastError();
   const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
   if (!ec && ::futimens(to.Get(), times) != 0) ec = LastError();
@@ -644,7 +639,6 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
                            was.changedNs != is.changedNs);
   if (!ec && !copied.changed) ec = RenameAt(fd_, temporary, fd_, target);
   if (ec || copied.changed) ::unlinkat(fd_, temporary.c_str(), 0);
-  copied.hash = hash.Value();
   return ec;
 }
 

@@ -95,10 +95,6 @@ std::error_code ReadWholeFile(const std::u16string& path, std::string& content);
 std::optional<std::string> ReadWholeFile(const std::u16string& path);
 // The same into bytes, for a caller that reshapes the buffer in place.
 std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content);
-// The same for a file the run made: a link in its place is not followed,
-// and a file of more than `maxBytes` fails with EFBIG (memory stays within
-// the bound, also for a file that grows while it is read).
-std::error_code ReadOwnFile(const std::u16string& path, std::vector<uint8_t>& content, uint64_t maxBytes);
 // Replaces the file's content by `data`, creating the file.
 std::error_code WriteWholeFile(const std::u16string& path, std::string_view data);
 // The same for a file that usually exists: its content is overwritten in
@@ -172,8 +168,8 @@ struct FileSnapshot {
   FileInfo info;
   bool changed = false;
 };
-// Reads the regular file `path`, following a link there unless it is
-// `ownFile` (as ReadOwnFile); a file of more than `maxBytes` fails with
+// Reads the regular file `path`, following a link there unless it is a
+// file the run made (`ownFile`); a file of more than `maxBytes` fails with
 // EFBIG before anything is read.
 std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile = false);
 
@@ -215,7 +211,6 @@ class FolderHandle {
   std::error_code Replace(const std::u16string& name, std::string_view data, const FileInfo* like = nullptr) const;
 
   struct Copied {
-    uint64_t hash = 0;     // ContentHash of the bytes copied
     bool changed = false;  // the source changed while it was read: nothing was put in place
   };
   // Copies the regular file `source` (links followed) in place of `name`,

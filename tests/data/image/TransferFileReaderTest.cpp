@@ -62,6 +62,7 @@ TEST(TransferFileReader, EveryByteOrderModeAndBaseGivesTheSameImage) {
         options.name = u"Plant\u0141";  // 8-bit name from the low bytes
         options.extraSections.push_back({9999, {1, 2, 3, 4}, {0xEE, 0xEE, 0xEE}, std::nullopt, 0});
         options.extraSections.push_back({1, {}, std::vector<uint8_t>(13, 0xEE), std::nullopt, 3});
+        options.extraSections.push_back({6000, {}, {0, 0, 0, 0}, 14});  // its entry crosses L: read whole
         options.layoutInserts = {{0, {7, 200}}, {2, {2, 0}}, {4, {6, 1}}};
         options.trailing = {0xAB, 0xCD};
       }
