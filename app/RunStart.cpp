@@ -37,7 +37,7 @@ class ConsoleReport final : public RunReport {
 
 }  // namespace
 
-int RunStart(WorkingCopy copy, bool encryptOptionSeen, const std::u16string& outputFolder,
+int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen, const std::u16string& outputFolder,
              const platform::LockWait& wait, const std::function<int(const Error*)>& loadFailed) {
   const std::u16string lockFolder = outputFolder.empty() ? std::u16string(u"/") : outputFolder;
   const platform::LockResult lock = platform::LockFolder(lockFolder, wait);
@@ -56,7 +56,7 @@ int RunStart(WorkingCopy copy, bool encryptOptionSeen, const std::u16string& out
   }
   std::optional<DataSet> data;
   try {
-    auto opened = OpenDataSet(std::move(copy));
+    auto opened = OpenDataSet(std::move(copy), std::move(bytes));
     if (!opened) return loadFailed(&opened.Error());
     data.emplace(std::move(*opened));
   } catch (const std::bad_alloc&) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "data/files/WorkingCopy.h"
+#include "platform/ByteBlock.h"
 #include "platform/Error.h"
 #include "platform/FolderLock.h"
 
@@ -17,7 +18,7 @@ namespace prt {
 // folder still describes are reused, and when qmls is wholly what the data
 // file would give, nothing is loaded. A data set that does not load goes to
 // `loadFailed` (null: out of memory), which answers the exit code.
-int RunStart(WorkingCopy copy, bool encryptOptionSeen, const std::u16string& outputFolder,
+int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen, const std::u16string& outputFolder,
              const platform::LockWait& wait, const std::function<int(const Error*)>& loadFailed);
 
 }  // namespace prt

@@ -71,12 +71,13 @@ int main(int argc, char* argv[]) {
     return -2;
   };
   std::optional<prt::WorkingCopy> copy;
+  prt::platform::ByteBlock bytes;  // the data file's, read once
   try {
-    auto prepared = prt::WorkingCopy::Prepare(line.projectPath, wait);
+    auto prepared = prt::WorkingCopy::Prepare(line.projectPath, wait, &bytes);
     if (!prepared) return loadFailed(&prepared.Error());
     copy.emplace(std::move(*prepared));
   } catch (const std::bad_alloc&) {
     return loadFailed(nullptr);
   }
-  return prt::RunStart(std::move(*copy), line.encryptOptionSeen, line.outputFolder, wait, loadFailed);
+  return prt::RunStart(std::move(*copy), std::move(bytes), line.encryptOptionSeen, line.outputFolder, wait, loadFailed);
 }

@@ -42,4 +42,13 @@ inline void StoreLE32(void* p, uint32_t v) {
   std::memcpy(p, &v, sizeof v);
 }
 
+// A 32-bit word in either byte order, in one load or store: for the
+// container's lists and pointer fields, read in bulk.
+inline uint32_t Load32(const void* p, bool bigEndian) {
+  const uint32_t v = LoadLE32(p);
+  return bigEndian ? __builtin_bswap32(v) : v;
+}
+
+inline void Store32(void* p, uint32_t v, bool bigEndian) { StoreLE32(p, bigEndian ? __builtin_bswap32(v) : v); }
+
 }  // namespace prt::platform

@@ -277,7 +277,7 @@ int64_t Nanoseconds(const struct timespec& t) { return int64_t{t.tv_sec} * 1'000
 
 FileInfo InfoOf(const struct stat& st) {
   return {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
-          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint32_t>(st.st_mode & 07777)};
 }
 
 // The temporary name beside `name` that Replace and CopyIn write first.
@@ -403,10 +403,6 @@ std::error_code ReadWholeFile(const std::u16string& path, std::string& content) 
 
 std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content) {
   return ReadWhole(path, content);
-}
-
-std::error_code ReadOwnFile(const std::u16string& path, std::vector<uint8_t>& content, uint64_t maxBytes) {
-  return ReadWhole(path, content, O_RDONLY | O_NOFOLLOW, static_cast<size_t>(std::min<uint64_t>(maxBytes, kNoLimit)));
 }
 
 std::optional<std::string> ReadWholeFile(const std::u16string& path) {
@@ -602,12 +598,17 @@ std::error_code FolderHandle::Read(const std::u16string& name, std::string& cont
   return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_);
 }
 
-std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data) const {
+std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data, const FileInfo* like) const {
   const std::string target = NarrowPath(name);
   std::string temporary;
   Descriptor file;
   if (auto ec = CreateTemporary(fd_, target, temporary, file)) return ec;
   std::error_code ec = WriteAll(file.Get(), data);
+  if (like) {
+    if (!ec && ::fchmod(file.Get(), like->mode) != 0) ec = LastError();
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {like->modifiedNs / 1'000'000'000, like->modifiedNs % 1'000'000'000}};
+    if (!ec && ::futimens(file.Get(), times) != 0) ec = LastError();
+  }
   if (const std::error_code closed = file.Close(); !ec) ec = closed;
   if (!ec) ec = RenameAt(fd_, temporary, fd_, target);
   if (ec) ::unlinkat(fd_, temporary.c_str(), 0);
@@ -631,9 +632,8 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   std::string temporary;
   Descriptor to;
   if (auto ec = CreateTemporary(fd_, target, temporary, to)) return ec;
-  ContentHash hash;
   uint64_t bytes = 0;
-  std::error_code ec = CopyContent(from.Get(), to.Get(), &hash, &bytes);
+  std::error_code ec = CopyContent(from.Get(), to.Get(), nullptr, &bytes);
   if (!ec && ::fchmod(to.Get(), before.st_mode & 07777) != 0) ec = LastError();
   const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
   if (!ec && ::futimens(to.Get(), times) != 0) ec = LastError();
@@ -647,7 +647,6 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
                            was.changedNs != is.changedNs);
   if (!ec && !copied.changed) ec = RenameAt(fd_, temporary, fd_, target);
   if (ec || copied.changed) ::unlinkat(fd_, temporary.c_str(), 0);
-  copied.hash = hash.Value();
   return ec;
 }
 
@@ -662,6 +661,37 @@ uint64_t ContentHash::Of(std::string_view bytes) {
 
 void ContentHash::Add(std::string_view block) {
   value_ = (value_ ^ std::hash<std::string_view>{}(block)) * 0x100000001b3u;
+}
+
+uint64_t ContentHash::Of(std::span<const uint8_t> bytes) {
+  ContentHash hash;
+  for (size_t at = 0; at < bytes.size(); at += kHashBlock)
+    hash.Add({reinterpret_cast<const char*>(bytes.data()) + at, std::min(kHashBlock, bytes.size() - at)});
+  return hash.Value();
+}
+
+std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile) {
+  out = {};
+  Descriptor file;
+  struct stat before {};
+  if (auto ec = OpenRegular(path, ownFile ? O_RDONLY | O_NOFOLLOW : O_RDONLY, file, before)) return ec;
+  const auto size = static_cast<uint64_t>(before.st_size);
+  if (size > maxBytes) return ErrnoError(EFBIG);
+  ByteBlock bytes(static_cast<size_t>(size));
+  if (!bytes.Valid()) return ErrnoError(ENOMEM);
+  const ssize_t n = ReadFull(file.Get(), reinterpret_cast<char*>(bytes.Data()), bytes.Size());
+  if (n < 0) return LastError();
+  char more = 0;  // a file that grew has more
+  const ssize_t extra = n == static_cast<ssize_t>(size) ? ReadFull(file.Get(), &more, 1) : 0;
+  if (extra < 0) return LastError();
+  struct stat after {};
+  if (::fstat(file.Get(), &after) != 0) return LastError();
+  out.info = InfoOf(before);
+  const FileInfo now = InfoOf(after);
+  out.changed = static_cast<uint64_t>(n) != size || extra != 0 || now.size != size ||
+                now.modifiedNs != out.info.modifiedNs || now.changedNs != out.info.changedNs;
+  out.bytes = std::move(bytes);
+  return file.Close();
 }
 
 std::error_code StatFile(const std::u16string& path, FileInfo& info) {

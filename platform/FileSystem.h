@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "platform/ByteBlock.h"
 
 namespace prt::platform {
 
@@ -92,10 +95,6 @@ std::error_code ReadWholeFile(const std::u16string& path, std::string& content);
 std::optional<std::string> ReadWholeFile(const std::u16string& path);
 // The same into bytes, for a caller that reshapes the buffer in place.
 std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content);
-// The same for a file the run made: a link in its place is not followed,
-// and a file of more than `maxBytes` fails with EFBIG (memory stays within
-// the bound, also for a file that grows while it is read).
-std::error_code ReadOwnFile(const std::u16string& path, std::vector<uint8_t>& content, uint64_t maxBytes);
 // Replaces the file's content by `data`, creating the file.
 std::error_code WriteWholeFile(const std::u16string& path, std::string_view data);
 // The same for a file that usually exists: its content is overwritten in
@@ -141,6 +140,7 @@ struct FileInfo {
   int64_t changedNs = 0;   // status change: moves with every write, also one that sets the time back
   uint64_t device = 0;     // with the inode: which file it is
   uint64_t inode = 0;
+  uint32_t mode = 0;       // permission bits
 };
 // The status of the file `path` names, following links as an open does.
 std::error_code StatFile(const std::u16string& path, FileInfo& info);
@@ -155,12 +155,27 @@ class ContentHash {
   static uint64_t Of(std::string_view bytes);
   void Add(std::string_view block);
   uint64_t Value() const { return value_; }
+  // The hash of bytes held whole, as if fed from a file.
+  static uint64_t Of(std::span<const uint8_t> bytes);
 
  private:
   uint64_t value_ = 0xcbf29ce484222325u;
 };
 // The hash of every byte of the regular file `path` (links followed).
 std::error_code HashFile(const std::u16string& path, uint64_t& hash);
+
+// A regular file's bytes read whole in one pass, with its status from
+// before the read and whether it changed meanwhile (its size or times moved,
+// or it ended early or late): changed bytes may be torn.
+struct FileSnapshot {
+  ByteBlock bytes;
+  FileInfo info;
+  bool changed = false;
+};
+// Reads the regular file `path`, following a link there unless it is a
+// file the run made (`ownFile`); a file of more than `maxBytes` fails with
+// EFBIG before anything is read.
+std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile = false);
 
 // An open folder. Opened before a batch of files is written into it, it
 // can later flush its whole file system in one call and learn of every
@@ -195,15 +210,15 @@ class FolderHandle {
   // Every byte of the regular file `name`, at most `maxBytes` (EFBIG).
   std::error_code Read(const std::u16string& name, std::string& content, size_t maxBytes) const;
   // Puts a file holding `data` in place of `name` in one step (written
-  // beside it and renamed over it, so a link there is replaced).
-  std::error_code Replace(const std::u16string& name, std::string_view data) const;
+  // beside it and renamed over it, so a link there is replaced); with
+  // `like`, the file gets its mode and modification time.
+  std::error_code Replace(const std::u16string& name, std::string_view data, const FileInfo* like = nullptr) const;
 
   // A second name, `to` in the folder `into`, for the file `name` (a link
   // there is linked itself, not followed).
   std::error_code Link(const std::u16string& name, const FolderHandle& into, const std::u16string& to) const;
 
   struct Copied {
-    uint64_t hash = 0;     // ContentHash of the bytes copied
     bool changed = false;  // the source changed while it was read: nothing was put in place
   };
   // Copies the regular file `source` (links followed) in place of `name`,

@@ -22,7 +22,12 @@ platform/FileSystem.cpp @@ if (!anyMiddle) return name.size() == prefix.size() +
 platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
 data/image/TransferFileReader.cpp @@ v - r.base_ < size)) @@ v - r.base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
 data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
-data/image/TransferFileReader.cpp @@ in.Position() < sectionEnd) out.push_back(in.U32()); @@ in.Position() <= sectionEnd) out.push_back(in.U32()); @@ - @@ a pointer or position list reads one entry past its section
+data/image/TransferFileReader.cpp @@ (sectionEnd - start + width - 1) / width @@ (sectionEnd - start + width) / width @@ - @@ a pointer or position list reads one entry past its section
+data/image/TransferFileReader.cpp @@ (sectionEnd - start + width - 1) / width @@ (sectionEnd - start) / width @@ - @@ an entry that crosses its section's end is left unread
+data/image/TransferFileReader.cpp @@ EachWord(pointers_, fileOrder_, [&] @@ EachWord(pointers_, order_, [&] @@ - @@ a big-endian file's pointer list is read in the converted order when rebasing
+data/set/OpenDataSet.cpp @@ platform::DiscardPages(bytes.Data(), payloadOffset); @@ platform::DiscardPages(bytes.Data(), payloadOffset + 4096); @@ - @@ giving back the head's pages takes the image's first page with them
+data/files/WorkingCopy.cpp @@ if (done && (made || !CopyMatches(work, fileName, bytes.info, hash, true))) { @@ if (done && made) { @@ - @@ a working copy found stale is kept
+platform/FileSystem.cpp @@     if (!ec && ::futimens(file.Get(), times) != 0) ec = LastError(); @@  @@ - @@ the working copy written from the bytes read lacks the data file's time, so every run copies again
 data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ return maskMatch ? (e & u) != 0 : u == e; @@ - @@ mask matching of value lists takes any common bit
 data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
 data/set/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers

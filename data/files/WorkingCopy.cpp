@@ -99,18 +99,16 @@ std::string HashText(uint64_t hash) {
   return text;
 }
 
-// The working copy holds the data file's current bytes: its size and
-// modification time agree, and so does the hash stored when it was taken.
-// A copy without a stored hash (from an older version) is hashed itself,
-// and with `storeHash` the hash is stored when it agrees.
-bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const std::u16string& fileName,
-              bool storeHash = true, uint64_t* hashOut = nullptr) {
-  pf::FileInfo copy, data;
-  if (work.Stat(fileName, copy) || !copy.regular || pf::StatFile(source, data)) return false;
+// The working copy holds the bytes of a data file whose status is `data`
+// and whose bytes hash to `hash`: its size and modification time agree,
+// and so does the hash stored when it was taken. A copy without a stored
+// hash (from an older version) is hashed itself, and with `storeHash` the
+// hash is stored when it agrees.
+bool CopyMatches(const pf::FolderHandle& work, const std::u16string& fileName, const pf::FileInfo& data,
+                 uint64_t hash, bool storeHash) {
+  pf::FileInfo copy;
+  if (work.Stat(fileName, copy) || !copy.regular) return false;
   if (copy.size != data.size || copy.modifiedNs != data.modifiedNs) return false;
-  uint64_t hash = 0;
-  if (pf::HashFile(source, hash)) return false;
-  if (hashOut) *hashOut = hash;
   const std::u16string hashName = fileName + std::u16string(kHashSuffix);
   std::string stored;
   if (!work.Read(hashName, stored, 64)) return stored == HashText(hash);
@@ -120,14 +118,26 @@ bool UpToDate(const pf::FolderHandle& work, const std::u16string& source, const 
   return !storeHash || !work.Replace(hashName, HashText(hash));
 }
 
-// Copies every file of the data set from `sourceFolder` into the working
-// folder `work`, each in one step: <name>.*.cnk, <name>.pwx and, last,
-// <name>.prt, whose hash goes to `hash`.
+// Reads the data file whole, again when it changed while it was read.
+Status ReadDataFile(const std::u16string& path, const std::u16string& fileName, const std::u16string& folder,
+                    pf::FileSnapshot& data) {
+  std::error_code ec = pf::ReadSnapshot(path, limits::kDataFileBytes, data);
+  for (int attempt = 1; !ec && data.changed && attempt < kCopyAttempts; ++attempt)
+    ec = pf::ReadSnapshot(path, limits::kDataFileBytes, data);
+  if (ec) return Fail(Refused(Step::CopyFile, fileName, folder, ec.message()));
+  if (data.changed)
+    return Fail(Refused(Step::CopyFile, fileName, folder,
+                        "it changed while it was copied, " + std::to_string(kCopyAttempts) + " times"));
+  return {};
+}
+
+// Copies the data set into the working folder `work`, each file in one
+// step: <name>.*.cnk and <name>.pwx from `sourceFolder`, then, last, the
+// data file `fileName` from the bytes read.
 Status CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& work, const std::u16string& name,
-                   uint64_t& hash) {
+                   const std::u16string& fileName, const pf::FileSnapshot& data) {
   const std::u16string folder = work.Path();
-  const pf::NameRule rules[] = {{name + u".", u".cnk", true}, {name + u".pwx", u"", false}, {name + u".prt", u"", false}};
-  bool any = false;
+  const pf::NameRule rules[] = {{name + u".", u".cnk", true}, {name + u".pwx", u"", false}};
   for (const pf::NameRule& rule : rules) {
     const pf::FoundFiles found = pf::FindFiles(sourceFolder, rule);
     if (!found.ranToEnd) return Fail(Refused(Step::ReadFolder, Shown(sourceFolder), {}, found.reason));
@@ -140,12 +150,11 @@ Status CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& w
       if (copied.changed)
         return Fail(Refused(Step::CopyFile, file, folder,
                     "it changed while it was copied, " + std::to_string(kCopyAttempts) + " times"));
-      hash = copied.hash;
     }
-    any = any || !found.names.empty();
   }
-  // A data file not named <name>.prt leaves the working copy without one.
-  if (!any) return Fail(Refused(Step::OpenData, sourceFolder + name + u".prt", {}, pf::SystemReason(ENOENT)));
+  const std::string_view bytes(reinterpret_cast<const char*>(data.bytes.Data()), data.bytes.Size());
+  if (const std::error_code ec = work.Replace(fileName, bytes, &data.info))
+    return Fail(Refused(Step::CopyFile, fileName, folder, ec.message()));
   return {};
 }
 
@@ -170,7 +179,10 @@ Status DeleteStaleFiles(const pf::FolderHandle& work, const std::u16string& name
 bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string& dataFile,
                           const std::u16string& fileName) {
   pf::FolderHandle work;
-  return !work.Open(workFolder, true) && UpToDate(work, dataFile, fileName, false);
+  pf::FileInfo data;
+  uint64_t hash = 0;
+  return !work.Open(workFolder, true) && !pf::StatFile(dataFile, data) && !pf::HashFile(dataFile, hash) &&
+         CopyMatches(work, fileName, data, hash, false);
 }
 
 std::u16string DataSetFileName(const std::u16string& base, uint32_t code) {
@@ -190,8 +202,8 @@ std::u16string DataSetFileName(const std::u16string& base, uint32_t code) {
   return out;
 }
 
-Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path,
-                                                             const platform::LockWait& wait) {
+Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path, const platform::LockWait& wait,
+                                         platform::ByteBlock* dataBytes) {
   // Nothing is created for a data file that is not there, and no other
   // file is ever read in its place.
   const pf::FileCheck data = pf::CheckRegularFile(path);
@@ -234,21 +246,24 @@ Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path,
     return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
 
   const bool made = created.result == pf::CreateDirResult::Created;
-  uint64_t hash = 0;
-  if (made || !UpToDate(work, full, fileName, true, &hash)) {
-    Status done = DeleteStaleFiles(work, name);
-    if (done) done = CopyDataSet(sourceFolder, work, name, hash);
+  pf::FileSnapshot bytes;
+  Status done = ReadDataFile(full, fileName, workFolderName, bytes);
+  const uint64_t hash = done ? pf::ContentHash::Of(bytes.bytes.Bytes()) : 0;
+  if (done && (made || !CopyMatches(work, fileName, bytes.info, hash, true))) {
+    done = DeleteStaleFiles(work, name);
+    if (done) done = CopyDataSet(sourceFolder, work, name, fileName, bytes);
     // Stored last: a copy cut short by a kill has no hash and is taken again.
     if (done) {
       if (const std::error_code ec = work.Replace(fileName + std::u16string(kHashSuffix), HashText(hash)))
         done = Fail(Refused(Step::CopyFile, fileName + std::u16string(kHashSuffix), workFolderName, ec.message()));
     }
-    if (!done) {
-      // A folder made for a run that cannot go on goes again.
-      if (made) pf::RemoveTree(workFolderName);
-      return Fail(done.Error());
-    }
   }
+  if (!done) {
+    // A folder made for a run that cannot go on goes again.
+    if (made) pf::RemoveTree(workFolderName);
+    return Fail(done.Error());
+  }
+  if (dataBytes) *dataBytes = std::move(bytes.bytes);
 
   WorkingCopy copy;
   copy.base_ = workFolderName + u"/" + name;

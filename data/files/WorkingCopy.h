@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/ByteBlock.h"
 #include "platform/Error.h"
 #include "platform/FolderLock.h"
 
@@ -31,15 +32,18 @@ class WorkingCopy {
   // Locks the working folder beside `dataFile` (waiting as `wait` says) and
   // brings the working copy up to date.
   //
-  // The working copy is refreshed when its size or modification time
-  // differs from the data file's, or the hash of the data file's bytes
-  // differs from the one stored beside the copy (<name>.prt.hash) when it
-  // was taken. Everything in the working folder is created and removed
-  // without following a link there.
+  // The data file is read once, whole. The working copy is refreshed when
+  // its size or modification time differs from the data file's, or the
+  // hash of the bytes read differs from the one stored beside the copy
+  // (<name>.prt.hash) when it was taken; the copy is then written from
+  // those bytes, which `dataBytes` receives when given: they are the
+  // working copy's, and need not be read again. Everything in the working
+  // folder is created and removed without following a link there.
   // Fails with a Step::OpenData, NotPrtName, TooLarge, CreateFolder,
   // LockFolder, ReadFolder, DeleteFile or CopyFile error; nothing of the copy
   // is used then.
-  static Result<WorkingCopy> Prepare(const std::u16string& dataFile, const platform::LockWait& wait = {});
+  static Result<WorkingCopy> Prepare(const std::u16string& dataFile, const platform::LockWait& wait = {},
+                                     platform::ByteBlock* dataBytes = nullptr);
 
   WorkingCopy(WorkingCopy&&) noexcept = default;
   WorkingCopy& operator=(WorkingCopy&&) noexcept = default;

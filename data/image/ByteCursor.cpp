@@ -70,6 +70,13 @@ void ByteCursor::Bytes(std::span<uint8_t> out) {
   pos_ += out.size();
 }
 
+std::span<const uint8_t> ByteCursor::Take(uint64_t count) {
+  if (!Fits(count)) return {};
+  const auto taken = bytes_.subspan(static_cast<size_t>(pos_), static_cast<size_t>(count));
+  pos_ += count;
+  return taken;
+}
+
 void ByteCursor::Skip(uint64_t count) {
   if (Fits(count)) pos_ += count;
 }

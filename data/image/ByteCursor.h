@@ -55,6 +55,9 @@ class ByteCursor {
   uint32_t U32() { return static_cast<uint32_t>(Read(4)); }
   // Copies `out.size()` bytes; on failure `out` is zeroed.
   void Bytes(std::span<uint8_t> out);
+  // The next `count` bytes in place, for a run of entries read in bulk;
+  // empty on failure.
+  std::span<const uint8_t> Take(uint64_t count);
   void Skip(uint64_t count);
 
   // Records that `rule` failed at `offset` in the current place, unless an

@@ -1,6 +1,13 @@
 #include "data/image/RuntimeImage.h"
 
+#include <algorithm>
+
 namespace prt {
+
+RuntimeImage::RuntimeImage(std::span<const uint8_t> bytes)
+    : block_(bytes.size()), data_(block_.Data()), size_(block_.Valid() ? static_cast<uint32_t>(bytes.size()) : 0) {
+  if (size_ > 0) std::copy(bytes.begin(), bytes.end(), block_.Data());
+}
 
 bool ImageRef::ReadCountedString(std::u16string& out) const {
   out.clear();

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/ByteBlock.h"
 #include "platform/Endian.h"
 
 namespace prt {
@@ -57,11 +59,15 @@ class ImageRef {
 
 class RuntimeImage {
  public:
-  explicit RuntimeImage(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  // The image is the `size` bytes of `block` from `offset` on, where the
+  // file was read: nothing is copied.
+  RuntimeImage(platform::ByteBlock block, size_t offset, uint32_t size)
+      : block_(std::move(block)), data_(block_.Data() + offset), size_(size) {}
+  // A copy of `bytes`, for an image made in memory.
+  explicit RuntimeImage(std::span<const uint8_t> bytes);
 
-  uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
-  const uint8_t* Data() const { return bytes_.data(); }
-  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  uint32_t Size() const { return size_; }
+  const uint8_t* Data() const { return data_; }
 
   // Overflow-safe: off + len never computed.
   bool Contains(uint32_t off, uint32_t len) const {
@@ -78,7 +84,9 @@ class RuntimeImage {
   }
 
  private:
-  std::vector<uint8_t> bytes_;
+  platform::ByteBlock block_;
+  const uint8_t* data_;
+  uint32_t size_;
 };
 
 inline bool ImageRef::Has(uint32_t at, uint32_t len) const {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "data/image/ByteCursor.h"
+#include "platform/Endian.h"
 
 namespace prt {
 
@@ -34,27 +35,45 @@ enum SectionType : uint32_t {
 
 using Place = Error::Part;
 
-// Reads u32 entries while the cursor is inside the section, noting where
-// they start.
-void ReadEntries(ByteCursor& in, uint64_t sectionEnd, std::vector<uint32_t>& out,
-                 std::vector<TransferFileReader::EntryRun>& runs) {
-  runs.push_back({out.size(), in.Position()});
-  while (!in.Failed() && in.Position() < sectionEnd) out.push_back(in.U32());
-  if (in.Failed()) out.pop_back();
+// Takes the entries of `width` bytes read while the cursor is inside the
+// section, in one go: those that fit in the file, then one more alone when
+// the file ends first, so that it fails as a read there does.
+TransferFileReader::Run TakeEntries(ByteCursor& in, uint64_t sectionEnd, unsigned width) {
+  const uint64_t start = in.Position();
+  const uint64_t count = sectionEnd > start ? (sectionEnd - start + width - 1) / width : 0;
+  const uint64_t whole = std::min(count, in.Remaining() / width);
+  const std::span<const uint8_t> bytes = in.Take(width * whole);
+  if (whole < count && width == 4) in.U32();
+  if (whole < count && width == 2) in.U8(), in.U8();  // kind, then count
+  return {bytes, start};
 }
 
-// The file offset of entry `index` of a list read in `runs`.
-uint64_t EntryOffset(const std::vector<TransferFileReader::EntryRun>& runs, size_t index) {
-  auto run = std::upper_bound(runs.begin(), runs.end(), index,
-                              [](size_t i, const TransferFileReader::EntryRun& r) { return i < r.first; });
-  --run;  // the first run starts at index 0
-  return run->offset + 4 * uint64_t{index - run->first};
+// Calls `visit(value, file offset)` for every u32 entry of `runs` in order,
+// until it answers false; false then.
+template <typename Visit>
+bool EachWord(const TransferFileReader::Runs& runs, ByteOrder order, Visit visit) {
+  for (const TransferFileReader::Run& run : runs)
+    for (size_t k = 0; k + 4 <= run.bytes.size(); k += 4)
+      if (!visit(platform::Load32(run.bytes.data() + k, order == ByteOrder::Big), run.offset + k)) return false;
+  return true;
 }
+
+// A layout entry adds to the payload unless its kind is past the table or
+// its count is 0.
+bool Describes(uint8_t kind, uint8_t count) { return kind < kKindWidth.size() && count != 0; }
 
 }  // namespace
 
-Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> bytes) {
+Result<TransferFileReader> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
+  platform::ByteBlock file(bytes.size());
+  if (!file.Valid()) return Fail(ContainerFault(Place::Payload, 0, 0, "no memory for the file"));
+  std::copy(bytes.begin(), bytes.end(), file.Data());
+  return Load(std::move(file));
+}
+
+Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   TransferFileReader r;
+  const std::span<const uint8_t> bytes = file.Bytes();
   ByteCursor in(bytes);
   const auto refused = [&in] { return Fail(*in.Fault()); };
 
@@ -82,6 +101,7 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
   in.Skip(3);
   r.mode_ = in.U8();
   in.SetOrder(r.order_);
+  r.fileOrder_ = r.order_;
   in.Bytes(r.headerBytes_);
   r.headerLength_ = in.U32();
   if (in.Failed()) return refused();
@@ -98,29 +118,26 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
     in.SetPlace(Place::Section, type);
 
     switch (type) {
-      case kLayout:
-        while (!in.Failed() && in.Position() < sectionEnd) {
-          const uint8_t kind = in.U8();
-          const uint8_t count = in.U8();
-          if (in.Failed() || kind >= kKindWidth.size() || count == 0) continue;
-          r.layout_.push_back({kind, count});
-          payloadSize += uint64_t{count} * kKindWidth[kind];
+      case kLayout: {
+        const Run run = TakeEntries(in, sectionEnd, 2);
+        for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
+          if (!Describes(run.bytes[i], run.bytes[i + 1])) continue;
+          ++r.layoutEntries_;
+          payloadSize += uint64_t{run.bytes[i + 1]} * kKindWidth[run.bytes[i]];
         }
+        r.layout_.push_back(run);
         break;
+      }
       case kPointers:
         r.base_ = in.U32();
         r.null_ = in.U32();
-        if (!in.Failed()) ReadEntries(in, sectionEnd, r.pointers_, r.pointerRuns_);
+        if (!in.Failed()) r.pointers_.push_back(TakeEntries(in, sectionEnd, 4));
         break;
       case kListA:
       case kListB:
         (type == kListA ? r.word3000_ : r.word4000_) = in.U32();
         if (in.Failed()) break;
-        if (type == kListA) {
-          ReadEntries(in, sectionEnd, r.positionsA_, r.runsA_);
-        } else {
-          ReadEntries(in, sectionEnd, r.positionsB_, r.runsB_);
-        }
+        (type == kListA ? r.positionsA_ : r.positionsB_).push_back(TakeEntries(in, sectionEnd, 4));
         break;
       case kName: {
         // The next section follows the last unit directly, whatever L says.
@@ -132,10 +149,10 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
         break;
       }
       case kListC:
-        ReadEntries(in, sectionEnd, r.positionsC_, r.runsC_);
+        r.positionsC_.push_back(TakeEntries(in, sectionEnd, 4));
         break;
       case kListD:
-        ReadEntries(in, sectionEnd, r.positionsD_, r.runsD_);
+        r.positionsD_.push_back(TakeEntries(in, sectionEnd, 4));
         break;
       default:
         // A length shorter than the head would never move the reader on.
@@ -159,77 +176,79 @@ Result<TransferFileReader> TransferFileReader::LoadBytes(std::vector<uint8_t> by
   }
   if (in.Failed()) return refused();
   r.payloadSize_ = static_cast<uint32_t>(payloadSize);
-  // The payload takes over the file's buffer: cut what follows it, then
-  // move it to the front. Neither step reallocates, and the spare capacity
-  // stays, as giving it back would copy the whole payload once more.
-  bytes.resize(r.payloadOffset_ + r.payloadSize_);
-  bytes.erase(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(r.payloadOffset_));
-  r.payload_ = std::move(bytes);
   r.payloadRead_ = r.payloadSize_;
-  // The file's bytes are gone; from here the cursor only records errors,
-  // at file offsets, and reads nothing.
-  in = ByteCursor(r.payload_);
+  r.file_ = std::move(file);
+  const uint8_t* payload = r.file_.Data() + r.payloadOffset_;
 
   // Every pointer field lies inside the payload and holds Z or B + [0, P).
   // The fields come in increasing order and do not overlap: a field listed
   // twice would be rebased twice and end up pointing anywhere.
   const uint32_t size = r.payloadSize_;
+  const bool big = r.order_ == ByteOrder::Big;
   in.SetPlace(Place::Section, kPointers);
   uint64_t firstFree = 0;
-  for (size_t i = 0; i < r.pointers_.size(); ++i) {
-    const uint32_t p = r.pointers_[i];
-    const uint64_t at = EntryOffset(r.pointerRuns_, i);
+  const bool pointersFit = EachWord(r.pointers_, r.fileOrder_, [&](uint32_t p, uint64_t at) {
     if (p < firstFree) {
       in.Fail(at, "pointer position " + Hex(p) + " is not past the field before it, which ends at " + Hex(firstFree));
-      return refused();
+      return false;
     }
     firstFree = uint64_t{p} + 4;
     if (size < 4 || p > size - 4) {
       in.Fail(at, "pointer position " + Hex(p) + " lies outside the payload");
-      return refused();
+      return false;
     }
-    const uint32_t v = static_cast<uint32_t>(*LoadUInt(r.payload_, p, 4, r.order_));
+    const uint32_t v = platform::Load32(payload + p, big);
     if (v != r.null_ && !(v >= r.base_ && v - r.base_ < size)) {
       in.Fail(at, "the pointer at " + Hex(p) + " holds " + Hex(v) + ", neither the null value nor inside the payload");
-      return refused();
+      return false;
     }
-  }
+    return true;
+  });
+  if (!pointersFit) return refused();
   const struct {
     uint32_t section;
-    const std::vector<uint32_t>& positions;
-    const std::vector<EntryRun>& runs;
-  } lists[] = {{kListA, r.positionsA_, r.runsA_},
-               {kListB, r.positionsB_, r.runsB_},
-               {kListC, r.positionsC_, r.runsC_},
-               {kListD, r.positionsD_, r.runsD_}};
+    const Runs& positions;
+  } lists[] = {{kListA, r.positionsA_}, {kListB, r.positionsB_}, {kListC, r.positionsC_}, {kListD, r.positionsD_}};
   for (const auto& list : lists) {
-    for (size_t i = 0; i < list.positions.size(); ++i) {
-      if (list.positions[i] < size) continue;
-      in.SetPlace(Place::Section, list.section);
-      in.Fail(EntryOffset(list.runs, i), "position " + Hex(list.positions[i]) + " lies outside the payload");
-      return refused();
-    }
+    in.SetPlace(Place::Section, list.section);
+    const bool inside = EachWord(list.positions, r.fileOrder_, [&](uint32_t position, uint64_t at) {
+      if (position < size) return true;
+      in.Fail(at, "position " + Hex(position) + " lies outside the payload");
+      return false;
+    });
+    if (!inside) return refused();
   }
   return r;
 }
 
+platform::ByteBlock TransferFileReader::TakeFile() && {
+  layout_.clear();
+  pointers_.clear();
+  for (Runs* list : {&positionsA_, &positionsB_, &positionsC_, &positionsD_}) list->clear();
+  return std::move(file_);
+}
+
 void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
   if (order == order_ && mode == mode_) return;
+  const std::span<uint8_t> payload = Payload();
   size_t at = 0;
-  for (const LayoutEntry& entry : layout_) {
-    const unsigned width = kKindWidth[entry.kind];
-    if (entry.kind == kKindOpaque) {
-      at += entry.count;
-      continue;
-    }
-    for (unsigned i = 0; i < entry.count; ++i, at += width) {
-      if (entry.kind == kKindDouble) {
-        const auto bits = LoadDouble(payload_, at, order_, mode_);
-        if (bits) StoreDouble(payload_, at, order, mode, *bits);
-      } else {
-        const auto v = LoadUInt(payload_, at, width, order_);
-        if (v) StoreUInt(payload_, at, width, order, *v);
+  for (const Run& run : layout_) {
+    for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
+      const uint8_t kind = run.bytes[i];
+      if (!Describes(kind, run.bytes[i + 1])) continue;
+      const unsigned width = kKindWidth[kind];
+      const size_t end = at + size_t{run.bytes[i + 1]} * width;
+      if (end > payload.size()) return;  // the layout describes the payload exactly
+      if (kind == kKindDouble) {
+        for (; at < end; at += width) {
+          const auto bits = LoadDouble(payload, at, order_, mode_);
+          if (bits) StoreDouble(payload, at, order, mode, *bits);
+        }
+      } else if (kind != kKindOpaque && order != order_) {
+        // An integer only changes with the byte order: its bytes turn round.
+        for (; at < end; at += width) std::reverse(payload.begin() + at, payload.begin() + at + width);
       }
+      at = end;
     }
   }
   order_ = order;
@@ -237,12 +256,15 @@ void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
 }
 
 void TransferFileReader::Relocate(uint32_t newBase, uint32_t newNull) {
-  for (uint32_t p : pointers_) {
-    const auto v = LoadUInt(payload_, p, 4, order_);
-    if (!v) continue;
-    const uint32_t old = static_cast<uint32_t>(*v);
-    StoreUInt(payload_, p, 4, order_, old == null_ ? newNull : old - base_ + newBase);
-  }
+  const std::span<uint8_t> payload = Payload();
+  const bool big = order_ == ByteOrder::Big;
+  EachWord(pointers_, fileOrder_, [&](uint32_t p, uint64_t) {
+    if (p > payload.size() || payload.size() - p < 4) return true;  // refused by the load already
+    uint8_t* field = payload.data() + p;
+    const uint32_t old = platform::Load32(field, big);
+    platform::Store32(field, old == null_ ? newNull : old - base_ + newBase, big);
+    return true;
+  });
   base_ = newBase;
   null_ = newNull;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ByteBlock.h"
 #include "platform/Error.h"
 
 namespace prt {
@@ -15,61 +16,62 @@ enum class ByteOrder : uint8_t { Little, Big };
 
 class TransferFileReader {
  public:
-  // Layout entry of section 1000.
-  struct LayoutEntry {
-    uint8_t kind;
-    uint8_t count;
-  };
-  // A run of list entries read in one section: entries from index `first`
-  // on lie from file offset `offset` on.
-  struct EntryRun {
-    size_t first;
-    uint64_t offset;
-  };
-
   // Parses a whole container file; the reader, or where and why it was
   // refused (a Step::Container error with the part, offset and rule).
-  // The file's buffer becomes the payload in place, so a large data set is
-  // never held twice.
-  static Result<TransferFileReader> LoadBytes(std::vector<uint8_t> bytes);
+  // The payload is the part of the file's bytes after the head, where it
+  // lies: a large data set is never held twice nor moved.
+  static Result<TransferFileReader> Load(platform::ByteBlock file);
+  // The same for bytes held elsewhere, which are copied.
+  static Result<TransferFileReader> LoadBytes(std::span<const uint8_t> bytes);
 
   void AdjustByteOrder(ByteOrder order, uint8_t mode);
   void Relocate(uint32_t newBase, uint32_t newNull);
 
   const std::string& Name() const { return name_; }
-  const std::vector<uint8_t>& Payload() const { return payload_; }
-  std::vector<uint8_t>& Payload() { return payload_; }
+  std::span<const uint8_t> Payload() const { return {file_.Data() + payloadOffset_, payloadRead_}; }
+  std::span<uint8_t> Payload() { return {file_.Data() + payloadOffset_, payloadRead_}; }
   uint32_t PayloadSize() const { return payloadRead_; }
   // Where the payload starts in the file.
   uint64_t PayloadOffset() const { return payloadOffset_; }
+  // The file's bytes, the payload among them. The reader is spent: its
+  // lists lie in those bytes.
+  platform::ByteBlock TakeFile() &&;
   ByteOrder Order() const { return order_; }
   uint8_t Mode() const { return mode_; }
   uint32_t PointerBase() const { return base_; }
   uint32_t NullValue() const { return null_; }
-  const std::vector<uint32_t>& PointerPositions() const { return pointers_; }
-  const std::vector<LayoutEntry>& Layout() const { return layout_; }
+  // Layout entries that describe the payload (of a kind below 6, count not 0).
+  size_t LayoutEntries() const { return layoutEntries_; }
+
+  // Entries of one section as they lie in the file's head, in the file's
+  // byte order, and the file offset they start at. The lists are not copied
+  // out: a large data set has millions of entries.
+  struct Run {
+    std::span<const uint8_t> bytes;
+    uint64_t offset;
+  };
+  using Runs = std::vector<Run>;
 
  private:
   TransferFileReader() = default;
 
   char magic_[14] = {};
   std::string name_;
-  ByteOrder order_ = ByteOrder::Little;
+  ByteOrder order_ = ByteOrder::Little;  // the payload's, as converted
+  ByteOrder fileOrder_ = ByteOrder::Little;  // the head's lists stay in it
   uint8_t mode_ = 0;
   uint8_t headerBytes_[4] = {};
   uint32_t headerLength_ = 0;
-  std::vector<LayoutEntry> layout_;
-  std::vector<uint32_t> pointers_;
-  std::vector<uint32_t> positionsA_, positionsB_, positionsC_, positionsD_;
-  // Where in the file the entries of each list were read, for errors.
-  std::vector<EntryRun> pointerRuns_;
-  std::vector<EntryRun> runsA_, runsB_, runsC_, runsD_;
+  Runs layout_;  // {kind, count} pairs, those that add nothing among them
+  size_t layoutEntries_ = 0;
+  Runs pointers_;
+  Runs positionsA_, positionsB_, positionsC_, positionsD_;
   uint32_t base_ = 0;
   uint32_t null_ = 0;
   uint32_t word3000_ = 0;
   uint32_t word4000_ = 0;
   uint32_t payloadSize_ = 0;  // P from the layout
-  std::vector<uint8_t> payload_;
+  platform::ByteBlock file_;
   uint32_t payloadRead_ = 0;
   uint64_t payloadOffset_ = 0;
 };

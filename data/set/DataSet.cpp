@@ -1,5 +1,6 @@
 #include "data/set/DataSet.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "data/set/ImageLayout.h"
@@ -27,17 +28,27 @@ constexpr uint32_t kStyleArrayByte = 16;
 
 }  // namespace
 
-std::optional<DataSet> DataSet::FromImage(std::vector<uint8_t> image, uint32_t storedLanguage) {
-  if (image.size() < layout::kImageMagicLength ||
-      std::memcmp(image.data(), layout::kImageMagic, layout::kImageMagicLength) != 0)
-    return std::nullopt;
-  // References are 32-bit offsets: a larger block could not be addressed.
-  if (image.size() > UINT32_MAX) return std::nullopt;
-  return DataSet(std::move(image), storedLanguage);
+std::optional<DataSet> DataSet::FromImage(std::span<const uint8_t> image, uint32_t storedLanguage) {
+  platform::ByteBlock block(image.size());
+  if (!block.Valid()) return std::nullopt;
+  std::copy(image.begin(), image.end(), block.Data());
+  std::optional<DataSet> data = FromImage(std::move(block), 0, image.size());
+  if (data) data->SetStoredLanguage(storedLanguage);
+  return data;
 }
 
-DataSet::DataSet(std::vector<uint8_t> image, uint32_t storedLanguage)
-    : image_(std::make_unique<RuntimeImage>(std::move(image))) {
+std::optional<DataSet> DataSet::FromImage(platform::ByteBlock block, size_t offset, size_t size) {
+  if (offset > block.Size() || size > block.Size() - offset) return std::nullopt;
+  const uint8_t* image = block.Data() + offset;
+  if (size < layout::kImageMagicLength || std::memcmp(image, layout::kImageMagic, layout::kImageMagicLength) != 0)
+    return std::nullopt;
+  // References are 32-bit offsets: a larger block could not be addressed.
+  if (size > UINT32_MAX) return std::nullopt;
+  return DataSet(std::move(block), offset, static_cast<uint32_t>(size), 0);
+}
+
+DataSet::DataSet(platform::ByteBlock block, size_t offset, uint32_t size, uint32_t storedLanguage)
+    : image_(std::make_unique<RuntimeImage>(std::move(block), offset, size)) {
   objectTexts_ = DefaultMapIndex::Build(HeaderRef(layout::kObjectTextMap));
   SetStoredLanguage(storedLanguage);
 }

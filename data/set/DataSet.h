@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,9 @@ class DataSet {
  public:
   // Takes the image as loaded; nullopt when it does not start with the
   // image magic or is too large for 32-bit references.
-  static std::optional<DataSet> FromImage(std::vector<uint8_t> image, uint32_t storedLanguage = 0);
+  static std::optional<DataSet> FromImage(std::span<const uint8_t> image, uint32_t storedLanguage = 0);
+  // The same for the image as the `size` bytes of `block` from `offset` on.
+  static std::optional<DataSet> FromImage(platform::ByteBlock block, size_t offset, size_t size);
 
   DataSet(DataSet&&) noexcept = default;
   DataSet& operator=(DataSet&&) noexcept = default;
@@ -89,7 +92,7 @@ class DataSet {
   bool LanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t styleNumber, FontInfo& info) const;
 
  private:
-  DataSet(std::vector<uint8_t> image, uint32_t storedLanguage);
+  DataSet(platform::ByteBlock block, size_t offset, uint32_t size, uint32_t storedLanguage);
 
   // On the heap: references into the image hold its address.
   std::unique_ptr<RuntimeImage> image_;

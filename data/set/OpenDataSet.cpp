@@ -48,13 +48,9 @@ Result<std::optional<uint32_t>> PeekStoredLanguage(const std::u16string& path) {
   return std::optional<uint32_t>(platform::LoadLE32(bytes));
 }
 
-}  // namespace
-
-Result<DataSet> LoadImageFile(const std::u16string& path) {
-  std::vector<uint8_t> file;
-  if (const std::error_code error = platform::ReadOwnFile(path, file, limits::kDataFileBytes))
-    return Fail(ReadError(path, error));
-  auto reader = TransferFileReader::LoadBytes(std::move(file));
+// The image of the container file `path` whose bytes are `file`.
+Result<DataSet> LoadImage(platform::ByteBlock file, const std::u16string& path) {
+  auto reader = TransferFileReader::Load(std::move(file));
   if (!reader) {
     Error refused = reader.Error();
     refused.path = path;
@@ -64,13 +60,14 @@ Result<DataSet> LoadImageFile(const std::u16string& path) {
   std::string name = reader->Name();
   // Base 0: every reference becomes its target's offset in the image.
   reader->Relocate(0, 0);
-  std::vector<uint8_t>& payload = reader->Payload();
-  payload.resize(std::min<size_t>(reader->PayloadSize(), payload.size()));
-  // The payload took over the file's buffer; the file's head moved out of
-  // it leaves its pages unused for the rest of the process.
-  platform::DiscardPages(payload.data() + payload.size(), payload.capacity() - payload.size());
-  const uint32_t payloadOffset = reader->PayloadOffset();
-  std::optional<DataSet> data = DataSet::FromImage(std::move(payload));
+  const uint64_t payloadOffset = reader->PayloadOffset();
+  const uint32_t size = reader->PayloadSize();
+  platform::ByteBlock bytes = std::move(*reader).TakeFile();
+  // The image stays where it was read; the file's head before it and
+  // anything after it leave their pages unused for the rest of the process.
+  platform::DiscardPages(bytes.Data(), payloadOffset);
+  platform::DiscardPages(bytes.Data() + payloadOffset + size, bytes.Size() - payloadOffset - size);
+  std::optional<DataSet> data = DataSet::FromImage(std::move(bytes), payloadOffset, size);
   if (!data) {
     Error wrong = ContainerFault(Error::Part::Payload, 0, payloadOffset, "the runtime image has an unknown signature");
     wrong.path = path;
@@ -80,15 +77,27 @@ Result<DataSet> LoadImageFile(const std::u16string& path) {
   return std::move(*data);
 }
 
-Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait) {
-  auto copy = WorkingCopy::Prepare(dataFile, wait);
-  if (!copy) return Fail(copy.Error());
-  return OpenDataSet(std::move(*copy));
+}  // namespace
+
+Result<DataSet> LoadImageFile(const std::u16string& path) {
+  platform::FileSnapshot file;
+  if (const std::error_code error = platform::ReadSnapshot(path, limits::kDataFileBytes, file, true))
+    return Fail(ReadError(path, error));
+  return LoadImage(std::move(file.bytes), path);
 }
 
-Result<DataSet> OpenDataSet(WorkingCopy prepared) {
+Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait) {
+  platform::ByteBlock bytes;
+  auto copy = WorkingCopy::Prepare(dataFile, wait, &bytes);
+  if (!copy) return Fail(copy.Error());
+  return OpenDataSet(std::move(*copy), std::move(bytes));
+}
+
+Result<DataSet> OpenDataSet(WorkingCopy prepared, platform::ByteBlock bytes) {
   std::optional<WorkingCopy> copy(std::move(prepared));
-  auto data = LoadImageFile(copy->FileName(kFileConfig));
+  // The working copy's bytes, as read for it, are not read again.
+  auto data = bytes.Valid() ? LoadImage(std::move(bytes), copy->FileName(kFileConfig))
+                            : LoadImageFile(copy->FileName(kFileConfig));
   if (!data) {
     std::move(*copy).Discard();
     return Fail(data.Error());

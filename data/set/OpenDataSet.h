@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/ByteBlock.h"
 #include "platform/Error.h"
 #include "data/files/WorkingCopy.h"
 #include "data/set/DataSet.h"
@@ -25,8 +26,9 @@ Result<DataSet> LoadImageFile(const std::u16string& path);
 // language stored there. On failure nothing is loaded and the working
 // folder is released (and removed when this call made it).
 Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait = {});
-// The second half: loads a working copy already prepared.
-Result<DataSet> OpenDataSet(WorkingCopy copy);
+// The second half: loads a working copy already prepared, from the data
+// file's bytes Prepare read for it (read again when `bytes` is empty).
+Result<DataSet> OpenDataSet(WorkingCopy copy, platform::ByteBlock bytes);
 
 // A data set read in place, for programs that only look at it.
 struct ReadOnlyDataSet {

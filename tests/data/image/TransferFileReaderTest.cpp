@@ -40,7 +40,7 @@ Result<TransferFileReader> Load(const FinishedImage& image, const ContainerOptio
 std::vector<uint8_t> ImageOf(TransferFileReader& reader) {
   reader.AdjustByteOrder(ByteOrder::Little, 0);
   reader.Relocate(0, 0);
-  return reader.Payload();
+  return {reader.Payload().begin(), reader.Payload().end()};
 }
 
 // Every byte order, mode, base and null value gives the same image, also past
@@ -62,13 +62,14 @@ TEST(TransferFileReader, EveryByteOrderModeAndBaseGivesTheSameImage) {
         options.name = u"Plant\u0141";  // 8-bit name from the low bytes
         options.extraSections.push_back({9999, {1, 2, 3, 4}, {0xEE, 0xEE, 0xEE}, std::nullopt, 0});
         options.extraSections.push_back({1, {}, std::vector<uint8_t>(13, 0xEE), std::nullopt, 3});
+        options.extraSections.push_back({6000, {}, {0, 0, 0, 0}, 14});  // its entry crosses L: read whole
         options.layoutInserts = {{0, {7, 200}}, {2, {2, 0}}, {4, {6, 1}}};
         options.trailing = {0xAB, 0xCD};
       }
       auto reader = Load(sample, options);
       ASSERT_TRUE(reader);
       EXPECT_EQ(reader->Name(), extras ? "PlantA" : "");
-      EXPECT_EQ(reader->Layout().size(), sample.layout.size());
+      EXPECT_EQ(reader->LayoutEntries(), sample.layout.size());
       EXPECT_EQ(reader->PayloadSize(), sample.bytes.size());
       EXPECT_EQ(ImageOf(*reader), sample.bytes);
     }
