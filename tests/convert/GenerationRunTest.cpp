@@ -16,16 +16,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFile;
 using test::LineReport;
+using test::SortedLines;
 using test::TempDir;
 using test::WriteFile;
-
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
 
 TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
   const struct { const char* typeCode; uint32_t objId; std::u16string name; } cases[] = {

@@ -19,6 +19,7 @@
 #include "data/set/OpenDataSet.h"
 #include "cipher/FileCipher.h"
 #include "tests/support/Dataset.h"
+#include "tests/support/LineReport.h"
 #include "tests/support/Process.h"
 #include "tests/support/ReferenceRun.h"
 #include "tests/support/TempDir.h"
@@ -27,6 +28,7 @@ namespace prt {
 namespace {
 
 namespace fs = std::filesystem;
+using test::SortedLines;
 
 uint32_t gFirstSeed = 1;
 uint32_t gSeeds = 240;
@@ -66,14 +68,6 @@ std::optional<uint32_t> StoredIndex(const Variation& v) {
     case Stored::OutOfRange: return v.languages;
   }
   return std::nullopt;
-}
-
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::sort(lines.begin(), lines.end());
-  return lines;
 }
 
 // The tool's file against the reference's. An enciphered file carries its

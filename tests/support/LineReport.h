@@ -1,13 +1,25 @@
 #pragma once
 // A run's events as the converter prints them, collected instead of
 // printed: standard output and standard error, each line ended.
+#include <algorithm>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/Messages.h"
 #include "convert/RunReport.h"
 #include "platform/Publish.h"
 
 namespace prt::test {
+
+// The lines of `text`, sorted: for output whose order may differ.
+inline std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
 
 class LineReport final : public RunReport {
  public:
