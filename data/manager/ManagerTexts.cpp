@@ -11,15 +11,10 @@ using layout::CountedTable;
 using layout::FitsArray;
 using layout::ReadCountedTable;
 
-namespace {
-
-// Language header words.
-constexpr uint32_t kTextCountByte = 0;
-constexpr uint32_t kResourceCountByte = 4;
-constexpr uint32_t kLanguageCountByte = 16;
-// Words of one language entry.
-constexpr uint32_t kResourceArrayByte = 8;
-}  // namespace
+using layout::kLanguageCountByte;
+using layout::kResourceArrayByte;
+using layout::kResourceCountByte;
+using layout::kTextCountByte;
 
 uint32_t CPRDataManager::GetLanguageCount() { return LanguageHeader().U32(kLanguageCountByte); }
 

@@ -7,26 +7,8 @@
 
 namespace prt {
 
-using layout::CheckedText;
-using layout::CountedTable;
-using layout::FitsArray;
-using layout::ReadCountedTable;
-
-namespace {
-
-// Language header words.
-constexpr uint32_t kTextCountByte = 0;
-constexpr uint32_t kFontNumberCountByte = 8;
-constexpr uint32_t kStyleCountByte = 12;
-constexpr uint32_t kLanguageCountByte = 16;
-constexpr uint32_t kLanguagesByte = 20;
-constexpr uint32_t kLanguageEntrySize = 20;
-// Words of one language entry.
-constexpr uint32_t kTextArrayByte = 4;
-constexpr uint32_t kFontArrayByte = 12;
-constexpr uint32_t kStyleArrayByte = 16;
-
-}  // namespace
+// The checked table reads and the language header's words.
+using namespace layout;
 
 std::optional<DataSet> DataSet::FromImage(std::span<const uint8_t> image, uint32_t storedLanguage) {
   platform::ByteBlock block(image.size());

@@ -21,6 +21,21 @@ inline constexpr uint32_t kListDefaultMap = 17;
 inline constexpr uint32_t kProjectSettings = 18;
 inline constexpr uint32_t kRuntimeSettings = 19;
 
+// The language header: counts of texts, resources, font numbers, styles
+// and languages, then one entry per language {id, texts, resources, fonts,
+// styles}, each a word.
+inline constexpr uint32_t kTextCountByte = 0;
+inline constexpr uint32_t kResourceCountByte = 4;
+inline constexpr uint32_t kFontNumberCountByte = 8;
+inline constexpr uint32_t kStyleCountByte = 12;
+inline constexpr uint32_t kLanguageCountByte = 16;
+inline constexpr uint32_t kLanguagesByte = 20;
+inline constexpr uint32_t kLanguageEntrySize = 20;
+inline constexpr uint32_t kTextArrayByte = 4;
+inline constexpr uint32_t kResourceArrayByte = 8;
+inline constexpr uint32_t kFontArrayByte = 12;
+inline constexpr uint32_t kStyleArrayByte = 16;
+
 inline constexpr char kImageMagic[] = "Tr@NQ-RTData";
 inline constexpr uint32_t kImageMagicLength = 12;
 

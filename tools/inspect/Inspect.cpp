@@ -31,10 +31,6 @@ constexpr uint32_t kTitleIcon = 0, kTitleTextId = 4, kTitleTextColour = 8, kTitl
                    kTitleHeight = 28, kTitleFlags = 30;
 // Link entry.
 constexpr uint32_t kLinkKind = 0, kLinkPresent = 1, kLinkSlot = 2, kLinkSpare = 3, kLinkTarget = 4;
-// Language header: counts of texts, resources, font numbers, styles,
-// languages, then 20-byte entries {id, texts, resources, fonts, styles}.
-constexpr uint32_t kFontNumberCount = 8, kStyleCount = 12, kLanguageCount = 16, kLanguages = 20, kLanguageEntry = 20;
-constexpr uint32_t kLanguageFonts = 12, kLanguageStyles = 16;
 constexpr uint32_t kFaceName = 4, kFaceNameBytes = 32;
 constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1;
 // Each level takes two levels of JSON, of which prt-build reads 256; deeper
@@ -87,17 +83,17 @@ struct LanguageView {
 std::vector<LanguageView> ReadLanguages(ImageRef root) {
   const ImageRef header = root.Ref(4 * layout::kLanguageHeader);
   std::vector<LanguageView> out;
-  if (!header.Has(0, kLanguages)) return out;
-  const uint32_t count = header.U32(kLanguageCount);
-  if (!layout::FitsArray(header, kLanguages, count, kLanguageEntry)) return out;
-  const uint32_t fontNumbers = header.U32(kFontNumberCount);
-  const uint32_t styles = header.U32(kStyleCount);
+  if (!header.Has(0, layout::kLanguagesByte)) return out;
+  const uint32_t count = header.U32(layout::kLanguageCountByte);
+  if (!layout::FitsArray(header, layout::kLanguagesByte, count, layout::kLanguageEntrySize)) return out;
+  const uint32_t fontNumbers = header.U32(layout::kFontNumberCountByte);
+  const uint32_t styles = header.U32(layout::kStyleCountByte);
   const uint64_t perLanguage = uint64_t{fontNumbers} + styles + 1;
   for (uint32_t i = 0; i < count && (i + 1) * perLanguage <= PairLimit(root.Image()->Size()); ++i) {
-    const ImageRef entry = header.At(kLanguages + i * kLanguageEntry);
+    const ImageRef entry = header.At(layout::kLanguagesByte + i * layout::kLanguageEntrySize);
     LanguageView language;
     language.id = entry.U32(0);
-    const ImageRef fonts = entry.Ref(kLanguageFonts);
+    const ImageRef fonts = entry.Ref(layout::kFontArrayByte);
     if (layout::FitsArray(fonts, 0, fontNumbers, 4)) {
       for (uint32_t f = 0; f < fontNumbers; ++f) {
         const ImageRef variants = fonts.Ref(4 * f);
@@ -109,7 +105,7 @@ std::vector<LanguageView> ReadLanguages(ImageRef root) {
                                                          variants.U16(6)});
       }
     }
-    const ImageRef selectors = entry.Ref(kLanguageStyles);
+    const ImageRef selectors = entry.Ref(layout::kStyleArrayByte);
     if (layout::FitsArray(selectors, 0, styles, 2))
       for (uint32_t s = 0; s < styles; ++s) language.selectors.push_back(selectors.U16(2 * s));
     out.push_back(std::move(language));
