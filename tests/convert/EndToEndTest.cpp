@@ -195,28 +195,14 @@ TEST_F(EndToEnd, LastTemplateStandsWhateverTheSizes) {
   }
 }
 
-// The same project gives the same bytes twice; enciphered, every document
-// deciphers to the plain one and the caches are the same.
-TEST_F(EndToEnd, ConversionsAgreeAndEncipheredFilesDecipher) {
-  const auto first = Convert(kMixedProject);
-  ASSERT_EQ(first.exitStatus, 0) << first.err;
-  EXPECT_EQ(first.err, "");  // no document failed to compile
-  const auto plain = test::Files(out_ / "qmls");
-  ASSERT_EQ(plain.size(), 12u);
-  ASSERT_EQ(Convert(kMixedProject).exitStatus, 0);
-  EXPECT_EQ(test::Files(out_ / "qmls"), plain);
-  const auto enciphered = Convert(kMixedProject, {"-e"});
-  ASSERT_EQ(enciphered.exitStatus, 0) << enciphered.err;
-  const auto files = test::Files(out_ / "qmls");
-  ASSERT_EQ(files.size(), plain.size());
-  for (const auto& [name, bytes] : plain) {
-    if (name.ends_with(".qmlc")) {
-      EXPECT_EQ(files.at(name), bytes) << name;
-    } else {
-      EXPECT_NE(files.at(name), bytes) << name;
-      EXPECT_EQ(Decipher(out_ / "qmls" / name), Padded(bytes)) << name;
-    }
-  }
+// Screens of every kind, several without fill, all compile: no line on
+// standard error, a cache beside every document. (Their bytes, plain and
+// enciphered, are the reference comparison's.)
+TEST_F(EndToEnd, EveryKindOfScreenCompiles) {
+  const auto run = Convert(kMixedProject);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(test::Files(out_ / "qmls").size(), 12u);
 }
 
 // A popup whose background has no colours writes a gradient with an empty
