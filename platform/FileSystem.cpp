@@ -20,6 +20,9 @@
 #include <system_error>
 #include <utility>
 
+#define XXH_STATIC_LINKING_ONLY  // the streaming state lives inside ContentHash
+#include <xxhash.h>
+
 #include "platform/FaultSeam.h"
 #include "platform/Text.h"
 
@@ -650,25 +653,20 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   return ec;
 }
 
-uint64_t ContentHash::Of(std::string_view bytes) {
-  ContentHash hash;
-  do {
-    hash.Add(bytes.substr(0, kHashBlock));
-    bytes.remove_prefix(std::min(bytes.size(), kHashBlock));
-  } while (!bytes.empty());
-  return hash.Value();
-}
+struct ContentHash::State {
+  XXH3_state_t xxh;
+};
 
-void ContentHash::Add(std::string_view block) {
-  value_ = (value_ ^ std::hash<std::string_view>{}(block)) * 0x100000001b3u;
-}
+ContentHash::ContentHash() : state_(std::make_unique<State>()) { XXH3_64bits_reset(&state_->xxh); }
+ContentHash::~ContentHash() = default;
 
-uint64_t ContentHash::Of(std::span<const uint8_t> bytes) {
-  ContentHash hash;
-  for (size_t at = 0; at < bytes.size(); at += kHashBlock)
-    hash.Add({reinterpret_cast<const char*>(bytes.data()) + at, std::min(kHashBlock, bytes.size() - at)});
-  return hash.Value();
-}
+uint64_t ContentHash::Of(std::string_view bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
+
+uint64_t ContentHash::Of(std::span<const uint8_t> bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
+
+void ContentHash::Add(std::string_view block) { XXH3_64bits_update(&state_->xxh, block.data(), block.size()); }
+
+uint64_t ContentHash::Value() const { return XXH3_64bits_digest(&state_->xxh); }
 
 std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile) {
   out = {};

@@ -4,6 +4,7 @@
 // throws.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -145,21 +146,25 @@ struct FileInfo {
 // The status of the file `path` names, following links as an open does.
 std::error_code StatFile(const std::u16string& path, FileInfo& info);
 
-// A cheap hash of a file's bytes, fed in blocks of kHashBlock bytes (the
-// last one shorter): it tells changed content from unchanged, not a
-// deliberate collision.
-inline constexpr size_t kHashBlock = 1 << 16;
+// A fast hash of a file's bytes (XXH3, 64 bits), fed whole or in blocks of
+// any size: it tells changed content from unchanged, not a deliberate
+// collision.
+inline constexpr size_t kHashBlock = 1 << 16;  // what a file is read in
 class ContentHash {
  public:
+  ContentHash();
+  ~ContentHash();
+  ContentHash(const ContentHash&) = delete;
+  ContentHash& operator=(const ContentHash&) = delete;
   // The hash HashFile gives a file holding `bytes`.
   static uint64_t Of(std::string_view bytes);
-  void Add(std::string_view block);
-  uint64_t Value() const { return value_; }
-  // The hash of bytes held whole, as if fed from a file.
   static uint64_t Of(std::span<const uint8_t> bytes);
+  void Add(std::string_view block);
+  uint64_t Value() const;
 
  private:
-  uint64_t value_ = 0xcbf29ce484222325u;
+  struct State;
+  std::unique_ptr<State> state_;
 };
 // The hash of every byte of the regular file `path` (links followed).
 std::error_code HashFile(const std::u16string& path, uint64_t& hash);

@@ -5,6 +5,8 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative
           qt6-qmllint-plugins libgtest-dev nlohmann-json3-dev
           # the companion programs' command line (header-only: needed only to build)
           libcli11-dev
+          # the content hash of data files, documents and caches
+          libxxhash-dev
           # qml-preview: the QML runtime modules the documents import, a font for the labels, libpng
           qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
           qml6-module-qtquick-window qml6-module-qt-labs-qmlmodels qml6-module-qtqml-workerscript
