@@ -76,14 +76,13 @@ void DocumentWorkers::Work(int slot) {
   // The trees not kept are built again; they fitted the budget before.
   ControlBudget budget(data_.ImageSize());
   DocumentBytes bytes;
-  std::string content;  // the saved document, read back by the compiler
   for (size_t i = next_++; i < files_.size() && !stopped_; i = next_++) {
     File& file = files_[i];
     const std::u16string& path = screens_[file.screens.front()].path;
     try {
       std::string_view text;
       Status made = Write(file, generator, budget, bytes, text, slot);
-      if (made) made = Make(file, text, content, slot);
+      if (made) made = Make(file, text, slot);
       if (!made) {
         Stop(made.Error());
         break;
@@ -168,7 +167,7 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget
   return {};
 }
 
-Status DocumentWorkers::Make(File& file, std::string_view text, std::string& content, int slot) {
+Status DocumentWorkers::Make(File& file, std::string_view text, int slot) {
   const std::u16string& path = screens_[file.screens.front()].path;
   RecordedDocument& made = file.made;
   made.name = platform::NarrowPath(std::u16string_view(path).substr(path.rfind(u'/') + 1));
@@ -188,14 +187,14 @@ Status DocumentWorkers::Make(File& file, std::string_view text, std::string& con
     return {};
   }
   if (Status saved = Save(path, text); !saved) return saved;
-  return Compile(path, content, made, slot);
+  return Compile(path, text, made, slot);
 }
 
-Status DocumentWorkers::Compile(const std::u16string& path, std::string& content, RecordedDocument& made, int slot) {
+Status DocumentWorkers::Compile(const std::u16string& path, std::string_view text, RecordedDocument& made, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   auto start = Clock::now();
-  const auto compiled = QmlCacheGen::MiniQmlCacheGen(path, content);
+  const auto compiled = QmlCacheGen::MiniQmlCacheGen(path, text);
   Record(profile, &WorkerProfile::compileSeconds, start);
   if (profile) ++profile->files;
   if (!compiled) {
@@ -212,9 +211,8 @@ Status DocumentWorkers::Compile(const std::u16string& path, std::string& content
   if (!compiled->rejected) made.files.push_back({made.name + "c", compiled->cacheSize, compiled->cacheHash});
   if (encrypt_) {
     start = Clock::now();
-    // A path that is no document was not read: the cipher reads it.
     std::string sealed;
-    Status enciphered = content.empty() ? Encrypt(path) : EncryptContent(path, content, &sealed);
+    Status enciphered = EncryptContent(path, text, &sealed);
     Record(profile, &WorkerProfile::encryptSeconds, start);
     if (!enciphered) return enciphered;
     made.files.front().size = sealed.size();

@@ -69,8 +69,10 @@ class DocumentWorkers {
   // go to `text`, not yet saved.
   Status Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
                std::string_view& text, int slot);
-  Status Make(File& file, std::string_view text, std::string& content, int slot);
-  Status Compile(const std::u16string& path, std::string& content, RecordedDocument& made, int slot);
+  // Saves `text` as the file's document, then compiles and enciphers it
+  // from memory, unless the published one can stay.
+  Status Make(File& file, std::string_view text, int slot);
+  Status Compile(const std::u16string& path, std::string_view text, RecordedDocument& made, int slot);
   // Saves a text; a Step::Write error with the action "save".
   static Status Save(const std::u16string& path, std::string_view text);
   // Keeps `error` when it is the first, or a write failure after a compile one.

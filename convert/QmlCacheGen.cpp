@@ -27,21 +27,20 @@ Error FileError(Error::Step step, std::u16string path, std::error_code code) {
 }
 
 Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
+  if (!std::u16string_view(path).ends_with(u".qml")) return Compiled{};
+  // The files go through platform/: a path need not be valid UTF-8, and
+  // Qt's file classes could not open it.
   std::string bytes;
+  if (const std::error_code ec = platform::ReadWholeFile(path, bytes)) return Fail(FileError(Error::Step::Read, path, ec));
   return MiniQmlCacheGen(path, bytes);
 }
 
-Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::string& bytes) {
-  bytes.clear();
+Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::string_view text) {
   // The name goes into the compiled unit, so it is the path as given.
   const QString inputName = QString::fromStdU16String(path);
   if (!inputName.endsWith(QLatin1String(".qml"), Qt::CaseSensitive)) return Compiled{};
-
-  // The files go through platform/: a path need not be valid UTF-8, and
-  // Qt's file classes could not open it. The text is decoded as the
-  // compiler decodes a file it reads itself.
-  if (const std::error_code ec = platform::ReadWholeFile(path, bytes)) return Fail(FileError(Error::Step::Read, path, ec));
-  const QString contents = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  // Decoded as the compiler decodes a file it reads itself.
+  const QString contents = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 
   const std::u16string cachePath = path + u'c';
   std::error_code writeError;

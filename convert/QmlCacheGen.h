@@ -3,6 +3,7 @@
 // (.qmlc beside it). Safe to call from two threads on different files.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/Error.h"
 
@@ -23,9 +24,8 @@ class QmlCacheGen {
   // document that cannot be read (Step::Read) or a cache that cannot be
   // written (Step::Write) is one.
   static Result<Compiled> MiniQmlCacheGen(const std::u16string& path);
-  // The same, leaving the document's bytes in `bytes` (empty when it was
-  // not read), so that enciphering it need not read it again.
-  static Result<Compiled> MiniQmlCacheGen(const std::u16string& path, std::string& bytes);
+  // The same for `text`, the bytes just saved at `path`: they are not read back.
+  static Result<Compiled> MiniQmlCacheGen(const std::u16string& path, std::string_view text);
 };
 
 // A Step::Read or Step::Write error on `path`.

@@ -64,9 +64,8 @@ ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFo
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }
   for (const std::u16string& path : paths) {
-    std::string bytes;
-    if (!QmlCacheGen::MiniQmlCacheGen(path, bytes)) return Failed(result, "cannot compile");
-    if (encrypt && !EncryptContent(path, bytes)) return Failed(result, "cannot encipher");
+    if (!QmlCacheGen::MiniQmlCacheGen(path)) return Failed(result, "cannot compile");
+    if (encrypt && !Encrypt(path)) return Failed(result, "cannot encipher");
   }
   std::filesystem::rename(platform::ToPath(staging), platform::ToPath(final));
   result.out += "Move " + platform::NarrowUnits(staging) + " to " + platform::NarrowUnits(final) + "\n";
