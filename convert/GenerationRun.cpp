@@ -103,28 +103,19 @@ Status MakeDocuments(const DataSet& data, const std::u16string& staging, Documen
   return workers.Result();
 }
 
-// The record of what the run published into `final`: each document with
-// the files it has there, as long as they are still the files it made.
-void RecordOutput(const ReuseSource& source, std::string key, const std::u16string& final,
-                  std::vector<RecordedDocument> documents, bool moved) {
+// The record of what the run published: each document with the files it
+// has there. A move keeps them the files that were made; copies are new
+// files, whose bytes the next run checks. A file changed since is found
+// out by the next run either way.
+void RecordOutput(const ReuseSource& source, std::string key, std::vector<RecordedDocument> documents, bool moved) {
   ReuseRecord record;
   record.key = std::move(key);
   record.dataHash = source.dataHash;
   record.language = source.language;
-  platform::FolderHandle folder;
-  if (folder.Open(final, true)) return;
-  for (RecordedDocument& doc : documents) {
-    bool same = true;
-    for (RecordedFile& file : doc.files) {
-      platform::FileInfo info;
-      same = same && !folder.Stat(platform::Widen(file.name), info) && info.regular && info.size == file.size;
-      // Copies are new files: their bytes are checked next time.
-      if (!moved) file.inode = 0;
-      same = same && (!moved || (info.device == file.device && info.inode == file.inode &&
-                                 info.modifiedNs == file.modifiedNs));
-    }
-    if (same) record.documents.push_back(std::move(doc));
-  }
+  if (!moved)
+    for (RecordedDocument& doc : documents)
+      for (RecordedFile& file : doc.files) file.inode = 0;
+  record.documents = std::move(documents);
   WriteRecord(source, record);
 }
 
@@ -211,7 +202,7 @@ Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder,
   if (profile) profile->moveSeconds = SecondsSince(start);
   if (!published) return Fail(published.Error());
   if (*published == platform::Published::Moved) report.Moved(staging, final);
-  if (source) RecordOutput(*source, key, final, workers.Documents(), *published == platform::Published::Moved);
+  if (source) RecordOutput(*source, key, workers.Documents(), *published == platform::Published::Moved);
   if (const size_t reused = workers.ReusedCount(); reused > 0) report.Reused(workers.DocumentCount() - reused, reused);
   return {};
 }
