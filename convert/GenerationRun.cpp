@@ -77,7 +77,7 @@ Status MakeDocuments(const DataSet& data, const std::u16string& staging, Documen
   std::jthread extra;
   try {
     extra = std::jthread([&] {
-      check.Work(false);
+      check.Work();
       checked.count_down();
       planned.wait();
       if (ok) workers.Work(1);
@@ -87,7 +87,7 @@ Status MakeDocuments(const DataSet& data, const std::u16string& staging, Documen
   }
   {
     Opener opener{planned};
-    check.Work(true);
+    check.Work();
     checked.wait();
     std::vector<Screen> screens;
     if (!check.Take(screens)) ok = CollectScreens(data, staging, screens);

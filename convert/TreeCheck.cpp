@@ -37,9 +37,9 @@ TreeCheck::TreeCheck(const DataSet& data, std::u16string staging) : data_(data),
   found_.resize(references_.size());
 }
 
-void TreeCheck::Work(bool keep) {
+void TreeCheck::Work() {
   try {
-    Build(keep);
+    Build();
   } catch (const std::bad_alloc&) {
     if (!failed_.exchange(true)) fault_ = Error{.step = Error::Step::OutOfMemory, .rule = "while building the control trees"};
   }
@@ -53,7 +53,7 @@ bool TreeCheck::Take(std::vector<Screen>& screens) {
   return true;
 }
 
-void TreeCheck::Build(bool keep) {
+void TreeCheck::Build() {
   ControlBudget budget(data_.ImageSize());
   std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
   uint64_t keptSize = 0;
@@ -72,7 +72,7 @@ void TreeCheck::Build(bool keep) {
     const uint64_t size = budget.Used() - before;
     std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
     std::optional<uint32_t> leaves = LanguageLeftBy(data_, *control);
-    found_[i] = {references_[i], size, std::move(path), keep && size <= kKeptControls ? std::move(control) : nullptr,
+    found_[i] = {references_[i], size, std::move(path), size <= kKeptControls ? std::move(control) : nullptr,
                  leaves};
     if (!found_[i].tree) continue;
     kept.push_back(i);
@@ -88,7 +88,7 @@ void TreeCheck::Build(bool keep) {
 
 Status CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens) {
   TreeCheck check(data, staging);
-  check.Work(true);
+  check.Work();
   if (check.Take(screens)) return {};
   return Fail(check.Fault());
 }

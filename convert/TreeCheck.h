@@ -38,10 +38,10 @@ Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& b
 // is made once more on one thread, in order, which finds the screen a
 // single pass would name.
 //
-// A thread asked to keep trees keeps its largest ones, up to kKeptControls
-// controls, for the documents written first; the others are built again
-// right before their documents. Small projects keep most of them; large
-// ones hold no more memory.
+// Each thread keeps its largest trees, up to kKeptControls controls, for
+// the documents written first; the others are built again right before
+// their documents. Small projects keep all of them; large ones hold no
+// more memory.
 class TreeCheck {
  public:
   TreeCheck(const DataSet& data, std::u16string staging);
@@ -49,7 +49,7 @@ class TreeCheck {
   // Called once on each thread that takes part. Memory that runs out fails
   // the check, which then names it, rather than ending the process from a
   // worker thread.
-  void Work(bool keep);
+  void Work();
 
   // After every Work: the screens in object order, each with the language
   // its document starts in, or false when a tree could not be built or the
@@ -63,7 +63,7 @@ class TreeCheck {
  private:
   static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
 
-  void Build(bool keep);
+  void Build();
 
   const DataSet& data_;
   std::u16string staging_;
