@@ -77,6 +77,7 @@ Status MakeDocuments(const DataSet& data, const std::u16string& staging, Documen
   std::jthread extra;
   try {
     extra = std::jthread([&] {
+      platform::PrepareThreadHeap();
       check.Work();
       checked.count_down();
       planned.wait();

@@ -709,15 +709,49 @@ std::error_code HashFile(const std::u16string& path, uint64_t& hash) {
   return {};
 }
 
+namespace {
+
+constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+// The C library gives a thread's own arena heaps of this size, each aligned
+// to it. Were that to change, the advice would only miss.
+constexpr uintptr_t kArenaHeap = uintptr_t{64} << 20;
+uintptr_t mainHeapBegin = 0, mainHeapEnd = 0;
+
+void AdviseHugePages(uintptr_t begin, uintptr_t end) {
+  begin = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  end &= ~(kHugePage - 1);
+  if (begin < end) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
 void PrepareProcess() {
   static char buffer[BUFSIZ];
   std::setvbuf(stdout, buffer, _IOLBF, sizeof buffer);
 #if defined(__GLIBC__)
   mallopt(M_TOP_PAD, 16 << 20);
+  if (void* grow = std::malloc(size_t{64} << 10)) {
+    std::free(grow);
+    mainHeapEnd = reinterpret_cast<uintptr_t>(::sbrk(0));
+    mainHeapBegin = mainHeapEnd - mallinfo2().arena;
+    AdviseHugePages(mainHeapBegin, mainHeapEnd);
+  }
 #endif
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   ArmFaultFromEnvironment();
+}
+
+void PrepareThreadHeap() {
+#if defined(__GLIBC__)
+  void* probe = std::malloc(64);
+  const auto at = reinterpret_cast<uintptr_t>(probe);
+  if (probe && (at < mainHeapBegin || at >= mainHeapEnd)) {
+    const uintptr_t heap = at & ~(kArenaHeap - 1);
+    ::madvise(reinterpret_cast<void*>(heap), kArenaHeap, MADV_HUGEPAGE);
+  }
+  std::free(probe);
+#endif
 }
 
 bool SwitchedOff(const char* name) {
