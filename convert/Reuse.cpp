@@ -21,16 +21,30 @@ constexpr std::string_view kHeader = "prt2qml reuse record 2";
 // A record larger than this is no record of ours.
 constexpr size_t kMaxRecordBytes = 256u << 20;
 
-std::string Hex(std::string_view bytes) {
+// Appends `bytes` as hex digits, or "-" when there are none.
+void AppendHex(std::string& out, std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  if (bytes.empty()) return "-";
-  std::string out;
-  out.reserve(bytes.size() * 2);
+  if (bytes.empty()) out += '-';
   for (const char c : bytes) {
     out += kDigits[static_cast<uint8_t>(c) >> 4];
     out += kDigits[static_cast<uint8_t>(c) & 15];
   }
+}
+
+std::string Hex(std::string_view bytes) {
+  std::string out;
+  AppendHex(out, bytes);
   return out;
+}
+
+// Appends a space and `value`, in decimal or as 16 hex digits.
+template <typename T>
+void AppendNumber(std::string& out, T value, bool hex16 = false) {
+  char text[24];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, value, hex16 ? 16 : 10);
+  out += ' ';
+  if (hex16) out.append(16 - static_cast<size_t>(end - text), '0');
+  out.append(text, end);
 }
 
 std::optional<std::string> Unhex(std::string_view text) {
@@ -68,14 +82,6 @@ class Words {
   std::string_view rest_;
 };
 
-std::string FileLine(const RecordedFile& file) {
-  char numbers[160];
-  std::snprintf(numbers, sizeof numbers, " %llu %016llx %llu %llu %lld", static_cast<unsigned long long>(file.size),
-                static_cast<unsigned long long>(file.hash), static_cast<unsigned long long>(file.device),
-                static_cast<unsigned long long>(file.inode), static_cast<long long>(file.modifiedNs));
-  return "file " + file.name + numbers + "\n";
-}
-
 std::string HexNumber(uint64_t value) {
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
@@ -108,9 +114,24 @@ std::string FormatRecord(const ReuseRecord& record) {
   std::string body = std::string(kHeader) + "\nkey " + Hex(record.key) + "\ndata " + HexNumber(record.dataHash) +
                      " " + std::to_string(record.language) + "\n";
   for (const RecordedDocument& doc : record.documents) {
-    body += "doc " + doc.name + " " + std::to_string(doc.textSize) + " " + HexNumber(doc.textHash) + " " +
-            Hex(doc.notices) + " " + Hex(doc.rejected) + " " + std::to_string(doc.files.size()) + "\n";
-    for (const RecordedFile& file : doc.files) body += FileLine(file);
+    body += "doc " + doc.name;
+    AppendNumber(body, doc.textSize);
+    AppendNumber(body, doc.textHash, true);
+    body += ' ';
+    AppendHex(body, doc.notices);
+    body += ' ';
+    AppendHex(body, doc.rejected);
+    AppendNumber(body, doc.files.size());
+    body += '\n';
+    for (const RecordedFile& file : doc.files) {
+      body += "file " + file.name;
+      AppendNumber(body, file.size);
+      AppendNumber(body, file.hash, true);
+      AppendNumber(body, file.device);
+      AppendNumber(body, file.inode);
+      AppendNumber(body, file.modifiedNs);
+      body += '\n';
+    }
   }
   return body + "end " + Checksum(body) + "\n";
 }
