@@ -15,7 +15,11 @@ size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 
 ByteBlock::ByteBlock(size_t size) {
   const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
-  const size_t length = RoundUp(size == 0 ? 1 : size, page);
+  // Only whole huge pages inside the mapping can be used: a block of one
+  // and a half would take the half in small pages, each a costly fault.
+  // The unused end of the last one costs at most that one huge page.
+  const size_t small = RoundUp(size == 0 ? 1 : size, page);
+  const size_t length = small >= kHugePage ? RoundUp(small, kHugePage) : small;
   // Only a block that starts on a huge page's edge can be made of them:
   // more is asked for, and the ends beyond the edges go back at once.
   const size_t room = length >= kHugePage ? length + kHugePage : length;
