@@ -81,9 +81,6 @@ ControlPtr CreateFrom(std::span<const CreatorEntry> table, ImageRef record) {
 
 }  // namespace
 
-std::span<const CreatorEntry> ControlCreators() { return kControlCreators; }
-std::span<const CreatorEntry> ScreenCreators() { return kScreenCreators; }
-
 ControlPtr CreateControl(ImageRef record) { return CreateFrom(kControlCreators, record); }
 
 ControlPtr CreateScreen(ImageRef record) { return CreateFrom(kScreenCreators, record); }

@@ -2,7 +2,6 @@
 // From type numbers to control classes: constant tables and their lookups.
 #include <array>
 #include <cstdint>
-#include <span>
 
 #include "controls/IControl.h"
 #include "controls/TypeTable.h"
@@ -25,10 +24,6 @@ inline constexpr std::array<uint8_t, 4> ScreenTypes = [] {
     if (row.screen) types.at(n++) = row.number;
   return types;
 }();
-
-// Creators for children of a group and for screens, ordered by type number.
-std::span<const CreatorEntry> ControlCreators();
-std::span<const CreatorEntry> ScreenCreators();
 
 // Empty for a null record or a type number without a creator.
 ControlPtr CreateControl(ImageRef record);

@@ -132,10 +132,6 @@ void IControl::WriteIntProperty(std::u16string_view name, int32_t value) {
   if (output != nullptr) output->stream.WriteIntLine(name, value);
 }
 
-void IControl::WriteUnsignedProperty(std::u16string_view name, uint32_t value) {
-  if (output != nullptr) output->stream.WriteUnsignedLine(name, value);
-}
-
 void IControl::WriteFixedProperty(std::u16string_view name, double value) {
   if (QmlStream* out = BeginProperty(name)) out->WriteFixed(value) << u"\n";
 }

@@ -79,7 +79,6 @@ class IControl {
   void WriteStringProperty(std::u16string_view name, std::u16string_view value);
   void WriteRawProperty(std::u16string_view name, std::u16string_view value);
   void WriteIntProperty(std::u16string_view name, int32_t value);
-  void WriteUnsignedProperty(std::u16string_view name, uint32_t value);
   void WriteFixedProperty(std::u16string_view name, double value);
   void WriteBoolProperty(std::u16string_view name, bool value);
 

@@ -40,6 +40,7 @@ struct IControlGroup::LoadPath {
 
 bool IControlGroup::WriteBegin() {
   if (output == nullptr) return false;
+  if (IsScreenType(typeNumber)) WriteImports();
   return IControl::WriteBegin();
 }
 

@@ -49,9 +49,10 @@ class IControlGroup : public IControl {
  public:
   using IControl::IControl;
 
+  // A screen's element opens its document: the import lines come first.
   bool WriteBegin() override;
   bool WriteEnd() override;
-  // The document's import lines (screens write them before their head).
+  // The document's import lines.
   virtual void WriteImports();
 
   // Builds the child list from the link list, recursively for child groups,

@@ -20,12 +20,6 @@ std::optional<uint32_t> PopupScreen::LanguageLeft(const DataSet& data) const {
   return FontArrayLeaves(data, title.At(kTitleFont));
 }
 
-bool PopupScreen::WriteBegin() {
-  if (output == nullptr) return false;
-  WriteImports();
-  return IControlGroup::WriteBegin();
-}
-
 void PopupScreen::WriteTitle(ImageRef title) {
   WriteFontArray(title.At(kTitleFont));
   output->WriteText("titleVisible: ");

@@ -26,7 +26,6 @@ class PopupScreen final : public IControlGroup {
 
   explicit PopupScreen(ImageRef record);
 
-  bool WriteBegin() override;
   bool WriteProperties() override;
   bool WriteEnd() override;
 

@@ -36,29 +36,11 @@ void IComplexView::WriteBackground(ImageRef record) {
   out->stream << u"}\n";
 }
 
-bool Page::WriteBegin() {
-  if (output == nullptr) return false;
-  WriteImports();
-  return IControlGroup::WriteBegin();
-}
-
 bool Page::WriteProperties() {
   if (!record || output == nullptr) return false;
   WriteBackground(record);
   if (usesTemplate) WriteRawProperty(u"useTemplate", u"true");
   return true;
-}
-
-bool Template::WriteBegin() {
-  if (output == nullptr) return false;
-  WriteImports();
-  return IControlGroup::WriteBegin();
-}
-
-bool ReportPage::WriteBegin() {
-  if (output == nullptr) return false;
-  WriteImports();
-  return IControl::WriteBegin();
 }
 
 }  // namespace prt

@@ -19,32 +19,22 @@ class Page final : public IControlGroup, public IComplexView {
  public:
   static constexpr ControlIdentity kIdentity = IdentityOf(1);
   explicit Page(ImageRef record) : IControlGroup(kIdentity, record), IComplexView(this) {}
-  bool WriteBegin() override;
   bool WriteProperties() override;
 };
 
-class Template final : public IControlGroup {
+// A group of type `kNumber` made of the base lines and its children; a
+// screen answers false from WriteProperties without record or output.
+template <uint8_t kNumber>
+class PlainGroup final : public IControlGroup {
  public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(38);
-  explicit Template(ImageRef record) : IControlGroup(kIdentity, record) {}
-  bool WriteBegin() override;
-  bool WriteProperties() override { return record && output != nullptr; }
+  static constexpr ControlIdentity kIdentity = IdentityOf(kNumber);
+  explicit PlainGroup(ImageRef record) : IControlGroup(kIdentity, record) {}
+  bool WriteProperties() override { return !IsScreenType(kNumber) || (record && output != nullptr); }
 };
 
-class ReportPage final : public IControlGroup {
- public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(53);
-  explicit ReportPage(ImageRef record) : IControlGroup(kIdentity, record) {}
-  bool WriteBegin() override;
-  bool WriteProperties() override { return record && output != nullptr; }
-};
-
+using Template = PlainGroup<38>;
+using ReportPage = PlainGroup<53>;
 // A group inside a screen: no import lines of its own.
-class Container final : public IControlGroup {
- public:
-  static constexpr ControlIdentity kIdentity = IdentityOf(22);
-  explicit Container(ImageRef record) : IControlGroup(kIdentity, record) {}
-  bool WriteProperties() override { return true; }
-};
+using Container = PlainGroup<22>;
 
 }  // namespace prt

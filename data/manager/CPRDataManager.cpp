@@ -27,7 +27,10 @@ CPRDataManager::~CPRDataManager() = default;
 void CPRDataManager::BeginLoad() {
   currentPage_ = 1u << 24;
   loaded_.store(0);
-  ClearCaches();
+  {
+    std::unique_lock guard(lock_);
+    ClearCachesLocked();
+  }
   set_.reset();
 }
 
@@ -63,7 +66,11 @@ void CPRDataManager::Adopt(DataSet data, std::u16string languageFile, std::u16st
   languageFile_ = std::move(languageFile);
   connectionFile_ = std::move(connectionFile);
   currentLanguage_ = set_->StoredLanguage();
-  FinishLoad();
+  {
+    std::unique_lock guard(lock_);
+    resetCallbacks_.clear();
+  }
+  loaded_.store(1);
 }
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
@@ -76,25 +83,10 @@ bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
   return true;
 }
 
-void CPRDataManager::FinishLoad() {
-  {
-    std::unique_lock guard(lock_);
-    reverseTextMapBuilt_.store(0);
-    nameMapBuilt_.store(0);
-    ClearDefaultMapsLocked();
-    resetCallbacks_.clear();
-  }
-  loaded_.store(1);
-}
-
 void CPRDataManager::Uninitialize() {
   currentPage_ = 0;
-  if (!set_) {
-    loaded_.store(0);
-    return;
-  }
-  set_.reset();
-  {
+  if (set_) {
+    set_.reset();
     std::unique_lock guard(lock_);
     ClearCachesLocked();
     for (auto& callback : resetCallbacks_) callback();
@@ -111,11 +103,6 @@ const std::string& CPRDataManager::GetDataSetName() {
 }
 
 // Caches hold positions in the image: they go whenever the image does.
-void CPRDataManager::ClearCaches() {
-  std::unique_lock guard(lock_);
-  ClearCachesLocked();
-}
-
 void CPRDataManager::ClearCachesLocked() {
   reverseTextMap_.clear();
   reverseTextMapBuilt_.store(0);
@@ -123,10 +110,6 @@ void CPRDataManager::ClearCachesLocked() {
   nameMapBuilt_.store(0);
   twoKeyCache_.clear();
   type15Cache_.clear();
-  ClearDefaultMapsLocked();
-}
-
-void CPRDataManager::ClearDefaultMapsLocked() {
   for (uint32_t slot = 0; slot < kDefaultMapSlots; ++slot) {
     defaultMapBuilt_[slot].store(0);
     defaultMaps_[slot].Clear();
@@ -247,6 +230,13 @@ constexpr uint32_t kProjectFlagByte = 23;
 constexpr uint32_t kBlock11LastEntryByte = 16;
 constexpr uint32_t kBlock11Entries = 12;
 constexpr uint32_t Block11EntryByte(uint32_t n) { return 68 - 4 * n; }
+
+// The word at `byte` of a block; false when the block lacks it.
+bool ReadWord(const ImageRef& block, uint32_t byte, uint32_t* out) {
+  if (!out || !block.Has(byte, 4)) return false;
+  *out = block.U32(byte);
+  return true;
+}
 }  // namespace
 
 ImageRef CPRDataManager::GetRuntimeSettings() { return HeaderRef(layout::kRuntimeSettings); }
@@ -277,25 +267,14 @@ bool CPRDataManager::GetProjectSettingsFlag() { return (GetProjectSettings().U8(
 uint32_t CPRDataManager::GetProjectSettingsWord15() { return GetProjectSettings().U32(kProjectWord15Byte); }
 
 bool CPRDataManager::GetProjectSettingsWord19(uint32_t* out) {
-  const ImageRef block = GetProjectSettings();
-  if (!out || !block.Has(kProjectWord19Byte, 4)) return false;
-  *out = block.U32(kProjectWord19Byte);
-  return true;
+  return ReadWord(GetProjectSettings(), kProjectWord19Byte, out);
 }
 
 bool CPRDataManager::GetRuntimeSettingsWord0(uint32_t which, uint32_t* out) {
-  const ImageRef block = GetRuntimeSettings();
-  if (which != 1 || !out || !block.Has(kFlagsByte, 4)) return false;
-  *out = block.U32(kFlagsByte);
-  return true;
+  return which == 1 && ReadWord(GetRuntimeSettings(), kFlagsByte, out);
 }
 
-bool CPRDataManager::GetRuntimeSettingsWord1(uint32_t* out) {
-  const ImageRef block = GetRuntimeSettings();
-  if (!out || !block.Has(kWord1Byte, 4)) return false;
-  *out = block.U32(kWord1Byte);
-  return true;
-}
+bool CPRDataManager::GetRuntimeSettingsWord1(uint32_t* out) { return ReadWord(GetRuntimeSettings(), kWord1Byte, out); }
 
 uint32_t CPRDataManager::GetRuntimeSettingsWord2() { return GetRuntimeSettings().U32(kWord2Byte); }
 
@@ -328,20 +307,15 @@ ImageRef CPRDataManager::FindSettingsEntry(uint32_t number) {
 
 bool CPRDataManager::GetSettingsTable20Entry(uint32_t index, uint32_t* out) {
   const ImageRef table = SettingsTable(kTable20Byte);
-  if (!out || !table.Has(0, 8)) return false;
   const uint32_t count = table.U32(4);
-  if (index >= count || !FitsArray(table, 8, count, 4)) return false;
-  *out = table.U32(8 + 4 * index);
-  return true;
+  if (!table.Has(0, 8) || index >= count || !FitsArray(table, 8, count, 4)) return false;
+  return ReadWord(table, 8 + 4 * index, out);
 }
 
 bool CPRDataManager::GetSettingsTable20Trailer(uint32_t* out) {
   const ImageRef table = SettingsTable(kTable20Byte);
-  if (!out || !table.Has(0, 4)) return false;
   const uint64_t at = 4 * (static_cast<uint64_t>(table.U32(0)) + 2);
-  if (at > UINT32_MAX || !table.Has(static_cast<uint32_t>(at), 4)) return false;
-  *out = table.U32(static_cast<uint32_t>(at));
-  return true;
+  return table.Has(0, 4) && at <= UINT32_MAX && ReadWord(table, static_cast<uint32_t>(at), out);
 }
 
 ImageRef CPRDataManager::GetHeaderBlock11Entry(uint32_t number) {

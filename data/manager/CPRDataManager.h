@@ -48,7 +48,6 @@ class CPRDataManager : public IPRDataManager {
   const std::string& GetDataSetName() override;
   bool IsInitialized() override;
   uint32_t GetImageSize() override { return set_ ? set_->ImageSize() : 0; }
-  // Offset 0 of the loaded image (null when none): for tools that read it as it is.
   // The loaded data set; null when none is loaded.
   const DataSet* Set() const { return set_ ? &*set_ : nullptr; }
 
@@ -170,13 +169,13 @@ class CPRDataManager : public IPRDataManager {
   ImageRef LanguageEntry(uint32_t language) const { return set_ ? set_->LanguageEntry(language) : ImageRef(); }
   // List n of the text (which 1) or resource (which 0) list table.
   ImageRef ListOf(uint32_t which, uint32_t number) const;
-  int32_t EvaluateList(const ImageRef& list, int32_t v, int mode, bool byPosition, uint32_t bit, uint8_t* status,
-                       bool* found);
+  // Evaluates list n of the resource (which 0) or text (which 1) list table.
+  int32_t EvaluateList(uint32_t which, uint32_t list, int32_t v, int mode, bool byPosition, uint32_t bit = 0,
+                       bool* found = nullptr, uint8_t* status = nullptr);
   bool ListDefault(uint32_t group, uint32_t list, uint32_t* value);
   // The DefaultMaps looked up per object or list, each indexed on first use.
   enum DefaultMapSlot : uint32_t { kObjectTexts2, kListDefaults, kDefaultMapSlots };
   const DefaultMapIndex& DefaultMap(DefaultMapSlot slot);
-  bool FindInDefaultMap(DefaultMapSlot slot, uint32_t key, uint32_t id, uint32_t* value);
   bool FlagBit(uint32_t bit);
   // Tables 16 and 20 of the runtime settings (only with flag bit 10).
   ImageRef SettingsTable(uint32_t word);
@@ -184,12 +183,7 @@ class CPRDataManager : public IPRDataManager {
   void BuildReverseTextMap();
   // The state before any load: no image, no caches.
   void BeginLoad();
-  // Reads the configuration file at `path` and installs its image.
-  void FinishLoad();
-  void ClearCaches();
   void ClearCachesLocked();  // the caller holds lock_ exclusively
-  // Empties the DefaultMap indexes; the caller holds the lock exclusively.
-  void ClearDefaultMapsLocked();
 
   std::atomic<uint8_t> loaded_{0};
   std::u16string languageFile_;

@@ -174,21 +174,10 @@ void DataValue::SetValue(uint8_t typeCode, uint32_t value) {
   payload = value;
 }
 
-void DataValue::SetFloat(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  SetValue(kFloat, bits);
-}
-
 void DataValue::AdoptOwned(uint8_t typeCode, void* block) {
   Clear(1, typeCode);
   type |= kOwnedFlag;
   payload = reinterpret_cast<uintptr_t>(block);
-}
-
-void DataValue::SetBorrowed(uint8_t typeCode, const void* address) {
-  Clear(1, typeCode);
-  payload = reinterpret_cast<uintptr_t>(address);
 }
 
 }  // namespace prt

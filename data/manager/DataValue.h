@@ -85,12 +85,9 @@ struct DataValue {
 
   // An inline value (types 1, 4 to 10); the float of type 10 as its bits.
   void SetValue(uint8_t typeCode, uint32_t value);
-  void SetFloat(float value);
   // Takes over a heap payload: a std::malloc block for types 1, 4 to 14
   // and 16, a ReleasableValue for type 15. Clear releases it.
   void AdoptOwned(uint8_t typeCode, void* block);
-  // Points at a value owned elsewhere (e.g. the double of type 11).
-  void SetBorrowed(uint8_t typeCode, const void* address);
 };
 
 // Reads a CountedString at a raw address (length word, then units).

@@ -65,9 +65,9 @@ ImageRef CPRDataManager::ListOf(uint32_t which, uint32_t number) const {
   return lists.table.Ref(4 + 4 * number);
 }
 
-int32_t CPRDataManager::EvaluateList(const ImageRef& list, int32_t v, int mode, bool byPosition, uint32_t bit,
-                                     uint8_t* status, bool* found) {
-  const ListView view = ViewOf(list);
+int32_t CPRDataManager::EvaluateList(uint32_t which, uint32_t list, int32_t v, int mode, bool byPosition, uint32_t bit,
+                                     bool* found, uint8_t* status) {
+  const ListView view = ViewOf(ListOf(which, list));
   const uint32_t u = static_cast<uint32_t>(v);
   const bool inRange = v >= 0 && u < view.count;
   bool hit = false;
@@ -137,7 +137,7 @@ int32_t CPRDataManager::EvaluateList(const ImageRef& list, int32_t v, int mode, 
 }
 
 bool CPRDataManager::ListDefault(uint32_t group, uint32_t list, uint32_t* value) {
-  return FindInDefaultMap(kListDefaults, group, list, value);
+  return DefaultMap(kListDefaults).Find(group, list, value);
 }
 
 bool CPRDataManager::GetListKind(uint32_t list, uint32_t which, uint16_t* kind) {
@@ -153,42 +153,37 @@ bool CPRDataManager::GetListKind(uint32_t list, uint32_t which, uint16_t* kind) 
 uint32_t CPRDataManager::GetResourceListSize(uint32_t list) { return ViewOf(ListOf(kResourceListsWhich, list)).count; }
 
 int32_t CPRDataManager::MapResourceListValue(uint32_t list, const DataValue* value, uint32_t bit) {
-  return NotFoundAsMinusOne(
-      EvaluateList(ListOf(kResourceListsWhich, list), PayloadOf(value), kMap, false, bit, nullptr, nullptr));
+  return NotFoundAsMinusOne(EvaluateList(kResourceListsWhich, list, PayloadOf(value), kMap, false, bit));
 }
 
 int32_t CPRDataManager::MapResourceListPosition(uint32_t list, int32_t position) {
-  return NotFoundAsMinusOne(
-      EvaluateList(ListOf(kResourceListsWhich, list), position, kMap, true, 0, nullptr, nullptr));
+  return NotFoundAsMinusOne(EvaluateList(kResourceListsWhich, list, position, kMap, true));
 }
 
 int32_t CPRDataManager::FindResourceListEntry(uint32_t list, const DataValue* value, uint32_t bit) {
-  return NotFoundAsMinusOne(
-      EvaluateList(ListOf(kResourceListsWhich, list), PayloadOf(value), kFind, false, bit, nullptr, nullptr));
+  return NotFoundAsMinusOne(EvaluateList(kResourceListsWhich, list, PayloadOf(value), kFind, false, bit));
 }
 
 int32_t CPRDataManager::GetResourceListEntryValue(uint32_t list, int32_t position, uint8_t* status) {
-  return EvaluateList(ListOf(kResourceListsWhich, list), position, kEntryValue, false, 0, status, nullptr);
+  return EvaluateList(kResourceListsWhich, list, position, kEntryValue, false, 0, nullptr, status);
 }
 
 ImageRef CPRDataManager::GetResourceForPosition(uint32_t list, int32_t position) {
   bool found = false;
-  const int32_t r = EvaluateList(ListOf(kResourceListsWhich, list), position, kMap, true, 0, nullptr, &found);
+  const int32_t r = EvaluateList(kResourceListsWhich, list, position, kMap, true, 0, &found);
   return found ? GetLanguageResource(static_cast<uint32_t>(r)) : ImageRef();
 }
 
 ImageRef CPRDataManager::GetResourceForValue(uint32_t list, const DataValue* value, uint32_t bit) {
   bool found = false;
-  const int32_t r =
-      EvaluateList(ListOf(kResourceListsWhich, list), PayloadOf(value), kMap, false, bit, nullptr, &found);
+  const int32_t r = EvaluateList(kResourceListsWhich, list, PayloadOf(value), kMap, false, bit, &found);
   return found ? GetLanguageResource(static_cast<uint32_t>(r)) : GetResourceListDefault(list);
 }
 
 int32_t CPRDataManager::MapResourceListInteger(uint32_t list, const DataValue* value, uint32_t bit) {
-  const ImageRef l = ListOf(kResourceListsWhich, list);
-  if (!l) return kListNotFound;
+  if (!ListOf(kResourceListsWhich, list)) return kListNotFound;
   bool found = false;
-  const int32_t r = EvaluateList(l, value ? value->ToInteger() : 0, kMap, false, bit, nullptr, &found);
+  const int32_t r = EvaluateList(kResourceListsWhich, list, value ? value->ToInteger() : 0, kMap, false, bit, &found);
   return found ? r : GetResourceListDefaultIndex(list);
 }
 
@@ -207,32 +202,30 @@ int32_t CPRDataManager::GetResourceListDefaultIndex(uint32_t list) {
 uint32_t CPRDataManager::GetTextListSize(uint32_t list) { return ViewOf(ListOf(kTextListsWhich, list)).count; }
 
 int32_t CPRDataManager::MapTextListValue(uint32_t list, const DataValue* value, uint32_t bit) {
-  return NotFoundAsMinusOne(
-      EvaluateList(ListOf(kTextListsWhich, list), PayloadOf(value), kMap, false, bit, nullptr, nullptr));
+  return NotFoundAsMinusOne(EvaluateList(kTextListsWhich, list, PayloadOf(value), kMap, false, bit));
 }
 
 int32_t CPRDataManager::MapTextListPosition(uint32_t list, int32_t position) {
-  return NotFoundAsMinusOne(EvaluateList(ListOf(kTextListsWhich, list), position, kMap, true, 0, nullptr, nullptr));
+  return NotFoundAsMinusOne(EvaluateList(kTextListsWhich, list, position, kMap, true));
 }
 
 int32_t CPRDataManager::FindTextListEntry(uint32_t list, const DataValue* value, uint32_t bit) {
-  return NotFoundAsMinusOne(
-      EvaluateList(ListOf(kTextListsWhich, list), PayloadOf(value), kFind, false, bit, nullptr, nullptr));
+  return NotFoundAsMinusOne(EvaluateList(kTextListsWhich, list, PayloadOf(value), kFind, false, bit));
 }
 
 int32_t CPRDataManager::GetTextListEntryValue(uint32_t list, int32_t position, uint8_t* status) {
-  return EvaluateList(ListOf(kTextListsWhich, list), position, kEntryValue, false, 0, status, nullptr);
+  return EvaluateList(kTextListsWhich, list, position, kEntryValue, false, 0, nullptr, status);
 }
 
 ImageRef CPRDataManager::GetTextForPosition(uint32_t list, int32_t position) {
   bool found = false;
-  const int32_t r = EvaluateList(ListOf(kTextListsWhich, list), position, kMap, true, 0, nullptr, &found);
+  const int32_t r = EvaluateList(kTextListsWhich, list, position, kMap, true, 0, &found);
   return found ? GetText(static_cast<uint32_t>(r)) : ImageRef();
 }
 
 ImageRef CPRDataManager::GetTextForValue(uint32_t list, const DataValue* value, uint32_t bit) {
   bool found = false;
-  const int32_t r = EvaluateList(ListOf(kTextListsWhich, list), PayloadOf(value), kMap, false, bit, nullptr, &found);
+  const int32_t r = EvaluateList(kTextListsWhich, list, PayloadOf(value), kMap, false, bit, &found);
   return found ? GetText(static_cast<uint32_t>(r)) : GetTextListDefault(list);
 }
 

@@ -121,10 +121,6 @@ const DefaultMapIndex& CPRDataManager::DefaultMap(DefaultMapSlot slot) {
   return defaultMaps_[slot];
 }
 
-bool CPRDataManager::FindInDefaultMap(DefaultMapSlot slot, uint32_t key, uint32_t id, uint32_t* value) {
-  return DefaultMap(slot).Find(key, id, value);
-}
-
 // ---- Two-key cache ------------------------------------------------------------
 
 ImageRef CPRDataManager::FindCachedReference(const uint32_t& reference, const std::u16string& name) {

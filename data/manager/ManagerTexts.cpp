@@ -1,9 +1,12 @@
 // Texts, languages and fonts of the data manager.
+#include <algorithm>
+#include <ranges>
 #include <string>
 
 #include "data/manager/CPRFileServices.h"
 #include "data/manager/CPRDataManager.h"
 #include "data/set/ImageLayout.h"
+#include "platform/Endian.h"
 
 namespace prt {
 
@@ -45,18 +48,9 @@ uint32_t CPRDataManager::GetCurrentLanguageId() { return GetLanguageId(currentLa
 ImageRef CPRDataManager::GetTextByKey(uint32_t key, int32_t languageId) {
   const CountedTable keys = ReadCountedTable(HeaderRef(layout::kKeyTable), 8);
   // Lower bound over the ascending keys.
-  uint32_t first = 0;
-  uint32_t len = keys.count;
-  while (len > 0) {
-    const uint32_t half = len / 2;
-    if (keys.Item(first + half, 8).U32(0) < key) {
-      first += half + 1;
-      len -= half + 1;
-    } else {
-      len = half;
-    }
-  }
-  const ImageRef entry = keys.Item(first, 8);
+  const auto indexes = std::views::iota(0u, keys.count);
+  const auto first = std::ranges::partition_point(indexes, [&](uint32_t i) { return keys.Item(i, 8).U32(0) < key; });
+  const ImageRef entry = keys.Item(static_cast<uint32_t>(first - indexes.begin()), 8);
   if (!entry || entry.U32(0) != key) return {};
   const uint32_t number = entry.U32(4);
   if (languageId != -1) return GetTextForLanguage(number, static_cast<uint32_t>(languageId));
@@ -67,8 +61,7 @@ bool CPRDataManager::GetObjectTextEx(const uint32_t& reference, DataValue* value
   if (!value) return false;
   value->Clear(0, DataValue::kEmpty);  // releases a text the caller still held
   uint32_t number = 0;
-  if (!FindInDefaultMap(kObjectTexts2, reference >> 24, GetObjectIndex(reference), &number))
-    return false;
+  if (!DefaultMap(kObjectTexts2).Find(reference >> 24, GetObjectIndex(reference), &number)) return false;
   const ImageRef text = GetText(number);
   if (!text || text.U16(0) == 0) return false;
   value->SetText(text.Image()->Data() + text.Offset(), false, DataValue::kStatusGood);
@@ -130,8 +123,8 @@ bool CPRDataManager::SetLanguage(int16_t index, bool store) {
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenUpdate, kPathKindProject);
   if (!file) return false;
-  const uint8_t bytes[4] = {static_cast<uint8_t>(next), static_cast<uint8_t>(next >> 8),
-                            static_cast<uint8_t>(next >> 16), static_cast<uint8_t>(next >> 24)};
+  uint8_t bytes[4];
+  platform::StoreLE32(bytes, next);
   files.Seek(file, 0);
   files.Write(file, bytes, 4);
   files.Close(file);

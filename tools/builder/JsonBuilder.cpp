@@ -63,6 +63,14 @@ std::string Sub(const std::string& path, const std::string& key) {
 }
 std::string Sub(const std::string& path, size_t i) { return path + "[" + std::to_string(i) + "]"; }
 
+// Calls `each` with every element of an array and the element's path;
+// anything but an array fails with `expected`.
+template <typename Each>
+void ForEach(const json& j, const std::string& path, const char* expected, Each each) {
+  if (!j.is_array()) Fail(path, expected);
+  for (size_t i = 0; i < j.size(); ++i) each(j[i], Sub(path, i));
+}
+
 void CheckKeys(const json& j, const std::string& path, std::initializer_list<const char*> allowed) {
   if (!j.is_object()) Fail(path, "expected an object");
   for (const auto& item : j.items()) {
@@ -100,6 +108,11 @@ int64_t Integer(const json& j, const std::string& path, int64_t lo, int64_t hi) 
 uint32_t U32(const json& j, const std::string& path) {
   return static_cast<uint32_t>(Integer(j, path, INT32_MIN, UINT32_MAX));
 }
+// "<value> <unit> (limit <limit>)".
+std::string OverLimit(uint64_t value, const char* unit, uint64_t limit) {
+  return std::to_string(value) + " " + unit + " (limit " + std::to_string(limit) + ")";
+}
+
 // A size or offset that decides an allocation: refused above `limit`.
 uint32_t Limited(const json& j, const std::string& path, uint32_t limit, const char* what) {
   const uint32_t v = U32(j, path);
@@ -235,9 +248,10 @@ class Parser {
   }
 
   std::vector<Field> Fields(const json& j, const std::string& path, uint32_t maxAt = ImageWriter::kMaxSize) {
-    if (!j.is_array()) Fail(path, "expected an array of fields");
     std::vector<Field> out;
-    for (size_t i = 0; i < j.size(); ++i) out.push_back(FieldValue(j[i], Sub(path, i), maxAt));
+    ForEach(j, path, "expected an array of fields", [&](const json& f, const std::string& p) {
+      out.push_back(FieldValue(f, p, maxAt));
+    });
     return out;
   }
 
@@ -256,16 +270,14 @@ class Parser {
       else g.orientation = U8(o, Sub(path, "orientation"));
     }
     if (j.contains("stops")) {
-      const json& s = j["stops"];
-      const std::string p = Sub(path, "stops");
-      if (!s.is_array()) Fail(p, "expected [[position, colour], ...]");
       g.positions.emplace();
       g.colours.emplace();
-      for (size_t i = 0; i < s.size(); ++i) {
-        if (!s[i].is_array() || s[i].size() != 2) Fail(Sub(p, i), "expected [position, colour]");
-        g.positions->push_back(static_cast<float>(Real(s[i][0], Sub(p, i))));
-        g.colours->push_back(ColourValue(s[i][1], Sub(p, i)));
-      }
+      const char* expected = "expected [[position, colour], ...]";
+      ForEach(j["stops"], Sub(path, "stops"), expected, [&](const json& stop, const std::string& p) {
+        if (!stop.is_array() || stop.size() != 2) Fail(p, "expected [position, colour]");
+        g.positions->push_back(static_cast<float>(Real(stop[0], p)));
+        g.colours->push_back(ColourValue(stop[1], p));
+      });
     }
     if (j.contains("positions")) {
       const json& s = j["positions"];
@@ -471,30 +483,26 @@ class Parser {
     }
     if (has("children")) {
       const json& c = j["children"];
-      const std::string p = at("children");
-      if (!c.is_array()) Fail(p, "expected an array");
       // Only screens and containers link their children in; a named control
       // of another kind would drop them without a word.
-      if (namedType && !c.empty() && !LinksChildren(o.type))
-        Fail(p, "a " + type.get<std::string>() +
-                    " holds no children (only pages, templates, report pages, popups and containers do)");
-      for (size_t i = 0; i < c.size(); ++i) {
-        const std::string cp = Sub(p, i);
-        if (c[i].is_object() && c[i].contains("link")) {
-          CheckKeys(c[i], cp, {"link"});
+      if (c.is_array() && namedType && !c.empty() && !LinksChildren(o.type))
+        Fail(at("children"), "a " + type.get<std::string>() +
+                                 " holds no children (only pages, templates, report pages, popups and containers do)");
+      ForEach(c, at("children"), "expected an array", [&](const json& child, const std::string& p) {
+        if (child.is_object() && child.contains("link")) {
+          CheckKeys(child, p, {"link"});
           ControlForm raw;
-          raw.rawLink = LinkValue(c[i]["link"], Sub(cp, "link"));
+          raw.rawLink = LinkValue(child["link"], Sub(p, "link"));
           o.children.push_back(std::move(raw));
         } else {
-          o.children.push_back(ObjectValue(c[i], cp, true));
+          o.children.push_back(ObjectValue(child, p, true));
         }
-      }
+      });
     }
-    if (has("links")) {
-      const json& l = j["links"];
-      if (!l.is_array()) Fail(at("links"), "expected an array");
-      for (size_t i = 0; i < l.size(); ++i) o.links.push_back(LinkValue(l[i], Sub(at("links"), i)));
-    }
+    if (has("links"))
+      ForEach(j["links"], at("links"), "expected an array", [&](const json& l, const std::string& p) {
+        o.links.push_back(LinkValue(l, p));
+      });
     return o;
   }
 
@@ -526,8 +534,9 @@ class Parser {
   }
 
   void Objects(const json& j, const std::string& path, bool standard) {
-    if (!j.is_array()) Fail(path, "expected an array");
-    for (size_t i = 0; i < j.size(); ++i) AddControl(b_, ObjectValue(j[i], Sub(path, i), standard));
+    ForEach(j, path, "expected an array", [&](const json& o, const std::string& p) {
+      AddControl(b_, ObjectValue(o, p, standard));
+    });
   }
 
   void BlockValue(const json& j, const std::string& path) {
@@ -557,47 +566,36 @@ class Parser {
       CheckKeys(l, p, {"id", "fonts", "selectors"});
       Language lang;
       lang.id = l.contains("id") ? U32(l["id"], Sub(p, "id")) : static_cast<uint32_t>(i);
-      if (l.contains("fonts")) {
-        const json& f = l["fonts"];
-        const std::string fp = Sub(p, "fonts");
-        if (!f.is_array()) Fail(fp, "expected an array");
-        for (size_t k = 0; k < f.size(); ++k) {
-          const std::string kp = Sub(fp, k);
-          if (f[k].is_null()) {
+      if (l.contains("fonts"))
+        ForEach(l["fonts"], Sub(p, "fonts"), "expected an array", [&](const json& f, const std::string& fp) {
+          if (f.is_null()) {
             lang.fonts.emplace_back();
-          } else if (f[k].is_array()) {
-            if (f[k].size() != 4) Fail(kp, "expected four font indexes");
-            lang.fonts.push_back(FontVariants{U16(f[k][0], kp), U16(f[k][1], kp), U16(f[k][2], kp), U16(f[k][3], kp)});
+          } else if (f.is_array()) {
+            if (f.size() != 4) Fail(fp, "expected four font indexes");
+            lang.fonts.push_back(FontVariants{U16(f[0], fp), U16(f[1], fp), U16(f[2], fp), U16(f[3], fp)});
           } else {
-            const uint16_t v = U16(f[k], kp);
+            const uint16_t v = U16(f, fp);
             lang.fonts.push_back(FontVariants{v, v, v, v});
           }
-        }
-      }
-      if (l.contains("selectors")) {
-        const json& s = l["selectors"];
-        if (!s.is_array()) Fail(Sub(p, "selectors"), "expected an array");
-        for (size_t k = 0; k < s.size(); ++k) lang.selectors.push_back(U16(s[k], Sub(Sub(p, "selectors"), k)));
-      }
+        });
+      if (l.contains("selectors"))
+        ForEach(l["selectors"], Sub(p, "selectors"), "expected an array", [&](const json& s, const std::string& sp) {
+          lang.selectors.push_back(U16(s, sp));
+        });
       b_.AddLanguage(std::move(lang));
     }
   }
 
   void Texts(const json& j, const std::string& path) {
-    if (!j.is_array()) Fail(path, "expected an array");
-    for (size_t i = 0; i < j.size(); ++i) {
-      const std::string p = Sub(path, i);
-      if (j[i].is_string()) b_.AddText(Utf16(j[i].get<std::string>(), p));
-      else if (j[i].is_null()) b_.AddTexts({});
-      else b_.AddTexts(TextColumns(j[i], p));
-    }
+    ForEach(j, path, "expected an array", [&](const json& t, const std::string& p) {
+      if (t.is_string()) b_.AddText(Utf16(t.get<std::string>(), p));
+      else if (t.is_null()) b_.AddTexts({});
+      else b_.AddTexts(TextColumns(t, p));
+    });
   }
 
   void Fonts(const json& j, const std::string& path) {
-    if (!j.is_array()) Fail(path, "expected an array");
-    for (size_t i = 0; i < j.size(); ++i) {
-      const std::string p = Sub(path, i);
-      const json& f = j[i];
+    ForEach(j, path, "expected an array", [&](const json& f, const std::string& p) {
       CheckKeys(f, p, {"face", "size", "bold", "italic", "flags", "byte0", "faceData"});
       FontRecord font;
       if (!f.contains("face")) Fail(p, "font without \"face\" (null for none)");
@@ -613,66 +611,56 @@ class Parser {
       } catch (const BuildError& e) {
         Fail(p, e.what());
       }
-    }
+    });
   }
 
   std::vector<MapGroup> DefaultMapValue(const json& j, const std::string& path) {
-    if (!j.is_array()) Fail(path, "expected an array of groups");
     std::vector<MapGroup> out;
-    for (size_t i = 0; i < j.size(); ++i) {
-      const std::string p = Sub(path, i);
-      CheckKeys(j[i], p, {"key", "entries", "nullTable"});
+    ForEach(j, path, "expected an array of groups", [&](const json& group, const std::string& p) {
+      CheckKeys(group, p, {"key", "entries", "nullTable"});
       MapGroup g;
-      g.key = j[i].contains("key") ? U32(j[i]["key"], Sub(p, "key")) : 0;
-      if (j[i].contains("nullTable")) g.nullTable = Bool(j[i]["nullTable"], Sub(p, "nullTable"));
-      if (j[i].contains("entries")) {
-        const json& e = j[i]["entries"];
-        const std::string ep = Sub(p, "entries");
-        if (!e.is_array()) Fail(ep, "expected [[identifier, value], ...]");
-        for (size_t k = 0; k < e.size(); ++k) {
-          if (!e[k].is_array() || e[k].size() != 2) Fail(Sub(ep, k), "expected [identifier, value]");
-          g.entries.emplace_back(U32(e[k][0], Sub(ep, k)), U32(e[k][1], Sub(ep, k)));
-        }
-      }
+      g.key = group.contains("key") ? U32(group["key"], Sub(p, "key")) : 0;
+      if (group.contains("nullTable")) g.nullTable = Bool(group["nullTable"], Sub(p, "nullTable"));
+      if (group.contains("entries"))
+        ForEach(group["entries"], Sub(p, "entries"), "expected [[identifier, value], ...]",
+                [&](const json& e, const std::string& ep) {
+                  if (!e.is_array() || e.size() != 2) Fail(ep, "expected [identifier, value]");
+                  g.entries.emplace_back(U32(e[0], ep), U32(e[1], ep));
+                });
       out.push_back(std::move(g));
-    }
+    });
     return out;
   }
 
   std::vector<std::optional<ValueList>> Lists(const json& j, const std::string& path) {
-    if (!j.is_array()) Fail(path, "expected an array of lists");
     std::vector<std::optional<ValueList>> out;
-    for (size_t i = 0; i < j.size(); ++i) {
-      const std::string p = Sub(path, i);
-      if (j[i].is_null()) {
+    ForEach(j, path, "expected an array of lists", [&](const json& list, const std::string& p) {
+      if (list.is_null()) {
         out.emplace_back();
-        continue;
+        return;
       }
-      CheckKeys(j[i], p, {"kind", "entries", "count"});
+      CheckKeys(list, p, {"kind", "entries", "count"});
       ValueList l;
-      if (j[i].contains("kind")) {
-        const json& k = j[i]["kind"];
+      if (list.contains("kind")) {
+        const json& k = list["kind"];
         if (k == "bit") l.kind = 1;
         else if (k == "value") l.kind = 2;
         else if (k == "range") l.kind = 3;
         else l.kind = U16(k, Sub(p, "kind"));
       }
       const size_t width = l.kind == 3 ? 3 : 2;
-      if (j[i].contains("entries")) {
-        const json& e = j[i]["entries"];
-        const std::string ep = Sub(p, "entries");
-        if (!e.is_array()) Fail(ep, "expected an array of entries");
-        for (size_t k = 0; k < e.size(); ++k) {
-          if (!e[k].is_array() || e[k].size() != width)
-            Fail(Sub(ep, k), width == 3 ? "expected [upper, lower, result]" : "expected [value, result]");
-          std::vector<uint32_t> words;
-          for (size_t w = 0; w < width; ++w) words.push_back(U32(e[k][w], Sub(ep, k)));
-          l.entries.push_back(std::move(words));
-        }
-      }
-      if (j[i].contains("count")) l.count = U16(j[i]["count"], Sub(p, "count"));
+      if (list.contains("entries"))
+        ForEach(list["entries"], Sub(p, "entries"), "expected an array of entries",
+                [&](const json& e, const std::string& ep) {
+                  if (!e.is_array() || e.size() != width)
+                    Fail(ep, width == 3 ? "expected [upper, lower, result]" : "expected [value, result]");
+                  std::vector<uint32_t> words;
+                  for (size_t w = 0; w < width; ++w) words.push_back(U32(e[w], ep));
+                  l.entries.push_back(std::move(words));
+                });
+      if (list.contains("count")) l.count = U16(list["count"], Sub(p, "count"));
       out.push_back(std::move(l));
-    }
+    });
     return out;
   }
 
@@ -690,22 +678,20 @@ class Parser {
   }
 
   void Resources(const json& j, const std::string& path) {
-    if (!j.is_array()) Fail(path, "expected an array of resources");
-    for (size_t i = 0; i < j.size(); ++i) {
-      const std::string p = Sub(path, i);
-      if (j[i].is_object() && j[i].contains("languages")) {
-        CheckKeys(j[i], p, {"languages"});
-        const json& l = j[i]["languages"];
-        if (!l.is_array()) Fail(Sub(p, "languages"), "expected an array");
-        std::vector<std::optional<Resource>> row;
-        // A row of one entry would apply to every language: pad it.
-        for (size_t k = 0; k < l.size(); ++k) row.push_back(ResourceValue(l[k], Sub(Sub(p, "languages"), k)));
-        if (row.size() == 1) row.emplace_back();
-        b_.AddResource(std::move(row));
-      } else {
-        b_.AddResource({ResourceValue(j[i], p)});
+    ForEach(j, path, "expected an array of resources", [&](const json& r, const std::string& p) {
+      if (!r.is_object() || !r.contains("languages")) {
+        b_.AddResource({ResourceValue(r, p)});
+        return;
       }
-    }
+      CheckKeys(r, p, {"languages"});
+      std::vector<std::optional<Resource>> row;
+      ForEach(r["languages"], Sub(p, "languages"), "expected an array", [&](const json& l, const std::string& lp) {
+        row.push_back(ResourceValue(l, lp));
+      });
+      // A row of one entry would apply to every language: pad it.
+      if (row.size() == 1) row.emplace_back();
+      b_.AddResource(std::move(row));
+    });
   }
 
   void Settings(const json& root) {
@@ -792,19 +778,17 @@ class Parser {
   }
 
   void KeyTexts(const json& j, const std::string& path, bool sort) {
-    if (!j.is_array()) Fail(path, "expected [[key, text], ...]");
     std::vector<std::pair<uint32_t, uint32_t>> entries;
-    for (size_t i = 0; i < j.size(); ++i) {
-      const std::string p = Sub(path, i);
-      if (!j[i].is_array() || j[i].size() != 2) Fail(p, "expected [key, text number or text]");
-      const uint32_t key = U32(j[i][0], p);
-      const json& t = j[i][1];
+    ForEach(j, path, "expected [[key, text], ...]", [&](const json& pair, const std::string& p) {
+      if (!pair.is_array() || pair.size() != 2) Fail(p, "expected [key, text number or text]");
+      const uint32_t key = U32(pair[0], p);
+      const json& t = pair[1];
       uint32_t number;
       if (t.is_string() && !t.get<std::string>().starts_with("0x")) number = b_.AddText(Utf16(t.get<std::string>(), p));
       else if (t.is_array()) number = b_.AddTexts(TextColumns(t, p));
       else number = U32(t, p);
       entries.emplace_back(key, number);
-    }
+    });
     if (sort)
       std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     b_.SetKeyTable(std::move(entries));
@@ -862,8 +846,8 @@ class Parser {
     for (const auto& [type, path] : where) {
       const uint64_t bytes = b_.RecordTableBytes(type);
       if (bytes > ImageWriter::kMaxSize)
-        Fail(path, "the record table of type " + std::to_string(type) + " would take " + std::to_string(bytes) +
-                       " bytes (limit " + std::to_string(ImageWriter::kMaxSize) + ")");
+        Fail(path, "the record table of type " + std::to_string(type) + " would take " +
+                       OverLimit(bytes, "bytes", ImageWriter::kMaxSize));
     }
   }
 
@@ -934,39 +918,31 @@ ContainerOptions ContainerValue(const json& root, const std::map<std::string, ui
   if (j.contains("listB")) o.listB = Positions(j["listB"], Sub(path, "listB"), true, labels);
   if (j.contains("listC")) o.listC = Positions(j["listC"], Sub(path, "listC"), false, labels);
   if (j.contains("listD")) o.listD = Positions(j["listD"], Sub(path, "listD"), false, labels);
-  if (j.contains("sections")) {
-    const json& s = j["sections"];
-    if (!s.is_array()) Fail(Sub(path, "sections"), "expected an array");
-    for (size_t i = 0; i < s.size(); ++i) {
-      const std::string p = Sub(Sub(path, "sections"), i);
-      CheckKeys(s[i], p, {"type", "headBytes", "bytes", "length", "at"});
+  if (j.contains("sections"))
+    ForEach(j["sections"], Sub(path, "sections"), "expected an array", [&](const json& s, const std::string& p) {
+      CheckKeys(s, p, {"type", "headBytes", "bytes", "length", "at"});
       RawSection r;
-      if (!s[i].contains("type")) Fail(p, "section without \"type\"");
-      r.type = U32(s[i]["type"], Sub(p, "type"));
-      if (s[i].contains("bytes")) r.body = ByteList(s[i]["bytes"], Sub(p, "bytes"));
-      if (s[i].contains("length")) r.length = U32(s[i]["length"], Sub(p, "length"));
-      if (s[i].contains("at")) r.insertAt = U32(s[i]["at"], Sub(p, "at"));
-      if (s[i].contains("headBytes")) {
-        const auto b = ByteList(s[i]["headBytes"], Sub(p, "headBytes"));
+      if (!s.contains("type")) Fail(p, "section without \"type\"");
+      r.type = U32(s["type"], Sub(p, "type"));
+      if (s.contains("bytes")) r.body = ByteList(s["bytes"], Sub(p, "bytes"));
+      if (s.contains("length")) r.length = U32(s["length"], Sub(p, "length"));
+      if (s.contains("at")) r.insertAt = U32(s["at"], Sub(p, "at"));
+      if (s.contains("headBytes")) {
+        const auto b = ByteList(s["headBytes"], Sub(p, "headBytes"));
         if (b.size() != 4) Fail(Sub(p, "headBytes"), "expected 4 bytes");
         std::copy(b.begin(), b.end(), r.headBytes.begin());
       }
       o.extraSections.push_back(std::move(r));
-    }
-  }
-  if (j.contains("layoutInserts")) {
-    const json& s = j["layoutInserts"];
-    if (!s.is_array()) Fail(Sub(path, "layoutInserts"), "expected an array");
-    for (size_t i = 0; i < s.size(); ++i) {
-      const std::string p = Sub(Sub(path, "layoutInserts"), i);
-      CheckKeys(s[i], p, {"at", "kind", "count"});
+    });
+  if (j.contains("layoutInserts"))
+    ForEach(j["layoutInserts"], Sub(path, "layoutInserts"), "expected an array", [&](const json& s, const auto& p) {
+      CheckKeys(s, p, {"at", "kind", "count"});
       LayoutInsert ins;
-      if (s[i].contains("at")) ins.at = U32(s[i]["at"], Sub(p, "at"));
-      if (s[i].contains("kind")) ins.entry.kind = U8(s[i]["kind"], Sub(p, "kind"));
-      if (s[i].contains("count")) ins.entry.count = U8(s[i]["count"], Sub(p, "count"));
+      if (s.contains("at")) ins.at = U32(s["at"], Sub(p, "at"));
+      if (s.contains("kind")) ins.entry.kind = U8(s["kind"], Sub(p, "kind"));
+      if (s.contains("count")) ins.entry.count = U8(s["count"], Sub(p, "count"));
       o.layoutInserts.push_back(ins);
-    }
-  }
+    });
   if (j.contains("trailing")) o.trailing = ByteList(j["trailing"], Sub(path, "trailing"));
   if (j.contains("corrupt")) {
     const std::string name = String(j["corrupt"], Sub(path, "corrupt"));
@@ -975,6 +951,10 @@ ContainerOptions ContainerValue(const json& root, const std::map<std::string, ui
     o.corrupt = *c;
   }
   return o;
+}
+
+std::string TooDeep() {
+  return "nested deeper than " + OverLimit(limits::kDescriptionDepth, "levels", limits::kDescriptionDepth);
 }
 
 std::vector<uint8_t> Le32(uint32_t v) {
@@ -990,21 +970,19 @@ std::vector<uint8_t> ConnectionFile(const json& j) {
     CheckKeys(j, path, {"bytes"});
     return j.contains("bytes") ? ByteList(j["bytes"], Sub(path, "bytes")) : std::vector<uint8_t>{};
   }
-  if (!j.is_array()) Fail(path, "expected an array of records or {\"bytes\": [...]}");
   std::vector<uint8_t> out;
-  for (size_t i = 0; i < j.size(); ++i) {
-    const std::string p = Sub(path, i);
-    CheckKeys(j[i], p, {"key", "data", "length"});
-    if (!j[i].contains("key")) Fail(p, "record without \"key\"");
-    const auto data = j[i].contains("data") ? ByteList(j[i]["data"], Sub(p, "data")) : std::vector<uint8_t>{};
-    const uint32_t length = j[i].contains("length") ? U32(j[i]["length"], Sub(p, "length"))
-                                                    : static_cast<uint32_t>(data.size());
-    for (uint32_t v : {U32(j[i]["key"], Sub(p, "key")), length}) {
+  ForEach(j, path, "expected an array of records or {\"bytes\": [...]}", [&](const json& r, const std::string& p) {
+    CheckKeys(r, p, {"key", "data", "length"});
+    if (!r.contains("key")) Fail(p, "record without \"key\"");
+    const auto data = r.contains("data") ? ByteList(r["data"], Sub(p, "data")) : std::vector<uint8_t>{};
+    const uint32_t length =
+        r.contains("length") ? U32(r["length"], Sub(p, "length")) : static_cast<uint32_t>(data.size());
+    for (uint32_t v : {U32(r["key"], Sub(p, "key")), length}) {
       const auto le = Le32(v);
       out.insert(out.end(), le.begin(), le.end());
     }
     out.insert(out.end(), data.begin(), data.end());
-  }
+  });
   return out;
 }
 
@@ -1021,11 +999,10 @@ BuildResult Build(const json& root) {
   else if (!root.contains("synthetic")) b.AddLanguage(Language{1, {}, {}});
   if (root.contains("texts")) p.Texts(root["texts"], "texts");
   if (root.contains("fonts")) p.Fonts(root["fonts"], "fonts");
-  if (root.contains("blocks")) {
-    const json& j = root["blocks"];
-    if (!j.is_array()) Fail("blocks", "expected an array");
-    for (size_t i = 0; i < j.size(); ++i) p.BlockValue(j[i], Sub("blocks", i));
-  }
+  if (root.contains("blocks"))
+    ForEach(root["blocks"], "blocks", "expected an array", [&](const json& j, const std::string& path) {
+      p.BlockValue(j, path);
+    });
   if (root.contains("recordSizes")) {
     const json& j = root["recordSizes"];
     if (!j.is_object()) Fail("recordSizes", "expected an object of type numbers");
@@ -1036,11 +1013,9 @@ BuildResult Build(const json& root) {
       p.NoteRecordSize(type, path);
     }
   }
-  if (root.contains("emptyTables")) {
-    const json& j = root["emptyTables"];
-    if (!j.is_array()) Fail("emptyTables", "expected an array of type numbers");
-    for (size_t i = 0; i < j.size(); ++i) b.AddEmptyTable(U8(j[i], Sub("emptyTables", i)));
-  }
+  if (root.contains("emptyTables"))
+    ForEach(root["emptyTables"], "emptyTables", "expected an array of type numbers",
+            [&](const json& j, const std::string& path) { b.AddEmptyTable(U8(j, path)); });
   if (root.contains("headerTypes"))
     b.SetHeaderTypeCount(static_cast<uint32_t>(Integer(root["headerTypes"], "headerTypes", 0, 256)));
   if (root.contains("screens")) p.Objects(root["screens"], "screens", true);
@@ -1060,14 +1035,11 @@ BuildResult Build(const json& root) {
     if (j.contains("varied")) o.varied = Bool(j["varied"], Sub(sp, "varied"));
     // The generator holds the whole project in memory before it is laid out.
     const uint64_t screens = uint64_t{o.pages} + o.templates + o.reportPages + o.popups;
-    if (screens > limits::kSyntheticScreens)
-      Fail(sp, std::to_string(screens) + " screens (limit " + std::to_string(limits::kSyntheticScreens) + ")");
+    if (screens > limits::kSyntheticScreens) Fail(sp, OverLimit(screens, "screens", limits::kSyntheticScreens));
     if (o.controls > limits::kSyntheticControls)
-      Fail(Sub(sp, "controls"), std::to_string(o.controls) + " controls (limit " +
-                                    std::to_string(limits::kSyntheticControls) + ")");
+      Fail(Sub(sp, "controls"), OverLimit(o.controls, "controls", limits::kSyntheticControls));
     if (o.languages > limits::kSyntheticLanguages)
-      Fail(Sub(sp, "languages"), std::to_string(o.languages) + " languages (limit " +
-                                     std::to_string(limits::kSyntheticLanguages) + ")");
+      Fail(Sub(sp, "languages"), OverLimit(o.languages, "languages", limits::kSyntheticLanguages));
     AddSyntheticProject(b, o);
   }
   if (root.contains("objectTextMap")) b.SetObjectTextMap(p.DefaultMapValue(root["objectTextMap"], "objectTextMap"));
@@ -1165,8 +1137,7 @@ BuildResult BuildFromJson(const nlohmann::json& description) {
     while (!pending.empty()) {
       const auto [value, depth] = pending.back();
       pending.pop_back();
-      if (depth > limits::kDescriptionDepth) Fail("", "nested deeper than " + std::to_string(limits::kDescriptionDepth) +
-                                               " levels (limit " + std::to_string(limits::kDescriptionDepth) + ")");
+      if (depth > limits::kDescriptionDepth) Fail("", TooDeep());
       if (value->is_structured())
         for (const json& child : *value) pending.emplace_back(&child, depth + 1);
     }
@@ -1186,8 +1157,7 @@ namespace {
 // text is left to the parser, which names the place.
 bool CheckShape(std::string_view text, BuildResult& r) {
   if (text.size() > limits::kDescriptionBytes) {
-    r.error = "description: larger than " + std::to_string(limits::kDescriptionBytes) + " bytes (limit " +
-              std::to_string(limits::kDescriptionBytes) + ")";
+    r.error = "description: larger than " + OverLimit(limits::kDescriptionBytes, "bytes", limits::kDescriptionBytes);
     return false;
   }
   size_t depth = 0, values = 0, line = 1, column = 0;
@@ -1214,16 +1184,14 @@ bool CheckShape(std::string_view text, BuildResult& r) {
       ++values;
       if (++depth > limits::kDescriptionDepth) {
         r.line = line, r.column = column;
-        r.error = "nested deeper than " + std::to_string(limits::kDescriptionDepth) + " levels (limit " +
-                  std::to_string(limits::kDescriptionDepth) + ")";
+        r.error = TooDeep();
         return false;
       }
     } else if ((c == ']' || c == '}') && depth) {
       --depth;
     }
     if (values > limits::kDescriptionValues) {
-      r.error = "description: more than " + std::to_string(limits::kDescriptionValues) + " values (limit " +
-                std::to_string(limits::kDescriptionValues) + ")";
+      r.error = "description: more than " + OverLimit(limits::kDescriptionValues, "values", limits::kDescriptionValues);
       return false;
     }
   }

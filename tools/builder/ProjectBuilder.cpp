@@ -16,6 +16,24 @@ uint32_t RoundUp4(uint64_t v) {
   return static_cast<uint32_t>(r);
 }
 
+// A table {count; (first, second) word pairs}; answers its offset.
+uint32_t WritePairs(ImageWriter& w, const std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
+  const uint32_t n = static_cast<uint32_t>(pairs.size());
+  const uint32_t table = w.Allocate(4 + 8 * n);
+  w.PutU32(table, n);
+  for (uint32_t i = 0; i < n; ++i) {
+    w.PutU32(table + 4 + 8 * i, pairs[i].first);
+    w.PutU32(table + 8 + 8 * i, pairs[i].second);
+  }
+  return table;
+}
+
+// Block 11 entry n lies at byte 68 - 4n.
+uint32_t Block11Entry(uint32_t n) {
+  if (n < 1 || n > 12) throw BuildError("block 11 entry " + std::to_string(n) + " outside 1..12");
+  return 68 - 4 * n;
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -236,14 +254,7 @@ uint32_t ProjectBuilder::WriteDefaultMap(ImageWriter& w, const std::vector<MapGr
       w.PutRef(at + 4, 0);
       continue;
     }
-    const auto& entries = groups[g].entries;
-    const uint32_t table = w.Allocate(4 + 8 * static_cast<uint32_t>(entries.size()));
-    w.PutU32(table, static_cast<uint32_t>(entries.size()));
-    for (size_t e = 0; e < entries.size(); ++e) {
-      w.PutU32(table + 4 + 8 * static_cast<uint32_t>(e), entries[e].first);
-      w.PutU32(table + 8 + 8 * static_cast<uint32_t>(e), entries[e].second);
-    }
-    w.PutRef(at + 4, table);
+    w.PutRef(at + 4, WritePairs(w, groups[g].entries));
   }
   return map;
 }
@@ -429,18 +440,17 @@ uint32_t ProjectBuilder::WriteBlock11(ImageWriter& w) const {
   const uint32_t block = w.Allocate(68);
   for (uint32_t word = 0; word < 5; ++word) w.PutU32(block + 4 * word, 0);
   uint32_t highest = 0;
-  for (uint32_t n = 1; n <= 12; ++n) w.PutRef(block + 68 - 4 * n, 0);
+  for (uint32_t n = 1; n <= 12; ++n) w.PutRef(block + Block11Entry(n), 0);
   for (const auto& [n, ref] : b.entries) {
-    if (n < 1 || n > 12) throw BuildError("block 11 entry " + std::to_string(n) + " outside 1..12");
-    PutRef(w, block + 68 - 4 * n, ref);
+    PutRef(w, block + Block11Entry(n), ref);
     highest = std::max(highest, n);
   }
   for (const auto& [n, items] : b.lists) {
-    if (n < 1 || n > 12) throw BuildError("block 11 entry " + std::to_string(n) + " outside 1..12");
+    const uint32_t at = block + Block11Entry(n);
     const uint32_t list = w.Allocate(4 + 4 * static_cast<uint32_t>(items.size()));
     w.PutU32(list, static_cast<uint32_t>(items.size()));
     for (size_t i = 0; i < items.size(); ++i) PutRef(w, list + 4 + 4 * static_cast<uint32_t>(i), items[i]);
-    w.PutRef(block + 68 - 4 * n, list);
+    w.PutRef(at, list);
     highest = std::max(highest, n);
   }
   w.PutU32(block + 16, b.highest.value_or(highest));
@@ -543,16 +553,7 @@ FinishedImage ProjectBuilder::Build() const {
   if (listDefaultMap_) w.PutRef(68, WriteDefaultMap(w, *listDefaultMap_));
   if (textLists_) w.PutRef(28, WriteLists(w, *textLists_));
   if (resourceLists_) w.PutRef(32, WriteLists(w, *resourceLists_));
-  if (keyTable_) {
-    const uint32_t n = static_cast<uint32_t>(keyTable_->size());
-    const uint32_t table = w.Allocate(4 + 8 * n);
-    w.PutU32(table, n);
-    for (uint32_t i = 0; i < n; ++i) {
-      w.PutU32(table + 4 + 8 * i, (*keyTable_)[i].first);
-      w.PutU32(table + 8 + 8 * i, (*keyTable_)[i].second);
-    }
-    w.PutRef(60, table);
-  }
+  if (keyTable_) w.PutRef(60, WritePairs(w, *keyTable_));
   if (projectSettings_) {
     const ProjectSettings& p = *projectSettings_;
     const uint32_t block = w.Allocate(std::max<uint32_t>(p.size, 24));

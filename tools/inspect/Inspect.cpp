@@ -12,6 +12,7 @@
 
 #include "controls/ControlFactory.h"
 #include "controls/IControlGroup.h"
+#include "controls/PopupScreen.h"
 #include "controls/VectorGraphics.h"
 #include "data/set/ImageLayout.h"
 #include "platform/Endian.h"
@@ -23,12 +24,11 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// Record offsets the converter reads beside the base's (rec::).
-constexpr uint32_t kTypeByte = 3, kFill = 36, kBorderColour = 52, kBorderWidth = 56, kBorderRadius = 58, kTitle = 60;
+// Record offsets the converter reads beside the base's (rec::); the fill of
+// pages and popups and a popup's frame and title as PopupScreen reads them.
+constexpr uint32_t kTypeByte = 3;
 constexpr uint32_t kFlagOutside = 0x10;
-// Popup title block.
-constexpr uint32_t kTitleIcon = 0, kTitleTextId = 4, kTitleTextColour = 8, kTitleFill = 12, kTitleFont = 24,
-                   kTitleHeight = 28, kTitleFlags = 30;
+using P = PopupScreen;
 // Link entry.
 constexpr uint32_t kLinkKind = 0, kLinkPresent = 1, kLinkSlot = 2, kLinkSpare = 3, kLinkTarget = 4;
 constexpr uint32_t kFaceName = 4, kFaceNameBytes = 32;
@@ -186,13 +186,13 @@ json FillJson(ImageRef info) {
 
 json TitleJson(ImageRef title) {
   json t = json::object();
-  t["icon"] = title.I32(kTitleIcon);
-  t["textId"] = title.U32(kTitleTextId);
-  t["textColor"] = ColourText(title.At(kTitleTextColour));
-  t["background"] = FillJson(title.At(kTitleFill));
-  t["font"] = {{"number", title.U16(kTitleFont)}, {"style", title.U16(kTitleFont + 2)}};
-  t["height"] = title.U16(kTitleHeight);
-  const uint8_t flags = title.U8(kTitleFlags);
+  t["icon"] = title.I32(P::kTitleIconId);
+  t["textId"] = title.U32(P::kTitleTextId);
+  t["textColor"] = ColourText(title.At(P::kTitleTextColor));
+  t["background"] = FillJson(title.At(P::kTitleBackground));
+  t["font"] = {{"number", title.U16(P::kTitleFont)}, {"style", title.U16(P::kTitleFont + 2)}};
+  t["height"] = title.U16(P::kTitleHeight);
+  const uint8_t flags = title.U8(P::kTitleFlags);
   if (flags & 1u) t["closeButton"] = true;
   if (flags & ~1u) t["flags"] = flags;
   return t;
@@ -319,12 +319,12 @@ class Describer {
     if (flags) j["flags"] = flags;
     if (word8) j["word8"] = word8;
     if (const ImageRef sub = record.Ref(rec::kSubRecord)) j["subRecord"] = sub.U32(rec::kSubRecordWord);
-    if (type == kPageType || type == kPopupType) j["background"] = FillJson(record.At(kFill));
+    if (type == kPageType || type == kPopupType) j["background"] = FillJson(record.At(P::kBackground));
     if (type == kPopupType) {
-      j["borderColor"] = ColourText(record.At(kBorderColour));
-      j["borderWidth"] = record.U16(kBorderWidth);
-      j["borderRadius"] = record.U16(kBorderRadius);
-      if (const ImageRef title = record.Ref(kTitle)) j["title"] = TitleJson(title);
+      j["borderColor"] = ColourText(record.At(P::kBorderColor));
+      j["borderWidth"] = record.U16(P::kBorderWidth);
+      j["borderRadius"] = record.U16(P::kBorderRadius);
+      if (const ImageRef title = record.Ref(P::kTitle)) j["title"] = TitleJson(title);
     }
     return j;
   }
@@ -469,10 +469,11 @@ class Reporter final : public TreeWatcher {
     if (!budget_.Take()) return Stopped(0, budget_.Exceeded());
     Line(0, "screen " + Describe(*screen));
     if (type == kPopupType) {
-      if (const ImageRef title = record.Ref(kTitle))
-        Line(1, "title text " + std::to_string(title.U32(kTitleTextId)) + ", font " +
-                    std::to_string(title.U16(kTitleFont)) + " style " + std::to_string(title.U16(kTitleFont + 2)) +
-                    ", height " + std::to_string(title.U16(kTitleHeight)));
+      if (const ImageRef title = record.Ref(P::kTitle))
+        Line(1, "title text " + std::to_string(title.U32(P::kTitleTextId)) + ", font " +
+                    std::to_string(title.U16(P::kTitleFont)) + " style " +
+                    std::to_string(title.U16(P::kTitleFont + 2)) + ", height " +
+                    std::to_string(title.U16(P::kTitleHeight)));
     }
     // The converter's own loading, every link it reads shown as it goes.
     if (auto* group = dynamic_cast<IControlGroup*>(screen.get())) static_cast<void>(group->LoadChildren(data_, budget_, this));

@@ -1,6 +1,8 @@
 // Languages, texts, fonts and resources of the current language.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/data/manager/RichDataset.h"
 
 namespace prt {
@@ -29,6 +31,33 @@ TEST(SetLanguageTest, SwitchesAndWrapsAround) {
   EXPECT_FALSE(dm.SetLanguage(0, false));
   EXPECT_TRUE(dm.SetLanguage(-1, false));  // "next" is accepted without languages
   EXPECT_EQ(dm.GetCurrentLanguageIndex(), 0u);
+}
+
+// Key texts by binary search, and the settings words behind their checks.
+TEST_F(LanguagesTest, KeyTextsAndSettingsWords) {
+  const struct { uint32_t key; int32_t language; std::u16string text; } keys[] = {
+      {3, -1, u"Motor"}, {5, -1, u"Pump"}, {9, 1033, u"Vanne"}, {9, 7, u"<none>"}, {4, -1, u"<none>"},
+      {0, -1, u"<none>"}, {10, -1, u"<none>"},
+  };
+  for (const auto& k : keys) EXPECT_EQ(TextOf(dm.GetTextByKey(k.key, k.language)), k.text) << k.key;
+
+  uint32_t word = 0;
+  const struct { const char* name; bool ok; uint32_t word; std::function<bool(uint32_t*)> read; } words[] = {
+      {"project 19", true, 0x0A0B0C0D, [&](uint32_t* out) { return dm.GetProjectSettingsWord19(out); }},
+      {"runtime 0", true, 1041, [&](uint32_t* out) { return dm.GetRuntimeSettingsWord0(1, out); }},
+      {"runtime 0 of 2", false, 0, [&](uint32_t* out) { return dm.GetRuntimeSettingsWord0(2, out); }},
+      {"runtime 1", true, 111, [&](uint32_t* out) { return dm.GetRuntimeSettingsWord1(out); }},
+      {"table 20 entry 1", true, 71, [&](uint32_t* out) { return dm.GetSettingsTable20Entry(1, out); }},
+      {"table 20 entry 2", false, 0, [&](uint32_t* out) { return dm.GetSettingsTable20Entry(2, out); }},
+      {"table 20 trailer", true, 99, [&](uint32_t* out) { return dm.GetSettingsTable20Trailer(out); }},
+  };
+  for (const auto& w : words) {
+    word = 0;
+    EXPECT_EQ(w.read(&word), w.ok) << w.name;
+    EXPECT_EQ(word, w.word) << w.name;
+    EXPECT_FALSE(w.read(nullptr)) << w.name;
+  }
+  EXPECT_EQ(dm.FindSettingsEntryByName("abcd"), 8u);
 }
 
 TEST_F(LanguagesTest, SelectorPicksVariantAndUnderline) {
