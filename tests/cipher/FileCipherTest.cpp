@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <random>
+#include <vector>
 
 #include "cipher/FileCipher.h"
 #include "platform/Text.h"
@@ -65,6 +67,17 @@ TEST(FileCipher, DrawKeyTakesTopByteOfEachMersenneOutput) {
   // 581869302, 3890346734, 3586334585, 545404204, 4161255391, 3922919429,
   // 949333985.
   EXPECT_EQ(DrawKey(5489), (CipherKey{0xD0, 0x22, 0xE7, 0xD5, 0x20, 0xF8, 0xE9, 0x38}));
+  // The key is drawn without the whole engine: against the engine, on the
+  // edge seeds and on random ones.
+  std::vector<uint32_t> seeds = {0, 1, 0x7fffffffu, 0x80000000u, 0xffffffffu};
+  std::mt19937 pick(20261206);
+  for (int i = 0; i < 2000; ++i) seeds.push_back(static_cast<uint32_t>(pick()));
+  for (const uint32_t seed : seeds) {
+    std::mt19937 engine(seed);
+    CipherKey expected{};
+    for (auto& byte : expected) byte = static_cast<uint8_t>(engine() >> 24);
+    ASSERT_EQ(DrawKey(seed), expected) << seed;
+  }
 }
 
 // An empty file fails as empty; a missing one also carries the system's
