@@ -229,7 +229,10 @@ Status DocumentWorkers::Compile(const std::u16string& path, std::string_view tex
 }
 
 Status DocumentWorkers::Save(const std::u16string& path, std::string_view text) {
-  if (const std::error_code ec = platform::WriteWholeFile(path, text)) {
+  std::error_code ec = platform::CreateWholeFile(path, text);
+  // Screens that share a file write it more than once.
+  if (ec == std::errc::file_exists) ec = platform::WriteWholeFile(path, text);
+  if (ec) {
     Error error = FileError(Step::Write, path, ec);
     error.action = "save";
     return Fail(std::move(error));

@@ -422,6 +422,17 @@ std::error_code WriteWholeFile(const std::u16string& path, std::string_view data
   return file.Close();
 }
 
+std::error_code CreateWholeFile(const std::u16string& path, std::string_view data) {
+  const std::string name = NarrowPath(path);
+  if (const int error = InjectedFault(FaultOp::Open, name.c_str())) return ErrnoError(error);
+  // A new file is a regular one: no check after the open is needed.
+  Descriptor file;
+  file.Reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (file.Get() < 0) return LastError();
+  if (auto ec = WriteAll(file.Get(), data)) return ec;
+  return file.Close();
+}
+
 std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view data) {
   Descriptor file;
   struct stat info {};

@@ -98,6 +98,9 @@ std::optional<std::string> ReadWholeFile(const std::u16string& path);
 std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content);
 // Replaces the file's content by `data`, creating the file.
 std::error_code WriteWholeFile(const std::u16string& path, std::string_view data);
+// Makes `path` a new file holding `data`: fails with file_exists, and
+// leaves it alone, when anything is there already (a link included).
+std::error_code CreateWholeFile(const std::u16string& path, std::string_view data);
 // The same for a file that usually exists: its content is overwritten in
 // place and cut to the new length, rather than the file being truncated
 // first. On ext4 truncating a file to zero and writing it anew makes its
