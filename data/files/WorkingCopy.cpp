@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/Endian.h"
@@ -118,12 +120,33 @@ bool CopyMatches(const pf::FolderHandle& work, const std::u16string& fileName, c
   return !storeHash || !work.Replace(hashName, HashText(hash));
 }
 
+// A data file that changed while it was read is being written. A write
+// moves the file's times when it begins and may stall part way, so the
+// file is read again only once its status has stayed the same this long:
+// a read that looked at the times before a stalled write went on would
+// take its bytes half done.
+constexpr std::chrono::milliseconds kSettled{250};
+
+void WaitUntilSettled(const std::u16string& path) {
+  for (int waits = 0; waits < 8; ++waits) {
+    pf::FileInfo info;
+    if (pf::StatFile(path, info)) return;  // the read says why
+    const auto changed = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(info.changedNs)));
+    const auto settled = changed + kSettled;
+    if (std::chrono::system_clock::now() >= settled) return;
+    std::this_thread::sleep_until(settled);
+  }
+}
+
 // Reads the data file whole, again when it changed while it was read.
 Status ReadDataFile(const std::u16string& path, const std::u16string& fileName, const std::u16string& folder,
                     pf::FileSnapshot& data) {
   std::error_code ec = pf::ReadSnapshot(path, limits::kDataFileBytes, data);
-  for (int attempt = 1; !ec && data.changed && attempt < kCopyAttempts; ++attempt)
+  for (int attempt = 1; !ec && data.changed && attempt < kCopyAttempts; ++attempt) {
+    WaitUntilSettled(path);
     ec = pf::ReadSnapshot(path, limits::kDataFileBytes, data);
+  }
   if (ec) return Fail(Refused(Step::CopyFile, fileName, folder, ec.message()));
   if (data.changed)
     return Fail(Refused(Step::CopyFile, fileName, folder,
