@@ -120,11 +120,11 @@ bool CopyMatches(const pf::FolderHandle& work, const std::u16string& fileName, c
   return !storeHash || !work.Replace(hashName, HashText(hash));
 }
 
-// A data file that changed while it was read is being written. A write
-// moves the file's times when it begins and may stall part way, so the
-// file is read again only once its status has stayed the same this long:
-// a read that looked at the times before a stalled write went on would
-// take its bytes half done.
+// A file of the data set that changed while it was read is being written.
+// A write moves the file's times when it begins and may stall part way, so
+// the file is read again only once its status has stayed the same this
+// long: a read that looked at the times before a stalled write went on
+// would take its bytes half done.
 constexpr std::chrono::milliseconds kSettled{250};
 
 void WaitUntilSettled(const std::u16string& path) {
@@ -167,8 +167,10 @@ Status CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& w
     for (const std::u16string& file : found.names) {
       pf::FolderHandle::Copied copied;
       std::error_code ec = work.CopyIn(sourceFolder + file, file, copied);
-      for (int attempt = 1; !ec && copied.changed && attempt < kCopyAttempts; ++attempt)
+      for (int attempt = 1; !ec && copied.changed && attempt < kCopyAttempts; ++attempt) {
+        WaitUntilSettled(sourceFolder + file);
         ec = work.CopyIn(sourceFolder + file, file, copied);
+      }
       if (ec) return Fail(Refused(Step::CopyFile, file, folder, ec.message()));
       if (copied.changed)
         return Fail(Refused(Step::CopyFile, file, folder,
