@@ -220,10 +220,6 @@ QmlStream& QmlStream::WriteIntLine(std::u16string_view name, int64_t value) {
   return WriteDecimalLine(name, Magnitude(value), value < 0);
 }
 
-QmlStream& QmlStream::WriteUnsignedLine(std::u16string_view name, uint64_t value) {
-  return WriteDecimalLine(name, value, false);
-}
-
 QmlStream& QmlStream::WriteInt(int64_t value) { return WriteDecimal(Magnitude(value), value < 0); }
 
 QmlStream& QmlStream::WriteUnsigned(uint64_t value) { return WriteDecimal(value, false); }

@@ -49,13 +49,9 @@ class QmlStream {
   QmlStream& WriteFixed(double value);
   // "name: value" and a line end: most lines of a document are one of these.
   QmlStream& WriteIntLine(std::u16string_view name, int64_t value);
-  QmlStream& WriteUnsignedLine(std::u16string_view name, uint64_t value);
-  // `text` with a backslash before every unit found in `characters`.
-  QmlStream& WriteEscaped(std::u16string_view text, std::u16string_view characters) {
-    return WriteEscapedUnits(text.data(), text.size(), characters);
-  }
-  // The same for `count` native UTF-16 units at `units`, which need not be
-  // aligned: data-set texts are read where they lie in the image.
+  // `count` native UTF-16 units at `units`, with a backslash before every
+  // unit found in `characters`. The units need not be aligned: data-set
+  // texts are read where they lie in the image.
   QmlStream& WriteEscapedUnits(const void* units, size_t count, std::u16string_view characters);
 
   // Appends a copy of `count` units written earlier, from offset `from`;

@@ -36,10 +36,6 @@ class TransferFileReader {
   // The file's bytes, the payload among them. The reader is spent: its
   // lists lie in those bytes.
   platform::ByteBlock TakeFile() &&;
-  ByteOrder Order() const { return order_; }
-  uint8_t Mode() const { return mode_; }
-  uint32_t PointerBase() const { return base_; }
-  uint32_t NullValue() const { return null_; }
   // Layout entries that describe the payload (of a kind below 6, count not 0).
   size_t LayoutEntries() const { return layoutEntries_; }
 
