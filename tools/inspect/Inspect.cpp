@@ -507,12 +507,9 @@ class Reporter final : public TreeWatcher {
         const ControlPtr control = CreateScreen(data_.ObjectRecord((uint32_t{t} << 24) | i));
         if (!control) continue;
         ++screens;
-        Status built = budget.Take() ? Status() : Fail(budget.Exceeded());
-        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && built)
-          built = group->LoadChildren(data_, budget);
-        if (!built)
+        if (const Status grown = GrowTree(data_, control, budget); !grown)
           return "converter: fails at screen " + std::string(control->GetTypeCode()) +
-                 std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + built.Error().rule + "\n";
+                 std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + grown.Error().rule + "\n";
       }
     }
     return "converter: " + std::to_string(screens) + " screens, " + Grouped(budget.Used()) + " of " +
