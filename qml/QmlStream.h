@@ -46,6 +46,7 @@ class QmlStream {
   QmlStream& WriteUtf8(std::string_view utf8);
   QmlStream& WriteInt(int64_t value);
   QmlStream& WriteUnsigned(uint64_t value);
+  // Fixed notation, 17 digits after the point (0.5 -> 0.50000000000000000).
   QmlStream& WriteFixed(double value);
   // "name: value" and a line end: most lines of a document are one of these.
   QmlStream& WriteIntLine(std::u16string_view name, int64_t value);
@@ -130,11 +131,8 @@ class QmlStream {
   Fault fault_ = Fault::None;
 };
 
-// Number texts shared by the stream and the value formatters.
-std::u16string DecimalText(int64_t value);
+// Number texts for the value formatters.
 std::u16string UnsignedText(uint64_t value);
-// Fixed notation, 17 digits after the point (0.5 -> 0.50000000000000000).
-std::u16string FixedText(double value);
 // The printf %g form with 6 significant digits (0.00001 -> 1e-05).
 std::u16string ShortFloatText(double value);
 
