@@ -126,4 +126,10 @@ Status IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
   return {};
 }
 
+Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
+  if (!budget.Take()) return Fail(budget.Exceeded());
+  if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
+  return {};
+}
+
 }  // namespace prt

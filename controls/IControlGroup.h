@@ -80,4 +80,8 @@ class IControlGroup : public IControl {
   Status LoadChildrenOn(const DataSet& data, LoadPath& path);
 };
 
+// Builds the tree below the screen's root control, counted against
+// `budget`; the root counts too.
+Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
+
 }  // namespace prt

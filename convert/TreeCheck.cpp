@@ -23,12 +23,6 @@ void AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
 
 }  // namespace
 
-Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
-  if (!budget.Take()) return Fail(budget.Exceeded());
-  if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
-  return {};
-}
-
 TreeCheck::TreeCheck(const DataSet& data, std::u16string staging) : data_(data), staging_(std::move(staging)) {
   for (uint8_t t : ScreenTypes) {
     const uint32_t n = data.ObjectCount(t);

@@ -23,10 +23,6 @@ struct Screen {
   uint32_t language = 0;           // the language its document starts in
 };
 
-// Builds the tree below the screen's root control, counted against
-// `budget`; the root counts too.
-Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
-
 // Builds the control tree of every screen, type by type, and notes the
 // screens (objects that make no screen are left out) with their sizes and
 // files. One budget bounds all the trees together.

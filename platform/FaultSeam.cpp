@@ -76,11 +76,6 @@ void ArmFault(const FaultRule& rule) {
   detail::faultArmed = true;
 }
 
-void DisarmFault() {
-  std::lock_guard lock(stateMutex);
-  detail::faultArmed = false;
-}
-
 void ArmFaultFromEnvironment() {
   const char* text = std::getenv("PRT2QML_TEST_FAULT");
   if (text == nullptr) return;

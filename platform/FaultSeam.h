@@ -33,7 +33,6 @@ struct FaultRule {
 // nullopt when the text is not a rule.
 std::optional<FaultRule> ParseFaultRule(std::string_view text);
 void ArmFault(const FaultRule& rule);
-void DisarmFault();
 // Arms the rule of PRT2QML_TEST_FAULT when it is set; says on standard
 // error when it is not a rule.
 void ArmFaultFromEnvironment();

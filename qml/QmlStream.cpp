@@ -84,23 +84,10 @@ uint64_t Magnitude(int64_t value) {
 
 }  // namespace
 
-std::u16string DecimalText(int64_t value) {
-  char16_t buf[kDecimalRoom];
-  char16_t* start = DecimalBackwards(Magnitude(value), value < 0, buf + kDecimalRoom);
-  return std::u16string(start, buf + kDecimalRoom);
-}
-
 std::u16string UnsignedText(uint64_t value) {
   char16_t buf[kDecimalRoom];
   char16_t* start = DecimalBackwards(value, false, buf + kDecimalRoom);
   return std::u16string(start, buf + kDecimalRoom);
-}
-
-std::u16string FixedText(double value) {
-  char buf[kFixedTextRoom];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, kFixedDigits);
-  if (res.ec != std::errc()) return u"0";
-  return Widen(buf, res.ptr);
 }
 
 std::u16string ShortFloatText(double value) {
@@ -218,10 +205,6 @@ QmlStream& QmlStream::WriteDecimalLine(std::u16string_view name, uint64_t magnit
 
 QmlStream& QmlStream::WriteIntLine(std::u16string_view name, int64_t value) {
   return WriteDecimalLine(name, Magnitude(value), value < 0);
-}
-
-QmlStream& QmlStream::WriteUnsignedLine(std::u16string_view name, uint64_t value) {
-  return WriteDecimalLine(name, value, false);
 }
 
 QmlStream& QmlStream::WriteInt(int64_t value) { return WriteDecimal(Magnitude(value), value < 0); }

@@ -46,16 +46,13 @@ class QmlStream {
   QmlStream& WriteUtf8(std::string_view utf8);
   QmlStream& WriteInt(int64_t value);
   QmlStream& WriteUnsigned(uint64_t value);
+  // Fixed notation, 17 digits after the point (0.5 -> 0.50000000000000000).
   QmlStream& WriteFixed(double value);
   // "name: value" and a line end: most lines of a document are one of these.
   QmlStream& WriteIntLine(std::u16string_view name, int64_t value);
-  QmlStream& WriteUnsignedLine(std::u16string_view name, uint64_t value);
-  // `text` with a backslash before every unit found in `characters`.
-  QmlStream& WriteEscaped(std::u16string_view text, std::u16string_view characters) {
-    return WriteEscapedUnits(text.data(), text.size(), characters);
-  }
-  // The same for `count` native UTF-16 units at `units`, which need not be
-  // aligned: data-set texts are read where they lie in the image.
+  // `count` native UTF-16 units at `units`, with a backslash before every
+  // unit found in `characters`. The units need not be aligned: data-set
+  // texts are read where they lie in the image.
   QmlStream& WriteEscapedUnits(const void* units, size_t count, std::u16string_view characters);
 
   // Appends a copy of `count` units written earlier, from offset `from`;
@@ -134,11 +131,8 @@ class QmlStream {
   Fault fault_ = Fault::None;
 };
 
-// Number texts shared by the stream and the value formatters.
-std::u16string DecimalText(int64_t value);
+// Number texts for the value formatters.
 std::u16string UnsignedText(uint64_t value);
-// Fixed notation, 17 digits after the point (0.5 -> 0.50000000000000000).
-std::u16string FixedText(double value);
 // The printf %g form with 6 significant digits (0.00001 -> 1e-05).
 std::u16string ShortFloatText(double value);
 

@@ -2,6 +2,7 @@
 // The loaded runtime image and the one place where references into it are
 // resolved. References are 32-bit offsets from the image start, 0 = none;
 // every read is bounds-checked, so no data file can make us read outside.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -114,19 +115,9 @@ inline uint64_t ImageRef::U64(uint32_t at) const {
   return static_cast<uint64_t>(U32(at)) | (static_cast<uint64_t>(U32(at + 4)) << 32);
 }
 
-inline float ImageRef::F32(uint32_t at) const {
-  const uint32_t bits = U32(at);
-  float f;
-  std::memcpy(&f, &bits, sizeof f);
-  return f;
-}
+inline float ImageRef::F32(uint32_t at) const { return std::bit_cast<float>(U32(at)); }
 
-inline double ImageRef::F64(uint32_t at) const {
-  const uint64_t bits = U64(at);
-  double d;
-  std::memcpy(&d, &bits, sizeof d);
-  return d;
-}
+inline double ImageRef::F64(uint32_t at) const { return std::bit_cast<double>(U64(at)); }
 
 inline ImageRef ImageRef::At(uint32_t delta) const {
   if (!image_ || delta > UINT32_MAX - offset_) return {};

@@ -122,7 +122,6 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
         const Run run = TakeEntries(in, sectionEnd, 2);
         for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
           if (!Describes(run.bytes[i], run.bytes[i + 1])) continue;
-          ++r.layoutEntries_;
           payloadSize += uint64_t{run.bytes[i + 1]} * kKindWidth[run.bytes[i]];
         }
         r.layout_.push_back(run);

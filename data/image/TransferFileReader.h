@@ -36,12 +36,6 @@ class TransferFileReader {
   // The file's bytes, the payload among them. The reader is spent: its
   // lists lie in those bytes.
   platform::ByteBlock TakeFile() &&;
-  ByteOrder Order() const { return order_; }
-  uint8_t Mode() const { return mode_; }
-  uint32_t PointerBase() const { return base_; }
-  uint32_t NullValue() const { return null_; }
-  // Layout entries that describe the payload (of a kind below 6, count not 0).
-  size_t LayoutEntries() const { return layoutEntries_; }
 
   // Entries of one section as they lie in the file's head, in the file's
   // byte order, and the file offset they start at. The lists are not copied
@@ -63,7 +57,6 @@ class TransferFileReader {
   uint8_t headerBytes_[4] = {};
   uint32_t headerLength_ = 0;
   Runs layout_;  // {kind, count} pairs, those that add nothing among them
-  size_t layoutEntries_ = 0;
   Runs pointers_;
   Runs positionsA_, positionsB_, positionsC_, positionsD_;
   uint32_t base_ = 0;

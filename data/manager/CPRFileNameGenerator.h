@@ -33,8 +33,6 @@ class CPRFileNameGenerator : public IPRSingleton {
 
   std::u16string Base() const { return copy_ ? copy_->Base() : std::u16string(); }
   std::u16string Folder() const { return copy_ ? copy_->Folder() : std::u16string(); }
-  std::u16string Name() const { return copy_ ? copy_->Name() : std::u16string(); }
-  std::u16string FolderCopy() const { return Folder(); }
 
  private:
   std::optional<WorkingCopy> copy_;

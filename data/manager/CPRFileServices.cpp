@@ -59,7 +59,7 @@ uint32_t CPRFileServices::NormalizePath(std::u16string& out, const std::u16strin
   if (in.empty()) return kFileError;
   std::u16string path = in;
   if (pathKind == kPathKindProject && IsRelative(in)) {
-    const std::u16string& folder = (names_ ? *names_ : CPRFileNameGenerator::GetInstance()).FolderCopy();
+    const std::u16string& folder = (names_ ? *names_ : CPRFileNameGenerator::GetInstance()).Folder();
     // Without a project folder there is nothing to resolve against.
     if (!folder.empty()) path = folder + u'/' + in;
   }

@@ -233,46 +233,45 @@ RecordScan ScanFor(CPRFileServices& files, FileHandle* file, uint32_t key) {
   }
 }
 
-}  // namespace
-
-bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) {
-  if (!key || (!data && length != 0)) return false;
+// Opens the connection file, finds the record of `key` and hands the scan to
+// `act`; the file is closed whatever `act` answers.
+template <typename Act>
+bool WithRecord(const std::u16string& path, uint32_t key, Act act) {
   auto& files = CPRFileServices::GetInstance();
-  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindProject);
+  FileHandle* file = files.Open(path, kOpenUpdate, kPathKindProject);
   if (!file) return false;
-  const RecordScan scan = ScanFor(files, file, *key);
-  bool ok = false;
-  if (scan.outcome == RecordScan::kFound) {
-    if (scan.length == length) {
-      ok = files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
-           files.Write(file, data, length) == length;
-    }
-  } else if (scan.outcome == RecordScan::kEnd && scan.position + kRecordHead + length <= kConnectionFileLimit) {
-    uint8_t head[kRecordHead];
-    StoreLE32(head, *key);
-    StoreLE32(head + 4, length);
-    ok = files.Seek(file, static_cast<int32_t>(scan.position)) == 0 &&
-         files.Write(file, head, kRecordHead) == static_cast<int32_t>(kRecordHead) &&
-         (length == 0 || files.Write(file, data, length) == length);
-  }
+  const bool ok = act(files, file, ScanFor(files, file, key));
   files.Close(file);
   return ok;
 }
 
+}  // namespace
+
+bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) {
+  if (!key || (!data && length != 0)) return false;
+  return WithRecord(connectionFile_, *key, [&](CPRFileServices& files, FileHandle* file, const RecordScan& scan) {
+    if (scan.outcome == RecordScan::kFound) {
+      return scan.length == length && files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
+             files.Write(file, data, length) == length;
+    }
+    if (scan.outcome != RecordScan::kEnd || scan.position + kRecordHead + length > kConnectionFileLimit) return false;
+    uint8_t head[kRecordHead];
+    StoreLE32(head, *key);
+    StoreLE32(head + 4, length);
+    return files.Seek(file, static_cast<int32_t>(scan.position)) == 0 &&
+           files.Write(file, head, kRecordHead) == static_cast<int32_t>(kRecordHead) &&
+           (length == 0 || files.Write(file, data, length) == length);
+  });
+}
+
 bool CPRDataManager::LoadConnectionRecord(const uint32_t* key, void* buffer, uint16_t* length) {
   if (!key || !length) return false;
-  auto& files = CPRFileServices::GetInstance();
-  FileHandle* file = files.Open(connectionFile_, kOpenUpdate, kPathKindProject);
-  if (!file) return false;
-  const RecordScan scan = ScanFor(files, file, *key);
-  bool ok = false;
-  if (scan.outcome == RecordScan::kFound) {
+  return WithRecord(connectionFile_, *key, [&](CPRFileServices& files, FileHandle* file, const RecordScan& scan) {
+    if (scan.outcome != RecordScan::kFound) return false;
     *length = scan.length;
-    ok = scan.length == 0 || (buffer && files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
-                              files.Read(file, buffer, scan.length) == scan.length);
-  }
-  files.Close(file);
-  return ok;
+    return scan.length == 0 || (buffer && files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
+                                files.Read(file, buffer, scan.length) == scan.length);
+  });
 }
 
 }  // namespace prt

@@ -72,8 +72,12 @@ TEST(QmlStreamTest, FixedTexts) {
       {1e-20, u"0.00000000000000000"},
       {123456789.0, u"123456789.00000000000000000"},
   };
-  for (const auto& c : fixed) EXPECT_EQ(FixedText(c.value), c.text) << c.value;
-  EXPECT_EQ(FixedText(DBL_MAX).size(), 309u + 1 + 17);
+  for (const auto& c : fixed) {
+    QmlStream stream;
+    EXPECT_EQ(stream.WriteFixed(c.value).Text(), c.text) << c.value;
+  }
+  QmlStream large;
+  EXPECT_EQ(large.WriteFixed(DBL_MAX).Size(), 309u + 1 + 17);
 }
 
 // Integers are formatted in place after counting their digits: every
@@ -93,12 +97,11 @@ TEST(QmlStreamTest, IntegersAtEveryDigitCount) {
     stream.WriteInt(half) << u"|";
     stream.WriteInt(-half) << u">";
     EXPECT_EQ(stream.Text(), u"<" + wide(v) + u"|" + wide(half) + u"|" + wide(-half) + u">") << v;
-    EXPECT_EQ(UnsignedText(v) + u"|" + DecimalText(-half), wide(v) + u"|" + wide(-half)) << v;
+    EXPECT_EQ(UnsignedText(v), wide(v)) << v;
   }
   QmlStream stream;
   stream.WriteInt(INT64_MIN);
   EXPECT_EQ(stream.Text(), u"-9223372036854775808");
-  EXPECT_EQ(DecimalText(INT64_MIN), u"-9223372036854775808");
 }
 
 TEST(QmlStreamTest, RepeatCopiesEarlierUnitsOrNothing) {
@@ -133,8 +136,6 @@ TEST(QmlStreamTest, EscapedText) {
       {u"\u20ac1\u007f\u0080", u"\u20ac\u007f", u"\\\u20ac1\\\u007f\u0080"},
   };
   for (const auto& c : cases) {
-    QmlStream direct;
-    EXPECT_EQ(direct.WriteEscaped(c.text, c.characters).Text(), c.out);
     // Data-set texts may start at an odd address.
     std::vector<unsigned char> bytes(1 + 2 * c.text.size());
     if (!c.text.empty()) std::memcpy(bytes.data() + 1, c.text.data(), 2 * c.text.size());

@@ -284,65 +284,48 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
   const uint32_t counts[] = {c.texts.value_or(t), c.resources.value_or(r), c.fonts.value_or(f),
                              c.selectors.value_or(s), c.languages.value_or(n)};
   for (uint32_t i = 0; i < 5; ++i) w.PutU32(header + 4 * i, counts[i]);
+  // An array of `count` entries of `width` bytes, `put` writing each at its
+  // place; 0 when there are none.
+  const auto array = [&w](uint32_t count, uint32_t width, const auto& put) {
+    if (count == 0) return 0u;
+    const uint32_t at = w.Allocate(width * count);
+    for (uint32_t k = 0; k < count; ++k) put(at + width * k, k);
+    return at;
+  };
   for (uint32_t i = 0; i < n; ++i) {
     const Language& lang = languages_[i];
     const uint32_t at = header + 20 + 20 * i;
     w.PutU32(at, lang.id);
 
-    uint32_t texts = 0;
-    if (t) {
-      texts = w.Allocate(4 * t);
-      for (uint32_t k = 0; k < t; ++k) {
-        const TextRow& row = texts_[k];
-        const std::optional<std::u16string>* text = &row.all;
-        if (!row.all) {
-          static const std::optional<std::u16string> kNone;
-          text = i < row.perLanguage.size() ? &row.perLanguage[i] : &kNone;
-        }
-        w.PutRef(texts + 4 * k, *text ? w.AddCountedString(**text) : 0);
+    w.PutRef(at + 4, array(t, 4, [&](uint32_t place, uint32_t k) {
+      const TextRow& row = texts_[k];
+      const std::optional<std::u16string>* text = &row.all;
+      if (!row.all) {
+        static const std::optional<std::u16string> kNone;
+        text = i < row.perLanguage.size() ? &row.perLanguage[i] : &kNone;
       }
-    }
-    w.PutRef(at + 4, texts);
-    uint32_t resources = 0;
-    if (r) {
-      resources = w.Allocate(4 * r);
-      for (uint32_t k = 0; k < r; ++k) {
-        const auto& row = resources_[k];
-        const std::optional<Resource>& res = row.size() == 1 ? row[0] : i < row.size() ? row[i] : std::nullopt;
-        if (!res) {
-          w.PutRef(resources + 4 * k, 0);
-          continue;
-        }
-        const uint32_t block = w.Allocate(4 + static_cast<uint32_t>(res->data.size()));
-        w.PutU32(block, res->first);
-        w.PutBytes(block + 4, res->data);
-        w.PutRef(resources + 4 * k, block);
-      }
-    }
-    w.PutRef(at + 8, resources);
+      w.PutRef(place, *text ? w.AddCountedString(**text) : 0);
+    }));
+    w.PutRef(at + 8, array(r, 4, [&](uint32_t place, uint32_t k) {
+      const auto& row = resources_[k];
+      const std::optional<Resource>& res = row.size() == 1 ? row[0] : i < row.size() ? row[i] : std::nullopt;
+      if (!res) return w.PutRef(place, 0);
+      const uint32_t block = w.Allocate(4 + static_cast<uint32_t>(res->data.size()));
+      w.PutU32(block, res->first);
+      w.PutBytes(block + 4, res->data);
+      w.PutRef(place, block);
+    }));
 
-    uint32_t fonts = 0;
-    if (f) {
-      fonts = w.Allocate(4 * f);
-      for (uint32_t k = 0; k < f; ++k) {
-        if (k >= lang.fonts.size() || !lang.fonts[k]) {
-          w.PutRef(fonts + 4 * k, 0);
-          continue;
-        }
-        const uint32_t variants = w.Allocate(8);
-        for (uint32_t v = 0; v < 4; ++v) w.PutU16(variants + 2 * v, (*lang.fonts[k])[v]);
-        w.PutRef(fonts + 4 * k, variants);
-      }
-    }
-    w.PutRef(at + 12, fonts);
+    w.PutRef(at + 12, array(f, 4, [&](uint32_t place, uint32_t k) {
+      if (k >= lang.fonts.size() || !lang.fonts[k]) return w.PutRef(place, 0);
+      const uint32_t variants = w.Allocate(8);
+      for (uint32_t v = 0; v < 4; ++v) w.PutU16(variants + 2 * v, (*lang.fonts[k])[v]);
+      w.PutRef(place, variants);
+    }));
 
-    uint32_t selectors = 0;
-    if (s) {
-      selectors = w.Allocate(2 * s);
-      for (uint32_t k = 0; k < s; ++k)
-        w.PutU16(selectors + 2 * k, k < lang.selectors.size() ? lang.selectors[k] : 0);
-    }
-    w.PutRef(at + 16, selectors);
+    w.PutRef(at + 16, array(s, 2, [&](uint32_t place, uint32_t k) {
+      w.PutU16(place, k < lang.selectors.size() ? lang.selectors[k] : 0);
+    }));
   }
   return header;
 }

@@ -23,6 +23,7 @@ namespace prt::inspect {
 namespace {
 
 using json = nlohmann::ordered_json;
+using platform::GroupedDigits;
 
 // Record offsets the converter reads beside the base's (rec::); the fill of
 // pages and popups and a popup's frame and title as PopupScreen reads them.
@@ -371,12 +372,6 @@ class Describer {
 
 // ---- The report ---------------------------------------------------------------
 
-std::string Grouped(uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
-  return digits;
-}
-
 class Reporter final : public TreeWatcher {
  public:
   Reporter(const DataSet& data, std::string languageSource)
@@ -386,7 +381,7 @@ class Reporter final : public TreeWatcher {
     const ImageRef root = data_.Image().Root();
     const std::string& name = data_.Name();
     out_ += "data set: " + (name.empty() ? std::string("(no name)") : name) + "\n";
-    out_ += "image: " + Grouped(data_.ImageSize()) + " bytes\n";
+    out_ += "image: " + GroupedDigits(data_.ImageSize()) + " bytes\n";
     const std::vector<FontView> fonts = ReadFonts(root);
     const std::vector<LanguageView> languages = ReadLanguages(root);
     out_ += "languages: " + std::to_string(languages.size()) + ", current " +
@@ -507,16 +502,13 @@ class Reporter final : public TreeWatcher {
         const ControlPtr control = CreateScreen(data_.ObjectRecord((uint32_t{t} << 24) | i));
         if (!control) continue;
         ++screens;
-        Status built = budget.Take() ? Status() : Fail(budget.Exceeded());
-        if (auto* group = dynamic_cast<IControlGroup*>(control.get()); group && built)
-          built = group->LoadChildren(data_, budget);
-        if (!built)
+        if (const Status grown = GrowTree(data_, control, budget); !grown)
           return "converter: fails at screen " + std::string(control->GetTypeCode()) +
-                 std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + built.Error().rule + "\n";
+                 std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + grown.Error().rule + "\n";
       }
     }
-    return "converter: " + std::to_string(screens) + " screens, " + Grouped(budget.Used()) + " of " +
-           Grouped(ControlBudget::LimitFor(data_.ImageSize())) + " controls\n";
+    return "converter: " + std::to_string(screens) + " screens, " + GroupedDigits(budget.Used()) + " of " +
+           GroupedDigits(ControlBudget::LimitFor(data_.ImageSize())) + " controls\n";
   }
 
   const DataSet& data_;

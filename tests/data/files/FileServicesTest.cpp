@@ -24,9 +24,9 @@ class FileServicesTest : public ::testing::Test {
   void SetUp() override {
     WriteFile(dir_ / "plant.prt", "config");
     ASSERT_TRUE(names_.SetProjectPath(dir_.Wide("plant.prt")));
-    ASSERT_FALSE(names_.FolderCopy().empty());
+    ASSERT_FALSE(names_.Folder().empty());
   }
-  std::string Folder() const { return platform::Narrow(names_.FolderCopy()); }
+  std::string Folder() const { return platform::Narrow(names_.Folder()); }
   fs::path Work(const char* name) const { return dir_ / "SimWork" / name; }
 
   test::TempDir dir_;
