@@ -80,14 +80,19 @@ CipherKey DrawKey(uint32_t seed) {
   return key;
 }
 
-std::string EncipherContent(std::string_view plain, const CipherKey& key) {
+void EncipherInto(std::string_view plain, const CipherKey& key, std::string& out) {
   // One buffer: the key, then the text padded with spaces to whole words.
   const size_t outLength = (plain.size() + 3) / 4 * 4;
-  std::string out(key.size() + outLength, ' ');
+  out.assign(key.size() + outLength, ' ');
   std::memcpy(out.data(), key.data(), key.size());
   std::memcpy(out.data() + key.size(), plain.data(), plain.size());
   const char* k = reinterpret_cast<const char*>(key.data());
   XorText(out.data() + key.size(), static_cast<uint32_t>(outLength / 4), LoadLE32(k), LoadLE32(k + 4));
+}
+
+std::string EncipherContent(std::string_view plain, const CipherKey& key) {
+  std::string out;
+  EncipherInto(plain, key, out);
   return out;
 }
 
@@ -110,10 +115,10 @@ Status Encrypt(const std::u16string& path) {
 Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed) {
   if (path.empty()) return Fail(EncipherError(path, {}, false));
   if (content.empty()) return EmptyContent(path, {});
-  std::string out = EncipherContent(content, DrawKey(ClockSeed()));
-  Status saved = SaveFile(out, path);
-  if (sealed) *sealed = std::move(out);
-  return saved;
+  std::string own;
+  std::string& out = sealed ? *sealed : own;
+  EncipherInto(content, DrawKey(ClockSeed()), out);
+  return SaveFile(out, path);
 }
 
 Status SaveFile(std::string_view data, const std::u16string& path) {

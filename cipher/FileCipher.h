@@ -23,6 +23,8 @@ CipherKey DrawKey(uint32_t seed);
 // Pads `plain` (non-empty) and enciphers it under `key`; the result is the
 // whole file content.
 std::string EncipherContent(std::string_view plain, const CipherKey& key);
+// The same into `out`, whose storage is reused.
+void EncipherInto(std::string_view plain, const CipherKey& key, std::string& out);
 // The padded plain text of an enciphered file; nullopt when the size is not
 // 8 + 4k bytes.
 std::optional<std::string> DecipherContent(std::string_view file);
@@ -32,7 +34,8 @@ std::optional<std::string> DecipherContent(std::string_view file);
 // file that cannot be written.
 Status Encrypt(const std::u16string& path);
 // The same for a file whose bytes the caller has just read; what was
-// written goes to `sealed` when given.
+// written goes to `sealed` when given, in its storage (a caller that
+// enciphers many files keeps one buffer).
 Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed = nullptr);
 // Writes `data` as the whole file. When the write fails, a file left with
 // the wrong length is removed (the error says so).

@@ -211,7 +211,7 @@ Status DocumentWorkers::Compile(const std::u16string& path, std::string_view tex
   if (!compiled->rejected) made.files.push_back({made.name + "c", compiled->cacheSize, compiled->cacheHash});
   if (encrypt_) {
     start = Clock::now();
-    std::string sealed;
+    std::string& sealed = sealed_[slot];
     Status enciphered = EncryptContent(path, text, &sealed);
     Record(profile, &WorkerProfile::encryptSeconds, start);
     if (!enciphered) return enciphered;

@@ -4,6 +4,7 @@
 // language it starts in), saves it, compiles it and, when asked, enciphers
 // it. A document's text depends only on its screen and its start
 // language, so it is the same whichever thread writes it, whenever.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -92,6 +93,7 @@ class DocumentWorkers {
   const ReusableOutput* old_ = nullptr;
   const platform::FolderHandle* staging_ = nullptr;
   std::atomic<size_t> reused_ = 0;
+  std::array<std::string, 2> sealed_;  // each worker's enciphered file, its storage kept
   std::mutex mutex_;  // guards failure_ and the report
   std::optional<Error> failure_;
 };
