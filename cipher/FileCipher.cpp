@@ -80,7 +80,7 @@ CipherKey DrawKey(uint32_t seed) {
   return key;
 }
 
-void EncipherInto(std::string_view plain, const CipherKey& key, std::string& out) {
+void EncipherContent(std::string_view plain, const CipherKey& key, std::string& out) {
   // One buffer: the key, then the text padded with spaces to whole words.
   const size_t outLength = (plain.size() + 3) / 4 * 4;
   out.assign(key.size() + outLength, ' ');
@@ -88,12 +88,6 @@ void EncipherInto(std::string_view plain, const CipherKey& key, std::string& out
   std::memcpy(out.data() + key.size(), plain.data(), plain.size());
   const char* k = reinterpret_cast<const char*>(key.data());
   XorText(out.data() + key.size(), static_cast<uint32_t>(outLength / 4), LoadLE32(k), LoadLE32(k + 4));
-}
-
-std::string EncipherContent(std::string_view plain, const CipherKey& key) {
-  std::string out;
-  EncipherInto(plain, key, out);
-  return out;
 }
 
 std::optional<std::string> DecipherContent(std::string_view file) {
@@ -117,7 +111,7 @@ Status EncryptContent(const std::u16string& path, std::string_view content, std:
   if (content.empty()) return EmptyContent(path, {});
   std::string own;
   std::string& out = sealed ? *sealed : own;
-  EncipherInto(content, DrawKey(ClockSeed()), out);
+  EncipherContent(content, DrawKey(ClockSeed()), out);
   return SaveFile(out, path);
 }
 

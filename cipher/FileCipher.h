@@ -20,11 +20,9 @@ uint32_t ClockSeed();
 // MT19937 seeded with `seed`.
 CipherKey DrawKey(uint32_t seed);
 
-// Pads `plain` (non-empty) and enciphers it under `key`; the result is the
-// whole file content.
-std::string EncipherContent(std::string_view plain, const CipherKey& key);
-// The same into `out`, whose storage is reused.
-void EncipherInto(std::string_view plain, const CipherKey& key, std::string& out);
+// Pads `plain` (non-empty) and enciphers it under `key` into `out`, the
+// whole file content; the storage of `out` is reused.
+void EncipherContent(std::string_view plain, const CipherKey& key, std::string& out);
 // The padded plain text of an enciphered file; nullopt when the size is not
 // 8 + 4k bytes.
 std::optional<std::string> DecipherContent(std::string_view file);

@@ -41,7 +41,9 @@ TEST(FileCipher, EnciphersPaddedWords) {
       word ^= kStreamOneOne[w];
       for (int i = 0; i < 4; ++i) expected += static_cast<char>(word >> (8 * i));
     }
-    EXPECT_EQ(EncipherContent(c.plain, kKeyOneOne), expected) << c.plain;
+    std::string sealed;
+    EncipherContent(c.plain, kKeyOneOne, sealed);
+    EXPECT_EQ(sealed, expected) << c.plain;
 
     TempDir dir;
     for (const char* name : {"a.qml", "b.qml"}) {

@@ -81,7 +81,7 @@ std::string Mismatch(const std::string& name, const std::string& tool, const std
     if (!plain || reference.size() < 8) return name + ": not an enciphered file";
     CipherKey key;
     std::copy_n(reference.begin(), key.size(), key.begin());
-    mine = EncipherContent(*plain, key);
+    EncipherContent(*plain, key, mine);
   }
   if (mine == reference) return {};
   const size_t at = std::mismatch(mine.begin(), mine.end(), reference.begin(), reference.end()).first - mine.begin();
