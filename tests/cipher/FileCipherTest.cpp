@@ -65,13 +65,9 @@ TEST(FileCipher, DecipherRejectsSizesThatAreNotKeyPlusWords) {
 }
 
 TEST(FileCipher, DrawKeyTakesTopByteOfEachMersenneOutput) {
-  // The standard engine's first outputs for seed 5489 are 3499211612,
-  // 581869302, 3890346734, 3586334585, 545404204, 4161255391, 3922919429,
-  // 949333985.
-  EXPECT_EQ(DrawKey(5489), (CipherKey{0xD0, 0x22, 0xE7, 0xD5, 0x20, 0xF8, 0xE9, 0x38}));
-  // The key is drawn without the whole engine: against the engine, on the
-  // edge seeds and on random ones.
-  std::vector<uint32_t> seeds = {0, 1, 0x7fffffffu, 0x80000000u, 0xffffffffu};
+  // The key is drawn without the whole engine: against the standard engine,
+  // on its default seed, the edge seeds and random ones.
+  std::vector<uint32_t> seeds = {5489, 0, 1, 0x7fffffffu, 0x80000000u, 0xffffffffu};
   std::mt19937 pick(20261206);
   for (int i = 0; i < 2000; ++i) seeds.push_back(static_cast<uint32_t>(pick()));
   for (const uint32_t seed : seeds) {
