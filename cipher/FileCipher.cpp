@@ -106,17 +106,18 @@ Status Encrypt(const std::u16string& path) {
   return EncryptContent(path, content);
 }
 
-Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed) {
+Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed,
+                      platform::FileInfo* made) {
   if (path.empty()) return Fail(EncipherError(path, {}, false));
   if (content.empty()) return EmptyContent(path, {});
   std::string own;
   std::string& out = sealed ? *sealed : own;
   EncipherContent(content, DrawKey(ClockSeed()), out);
-  return SaveFile(out, path);
+  return SaveFile(out, path, made);
 }
 
-Status SaveFile(std::string_view data, const std::u16string& path) {
-  const std::error_code ec = platform::OverwriteWholeFile(path, data);
+Status SaveFile(std::string_view data, const std::u16string& path, platform::FileInfo* made) {
+  const std::error_code ec = platform::OverwriteWholeFile(path, data, made);
   if (!ec) return {};
   Error error = EncipherError(path, ec, false);
   // A write that stopped part way leaves a file of neither length.

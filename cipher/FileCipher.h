@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 namespace prt {
 
@@ -31,13 +32,15 @@ std::optional<std::string> DecipherContent(std::string_view file);
 // Step::Encipher error for an empty path, an empty or unreadable file and a
 // file that cannot be written.
 Status Encrypt(const std::u16string& path);
-// The same for a file whose bytes the caller has just read; what was
-// written goes to `sealed` when given, in its storage (a caller that
-// enciphers many files keeps one buffer).
-Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed = nullptr);
+// The same for `content`, the file's plain text (the file itself need not
+// exist yet); what was written goes to `sealed` when given, in its storage
+// (a caller that enciphers many files keeps one buffer), and the file's
+// status as written to `made`.
+Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed = nullptr,
+                      platform::FileInfo* made = nullptr);
 // Writes `data` as the whole file. When the write fails, a file left with
 // the wrong length is removed (the error says so).
-Status SaveFile(std::string_view data, const std::u16string& path);
+Status SaveFile(std::string_view data, const std::u16string& path, platform::FileInfo* made = nullptr);
 // The whole file as bytes; empty when it cannot be opened.
 std::string ReadFileContent(const std::u16string& path);
 

@@ -186,11 +186,15 @@ Status DocumentWorkers::Make(File& file, std::string_view text, int slot) {
     }
     return {};
   }
-  if (Status saved = Save(path, text); !saved) return saved;
-  return Compile(path, text, made, slot);
+  // An enciphered document is saved once, in its final form.
+  platform::FileInfo saved;
+  if (!encrypt_)
+    if (Status written = Save(path, text, &saved); !written) return written;
+  return Compile(path, text, made, saved, slot);
 }
 
-Status DocumentWorkers::Compile(const std::u16string& path, std::string_view text, RecordedDocument& made, int slot) {
+Status DocumentWorkers::Compile(const std::u16string& path, std::string_view text, RecordedDocument& made,
+                                platform::FileInfo& saved, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   auto start = Clock::now();
@@ -212,7 +216,7 @@ Status DocumentWorkers::Compile(const std::u16string& path, std::string_view tex
   if (encrypt_) {
     start = Clock::now();
     std::string& sealed = sealed_[slot];
-    Status enciphered = EncryptContent(path, text, &sealed);
+    Status enciphered = EncryptContent(path, text, &sealed, &saved);
     Record(profile, &WorkerProfile::encryptSeconds, start);
     if (!enciphered) return enciphered;
     made.files.front().size = sealed.size();
@@ -220,18 +224,18 @@ Status DocumentWorkers::Compile(const std::u16string& path, std::string_view tex
   }
   // Which files they are, as made: the record keeps them only if the
   // published ones are still these.
-  for (RecordedFile& file : made.files) {
-    platform::FileInfo info;
-    if (staging_ && !staging_->Stat(platform::Widen(file.name), info))
-      file.device = info.device, file.inode = info.inode, file.modifiedNs = info.modifiedNs;
-  }
+  const auto identify = [](RecordedFile& file, const platform::FileInfo& info) {
+    file.device = info.device, file.inode = info.inode, file.modifiedNs = info.modifiedNs;
+  };
+  identify(made.files.front(), saved);
+  if (!compiled->rejected) identify(made.files.back(), compiled->cacheFile);
   return {};
 }
 
-Status DocumentWorkers::Save(const std::u16string& path, std::string_view text) {
-  std::error_code ec = platform::CreateWholeFile(path, text);
+Status DocumentWorkers::Save(const std::u16string& path, std::string_view text, platform::FileInfo* made) {
+  std::error_code ec = platform::CreateWholeFile(path, text, made);
   // Screens that share a file write it more than once.
-  if (ec == std::errc::file_exists) ec = platform::WriteWholeFile(path, text);
+  if (ec == std::errc::file_exists) ec = platform::WriteWholeFile(path, text, made);
   if (ec) {
     Error error = FileError(Step::Write, path, ec);
     error.action = "save";

@@ -38,7 +38,7 @@ class DocumentWorkers {
   DocumentWorkers(const DataSet& data, bool encrypt, RunReport& report);
   // From now on a document whose text and files `old` still holds is taken
   // from there into `staging` instead of being compiled (both outlive the
-  // workers); `staging` also tells which file each made one is.
+  // workers).
   void Reuse(const ReusableOutput* old, const platform::FolderHandle* staging);
 
   // The screens in object order. Screens that share a file (every template
@@ -70,12 +70,14 @@ class DocumentWorkers {
   // go to `text`, not yet saved.
   Status Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
                std::string_view& text, int slot);
-  // Saves `text` as the file's document, then compiles and enciphers it
-  // from memory, unless the published one can stay.
+  // Saves `text` as the file's document and compiles it from memory, or
+  // compiles it and saves it enciphered, unless the published one can stay.
   Status Make(File& file, std::string_view text, int slot);
-  Status Compile(const std::u16string& path, std::string_view text, RecordedDocument& made, int slot);
+  // `saved` is the document's file as saved; enciphering saves it anew.
+  Status Compile(const std::u16string& path, std::string_view text, RecordedDocument& made,
+                 platform::FileInfo& saved, int slot);
   // Saves a text; a Step::Write error with the action "save".
-  static Status Save(const std::u16string& path, std::string_view text);
+  static Status Save(const std::u16string& path, std::string_view text, platform::FileInfo* made = nullptr);
   // Keeps `error` when it is the first, or a write failure after a compile one.
   void Stop(Error error);
   // Takes `bytes` from what the run may still write; false when they pass it.

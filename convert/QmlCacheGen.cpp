@@ -50,7 +50,7 @@ Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::s
     return unit.saveToDisk<char>([&](const char* data, quint32 size) {
       // A temporary file renamed into place: a second compile of one path
       // replaces its cache whole.
-      writeError = platform::ReplaceWholeFile(cachePath, {data, size});
+      writeError = platform::ReplaceWholeFile(cachePath, {data, size}, &compiled.cacheFile);
       compiled.cacheSize = size;
       compiled.cacheHash = platform::ContentHash::Of({data, size});
       return !writeError;

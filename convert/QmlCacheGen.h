@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 namespace prt {
 
@@ -16,6 +17,7 @@ struct Compiled {
   std::string message;  // the compiler's line for a rejected document
   uint64_t cacheSize = 0;  // the cache written, unless rejected
   uint64_t cacheHash = 0;  // platform::ContentHash of its bytes
+  platform::FileInfo cacheFile;  // which file it is
 };
 
 class QmlCacheGen {

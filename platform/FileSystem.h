@@ -85,11 +85,23 @@ Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
 // `error` (when given) and in errno.
 std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error = nullptr);
 
+// What a file's status says about its content.
+struct FileInfo {
+  bool regular = false;
+  uint64_t size = 0;
+  int64_t modifiedNs = 0;  // modification time, ns since the epoch
+  int64_t changedNs = 0;   // status change: moves with every write, also one that sets the time back
+  uint64_t device = 0;     // with the inode: which file it is
+  uint64_t inode = 0;
+  uint32_t mode = 0;       // permission bits
+};
+
 // Whole-file services on the system's file calls, without stream buffers.
 // Each refuses anything that is not a regular file (a FIFO or a device
 // neither blocks nor is read), loops over short transfers and interrupted
 // calls, and returns the system's error (of open, read, write or close) as
 // a value; an empty error_code means done.
+// A writer's `made`, when given, receives the status of the file as written.
 // Every byte of the file, read to its end.
 std::error_code ReadWholeFile(const std::u16string& path, std::string& content);
 // The same; nullopt when the file cannot be read.
@@ -97,20 +109,20 @@ std::optional<std::string> ReadWholeFile(const std::u16string& path);
 // The same into bytes, for a caller that reshapes the buffer in place.
 std::error_code ReadWholeFile(const std::u16string& path, std::vector<uint8_t>& content);
 // Replaces the file's content by `data`, creating the file.
-std::error_code WriteWholeFile(const std::u16string& path, std::string_view data);
+std::error_code WriteWholeFile(const std::u16string& path, std::string_view data, FileInfo* made = nullptr);
 // Makes `path` a new file holding `data`: fails with file_exists, and
 // leaves it alone, when anything is there already (a link included).
-std::error_code CreateWholeFile(const std::u16string& path, std::string_view data);
+std::error_code CreateWholeFile(const std::u16string& path, std::string_view data, FileInfo* made = nullptr);
 // The same for a file that usually exists: its content is overwritten in
 // place and cut to the new length, rather than the file being truncated
 // first. On ext4 truncating a file to zero and writing it anew makes its
 // close start writing the data out at once; here it stays in the page cache
 // like any other new data. A missing file is created.
-std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view data);
+std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view data, FileInfo* made = nullptr);
 // Writes `data` into a new temporary file beside `path`, checks its size
 // and renames it over `path`: a reader sees the old file or the whole new
 // one, never a part. The temporary file is removed on failure.
-std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view data);
+std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view data, FileInfo* made = nullptr);
 // Copies the regular file `from` over `to`, creating it.
 std::error_code CopyWholeFile(const std::u16string& from, const std::u16string& to);
 // The size a reader sees at the file's end; nullopt when it cannot be opened
@@ -136,16 +148,6 @@ std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b
 // Writes the folder's own entries (names, renames) to the disk.
 std::error_code SyncFolder(const std::u16string& path);
 
-// What a file's status says about its content.
-struct FileInfo {
-  bool regular = false;
-  uint64_t size = 0;
-  int64_t modifiedNs = 0;  // modification time, ns since the epoch
-  int64_t changedNs = 0;   // status change: moves with every write, also one that sets the time back
-  uint64_t device = 0;     // with the inode: which file it is
-  uint64_t inode = 0;
-  uint32_t mode = 0;       // permission bits
-};
 // The status of the file `path` names, following links as an open does.
 std::error_code StatFile(const std::u16string& path, FileInfo& info);
 

@@ -56,9 +56,12 @@ TEST(WholeFile, WritesReadsAndOverwritesExactly) {
     fs::remove(dir / "f.bin");
     EXPECT_EQ(ReadWholeFile(file), std::nullopt);
     EXPECT_EQ(ReadableFileSize(file), std::nullopt);
-    EXPECT_EQ(write(dir.Wide("no/such/folder/f.bin"), "x"), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(write(dir.Wide("no/such/folder/f.bin"), "x", nullptr), std::errc::no_such_file_or_directory);
     for (const std::string& data : {large, std::string("abc"), std::string("longer than before"), std::string()}) {
-      EXPECT_EQ(write(file, data), std::error_code());
+      FileInfo made, now;
+      EXPECT_EQ(write(file, data, &made), std::error_code());
+      ASSERT_EQ(StatFile(file, now), std::error_code());
+      EXPECT_TRUE(made.inode == now.inode && made.modifiedNs == now.modifiedNs && made.size == data.size());
       EXPECT_EQ(ReadWholeFile(file), data);
       std::vector<uint8_t> bytes{1};
       EXPECT_EQ(ReadWholeFile(file, bytes), std::error_code());
