@@ -479,7 +479,7 @@ int BenchProject(const std::string& self, const std::vector<std::string>& tools,
             << "  load                 " << ms("load") << "\n"
             << "  checking the trees   " << ms("collect") << "\n"
             << "  making the files (wall) " << ms("files") << "; both workers together:\n"
-            << "    trees not kept again " << ms("rebuild") << "\n"
+            << "    building the trees   " << ms("rebuild") << "\n"
             << "    text generation      " << ms("generate") << "\n"
             << "    saving .qml          " << ms("save") << "\n"
             << "    releasing trees      " << ms("release") << "\n"

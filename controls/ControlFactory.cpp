@@ -1,6 +1,7 @@
 #include "controls/ControlFactory.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "controls/LeafControls.h"
 #include "controls/PopupScreen.h"
@@ -11,43 +12,46 @@ namespace prt {
 
 namespace {
 
-constexpr uint32_t kTypeByte = 3;
+template <class T>
+constexpr CreatorEntry Entry(uint8_t number) {
+  return {number, &Create<T>, std::is_base_of_v<IControlGroup, T>};
+}
 
 constexpr std::array<CreatorEntry, 26> kControlCreators = {{
-    {2, &Create<IOField>},
-    {3, &Create<Bar>},
-    {16, &Create<TextField>},
-    {18, &Create<Graphic>},
-    {20, &Create<SymbolicIOField>},
-    {21, &Create<Switch>},
-    {22, &Create<Container>},
-    {24, &Create<AlarmView>},
-    {25, &Create<AlarmIndicator>},
-    {28, &Create<TrendView>},
-    {29, &Create<Button>},
-    {32, &Create<UserView>},
+    Entry<IOField>(2),
+    Entry<Bar>(3),
+    Entry<TextField>(16),
+    Entry<Graphic>(18),
+    Entry<SymbolicIOField>(20),
+    Entry<Switch>(21),
+    Entry<Container>(22),
+    Entry<AlarmView>(24),
+    Entry<AlarmIndicator>(25),
+    Entry<TrendView>(28),
+    Entry<Button>(29),
+    Entry<UserView>(32),
     {40, &CreateVectorGraphic},
     {41, nullptr},
-    {45, &Create<RecipeView>},
-    {47, &Create<DiagnosticView>},
-    {54, &Create<AlarmReport>},
-    {55, &Create<RecipeReport>},
-    {56, &Create<TableView>},
-    {62, &Create<GraphicIOField>},
-    {63, &Create<DateTimeField>},
-    {67, &Create<GifPlayer>},
-    {68, &Create<XYTrendView>},
-    {72, &Create<AlarmBar>},
-    {73, &Create<VelocorSystemView>},
-    {75, &Create<CamView>},
+    Entry<RecipeView>(45),
+    Entry<DiagnosticView>(47),
+    Entry<AlarmReport>(54),
+    Entry<RecipeReport>(55),
+    Entry<TableView>(56),
+    Entry<GraphicIOField>(62),
+    Entry<DateTimeField>(63),
+    Entry<GifPlayer>(67),
+    Entry<XYTrendView>(68),
+    Entry<AlarmBar>(72),
+    Entry<VelocorSystemView>(73),
+    Entry<CamView>(75),
 }};
 
 constexpr std::array<CreatorEntry, 5> kScreenCreators = {{
     {0, nullptr},
-    {1, &Create<Page>},
-    {38, &Create<Template>},
-    {53, &Create<ReportPage>},
-    {71, &Create<PopupScreen>},
+    Entry<Page>(1),
+    Entry<Template>(38),
+    Entry<ReportPage>(53),
+    Entry<PopupScreen>(71),
 }};
 
 constexpr bool SortedByType(std::span<const CreatorEntry> table) {
@@ -69,14 +73,28 @@ constexpr bool InTypeTable(std::span<const CreatorEntry> table, bool screens) {
 static_assert(InTypeTable(kControlCreators, false) && InTypeTable(kScreenCreators, true),
               "screens and controls are made from the tables the type table says");
 
-ControlPtr CreateFrom(std::span<const CreatorEntry> table, ImageRef record) {
+// A tree is measured without being built (CreatesGroup): the classes that
+// load children are the types the type table calls groups.
+constexpr bool GroupsAsTyped(std::span<const CreatorEntry> table) {
+  for (const CreatorEntry& entry : table)
+    if (entry.group != IsGroupType(entry.typeNumber)) return false;
+  return true;
+}
+static_assert(GroupsAsTyped(kControlCreators), "a control class loads children exactly when its type is a group");
+
+const CreatorEntry* Find(std::span<const CreatorEntry> table, ImageRef record) {
   if (!record) return nullptr;
-  const uint8_t type = record.U8(kTypeByte);
+  const uint8_t type = record.U8(rec::kTypeByte);
   const auto it = std::lower_bound(
       table.begin(), table.end(), type,
       [](const CreatorEntry& entry, uint8_t key) { return entry.typeNumber < key; });
   if (it == table.end() || it->typeNumber != type || it->create == nullptr) return nullptr;
-  return it->create(record);
+  return &*it;
+}
+
+ControlPtr CreateFrom(std::span<const CreatorEntry> table, ImageRef record) {
+  const CreatorEntry* entry = Find(table, record);
+  return entry ? entry->create(record) : nullptr;
 }
 
 }  // namespace
@@ -84,5 +102,10 @@ ControlPtr CreateFrom(std::span<const CreatorEntry> table, ImageRef record) {
 ControlPtr CreateControl(ImageRef record) { return CreateFrom(kControlCreators, record); }
 
 ControlPtr CreateScreen(ImageRef record) { return CreateFrom(kScreenCreators, record); }
+
+bool CreatesGroup(ImageRef record) {
+  const CreatorEntry* entry = Find(kControlCreators, record);
+  return entry && entry->group;
+}
 
 }  // namespace prt

@@ -14,6 +14,7 @@ using ControlCreator = ControlPtr (*)(ImageRef record);
 struct CreatorEntry {
   uint8_t typeNumber;
   ControlCreator create;  // null: registered, but creates nothing
+  bool group = false;     // what it creates loads children
 };
 
 // Screen types, in the order the generation run enumerates them.
@@ -28,6 +29,8 @@ inline constexpr std::array<uint8_t, 4> ScreenTypes = [] {
 // Empty for a null record or a type number without a creator.
 ControlPtr CreateControl(ImageRef record);
 ControlPtr CreateScreen(ImageRef record);
+// Whether CreateControl(record) makes a group, without making it.
+bool CreatesGroup(ImageRef record);
 
 // The creator of every class constructed from its record alone.
 template <class T>

@@ -17,6 +17,7 @@ namespace prt {
 // Record offsets read by the base (the record starts at the object reference).
 namespace rec {
 inline constexpr uint32_t kObjectRef = 0;
+inline constexpr uint32_t kTypeByte = 3;
 inline constexpr uint32_t kHiddenWord = 8;
 inline constexpr uint32_t kX = 12;
 inline constexpr uint32_t kY = 16;

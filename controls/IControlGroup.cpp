@@ -82,15 +82,20 @@ bool IControlGroup::LoadChildren(const DataSet& data) {
 }
 
 Status IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
+  return LoadLinks(data, record, GetTypeCode(), this, path);
+}
+
+Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, std::string_view code, IControlGroup* into,
+                                LoadPath& path) {
   // The depth at which a fault found here is shown: this group's children.
   const auto stop = [&](Error error) {
     if (path.watcher) path.watcher->Stopped(path.refs.size() + 1, error);
     return Fail(std::move(error));
   };
   if (!record) return stop(TreeError("a group without a record"));
-  const uint32_t self = GetObjID();
+  const uint32_t self = record.U32(rec::kObjectRef);
   if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end())
-    return stop(TreeError(std::string(GetTypeCode()) + std::to_string(static_cast<int32_t>(self)) + " contains itself"));
+    return stop(TreeError(std::string(code) + std::to_string(static_cast<int32_t>(self)) + " contains itself"));
   if (path.refs.size() >= limits::kNesting)
     return stop(TreeError("the controls nest deeper than " + GroupedDigits(limits::kNesting) + " levels"));
   path.refs.push_back(self);
@@ -103,24 +108,25 @@ Status IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
       path.refs.pop_back();
       return stop(path.budget.Exceeded());
     }
+    const bool present = link.U8(kLinkPresent) != 0;
+    const uint32_t target = present ? link.U32(kLinkTarget) : 0;
+    const ImageRef child = present ? data.ObjectRecord(target) : ImageRef();
     ControlPtr control;
-    if (link.U8(kLinkPresent) != 0) {
-      const uint32_t target = link.U32(kLinkTarget);
-      if (target >> 24 == kTemplateType) usesTemplate = true;
-      control = CreateControl(data.ObjectRecord(target));
+    if (into && present) {
+      if (target >> 24 == kTemplateType) into->usesTemplate = true;
+      control = CreateControl(child);
     }
     if (path.watcher) path.watcher->Linked(depth, k, link, control);
-    if (link.U8(kLinkPresent) == 0) continue;
-    if (control && IsGroupType(link.U32(kLinkTarget) >> 24)) {
-      auto* group = dynamic_cast<IControlGroup*>(control.get());
-      if (group != nullptr) {
-        if (Status loaded = group->LoadChildrenOn(data, path); !loaded) {
-          path.refs.pop_back();
-          return loaded;
-        }
+    if (!present) continue;
+    if (IsGroupType(target >> 24) && CreatesGroup(child)) {
+      const std::string_view childCode = kTypeTable[TypeIndex(child.U8(rec::kTypeByte))].code;
+      if (Status loaded = LoadLinks(data, child, childCode, static_cast<IControlGroup*>(control.get()), path);
+          !loaded) {
+        path.refs.pop_back();
+        return loaded;
       }
     }
-    children.push_back(std::move(control));
+    if (into) into->children.push_back(std::move(control));
   }
   path.refs.pop_back();
   return {};
@@ -130,6 +136,13 @@ Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& b
   if (!budget.Take()) return Fail(budget.Exceeded());
   if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
   return {};
+}
+
+Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget) {
+  if (!budget.Take()) return Fail(budget.Exceeded());
+  if (!dynamic_cast<const IControlGroup*>(&screen)) return {};
+  IControlGroup::LoadPath path{{}, budget, nullptr};
+  return IControlGroup::LoadLinks(data, screen.GetRecord(), screen.GetTypeCode(), nullptr, path);
 }
 
 }  // namespace prt

@@ -77,11 +77,18 @@ class IControlGroup : public IControl {
 
  private:
   struct LoadPath;
+  friend Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget);
   Status LoadChildrenOn(const DataSet& data, LoadPath& path);
+  // The links below the group of `record` (whose type code is `code`),
+  // depth first: made into `into`'s children, or, without it, only counted.
+  static Status LoadLinks(const DataSet& data, ImageRef record, std::string_view code, IControlGroup* into,
+                          LoadPath& path);
 };
 
 // Builds the tree below the screen's root control, counted against
 // `budget`; the root counts too.
 Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
+// The same count and the same faults, without building the tree.
+Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget);
 
 }  // namespace prt

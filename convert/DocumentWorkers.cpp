@@ -73,7 +73,7 @@ void DocumentWorkers::Work(int slot) {
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   if (profile) profile->startSeconds = SecondsSince(run->origin);
   QmlGenerator generator(data_);
-  // The trees not kept are built again; they fitted the budget before.
+  // The trees fitted the budget when they were measured.
   ControlBudget budget(data_.ImageSize());
   DocumentBytes bytes;
   for (size_t i = next_++; i < files_.size() && !stopped_; i = next_++) {
@@ -112,15 +112,12 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget
   for (const size_t index : file.screens) {
     Screen& screen = screens_[index];
     auto start = Clock::now();
-    ControlPtr tree = std::move(screen.tree);
-    if (!tree) {
-      tree = CreateScreen(data_.ObjectRecord(screen.reference));
-      if (!tree) return Fail(Error{.step = Step::Document});
-      if (Status grown = GrowTree(data_, tree, budget); !grown) {
-        Error error = grown.Error();
-        error.subject = ScreenName(*tree);
-        return Fail(std::move(error));
-      }
+    ControlPtr tree = CreateScreen(data_.ObjectRecord(screen.reference));
+    if (!tree) return Fail(Error{.step = Step::Document});
+    if (Status grown = GrowTree(data_, tree, budget); !grown) {
+      Error error = grown.Error();
+      error.subject = ScreenName(*tree);
+      return Fail(std::move(error));
     }
     Record(profile, &WorkerProfile::rebuildSeconds, start);
 

@@ -8,7 +8,7 @@
 namespace prt {
 
 struct WorkerProfile {
-  double rebuildSeconds = 0;   // building each tree again before its document
+  double rebuildSeconds = 0;   // building each tree before its document
   double generateSeconds = 0;  // writing the text into the stream
   double saveSeconds = 0;      // writing the .qml files
   double releaseSeconds = 0;   // freeing each tree after its document

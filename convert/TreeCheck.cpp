@@ -1,6 +1,5 @@
 #include "convert/TreeCheck.h"
 
-#include <algorithm>
 #include <new>
 
 #include "controls/ControlFactory.h"
@@ -49,33 +48,19 @@ bool TreeCheck::Take(std::vector<Screen>& screens) {
 
 void TreeCheck::Build() {
   ControlBudget budget(data_.ImageSize());
-  std::vector<size_t> kept;  // indexes into found_, the smallest tree on top
-  uint64_t keptSize = 0;
-  const auto larger = [this](size_t a, size_t b) { return found_[a].size > found_[b].size; };
   for (size_t i = next_++; i < references_.size() && !failed_; i = next_++) {
     ControlPtr control = CreateScreen(data_.ObjectRecord(references_[i]));
     if (!control) continue;
     const uint64_t before = budget.Used();
-    if (Status grown = GrowTree(data_, control, budget); !grown) {
+    if (Status measured = MeasureTree(data_, *control, budget); !measured) {
       if (!failed_.exchange(true)) {
-        fault_ = grown.Error();
+        fault_ = measured.Error();
         fault_->subject = std::string(control->GetTypeCode()) + std::to_string(static_cast<int32_t>(control->GetObjID()));
       }
       break;
     }
-    const uint64_t size = budget.Used() - before;
-    std::u16string path = QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID());
-    std::optional<uint32_t> leaves = LanguageLeftBy(data_, *control);
-    found_[i] = {references_[i], size, std::move(path), size <= kKeptControls ? std::move(control) : nullptr,
-                 leaves};
-    if (!found_[i].tree) continue;
-    kept.push_back(i);
-    std::push_heap(kept.begin(), kept.end(), larger);
-    for (keptSize += size; keptSize > kKeptControls; kept.pop_back()) {
-      std::pop_heap(kept.begin(), kept.end(), larger);
-      keptSize -= found_[kept.back()].size;
-      found_[kept.back()].tree.reset();
-    }
+    found_[i] = {references_[i], budget.Used() - before,
+                 QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID()), LanguageLeftBy(data_, *control)};
   }
   used_ += budget.Used();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Before any document is written: the control tree of every screen is
-// built once, which checks that it can be built within the run's budget,
+// measured, which checks that it can be built within the run's budget,
 // sizes it and finds the language its document starts in.
 #include <atomic>
 #include <cstdint>
@@ -18,26 +18,21 @@ struct Screen {
   uint32_t reference = 0;
   uint64_t size = 0;  // controls in its tree, with the link entries that made none
   std::u16string path;
-  ControlPtr tree;                 // kept from the check, or null: built again before its document
   std::optional<uint32_t> leaves;  // the language its document leaves current; none: its own
   uint32_t language = 0;           // the language its document starts in
 };
 
-// Builds the control tree of every screen, type by type, and notes the
-// screens (objects that make no screen are left out) with their sizes and
-// files. One budget bounds all the trees together.
+// Measures the control tree of every screen, type by type, without
+// building it, and notes the screens (objects that make no screen are left
+// out) with their sizes and files. One budget bounds all the trees
+// together; each tree is built right before its document.
 //
 // The check may run on two threads: each claims the next screen until none
-// is left (building a tree only reads the data set). Each thread's own
-// budget has the whole limit, so neither builds more than one thread
-// would; when the trees together pass it, or one cannot be built, the check
-// is made once more on one thread, in order, which finds the screen a
-// single pass would name.
-//
-// Each thread keeps its largest trees, up to kKeptControls controls, for
-// the documents written first; the others are built again right before
-// their documents. Small projects keep all of them; large ones hold no
-// more memory.
+// is left (measuring only reads the data set). Each thread's own budget has
+// the whole limit, so neither counts more than one thread would; when the
+// trees together pass it, or one cannot be built, the check is made once
+// more on one thread, in order, which finds the screen a single pass would
+// name.
 class TreeCheck {
  public:
   TreeCheck(const DataSet& data, std::u16string staging);
@@ -57,8 +52,6 @@ class TreeCheck {
   const Error& Fault() const { return *fault_; }
 
  private:
-  static constexpr uint64_t kKeptControls = 32768;  // about 2.8 MiB of trees
-
   void Build();
 
   const DataSet& data_;
