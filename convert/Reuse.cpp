@@ -136,7 +136,7 @@ std::string FormatRecord(const ReuseRecord& record) {
   return body + "end " + Checksum(body) + "\n";
 }
 
-std::optional<ReuseRecord> ParseRecord(std::string_view text) {
+std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string* key) {
   const size_t end = text.rfind("end ");
   if (end == std::string_view::npos || text.substr(end) != "end " + Checksum(text.substr(0, end)) + "\n")
     return std::nullopt;
@@ -149,9 +149,11 @@ std::optional<ReuseRecord> ParseRecord(std::string_view text) {
   };
   if (nextLine() != kHeader) return std::nullopt;
   ReuseRecord record;
-  Words key(nextLine());
-  if (key.Next() != "key") return std::nullopt;
-  auto keyText = Unhex(key.Next());
+  Words keyLine(nextLine());
+  if (keyLine.Next() != "key") return std::nullopt;
+  auto keyText = Unhex(keyLine.Next());
+  // Another output's record: its documents are not read.
+  if (key && keyText != *key) return std::nullopt;
   Words data(nextLine());
   if (!keyText || data.Next() != "data" || !data.Number(record.dataHash, 16) || !data.Number(record.language))
     return std::nullopt;
@@ -189,8 +191,8 @@ std::optional<ReuseRecord> ReadRecord(const ReuseSource& source, const std::stri
   if (work.Open(source.workFolder, true) || work.Read(source.recordName, text, kMaxRecordBytes) ||
       work.Stat(source.recordName, info))
     return std::nullopt;
-  auto record = ParseRecord(text);
-  if (!record || record->key != key) return std::nullopt;
+  auto record = ParseRecord(text, &key);
+  if (!record) return std::nullopt;
   record->writtenNs = info.modifiedNs;
   return record;
 }

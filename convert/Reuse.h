@@ -65,8 +65,9 @@ struct ReuseRecord {
 std::string RecordKey(const std::u16string& final, bool encrypt);
 
 std::string FormatRecord(const ReuseRecord& record);
-// nullopt for anything that is not a whole record.
-std::optional<ReuseRecord> ParseRecord(std::string_view text);
+// nullopt for anything that is not a whole record, or, given `key`, not one
+// made for it.
+std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string* key = nullptr);
 
 // The record of `source` when it is whole and was made for `key`.
 std::optional<ReuseRecord> ReadRecord(const ReuseSource& source, const std::string& key);
