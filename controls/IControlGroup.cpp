@@ -101,8 +101,9 @@ Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, std::strin
   path.refs.push_back(self);
   const size_t depth = path.refs.size();
 
+  const DataSet::Links links = data.ObjectLinks(self);
   for (uint32_t k = 0;; ++k) {
-    const ImageRef link = data.ObjectLink(self, k);
+    const ImageRef link = links[k];
     if (!link) break;
     if (!path.budget.Take()) {
       path.refs.pop_back();

@@ -55,6 +55,7 @@ DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt, RunReport& r
 
 void DocumentWorkers::Plan(std::vector<Screen> screens) {
   screens_ = std::move(screens);
+  files_.reserve(screens_.size());
   std::map<std::u16string_view, size_t> fileOfPath;
   for (size_t i = 0; i < screens_.size(); ++i) {
     const auto [it, added] = fileOfPath.try_emplace(screens_[i].path, files_.size());

@@ -32,30 +32,23 @@ std::optional<DataSet> DataSet::FromImage(platform::ByteBlock block, size_t offs
 DataSet::DataSet(platform::ByteBlock block, size_t offset, uint32_t size, uint32_t storedLanguage)
     : image_(std::make_unique<RuntimeImage>(std::move(block), offset, size)) {
   objectTexts_ = DefaultMapIndex::Build(HeaderRef(layout::kObjectTextMap));
+  const ImageRef root = image_->Root();
+  for (uint32_t type = 0; type < records_.size(); ++type) {
+    if (!root.Has(layout::RecordSizeByte(type), 8)) continue;
+    const uint32_t size = root.U32(layout::RecordSizeByte(type));
+    const ImageRef table = root.Ref(layout::RecordTableByte(type));
+    if (!table.Has(0, 4)) continue;
+    const uint32_t count = table.U32(0);
+    // Every record holds at least its link list and its own reference.
+    if ((count > 0 && size < 8) || !FitsArray(table, 4, count, size)) continue;
+    records_[type] = {table, count, size};
+  }
   SetStoredLanguage(storedLanguage);
 }
 
-DataSet::RecordTable DataSet::Records(uint32_t typeNumber) const {
-  if (typeNumber > 0xFF) return {};
-  const ImageRef root = image_->Root();
-  if (!root.Has(layout::RecordSizeByte(typeNumber), 8)) return {};
-  const uint32_t size = root.U32(layout::RecordSizeByte(typeNumber));
-  const ImageRef table = root.Ref(layout::RecordTableByte(typeNumber));
-  if (!table.Has(0, 4)) return {};
-  const uint32_t count = table.U32(0);
-  // Every record holds at least its link list and its own reference.
-  if (count > 0 && size < 8) return {};
-  if (!FitsArray(table, 4, count, size)) return {};
-  return {table, count, size};
-}
-
-ImageRef DataSet::ObjectLink(uint32_t reference, uint32_t k) const {
+DataSet::Links DataSet::ObjectLinks(uint32_t reference) const {
   const CountedTable links = ReadCountedTable(RecordStart(reference).Ref(0), 8);
-  return links.Item(k, 8);
-}
-
-uint32_t DataSet::ObjectLinkCount(uint32_t reference) const {
-  return ReadCountedTable(RecordStart(reference).Ref(0), 8).count;
+  return {links.table, links.count};
 }
 
 ImageRef DataSet::LanguageHeader() const {

@@ -3,6 +3,7 @@
 // conversion asks of it. Every query is const and reads only the image, so
 // any number of threads may ask at once; nothing here has a current
 // language: texts and fonts are asked for a given one.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -58,15 +59,21 @@ class DataSet {
     ImageRef Record(uint32_t i) const { return i < count ? table.At(4 + i * size) : ImageRef(); }
   };
   // The record table of a type, validated against the image.
-  RecordTable Records(uint32_t typeNumber) const;
+  RecordTable Records(uint32_t typeNumber) const { return typeNumber < records_.size() ? records_[typeNumber] : RecordTable(); }
   uint32_t ObjectCount(uint32_t typeNumber) const { return Records(typeNumber).count; }
   // The record as the controls read it: from the object's own reference on.
   ImageRef ObjectRecord(uint32_t reference) const { return RecordStart(reference).At(4); }
   // Record word 0 (the link list reference) of an object; null when absent.
   ImageRef RecordStart(uint32_t reference) const { return Records(reference >> 24).Record(reference & 0xFFFFFFu); }
-  // Link entry k of an object's link list; null past its end.
-  ImageRef ObjectLink(uint32_t reference, uint32_t k) const;
-  uint32_t ObjectLinkCount(uint32_t reference) const;
+  // An object's link list, found once: entry k (8 bytes), null past its end.
+  struct Links {
+    ImageRef table;
+    uint32_t count = 0;
+    ImageRef operator[](uint32_t k) const { return k < count ? table.At(4 + k * 8) : ImageRef(); }
+  };
+  Links ObjectLinks(uint32_t reference) const;
+  ImageRef ObjectLink(uint32_t reference, uint32_t k) const { return ObjectLinks(reference)[k]; }
+  uint32_t ObjectLinkCount(uint32_t reference) const { return ObjectLinks(reference).count; }
 
   // ---- Languages, texts and fonts ----
   uint32_t LanguageCount() const;
@@ -97,6 +104,7 @@ class DataSet {
   // On the heap: references into the image hold its address.
   std::unique_ptr<RuntimeImage> image_;
   DefaultMapIndex objectTexts_;
+  std::array<RecordTable, 256> records_;  // by type, validated once: trees look them up per link
   uint32_t storedLanguage_ = 0;
   std::string name_;
   std::optional<WorkingCopy> copy_;
