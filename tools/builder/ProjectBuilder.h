@@ -3,6 +3,7 @@
 // and link lists, texts per language, fonts, labelled blocks and header
 // words. Build() lays it all out through an ImageWriter.
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -25,11 +26,11 @@ struct Ref {
 
 // A typed value at an offset of a record or block.
 struct Field {
+  // U8 to F64 in the order of FieldKind: a value field's kind is its type.
   enum class Type : uint8_t { U8, U16, U32, U64, F32, F64, Bytes, Ref };
   uint32_t at = 0;
   Type type = Type::U32;
-  uint64_t bits = 0;
-  double real = 0;
+  uint64_t bits = 0;  // a float or double as its bit pattern
   std::vector<uint8_t> bytes;
   prt::builder::Ref ref;
 
@@ -38,13 +39,14 @@ struct Field {
   static Field U32(uint32_t at, uint32_t v) { return Make(at, Type::U32, v); }
   static Field I32(uint32_t at, int32_t v) { return Make(at, Type::U32, static_cast<uint32_t>(v)); }
   static Field U64(uint32_t at, uint64_t v) { return Make(at, Type::U64, v); }
-  static Field F32(uint32_t at, float v);
-  static Field F64(uint32_t at, double v);
+  static Field F32(uint32_t at, float v) { return Make(at, Type::F32, std::bit_cast<uint32_t>(v)); }
+  static Field F64(uint32_t at, double v) { return Make(at, Type::F64, std::bit_cast<uint64_t>(v)); }
   static Field Bytes(uint32_t at, std::vector<uint8_t> b);
   static Field Pointer(uint32_t at, prt::builder::Ref r);
 
   // Bytes the field occupies.
   uint32_t Width() const;
+  FieldKind Kind() const { return static_cast<FieldKind>(type); }
 
  private:
   static Field Make(uint32_t at, Type t, uint64_t v) {
