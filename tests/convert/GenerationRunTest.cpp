@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <sstream>
-
 #include "convert/GenerationRun.h"
 #include "platform/Publish.h"
 #include "tests/support/LineReport.h"

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
