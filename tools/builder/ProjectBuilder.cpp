@@ -192,13 +192,13 @@ std::vector<Field> ProjectBuilder::GradientFields(uint32_t at, const Gradient& g
 }
 
 uint32_t ProjectBuilder::RecordSize(uint8_t type) const {
-  const auto explicitSize = recordSizes_.find(type);
+  const auto explicitSize = given.recordSizes.find(type);
   uint64_t need = 8;
   const auto it = byType_.find(type);
   if (it != byType_.end())
     for (const auto& [index, id] : it->second)
       for (const Field& f : objects_[id].fields) need = std::max<uint64_t>(need, 4ull + f.at + f.Width());
-  if (explicitSize != recordSizes_.end()) {
+  if (explicitSize != given.recordSizes.end()) {
     if (explicitSize->second < need)
       throw BuildError("record size " + std::to_string(explicitSize->second) + " of type " +
                        std::to_string(type) + " does not cover its fields (" + std::to_string(need) +
@@ -261,7 +261,7 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
   }
   const uint32_t r = static_cast<uint32_t>(resources_.size());
   const uint32_t header = w.Allocate(20 + 20 * n);
-  const LanguageCounts& c = languageCounts_;
+  const LanguageCounts& c = given.languageCounts;
   const uint32_t counts[] = {c.texts.value_or(t), c.resources.value_or(r), c.fonts.value_or(f),
                              c.selectors.value_or(s), c.languages.value_or(n)};
   for (uint32_t i = 0; i < 5; ++i) w.Put(header + 4 * i, Int32, counts[i]);
@@ -366,7 +366,7 @@ uint32_t ProjectBuilder::WriteLists(ImageWriter& w, const std::vector<std::optio
 }
 
 uint32_t ProjectBuilder::WriteRuntimeSettings(ImageWriter& w) const {
-  const RuntimeSettings& s = *runtimeSettings_;
+  const RuntimeSettings& s = *given.runtimeSettings;
   const uint32_t block = w.Allocate(24);
   w.Put(block, Int32, s.flags);
   w.Put(block + 4, Int32, s.word1);
@@ -400,7 +400,7 @@ uint32_t ProjectBuilder::WriteRuntimeSettings(ImageWriter& w) const {
 }
 
 uint32_t ProjectBuilder::WriteBlock11(ImageWriter& w) const {
-  const Block11& b = *block11_;
+  const Block11& b = *given.block11;
   const uint32_t block = w.Allocate(68);
   for (uint32_t word = 0; word < 5; ++word) w.Put(block + 4 * word, Int32, 0);
   uint32_t highest = 0;
@@ -446,7 +446,7 @@ uint32_t ProjectBuilder::WriteFonts(ImageWriter& w) const {
 
 FinishedImage ProjectBuilder::Build() const {
   ImageWriter w;
-  const uint32_t headerWords = 21 + 2 * headerTypes_;
+  const uint32_t headerWords = 21 + 2 * given.headerTypes;
   w.Allocate(4 * headerWords);
   w.PutBytes(0, std::span(reinterpret_cast<const uint8_t*>(kImageMagic), 12));
   for (uint32_t word = 3; word < headerWords; ++word) w.Put(4 * word, Int32, 0);
@@ -457,12 +457,12 @@ FinishedImage ProjectBuilder::Build() const {
   std::map<uint8_t, bool> tables;
   for (const auto& [type, indexes] : byType_)
     if (!indexes.empty()) tables[type] = true;
-  for (uint8_t type : emptyTables_) tables.emplace(type, true);
-  for (uint32_t t = 0; t < headerTypes_; ++t) w.PutRef(88 + 8 * t, 0);
+  for (uint8_t type : given.emptyTables) tables.emplace(type, true);
+  for (uint32_t t = 0; t < given.headerTypes; ++t) w.PutRef(88 + 8 * t, 0);
   for (const auto& [type, unused] : tables) {
-    if (type >= headerTypes_)
+    if (type >= given.headerTypes)
       throw BuildError("type " + std::to_string(type) + " beyond the header's " +
-                       std::to_string(headerTypes_) + " types");
+                       std::to_string(given.headerTypes) + " types");
     const uint32_t size = RecordSize(type);
     const auto it = byType_.find(type);
     const uint32_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1;
@@ -508,32 +508,32 @@ FinishedImage ProjectBuilder::Build() const {
     WriteFields(w, at, b.fields);
   }
 
-  if (!languages_.empty() || languageCounts_.languages) w.PutRef(24, WriteLanguages(w));
+  if (!languages_.empty() || given.languageCounts.languages) w.PutRef(24, WriteLanguages(w));
   if (!fonts_.empty()) w.PutRef(40, WriteFonts(w));
-  const std::vector<MapGroup> textMap = objectTextMap_ ? *objectTextMap_ : DerivedObjectTextMap();
-  if (objectTextMap_ || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
-  const std::vector<MapGroup> secondMap = secondTextMap_ ? *secondTextMap_ : DerivedSecondTextMap();
-  if (secondTextMap_ || !secondMap.empty()) w.PutRef(64, WriteDefaultMap(w, secondMap));
-  if (listDefaultMap_) w.PutRef(68, WriteDefaultMap(w, *listDefaultMap_));
-  if (textLists_) w.PutRef(28, WriteLists(w, *textLists_));
-  if (resourceLists_) w.PutRef(32, WriteLists(w, *resourceLists_));
-  if (keyTable_) w.PutRef(60, WritePairs(w, *keyTable_));
-  if (projectSettings_) {
-    const ProjectSettings& p = *projectSettings_;
+  const std::vector<MapGroup> textMap = given.objectTextMap ? *given.objectTextMap : DerivedObjectTextMap();
+  if (given.objectTextMap || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
+  const std::vector<MapGroup> secondMap = given.secondTextMap ? *given.secondTextMap : DerivedSecondTextMap();
+  if (given.secondTextMap || !secondMap.empty()) w.PutRef(64, WriteDefaultMap(w, secondMap));
+  if (given.listDefaultMap) w.PutRef(68, WriteDefaultMap(w, *given.listDefaultMap));
+  if (given.textLists) w.PutRef(28, WriteLists(w, *given.textLists));
+  if (given.resourceLists) w.PutRef(32, WriteLists(w, *given.resourceLists));
+  if (given.keyTable) w.PutRef(60, WritePairs(w, *given.keyTable));
+  if (given.projectSettings) {
+    const ProjectSettings& p = *given.projectSettings;
     const uint32_t block = w.Allocate(std::max<uint32_t>(p.size, 24));
     w.Put(block + 15, Int32, p.word15);
     w.Put(block + 19, Int32, p.word19);
     w.Put(block + 23, Opaque, p.byte23);
     w.PutRef(72, block);
   }
-  if (runtimeSettings_) w.PutRef(76, WriteRuntimeSettings(w));
-  if (block11_) w.PutRef(44, WriteBlock11(w));
+  if (given.runtimeSettings) w.PutRef(76, WriteRuntimeSettings(w));
+  if (given.block11) w.PutRef(44, WriteBlock11(w));
 
-  for (const auto& [word, ref] : headerRefs_) {
+  for (const auto& [word, ref] : given.headerRefs) {
     if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
     PutRef(w, 4 * word, ref);
   }
-  for (const auto& [word, value] : headerValues_) {
+  for (const auto& [word, value] : given.headerValues) {
     if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
     w.Put(4 * word, Int32, value);
   }
