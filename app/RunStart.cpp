@@ -17,24 +17,6 @@ namespace {
 void OutLine(const std::string& line) { std::cout << line + "\n" << std::flush; }
 void ErrLine(const std::string& line) { std::cerr << line + "\n" << std::flush; }
 
-// The run's events as the converter's lines, each flushed as it comes.
-class ConsoleReport final : public RunReport {
- public:
-  void Removed(const std::u16string& entry) override { OutLine(RemovedLine(entry)); }
-  void NotRemoved(const Error& error) override { ErrLine(NotRemovedLine(error)); }
-  void NotWalked(const Error& error) override { ErrLine(NotWalkedLine(error)); }
-  // Written as they are, without a line end.
-  void Notices(std::string_view text) override { std::cout << text << std::flush; }
-  void Rejected(std::string_view message) override { ErrLine(std::string(message)); }
-  void Detour(const Error& error) override { ErrLine(FsErrorLine(error)); }
-  void LeftBehind(const Error& error) override { ErrLine(LeftBehindLine(error)); }
-  void Moved(const std::u16string& staging, const std::u16string& final) override {
-    OutLine(MovedLine(staging, final));
-  }
-  void Copied(const std::u16string& file, const std::u16string& final) override { OutLine(CopiedLine(file, final)); }
-  void Reused(size_t compiled, size_t reused) override { ErrLine(ReusedLine(compiled, reused)); }
-};
-
 }  // namespace
 
 int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen, const std::u16string& outputFolder,
@@ -48,7 +30,7 @@ int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen
     return -3;
   }
 
-  ConsoleReport report;
+  LineReport report(std::cout, std::cerr);
   const std::optional<ReuseSource> source = ReuseSourceOf(copy, !platform::SwitchedOff("PRT2QML_REUSE"));
   if (ReuseRecord record; source && source->reuse && OutputIsCurrent(*source, outputFolder, encryptOptionSeen, record)) {
     ReplayRecord(record, outputFolder, report);

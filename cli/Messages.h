@@ -2,11 +2,13 @@
 // The driver's lines about the data file, the working folder and the
 // folder locks, without the "prt2qml: " prefix or a line end.
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "convert/RunReport.h"
 #include "platform/Error.h"
 #include "platform/FolderLock.h"
 
@@ -48,5 +50,29 @@ std::string MovedLine(const std::u16string& staging, const std::u16string& final
 std::string CopiedLine(const std::u16string& file, const std::u16string& final);         // standard output
 // "prt2qml: 12 documents compiled, 3188 reused from the last run"                           standard error
 std::string ReusedLine(size_t compiled, size_t reused);
+
+// The run's events as the lines above on the converter's standard output and
+// standard error, each flushed as it comes.
+class LineReport final : public RunReport {
+ public:
+  LineReport(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+  void Removed(const std::u16string& entry) override { Out(RemovedLine(entry)); }
+  void NotRemoved(const Error& error) override { Err(NotRemovedLine(error)); }
+  void NotWalked(const Error& error) override { Err(NotWalkedLine(error)); }
+  // Written as they are, without a line end.
+  void Notices(std::string_view text) override { out_ << text << std::flush; }
+  void Rejected(std::string_view message) override { Err(std::string(message)); }
+  void Detour(const Error& error) override { Err(FsErrorLine(error)); }
+  void LeftBehind(const Error& error) override { Err(LeftBehindLine(error)); }
+  void Moved(const std::u16string& staging, const std::u16string& final) override { Out(MovedLine(staging, final)); }
+  void Copied(const std::u16string& file, const std::u16string& final) override { Out(CopiedLine(file, final)); }
+  void Reused(size_t compiled, size_t reused) override { Err(ReusedLine(compiled, reused)); }
+
+ private:
+  void Out(const std::string& line) { out_ << line + "\n" << std::flush; }
+  void Err(const std::string& line) { err_ << line + "\n" << std::flush; }
+  std::ostream& out_;
+  std::ostream& err_;
+};
 
 }  // namespace prt

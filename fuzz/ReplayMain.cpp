@@ -8,7 +8,6 @@
 #include <iostream>
 #include <iterator>
 #include <random>
-#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size);

@@ -16,7 +16,6 @@ class QmlStream {
   // Like an iostream: once a write fails the stream stays failed until
   // Clear(), and later writes add nothing.
   bool Good() const { return good_; }
-  void SetFailed() { good_ = false; }
   // Why the stream failed, when a write did not fit.
   enum class Fault : uint8_t { None, OverLimit, OutOfMemory };
   Fault GetFault() const { return fault_; }

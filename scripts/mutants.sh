@@ -41,7 +41,7 @@ qml/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ as
 convert/TreeCheck.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
 platform/Publish.cpp @@   if (exchanged) DiscardOld(from, events); @@  @@ faults @@ the old final folder is left beside the new one
 convert/DocumentWorkers.cpp @@     file.screens.push_back(i); @@     file.screens.insert(file.screens.begin(), i); @@ - @@ screens sharing a file are written last one first
-cipher/FileCipher.cpp @@ std::string out(key.size() + outLength, ' '); @@ std::string out(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
+cipher/FileCipher.cpp @@ out.assign(key.size() + outLength, ' '); @@ out.assign(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
 cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
 convert/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too
 cli/CommandLine.cpp @@ const bool option = arg.size() >= 2 && arg[0] == u'-'; @@ const bool option = arg.size() >= 2; @@ - @@ an option needs no leading dash

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <sstream>
-
 #include "convert/GenerationRun.h"
 #include "platform/Publish.h"
 #include "tests/support/LineReport.h"
@@ -15,7 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFile;
-using test::LineReport;
+using test::KeptLines;
 using test::SortedLines;
 using test::TempDir;
 using test::WriteFile;
@@ -37,11 +34,12 @@ TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
 TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
   TempDir dir;
   WriteFile(dir / "qmls_generating", "not a folder");
-  LineReport report;
-  const auto aside = PrepareFolder(dir.Wide("qmls_generating"), report);
+  KeptLines lines;
+  const auto aside = PrepareFolder(dir.Wide("qmls_generating"), lines.report);
   ASSERT_TRUE(aside);
   EXPECT_EQ(*aside, dir.Wide("qmls_generating.stale.0"));
-  EXPECT_TRUE(report.err.starts_with("Failed to iterator: generic:20, ") && report.err.ends_with("\n")) << report.err;
+  const std::string err = lines.err.str();
+  EXPECT_TRUE(err.starts_with("Failed to iterator: generic:20, ") && err.ends_with("\n")) << err;
   EXPECT_TRUE(fs::is_directory(dir / "qmls_generating") && fs::is_empty(dir / "qmls_generating"));
 }
 
@@ -60,13 +58,13 @@ TEST(PublishFolder, StagingReplacesFinalInOneStep) {
     if (kind == Final::Folder) fs::rename(dir / "elsewhere", out / "qmls");
     if (kind == Final::Link) fs::create_directory_symlink(dir / "elsewhere", out / "qmls");
 
-    LineReport report;
+    KeptLines lines;
     const std::u16string staging = dir.Wide("out") + u"/qmls_generating/";
     const std::u16string final = dir.Wide("out") + u"/qmls/";
-    const auto published = platform::PublishFolder(staging, final, report.Events(final));
+    const auto published = platform::PublishFolder(staging, final, lines.Events(final));
     ASSERT_TRUE(published);
     EXPECT_EQ(*published, platform::Published::Moved);
-    EXPECT_EQ(report.out + report.err, "");
+    EXPECT_EQ(lines.out.str() + lines.err.str(), "");
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"qmls"}) << static_cast<int>(kind);
@@ -91,13 +89,12 @@ TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
     fs::create_directories(dir / "qmls_copying");
     WriteFile(dir / "qmls_copying" / "junk", "junk");
 
-    LineReport report;
+    KeptLines lines;
     const auto published = platform::PublishByCopy(dir.Wide("qmls_generating"), dir.Wide("qmls"),
-                                                   report.Events(dir.Wide("qmls")));
+                                                   lines.Events(dir.Wide("qmls")));
     EXPECT_EQ(static_cast<bool>(published), !copyFails);
-    if (!published) report.Detour(published.Error());
-    const std::string& out = report.out;
-    const std::string& err = report.err;
+    if (!published) lines.report.Detour(published.Error());
+    const std::string out = lines.out.str(), err = lines.err.str();
     const std::string to = " to \"" + (dir / "qmls").string() + "\"";
     EXPECT_EQ(SortedLines(out),
               (std::vector<std::string>{"Copy \"" + (dir / "qmls_generating" / "a.qml").string() + "\"" + to,

@@ -13,7 +13,6 @@
 #include <optional>
 #include <iostream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "data/set/OpenDataSet.h"

@@ -22,8 +22,6 @@ prt::builder::BuildResult BuildDataset(std::string_view json) {
 
 std::vector<uint8_t> ImageFromJson(std::string_view json) { return BuildDataset(json).image; }
 
-std::vector<uint8_t> ContainerFromJson(std::string_view json) { return BuildDataset(json).container; }
-
 void WriteDataset(const std::filesystem::path& prtPath, std::string_view json) {
   const auto result = BuildDataset(json);
   if (prtPath.has_parent_path()) std::filesystem::create_directories(prtPath.parent_path());

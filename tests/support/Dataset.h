@@ -14,8 +14,6 @@ namespace prt::test {
 prt::builder::BuildResult BuildDataset(std::string_view json);
 // The image as the loader should hold it after loading.
 std::vector<uint8_t> ImageFromJson(std::string_view json);
-// The bytes of the .prt container.
-std::vector<uint8_t> ContainerFromJson(std::string_view json);
 // Writes the container to `prtPath` and, when the description has them, the
 // language file and the connection file beside it under their data set
 // names (<base>.rt_file.LANG, <base>.rt_file.CONN). Missing folders are created.

@@ -1,18 +1,16 @@
 #pragma once
-// A run's events as the converter prints them, collected instead of
-// printed: standard output and standard error, each line ended.
+// The converter's lines kept instead of printed, and the sorted lines of
+// output whose order may differ.
 #include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/Messages.h"
-#include "convert/RunReport.h"
 #include "platform/Publish.h"
 
 namespace prt::test {
 
-// The lines of `text`, sorted: for output whose order may differ.
 inline std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -21,34 +19,18 @@ inline std::vector<std::string> SortedLines(const std::string& text) {
   return lines;
 }
 
-class LineReport final : public RunReport {
- public:
-  void Removed(const std::u16string& entry) override { out += RemovedLine(entry) + "\n"; }
-  void NotRemoved(const Error& error) override { err += NotRemovedLine(error) + "\n"; }
-  void NotWalked(const Error& error) override { err += NotWalkedLine(error) + "\n"; }
-  void Notices(std::string_view text) override { out += text; }
-  void Rejected(std::string_view message) override { err += std::string(message) + "\n"; }
-  void Detour(const Error& error) override { err += FsErrorLine(error) + "\n"; }
-  void LeftBehind(const Error& error) override { err += LeftBehindLine(error) + "\n"; }
-  void Moved(const std::u16string& staging, const std::u16string& final) override {
-    out += MovedLine(staging, final) + "\n";
-  }
-  void Copied(const std::u16string& file, const std::u16string& final) override {
-    out += CopiedLine(file, final) + "\n";
-  }
-  void Reused(size_t compiled, size_t reused) override { err += ReusedLine(compiled, reused) + "\n"; }
-
-  // The publish's events into this report, the files copied into `final`.
+// A run's lines: standard output and standard error.
+struct KeptLines {
+  std::ostringstream out, err;
+  LineReport report{out, err};
+  // The publish's events into the report, the files copied into `final`.
   platform::PublishEvents Events(const std::u16string& final) {
     platform::PublishEvents events;
-    events.detour = [this](const Error& error) { Detour(error); };
-    events.copied = [this, final](const std::u16string& file) { Copied(file, final); };
-    events.leftBehind = [this](const Error& error) { LeftBehind(error); };
+    events.detour = [this](const Error& error) { report.Detour(error); };
+    events.copied = [this, final](const std::u16string& file) { report.Copied(file, final); };
+    events.leftBehind = [this](const Error& error) { report.LeftBehind(error); };
     return events;
   }
-
-  std::string out;
-  std::string err;
 };
 
 }  // namespace prt::test

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,8 +13,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <thread>
+
+#include "tests/support/TempDir.h"
 
 namespace prt::test {
 
@@ -152,6 +154,25 @@ ChildFolderLock::~ChildFolderLock() {
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) continue;
   }
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const std::filesystem::path& folder) : folder_(folder) {
+  mounted_ = mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
+  if (mounted_ && mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0) return;
+  if (mounted_) umount2(folder.c_str(), MNT_DETACH), mounted_ = false;
+  SetModes(std::filesystem::perms(0555));
+  if (geteuid() == 0) user = 65534;
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+  if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+  SetModes(std::filesystem::perms(0755));
+}
+
+void ReadOnlyFolder::SetModes(std::filesystem::perms mode) const {
+  for (const std::filesystem::path& path : Tree(folder_))
+    if (std::filesystem::is_directory(path)) std::filesystem::permissions(path, mode);
+  std::filesystem::permissions(folder_, mode);
 }
 
 }  // namespace prt::test

@@ -64,4 +64,21 @@ class ChildFolderLock {
   bool holding_ = false;
 };
 
+// Makes a folder read-only for the programs a test runs: a read-only bind
+// mount where this process may mount, else its folders' mode 0555 and, for
+// root, the programs run as nobody (`user`).
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const std::filesystem::path& folder);
+  ~ReadOnlyFolder();
+  // A write there fails with EROFS when mounted, else with EACCES.
+  bool Mounted() const { return mounted_; }
+  std::optional<uid_t> user;
+
+ private:
+  void SetModes(std::filesystem::perms mode) const;
+  std::filesystem::path folder_;
+  bool mounted_ = false;
+};
+
 }  // namespace prt::test

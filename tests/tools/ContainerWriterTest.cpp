@@ -22,8 +22,8 @@ FinishedImage SmallImage() {
   w.PutBytes(0, std::span(reinterpret_cast<const uint8_t*>("Tr@NQ-RTData"), 12));
   w.PutRef(12, 24);
   w.PutRef(16, 0);
-  w.PutU16(20, 0xA1B2);
-  w.PutF64(24, 1.5);  // 0x3FF8000000000000
+  w.Put(20, FieldKind::Int16, 0xA1B2);
+  w.Put(24, FieldKind::Double, 0x3FF8000000000000);  // 1.5
   return w.Finish();
 }
 

@@ -1,7 +1,6 @@
 #include "tools/builder/ImageWriter.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "platform/Endian.h"
@@ -65,38 +64,9 @@ void ImageWriter::Mark(uint32_t at, FieldKind kind) {
   for (uint32_t i = 1; i < w; ++i) kinds_[at + i] = kContinuation;
 }
 
-void ImageWriter::Store(uint32_t at, uint64_t value, uint32_t width) {
-  platform::StoreUnsigned(bytes_.data() + at, width, value);
-}
-
-void ImageWriter::PutU8(uint32_t at, uint8_t v) {
-  Mark(at, FieldKind::Opaque);
-  bytes_[at] = v;
-}
-
-void ImageWriter::PutU16(uint32_t at, uint16_t v) {
-  Mark(at, FieldKind::Int16);
-  Store(at, v, 2);
-}
-
-void ImageWriter::PutU32(uint32_t at, uint32_t v) {
-  Mark(at, FieldKind::Int32);
-  Store(at, v, 4);
-}
-
-void ImageWriter::PutU64(uint32_t at, uint64_t v) {
-  Mark(at, FieldKind::Int64);
-  Store(at, v, 8);
-}
-
-void ImageWriter::PutF32(uint32_t at, float v) {
-  Mark(at, FieldKind::Float);
-  Store(at, std::bit_cast<uint32_t>(v), 4);
-}
-
-void ImageWriter::PutF64(uint32_t at, double v) {
-  Mark(at, FieldKind::Double);
-  Store(at, std::bit_cast<uint64_t>(v), 8);
+void ImageWriter::Put(uint32_t at, FieldKind kind, uint64_t bits) {
+  Mark(at, kind);
+  platform::StoreUnsigned(bytes_.data() + at, KindWidth(kind), bits);
 }
 
 void ImageWriter::PutBytes(uint32_t at, std::span<const uint8_t> data) {
@@ -107,7 +77,7 @@ void ImageWriter::PutBytes(uint32_t at, std::span<const uint8_t> data) {
 }
 
 void ImageWriter::PutRef(uint32_t at, uint32_t target) {
-  PutU32(at, target);
+  Put(at, FieldKind::Int32, target);
   kinds_[at] |= kPointer;
 }
 
@@ -120,8 +90,8 @@ uint32_t ImageWriter::AddCountedString(std::u16string_view text) {
   if (text.size() > 0xFFFF) throw BuildError("text longer than 65535 units");
   const uint32_t n = static_cast<uint32_t>(text.size());
   const uint32_t at = Allocate(2 + 2 * n, 2);
-  PutU16(at, static_cast<uint16_t>(n));
-  for (uint32_t i = 0; i < n; ++i) PutU16(at + 2 + 2 * i, static_cast<uint16_t>(text[i]));
+  Put(at, FieldKind::Int16, n);
+  for (uint32_t i = 0; i < n; ++i) Put(at + 2 + 2 * i, FieldKind::Int16, text[i]);
   return at;
 }
 

@@ -51,12 +51,9 @@ class ImageWriter {
   // answers their offset.
   uint32_t Allocate(uint32_t size, uint32_t align = 4);
 
-  void PutU8(uint32_t at, uint8_t v);
-  void PutU16(uint32_t at, uint16_t v);
-  void PutU32(uint32_t at, uint32_t v);
-  void PutU64(uint32_t at, uint64_t v);
-  void PutF32(uint32_t at, float v);
-  void PutF64(uint32_t at, double v);
+  // A field of `kind` holding `bits` (a float or double as its bit pattern;
+  // opaque: one byte).
+  void Put(uint32_t at, FieldKind kind, uint64_t bits);
   // Opaque bytes, never converted.
   void PutBytes(uint32_t at, std::span<const uint8_t> data);
 
@@ -82,7 +79,6 @@ class ImageWriter {
   // Turns every field overlapping [at, at+width) back into opaque bytes.
   void Clear(uint32_t at, uint32_t width);
   void Mark(uint32_t at, FieldKind kind);
-  void Store(uint32_t at, uint64_t value, uint32_t width);
 
   struct Fixup {
     std::string label;

@@ -705,7 +705,7 @@ class Parser {
       if (j.contains("byte23")) s.byte23 = U8(j["byte23"], Sub(p, "byte23"));
       if (j.contains("flag") && Bool(j["flag"], Sub(p, "flag"))) s.byte23 |= 1;
       if (j.contains("size")) s.size = Limited(j["size"], Sub(p, "size"), ImageWriter::kMaxSize, "block size");
-      b_.SetProjectSettings(s);
+      b_.given.projectSettings = s;
     }
     if (root.contains("runtimeSettings")) {
       const json& j = root["runtimeSettings"];
@@ -751,7 +751,7 @@ class Parser {
           s.table20->insert(s.table20->end(), trailer.begin(), trailer.end());
         }
       }
-      b_.SetRuntimeSettings(std::move(s));
+      b_.given.runtimeSettings = std::move(s);
     }
     if (root.contains("block11")) {
       const json& j = root["block11"];
@@ -773,7 +773,7 @@ class Parser {
           }
         }
       }
-      b_.SetBlock11(std::move(b));
+      b_.given.block11 = std::move(b);
     }
   }
 
@@ -791,7 +791,7 @@ class Parser {
     });
     if (sort)
       std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    b_.SetKeyTable(std::move(entries));
+    b_.given.keyTable = std::move(entries);
   }
 
   void Header(const json& j, const std::string& path) {
@@ -800,11 +800,11 @@ class Parser {
       const std::string p = Sub(path, key);
       const uint32_t word = static_cast<uint32_t>(Integer(json(key), p, 0, 0xFFFF));
       if (v.is_number() || (v.is_string() && v.get<std::string>().starts_with("0x")))
-        b_.SetHeaderValue(word, U32(v, p));
+        b_.given.headerValues[word] = U32(v, p);
       else if (v.is_object() && v.contains("ref"))
-        b_.SetHeaderRef(word, RefValue(v["ref"], Sub(p, "ref")));
+        b_.given.headerRefs[word] = RefValue(v["ref"], Sub(p, "ref"));
       else
-        b_.SetHeaderRef(word, RefValue(v, p));
+        b_.given.headerRefs[word] = RefValue(v, p);
     }
   }
 
@@ -1009,15 +1009,15 @@ BuildResult Build(const json& root) {
     for (const auto& [key, v] : j.items()) {
       const std::string path = Sub("recordSizes", key);
       const uint8_t type = U8(json(key), path);
-      b.SetRecordSize(type, Limited(v, path, limits::kRecordSize, "record size"));
+      b.given.recordSizes[type] = Limited(v, path, limits::kRecordSize, "record size");
       p.NoteRecordSize(type, path);
     }
   }
   if (root.contains("emptyTables"))
     ForEach(root["emptyTables"], "emptyTables", "expected an array of type numbers",
-            [&](const json& j, const std::string& path) { b.AddEmptyTable(U8(j, path)); });
+            [&](const json& j, const std::string& path) { b.given.emptyTables.push_back(U8(j, path)); });
   if (root.contains("headerTypes"))
-    b.SetHeaderTypeCount(static_cast<uint32_t>(Integer(root["headerTypes"], "headerTypes", 0, 256)));
+    b.given.headerTypes = static_cast<uint32_t>(Integer(root["headerTypes"], "headerTypes", 0, 256));
   if (root.contains("screens")) p.Objects(root["screens"], "screens", true);
   if (root.contains("records")) p.Objects(root["records"], "records", false);
   if (root.contains("synthetic")) {
@@ -1042,9 +1042,10 @@ BuildResult Build(const json& root) {
       Fail(Sub(sp, "languages"), OverLimit(o.languages, "languages", limits::kSyntheticLanguages));
     AddSyntheticProject(b, o);
   }
-  if (root.contains("objectTextMap")) b.SetObjectTextMap(p.DefaultMapValue(root["objectTextMap"], "objectTextMap"));
-  if (root.contains("secondTextMap")) b.SetSecondTextMap(p.DefaultMapValue(root["secondTextMap"], "secondTextMap"));
-  if (root.contains("listDefaultMap")) b.SetListDefaultMap(p.DefaultMapValue(root["listDefaultMap"], "listDefaultMap"));
+  if (root.contains("objectTextMap")) b.given.objectTextMap = p.DefaultMapValue(root["objectTextMap"], "objectTextMap");
+  if (root.contains("secondTextMap")) b.given.secondTextMap = p.DefaultMapValue(root["secondTextMap"], "secondTextMap");
+  if (root.contains("listDefaultMap"))
+    b.given.listDefaultMap = p.DefaultMapValue(root["listDefaultMap"], "listDefaultMap");
   if (root.contains("listDefaults")) {
     const json& j = root["listDefaults"];
     CheckKeys(j, "listDefaults", {"text", "resource"});
@@ -1058,10 +1059,10 @@ BuildResult Build(const json& root) {
       }
       groups.push_back(std::move(g));
     }
-    b.SetListDefaultMap(std::move(groups));
+    b.given.listDefaultMap = std::move(groups);
   }
-  if (root.contains("textLists")) b.SetTextLists(p.Lists(root["textLists"], "textLists"));
-  if (root.contains("resourceLists")) b.SetResourceLists(p.Lists(root["resourceLists"], "resourceLists"));
+  if (root.contains("textLists")) b.given.textLists = p.Lists(root["textLists"], "textLists");
+  if (root.contains("resourceLists")) b.given.resourceLists = p.Lists(root["resourceLists"], "resourceLists");
   if (root.contains("resources")) p.Resources(root["resources"], "resources");
   if (root.contains("keyTexts")) p.KeyTexts(root["keyTexts"], "keyTexts", true);
   if (root.contains("keyTextsUnsorted")) p.KeyTexts(root["keyTextsUnsorted"], "keyTextsUnsorted", false);
@@ -1074,7 +1075,7 @@ BuildResult Build(const json& root) {
     if (j.contains("F")) c.fonts = U32(j["F"], "languageCounts.F");
     if (j.contains("S")) c.selectors = U32(j["S"], "languageCounts.S");
     if (j.contains("N")) c.languages = U32(j["N"], "languageCounts.N");
-    b.SetLanguageCounts(c);
+    b.given.languageCounts = c;
   }
   p.Settings(root);
   if (root.contains("block13")) {
@@ -1082,7 +1083,7 @@ BuildResult Build(const json& root) {
     if (!block.is_object()) Fail("block13", "expected a block");
     if (!block.contains("label")) block["label"] = "#block13";
     p.BlockValue(block, "block13");
-    b.SetHeaderRef(13, Ref::To(block["label"].get<std::string>()));
+    b.given.headerRefs[13] = Ref::To(block["label"].get<std::string>());
   }
   if (root.contains("header")) p.Header(root["header"], "header");
 

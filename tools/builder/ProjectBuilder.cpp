@@ -1,10 +1,12 @@
 #include "tools/builder/ProjectBuilder.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace prt::builder {
+
+using enum FieldKind;
+
 namespace {
 
 constexpr char kImageMagic[] = "Tr@NQ-RTData";
@@ -20,10 +22,10 @@ uint32_t RoundUp4(uint64_t v) {
 uint32_t WritePairs(ImageWriter& w, const std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
   const uint32_t n = static_cast<uint32_t>(pairs.size());
   const uint32_t table = w.Allocate(4 + 8 * n);
-  w.PutU32(table, n);
+  w.Put(table, Int32, n);
   for (uint32_t i = 0; i < n; ++i) {
-    w.PutU32(table + 4 + 8 * i, pairs[i].first);
-    w.PutU32(table + 8 + 8 * i, pairs[i].second);
+    w.Put(table + 4 + 8 * i, Int32, pairs[i].first);
+    w.Put(table + 8 + 8 * i, Int32, pairs[i].second);
   }
   return table;
 }
@@ -43,16 +45,6 @@ int HexDigit(char c) {
 
 }  // namespace
 
-Field Field::F32(uint32_t at, float v) {
-  return Make(at, Type::F32, std::bit_cast<uint32_t>(v));
-}
-
-Field Field::F64(uint32_t at, double v) {
-  Field f = Make(at, Type::F64, 0);
-  f.real = v;
-  return f;
-}
-
 Field Field::Bytes(uint32_t at, std::vector<uint8_t> b) {
   Field f = Make(at, Type::Bytes, 0);
   f.bytes = std::move(b);
@@ -67,16 +59,10 @@ Field Field::Pointer(uint32_t at, prt::builder::Ref r) {
 
 uint32_t Field::Width() const {
   switch (type) {
-    case Type::U8: return 1;
-    case Type::U16: return 2;
-    case Type::U32: return 4;
-    case Type::U64: return 8;
-    case Type::F32: return 4;
-    case Type::F64: return 8;
     case Type::Bytes: return static_cast<uint32_t>(bytes.size());
     case Type::Ref: return 4;
+    default: return KindWidth(Kind());
   }
-  return 0;
 }
 
 std::optional<Colour> ParseColour(const std::string& text) {
@@ -206,13 +192,13 @@ std::vector<Field> ProjectBuilder::GradientFields(uint32_t at, const Gradient& g
 }
 
 uint32_t ProjectBuilder::RecordSize(uint8_t type) const {
-  const auto explicitSize = recordSizes_.find(type);
+  const auto explicitSize = given.recordSizes.find(type);
   uint64_t need = 8;
   const auto it = byType_.find(type);
   if (it != byType_.end())
     for (const auto& [index, id] : it->second)
       for (const Field& f : objects_[id].fields) need = std::max<uint64_t>(need, 4ull + f.at + f.Width());
-  if (explicitSize != recordSizes_.end()) {
+  if (explicitSize != given.recordSizes.end()) {
     if (explicitSize->second < need)
       throw BuildError("record size " + std::to_string(explicitSize->second) + " of type " +
                        std::to_string(type) + " does not cover its fields (" + std::to_string(need) +
@@ -232,24 +218,19 @@ void ProjectBuilder::WriteFields(ImageWriter& w, uint32_t base, const std::vecto
   for (const Field& f : fields) {
     const uint32_t at = base + f.at;
     switch (f.type) {
-      case Field::Type::U8: w.PutU8(at, static_cast<uint8_t>(f.bits)); break;
-      case Field::Type::U16: w.PutU16(at, static_cast<uint16_t>(f.bits)); break;
-      case Field::Type::U32: w.PutU32(at, static_cast<uint32_t>(f.bits)); break;
-      case Field::Type::U64: w.PutU64(at, f.bits); break;
-      case Field::Type::F32: w.PutF32(at, std::bit_cast<float>(static_cast<uint32_t>(f.bits))); break;
-      case Field::Type::F64: w.PutF64(at, f.real); break;
       case Field::Type::Bytes: w.PutBytes(at, f.bytes); break;
       case Field::Type::Ref: PutRef(w, at, f.ref); break;
+      default: w.Put(at, f.Kind(), f.bits);
     }
   }
 }
 
 uint32_t ProjectBuilder::WriteDefaultMap(ImageWriter& w, const std::vector<MapGroup>& groups) const {
   const uint32_t map = w.Allocate(4 + 8 * static_cast<uint32_t>(groups.size()));
-  w.PutU32(map, static_cast<uint32_t>(groups.size()));
+  w.Put(map, Int32, static_cast<uint32_t>(groups.size()));
   for (size_t g = 0; g < groups.size(); ++g) {
     const uint32_t at = map + 4 + 8 * static_cast<uint32_t>(g);
-    w.PutU32(at, groups[g].key);
+    w.Put(at, Int32, groups[g].key);
     if (groups[g].nullTable) {
       w.PutRef(at + 4, 0);
       continue;
@@ -280,10 +261,10 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
   }
   const uint32_t r = static_cast<uint32_t>(resources_.size());
   const uint32_t header = w.Allocate(20 + 20 * n);
-  const LanguageCounts& c = languageCounts_;
+  const LanguageCounts& c = given.languageCounts;
   const uint32_t counts[] = {c.texts.value_or(t), c.resources.value_or(r), c.fonts.value_or(f),
                              c.selectors.value_or(s), c.languages.value_or(n)};
-  for (uint32_t i = 0; i < 5; ++i) w.PutU32(header + 4 * i, counts[i]);
+  for (uint32_t i = 0; i < 5; ++i) w.Put(header + 4 * i, Int32, counts[i]);
   // An array of `count` entries of `width` bytes, `put` writing each at its
   // place; 0 when there are none.
   const auto array = [&w](uint32_t count, uint32_t width, const auto& put) {
@@ -295,7 +276,7 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
   for (uint32_t i = 0; i < n; ++i) {
     const Language& lang = languages_[i];
     const uint32_t at = header + 20 + 20 * i;
-    w.PutU32(at, lang.id);
+    w.Put(at, Int32, lang.id);
 
     w.PutRef(at + 4, array(t, 4, [&](uint32_t place, uint32_t k) {
       const TextRow& row = texts_[k];
@@ -311,7 +292,7 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
       const std::optional<Resource>& res = row.size() == 1 ? row[0] : i < row.size() ? row[i] : std::nullopt;
       if (!res) return w.PutRef(place, 0);
       const uint32_t block = w.Allocate(4 + static_cast<uint32_t>(res->data.size()));
-      w.PutU32(block, res->first);
+      w.Put(block, Int32, res->first);
       w.PutBytes(block + 4, res->data);
       w.PutRef(place, block);
     }));
@@ -319,12 +300,12 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
     w.PutRef(at + 12, array(f, 4, [&](uint32_t place, uint32_t k) {
       if (k >= lang.fonts.size() || !lang.fonts[k]) return w.PutRef(place, 0);
       const uint32_t variants = w.Allocate(8);
-      for (uint32_t v = 0; v < 4; ++v) w.PutU16(variants + 2 * v, (*lang.fonts[k])[v]);
+      for (uint32_t v = 0; v < 4; ++v) w.Put(variants + 2 * v, Int16, (*lang.fonts[k])[v]);
       w.PutRef(place, variants);
     }));
 
     w.PutRef(at + 16, array(s, 2, [&](uint32_t place, uint32_t k) {
-      w.PutU16(place, k < lang.selectors.size() ? lang.selectors[k] : 0);
+      w.Put(place, Int16, k < lang.selectors.size() ? lang.selectors[k] : 0);
     }));
   }
   return header;
@@ -361,7 +342,7 @@ void ProjectBuilder::PutRef(ImageWriter& w, uint32_t at, const Ref& ref) const {
 uint32_t ProjectBuilder::WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>& lists) const {
   const uint32_t n = static_cast<uint32_t>(lists.size());
   const uint32_t table = w.Allocate(4 + 4 * n);
-  w.PutU32(table, n);
+  w.Put(table, Int32, n);
   for (uint32_t i = 0; i < n; ++i) {
     if (!lists[i]) {
       w.PutRef(table + 4 + 4 * i, 0);
@@ -371,12 +352,12 @@ uint32_t ProjectBuilder::WriteLists(ImageWriter& w, const std::vector<std::optio
     uint32_t words = 0;
     for (const auto& e : l.entries) words += static_cast<uint32_t>(e.size());
     const uint32_t list = w.Allocate(4 + 4 * words);
-    w.PutU16(list, l.kind);
-    w.PutU16(list + 2, l.count.value_or(static_cast<uint16_t>(l.entries.size())));
+    w.Put(list, Int16, l.kind);
+    w.Put(list + 2, Int16, l.count.value_or(static_cast<uint16_t>(l.entries.size())));
     uint32_t at = list + 4;
     for (const auto& e : l.entries)
       for (uint32_t v : e) {
-        w.PutU32(at, v);
+        w.Put(at, Int32, v);
         at += 4;
       }
     w.PutRef(table + 4 + 4 * i, list);
@@ -385,26 +366,26 @@ uint32_t ProjectBuilder::WriteLists(ImageWriter& w, const std::vector<std::optio
 }
 
 uint32_t ProjectBuilder::WriteRuntimeSettings(ImageWriter& w) const {
-  const RuntimeSettings& s = *runtimeSettings_;
+  const RuntimeSettings& s = *given.runtimeSettings;
   const uint32_t block = w.Allocate(24);
-  w.PutU32(block, s.flags);
-  w.PutU32(block + 4, s.word1);
-  w.PutU32(block + 8, s.word2);
+  w.Put(block, Int32, s.flags);
+  w.Put(block + 4, Int32, s.word1);
+  w.Put(block + 8, Int32, s.word2);
   uint32_t byte = 0;
   if (s.byte) {
     byte = w.Allocate(4);
-    w.PutU8(byte, *s.byte);
+    w.Put(byte, Opaque, *s.byte);
   }
   w.PutRef(block + 12, byte);
   uint32_t t16 = 0;
   if (s.table16) {
     const uint32_t n = static_cast<uint32_t>(s.table16->size());
     t16 = w.Allocate(4 + 8 * n);
-    w.PutU32(t16, n);
+    w.Put(t16, Int32, n);
     for (uint32_t i = 0; i < n; ++i) {
       const auto& [number, name] = (*s.table16)[i];
       if (name.size() > 4) throw BuildError("table 16 name \"" + name + "\" longer than 4 bytes");
-      w.PutU32(t16 + 4 + 8 * i, number);
+      w.Put(t16 + 4 + 8 * i, Int32, number);
       w.PutBytes(t16 + 8 + 8 * i, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
     }
   }
@@ -412,16 +393,16 @@ uint32_t ProjectBuilder::WriteRuntimeSettings(ImageWriter& w) const {
   uint32_t t20 = 0;
   if (s.table20) {
     t20 = w.Allocate(4 * static_cast<uint32_t>(s.table20->size()));
-    for (size_t i = 0; i < s.table20->size(); ++i) w.PutU32(t20 + 4 * static_cast<uint32_t>(i), (*s.table20)[i]);
+    for (size_t i = 0; i < s.table20->size(); ++i) w.Put(t20 + 4 * static_cast<uint32_t>(i), Int32, (*s.table20)[i]);
   }
   w.PutRef(block + 20, t20);
   return block;
 }
 
 uint32_t ProjectBuilder::WriteBlock11(ImageWriter& w) const {
-  const Block11& b = *block11_;
+  const Block11& b = *given.block11;
   const uint32_t block = w.Allocate(68);
-  for (uint32_t word = 0; word < 5; ++word) w.PutU32(block + 4 * word, 0);
+  for (uint32_t word = 0; word < 5; ++word) w.Put(block + 4 * word, Int32, 0);
   uint32_t highest = 0;
   for (uint32_t n = 1; n <= 12; ++n) w.PutRef(block + Block11Entry(n), 0);
   for (const auto& [n, ref] : b.entries) {
@@ -431,29 +412,29 @@ uint32_t ProjectBuilder::WriteBlock11(ImageWriter& w) const {
   for (const auto& [n, items] : b.lists) {
     const uint32_t at = block + Block11Entry(n);
     const uint32_t list = w.Allocate(4 + 4 * static_cast<uint32_t>(items.size()));
-    w.PutU32(list, static_cast<uint32_t>(items.size()));
+    w.Put(list, Int32, static_cast<uint32_t>(items.size()));
     for (size_t i = 0; i < items.size(); ++i) PutRef(w, list + 4 + 4 * static_cast<uint32_t>(i), items[i]);
     w.PutRef(at, list);
     highest = std::max(highest, n);
   }
-  w.PutU32(block + 16, b.highest.value_or(highest));
+  w.Put(block + 16, Int32, b.highest.value_or(highest));
   return block;
 }
 
 uint32_t ProjectBuilder::WriteFonts(ImageWriter& w) const {
   const uint32_t n = static_cast<uint32_t>(fonts_.size());
   const uint32_t table = w.Allocate(4 + 4 * n);
-  w.PutU32(table, n);
+  w.Put(table, Int32, n);
   for (uint32_t i = 0; i < n; ++i) {
     const FontRecord& font = fonts_[i];
     const uint32_t rec = w.Allocate(8);
-    w.PutU8(rec, font.byte0);
-    w.PutU8(rec + 1, static_cast<uint8_t>(font.flags | (font.bold ? 1 : 0) | (font.italic ? 2 : 0)));
-    w.PutU16(rec + 2, font.size);
+    w.Put(rec, Opaque, font.byte0);
+    w.Put(rec + 1, Opaque, static_cast<uint8_t>(font.flags | (font.bold ? 1 : 0) | (font.italic ? 2 : 0)));
+    w.Put(rec + 2, Int16, font.size);
     uint32_t face = 0;
     if (font.face) {
       face = w.Allocate(kFaceDataOffset + static_cast<uint32_t>(font.faceData.size()));
-      w.PutU32(face, 0);
+      w.Put(face, Int32, 0);
       w.PutBytes(face + 4, std::span(reinterpret_cast<const uint8_t*>(font.face->data()), font.face->size()));
       w.PutBytes(face + kFaceDataOffset, font.faceData);
     }
@@ -465,10 +446,10 @@ uint32_t ProjectBuilder::WriteFonts(ImageWriter& w) const {
 
 FinishedImage ProjectBuilder::Build() const {
   ImageWriter w;
-  const uint32_t headerWords = 21 + 2 * headerTypes_;
+  const uint32_t headerWords = 21 + 2 * given.headerTypes;
   w.Allocate(4 * headerWords);
   w.PutBytes(0, std::span(reinterpret_cast<const uint8_t*>(kImageMagic), 12));
-  for (uint32_t word = 3; word < headerWords; ++word) w.PutU32(4 * word, 0);
+  for (uint32_t word = 3; word < headerWords; ++word) w.Put(4 * word, Int32, 0);
   // Header references that exist in every image: none until set below.
   for (uint32_t word : {6u, 7u, 8u, 10u, 11u, 13u, 14u, 15u, 16u, 17u, 18u, 19u}) w.PutRef(4 * word, 0);
 
@@ -476,12 +457,12 @@ FinishedImage ProjectBuilder::Build() const {
   std::map<uint8_t, bool> tables;
   for (const auto& [type, indexes] : byType_)
     if (!indexes.empty()) tables[type] = true;
-  for (uint8_t type : emptyTables_) tables.emplace(type, true);
-  for (uint32_t t = 0; t < headerTypes_; ++t) w.PutRef(88 + 8 * t, 0);
+  for (uint8_t type : given.emptyTables) tables.emplace(type, true);
+  for (uint32_t t = 0; t < given.headerTypes; ++t) w.PutRef(88 + 8 * t, 0);
   for (const auto& [type, unused] : tables) {
-    if (type >= headerTypes_)
+    if (type >= given.headerTypes)
       throw BuildError("type " + std::to_string(type) + " beyond the header's " +
-                       std::to_string(headerTypes_) + " types");
+                       std::to_string(given.headerTypes) + " types");
     const uint32_t size = RecordSize(type);
     const auto it = byType_.find(type);
     const uint32_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1;
@@ -490,29 +471,29 @@ FinishedImage ProjectBuilder::Build() const {
       throw BuildError("the record table of type " + std::to_string(type) + " would take " +
                        std::to_string(bytes) + " bytes (limit " + std::to_string(ImageWriter::kMaxSize) + ")");
     const uint32_t table = w.Allocate(static_cast<uint32_t>(bytes));
-    w.PutU32(table, count);
-    w.PutU32(84 + 8 * type, size);
+    w.Put(table, Int32, count);
+    w.Put(84 + 8 * type, Int32, size);
     w.PutRef(88 + 8 * type, table);
     for (uint32_t i = 0; i < count; ++i) {
       const uint32_t rec = table + 4 + i * size;
       w.PutRef(rec, 0);
       const auto found = it->second.find(i);
       if (found == it->second.end()) {
-        w.PutU32(rec + 4, static_cast<uint32_t>(type) << 24 | i);
+        w.Put(rec + 4, Int32, static_cast<uint32_t>(type) << 24 | i);
         continue;
       }
       const Object& o = objects_[found->second];
-      w.PutU32(rec + 4, o.ownReference.value_or(ReferenceOf(found->second)));
+      w.Put(rec + 4, Int32, o.ownReference.value_or(ReferenceOf(found->second)));
       WriteFields(w, rec + 4, o.fields);
       if (o.links.empty() && !o.emptyLinkList) continue;
       const uint32_t list = w.Allocate(4 + 8 * static_cast<uint32_t>(o.links.size()));
-      w.PutU32(list, static_cast<uint32_t>(o.links.size()));
+      w.Put(list, Int32, static_cast<uint32_t>(o.links.size()));
       for (size_t k = 0; k < o.links.size(); ++k) {
         const Link& l = o.links[k];
         const uint32_t at = list + 4 + 8 * static_cast<uint32_t>(k);
         const uint8_t head[4] = {l.kind, l.present, l.slot, l.spare};
         w.PutBytes(at, head);
-        w.PutU32(at + 4, l.object.empty() ? l.target : ReferenceOf(l.object));
+        w.Put(at + 4, Int32, l.object.empty() ? l.target : ReferenceOf(l.object));
       }
       w.PutRef(rec, list);
     }
@@ -527,34 +508,34 @@ FinishedImage ProjectBuilder::Build() const {
     WriteFields(w, at, b.fields);
   }
 
-  if (!languages_.empty() || languageCounts_.languages) w.PutRef(24, WriteLanguages(w));
+  if (!languages_.empty() || given.languageCounts.languages) w.PutRef(24, WriteLanguages(w));
   if (!fonts_.empty()) w.PutRef(40, WriteFonts(w));
-  const std::vector<MapGroup> textMap = objectTextMap_ ? *objectTextMap_ : DerivedObjectTextMap();
-  if (objectTextMap_ || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
-  const std::vector<MapGroup> secondMap = secondTextMap_ ? *secondTextMap_ : DerivedSecondTextMap();
-  if (secondTextMap_ || !secondMap.empty()) w.PutRef(64, WriteDefaultMap(w, secondMap));
-  if (listDefaultMap_) w.PutRef(68, WriteDefaultMap(w, *listDefaultMap_));
-  if (textLists_) w.PutRef(28, WriteLists(w, *textLists_));
-  if (resourceLists_) w.PutRef(32, WriteLists(w, *resourceLists_));
-  if (keyTable_) w.PutRef(60, WritePairs(w, *keyTable_));
-  if (projectSettings_) {
-    const ProjectSettings& p = *projectSettings_;
+  const std::vector<MapGroup> textMap = given.objectTextMap ? *given.objectTextMap : DerivedObjectTextMap();
+  if (given.objectTextMap || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
+  const std::vector<MapGroup> secondMap = given.secondTextMap ? *given.secondTextMap : DerivedSecondTextMap();
+  if (given.secondTextMap || !secondMap.empty()) w.PutRef(64, WriteDefaultMap(w, secondMap));
+  if (given.listDefaultMap) w.PutRef(68, WriteDefaultMap(w, *given.listDefaultMap));
+  if (given.textLists) w.PutRef(28, WriteLists(w, *given.textLists));
+  if (given.resourceLists) w.PutRef(32, WriteLists(w, *given.resourceLists));
+  if (given.keyTable) w.PutRef(60, WritePairs(w, *given.keyTable));
+  if (given.projectSettings) {
+    const ProjectSettings& p = *given.projectSettings;
     const uint32_t block = w.Allocate(std::max<uint32_t>(p.size, 24));
-    w.PutU32(block + 15, p.word15);
-    w.PutU32(block + 19, p.word19);
-    w.PutU8(block + 23, p.byte23);
+    w.Put(block + 15, Int32, p.word15);
+    w.Put(block + 19, Int32, p.word19);
+    w.Put(block + 23, Opaque, p.byte23);
     w.PutRef(72, block);
   }
-  if (runtimeSettings_) w.PutRef(76, WriteRuntimeSettings(w));
-  if (block11_) w.PutRef(44, WriteBlock11(w));
+  if (given.runtimeSettings) w.PutRef(76, WriteRuntimeSettings(w));
+  if (given.block11) w.PutRef(44, WriteBlock11(w));
 
-  for (const auto& [word, ref] : headerRefs_) {
+  for (const auto& [word, ref] : given.headerRefs) {
     if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
     PutRef(w, 4 * word, ref);
   }
-  for (const auto& [word, value] : headerValues_) {
+  for (const auto& [word, value] : given.headerValues) {
     if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
-    w.PutU32(4 * word, value);
+    w.Put(4 * word, Int32, value);
   }
   return w.Finish();
 }

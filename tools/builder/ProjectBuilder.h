@@ -3,6 +3,7 @@
 // and link lists, texts per language, fonts, labelled blocks and header
 // words. Build() lays it all out through an ImageWriter.
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -25,11 +26,11 @@ struct Ref {
 
 // A typed value at an offset of a record or block.
 struct Field {
+  // U8 to F64 in the order of FieldKind: a value field's kind is its type.
   enum class Type : uint8_t { U8, U16, U32, U64, F32, F64, Bytes, Ref };
   uint32_t at = 0;
   Type type = Type::U32;
-  uint64_t bits = 0;
-  double real = 0;
+  uint64_t bits = 0;  // a float or double as its bit pattern
   std::vector<uint8_t> bytes;
   prt::builder::Ref ref;
 
@@ -38,13 +39,14 @@ struct Field {
   static Field U32(uint32_t at, uint32_t v) { return Make(at, Type::U32, v); }
   static Field I32(uint32_t at, int32_t v) { return Make(at, Type::U32, static_cast<uint32_t>(v)); }
   static Field U64(uint32_t at, uint64_t v) { return Make(at, Type::U64, v); }
-  static Field F32(uint32_t at, float v);
-  static Field F64(uint32_t at, double v);
+  static Field F32(uint32_t at, float v) { return Make(at, Type::F32, std::bit_cast<uint32_t>(v)); }
+  static Field F64(uint32_t at, double v) { return Make(at, Type::F64, std::bit_cast<uint64_t>(v)); }
   static Field Bytes(uint32_t at, std::vector<uint8_t> b);
   static Field Pointer(uint32_t at, prt::builder::Ref r);
 
   // Bytes the field occupies.
   uint32_t Width() const;
+  FieldKind Kind() const { return static_cast<FieldKind>(type); }
 
  private:
   static Field Make(uint32_t at, Type t, uint64_t v) {
@@ -185,11 +187,6 @@ class ProjectBuilder {
   uint32_t ReferenceOf(const std::string& label) const;
   std::optional<ObjectId> FindObject(const std::string& label) const;
 
-  // Record size of a type (table record, link word included); fields beyond
-  // it are an error.
-  void SetRecordSize(uint8_t type, uint32_t size) { recordSizes_[type] = size; }
-  // A record table with count 0 (instead of reference 0) for a type without objects.
-  void AddEmptyTable(uint8_t type) { emptyTables_.push_back(type); }
   // Bytes the record table of a type takes (count word and records up to the
   // highest index), so that callers can refuse a table before it is built.
   uint64_t RecordTableBytes(uint8_t type) const;
@@ -216,31 +213,36 @@ class ProjectBuilder {
   // A fresh label for generated blocks.
   std::string NewLabel(const std::string& hint);
 
-  // Header words (word index) set explicitly: a reference or a plain value.
-  void SetHeaderRef(uint32_t word, Ref ref) { headerRefs_[word] = std::move(ref); }
-  void SetHeaderValue(uint32_t word, uint32_t value) { headerValues_[word] = value; }
-  // Number of (size, table) pairs in the header.
-  void SetHeaderTypeCount(uint32_t n) { headerTypes_ = n; }
-
-  // Replaces the object text map derived from the objects' texts.
-  void SetObjectTextMap(std::vector<MapGroup> groups) { objectTextMap_ = std::move(groups); }
-
   // Second object text map (header word 16) entries: object -> text number.
   void SetObjectTextEx(ObjectId id, uint32_t textNumber) { textEx_[id] = textNumber; }
-  void SetSecondTextMap(std::vector<MapGroup> groups) { secondTextMap_ = std::move(groups); }
-  // List default map (header word 17); group 0 text lists, group 1 resource lists.
-  void SetListDefaultMap(std::vector<MapGroup> groups) { listDefaultMap_ = std::move(groups); }
-  // Sorted key table (header word 15), written in the given order.
-  void SetKeyTable(std::vector<std::pair<uint32_t, uint32_t>> entries) { keyTable_ = std::move(entries); }
-  // Text and resource list tables (header words 7 and 8); nullopt entries: reference 0.
-  void SetTextLists(std::vector<std::optional<ValueList>> lists) { textLists_ = std::move(lists); }
-  void SetResourceLists(std::vector<std::optional<ValueList>> lists) { resourceLists_ = std::move(lists); }
   // Per-language resources: one row per resource number.
   uint32_t AddResource(std::vector<std::optional<Resource>> perLanguage);
-  void SetLanguageCounts(LanguageCounts counts) { languageCounts_ = counts; }
-  void SetProjectSettings(ProjectSettings s) { projectSettings_ = s; }
-  void SetRuntimeSettings(RuntimeSettings s) { runtimeSettings_ = std::move(s); }
-  void SetBlock11(Block11 b) { block11_ = std::move(b); }
+
+  // What the image takes as given rather than derived from the objects;
+  // each part left empty is derived or absent.
+  struct Given {
+    // Record size of a type (table record, link word included); fields
+    // beyond it are an error.
+    std::map<uint8_t, uint32_t> recordSizes;
+    // Record tables with count 0 (instead of reference 0) for types without objects.
+    std::vector<uint8_t> emptyTables;
+    // Header words (word index): a reference or a plain value.
+    std::map<uint32_t, Ref> headerRefs;
+    std::map<uint32_t, uint32_t> headerValues;
+    uint32_t headerTypes = kHeaderTypes;  // (size, table) pairs in the header
+    std::optional<std::vector<MapGroup>> objectTextMap;
+    std::optional<std::vector<MapGroup>> secondTextMap;  // header word 16
+    // List default map (header word 17); group 0 text lists, group 1 resource lists.
+    std::optional<std::vector<MapGroup>> listDefaultMap;
+    // Sorted key table (header word 15), written in the given order.
+    std::optional<std::vector<std::pair<uint32_t, uint32_t>>> keyTable;
+    // Text and resource list tables (header words 7 and 8); nullopt entries: reference 0.
+    std::optional<std::vector<std::optional<ValueList>>> textLists, resourceLists;
+    LanguageCounts languageCounts;
+    std::optional<ProjectSettings> projectSettings;
+    std::optional<RuntimeSettings> runtimeSettings;
+    std::optional<Block11> block11;
+  } given;
 
   FinishedImage Build() const;
 
@@ -265,27 +267,13 @@ class ProjectBuilder {
   std::vector<Object> objects_;
   std::map<std::string, ObjectId> objectLabels_;
   std::map<uint8_t, std::map<uint32_t, ObjectId>> byType_;  // type -> index -> object
-  std::map<uint8_t, uint32_t> recordSizes_;
-  std::vector<uint8_t> emptyTables_;
   std::vector<TextRow> texts_;
   std::vector<Language> languages_;
   std::vector<FontRecord> fonts_;
   std::vector<Block> blocks_;
   std::map<std::string, size_t> blockLabels_;
-  std::map<uint32_t, Ref> headerRefs_;
-  std::map<uint32_t, uint32_t> headerValues_;
-  std::optional<std::vector<MapGroup>> objectTextMap_;
   std::map<ObjectId, uint32_t> textEx_;
-  std::optional<std::vector<MapGroup>> secondTextMap_;
-  std::optional<std::vector<MapGroup>> listDefaultMap_;
-  std::optional<std::vector<std::pair<uint32_t, uint32_t>>> keyTable_;
-  std::optional<std::vector<std::optional<ValueList>>> textLists_, resourceLists_;
   std::vector<std::vector<std::optional<Resource>>> resources_;
-  LanguageCounts languageCounts_;
-  std::optional<ProjectSettings> projectSettings_;
-  std::optional<RuntimeSettings> runtimeSettings_;
-  std::optional<Block11> block11_;
-  uint32_t headerTypes_ = kHeaderTypes;
   uint32_t nextLabel_ = 0;
 };
 

@@ -40,7 +40,7 @@ ObjectId AddControl(ProjectBuilder& b, const ControlForm& s) {
   o.ownReference = s.ownReference;
   o.emptyLinkList = s.emptyLinkList;
   o.text = s.textId;
-  if (s.recordSize) b.SetRecordSize(s.type, *s.recordSize);
+  if (s.recordSize) b.given.recordSizes[s.type] = *s.recordSize;
 
   const bool standard = s.standard;
   auto i32 = [&](uint32_t at, const std::optional<int32_t>& v) {

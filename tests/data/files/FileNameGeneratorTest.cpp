@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <functional>
-#include <optional>
 
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"

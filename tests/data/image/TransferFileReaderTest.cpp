@@ -1,5 +1,6 @@
 #include "data/image/TransferFileReader.h"
 
+#include <bit>
 #include <gtest/gtest.h>
 
 #include "data/image/ByteCursor.h"
@@ -12,6 +13,7 @@ using builder::ContainerOptions;
 using builder::ContainerWriter;
 using builder::Endian;
 using builder::FinishedImage;
+using Kind = builder::FieldKind;
 
 constexpr uint32_t kRefAt = 44, kNullAt = 48;
 
@@ -19,16 +21,16 @@ constexpr uint32_t kRefAt = 44, kNullAt = 48;
 FinishedImage MakeSample() {
   builder::ImageWriter w;
   w.PutBytes(w.Allocate(52), std::span(reinterpret_cast<const uint8_t*>("Tr@NQ-RTData"), 12));
-  w.PutU16(12, 0xBEEF);
-  w.PutU16(14, 0x1234);
-  w.PutU32(16, 0xDEADBEEF);
-  w.PutU64(20, 0x0102030405060708);
-  w.PutF32(28, 1.5f);
-  w.PutF64(36, -1234.5678);
+  w.Put(12, Kind::Int16, 0xBEEF);
+  w.Put(14, Kind::Int16, 0x1234);
+  w.Put(16, Kind::Int32, 0xDEADBEEF);
+  w.Put(20, Kind::Int64, 0x0102030405060708);
+  w.Put(28, Kind::Float, std::bit_cast<uint32_t>(1.5f));
+  w.Put(36, Kind::Double, std::bit_cast<uint64_t>(-1234.5678));
   w.PutRef(kRefAt, 16);
   w.PutRef(kNullAt, 0);
   w.AddCountedString(u"text");
-  w.PutU8(w.Allocate(3, 1), 0x7F);
+  w.Put(w.Allocate(3, 1), Kind::Opaque, 0x7F);
   return w.Finish();
 }
 

@@ -1,8 +1,6 @@
 // prt-inspect as the shell sees it: its report and description of builder
 // projects, and the round trip inspect -> build -> convert.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -49,33 +47,6 @@ TEST(PrtInspectTool, GoldenReports) {
   }
 }
 
-// Makes a folder read-only for the programs a test runs: a read-only bind
-// mount where this process may mount, else its folders' mode 0555 and, for
-// root, the programs run as nobody.
-class ReadOnlyFolder {
- public:
-  explicit ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
-    mounted_ = mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    if (mounted_ && mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0) return;
-    SetModes(fs::perms(0555));
-    if (geteuid() == 0) user = 65534;
-  }
-  ~ReadOnlyFolder() {
-    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
-    SetModes(fs::perms(0755));
-  }
-  std::optional<uid_t> user;
-
- private:
-  void SetModes(fs::perms mode) const {
-    for (const fs::path& path : test::Tree(folder_))
-      if (fs::is_directory(path)) fs::permissions(path, mode);
-    fs::permissions(folder_, mode);
-  }
-  fs::path folder_;
-  bool mounted_ = false;
-};
-
 // prt-inspect only reads: on a folder nobody may write to it gives its full
 // report, in the language an earlier run stored in SimWork when that run's
 // working copy is the data file's, and creates nothing.
@@ -93,7 +64,7 @@ TEST(PrtInspectTool, ReadsTheDataSetInPlace) {
   }
   const std::string golden = ReadFile(kGolden / "kinds.txt");
   const std::set<fs::path> before = test::Tree(dir.Path());
-  ReadOnlyFolder readOnly(dir / "ro");
+  test::ReadOnlyFolder readOnly(dir / "ro");
   const struct { const char* folder; std::string languageLine; } cases[] = {
       {"plain", "languages: 2, current 0\n"},
       {"stored", "languages: 2, current 1 (stored in 'SimWork/p.rt_file.LANG')\n"},
