@@ -14,7 +14,6 @@ namespace prt {
 
 namespace {
 
-void OutLine(const std::string& line) { std::cout << line + "\n" << std::flush; }
 void ErrLine(const std::string& line) { std::cerr << line + "\n" << std::flush; }
 
 }  // namespace

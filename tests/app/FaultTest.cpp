@@ -1,4 +1,4 @@
-// The run's end under faults: kills, disk faults, size limits,
+// The run's end under faults: kills, full file systems, size limits,
 // overlapping runs and inputs that are not what they seem. Each case runs the
 // real prt2qml and checks what a build pipeline would rely on: exit 0 only
 // with a complete qmls, and otherwise the previous qmls as it was.
@@ -7,11 +7,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "tests/support/Dataset.h"
@@ -24,6 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Files = std::map<std::string, std::string>;  // file name -> bytes
+
+constexpr long kPage = 4096;
 
 test::ProcessResult Tool(const std::vector<std::string>& args, const fs::path& workDir,
                          test::ProcessRequest extra = {}) {
@@ -64,6 +68,25 @@ std::string Synthetic(int pages, int controls, int seed) {
 std::string OnePage(size_t textLength, char letter = 'x') {
   return R"({"screens": [{"type": "page", "text": ")" + std::string(textLength, letter) + R"(", "w": 800, "h": 480}]})";
 }
+
+// A tmpfs of `pages` pages mounted over `dir`, unmounted at the end.
+class Tmpfs {
+ public:
+  Tmpfs(const fs::path& dir, long pages) : dir_(dir) {
+    fs::create_directories(dir);
+    const std::string options = "size=" + std::to_string(pages * kPage);
+    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0)
+      error_ = std::string("mounting a tmpfs needs root: ") + std::strerror(errno);
+  }
+  ~Tmpfs() { if (error_.empty()) umount2(dir_.c_str(), MNT_DETACH); }
+  const std::string& Error() const { return error_; }
+
+ private:
+  fs::path dir_;
+  std::string error_;
+};
+
+long Pages(size_t bytes) { return static_cast<long>((bytes + kPage - 1) / kPage); }
 
 void Install(const Files& files, const fs::path& dir) {
   fs::remove_all(dir);
@@ -166,6 +189,45 @@ TEST(Faults, DiskFaultsFailTheRunAndKeepTheOldOutput) {
       EXPECT_NE(r.err.find(std::string(c.file) + ": " + c.reason), std::string::npos) << label << "\n" << r.err;
     }
     EXPECT_TRUE(test::Files(out / "qmls") == (c.file ? oldFiles : newFiles)) << label;
+  }
+}
+
+// The same on a small tmpfs that fills up, where mounting is allowed (root).
+TEST(Faults, FullFileSystemFailsTheRunAndKeepsTheOldOutput) {
+  test::TempDir dir;
+  // One page whose document ends 3 bytes short of a page boundary: its
+  // enciphered form (8 key bytes more) needs one page more than the plain text.
+  test::WriteDataset(dir / "probe/p.prt", OnePage(100));
+  ASSERT_EQ(Tool({"probe/p.prt"}, dir.Path()).exitStatus, 0);
+  const size_t probe = fs::file_size(dir / "probe/qmls/page16777216.qml");
+  const size_t text = 100 + (static_cast<size_t>(2 * kPage) - 3 - probe) % kPage;
+  const Files newFiles = Reference(dir, "new", OnePage(text));
+  const size_t doc = newFiles.at("page16777216.qml").size();
+  ASSERT_EQ(doc % kPage, static_cast<size_t>(kPage - 3));
+  const long docPages = Pages(doc);
+  const long cachePages = Pages(newFiles.at("page16777216.qmlc").size());
+  const Files oldFiles = Reference(dir, "old", OnePage(50, 'o'));
+  long oldPages = 0;
+  for (const auto& [name, bytes] : oldFiles) oldPages += Pages(bytes.size());
+
+  // Free pages beyond what the old output takes.
+  const struct { const char* stage; long freePages; bool encipher; } cases[] = {
+      {"document saving", docPages - 1, false},
+      {"cache saving", docPages + cachePages - 1, false},
+      {"enciphering", docPages + cachePages, true},
+  };
+  for (const auto& c : cases) {
+    const fs::path out = dir / "out";
+    Tmpfs tmpfs(out, oldPages + c.freePages);
+    if (!tmpfs.Error().empty()) GTEST_SKIP() << tmpfs.Error() << "; the fault seam cases above cover a full disk";
+    Install(oldFiles, out / "qmls");
+    std::vector<std::string> args{"new/p.prt", "-d", "out"};
+    if (c.encipher) args.push_back("-e");
+    const test::ProcessResult r = Tool(args, dir.Path());
+    EXPECT_TRUE(r.exited && r.exitStatus == 253) << c.stage << "\n" << Describe(r);
+    EXPECT_NE(r.err.find("page16777216.qml"), std::string::npos) << c.stage << "\n" << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << c.stage << "\n" << r.err;
+    EXPECT_TRUE(test::Files(out / "qmls") == oldFiles) << c.stage;
   }
 }
 
