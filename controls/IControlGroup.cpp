@@ -82,11 +82,10 @@ bool IControlGroup::LoadChildren(const DataSet& data) {
 }
 
 Status IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
-  return LoadLinks(data, record, GetTypeCode(), this, path);
+  return LoadLinks(data, record, this, path);
 }
 
-Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, std::string_view code, IControlGroup* into,
-                                LoadPath& path) {
+Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, IControlGroup* into, LoadPath& path) {
   // The depth at which a fault found here is shown: this group's children.
   const auto stop = [&](Error error) {
     if (path.watcher) path.watcher->Stopped(path.refs.size() + 1, error);
@@ -94,8 +93,12 @@ Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, std::strin
   };
   if (!record) return stop(TreeError("a group without a record"));
   const uint32_t self = record.U32(rec::kObjectRef);
-  if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end())
-    return stop(TreeError(std::string(code) + std::to_string(static_cast<int32_t>(self)) + " contains itself"));
+  if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end()) {
+    // A group measured, not built, has the code of its record's type.
+    const int row = TypeIndex(record.U8(rec::kTypeByte));
+    const std::string code = into ? std::string(into->GetTypeCode()) : row < 0 ? "" : kTypeTable[row].code;
+    return stop(TreeError(code + std::to_string(static_cast<int32_t>(self)) + " contains itself"));
+  }
   if (path.refs.size() >= limits::kNesting)
     return stop(TreeError("the controls nest deeper than " + GroupedDigits(limits::kNesting) + " levels"));
   path.refs.push_back(self);
@@ -120,9 +123,7 @@ Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, std::strin
     if (path.watcher) path.watcher->Linked(depth, k, link, control);
     if (!present) continue;
     if (IsGroupType(target >> 24) && CreatesGroup(child)) {
-      const std::string_view childCode = kTypeTable[TypeIndex(child.U8(rec::kTypeByte))].code;
-      if (Status loaded = LoadLinks(data, child, childCode, static_cast<IControlGroup*>(control.get()), path);
-          !loaded) {
+      if (Status loaded = LoadLinks(data, child, static_cast<IControlGroup*>(control.get()), path); !loaded) {
         path.refs.pop_back();
         return loaded;
       }
@@ -143,7 +144,7 @@ Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& b
   if (!budget.Take()) return Fail(budget.Exceeded());
   if (!dynamic_cast<const IControlGroup*>(&screen)) return {};
   IControlGroup::LoadPath path{{}, budget, nullptr};
-  return IControlGroup::LoadLinks(data, screen.GetRecord(), screen.GetTypeCode(), nullptr, path);
+  return IControlGroup::LoadLinks(data, screen.GetRecord(), nullptr, path);
 }
 
 }  // namespace prt

@@ -79,10 +79,9 @@ class IControlGroup : public IControl {
   struct LoadPath;
   friend Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget);
   Status LoadChildrenOn(const DataSet& data, LoadPath& path);
-  // The links below the group of `record` (whose type code is `code`),
-  // depth first: made into `into`'s children, or, without it, only counted.
-  static Status LoadLinks(const DataSet& data, ImageRef record, std::string_view code, IControlGroup* into,
-                          LoadPath& path);
+  // The links below the group of `record`, depth first: made into `into`'s
+  // children, or, without it, only counted.
+  static Status LoadLinks(const DataSet& data, ImageRef record, IControlGroup* into, LoadPath& path);
 };
 
 // Builds the tree below the screen's root control, counted against
