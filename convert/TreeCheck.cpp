@@ -55,7 +55,8 @@ void TreeCheck::Build() {
     if (Status measured = MeasureTree(data_, *control, budget); !measured) {
       if (!failed_.exchange(true)) {
         fault_ = measured.Error();
-        fault_->subject = std::string(control->GetTypeCode()) + std::to_string(static_cast<int32_t>(control->GetObjID()));
+        fault_->subject =
+            std::string(control->GetTypeCode()) + std::to_string(static_cast<int32_t>(control->GetObjID()));
       }
       break;
     }

@@ -59,7 +59,9 @@ class DataSet {
     ImageRef Record(uint32_t i) const { return i < count ? table.At(4 + i * size) : ImageRef(); }
   };
   // The record table of a type, validated against the image.
-  RecordTable Records(uint32_t typeNumber) const { return typeNumber < records_.size() ? records_[typeNumber] : RecordTable(); }
+  RecordTable Records(uint32_t typeNumber) const {
+    return typeNumber < records_.size() ? records_[typeNumber] : RecordTable();
+  }
   uint32_t ObjectCount(uint32_t typeNumber) const { return Records(typeNumber).count; }
   // The record as the controls read it: from the object's own reference on.
   ImageRef ObjectRecord(uint32_t reference) const { return RecordStart(reference).At(4); }
