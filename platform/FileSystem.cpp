@@ -316,6 +316,30 @@ std::error_code RenameAt(int from, const std::string& a, int to, const std::stri
   return {};
 }
 
+// Writes `data` into a new temporary file beside `target` in the folder
+// `at`, gives it the mode and time of `like` when asked, checks its size and
+// renames it over `target`; the temporary file is removed on failure.
+std::error_code ReplaceAt(int at, const std::string& target, std::string_view data, const FileInfo* like,
+                          FileInfo* made) {
+  std::string temporary;
+  Descriptor file;
+  if (auto ec = CreateTemporary(at, target, temporary, file)) return ec;
+  std::error_code ec = WriteAll(file.Get(), data);
+  if (like) {
+    if (!ec && ::fchmod(file.Get(), like->mode) != 0) ec = LastError();
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {like->modifiedNs / 1'000'000'000, like->modifiedNs % 1'000'000'000}};
+    if (!ec && ::futimens(file.Get(), times) != 0) ec = LastError();
+  }
+  struct stat info {};
+  if (!ec && ::fstat(file.Get(), &info) != 0) ec = LastError();
+  if (!ec && static_cast<uint64_t>(info.st_size) != data.size()) ec = std::make_error_code(std::errc::io_error);
+  if (!ec && made) *made = InfoOf(info);
+  if (const std::error_code closed = file.Close(); !ec) ec = closed;
+  if (!ec) ec = RenameAt(at, temporary, at, target);
+  if (ec) ::unlinkat(at, temporary.c_str(), 0);
+  return ec;
+}
+
 // Removes `name` in the folder `at` and, for a folder, everything in it; a
 // link is removed itself. Goes on past what cannot be removed and answers
 // the first error.
@@ -455,24 +479,7 @@ std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view 
 }
 
 std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view data, FileInfo* made) {
-  static std::atomic<uint32_t> serial{0};
-  Descriptor file;
-  std::u16string temporary;
-  for (int attempt = 0; file.Get() < 0; ++attempt) {
-    temporary = path + u".tmp" + Widen(std::to_string(::getpid()) + "." + std::to_string(serial++));
-    if (const int error = InjectedFault(FaultOp::Open, NarrowPath(temporary).c_str())) return ErrnoError(error);
-    file.Reset(::open(ToPath(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (file.Get() < 0 && (errno != EEXIST || attempt == 100)) return LastError();
-  }
-  std::error_code ec = WriteAll(file.Get(), data);
-  struct stat info {};
-  if (!ec && ::fstat(file.Get(), &info) != 0) ec = LastError();
-  if (!ec && static_cast<uint64_t>(info.st_size) != data.size()) ec = std::make_error_code(std::errc::io_error);
-  if (!ec && made) *made = InfoOf(info);
-  if (const std::error_code closed = file.Close(); !ec) ec = closed;
-  if (!ec) ec = RenameAt(AT_FDCWD, NarrowPath(temporary), AT_FDCWD, NarrowPath(path));
-  if (ec) ::unlink(ToPath(temporary).c_str());
-  return ec;
+  return ReplaceAt(AT_FDCWD, NarrowPath(path), data, nullptr, made);
 }
 
 std::error_code CopyWholeFile(const std::u16string& from, const std::u16string& to) {
@@ -624,20 +631,7 @@ std::error_code FolderHandle::Read(const std::u16string& name, std::string& cont
 }
 
 std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data, const FileInfo* like) const {
-  const std::string target = NarrowPath(name);
-  std::string temporary;
-  Descriptor file;
-  if (auto ec = CreateTemporary(fd_, target, temporary, file)) return ec;
-  std::error_code ec = WriteAll(file.Get(), data);
-  if (like) {
-    if (!ec && ::fchmod(file.Get(), like->mode) != 0) ec = LastError();
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {like->modifiedNs / 1'000'000'000, like->modifiedNs % 1'000'000'000}};
-    if (!ec && ::futimens(file.Get(), times) != 0) ec = LastError();
-  }
-  if (const std::error_code closed = file.Close(); !ec) ec = closed;
-  if (!ec) ec = RenameAt(fd_, temporary, fd_, target);
-  if (ec) ::unlinkat(fd_, temporary.c_str(), 0);
-  return ec;
+  return ReplaceAt(fd_, NarrowPath(name), data, like, nullptr);
 }
 
 std::error_code FolderHandle::Link(const std::u16string& name, const FolderHandle& into,
