@@ -83,15 +83,21 @@ TEST(ScreensTest, LinksWithoutControls) {
       {"type": "page", "text": "Start", "w": 800, "h": 480, "background": {},
        "children": [{"type": "button", "index": 0, "linked": false}, {"type": 41}, {"type": 53},
                     {"type": 40, "shape": 9}],
-       "links": [{"target": "T", "present": 0}, {"target": "0x63000004"}, {"target": "S", "present": 2}]})"));
+       "links": [{"target": "T", "present": 0}, {"target": "0x63000004"}, {"target": "S", "present": 2},
+                 {"target": "M"}]},
+      {"type": "container", "links": [{"target": "S"}]},
+      {"type": "switch", "label": "M", "ownReference": "0x16000000", "w": 10, "h": 10})"));
   const ControlPtr screen = CreateScreen(RecordOf(kPage0));
   auto& group = dynamic_cast<IControlGroup&>(*screen);
   ASSERT_TRUE(group.LoadChildren(Data()));
-  ASSERT_EQ(group.Children().size(), 5u);
+  ASSERT_EQ(group.Children().size(), 6u);
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(group.Children()[i], nullptr) << i;
-  QmlGenerator generator(Data());
-  EXPECT_TRUE(WriteScreenDocument(*screen, generator));
-  EXPECT_EQ(StreamText(generator), kPageHead + "\n" + Button(1, "shown") + kClose);
+  // A record that calls itself a container behind a link to a switch: the
+  // container's links are not followed.
+  const Written w = GenerateScreen(kPage0);
+  EXPECT_TRUE(w.ok);
+  EXPECT_EQ(w.text, kPageHead + "\n" + Button(1, "shown") + Head("OrvixContainer", "ctnr", Reference(22, 0), "22#0") +
+                        "\n" + kClose + kClose);
 }
 
 // A child whose generation fails after writing its element.
@@ -137,6 +143,9 @@ TEST(ScreensTest, LoadingFailures) {
   // The children loaded before the failure stay; the failing group is not added.
   ASSERT_EQ(group.Children().size(), 1u);
   EXPECT_EQ(group.Children()[0]->GetObjID(), Reference(29, 0));
+  // Written without a check, the loop ends at the nesting limit.
+  QmlGenerator generator(Data());
+  EXPECT_FALSE(WriteScreenDocument(*CreateScreen(RecordOf(kPage0)), generator));
 }
 
 // One budget counts the screens and links of every tree of a run; a real
@@ -178,3 +187,4 @@ TEST(ScreensTest, ReportPageWritesNoPropertiesOfItsOwn) {
 
 }  // namespace
 }  // namespace prt::test
+
