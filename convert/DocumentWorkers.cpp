@@ -127,11 +127,12 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, DocumentBytes
       file.made.notices += generator.notices;
       generator.notices.clear();
     }
-    const std::string overBudget = "the documents exceed " + platform::GroupedDigits(byteLimit_) +
-                                   " bytes, the limit for a data set of " +
-                                   platform::GroupedDigits(data_.ImageSize()) + " bytes";
+    const auto overBudget = [&] {
+      return "the documents exceed " + platform::GroupedDigits(byteLimit_) + " bytes, the limit for a data set of " +
+             platform::GroupedDigits(data_.ImageSize()) + " bytes";
+    };
     if (generator.stream.GetFault() == QmlStream::Fault::OverLimit)
-      return Fail(ScreenError(Step::Documents, *tree, overBudget));
+      return Fail(ScreenError(Step::Documents, *tree, overBudget()));
     if (generator.stream.GetFault() == QmlStream::Fault::OutOfMemory)
       return Fail(ScreenError(Step::OutOfMemory, *tree));
     if (!written) return Fail(ScreenError(Step::Document, *tree));
@@ -141,7 +142,7 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, DocumentBytes
     // Replacing surrogates keeps the length; the encoder does the rest.
     const std::u16string_view units = generator.stream.View();
     const std::string_view encoded = bytes.Encode(units);
-    if (!Reserve(encoded.size())) return Fail(ScreenError(Step::Documents, *tree, overBudget));
+    if (!Reserve(encoded.size())) return Fail(ScreenError(Step::Documents, *tree, overBudget()));
     // The last text of the file is saved, or not, once it is known whether
     // the published one can stay.
     if (index != file.screens.back()) {
