@@ -31,8 +31,9 @@ int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen
 
   LineReport report(std::cout, std::cerr);
   const std::optional<ReuseSource> source = ReuseSourceOf(copy, !platform::SwitchedOff("PRT2QML_REUSE"));
-  if (ReuseRecord record; source && source->reuse && OutputIsCurrent(*source, outputFolder, encryptOptionSeen, record)) {
-    ReplayRecord(record, outputFolder, report);
+  std::optional<ReuseRecord> last;
+  if (source && source->reuse && OutputIsCurrent(*source, outputFolder, encryptOptionSeen, last)) {
+    ReplayRecord(*last, outputFolder, report);
     return 0;
   }
   std::optional<DataSet> data;
@@ -46,7 +47,8 @@ int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen
 
   Status generated;
   try {
-    generated = GenerateQmlFiles(*data, outputFolder, encryptOptionSeen, report, source ? &*source : nullptr);
+    generated = GenerateQmlFiles(*data, outputFolder, encryptOptionSeen, report, source ? &*source : nullptr,
+                                 std::move(last));
   } catch (const std::bad_alloc&) {
     generated = Fail(Error{.step = Error::Step::OutOfMemory});
   }

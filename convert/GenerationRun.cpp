@@ -159,7 +159,7 @@ Result<std::u16string> PrepareFolder(const std::u16string& folder, RunReport& re
 }
 
 Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report,
-                        const ReuseSource* source) {
+                        const ReuseSource* source, std::optional<ReuseRecord> last) {
   RunProfile* profile = ActiveRunProfile();
   const std::u16string staging = outputFolder + u"/qmls_generating/";
   const std::u16string final = outputFolder + u"/qmls/";
@@ -180,8 +180,8 @@ Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder,
   std::unique_ptr<ReusableOutput> old;
   if (source) {
     platform::FolderHandle finalFolder;
-    if (auto record = source->reuse ? ReadRecord(*source, key) : std::nullopt; record && !finalFolder.Open(final, true))
-      old = std::make_unique<ReusableOutput>(std::move(*record), std::move(finalFolder));
+    if (last && !finalFolder.Open(final, true))
+      old = std::make_unique<ReusableOutput>(std::move(*last), std::move(finalFolder));
     workers.Reuse(old.get(), &stagingFolder);
   }
   try {

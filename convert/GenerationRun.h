@@ -1,15 +1,16 @@
 #pragma once
 // The generation run: every screen's document of a data set, written,
 // compiled and put in place of <output folder>/qmls in one step.
+#include <optional>
 #include <string>
 
+#include "convert/Reuse.h"
 #include "convert/RunReport.h"
 #include "platform/Error.h"
 
 namespace prt {
 
 class DataSet;
-struct ReuseSource;
 
 // Every screen's document of `data` into <outputFolder>/qmls, enciphered
 // with `encrypt`; what happens on the way goes to `report`. Fails, with
@@ -20,10 +21,11 @@ struct ReuseSource;
 //
 // With a `source`, the run keeps a record of what it published, and a
 // document whose text and published files the last record still describes
-// keeps those files instead of being compiled again (unless source->reuse
-// is off); the output is the same byte for byte.
+// keeps those files instead of being compiled again; `last` is that
+// record, as OutputIsCurrent read it (none: everything is made afresh).
+// The output is the same byte for byte.
 Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report,
-                        const ReuseSource* source = nullptr);
+                        const ReuseSource* source = nullptr, std::optional<ReuseRecord> last = std::nullopt);
 
 // Makes `folder` (one level) a fresh, empty folder of the run's own. A
 // missing one is created; an existing folder is emptied, reporting every

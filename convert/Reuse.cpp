@@ -259,9 +259,10 @@ bool ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t t
 }
 
 bool OutputIsCurrent(const ReuseSource& source, const std::u16string& outputFolder, bool encrypt,
-                     ReuseRecord& record) {
+                     std::optional<ReuseRecord>& record) {
   const std::u16string final = FinalOf(outputFolder);
-  auto read = ReadRecord(source, RecordKey(final, encrypt));
+  record = ReadRecord(source, RecordKey(final, encrypt));
+  const std::optional<ReuseRecord>& read = record;
   if (!read || read->dataHash != source.dataHash || read->language != source.language ||
       platform::EntryExists(platform::EntryName(StagingOf(outputFolder))))
     return false;
@@ -278,7 +279,6 @@ bool OutputIsCurrent(const ReuseSource& source, const std::u16string& outputFold
   }
   for (const std::u16string& name : names)
     if (!expected.contains(name)) return false;
-  record = std::move(*read);
   return true;
 }
 

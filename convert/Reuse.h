@@ -105,9 +105,10 @@ class ReusableOutput {
 // Whether qmls in `outputFolder` is exactly what the record of `source`
 // says, the record fits the data file, its language and `encrypt`, and no
 // staging folder waits: then a run would make the very same files. The
-// record goes to `record`.
+// record goes to `record` whenever it was made for this output, current or
+// not, so that the run need not read it again.
 bool OutputIsCurrent(const ReuseSource& source, const std::u16string& outputFolder, bool encrypt,
-                     ReuseRecord& record);
+                     std::optional<ReuseRecord>& record);
 // What a run that made them would tell, for documents all reused.
 void ReplayRecord(const ReuseRecord& record, const std::u16string& outputFolder, RunReport& report);
 
