@@ -112,11 +112,8 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, DocumentBytes
     Screen& screen = screens_[index];
     auto start = Clock::now();
     // The check measured the tree: its controls are made as they are written.
-    ControlPtr tree = CreateScreen(data_.ObjectRecord(screen.reference));
+    const ControlPtr tree = CreateScreen(data_.ObjectRecord(screen.reference));
     if (!tree) return Fail(Error{.step = Step::Document});
-    Record(profile, &WorkerProfile::rebuildSeconds, start);
-
-    start = Clock::now();
     generator.language = screen.language;
     // A UTF-8 document has at least as many bytes as its text has units.
     generator.stream.SetLimit(static_cast<size_t>(std::min<uint64_t>(bytesLeft_, SIZE_MAX)));
@@ -151,11 +148,6 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, DocumentBytes
     text = encoded;
     if (profile) profile->load += static_cast<uint32_t>(units.size());
     Record(profile, &WorkerProfile::saveSeconds, start);
-
-    // Its document is written: the tree is no longer needed.
-    start = Clock::now();
-    tree.reset();
-    Record(profile, &WorkerProfile::releaseSeconds, start);
   }
   return {};
 }
