@@ -24,7 +24,7 @@ enum class Change { None, Added, Removed, Pixels, TextOnly, Template };
 struct Entry {
   QString document;
   Change change = Change::None;
-  bool old = false, now = false;  // present in the old, the new folder
+  bool present[2] = {};  // in the old, the new folder
   bool usesTemplate = false;
   QString excerpt;  // the changed lines
   Screen screens[2];
@@ -63,7 +63,7 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
   QString html = QStringLiteral("<h2>%1 (%2)</h2>\n").arg(heading).arg(count);
   for (const Entry& entry : entries) {
     if (entry.change != change) continue;
-    const Screen& shown = entry.now ? entry.screens[1] : entry.screens[0];
+    const Screen& shown = entry.screens[entry.present[1] ? 1 : 0];
     const QString base = BaseName(entry.document);
     html += QStringLiteral("<section><h3>%1</h3><p>%2")
                 .arg(ScreenTitle(shown).toHtmlEscaped(), KindAndFile(shown).toHtmlEscaped());
@@ -74,7 +74,7 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
       if (!entry.screens[side].errors.isEmpty())
         html += QStringLiteral("<pre class=\"failed\">%1: %2</pre>\n")
                     .arg(QLatin1String(name), entry.screens[side].errors.join(QLatin1Char('\n')).toHtmlEscaped());
-      else if (side == 0 ? entry.old : entry.now)
+      else if (entry.present[side])
         html += Figure(base + QStringLiteral("-%1.png").arg(QLatin1String(name)), QLatin1String(name));
     }
     if (entry.pixels > 0) html += Figure(base + QStringLiteral("-diff.png"), QStringLiteral("changed pixels"));
@@ -106,14 +106,14 @@ Outcome DiffFolders(const Options& options) {
     entry.document = documents[i];
     DocumentText texts[2];
     for (int side = 0; side < 2; ++side) {
-      if (!present[side].contains(entry.document)) continue;
-      (side == 0 ? entry.old : entry.now) = true;
+      entry.present[side] = present[side].contains(entry.document);
+      if (!entry.present[side]) continue;
       texts[side] = ReadDocument(options.folders[side], entry.document);
       if (entry.document == QLatin1String("tmpl.qml")) templates[side] = texts[side].text;
       entry.usesTemplate = entry.usesTemplate || texts[side].text.contains("\nuseTemplate: true\n");
     }
-    if (!entry.old || !entry.now) {
-      entry.change = entry.old ? Change::Removed : Change::Added;
+    if (!entry.present[0] || !entry.present[1]) {
+      entry.change = entry.present[0] ? Change::Removed : Change::Added;
     } else if (texts[0].text != texts[1].text || !texts[0].error.isEmpty() || !texts[1].error.isEmpty()) {
       entry.change = Change::Pixels;  // or TextOnly, once drawn
       entry.excerpt = Excerpt(texts[0].text, texts[1].text);
@@ -139,19 +139,19 @@ Outcome DiffFolders(const Options& options) {
     for (int side = 0; side < 2; ++side) {
       const QJsonValue screen = answer[QLatin1String(side == 0 ? "old" : "new")];
       if (screen.isObject()) entry.screens[side] = ScreenFromJson(screen.toObject());
-      if (answer.contains(QLatin1String("crashed")) && (side == 0 ? entry.old : entry.now))
+      if (answer.contains(QLatin1String("crashed")) && entry.present[side])
         entry.screens[side].errors << entry.document + QStringLiteral(": ") +
                                           answer[QLatin1String("crashed")].toString();
     }
     entry.pixels = answer[QLatin1String("changed")].toInteger(-1);
-    if (options.progress) options.progress(++done, jobs, entry.screens[entry.now ? 1 : 0]);
+    if (options.progress) options.progress(++done, jobs, entry.screens[entry.present[1] ? 1 : 0]);
   });
   for (size_t i = 0; i < entries.size(); ++i) {
     const Entry& entry = entries[i];
     if (entry.change == Change::None) continue;
     pool.Add({{"diff", static_cast<int>(i)},
-              {"old", entry.old},
-              {"new", entry.now},
+              {"old", entry.present[0]},
+              {"new", entry.present[1]},
               {"keep", entry.change != Change::Template}});
   }
   if (outcome.Failed(pool.Run(outcome.modulesMissing))) return outcome;

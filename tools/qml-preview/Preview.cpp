@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <set>
 
 #include "tools/qml-preview/DataSet.h"
@@ -24,18 +23,6 @@ QString StandInImportFolder(const QString& programFolder) {
   return {};
 }
 
-namespace {
-
-// A document the worker could not finish, as a failed screen.
-Screen Crashed(const QString& document, const QJsonObject& answer) {
-  Screen screen;
-  screen.document = document;
-  screen.errors << document + QStringLiteral(": ") + answer[QLatin1String("crashed")].toString();
-  return screen;
-}
-
-}  // namespace
-
 Outcome PreviewFolder(const Options& options) {
   Outcome outcome;
   const std::u16string& qmls = options.folders.front();
@@ -50,8 +37,8 @@ Outcome PreviewFolder(const Options& options) {
       outcome.fatal = data.Error();
       return outcome;
     }
-    project = (*data)->ProjectName();
-    starts = (*data)->StartLanguages();
+    project = data->ProjectName();
+    starts = data->StartLanguages();
   }
   if (outcome.Failed(MakeFolders(out, {"thumbs", "pages"}))) return outcome;
 
@@ -67,8 +54,7 @@ Outcome PreviewFolder(const Options& options) {
   if (outcome.Failed(files.List(std::move(planned)))) return outcome;
 
   outcome.screens.resize(documents.size());
-  std::vector<size_t> undrawn(sheets, kSheetScreens);
-  if (sheets > 0) undrawn.back() = documents.size() - (sheets - 1) * kSheetScreens;
+  std::vector<size_t> drawn(sheets);
   size_t done = 0;
   WorkerPool pool(options, documents, project, [&](const QJsonObject& job, const QJsonObject& answer) {
     files.Note(answer);
@@ -81,18 +67,23 @@ Outcome PreviewFolder(const Options& options) {
     }
     const size_t index = static_cast<size_t>(job[QLatin1String("draw")].toInt());
     Screen& screen = outcome.screens[index];
-    screen = answer.contains(QLatin1String("crashed")) ? Crashed(documents[index], answer) : ScreenFromJson(answer);
+    if (const QString crashed = answer[QLatin1String("crashed")].toString(); crashed.isEmpty()) {
+      screen = ScreenFromJson(answer);
+    } else {  // a document the worker could not finish
+      screen.document = documents[index];
+      screen.errors << documents[index] + QStringLiteral(": ") + crashed;
+    }
     if (options.progress) options.progress(++done, documents.size(), screen);
     // A contact sheet is made as soon as all its documents are drawn.
-    const size_t sheet = index / kSheetScreens;
-    if (--undrawn[sheet] > 0) return;
+    const size_t sheet = index / kSheetScreens, first = sheet * kSheetScreens;
+    const size_t end = std::min(documents.size(), first + kSheetScreens);
+    if (++drawn[sheet] < end - first) return;
     QJsonArray cells;
-    for (size_t i = sheet * kSheetScreens; i < std::min(documents.size(), (sheet + 1) * kSheetScreens); ++i) {
+    for (size_t i = first; i < end; ++i) {
       const Screen& s = outcome.screens[i];
       cells.append(QJsonObject{{"drawn", s.errors.isEmpty()}, {"caption", ScreenTitle(s) + '\n' + KindAndFile(s)}});
     }
-    pool.Add({{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(sheet * kSheetScreens)}, {"cells", cells}},
-             true);
+    pool.Add({{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(first)}, {"cells", cells}}, true);
   });
   for (size_t i = 0; i < documents.size(); ++i) {
     const auto start = starts.find(documents[i]);

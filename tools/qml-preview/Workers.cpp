@@ -57,7 +57,7 @@ class Worker {
     if (!dataFile.empty()) {
       auto opened = DataSet::Open(dataFile);
       if (!opened) return {{"fatal", opened.Error()}};
-      data = std::move(*opened);
+      data.emplace(std::move(*opened));
       renderer.SetTexts([this](uint32_t text, int language) { return data->Text(text, language); });
     }
     if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
@@ -173,7 +173,7 @@ class Worker {
   std::u16string output;
   std::u16string dataFile;
   QString project;
-  std::unique_ptr<DataSet> data;
+  std::optional<DataSet> data;
   Renderer renderer;
   QJsonArray written;
   QString fatal;

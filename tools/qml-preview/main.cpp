@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
-#include <QThread>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -58,7 +57,6 @@ int main(int argc, char** argv) {
   // --diff answers like diff: 1 means the folders differ, 2 any trouble.
   const int refused = request->diff ? prt::cli::kUsage : prt::cli::kRefused;
   prt::preview::Options options{*request, QCoreApplication::applicationFilePath()};
-  if (options.workers == 0) options.workers = QThread::idealThreadCount();
   if (prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()).isEmpty()) {
     std::cerr << "qml-preview: the stand-in module VantorelV5 is not beside the program ("
               << Text(QCoreApplication::applicationDirPath()) << "/qml)\n";
