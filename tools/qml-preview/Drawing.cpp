@@ -47,6 +47,14 @@ double Contrast(const QColor& a, const QColor& b) {
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// The label colour for a background: the frame's blue where it reads well,
+// else white or black, whichever stands out more.
+QColor LabelColour(const QColor& background) {
+  constexpr double kReadable = 4.5;
+  if (Contrast(kFrameColour, background) >= kReadable) return kFrameColour;
+  return Contrast(Qt::white, background) >= Contrast(Qt::black, background) ? QColor(Qt::white) : QColor(Qt::black);
+}
+
 // `top` over the opaque `bottom`.
 QColor Over(const QColor& top, const QColor& bottom) {
   const double a = top.alphaF();
@@ -154,12 +162,6 @@ void ShapeItem::paint(QPainter* painter) {
   } else {
     painter->drawRect(box);
   }
-}
-
-QColor LabelColour(const QColor& background) {
-  constexpr double kReadable = 4.5;
-  if (Contrast(kFrameColour, background) >= kReadable) return kFrameColour;
-  return Contrast(Qt::white, background) >= Contrast(Qt::black, background) ? QColor(Qt::white) : QColor(Qt::black);
 }
 
 Renderer::Renderer(const QString& importFolder) : runtime(new RuntimeStandIn) {

@@ -46,10 +46,6 @@ struct Screen {
   std::vector<Control> controls;
 };
 
-// The label colour for a background: the frame's blue where it reads well,
-// else white or black, whichever stands out more.
-QColor LabelColour(const QColor& background);
-
 class Renderer {
  public:
   // The engine with the stand-in module from `importFolder`.

@@ -34,15 +34,7 @@ QString Lines(const QStringList& lines, const char* type) {
       .arg(QString::fromLatin1(type), lines.join(QLatin1Char('\n')).toHtmlEscaped());
 }
 
-}  // namespace
-
-QString ScreenTitle(const Screen& screen) { return screen.name.isEmpty() ? screen.document : screen.name; }
-
-QString KindAndFile(const Screen& screen) {
-  const QString kind = KindName(screen.typeCode);
-  return kind.isEmpty() ? screen.document : kind + QStringLiteral(" · ") + screen.document;
-}
-
+// The size, the language and how it was read, for a caption.
 QString Details(const Screen& screen) {
   QStringList parts{QStringLiteral("%1×%2").arg(screen.width).arg(screen.height), screen.language};
   if (!screen.title.isEmpty()) parts << QStringLiteral("title “%1”").arg(screen.title);
@@ -50,6 +42,15 @@ QString Details(const Screen& screen) {
   if (screen.loaded != QLatin1String("text")) parts << screen.loaded;
   parts.removeAll(QString());
   return parts.join(QStringLiteral(" · "));
+}
+
+}  // namespace
+
+QString ScreenTitle(const Screen& screen) { return screen.name.isEmpty() ? screen.document : screen.name; }
+
+QString KindAndFile(const Screen& screen) {
+  const QString kind = KindName(screen.typeCode);
+  return kind.isEmpty() ? screen.document : kind + QStringLiteral(" · ") + screen.document;
 }
 
 QString SheetName(size_t sheet) {

@@ -17,8 +17,6 @@ namespace prt::preview {
 QString ScreenTitle(const Screen& screen);
 // "page · page16777216.qml".
 QString KindAndFile(const Screen& screen);
-// The size, the language and how it was read, for a caption.
-QString Details(const Screen& screen);
 
 QString ScreenPage(const Screen& screen, const QString& project, const QString& previous, const QString& next);
 QString GalleryPage(const QString& project, const std::vector<Screen>& screens, size_t sheets);

@@ -40,6 +40,14 @@ constexpr std::pair<const char*, int Screen::*> kNumberFields[] = {{"width", &Sc
 constexpr std::pair<const char*, QStringList Screen::*> kListFields[] = {{"errors", &Screen::errors},
                                                                          {"warnings", &Screen::warnings}};
 
+QJsonObject ScreenToJson(const Screen& screen) {
+  QJsonObject json{{"document", PathToWire(screen.document.toStdU16String())}, {"object", screen.object}};
+  for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
+  return json;
+}
+
 // One worker process's state: the set-up, the engine and the data set.
 class Worker {
  public:
@@ -180,14 +188,6 @@ class Worker {
 };
 
 }  // namespace
-
-QJsonObject ScreenToJson(const Screen& screen) {
-  QJsonObject json{{"document", PathToWire(screen.document.toStdU16String())}, {"object", screen.object}};
-  for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
-  for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
-  for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
-  return json;
-}
 
 Screen ScreenFromJson(const QJsonObject& json) {
   Screen screen;

@@ -24,8 +24,8 @@
 
 namespace prt::preview {
 
-// What the gallery and the diff need of a drawn screen (not its controls).
-QJsonObject ScreenToJson(const Screen& screen);
+// What the gallery and the diff need of a screen a worker drew (not its
+// controls).
 Screen ScreenFromJson(const QJsonObject& json);
 
 // The worker: reads the set-up and the jobs on standard input, answers on
