@@ -19,14 +19,12 @@ std::optional<QString> CountedText(ImageRef found) {
 
 }  // namespace
 
-Expected<std::unique_ptr<DataSet>, QString> DataSet::Open(const std::u16string& dataFile) {
+Expected<DataSet, QString> DataSet::Open(const std::u16string& dataFile) {
   auto opened = OpenDataSetReadOnly(dataFile);
   if (!opened) return Unexpected{QString::fromStdString(OpenErrorMessage(opened.Error(), dataFile, dataFile, {}))};
-  std::unique_ptr<DataSet> dataSet(new DataSet(std::move(opened->data)));
-  dataSet->firstLanguage = dataSet->data.StoredLanguage();
-  dataSet->name = QString::fromStdString(dataSet->data.Name());
-  if (dataSet->name.isEmpty()) dataSet->name = QFileInfo(QString::fromStdU16String(dataFile)).completeBaseName();
-  return dataSet;
+  QString name = QString::fromStdString(opened->data.Name());
+  if (name.isEmpty()) name = QFileInfo(QString::fromStdU16String(dataFile)).completeBaseName();
+  return DataSet(std::move(opened->data), std::move(name));
 }
 
 QString DataSet::LanguageName(int language) {
@@ -44,7 +42,7 @@ QString DataSet::ObjectText(uint32_t reference, int language) {
 
 std::map<QString, int> DataSet::StartLanguages() {
   std::map<QString, int> starts;
-  uint32_t language = firstLanguage;
+  uint32_t language = data.StoredLanguage();
   for (const uint8_t type : ScreenTypes) {
     const uint32_t count = data.ObjectCount(type);
     for (uint32_t i = 0; i < count; ++i) {

@@ -6,7 +6,6 @@
 #include <QString>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,7 +17,7 @@ namespace prt::preview {
 class DataSet {
  public:
   // The data set of `dataFile`, or why it cannot be read.
-  static Expected<std::unique_ptr<DataSet>, QString> Open(const std::u16string& dataFile);
+  static Expected<DataSet, QString> Open(const std::u16string& dataFile);
 
   QString ProjectName() const { return name; }
   // "1033", the language's id, for captions.
@@ -32,10 +31,9 @@ class DataSet {
   std::map<QString, int> StartLanguages();
 
  private:
-  explicit DataSet(prt::DataSet data) : data(std::move(data)) {}
+  DataSet(prt::DataSet data, QString name) : data(std::move(data)), name(std::move(name)) {}
 
   prt::DataSet data;
-  uint32_t firstLanguage = 0;  // where a run starts: the stored language
   QString name;
 };
 

@@ -24,7 +24,7 @@ enum class Change { None, Added, Removed, Pixels, TextOnly, Template };
 struct Entry {
   QString document;
   Change change = Change::None;
-  bool old = false, now = false;  // present in the old, the new folder
+  bool present[2] = {};  // in the old, the new folder
   bool usesTemplate = false;
   QString excerpt;  // the changed lines
   Screen screens[2];
@@ -53,7 +53,7 @@ QString Excerpt(const QByteArray& before, const QByteArray& after) {
 
 QString Figure(const QString& picture, const QString& label) {
   return QStringLiteral("<figure><a href=\"%1\"><img src=\"%1\" alt=\"%2\"></a><figcaption>%2</figcaption></figure>")
-      .arg(HtmlEscaped(picture), label);
+      .arg(picture.toHtmlEscaped(), label);
 }
 
 QString Section(const std::vector<Entry>& entries, Change change, const QString& heading) {
@@ -63,22 +63,22 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
   QString html = QStringLiteral("<h2>%1 (%2)</h2>\n").arg(heading).arg(count);
   for (const Entry& entry : entries) {
     if (entry.change != change) continue;
-    const Screen& shown = entry.now ? entry.screens[1] : entry.screens[0];
+    const Screen& shown = entry.screens[entry.present[1] ? 1 : 0];
     const QString base = BaseName(entry.document);
     html += QStringLiteral("<section><h3>%1</h3><p>%2")
-                .arg(HtmlEscaped(ScreenTitle(shown)), HtmlEscaped(KindAndFile(shown)));
+                .arg(ScreenTitle(shown).toHtmlEscaped(), KindAndFile(shown).toHtmlEscaped());
     if (entry.pixels > 0) html += QStringLiteral(" · %1 pixels differ").arg(entry.pixels);
     html += QStringLiteral("</p>\n");
     for (int side = 0; side < 2; ++side) {
       const char* name = side == 0 ? "old" : "new";
       if (!entry.screens[side].errors.isEmpty())
         html += QStringLiteral("<pre class=\"failed\">%1: %2</pre>\n")
-                    .arg(QLatin1String(name), HtmlEscaped(entry.screens[side].errors.join(QLatin1Char('\n'))));
-      else if (side == 0 ? entry.old : entry.now)
+                    .arg(QLatin1String(name), entry.screens[side].errors.join(QLatin1Char('\n')).toHtmlEscaped());
+      else if (entry.present[side])
         html += Figure(base + QStringLiteral("-%1.png").arg(QLatin1String(name)), QLatin1String(name));
     }
     if (entry.pixels > 0) html += Figure(base + QStringLiteral("-diff.png"), QStringLiteral("changed pixels"));
-    if (!entry.excerpt.isEmpty()) html += QStringLiteral("<pre>%1</pre>").arg(HtmlEscaped(entry.excerpt));
+    if (!entry.excerpt.isEmpty()) html += QStringLiteral("<pre>%1</pre>").arg(entry.excerpt.toHtmlEscaped());
     html += QStringLiteral("</section>\n");
   }
   return html;
@@ -88,14 +88,10 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
 
 Outcome DiffFolders(const Options& options) {
   Outcome outcome;
-  const std::u16string& out = options.outputFolder;
+  const std::u16string& out = options.output;
   std::vector<QString> lists[2];
   for (int side = 0; side < 2; ++side)
-    if (const std::error_code error = ListDocuments(options.qmlsFolders[side], lists[side])) {
-      outcome.fatal = QStringLiteral("cannot read the folder '%1': %2")
-                          .arg(Display(options.qmlsFolders[side]), QString::fromStdString(error.message()));
-      return outcome;
-    }
+    if (outcome.Failed(ListDocuments(options.folders[side], lists[side]))) return outcome;
   const std::set<QString> present[2] = {{lists[0].begin(), lists[0].end()}, {lists[1].begin(), lists[1].end()}};
   std::set<QString> names = present[0];
   names.insert(lists[1].begin(), lists[1].end());
@@ -110,14 +106,14 @@ Outcome DiffFolders(const Options& options) {
     entry.document = documents[i];
     DocumentText texts[2];
     for (int side = 0; side < 2; ++side) {
-      if (!present[side].contains(entry.document)) continue;
-      (side == 0 ? entry.old : entry.now) = true;
-      texts[side] = ReadDocument(options.qmlsFolders[side], entry.document);
+      entry.present[side] = present[side].contains(entry.document);
+      if (!entry.present[side]) continue;
+      texts[side] = ReadDocument(options.folders[side], entry.document);
       if (entry.document == QLatin1String("tmpl.qml")) templates[side] = texts[side].text;
       entry.usesTemplate = entry.usesTemplate || texts[side].text.contains("\nuseTemplate: true\n");
     }
-    if (!entry.old || !entry.now) {
-      entry.change = entry.old ? Change::Removed : Change::Added;
+    if (!entry.present[0] || !entry.present[1]) {
+      entry.change = entry.present[0] ? Change::Removed : Change::Added;
     } else if (texts[0].text != texts[1].text || !texts[0].error.isEmpty() || !texts[1].error.isEmpty()) {
       entry.change = Change::Pixels;  // or TextOnly, once drawn
       entry.excerpt = Excerpt(texts[0].text, texts[1].text);
@@ -127,58 +123,38 @@ Outcome DiffFolders(const Options& options) {
     if (entry.change == Change::None && entry.usesTemplate && templates[0] != templates[1])
       entry.change = Change::Template;
 
-  if (const std::error_code error = platform::MakeFolder(out); error && error != std::errc::file_exists) {
-    outcome.fatal =
-        QStringLiteral("cannot make the folder '%1': %2").arg(Display(out), QString::fromStdString(error.message()));
-    return outcome;
-  }
-  std::set<QString> listed = ReadWritten(out), written;
+  OutputFiles files(out);
+  std::set<QString> planned;
   for (const Entry& entry : entries)
     if (entry.change != Change::None)
       for (const char* suffix : {"-old.png", "-new.png", "-diff.png"})
-        listed.insert(BaseName(entry.document) + QLatin1String(suffix));
-  listed.insert(QStringLiteral("index.html"));
-  if (const QString error = WriteWritten(out, listed); !error.isEmpty()) {
-    outcome.fatal = error;
-    return outcome;
-  }
+        planned.insert(BaseName(entry.document) + QLatin1String(suffix));
+  if (outcome.Failed(MakeFolders(out, {})) || outcome.Failed(files.List(std::move(planned)))) return outcome;
 
-  QJsonArray wire;
-  for (const QString& document : documents) wire.append(PathToWire(document.toStdU16String()));
-  const QJsonObject setup{
-      {"folders", QJsonArray{PathToWire(options.qmlsFolders[0]), PathToWire(options.qmlsFolders[1])}},
-      {"documents", wire},
-      {"output", PathToWire(out)},
-      {"project", QString()}};
   size_t jobs = 0, done = 0;
   for (const Entry& entry : entries) jobs += entry.change != Change::None ? 1 : 0;
-  WorkerPool pool(options.program, std::max(1, std::min<int>(options.workers, static_cast<int>(jobs))), setup,
-                  [&](const QJsonObject& job, const QJsonObject& answer) {
-                    for (const QJsonValue& file : answer[QLatin1String("written")].toArray())
-                      written.insert(file.toString());
-                    Entry& entry = entries[static_cast<size_t>(job[QLatin1String("diff")].toInt())];
-                    for (int side = 0; side < 2; ++side) {
-                      const QJsonValue screen = answer[QLatin1String(side == 0 ? "old" : "new")];
-                      if (screen.isObject()) entry.screens[side] = ScreenFromJson(screen.toObject());
-                      if (answer.contains(QLatin1String("crashed")) && (side == 0 ? entry.old : entry.now))
-                        entry.screens[side].errors
-                            << entry.document + QStringLiteral(": ") + answer[QLatin1String("crashed")].toString();
-                    }
-                    entry.pixels = answer[QLatin1String("changed")].toInteger(-1);
-                    if (options.progress) options.progress(++done, jobs, entry.screens[entry.now ? 1 : 0]);
-                  });
+  WorkerPool pool(options, documents, QString(), [&](const QJsonObject& job, const QJsonObject& answer) {
+    files.Note(answer);
+    Entry& entry = entries[static_cast<size_t>(job[QLatin1String("diff")].toInt())];
+    for (int side = 0; side < 2; ++side) {
+      const QJsonValue screen = answer[QLatin1String(side == 0 ? "old" : "new")];
+      if (screen.isObject()) entry.screens[side] = ScreenFromJson(screen.toObject());
+      if (answer.contains(QLatin1String("crashed")) && entry.present[side])
+        entry.screens[side].errors << entry.document + QStringLiteral(": ") +
+                                          answer[QLatin1String("crashed")].toString();
+    }
+    entry.pixels = answer[QLatin1String("changed")].toInteger(-1);
+    if (options.progress) options.progress(++done, jobs, entry.screens[entry.present[1] ? 1 : 0]);
+  });
   for (size_t i = 0; i < entries.size(); ++i) {
     const Entry& entry = entries[i];
     if (entry.change == Change::None) continue;
     pool.Add({{"diff", static_cast<int>(i)},
-              {"old", entry.old},
-              {"new", entry.now},
+              {"old", entry.present[0]},
+              {"new", entry.present[1]},
               {"keep", entry.change != Change::Template}});
   }
-  if (const QString fatal = pool.Run(outcome.modulesMissing); !fatal.isEmpty()) {
-    outcome.fatal = fatal;
-    return outcome;
-  }
+  if (outcome.Failed(pool.Run(outcome.modulesMissing))) return outcome;
 
   size_t counts[6] = {};
   for (Entry& entry : entries) {
@@ -204,26 +180,19 @@ Outcome DiffFolders(const Options& options) {
                         .arg(counts[int(Change::None)]);
   outcome.differ = counts[int(Change::None)] != entries.size();
 
-  const QString title = Display(options.qmlsFolders[0]) + QStringLiteral(" → ") + Display(options.qmlsFolders[1]);
+  const QString title = Display(options.folders[0]) + QStringLiteral(" → ") + Display(options.folders[1]);
   QString html = QStringLiteral(
                      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n"
                      "<style>body{font-family:sans-serif}figure{display:inline-block;margin:4px;max-width:32%}"
                      "img{max-width:100%;border:1px solid #888}.failed{color:#a00}pre{background:#f4f4f4}"
                      "</style></head><body>\n<h1>%1</h1>\n<p>%2</p>\n")
-                     .arg(HtmlEscaped(title), HtmlEscaped(outcome.summary));
+                     .arg(title.toHtmlEscaped(), outcome.summary.toHtmlEscaped());
   html += Section(entries, Change::Pixels, QStringLiteral("Changed"));
   html += Section(entries, Change::Template, QStringLiteral("Changed through the template"));
   html += Section(entries, Change::TextOnly, QStringLiteral("Changed in text only, the same pictures"));
   html += Section(entries, Change::Added, QStringLiteral("Added"));
   html += Section(entries, Change::Removed, QStringLiteral("Removed"));
-  if (const QString error = WriteFile(Join(out, QStringLiteral("index.html")), (html + "</body></html>\n").toUtf8());
-      !error.isEmpty()) {
-    outcome.fatal = error;
-    return outcome;
-  }
-  written.insert(QStringLiteral("index.html"));
-  outcome.removed = RemoveStale(out, listed, written);
-  outcome.fatal = WriteWritten(out, written);
+  outcome.Failed(files.Finish(html + "</body></html>\n", outcome.removed));
   return outcome;
 }
 

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace prt::preview {
@@ -16,8 +15,9 @@ QString Display(const std::u16string& path);
 std::u16string Join(const std::u16string& folder, const QString& name);
 QString BaseName(const QString& document);  // page16777216.qml -> page16777216
 
-// The .qml files of the folder in the order below.
-std::error_code ListDocuments(const std::u16string& folder, std::vector<QString>& documents);
+// The .qml files of the folder in the order below; the error names the
+// folder and the system's reason.
+QString ListDocuments(const std::u16string& folder, std::vector<QString>& documents);
 // Pages, templates, report pages, popups, then anything else, each by
 // object reference.
 void SortDocuments(std::vector<QString>& documents);
@@ -35,10 +35,11 @@ struct DocumentText {
 // deciphered content.
 DocumentText ReadDocument(const std::u16string& folder, const QString& document);
 
-// Writes the file whole; the error names the file and the system's reason.
+// Makes the folder and its `subfolders` when missing; the error names the
+// folder and the system's reason, as do those below.
+QString MakeFolders(const std::u16string& folder, std::initializer_list<const char*> subfolders);
+// Writes the file whole.
 QString WriteFile(const std::u16string& path, const QByteArray& bytes);
-QByteArray EncodePng(const QImage& image);  // empty when it cannot
 QString SavePng(const QImage& image, const std::u16string& path);
-QString HtmlEscaped(const QString& text);
 
 }  // namespace prt::preview

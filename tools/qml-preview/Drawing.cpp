@@ -47,6 +47,14 @@ double Contrast(const QColor& a, const QColor& b) {
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// The label colour for a background: the frame's blue where it reads well,
+// else white or black, whichever stands out more.
+QColor LabelColour(const QColor& background) {
+  constexpr double kReadable = 4.5;
+  if (Contrast(kFrameColour, background) >= kReadable) return kFrameColour;
+  return Contrast(Qt::white, background) >= Contrast(Qt::black, background) ? QColor(Qt::white) : QColor(Qt::black);
+}
+
 // `top` over the opaque `bottom`.
 QColor Over(const QColor& top, const QColor& bottom) {
   const double a = top.alphaF();
@@ -89,17 +97,12 @@ QColor GradientColour(QObject* gradient, QPointF point, QSizeF size) {
 // a page's gradient or colour, over the white window.
 QColor BackgroundAt(QQuickItem* root, QPointF point) {
   const QSizeF size(root->width(), root->height());
-  QColor fill = Qt::transparent;
-  if (const QVariant popup = root->property("popupBgColor"); popup.isValid()) {
-    if (QObject* gradient = ObjectOf(popup))
-      fill = GradientColour(gradient, point, size);
-    else
-      fill = QColor(popup.toString());
-  } else if (QObject* gradient = ObjectOf(root->property("gradient"))) {
+  const QVariant popup = root->property("popupBgColor");
+  QColor fill;
+  if (QObject* gradient = ObjectOf(popup.isValid() ? popup : root->property("gradient")))
     fill = GradientColour(gradient, point, size);
-  } else {
-    fill = root->property("color").value<QColor>();
-  }
+  else
+    fill = popup.isValid() ? QColor(popup.toString()) : root->property("color").value<QColor>();
   return Over(fill.isValid() ? fill : QColor(Qt::transparent), Qt::white);
 }
 
@@ -161,15 +164,8 @@ void ShapeItem::paint(QPainter* painter) {
   }
 }
 
-QColor LabelColour(const QColor& background) {
-  constexpr double kReadable = 4.5;
-  if (Contrast(kFrameColour, background) >= kReadable) return kFrameColour;
-  return Contrast(Qt::white, background) >= Contrast(Qt::black, background) ? QColor(Qt::white) : QColor(Qt::black);
-}
-
 Renderer::Renderer(const QString& importFolder) : runtime(new RuntimeStandIn) {
-  static const int shapeType = qmlRegisterType<ShapeItem>("QmlPreview", 1, 0, "ShapeItem");
-  (void)shapeType;
+  [[maybe_unused]] static const int shapeType = qmlRegisterType<ShapeItem>("QmlPreview", 1, 0, "ShapeItem");
   engine.addImportPath(importFolder);
   engine.rootContext()->setContextProperty(QStringLiteral("OrvixQG"), runtime);
   engine.addImageProvider(QStringLiteral("OrvixImageProvider"), new PlaceholderImages);
@@ -181,8 +177,6 @@ Renderer::Renderer(const QString& importFolder) : runtime(new RuntimeStandIn) {
     for (const QQmlError& warning : warnings) current->warnings << ErrorText(current->document, warning);
   });
 }
-
-Renderer::~Renderer() { templates.clear(); }
 
 QString Renderer::MissingModules() {
   if (!privateFolder.isValid()) return QStringLiteral("cannot make a temporary folder");

@@ -5,7 +5,9 @@
 // the gallery. Needs a QGuiApplication; one Renderer per process.
 #include <QColor>
 #include <QImage>
+#include <QQmlComponent>
 #include <QQmlEngine>
+#include <QQuickWindow>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -16,10 +18,6 @@
 #include <vector>
 
 #include "tools/qml-preview/StandIns.h"
-
-class QQmlComponent;
-class QQuickItem;
-class QQuickWindow;
 
 namespace prt::preview {
 
@@ -48,15 +46,10 @@ struct Screen {
   std::vector<Control> controls;
 };
 
-// The label colour for a background: the frame's blue where it reads well,
-// else white or black, whichever stands out more.
-QColor LabelColour(const QColor& background);
-
 class Renderer {
  public:
   // The engine with the stand-in module from `importFolder`.
   explicit Renderer(const QString& importFolder);
-  ~Renderer();
   // Where the documents' text look-ups are answered (a data set).
   void SetTexts(RuntimeStandIn::TextLookup texts) { runtime->SetTexts(std::move(texts)); }
   // Why the QML runtime modules the documents import cannot be loaded;

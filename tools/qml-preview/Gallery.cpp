@@ -1,5 +1,6 @@
 #include "tools/qml-preview/Gallery.h"
 
+#include <QJsonArray>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -23,14 +24,24 @@ QString Href(const QString& name) { return QString::fromLatin1(QUrl::toPercentEn
 
 QString Head(const QString& title) {
   return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n")
-             .arg(HtmlEscaped(title)) +
+             .arg(title.toHtmlEscaped()) +
          QString::fromLatin1(kStyle) + QStringLiteral("</head><body>\n");
 }
 
 QString Lines(const QStringList& lines, const char* type) {
   if (lines.isEmpty()) return {};
   return QStringLiteral("<pre class=\"%1\">%2</pre>\n")
-      .arg(QString::fromLatin1(type), HtmlEscaped(lines.join(QLatin1Char('\n'))));
+      .arg(QString::fromLatin1(type), lines.join(QLatin1Char('\n')).toHtmlEscaped());
+}
+
+// The size, the language and how it was read, for a caption.
+QString Details(const Screen& screen) {
+  QStringList parts{QStringLiteral("%1×%2").arg(screen.width).arg(screen.height), screen.language};
+  if (!screen.title.isEmpty()) parts << QStringLiteral("title “%1”").arg(screen.title);
+  if (!screen.overTemplate.isEmpty()) parts << screen.overTemplate;
+  if (screen.loaded != QLatin1String("text")) parts << screen.loaded;
+  parts.removeAll(QString());
+  return parts.join(QStringLiteral(" · "));
 }
 
 }  // namespace
@@ -40,15 +51,6 @@ QString ScreenTitle(const Screen& screen) { return screen.name.isEmpty() ? scree
 QString KindAndFile(const Screen& screen) {
   const QString kind = KindName(screen.typeCode);
   return kind.isEmpty() ? screen.document : kind + QStringLiteral(" · ") + screen.document;
-}
-
-QString Details(const Screen& screen) {
-  QStringList parts{QStringLiteral("%1×%2").arg(screen.width).arg(screen.height), screen.language};
-  if (!screen.title.isEmpty()) parts << QStringLiteral("title “%1”").arg(screen.title);
-  if (!screen.overTemplate.isEmpty()) parts << screen.overTemplate;
-  if (screen.loaded != QLatin1String("text")) parts << screen.loaded;
-  parts.removeAll(QString());
-  return parts.join(QStringLiteral(" · "));
 }
 
 QString SheetName(size_t sheet) {
@@ -62,7 +64,8 @@ QString ScreenPage(const Screen& screen, const QString& project, const QString& 
   if (!previous.isEmpty()) html += QStringLiteral(" · <a href=\"%1.html\">previous</a>").arg(Href(BaseName(previous)));
   if (!next.isEmpty()) html += QStringLiteral(" · <a href=\"%1.html\">next</a>").arg(Href(BaseName(next)));
   html += QStringLiteral("</p>\n<h1>%1</h1>\n<p>%2 · %3</p>\n")
-              .arg(HtmlEscaped(ScreenTitle(screen)), HtmlEscaped(KindAndFile(screen)), HtmlEscaped(Details(screen)));
+              .arg(ScreenTitle(screen).toHtmlEscaped(), KindAndFile(screen).toHtmlEscaped(),
+                   Details(screen).toHtmlEscaped());
   html += Lines(screen.errors, "failed") + Lines(screen.warnings, "warning");
   if (!screen.errors.isEmpty()) return html + QStringLiteral("</body></html>\n");
   // Every control is an area of the picture whose tooltip is its whole
@@ -73,7 +76,7 @@ QString ScreenPage(const Screen& screen, const QString& project, const QString& 
               .arg(Href(base))
               .arg(screen.width)
               .arg(screen.height)
-              .arg(HtmlEscaped(ScreenTitle(screen)));
+              .arg(ScreenTitle(screen).toHtmlEscaped());
   for (const Control& control : screen.controls) {
     const QRect& b = control.box;
     const QString tip = QStringLiteral("%1 · %2,%3 %4×%5%6")
@@ -88,7 +91,7 @@ QString ScreenPage(const Screen& screen, const QString& project, const QString& 
                 .arg(b.top())
                 .arg(b.right())
                 .arg(b.bottom())
-                .arg(HtmlEscaped(tip));
+                .arg(tip.toHtmlEscaped());
   }
   return html + QStringLiteral("</map>\n</body></html>\n");
 }
@@ -97,8 +100,10 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
   qsizetype failed = 0;
   for (const Screen& screen : screens) failed += screen.errors.isEmpty() ? 0 : 1;
   QString html = Head(project + QStringLiteral(" – qml-preview"));
-  html +=
-      QStringLiteral("<h1>%1</h1>\n<p>%2 screens, %3 failed").arg(HtmlEscaped(project)).arg(screens.size()).arg(failed);
+  html += QStringLiteral("<h1>%1</h1>\n<p>%2 screens, %3 failed")
+              .arg(project.toHtmlEscaped())
+              .arg(screens.size())
+              .arg(failed);
   if (sheets > 0) {
     html += QStringLiteral(" · contact sheets:");
     for (size_t i = 0; i < sheets; ++i) html += QStringLiteral(" <a href=\"%1\">%2</a>").arg(SheetName(i)).arg(i + 1);
@@ -107,8 +112,8 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
   for (const Screen& screen : screens) {
     const QString base = BaseName(screen.document);
     const QString caption =
-        QStringLiteral("<b>%1</b><br>%2").arg(HtmlEscaped(ScreenTitle(screen)), HtmlEscaped(KindAndFile(screen)));
-    const QString key = HtmlEscaped((ScreenTitle(screen) + QLatin1Char(' ') + screen.document).toLower());
+        QStringLiteral("<b>%1</b><br>%2").arg(ScreenTitle(screen).toHtmlEscaped(), KindAndFile(screen).toHtmlEscaped());
+    const QString key = (ScreenTitle(screen) + QLatin1Char(' ') + screen.document).toLower().toHtmlEscaped();
     if (screen.errors.isEmpty()) {
       const QSize thumb = ThumbnailSize(QSize(screen.width, screen.height));
       html += QStringLiteral(
@@ -118,7 +123,7 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
                   .arg(key, Href(base))
                   .arg(thumb.width())
                   .arg(thumb.height())
-                  .arg(HtmlEscaped(ScreenTitle(screen)), caption, HtmlEscaped(Details(screen)));
+                  .arg(ScreenTitle(screen).toHtmlEscaped(), caption, Details(screen).toHtmlEscaped());
     } else {
       html += QStringLiteral(
                   "<figure class=\"failed\" data-name=\"%1\"><figcaption>%2<br>failed to load</figcaption>%3"
@@ -134,30 +139,36 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
   return html + QStringLiteral("</body></html>\n");
 }
 
-std::set<QString> ReadWritten(const std::u16string& folder) {
+QString OutputFiles::List(std::set<QString> planned) {
   static const QRegularExpression ours(QStringLiteral("^((thumbs|pages)/)?[^/]+\\.(png|html)$"));
-  std::set<QString> files;
-  const auto text = platform::ReadWholeFile(Join(folder, QString::fromLatin1(kListName)));
-  if (!text) return files;
+  listed = std::move(planned);
+  listed.insert(QStringLiteral("index.html"));
   // Names as the file system's bytes, so any name comes back as it was.
-  for (const QString& line :
-       QString::fromStdU16String(platform::WidenPath(*text)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-    if (ours.match(line).hasMatch()) files.insert(line);
-  return files;
+  if (const auto text = platform::ReadWholeFile(Join(folder, QString::fromLatin1(kListName))))
+    for (const QString& line :
+         QString::fromStdU16String(platform::WidenPath(*text)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+      if (ours.match(line).hasMatch()) listed.insert(line);
+  return Write(listed);
 }
 
-QString WriteWritten(const std::u16string& folder, const std::set<QString>& files) {
+void OutputFiles::Note(const QJsonObject& answer) {
+  for (const QJsonValue& file : answer[QLatin1String("written")].toArray()) written.insert(file.toString());
+}
+
+QString OutputFiles::Finish(const QString& index, size_t& removed) {
+  if (QString error = WriteFile(Join(folder, QStringLiteral("index.html")), index.toUtf8()); !error.isEmpty())
+    return error;
+  written.insert(QStringLiteral("index.html"));
+  for (const QString& file : listed)
+    if (!written.contains(file) && !platform::DeleteFile(Join(folder, file))) ++removed;
+  return Write(written);
+}
+
+QString OutputFiles::Write(const std::set<QString>& files) const {
   std::string text;
   for (const QString& file : files)
     if (!file.contains(QLatin1Char('\n'))) text += platform::NarrowPath(file.toStdU16String()) + '\n';
   return WriteFile(Join(folder, QString::fromLatin1(kListName)), QByteArray::fromStdString(text));
-}
-
-size_t RemoveStale(const std::u16string& folder, const std::set<QString>& before, const std::set<QString>& now) {
-  size_t removed = 0;
-  for (const QString& file : before)
-    if (!now.contains(file) && !platform::DeleteFile(Join(folder, file))) ++removed;
-  return removed;
 }
 
 }  // namespace prt::preview

@@ -3,6 +3,7 @@
 // screen with its controls' full labels as tooltips, captions, and the list
 // of the files a run wrote, so the next run removes those of documents that
 // are gone.
+#include <QJsonObject>
 #include <QString>
 #include <set>
 #include <string>
@@ -16,20 +17,35 @@ namespace prt::preview {
 QString ScreenTitle(const Screen& screen);
 // "page · page16777216.qml".
 QString KindAndFile(const Screen& screen);
-// The size, the language and how it was read, for a caption.
-QString Details(const Screen& screen);
 
 QString ScreenPage(const Screen& screen, const QString& project, const QString& previous, const QString& next);
 QString GalleryPage(const QString& project, const std::vector<Screen>& screens, size_t sheets);
 // index.png, index-2.png, ...
 QString SheetName(size_t sheet);
 
-// The files (relative to the folder) a run wrote, in the folder's
-// `.qml-preview` list. Only names the preview makes are ever taken from it:
-// a plain name or one below thumbs/ or pages/, ending in .png or .html.
-std::set<QString> ReadWritten(const std::u16string& folder);
-QString WriteWritten(const std::u16string& folder, const std::set<QString>& files);
-// Removes what `before` lists and `now` does not; answers how many went.
-size_t RemoveStale(const std::u16string& folder, const std::set<QString>& before, const std::set<QString>& now);
+// The files (relative to the folder) a run writes into its output folder,
+// kept in the folder's `.qml-preview` list so that the next run removes
+// those of documents that are gone. Only names the preview makes are ever
+// taken from the list: a plain name or one below thumbs/ or pages/, ending
+// in .png or .html.
+class OutputFiles {
+ public:
+  explicit OutputFiles(std::u16string folder) : folder(std::move(folder)) {}
+  // Lists what the last run wrote and what this one may write (`planned`
+  // and index.html) before anything is written, so a run that stops half
+  // way leaves nothing unlisted.
+  QString List(std::set<QString> planned);
+  // Notes the files a worker's answer says it wrote.
+  void Note(const QJsonObject& answer);
+  // Writes index.html, removes what was listed before and not written now
+  // (`removed` counts them) and lists what this run wrote.
+  QString Finish(const QString& index, size_t& removed);
+
+ private:
+  QString Write(const std::set<QString>& files) const;
+
+  std::u16string folder;
+  std::set<QString> listed, written;
+};
 
 }  // namespace prt::preview

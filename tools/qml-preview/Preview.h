@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/qml-preview/Drawing.h"
+#include "tools/qml-preview/PreviewCommandLine.h"
 
 namespace prt::preview {
 
@@ -17,11 +18,8 @@ namespace prt::preview {
 // (../share/prt2qml/qml). Empty when neither holds it.
 QString StandInImportFolder(const QString& programFolder);
 
-struct Options {
-  std::vector<std::u16string> qmlsFolders;  // one, or the old and the new for a diff
-  std::u16string outputFolder;
-  std::u16string dataFile;  // --prt; empty without
-  int workers = 1;
+// What the command line asked for, and how to do it.
+struct Options : Request {
   QString program;  // this program, started as the workers
   // Called as each document is done (count from 1).
   std::function<void(size_t done, size_t count, const Screen& screen)> progress;
@@ -30,6 +28,11 @@ struct Options {
 struct Outcome {
   std::vector<Screen> screens;  // gallery: every document; diff: those drawn
   QString fatal;                // a folder that cannot be read or written, missing modules: the run stopped
+  // Keeps the first fatal problem; answers whether there is one.
+  bool Failed(const QString& problem) {
+    if (fatal.isEmpty()) fatal = problem;
+    return !fatal.isEmpty();
+  }
   bool modulesMissing = false;
   size_t removed = 0;  // stale files removed
   // diff: what changed, for the summary; `differ` decides the exit status.

@@ -1,11 +1,8 @@
 #include "tools/qml-preview/Workers.h"
 
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
-#include <QTimer>
-#include <deque>
+#include <QThread>
 #include <iostream>
 #include <vector>
 
@@ -25,11 +22,30 @@ constexpr int kJobSeconds = 120;
 
 QByteArray Line(const QJsonObject& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n'; }
 
-QJsonArray Strings(const QStringList& list) { return QJsonArray::fromStringList(list); }
-QStringList Strings(const QJsonValue& value) {
-  QStringList list;
-  for (const QJsonValue& item : value.toArray()) list << item.toString();
-  return list;
+QString PathToWire(const std::u16string& path) {
+  return QString::fromLatin1(QByteArray::fromStdString(platform::NarrowPath(path)).toHex());
+}
+
+std::u16string PathFromWire(const QJsonValue& value) {
+  return platform::WidenPath(QByteArray::fromHex(value.toString().toLatin1()).toStdString());
+}
+
+// The fields of a screen that travel back from the worker, by their keys
+// (the document travels as a path, the controls not at all).
+constexpr std::pair<const char*, QString Screen::*> kTextFields[] = {
+    {"loaded", &Screen::loaded},     {"code", &Screen::typeCode}, {"name", &Screen::name},
+    {"language", &Screen::language}, {"title", &Screen::title},   {"template", &Screen::overTemplate}};
+constexpr std::pair<const char*, int Screen::*> kNumberFields[] = {{"width", &Screen::width},
+                                                                   {"height", &Screen::height}};
+constexpr std::pair<const char*, QStringList Screen::*> kListFields[] = {{"errors", &Screen::errors},
+                                                                         {"warnings", &Screen::warnings}};
+
+QJsonObject ScreenToJson(const Screen& screen) {
+  QJsonObject json{{"document", PathToWire(screen.document.toStdU16String())}, {"object", screen.object}};
+  for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
+  return json;
 }
 
 // One worker process's state: the set-up, the engine and the data set.
@@ -49,7 +65,7 @@ class Worker {
     if (!dataFile.empty()) {
       auto opened = DataSet::Open(dataFile);
       if (!opened) return {{"fatal", opened.Error()}};
-      data = std::move(*opened);
+      data.emplace(std::move(*opened));
       renderer.SetTexts([this](uint32_t text, int language) { return data->Text(text, language); });
     }
     if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
@@ -165,7 +181,7 @@ class Worker {
   std::u16string output;
   std::u16string dataFile;
   QString project;
-  std::unique_ptr<DataSet> data;
+  std::optional<DataSet> data;
   Renderer renderer;
   QJsonArray written;
   QString fatal;
@@ -173,43 +189,13 @@ class Worker {
 
 }  // namespace
 
-QString PathToWire(const std::u16string& path) {
-  return QString::fromLatin1(QByteArray::fromStdString(platform::NarrowPath(path)).toHex());
-}
-
-std::u16string PathFromWire(const QJsonValue& value) {
-  return platform::WidenPath(QByteArray::fromHex(value.toString().toLatin1()).toStdString());
-}
-
-QJsonObject ScreenToJson(const Screen& screen) {
-  return {{"document", PathToWire(screen.document.toStdU16String())},
-          {"loaded", screen.loaded},
-          {"width", screen.width},
-          {"height", screen.height},
-          {"code", screen.typeCode},
-          {"name", screen.name},
-          {"object", screen.object},
-          {"language", screen.language},
-          {"title", screen.title},
-          {"template", screen.overTemplate},
-          {"errors", Strings(screen.errors)},
-          {"warnings", Strings(screen.warnings)}};
-}
-
 Screen ScreenFromJson(const QJsonObject& json) {
   Screen screen;
   screen.document = QString::fromStdU16String(PathFromWire(json[QLatin1String("document")]));
-  screen.loaded = json[QLatin1String("loaded")].toString();
-  screen.width = json[QLatin1String("width")].toInt();
-  screen.height = json[QLatin1String("height")].toInt();
-  screen.typeCode = json[QLatin1String("code")].toString();
-  screen.name = json[QLatin1String("name")].toString();
   screen.object = json[QLatin1String("object")].toInteger();
-  screen.language = json[QLatin1String("language")].toString();
-  screen.title = json[QLatin1String("title")].toString();
-  screen.overTemplate = json[QLatin1String("template")].toString();
-  screen.errors = Strings(json[QLatin1String("errors")]);
-  screen.warnings = Strings(json[QLatin1String("warnings")]);
+  for (const auto& [key, field] : kTextFields) screen.*field = json[QLatin1String(key)].toString();
+  for (const auto& [key, field] : kNumberFields) screen.*field = json[QLatin1String(key)].toInt();
+  for (const auto& [key, field] : kListFields) screen.*field = json[QLatin1String(key)].toVariant().toStringList();
   return screen;
 }
 
@@ -229,125 +215,25 @@ int RunWorker(const QString& importFolder) {
   return 0;
 }
 
-struct WorkerPool::State {
-  struct Process {
-    std::unique_ptr<QProcess> process;
-    std::deque<QJsonObject> inFlight;
-    QTimer clock;
-    QString stalled;  // why it was stopped, when it was
-  };
-  QString program;
-  QByteArray setup;
-  OnAnswer onAnswer;
-  std::vector<std::unique_ptr<Process>> workers;
-  std::deque<QJsonObject> queue;
-  QEventLoop loop;
-  QString fatal;
-  bool modulesMissing = false;
-  bool stopping = false;
-
-  void Start(Process& worker) {
-    worker.process = std::make_unique<QProcess>();
-    QProcess& process = *worker.process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QML_PREVIEW_WORKER"), QStringLiteral("1"));
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [this, &worker] { Read(worker); });
-    QObject::connect(&process, &QProcess::finished, &loop, [this, &worker] { Ended(worker); });
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, [this, &worker](QProcess::ProcessError error) {
-      if (error == QProcess::FailedToStart)
-        Stop(QStringLiteral("cannot start a worker: ") + worker.process->errorString());
-    });
-    process.start(program, {QStringLiteral("--worker")});
-    process.write(setup);
-  }
-
-  void Feed() {
-    for (auto& worker : workers) {
-      while (!stopping && worker->process && worker->process->state() != QProcess::NotRunning &&
-             worker->inFlight.size() < kJobsAhead && !queue.empty()) {
-        worker->inFlight.push_back(queue.front());
-        queue.pop_front();
-        worker->process->write(Line(worker->inFlight.back()));
-      }
-      if (!worker->inFlight.empty() && !worker->clock.isActive()) worker->clock.start();
-    }
-    if (!stopping && queue.empty() &&
-        std::all_of(workers.begin(), workers.end(), [](const auto& w) { return w->inFlight.empty(); }))
-      loop.quit();
-  }
-
-  void Read(Process& worker) {
-    while (!stopping && worker.process->canReadLine()) {
-      const QJsonObject answer = QJsonDocument::fromJson(worker.process->readLine()).object();
-      if (answer.contains(QLatin1String("fatal"))) {
-        modulesMissing = answer[QLatin1String("modules")].toBool();
-        return Stop(answer[QLatin1String("fatal")].toString());
-      }
-      if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue;
-      const QJsonObject job = worker.inFlight.front();
-      worker.inFlight.pop_front();
-      worker.clock.stop();  // Feed starts it again for the next
-      onAnswer(job, answer);
-    }
-    Feed();
-  }
-
-  // A worker that ended with jobs in hand: the one it was on failed, the
-  // others go to the next; a fresh worker takes its place.
-  void Ended(Process& worker) {
-    Read(worker);  // what it answered before it ended
-    if (stopping) return;
-    worker.clock.stop();
-    if (!worker.inFlight.empty()) {
-      const QJsonObject job = worker.inFlight.front();
-      worker.inFlight.pop_front();
-      queue.insert(queue.begin(), worker.inFlight.begin(), worker.inFlight.end());
-      worker.inFlight.clear();
-      const QString why =
-          !worker.stalled.isEmpty() ? worker.stalled
-          : worker.process->exitStatus() == QProcess::CrashExit
-              ? QStringLiteral("the drawing process crashed")
-              : QStringLiteral("the drawing process ended with status %1").arg(worker.process->exitCode());
-      onAnswer(job, {{"crashed", why}});
-    }
-    worker.stalled.clear();
-    QObject::disconnect(worker.process.get(), nullptr, &loop, nullptr);
-    worker.process.release()->deleteLater();
-    if (!queue.empty()) Start(worker);
-    Feed();
-  }
-
-  void Stop(const QString& why) {
-    if (fatal.isEmpty()) fatal = why;
-    stopping = true;
-    loop.quit();
-  }
-};
-
-WorkerPool::WorkerPool(const QString& program, int workers, const QJsonObject& setup, OnAnswer onAnswer)
-    : state(std::make_unique<State>()) {
-  state->program = program;
-  state->setup = Line(setup);
-  state->onAnswer = std::move(onAnswer);
-  for (int i = 0; i < workers; ++i) {
-    auto& worker = *state->workers.emplace_back(std::make_unique<State::Process>());
-    worker.clock.setSingleShot(true);
-    worker.clock.setInterval(kJobSeconds * 1000);
-    QObject::connect(&worker.clock, &QTimer::timeout, &state->loop, [&worker] {
-      worker.stalled = QStringLiteral("not drawn within %1 s").arg(kJobSeconds);
-      worker.process->kill();
-    });
-  }
+WorkerPool::WorkerPool(const Options& options, const std::vector<QString>& documents, const QString& project,
+                       OnAnswer onAnswer)
+    : program(options.program), workerCount(options.workers), onAnswer(std::move(onAnswer)) {
+  QJsonArray folders, names;
+  for (const std::u16string& folder : options.folders) folders.append(PathToWire(folder));
+  for (const QString& document : documents) names.append(PathToWire(document.toStdU16String()));
+  setup = Line({{"folders", folders},
+                {"documents", names},
+                {"output", PathToWire(options.output)},
+                {"data", PathToWire(options.dataFile)},
+                {"project", project}});
 }
 
 WorkerPool::~WorkerPool() {
-  state->stopping = true;
+  stopping = true;
   // All told to end before any is waited for, so they end together.
-  for (auto& worker : state->workers)
+  for (auto& worker : workers)
     if (worker->process) worker->process->closeWriteChannel();
-  for (auto& worker : state->workers) {
+  for (auto& worker : workers) {
     if (!worker->process) continue;
     if (!worker->process->waitForFinished(10000)) worker->process->kill();
     worker->process->waitForFinished();
@@ -356,18 +242,108 @@ WorkerPool::~WorkerPool() {
 
 void WorkerPool::Add(QJsonObject job, bool first) {
   if (first)
-    state->queue.push_front(std::move(job));
+    queue.push_front(std::move(job));
   else
-    state->queue.push_back(std::move(job));
+    queue.push_back(std::move(job));
 }
 
-QString WorkerPool::Run(bool& modulesMissing) {
-  if (state->queue.empty()) return {};
-  for (auto& worker : state->workers) state->Start(*worker);
-  state->Feed();
-  state->loop.exec();
-  modulesMissing = state->modulesMissing;
-  return state->fatal;
+QString WorkerPool::Run(bool& missing) {
+  if (queue.empty()) return {};
+  const size_t count =
+      std::min(workerCount > 0 ? size_t(workerCount) : size_t(QThread::idealThreadCount()), queue.size());
+  while (workers.size() < count) {
+    Process& worker = *workers.emplace_back(std::make_unique<Process>());
+    worker.clock.setSingleShot(true);
+    worker.clock.setInterval(kJobSeconds * 1000);
+    QObject::connect(&worker.clock, &QTimer::timeout, &loop, [&worker] {
+      worker.stalled = QStringLiteral("not drawn within %1 s").arg(kJobSeconds);
+      worker.process->kill();
+    });
+    Start(worker);
+  }
+  Feed();
+  loop.exec();
+  missing = modulesMissing;
+  return fatal;
+}
+
+void WorkerPool::Start(Process& worker) {
+  worker.process = std::make_unique<QProcess>();
+  QProcess& process = *worker.process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QML_PREVIEW_WORKER"), QStringLiteral("1"));
+  process.setProcessEnvironment(environment);
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [this, &worker] { Read(worker); });
+  QObject::connect(&process, &QProcess::finished, &loop, [this, &worker] { Ended(worker); });
+  QObject::connect(&process, &QProcess::errorOccurred, &loop, [this, &worker](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart)
+      Stop(QStringLiteral("cannot start a worker: ") + worker.process->errorString());
+  });
+  process.start(program, {QStringLiteral("--worker")});
+  process.write(setup);
+}
+
+void WorkerPool::Feed() {
+  for (auto& worker : workers) {
+    while (!stopping && worker->process && worker->process->state() != QProcess::NotRunning &&
+           worker->inFlight.size() < kJobsAhead && !queue.empty()) {
+      worker->inFlight.push_back(queue.front());
+      queue.pop_front();
+      worker->process->write(Line(worker->inFlight.back()));
+    }
+    if (!worker->inFlight.empty() && !worker->clock.isActive()) worker->clock.start();
+  }
+  if (!stopping && queue.empty() &&
+      std::all_of(workers.begin(), workers.end(), [](const auto& w) { return w->inFlight.empty(); }))
+    loop.quit();
+}
+
+void WorkerPool::Read(Process& worker) {
+  while (!stopping && worker.process->canReadLine()) {
+    const QJsonObject answer = QJsonDocument::fromJson(worker.process->readLine()).object();
+    if (answer.contains(QLatin1String("fatal"))) {
+      modulesMissing = answer[QLatin1String("modules")].toBool();
+      return Stop(answer[QLatin1String("fatal")].toString());
+    }
+    if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue;
+    const QJsonObject job = worker.inFlight.front();
+    worker.inFlight.pop_front();
+    worker.clock.stop();  // Feed starts it again for the next
+    onAnswer(job, answer);
+  }
+  Feed();
+}
+
+// A worker that ended with jobs in hand: the one it was on failed, the
+// others go to the next; a fresh worker takes its place.
+void WorkerPool::Ended(Process& worker) {
+  Read(worker);  // what it answered before it ended
+  if (stopping) return;
+  worker.clock.stop();
+  if (!worker.inFlight.empty()) {
+    const QJsonObject job = worker.inFlight.front();
+    worker.inFlight.pop_front();
+    queue.insert(queue.begin(), worker.inFlight.begin(), worker.inFlight.end());
+    worker.inFlight.clear();
+    const QString why =
+        !worker.stalled.isEmpty() ? worker.stalled
+        : worker.process->exitStatus() == QProcess::CrashExit
+            ? QStringLiteral("the drawing process crashed")
+            : QStringLiteral("the drawing process ended with status %1").arg(worker.process->exitCode());
+    onAnswer(job, {{"crashed", why}});
+  }
+  worker.stalled.clear();
+  QObject::disconnect(worker.process.get(), nullptr, &loop, nullptr);
+  worker.process.release()->deleteLater();
+  if (!queue.empty()) Start(worker);
+  Feed();
+}
+
+void WorkerPool::Stop(const QString& why) {
+  if (fatal.isEmpty()) fatal = why;
+  stopping = true;
+  loop.quit();
 }
 
 }  // namespace prt::preview

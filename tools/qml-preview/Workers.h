@@ -4,25 +4,28 @@
 // one job at a time, and reads one answer line per job. Jobs and answers are
 // JSON lines; paths travel as the file system's bytes in hex.
 //
-// Jobs: {"draw": i, "language": L, "after": L2} draws document i into the
+// Jobs: {"draw": i, "language": L} draws document i into the
 // output folder (picture, thumbnail, page); {"sheet": n, "first": i,
 // "cells": [...]} makes contact sheet n; {"diff": i, "old": b, "new": b,
 // "keep": b} draws both versions of document i and compares them.
+#include <QEventLoop>
 #include <QJsonObject>
+#include <QProcess>
 #include <QString>
+#include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tools/qml-preview/Drawing.h"
+#include "tools/qml-preview/Preview.h"
 
 namespace prt::preview {
 
-QString PathToWire(const std::u16string& path);
-std::u16string PathFromWire(const QJsonValue& value);
-
-// What the gallery and the diff need of a drawn screen (not its controls).
-QJsonObject ScreenToJson(const Screen& screen);
+// What the gallery and the diff need of a screen a worker drew (not its
+// controls).
 Screen ScreenFromJson(const QJsonObject& json);
 
 // The worker: reads the set-up and the jobs on standard input, answers on
@@ -35,19 +38,44 @@ class WorkerPool {
   // A worker that ends or stalls mid-job answers that job with {"crashed": why}.
   using OnAnswer = std::function<void(const QJsonObject& job, const QJsonObject& answer)>;
 
-  WorkerPool(const QString& program, int workers, const QJsonObject& setup, OnAnswer onAnswer);
+  // Workers for the folders and output of `options`, which know the
+  // `documents` by their index and the project by `project`.
+  WorkerPool(const Options& options, const std::vector<QString>& documents, const QString& project, OnAnswer onAnswer);
   ~WorkerPool();
   // A job `first` goes before those waiting (a contact sheet whose documents
   // are drawn, so the sheets do not all wait for the last document).
   void Add(QJsonObject job, bool first = false);
-  // Runs until every job has its answer. Stops early when a worker reports a
-  // problem that ends the run (an output that cannot be written, missing
-  // runtime modules): its text, with `modulesMissing` set for the latter.
+  // Runs until every job has its answer, on as many workers as asked (one
+  // per core when not said), but no more than there are jobs at the start.
+  // Stops early when a worker reports a problem that ends the run (an output
+  // that cannot be written, missing runtime modules): its text, with
+  // `modulesMissing` set for the latter.
   QString Run(bool& modulesMissing);
 
  private:
-  struct State;
-  std::unique_ptr<State> state;
+  struct Process {
+    std::unique_ptr<QProcess> process;
+    std::deque<QJsonObject> inFlight;
+    QTimer clock;
+    QString stalled;  // why it was stopped, when it was
+  };
+
+  void Start(Process& worker);
+  void Feed();
+  void Read(Process& worker);
+  void Ended(Process& worker);
+  void Stop(const QString& why);
+
+  QString program;
+  int workerCount;
+  QByteArray setup;
+  OnAnswer onAnswer;
+  std::vector<std::unique_ptr<Process>> workers;
+  std::deque<QJsonObject> queue;
+  QEventLoop loop;
+  QString fatal;
+  bool modulesMissing = false;
+  bool stopping = false;
 };
 
 }  // namespace prt::preview

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
-#include <QThread>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -57,12 +56,7 @@ int main(int argc, char** argv) {
   QCoreApplication application(qtArgc, argv);
   // --diff answers like diff: 1 means the folders differ, 2 any trouble.
   const int refused = request->diff ? prt::cli::kUsage : prt::cli::kRefused;
-  prt::preview::Options options;
-  options.qmlsFolders = request->folders;
-  options.dataFile = request->dataFile;
-  options.outputFolder = request->output;
-  options.workers = request->workers > 0 ? request->workers : QThread::idealThreadCount();
-  options.program = QCoreApplication::applicationFilePath();
+  prt::preview::Options options{*request, QCoreApplication::applicationFilePath()};
   if (prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()).isEmpty()) {
     std::cerr << "qml-preview: the stand-in module VantorelV5 is not beside the program ("
               << Text(QCoreApplication::applicationDirPath()) << "/qml)\n";
