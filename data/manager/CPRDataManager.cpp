@@ -1,8 +1,6 @@
 #include "data/manager/CPRDataManager.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 
 #include "data/manager/CPRFileNameGenerator.h"
@@ -31,20 +29,14 @@ void CPRDataManager::BeginLoad() {
 Status CPRDataManager::Load() {
   BeginLoad();
   auto& names = CPRFileNameGenerator::GetInstance();
-  std::u16string configPath;
+  std::u16string configPath, languageFile, connectionFile;
   names.GetFileName(kFileConfig, configPath);
   // Without a working copy every name would be relative (".prt"): some
   // other file, or none.
-  if (!names.ProjectPathSet()) {
-    Error missing;
-    missing.path = configPath;
-    missing.code = platform::ErrnoError(ENOENT);
-    return Fail(std::move(missing));
-  }
+  if (!names.ProjectPathSet()) return Fail(Error{.path = configPath, .code = platform::ErrnoError(ENOENT)});
   auto data = LoadImageFile(configPath);
   if (!data) return Fail(data.Error());
 
-  std::u16string languageFile, connectionFile;
   names.GetFileName(kFileLanguage, languageFile);
   names.GetFileName(kFileConnection, connectionFile);
   const auto stored = ReadStoredLanguage(languageFile);
@@ -66,12 +58,9 @@ void CPRDataManager::Adopt(DataSet data, std::u16string languageFile, std::u16st
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
   std::optional<DataSet> data = DataSet::FromImage(std::move(image));
-  if (!data) {
-    BeginLoad();
-    return false;
-  }
-  Adopt(std::move(*data));
-  return true;
+  if (data) Adopt(std::move(*data));
+  else BeginLoad();
+  return data.has_value();
 }
 
 void CPRDataManager::Uninitialize() {

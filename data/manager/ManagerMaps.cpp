@@ -168,27 +168,16 @@ struct RecordScan {
 };
 
 RecordScan ScanFor(CPRFileServices& files, FileHandle* file, uint32_t key) {
-  RecordScan scan;
-  for (;;) {
-    uint8_t head[kRecordHead];
-    if (files.Seek(file, static_cast<int32_t>(scan.position)) != 0 ||
-        files.Read(file, head, kRecordHead) != static_cast<int32_t>(kRecordHead)) {
-      scan.outcome = RecordScan::kEnd;
-      return scan;
-    }
+  uint32_t position = 0;
+  uint8_t head[kRecordHead];
+  while (files.Seek(file, static_cast<int32_t>(position)) == 0 &&
+         files.Read(file, head, kRecordHead) == static_cast<int32_t>(kRecordHead)) {
     const uint16_t length = static_cast<uint16_t>(LoadLE32(head + 4));
-    if (LoadLE32(head) == key) {
-      scan.outcome = RecordScan::kFound;
-      scan.length = length;
-      return scan;
-    }
-    const uint32_t next = scan.position + kRecordHead + length;
-    if (next > kConnectionFileLimit) {
-      scan.outcome = RecordScan::kOverflow;
-      return scan;
-    }
-    scan.position = next;
+    if (LoadLE32(head) == key) return {RecordScan::kFound, position, length};
+    position += kRecordHead + length;
+    if (position > kConnectionFileLimit) return {RecordScan::kOverflow};
   }
+  return {RecordScan::kEnd, position};
 }
 
 // Opens the connection file, finds the record of `key` and hands the scan to

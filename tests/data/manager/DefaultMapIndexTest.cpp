@@ -88,42 +88,37 @@ TEST(DefaultMapIndex, KeepsFirstMatchSemantics) {
   EXPECT_FALSE(DefaultMapIndex::Build(ImageRef()).Find(0, 0, nullptr));
 }
 
-// An image whose object 29#0 names text `text` through the object text map,
-// or has no entry when `text` is empty.
-std::vector<uint8_t> ObjectTextImage(const std::string& text) {
-  return test::ImageFromJson(R"({"texts": [")" + (text.empty() ? "unused" : text) +
-                             R"("], "objectTextMap": [{"key": 29, "entries": [)" + (text.empty() ? "" : "[0, 0]") +
-                             "]}]}");
-}
-
-std::u16string ObjectText(CPRDataManager& dm) {
+// The manager's own index (the second object text map) is built on first
+// use: each image gets its own. The second image numbers its text 1, so an
+// index kept from the first would answer "filler".
+std::u16string ObjectTextEx(CPRDataManager& dm) {
   DataValue value;
-  dm.GetObjectText(29u << 24, &value);
-  return value.TextCopy().value_or(u"<none>");
+  return dm.GetObjectTextEx(29u << 24, &value) ? *value.TextCopy() : u"<none>";
 }
 
-TEST(DefaultMapIndex, ManagerForgetsTheIndexWithTheImage) {
+TEST(DefaultMapIndex, ManagerIndexesEachImageAfresh) {
   CPRDataManager dm;
-  EXPECT_EQ(ObjectText(dm), u"29#0");  // nothing loaded yet
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Motor")));
-  EXPECT_EQ(ObjectText(dm), u"Motor");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Pump")));
-  EXPECT_EQ(ObjectText(dm), u"Pump");
-  dm.Uninitialize();
-  EXPECT_EQ(ObjectText(dm), u"29#0");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("")));
-  EXPECT_EQ(ObjectText(dm), u"29#0");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Valve")));
-  EXPECT_EQ(ObjectText(dm), u"Valve");
+  const struct { const char* image; std::u16string text; } steps[] = {
+      {"", u"<none>"},  // nothing loaded
+      {R"({"records": [{"type": 29, "textEx": "Motor"}]})", u"Motor"},
+      {R"({"texts": ["filler"], "records": [{"type": 29, "textEx": "Pump"}]})", u"Pump"},
+      {nullptr, u"<none>"},  // unloaded
+      {R"({"texts": ["filler", "Valve"], "records": [{"type": 29}]})", u"<none>"},
+  };
+  for (const auto& s : steps) {
+    if (!s.image) dm.Uninitialize();
+    else if (*s.image) ASSERT_TRUE(dm.AdoptImage(test::ImageFromJson(s.image)));
+    EXPECT_EQ(ObjectTextEx(dm), s.text) << (s.image ? s.image : "unloaded");
+  }
 }
 
 // First use from several threads at once: one builds, all get the answer.
 TEST(DefaultMapIndex, ManagerBuildsTheIndexOnceUnderConcurrentFirstUse) {
   CPRDataManager dm;
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Motor")));
+  ASSERT_TRUE(dm.AdoptImage(test::ImageFromJson(R"({"records": [{"type": 29, "textEx": "Motor"}]})")));
   std::vector<std::thread> threads;
   std::vector<std::u16string> seen(4);
-  for (size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&, i] { seen[i] = ObjectText(dm); });
+  for (size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&, i] { seen[i] = ObjectTextEx(dm); });
   for (auto& t : threads) t.join();
   for (const auto& s : seen) EXPECT_EQ(s, u"Motor");
 }
