@@ -1,5 +1,7 @@
 // Text and resource lists: bit, value and range lists mapping a value or a
 // position to a text or resource number, and their defaults.
+#include <iterator>
+
 #include "data/manager/CPRDataManager.h"
 #include "data/set/ImageLayout.h"
 
@@ -15,6 +17,8 @@ constexpr uint32_t kTextDefaults = 0;
 constexpr uint32_t kResourceDefaults = 1;
 
 enum ListKind : uint16_t { kBitList = 1, kValueList = 2, kRangeList = 3 };
+// Entry bytes by kind; 0 for an unknown kind.
+constexpr uint32_t kEntryWidth[] = {0, 8, 8, 12};
 
 constexpr uint8_t kStatusFound = 0;
 constexpr uint8_t kStatusNotFound = 128;
@@ -29,22 +33,11 @@ struct ListView {
   ImageRef Entry(uint32_t i) const { return i < count ? list.At(4 + i * width) : ImageRef(); }
 };
 
-uint32_t EntryWidth(uint16_t kind) {
-  switch (kind) {
-    case kBitList:
-    case kValueList:
-      return 8;
-    case kRangeList:
-      return 12;
-    default:
-      return 0;
-  }
-}
-
 // Kind and count of a list; count 0 when its entries leave the image.
 ListView ViewOf(const ImageRef& list) {
   if (!list.Has(0, 4)) return {};
-  ListView view{list, list.U16(0), list.U16(2), EntryWidth(list.U16(0))};
+  const uint16_t kind = list.U16(0);
+  ListView view{list, kind, list.U16(2), kind < std::size(kEntryWidth) ? kEntryWidth[kind] : 0};
   if (view.width != 0 && !layout::FitsArray(list, 4, view.count, view.width)) view.count = 0;
   return view;
 }

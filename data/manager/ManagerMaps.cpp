@@ -38,9 +38,7 @@ bool CPRDataManager::FindObjectByName(const uint8_t* name, uint32_t* out) {
     for (uint32_t i = 0, count = GetObjectCount(kNamedObjectType); i < count; ++i) {
       const uint32_t owner = (kNamedObjectType << 24) | i;
       DataValue text;
-      for (uint32_t k = 0;; ++k) {
-        const ImageRef link = GetObjectLink(owner, k);
-        if (!link) break;
+      for (uint32_t k = 0; const ImageRef link = GetObjectLink(owner, k); ++k) {
         const uint32_t target = link.U32(4);
         const uint32_t type = target >> 24;
         if (type == kNameTextType) {
