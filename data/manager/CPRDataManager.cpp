@@ -1,8 +1,6 @@
 #include "data/manager/CPRDataManager.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 
 #include "data/manager/CPRFileNameGenerator.h"
@@ -22,35 +20,23 @@ CPRDataManager& CPRDataManager::GetInstance() {
   return instance;
 }
 
-CPRDataManager::~CPRDataManager() = default;
-
 void CPRDataManager::BeginLoad() {
   currentPage_ = 1u << 24;
-  loaded_.store(0);
-  {
-    std::unique_lock guard(lock_);
-    ClearCachesLocked();
-  }
+  caches_ = std::make_unique<Caches>();
   set_.reset();
 }
 
 Status CPRDataManager::Load() {
   BeginLoad();
   auto& names = CPRFileNameGenerator::GetInstance();
-  std::u16string configPath;
+  std::u16string configPath, languageFile, connectionFile;
   names.GetFileName(kFileConfig, configPath);
   // Without a working copy every name would be relative (".prt"): some
   // other file, or none.
-  if (!names.ProjectPathSet()) {
-    Error missing;
-    missing.path = configPath;
-    missing.code = platform::ErrnoError(ENOENT);
-    return Fail(std::move(missing));
-  }
+  if (!names.ProjectPathSet()) return Fail(Error{.path = configPath, .code = platform::ErrnoError(ENOENT)});
   auto data = LoadImageFile(configPath);
   if (!data) return Fail(data.Error());
 
-  std::u16string languageFile, connectionFile;
   names.GetFileName(kFileLanguage, languageFile);
   names.GetFileName(kFileConnection, connectionFile);
   const auto stored = ReadStoredLanguage(languageFile);
@@ -66,77 +52,28 @@ void CPRDataManager::Adopt(DataSet data, std::u16string languageFile, std::u16st
   languageFile_ = std::move(languageFile);
   connectionFile_ = std::move(connectionFile);
   currentLanguage_ = set_->StoredLanguage();
-  {
-    std::unique_lock guard(lock_);
-    resetCallbacks_.clear();
-  }
-  loaded_.store(1);
+  std::unique_lock guard(lock_);
+  resetCallbacks_.clear();
 }
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {
   std::optional<DataSet> data = DataSet::FromImage(std::move(image));
-  if (!data) {
-    BeginLoad();
-    return false;
-  }
-  Adopt(std::move(*data));
-  return true;
+  if (data) Adopt(std::move(*data));
+  else BeginLoad();
+  return data.has_value();
 }
 
 void CPRDataManager::Uninitialize() {
   currentPage_ = 0;
-  if (set_) {
-    set_.reset();
-    std::unique_lock guard(lock_);
-    ClearCachesLocked();
-    for (auto& callback : resetCallbacks_) callback();
-    resetCallbacks_.clear();
-  }
-  loaded_.store(0);
+  if (!set_) return;
+  set_.reset();
+  std::unique_lock guard(lock_);
+  caches_ = std::make_unique<Caches>();
+  for (auto& callback : resetCallbacks_) callback();
+  resetCallbacks_.clear();
 }
 
-bool CPRDataManager::IsInitialized() { return loaded_.load() != 0; }
-
-const std::string& CPRDataManager::GetDataSetName() {
-  static const std::string none;
-  return set_ ? set_->Name() : none;
-}
-
-// Caches hold positions in the image: they go whenever the image does.
-void CPRDataManager::ClearCachesLocked() {
-  reverseTextMap_.clear();
-  reverseTextMapBuilt_.store(0);
-  nameMap_.clear();
-  nameMapBuilt_.store(0);
-  twoKeyCache_.clear();
-  type15Cache_.clear();
-  for (uint32_t slot = 0; slot < kDefaultMapSlots; ++slot) {
-    defaultMapBuilt_[slot].store(0);
-    defaultMaps_[slot].Clear();
-  }
-}
-
-// ---- Records and links ----------------------------------------------------
-
-CPRDataManager::RecordTable CPRDataManager::Records(uint32_t typeNumber) const {
-  return set_ ? set_->Records(typeNumber) : RecordTable{};
-}
-
-uint32_t CPRDataManager::GetObjectIndex(const uint32_t& reference) { return reference & 0xFFFFFFu; }
-
-ImageRef CPRDataManager::GetObjectRecord(const uint32_t& reference) {
-  return set_ ? set_->ObjectRecord(reference) : ImageRef();
-}
-
-ImageRef CPRDataManager::GetObjectLink(const uint32_t& reference, uint32_t k) {
-  return set_ ? set_->ObjectLink(reference, k) : ImageRef();
-}
-
-uint32_t CPRDataManager::GetObjectCount(uint32_t typeNumber) { return Records(typeNumber).count; }
-
-uint32_t CPRDataManager::GetObjectLinkCount(const uint32_t& reference) {
-  return set_ ? set_->ObjectLinkCount(reference) : 0;
-}
+// ---- Links and records ------------------------------------------------------
 
 namespace {
 
@@ -167,12 +104,12 @@ ImageRef CPRDataManager::FindObjectLink(const uint32_t& reference, uint8_t kind,
   return {};
 }
 
-uint32_t* CPRDataManager::GetObjectReferenceAt(uint32_t* out, uint32_t typeNumber, uint32_t index) {
-  if (out) *out = Records(typeNumber).Record(index).U32(4);
-  return out;
+ImageRef CPRDataManager::FindRecord(uint32_t typeNumber, const std::function<bool(const ImageRef&)>& match) const {
+  const RecordTable records = Records(typeNumber);
+  for (uint32_t i = 0; i < records.count; ++i)
+    if (const ImageRef record = records.Record(i); match(record)) return record;
+  return {};
 }
-
-const uint32_t* CPRDataManager::GetCurrentPageReference() { return &currentPage_; }
 
 // ---- Pages ---------------------------------------------------------------
 
@@ -182,26 +119,16 @@ constexpr uint32_t kPageNumberByte = 60;  // record word 15
 }  // namespace
 
 uint32_t* CPRDataManager::FindPageByNumber(uint32_t* out, uint32_t number) {
-  if (!out) return out;
-  *out = 0;
-  const RecordTable pages = Records(kPageType);
-  for (uint32_t i = 0; i < pages.count; ++i) {
-    const ImageRef page = pages.Record(i);
-    if (page.Has(kPageNumberByte, 4) && page.U32(kPageNumberByte) == number) {
-      *out = page.U32(4);
-      break;
-    }
+  if (out) {
+    *out = FindRecord(kPageType, [&](const ImageRef& page) {
+             return page.Has(kPageNumberByte, 4) && page.U32(kPageNumberByte) == number;
+           }).U32(4);
   }
   return out;
 }
 
 uint32_t CPRDataManager::GetPageNumber(const uint32_t& reference) {
-  const RecordTable pages = Records(kPageType);
-  for (uint32_t i = 0; i < pages.count; ++i) {
-    const ImageRef page = pages.Record(i);
-    if (page.U32(4) == reference) return page.U32(kPageNumberByte);
-  }
-  return 0;
+  return FindRecord(kPageType, [&](const ImageRef& page) { return page.U32(4) == reference; }).U32(kPageNumberByte);
 }
 
 uint32_t CPRDataManager::SelectPage(uint32_t number, uint32_t /*unused*/, int16_t languageIndex, bool store) {
@@ -215,70 +142,13 @@ uint32_t CPRDataManager::SelectPage(uint32_t number, uint32_t /*unused*/, int16_
 // ---- Settings blocks -------------------------------------------------------
 
 namespace {
-// Runtime settings words.
-constexpr uint32_t kFlagsByte = 0;
-constexpr uint32_t kWord1Byte = 4;
-constexpr uint32_t kWord2Byte = 8;
-constexpr uint32_t kByteRefByte = 12;
 constexpr uint32_t kTable16Byte = 16;
 constexpr uint32_t kTable20Byte = 20;
-// Project settings (packed).
-constexpr uint32_t kProjectWord15Byte = 15;
-constexpr uint32_t kProjectWord19Byte = 19;
-constexpr uint32_t kProjectFlagByte = 23;
 // Block 11.
 constexpr uint32_t kBlock11LastEntryByte = 16;
 constexpr uint32_t kBlock11Entries = 12;
 constexpr uint32_t Block11EntryByte(uint32_t n) { return 68 - 4 * n; }
-
-// The word at `byte` of a block; false when the block lacks it.
-bool ReadWord(const ImageRef& block, uint32_t byte, uint32_t* out) {
-  if (!out || !block.Has(byte, 4)) return false;
-  *out = block.U32(byte);
-  return true;
-}
 }  // namespace
-
-ImageRef CPRDataManager::GetRuntimeSettings() { return HeaderRef(layout::kRuntimeSettings); }
-ImageRef CPRDataManager::GetProjectSettings() { return HeaderRef(layout::kProjectSettings); }
-ImageRef CPRDataManager::GetProjectSettingsBlock() { return GetProjectSettings(); }
-ImageRef CPRDataManager::GetHeaderBlock13() { return HeaderRef(layout::kBlock13); }
-ImageRef CPRDataManager::GetHeaderBlock11() { return HeaderRef(layout::kBlock11); }
-
-bool CPRDataManager::FlagBit(uint32_t bit) { return TestSettingsFlags(1u << bit); }
-
-bool CPRDataManager::TestSettingsFlags(uint32_t mask) {
-  return (GetRuntimeSettings().U32(kFlagsByte) & mask) != 0;
-}
-
-bool CPRDataManager::GetSettingsFlagBit0() { return FlagBit(0); }
-bool CPRDataManager::GetSettingsFlagBit2() { return FlagBit(2); }
-bool CPRDataManager::GetSettingsFlagBit4() { return FlagBit(4); }
-bool CPRDataManager::GetSettingsFlagBit5() { return FlagBit(5); }
-bool CPRDataManager::GetSettingsFlagBit6() { return FlagBit(6); }
-bool CPRDataManager::GetSettingsFlagBit7() { return FlagBit(7); }
-bool CPRDataManager::GetSettingsFlagBit9() { return FlagBit(9); }
-bool CPRDataManager::GetSettingsFlagBit10() { return FlagBit(10); }
-bool CPRDataManager::GetSettingsFlagBit11() { return FlagBit(11); }
-bool CPRDataManager::GetSettingsFlagBit12() { return FlagBit(12); }
-
-bool CPRDataManager::GetProjectSettingsFlag() { return (GetProjectSettings().U8(kProjectFlagByte) & 1u) != 0; }
-
-uint32_t CPRDataManager::GetProjectSettingsWord15() { return GetProjectSettings().U32(kProjectWord15Byte); }
-
-bool CPRDataManager::GetProjectSettingsWord19(uint32_t* out) {
-  return ReadWord(GetProjectSettings(), kProjectWord19Byte, out);
-}
-
-bool CPRDataManager::GetRuntimeSettingsWord0(uint32_t which, uint32_t* out) {
-  return which == 1 && ReadWord(GetRuntimeSettings(), kFlagsByte, out);
-}
-
-bool CPRDataManager::GetRuntimeSettingsWord1(uint32_t* out) { return ReadWord(GetRuntimeSettings(), kWord1Byte, out); }
-
-uint32_t CPRDataManager::GetRuntimeSettingsWord2() { return GetRuntimeSettings().U32(kWord2Byte); }
-
-uint8_t CPRDataManager::GetRuntimeSettingsByte() { return GetRuntimeSettings().Ref(kByteRefByte).U8(0); }
 
 ImageRef CPRDataManager::SettingsTable(uint32_t byte) {
   if (!GetSettingsFlagBit10()) return {};

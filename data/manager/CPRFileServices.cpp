@@ -3,6 +3,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <ranges>
+#include <string_view>
 #include <vector>
 
 #include "data/manager/CPRFileNameGenerator.h"
@@ -41,12 +43,7 @@ const char* ModeFor(uint32_t flags) {
 
 // Linux names hold every character but '/' and NUL: a backslash, ':' or
 // '*' is part of a name, and "c:x" is a relative name, not a drive.
-bool IsSeparator(char16_t c) { return c == u'/'; }
-
-bool IsRelative(const std::u16string& path) { return path.empty() || !IsSeparator(path[0]); }
-
-// A NUL would end the name early at the system call: another file.
-bool IsValidPath(const std::u16string& path) { return path.find(u'\0') == std::u16string::npos; }
+bool IsRelative(const std::u16string& path) { return path.empty() || path[0] != u'/'; }
 
 }  // namespace
 
@@ -63,26 +60,19 @@ uint32_t CPRFileServices::NormalizePath(std::u16string& out, const std::u16strin
     // Without a project folder there is nothing to resolve against.
     if (!folder.empty()) path = folder + u'/' + in;
   }
-  if (!IsValidPath(path)) return kFileError;
+  // A NUL would end the name early at the system call: another file.
+  if (path.find(u'\0') != std::u16string::npos) return kFileError;
 
-  size_t pos = 0;
-  const bool rooted = !IsRelative(path);
-
-  std::vector<std::u16string> parts;
-  while (pos < path.size()) {
-    size_t end = pos;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    std::u16string part = path.substr(pos, end - pos);
+  std::vector<std::u16string_view> parts;
+  for (const auto range : std::views::split(std::u16string_view(path), u'/')) {
+    const std::u16string_view part(range.begin(), range.end());
     if (part == u"..") {
       if (!parts.empty()) parts.pop_back();
     } else if (!part.empty() && part != u".") {
-      parts.push_back(std::move(part));
+      parts.push_back(part);
     }
-    pos = end + 1;
   }
-
-  std::u16string result;
-  if (rooted) result += u'/';
+  std::u16string result = IsRelative(path) ? u"" : u"/";
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) result += u'/';
     result += parts[i];

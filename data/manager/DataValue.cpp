@@ -12,8 +12,6 @@ namespace {
 
 static_assert(sizeof(OwnedString) == 4, "units follow the length word directly");
 
-uint16_t LoadU16(const uint8_t* p) { return platform::LoadLE16(p); }
-
 // Saturating truncation toward zero: out-of-range and NaN must not be UB.
 int32_t Truncate(double d) {
   if (std::isnan(d)) return 0;
@@ -47,7 +45,7 @@ std::u16string OwnedString::Text() const { return ReadCountedString(Counted()); 
 
 std::u16string ReadCountedString(const uint8_t* countedString) {
   if (!countedString) return {};
-  std::u16string out(LoadU16(countedString), u'\0');
+  std::u16string out(platform::LoadLE16(countedString), u'\0');
   if (!out.empty()) std::memcpy(out.data(), countedString + 2, out.size() * 2);
   return out;
 }
@@ -63,20 +61,8 @@ void DataValue::Clear(uint16_t newCount, uint8_t newType) {
   if (Owned()) {
     void* block = reinterpret_cast<void*>(payload);
     switch (TypeCode()) {
-      case kByte:
-      case kInt8:
-      case kUInt8:
-      case kInt16:
-      case kUInt16:
-      case kInt32:
-      case kUInt32:
-      case kFloat:
-      case kDouble:
-      case kBlock12:
-      case kOptionalBlock:  // free(nullptr) is the "when present" case
-      case kBlock14:
-      case kBlock16:
-        std::free(block);
+      case kEmpty:
+      case kBorrowedText:
         break;
       case kOwnedText:
         OwnedString::Release(static_cast<OwnedString*>(block));
@@ -85,6 +71,9 @@ void DataValue::Clear(uint16_t newCount, uint8_t newType) {
         if (block) static_cast<ReleasableValue*>(block)->Release();
         break;
       default:
+        // Every other type up to kBlock16 holds a std::malloc block;
+        // free(nullptr) is kOptionalBlock's "when present" case.
+        if (TypeCode() <= kBlock16) std::free(block);
         break;
     }
   }

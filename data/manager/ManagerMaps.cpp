@@ -30,73 +30,51 @@ std::u16string TextAt(const ImageRef& text) {
 
 }  // namespace
 
-// ---- Name map ------------------------------------------------------------------
-
-void CPRDataManager::BuildNameMap() {
-  if (nameMapBuilt_.load(std::memory_order_acquire)) return;
-  std::unique_lock guard(lock_);
-  if (nameMapBuilt_.load(std::memory_order_relaxed)) return;
-  nameMap_.clear();
-  const uint32_t count = GetObjectCount(kNamedObjectType);
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t owner = (kNamedObjectType << 24) | i;
-    DataValue name;
-    for (uint32_t k = 0;; ++k) {
-      const ImageRef link = GetObjectLink(owner, k);
-      if (!link) break;
-      const uint32_t target = link.U32(4);
-      const uint32_t type = target >> 24;
-      if (type == kNameTextType) {
-        GetObjectText(target, &name);
-      } else if (type == kNamedTargetType) {
-        if (auto text = name.TextCopy()) nameMap_.emplace(std::move(*text), target);
-      } else {
-        break;
-      }
-    }
-  }
-  nameMapBuilt_.store(1, std::memory_order_release);
-}
+// ---- Name map and reverse text map ------------------------------------------
 
 bool CPRDataManager::FindObjectByName(const uint8_t* name, uint32_t* out) {
   if (!name) return false;
-  BuildNameMap();
-  const std::u16string key = ReadCountedString(name);
-  std::shared_lock guard(lock_);
-  const auto it = nameMap_.find(key);
-  if (it == nameMap_.end()) return false;
+  std::call_once(caches_->nameMapBuilt, [this] {
+    for (uint32_t i = 0, count = GetObjectCount(kNamedObjectType); i < count; ++i) {
+      const uint32_t owner = (kNamedObjectType << 24) | i;
+      DataValue text;
+      for (uint32_t k = 0; const ImageRef link = GetObjectLink(owner, k); ++k) {
+        const uint32_t target = link.U32(4);
+        const uint32_t type = target >> 24;
+        if (type == kNameTextType) {
+          GetObjectText(target, &text);
+        } else if (type == kNamedTargetType) {
+          if (auto copy = text.TextCopy()) caches_->nameMap.emplace(std::move(*copy), target);
+        } else {
+          break;
+        }
+      }
+    }
+  });
+  const auto it = caches_->nameMap.find(ReadCountedString(name));
+  if (it == caches_->nameMap.end()) return false;
   if (out) *out = it->second;
   return true;
-}
-
-// ---- Reverse text map -----------------------------------------------------------
-
-void CPRDataManager::BuildReverseTextMap() {
-  if (reverseTextMapBuilt_.load(std::memory_order_acquire)) return;
-  std::unique_lock guard(lock_);
-  if (reverseTextMapBuilt_.load(std::memory_order_relaxed)) return;
-  reverseTextMap_.clear();
-  const CountedTable groups = ReadCountedTable(HeaderRef(layout::kObjectTextMap), 8);
-  for (uint32_t g = 0; g < groups.count; ++g) {
-    const ImageRef group = groups.Item(g, 8);
-    auto& texts = reverseTextMap_[group.U32(0)];
-    const CountedTable entries = ReadCountedTable(group.Ref(4), 8);
-    for (uint32_t e = 0; e < entries.count; ++e) {
-      const ImageRef entry = entries.Item(e, 8);
-      if (const ImageRef text = GetText(entry.U32(4))) texts.emplace(TextAt(text), entry.U32(0));
-    }
-  }
-  reverseTextMapBuilt_.store(1, std::memory_order_release);
 }
 
 bool CPRDataManager::FindReferencesByText(uint32_t typeNumber, const char16_t* text, uint32_t length,
                                           std::vector<uint32_t>* out) {
   if (!out || (!text && length != 0)) return false;
-  BuildReverseTextMap();
+  std::call_once(caches_->reverseTextMapBuilt, [this] {
+    const CountedTable groups = ReadCountedTable(HeaderRef(layout::kObjectTextMap), 8);
+    for (uint32_t g = 0; g < groups.count; ++g) {
+      const ImageRef group = groups.Item(g, 8);
+      auto& texts = caches_->reverseTextMap[group.U32(0)];
+      const CountedTable entries = ReadCountedTable(group.Ref(4), 8);
+      for (uint32_t e = 0; e < entries.count; ++e) {
+        const ImageRef entry = entries.Item(e, 8);
+        if (const ImageRef found = GetText(entry.U32(4))) texts.emplace(TextAt(found), entry.U32(0));
+      }
+    }
+  });
   const std::u16string_view key = length ? std::u16string_view(text, length) : std::u16string_view();
-  std::shared_lock guard(lock_);
-  const auto map = reverseTextMap_.find(typeNumber);
-  if (map == reverseTextMap_.end()) return false;
+  const auto map = caches_->reverseTextMap.find(typeNumber);
+  if (map == caches_->reverseTextMap.end()) return false;
   const auto [first, last] = map->second.equal_range(key);
   out->clear();
   out->reserve(static_cast<size_t>(std::distance(first, last)));
@@ -108,17 +86,9 @@ bool CPRDataManager::FindReferencesByText(uint32_t typeNumber, const char16_t* t
 
 const DefaultMapIndex& CPRDataManager::DefaultMap(DefaultMapSlot slot) {
   static constexpr uint32_t kHeaderWord[kDefaultMapSlots] = {layout::kObjectTextMap2, layout::kListDefaultMap};
-  if (!defaultMapBuilt_[slot].load(std::memory_order_acquire)) {
-    std::unique_lock guard(lock_);
-    if (!defaultMapBuilt_[slot].load(std::memory_order_relaxed)) {
-      defaultMaps_[slot] = DefaultMapIndex::Build(HeaderRef(kHeaderWord[slot]));
-      defaultMapBuilt_[slot].store(1, std::memory_order_release);
-    }
-  }
-  // Read without the lock, like the image: a built index stays as it is
-  // until the image goes. This also lets the name map builder, which holds
-  // the lock, look up object texts.
-  return defaultMaps_[slot];
+  std::call_once(caches_->defaultMapBuilt[slot],
+                 [&] { caches_->defaultMaps[slot] = DefaultMapIndex::Build(HeaderRef(kHeaderWord[slot])); });
+  return caches_->defaultMaps[slot];
 }
 
 // ---- Two-key cache ------------------------------------------------------------
@@ -126,8 +96,8 @@ const DefaultMapIndex& CPRDataManager::DefaultMap(DefaultMapSlot slot) {
 ImageRef CPRDataManager::FindCachedReference(const uint32_t& reference, const std::u16string& name) {
   {
     std::shared_lock guard(lock_);
-    const auto names = twoKeyCache_.find(reference);
-    if (names != twoKeyCache_.end()) {
+    const auto names = caches_->twoKeyCache.find(reference);
+    if (names != caches_->twoKeyCache.end()) {
       const auto it = names->second.find(name);
       if (it != names->second.end()) return it->second;
     }
@@ -143,7 +113,7 @@ ImageRef CPRDataManager::FindCachedReference(const uint32_t& reference, const st
   const auto it = named.find(name);
   const ImageRef found = it == named.end() ? ImageRef() : it->second;
   std::unique_lock guard(lock_);
-  twoKeyCache_[reference] = std::move(named);
+  caches_->twoKeyCache[reference] = std::move(named);
   return found;
 }
 
@@ -151,29 +121,20 @@ ImageRef CPRDataManager::FindCachedReference(const uint32_t& reference, const st
 
 uint32_t CPRDataManager::FindType15Reference(uint32_t* out, uint32_t number, uint8_t byte) {
   const uint32_t key = (static_cast<uint32_t>(byte) << 24) | number;
+  std::optional<uint32_t> found;
   {
     std::shared_lock guard(lock_);
-    const auto it = type15Cache_.find(key);
-    if (it != type15Cache_.end()) {
-      if (out) *out = it->second;
-      return it->second;
-    }
+    if (const auto it = caches_->type15Cache.find(key); it != caches_->type15Cache.end()) found = it->second;
   }
-  uint32_t found = 0;
-  const RecordTable records = Records(kType15);
-  for (uint32_t i = 0; i < records.count; ++i) {
-    const ImageRef record = records.Record(i);
-    if (record.U32(kType15NumberByte) == number && record.U8(kType15SelectorByte) == byte) {
-      found = record.U32(4);
-      break;
-    }
-  }
-  {
+  if (!found) {
+    found = FindRecord(kType15, [&](const ImageRef& record) {
+              return record.U32(kType15NumberByte) == number && record.U8(kType15SelectorByte) == byte;
+            }).U32(4);
     std::unique_lock guard(lock_);
-    type15Cache_[key] = found;
+    caches_->type15Cache[key] = *found;
   }
-  if (out) *out = found;
-  return found;
+  if (out) *out = *found;
+  return *found;
 }
 
 ImageRef CPRDataManager::GetType15Text(uint32_t number) {
@@ -183,11 +144,6 @@ ImageRef CPRDataManager::GetType15Text(uint32_t number) {
   const ImageRef record = GetObjectRecord(reference);
   if (!record.Has(20, 4)) return {};
   return GetText(record.U32(20));
-}
-
-void CPRDataManager::AddResetCallback(std::function<void()> callback) {
-  std::unique_lock guard(lock_);
-  resetCallbacks_.push_back(std::move(callback));
 }
 
 // ---- Connection records ---------------------------------------------------------
@@ -210,27 +166,16 @@ struct RecordScan {
 };
 
 RecordScan ScanFor(CPRFileServices& files, FileHandle* file, uint32_t key) {
-  RecordScan scan;
-  for (;;) {
-    uint8_t head[kRecordHead];
-    if (files.Seek(file, static_cast<int32_t>(scan.position)) != 0 ||
-        files.Read(file, head, kRecordHead) != static_cast<int32_t>(kRecordHead)) {
-      scan.outcome = RecordScan::kEnd;
-      return scan;
-    }
+  uint32_t position = 0;
+  uint8_t head[kRecordHead];
+  while (files.Seek(file, static_cast<int32_t>(position)) == 0 &&
+         files.Read(file, head, kRecordHead) == static_cast<int32_t>(kRecordHead)) {
     const uint16_t length = static_cast<uint16_t>(LoadLE32(head + 4));
-    if (LoadLE32(head) == key) {
-      scan.outcome = RecordScan::kFound;
-      scan.length = length;
-      return scan;
-    }
-    const uint32_t next = scan.position + kRecordHead + length;
-    if (next > kConnectionFileLimit) {
-      scan.outcome = RecordScan::kOverflow;
-      return scan;
-    }
-    scan.position = next;
+    if (LoadLE32(head) == key) return {RecordScan::kFound, position, length};
+    position += kRecordHead + length;
+    if (position > kConnectionFileLimit) return {RecordScan::kOverflow};
   }
+  return {RecordScan::kEnd, position};
 }
 
 // Opens the connection file, finds the record of `key` and hands the scan to

@@ -14,23 +14,9 @@ using layout::CountedTable;
 using layout::FitsArray;
 using layout::ReadCountedTable;
 
-using layout::kLanguageCountByte;
-using layout::kResourceArrayByte;
-using layout::kResourceCountByte;
-using layout::kTextCountByte;
-
-uint32_t CPRDataManager::GetLanguageCount() { return LanguageHeader().U32(kLanguageCountByte); }
-
-uint32_t CPRDataManager::GetTextCount() { return LanguageHeader().U32(kTextCountByte); }
-
-uint32_t CPRDataManager::GetCurrentLanguageIndex() { return currentLanguage_; }
-
-ImageRef CPRDataManager::GetText(uint32_t number) { return set_ ? set_->Text(number, currentLanguage_) : ImageRef(); }
-
 ImageRef CPRDataManager::GetTextForLanguage(uint32_t number, uint32_t languageId) {
   const int32_t language = FindLanguageIndex(languageId);
-  if (language < 0) return {};
-  return set_ ? set_->Text(number, static_cast<uint32_t>(language)) : ImageRef();
+  return language < 0 || !set_ ? ImageRef() : set_->Text(number, static_cast<uint32_t>(language));
 }
 
 int32_t CPRDataManager::FindLanguageIndex(uint32_t languageId) {
@@ -40,10 +26,6 @@ int32_t CPRDataManager::FindLanguageIndex(uint32_t languageId) {
     if (LanguageEntry(i).U32(0) == languageId) return static_cast<int32_t>(i);
   return -1;
 }
-
-uint32_t CPRDataManager::GetLanguageId(uint32_t index) { return LanguageEntry(index).U32(0); }
-
-uint32_t CPRDataManager::GetCurrentLanguageId() { return GetLanguageId(currentLanguage_); }
 
 ImageRef CPRDataManager::GetTextByKey(uint32_t key, int32_t languageId) {
   const CountedTable keys = ReadCountedTable(HeaderRef(layout::kKeyTable), 8);
@@ -70,12 +52,10 @@ bool CPRDataManager::GetObjectTextEx(const uint32_t& reference, DataValue* value
 
 // ---- Per-language resources --------------------------------------------------
 
-uint32_t CPRDataManager::GetLanguageResourceCount() { return LanguageHeader().U32(kResourceCountByte); }
-
 ImageRef CPRDataManager::GetLanguageResourceTable() {
   const uint32_t count = GetLanguageResourceCount();
   if (count == 0) return {};
-  const ImageRef resources = LanguageEntry(currentLanguage_).Ref(kResourceArrayByte);
+  const ImageRef resources = LanguageEntry(currentLanguage_).Ref(layout::kResourceArrayByte);
   if (!FitsArray(resources, 0, count, 4)) return {};
   return resources;
 }
@@ -109,22 +89,20 @@ bool CPRDataManager::GetObjectText(const uint32_t& reference, DataValue* value) 
 
 bool CPRDataManager::SetLanguage(int16_t index, bool store) {
   const uint32_t count = GetLanguageCount();
-  uint32_t next;
   if (index == -1) {
-    next = currentLanguage_ + 1;
-    if (next >= count) next = 0;
+    currentLanguage_ = currentLanguage_ + 1 < count ? currentLanguage_ + 1 : 0;
+  } else if (index >= 0 && static_cast<uint32_t>(index) < count) {
+    currentLanguage_ = static_cast<uint32_t>(index);
   } else {
-    if (index < 0 || static_cast<uint32_t>(index) >= count) return false;
-    next = static_cast<uint32_t>(index);
+    return false;
   }
-  currentLanguage_ = next;
   if (!store) return true;
 
   auto& files = CPRFileServices::GetInstance();
   FileHandle* file = files.Open(languageFile_, kOpenUpdate, kPathKindProject);
   if (!file) return false;
   uint8_t bytes[4];
-  platform::StoreLE32(bytes, next);
+  platform::StoreLE32(bytes, currentLanguage_);
   files.Seek(file, 0);
   files.Write(file, bytes, 4);
   files.Close(file);
@@ -133,34 +111,13 @@ bool CPRDataManager::SetLanguage(int16_t index, bool store) {
 
 // ---- Fonts -----------------------------------------------------------------
 
-uint32_t CPRDataManager::GetFontCount() { return ReadCountedTable(HeaderRef(layout::kFontTable), 4).count; }
-
 ImageRef CPRDataManager::GetFontRecord(uint32_t index, ImageRef* record) {
   if (record) *record = {};
   const CountedTable fonts = ReadCountedTable(HeaderRef(layout::kFontTable), 4);
-  if (index >= fonts.count) return {};
-  const ImageRef font = fonts.table.Ref(4 + 4 * index);
-  if (!font.Has(0, 8)) return {};
-  const ImageRef face = font.Ref(4);
-  if (!face) return {};
-  if (record) *record = font;
+  const ImageRef font = index < fonts.count ? fonts.table.Ref(4 + 4 * index) : ImageRef();
+  const ImageRef face = font.Has(0, 8) ? font.Ref(4) : ImageRef();
+  if (face && record) *record = font;
   return face;
-}
-
-ImageRef CPRDataManager::GetFontRecordForStyle(uint16_t fontNumber, uint16_t selector) {
-  return GetFontRecord(GetFontIndex(fontNumber, selector), nullptr);
-}
-
-uint16_t CPRDataManager::GetFontStyleSelector(uint16_t styleNumber) {
-  return set_ ? set_->StyleSelector(currentLanguage_, styleNumber) : 0;
-}
-
-uint16_t CPRDataManager::GetFontIndex(uint16_t fontNumber, uint16_t selector) {
-  return set_ ? set_->FontIndex(currentLanguage_, fontNumber, selector) : 0;
-}
-
-bool CPRDataManager::GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) {
-  return info && set_ && set_->LanguageFontInfo(currentLanguage_, fontNumber, styleNumber, *info);
 }
 
 }  // namespace prt

@@ -24,6 +24,7 @@ namespace {
 
 using json = nlohmann::ordered_json;
 using platform::GroupedDigits;
+using platform::Narrow;
 
 // Record offsets the converter reads beside the base's (rec::); the fill of
 // pages and popups and a popup's frame and title as PopupScreen reads them.
@@ -54,17 +55,14 @@ std::string TypeName(uint8_t type, std::optional<uint8_t> shape) {
   return row ? row->name : "";
 }
 
-std::string Utf8(std::u16string_view text) { return platform::Narrow(text); }
+std::string ColourText(ImageRef colour) { return Narrow(IControl::ColorToText(colour)); }
 
-std::string ColourText(ImageRef colour) { return Utf8(IControl::ColorToText(colour)); }
-
-// The object's text in `language`; nullopt when it has none there (the
+// The text at `text`; nullopt when there is none (for an object's text, the
 // converter writes a placeholder then).
-std::optional<std::u16string> ObjectText(const DataSet& data, uint32_t reference, uint32_t language) {
-  std::u16string text;
-  const ImageRef found = data.ObjectText(reference, language);
-  if (!found || !found.ReadCountedString(text)) return std::nullopt;
-  return text;
+std::optional<std::u16string> TextAt(ImageRef text) {
+  std::u16string out;
+  if (!text || !text.ReadCountedString(out)) return std::nullopt;
+  return out;
 }
 
 // A u32 count, then `count` items of `width` bytes: as many as the image holds.
@@ -95,16 +93,11 @@ std::vector<LanguageView> ReadLanguages(ImageRef root) {
     LanguageView language;
     language.id = entry.U32(0);
     const ImageRef fonts = entry.Ref(layout::kFontArrayByte);
-    if (layout::FitsArray(fonts, 0, fontNumbers, 4)) {
-      for (uint32_t f = 0; f < fontNumbers; ++f) {
-        const ImageRef variants = fonts.Ref(4 * f);
-        if (!variants.Has(0, 8)) {
-          language.fonts.emplace_back();
-          continue;
-        }
-        language.fonts.push_back(std::array<uint16_t, 4>{variants.U16(0), variants.U16(2), variants.U16(4),
-                                                         variants.U16(6)});
-      }
+    const uint32_t fontCount = layout::FitsArray(fonts, 0, fontNumbers, 4) ? fontNumbers : 0;
+    for (uint32_t f = 0; f < fontCount; ++f) {
+      const ImageRef v = fonts.Ref(4 * f);
+      language.fonts.push_back(v.Has(0, 8) ? std::optional(std::array{v.U16(0), v.U16(2), v.U16(4), v.U16(6)})
+                                           : std::nullopt);
     }
     const ImageRef selectors = entry.Ref(layout::kStyleArrayByte);
     if (layout::FitsArray(selectors, 0, styles, 2))
@@ -126,10 +119,7 @@ std::vector<FontView> ReadFonts(ImageRef root) {
   const uint32_t count = FittingCount(table, 4);
   for (uint32_t i = 0; i < count; ++i) {
     const ImageRef font = table.Ref(4 + 4 * i);
-    FontView view;
-    view.size = font.U16(2);
-    view.byte0 = font.U8(0);
-    view.byte1 = font.U8(1);
+    FontView view{.size = font.U16(2), .byte0 = font.U8(0), .byte1 = font.U8(1)};
     if (const ImageRef face = font.Ref(4)) {
       std::string name = face.ReadCString(kFaceName);
       if (name.size() > kFaceNameBytes) name.resize(kFaceNameBytes);
@@ -147,41 +137,30 @@ std::vector<FontView> ReadFonts(ImageRef root) {
 json PerLanguage(const std::vector<std::optional<std::u16string>>& texts) {
   if (std::none_of(texts.begin(), texts.end(), [](const auto& t) { return t.has_value(); })) return nullptr;
   if (std::all_of(texts.begin(), texts.end(), [&](const auto& t) { return t == texts.front(); }))
-    return Utf8(*texts.front());
+    return Narrow(*texts.front());
   json array = json::array();
-  for (const auto& t : texts) array.push_back(t ? json(Utf8(*t)) : json(nullptr));
+  for (const auto& t : texts) array.push_back(t ? json(Narrow(*t)) : json(nullptr));
   return array;
 }
 
 json FillJson(ImageRef info) {
   const uint8_t count = info.U8(0);
   const uint8_t orientation = info.U8(1);
-  const ImageRef positions = info.Ref(4);
-  const ImageRef colours = info.Ref(8);
-  std::optional<std::vector<float>> stops;
-  std::optional<std::vector<std::string>> colourTexts;
-  if (positions) {
-    stops.emplace();
-    for (uint32_t i = 0, n = FittingCount(positions, 4); i < n; ++i) stops->push_back(positions.F32(4 + 4 * i));
+  json positions = nullptr, colors = nullptr;
+  if (const ImageRef p = info.Ref(4)) {
+    positions = json::array();
+    for (uint32_t i = 0, n = FittingCount(p, 4); i < n; ++i) positions.push_back(static_cast<double>(p.F32(4 + 4 * i)));
   }
-  if (colours) {
-    colourTexts.emplace();
-    for (uint32_t i = 0, n = FittingCount(colours, 4); i < n; ++i) colourTexts->push_back(ColourText(colours.At(4 + 4 * i)));
+  if (const ImageRef c = info.Ref(8)) {
+    colors = json::array();
+    for (uint32_t i = 0, n = FittingCount(c, 4); i < n; ++i) colors.push_back(ColourText(c.At(4 + 4 * i)));
   }
   // One colour at 0 is what a colour string gives.
-  if (count == 1 && orientation == 0 && stops && stops->size() == 1 && (*stops)[0] == 0.0f &&
-      !std::signbit((*stops)[0]) && colourTexts && colourTexts->size() == 1)
-    return colourTexts->front();
-  json fill = json::object();
-  fill["orientation"] = orientation;
-  fill["positions"] = nullptr;
-  fill["colors"] = nullptr;
-  if (stops) {
-    fill["positions"] = json::array();
-    for (float p : *stops) fill["positions"].push_back(static_cast<double>(p));
-  }
-  if (colourTexts) fill["colors"] = *colourTexts;
-  if (count != (colourTexts ? colourTexts->size() : 0)) fill["count"] = count;
+  if (count == 1 && orientation == 0 && positions.size() == 1 && positions[0] == 0.0 &&
+      !std::signbit(positions[0].get<double>()) && colors.size() == 1)
+    return colors[0];
+  json fill = {{"orientation", orientation}, {"positions", positions}, {"colors", colors}};
+  if (count != colors.size()) fill["count"] = count;
   return fill;
 }
 
@@ -204,7 +183,6 @@ class Describer {
   explicit Describer(const DataSet& data) : data_(data) {}
 
   json Run() {
-    const uint32_t current = data_.StoredLanguage();
     const ImageRef root = data_.Image().Root();
     json out = json::object();
     if (!data_.Name().empty()) out["name"] = data_.Name();
@@ -250,7 +228,7 @@ class Describer {
       if (size != kDefaultRecordSize && size >= RecordBytesNeeded(t)) sizes[std::to_string(t)] = size;
     }
     if (!sizes.empty()) out["recordSizes"] = sizes;
-    if (current != 0) out["languageFile"] = current;
+    if (const uint32_t current = data_.StoredLanguage()) out["languageFile"] = current;
     return out;
   }
 
@@ -263,11 +241,7 @@ class Describer {
     for (uint32_t n = 0; n < count && Take(); ++n) {
       if (objectTexts_.count(n)) continue;
       std::vector<std::optional<std::u16string>> perLanguage;
-      for (uint32_t l = 0; l < languages_; ++l) {
-        std::u16string text;
-        if (const ImageRef t = data_.Text(n, l); t && t.ReadCountedString(text)) perLanguage.push_back(text);
-        else perLanguage.emplace_back();
-      }
+      for (uint32_t l = 0; l < languages_; ++l) perLanguage.push_back(TextAt(data_.Text(n, l)));
       rows.push_back(PerLanguage(perLanguage));
     }
     return rows;
@@ -281,7 +255,7 @@ class Describer {
     if (!Take()) return nullptr;
     if (const auto number = data_.ObjectTextNumber(reference)) objectTexts_.insert(*number);
     std::vector<std::optional<std::u16string>> perLanguage;
-    for (uint32_t l = 0; l < languages_; ++l) perLanguage.push_back(ObjectText(data_, reference, l));
+    for (uint32_t l = 0; l < languages_; ++l) perLanguage.push_back(TextAt(data_.ObjectText(reference, l)));
     return PerLanguage(perLanguage);
   }
 
@@ -336,14 +310,11 @@ class Describer {
   // object described before stay raw links.
   void Children(uint32_t own, json& parent, size_t depth) {
     json children = json::array();
-    for (uint32_t k = 0;; ++k) {
-      const ImageRef link = data_.ObjectLink(own, k);
-      if (!link) break;
+    for (uint32_t k = 0; const ImageRef link = data_.ObjectLink(own, k); ++k) {
       const uint8_t kind = link.U8(kLinkKind), present = link.U8(kLinkPresent), slot = link.U8(kLinkSlot);
       const uint32_t target = link.U32(kLinkTarget);
       const ImageRef record = data_.ObjectRecord(target);
-      if (record && !IsScreenType(target >> 24) && depth < kMaxDescribedNesting && !described_.count(target)) {
-        described_.insert(target);
+      if (record && !IsScreenType(target >> 24) && depth < kMaxDescribedNesting && described_.insert(target).second) {
         json child = Control(target, record);
         if (present == 0) child["linked"] = false;
         if (kind) child["linkKind"] = kind;
@@ -437,8 +408,8 @@ class Reporter final : public TreeWatcher {
     std::string text = std::string(control.GetTypeCode()) + std::to_string(static_cast<int32_t>(control.GetObjID()));
     // As the document names it; without a text, type number and index.
     const uint32_t id = control.GetObjID();
-    const auto name = ObjectText(data_, id, data_.StoredLanguage());
-    text += " \"" + (name ? Utf8(*name) : std::to_string(id >> 24) + "#" + std::to_string(id & 0xFFFFFFu)) + "\"";
+    const auto name = TextAt(data_.ObjectText(id, data_.StoredLanguage()));
+    text += " \"" + (name ? Narrow(*name) : std::to_string(id >> 24) + "#" + std::to_string(id & 0xFFFFFFu)) + "\"";
     text += " " + std::to_string(record.I32(rec::kX)) + "," + std::to_string(record.I32(rec::kY)) + " " +
             std::to_string(record.I32(rec::kWidth)) + "x" + std::to_string(record.I32(rec::kHeight));
     const uint32_t flags = record.U32(rec::kFlags);

@@ -59,9 +59,7 @@ int main(int argc, char** argv) {
     std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, {}) << std::endl;
     return prt::cli::kRefused;
   }
-  const std::string source = LanguageSource(*opened);
-  const prt::DataSet& data = opened->data;
-  const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(data))
-                                  : prt::inspect::DescribeText(data, source);
+  const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(opened->data))
+                                  : prt::inspect::DescribeText(opened->data, LanguageSource(*opened));
   return prt::PrintAnswer("prt-inspect", text);
 }

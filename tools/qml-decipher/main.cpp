@@ -29,15 +29,6 @@ constexpr const char* kHelp =
     "  1  the file cannot be read or is not enciphered, or the output cannot be written\n"
     "  2  wrong usage (the reason on standard error)\n";
 
-// False, with the reason on standard error, for an input above the limit.
-bool WithinLimit(const std::string& input) {
-  const auto size = prt::platform::ReadableFileSize(prt::platform::WidenPath(input));
-  if (!size || *size <= prt::limits::kDecipherInputBytes) return true;
-  std::cerr << "qml-decipher: " << input << " holds " << prt::platform::GroupedDigits(*size)
-            << " bytes, more than the " << prt::platform::GroupedDigits(prt::limits::kDecipherInputBytes) << " an input may have\n";
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,7 +38,12 @@ int main(int argc, char** argv) {
   if (!operands) return operands.Error();
   const std::string& input = operands->front();
 
-  if (!WithinLimit(input)) return prt::cli::kRefused;
+  if (const auto size = prt::platform::ReadableFileSize(prt::platform::WidenPath(input));
+      size && *size > prt::limits::kDecipherInputBytes) {
+    std::cerr << "qml-decipher: " << input << " holds " << prt::platform::GroupedDigits(*size) << " bytes, more than the "
+              << prt::platform::GroupedDigits(prt::limits::kDecipherInputBytes) << " an input may have\n";
+    return prt::cli::kRefused;
+  }
   std::string file;
   if (const std::error_code error = prt::platform::ReadWholeFile(prt::platform::WidenPath(input), file)) {
     std::cerr << "qml-decipher: cannot open '" << input << "': " << error.message() << "\n";
@@ -55,8 +51,7 @@ int main(int argc, char** argv) {
   }
   const auto plain = prt::DecipherContent(file);
   if (file.empty() || !plain) {
-    std::cerr << "qml-decipher: " << input << " is not an enciphered file (size "
-              << file.size() << ")\n";
+    std::cerr << "qml-decipher: " << input << " is not an enciphered file (size " << file.size() << ")\n";
     return prt::cli::kRefused;
   }
   // A write that fails (a full disk) is reported with the system's reason.

@@ -7,6 +7,7 @@
 #include "data/manager/CPRDataManager.h"
 #include "data/set/DefaultMapIndex.h"
 #include "data/set/ImageLayout.h"
+#include "platform/Endian.h"
 #include "tests/support/Dataset.h"
 
 namespace prt {
@@ -35,9 +36,7 @@ struct MapWriter {
     for (uint32_t i = 0; uint32_t w : words) Patch32(at + 4 * i++, w);
     return at;
   }
-  void Patch32(uint32_t at, uint32_t v) {
-    for (uint32_t i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
-  }
+  void Patch32(uint32_t at, uint32_t v) { platform::StoreLE32(&bytes.at(at + 3) - 3, v); }
   uint32_t Table(const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
     const uint32_t at = Words({static_cast<uint32_t>(entries.size())});
     for (auto [id, value] : entries) Words({id, value});
@@ -88,44 +87,36 @@ TEST(DefaultMapIndex, KeepsFirstMatchSemantics) {
   EXPECT_FALSE(DefaultMapIndex::Build(ImageRef()).Find(0, 0, nullptr));
 }
 
-// An image whose object 29#0 names text `text` through the object text map,
-// or has no entry when `text` is empty.
-std::vector<uint8_t> ObjectTextImage(const std::string& text) {
-  return test::ImageFromJson(R"({"texts": [")" + (text.empty() ? "unused" : text) +
-                             R"("], "objectTextMap": [{"key": 29, "entries": [)" + (text.empty() ? "" : "[0, 0]") +
-                             "]}]}");
-}
-
-std::u16string ObjectText(CPRDataManager& dm) {
+// The manager's own index (the second object text map) is built on first
+// use, by one of the threads that ask at once, and each image gets its own:
+// the second image numbers its text 1, so an index kept from the first would
+// answer "filler".
+std::u16string ObjectTextEx(CPRDataManager& dm) {
   DataValue value;
-  dm.GetObjectText(29u << 24, &value);
-  return value.TextCopy().value_or(u"<none>");
+  return dm.GetObjectTextEx(29u << 24, &value) ? *value.TextCopy() : u"<none>";
 }
 
-TEST(DefaultMapIndex, ManagerForgetsTheIndexWithTheImage) {
+TEST(DefaultMapIndex, ManagerIndexesEachImageOnceUnderConcurrentFirstUse) {
   CPRDataManager dm;
-  EXPECT_EQ(ObjectText(dm), u"29#0");  // nothing loaded yet
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Motor")));
-  EXPECT_EQ(ObjectText(dm), u"Motor");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Pump")));
-  EXPECT_EQ(ObjectText(dm), u"Pump");
-  dm.Uninitialize();
-  EXPECT_EQ(ObjectText(dm), u"29#0");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("")));
-  EXPECT_EQ(ObjectText(dm), u"29#0");
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Valve")));
-  EXPECT_EQ(ObjectText(dm), u"Valve");
-}
-
-// First use from several threads at once: one builds, all get the answer.
-TEST(DefaultMapIndex, ManagerBuildsTheIndexOnceUnderConcurrentFirstUse) {
-  CPRDataManager dm;
-  ASSERT_TRUE(dm.AdoptImage(ObjectTextImage("Motor")));
-  std::vector<std::thread> threads;
-  std::vector<std::u16string> seen(4);
-  for (size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&, i] { seen[i] = ObjectText(dm); });
-  for (auto& t : threads) t.join();
-  for (const auto& s : seen) EXPECT_EQ(s, u"Motor");
+  const struct { const char* image; std::u16string text; } steps[] = {
+      {"", u"<none>"},  // nothing loaded
+      {R"({"records": [{"type": 29, "textEx": "Motor"}]})", u"Motor"},
+      {R"({"texts": ["filler"], "records": [{"type": 29, "textEx": "Pump"}]})", u"Pump"},
+      {nullptr, u"<none>"},  // unloaded
+      {R"({"texts": ["filler", "Valve"], "records": [{"type": 29}]})", u"<none>"},
+  };
+  for (const auto& s : steps) {
+    if (!s.image) {
+      dm.Uninitialize();
+    } else if (*s.image) {
+      ASSERT_TRUE(dm.AdoptImage(test::ImageFromJson(s.image)));
+    }
+    std::vector<std::u16string> seen(3);
+    std::vector<std::thread> threads;
+    for (auto& text : seen) threads.emplace_back([&] { text = ObjectTextEx(dm); });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(seen, std::vector<std::u16string>(3, s.text)) << (s.image ? s.image : "unloaded");
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/data/manager/RichDataset.h"
+#include "platform/Endian.h"
 #include "tests/support/Dataset.h"
 
 namespace prt {
@@ -12,12 +13,9 @@ namespace {
 using test::Ref;
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Get32(const Bytes& b, uint32_t at) {
-  return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) | (static_cast<uint32_t>(b.at(at + 3)) << 24);
-}
-void Put32(Bytes& b, uint32_t at, uint32_t v) {
-  for (uint32_t i = 0; i < 4; ++i) b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
-}
+// Little-endian words, bounds-checked by at().
+uint32_t Get32(const Bytes& b, uint32_t at) { return platform::LoadLE32(&b.at(at + 3) - 3); }
+void Put32(Bytes& b, uint32_t at, uint32_t v) { platform::StoreLE32(&b.at(at + 3) - 3, v); }
 uint32_t Header(const Bytes& b, uint32_t word) { return Get32(b, 4 * word); }
 uint32_t Table(const Bytes& b, uint32_t type) { return Header(b, 22 + 2 * type); }
 uint32_t Size(const Bytes& b) { return static_cast<uint32_t>(b.size()); }

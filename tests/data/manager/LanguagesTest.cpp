@@ -41,7 +41,6 @@ TEST_F(LanguagesTest, KeyTextsAndSettingsWords) {
   };
   for (const auto& k : keys) EXPECT_EQ(TextOf(dm.GetTextByKey(k.key, k.language)), k.text) << k.key;
 
-  uint32_t word = 0;
   const struct { const char* name; bool ok; uint32_t word; std::function<bool(uint32_t*)> read; } words[] = {
       {"project 19", true, 0x0A0B0C0D, [&](uint32_t* out) { return dm.GetProjectSettingsWord19(out); }},
       {"runtime 0", true, 1041, [&](uint32_t* out) { return dm.GetRuntimeSettingsWord0(1, out); }},
@@ -52,7 +51,7 @@ TEST_F(LanguagesTest, KeyTextsAndSettingsWords) {
       {"table 20 trailer", true, 99, [&](uint32_t* out) { return dm.GetSettingsTable20Trailer(out); }},
   };
   for (const auto& w : words) {
-    word = 0;
+    uint32_t word = 0;
     EXPECT_EQ(w.read(&word), w.ok) << w.name;
     EXPECT_EQ(word, w.word) << w.name;
     EXPECT_FALSE(w.read(nullptr)) << w.name;

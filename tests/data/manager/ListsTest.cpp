@@ -16,14 +16,6 @@ const char* const kBit2 = R"({"kind": "bit", "entries": [[0, 10], [1, 11]]})";
 const char* const kValues = R"({"kind": "value", "entries": [[5, 17], [3, 30], [1, 50]]})";
 const char* const kRanges = R"({"kind": "range", "entries": [[10, 0, 3], [20, 11, 4]]})";
 
-// The same list as text list 0 and resource list 0; flag bit 0 of the settings
-// makes value lists match by mask.
-CPRDataManager& Load(CPRDataManager& dm, const std::string& list, bool flagBit0) {
-  EXPECT_TRUE(dm.AdoptImage(test::ImageFromJson(R"({"textLists": [)" + list + R"(], "resourceLists": [)" + list +
-                                                R"(], "runtimeSettings": {"flags": )" + (flagBit0 ? "1}}" : "0}}"))));
-  return dm;
-}
-
 TEST(ListTest, MapsAndFindsValues) {
   const struct { const char *name, *list; bool flagBit0; int32_t v; uint32_t bit; int32_t map, find; } cases[] = {
       // Bit lists: a single entry answers only its own bit state (low byte of its first word).
@@ -56,8 +48,12 @@ TEST(ListTest, MapsAndFindsValues) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    // The same list as text list 0 and resource list 0; flag bit 0 of the
+    // settings makes value lists match by mask.
+    const std::string list = c.list;
     CPRDataManager dm;
-    Load(dm, c.list, c.flagBit0);
+    EXPECT_TRUE(dm.AdoptImage(test::ImageFromJson(R"({"textLists": [)" + list + R"(], "resourceLists": [)" + list +
+                                                  R"(], "runtimeSettings": {"flags": )" + (c.flagBit0 ? "1}}" : "0}}"))));
     DataValue value;
     value.SetValue(DataValue::kInt32, static_cast<uint32_t>(c.v));
     EXPECT_EQ(dm.MapResourceListValue(0, &value, c.bit), c.map);
