@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <ranges>
 #include <string_view>
 
 namespace prt::builder {
@@ -371,12 +372,9 @@ class Parser {
     const json& type = j["type"];
     if (type.is_string() && !type.get<std::string>().starts_with("0x")) {
       const TypeRow* named = FindTypeNamed(type.get<std::string>());
-      if (!named) {
-        std::vector<std::string_view> names;
-        for (const TypeRow& t : kTypeTable) names.push_back(t.name);
+      if (!named)
         Fail(Sub(path, "type"), "unknown type \"" + type.get<std::string>() + "\"" +
-                                    DidYouMean(type.get<std::string>(), names));
-      }
+                                    DidYouMean(type.get<std::string>(), std::views::transform(kTypeTable, &TypeRow::name)));
       namedType = true;
       o.type = named->number;
       o.shape = ShapeOf(named);
@@ -783,17 +781,12 @@ class Parser {
     if (!added) Fail(path, "label \"" + label + "\" is defined twice; first at " + first->second);
   }
   void CheckLabelUses() const {
-    const auto names = [](const std::map<std::string, std::string>& defined) {
-      std::vector<std::string_view> out;
-      for (const auto& entry : defined) out.push_back(entry.first);
-      return out;
-    };
     for (const auto& [label, path] : objectUses_)
       if (!b_.FindObject(label))
-        Fail(path, "no object has the label \"" + label + "\"" + DidYouMean(label, names(objectLabels_)));
+        Fail(path, "no object has the label \"" + label + "\"" + DidYouMean(label, std::views::keys(objectLabels_)));
     for (const auto& [label, path] : blockUses_)
       if (!b_.HasBlock(label))
-        Fail(path, "no block has the label \"" + label + "\"" + DidYouMean(label, names(blockLabels_)));
+        Fail(path, "no block has the label \"" + label + "\"" + DidYouMean(label, std::views::keys(blockLabels_)));
   }
 
   // A text per language: more would never be shown.
