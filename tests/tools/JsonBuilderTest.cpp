@@ -13,15 +13,22 @@ std::string Message(const builder::BuildResult& r) {
   return r.line ? std::to_string(r.line) + ":" + std::to_string(r.column) + ": " + r.error : r.error;
 }
 
+// A bad description, or numbers that decide an allocation, a loop or a
+// recursion beyond the limits, are refused with the place and the problem
+// (and the limit) before anything large is allocated.
 TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
-  const struct { const char* json; const char* message; } cases[] = {
+  std::string deepChildren = R"({"screens": [)";
+  for (int i = 0; i < 50000; ++i) deepChildren += R"({"type": "container", "children": [)";
+  for (int i = 0; i < 50000; ++i) deepChildren += "]}";
+  deepChildren += "]}";
+  std::string manyValues = "[0";
+  for (size_t i = 0; i < limits::kDescriptionValues; ++i) manyValues += ",0";
+  const struct { std::string json; const char* message; } cases[] = {
       {"{\"screens\": [\n  {\"type\": \"page\"},\n]}",
        "3:1: syntax error while parsing value - unexpected ']'; expected '[', '{', or a literal"},
       {R"({"screen": []})", "description: unknown key \"screen\"; did you mean \"screens\"?"},
       {R"({"screens": [{"type": "pgae"}]})", "screens[0].type: unknown type \"pgae\"; did you mean \"page\"?"},
       {R"({"zzzzzzz": 1})", "description: unknown key \"zzzzzzz\""},
-      {R"({"screens": [{"type": "page", "children": [{"type": "buton"}]}]})",
-       "screens[0].children[0].type: unknown type \"buton\"; did you mean \"button\"?"},
       {R"({"screens": [{"type": "page", "children": [{"type": "button", "children": [{"type": "button"}]}]}]})",
        "screens[0].children[0].children: a button holds no children (only pages, templates, report pages, popups "
        "and containers do)"},
@@ -46,32 +53,10 @@ TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
        "record size 8 of type 5 does not cover its fields (16 bytes)"},
       {R"({"container": {"corrupt": "slightly"}})", "container.corrupt: unknown corruption \"slightly\""},
       {R"({"textLists": [{"kind": "range", "entries": [[1, 2]]}]})", "textLists[0].entries[0]: expected [upper, lower, result]"},
-  };
-  for (const auto& c : cases) {
-    const auto r = BuildFromJsonText(c.json);
-    EXPECT_FALSE(r.ok) << c.json;
-    EXPECT_EQ(Message(r), c.message) << c.json;
-    EXPECT_TRUE(r.container.empty()) << c.json;
-  }
-  const auto r = builder::BuildFromJson(nlohmann::json{{"texts", {std::string("ok\xff")}}});
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.error, "texts[0]: invalid UTF-8");
-}
-
-// Numbers that decide an allocation, a loop or a recursion are refused with
-// the place and the limit, before anything large is allocated.
-TEST(JsonBuilderTest, DescriptionsBeyondTheLimitsAreRefused) {
-  std::string deepChildren = R"({"screens": [)";
-  for (int i = 0; i < 50000; ++i) deepChildren += R"({"type": "container", "children": [)";
-  for (int i = 0; i < 50000; ++i) deepChildren += "]}";
-  deepChildren += "]}";
-  std::string manyValues = "[0";
-  for (size_t i = 0; i < limits::kDescriptionValues; ++i) manyValues += ",0";
-  const struct { std::string json; const char* message; } cases[] = {
       {std::string(100000, '[') + std::string(100000, ']'), "1:257: nested deeper than 256 levels (limit 256)"},
       {"{\"a\":\n" + std::string(300, '{'), "2:256: nested deeper than 256 levels (limit 256)"},
-      {deepChildren, "nested deeper than 256 levels (limit 256)"},
-      {R"({"t": "[[[[ \" {{{{"})", "unknown key \"t\""},  // brackets in strings do not nest
+      {deepChildren, "1:4459: nested deeper than 256 levels (limit 256)"},
+      {R"({"t": "[[[[ \" {{{{"})", "description: unknown key \"t\""},  // brackets in strings do not nest
       {manyValues + "]", "description: more than 5000000 values (limit 5000000)"},
       {std::string(limits::kDescriptionBytes + 1, ' '), "description: larger than 67108864 bytes (limit 67108864)"},
       {R"({"records": [{"type": 5, "size": 4294967295}]})", "records[0].size: record size 4294967295 too large (limit 1048576)"},
@@ -83,14 +68,15 @@ TEST(JsonBuilderTest, DescriptionsBeyondTheLimitsAreRefused) {
       {R"({"synthetic": {"controls": 16777215}})", "synthetic.controls: 16777215 controls (limit 250000)"},
       {R"({"synthetic": {"pages": 16777215}})", "synthetic: 16777266 screens (limit 20000)"},
       {R"({"blocks": [{"label": "a", "size": 100000000}, {"label": "b", "size": 100000000}]})",
-       "description: the image would take 200"},
+       "description: the image would take 200002132 bytes (limit 134217728)"},
   };
   for (const auto& c : cases) {
     const auto r = BuildFromJsonText(c.json);
     EXPECT_FALSE(r.ok) << c.message;
-    EXPECT_NE(Message(r).find(c.message), std::string::npos) << c.message << "\n  gave: " << Message(r);
+    EXPECT_EQ(Message(r), c.message);
     EXPECT_TRUE(r.container.empty() && r.image.empty()) << c.message;
   }
+  EXPECT_EQ(builder::BuildFromJson(nlohmann::json{{"texts", {std::string("ok\xff")}}}).error, "texts[0]: invalid UTF-8");
   // Documents built in memory get the same depth limit.
   nlohmann::json deep = nlohmann::json::array();
   nlohmann::json* inner = &deep;

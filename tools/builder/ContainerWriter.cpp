@@ -10,12 +10,7 @@ namespace {
 
 constexpr char kMagic[] = "Tr@NQ-Transfer";
 
-struct NamedCorruption {
-  const char* name;
-  Corruption value;
-};
-
-constexpr NamedCorruption kCorruptions[] = {
+constexpr std::pair<const char*, Corruption> kCorruptions[] = {
     {"none", Corruption::None},
     {"badMagic", Corruption::BadMagic},
     {"badByteOrderMark", Corruption::BadByteOrderMark},
@@ -52,10 +47,6 @@ class Out {
   Endian order_;
 };
 
-uint32_t LoadLe32(const std::vector<uint8_t>& b, uint32_t at) { return platform::LoadLE32(b.data() + at); }
-
-void StoreLe32(std::vector<uint8_t>& b, uint32_t at, uint32_t v) { platform::StoreLE32(b.data() + at, v); }
-
 struct Section {
   uint32_t type;
   std::vector<uint8_t> bytes;  // complete, head included
@@ -80,18 +71,11 @@ std::vector<uint8_t> Words(Endian order, std::initializer_list<uint32_t> lead,
   return std::move(out.bytes);
 }
 
-}  // namespace
-
-std::optional<Corruption> CorruptionFromName(const std::string& name) {
-  for (const auto& c : kCorruptions)
-    if (name == c.name) return c.value;
-  return std::nullopt;
-}
-
-std::vector<uint8_t> ContainerWriter::EncodePayload(const std::vector<uint8_t>& image,
-                                                    const std::vector<LayoutEntry>& layout,
-                                                    Endian order, uint8_t mode) {
-  std::vector<uint8_t> out = image;
+// The payload as the container holds it: typed fields in `order`, doubles
+// with swapped halves for little-endian mode 1 or 2. Pointer fields are not
+// rebased here.
+std::vector<uint8_t> EncodePayload(std::vector<uint8_t> out, const std::vector<LayoutEntry>& layout, Endian order,
+                                   uint8_t mode) {
   const bool swapHalves = order == Endian::Little && (mode == 1 || mode == 2);
   size_t pos = 0;
   for (const LayoutEntry& e : layout) {
@@ -110,6 +94,14 @@ std::vector<uint8_t> ContainerWriter::EncodePayload(const std::vector<uint8_t>& 
   return out;
 }
 
+}  // namespace
+
+std::optional<Corruption> CorruptionFromName(const std::string& name) {
+  for (const auto& [named, value] : kCorruptions)
+    if (name == named) return value;
+  return std::nullopt;
+}
+
 std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
                                             const ContainerOptions& options,
                                             ContainerLayout* layoutOut) {
@@ -123,12 +115,12 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
   std::vector<uint8_t> payload = image.bytes;
   for (uint32_t p : image.pointers) {
     if (p > size || size - p < 4) continue;
-    const uint32_t v = LoadLe32(payload, p);
+    const uint32_t v = platform::LoadLE32(payload.data() + p);
     const uint32_t stored = v == 0 ? null : base + v;
     if (v != 0 && stored == null)
       throw BuildError("pointer base " + std::to_string(base) + " makes the reference at " +
                        std::to_string(p) + " equal the null value");
-    StoreLe32(payload, p, stored);
+    platform::StoreLE32(payload.data() + p, stored);
   }
 
   std::vector<uint32_t> pointers = image.pointers;
@@ -141,7 +133,7 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
     case Corruption::PointerValueOutOfRange:
       if (pointers.empty() || pointers.front() > size || size - pointers.front() < 4)
         throw BuildError("pointerValueOutOfRange needs a pointer field inside the image");
-      StoreLe32(payload, pointers.front(), base + size);
+      platform::StoreLE32(payload.data() + pointers.front(), base + size);
       break;
     case Corruption::PointerPositionOutOfRange:
       if (size < 2) throw BuildError("pointerPositionOutOfRange needs an image of 2 bytes or more");
@@ -168,40 +160,28 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
     layout.insert(layout.begin() + static_cast<std::ptrdiff_t>(std::min(ins.at, layout.size())),
                   ins.entry);
 
-  payload = EncodePayload(payload, layout, order, options.mode);
+  payload = EncodePayload(std::move(payload), layout, order, options.mode);
 
   // Sections in their usual order, foreign ones inserted where asked.
-  const std::array<uint8_t, 4> noHead{};
   std::vector<Section> sections;
-  {
-    std::vector<uint8_t> body;
-    for (const LayoutEntry& e : layout) {
-      body.push_back(e.kind);
-      body.push_back(e.count);
-    }
-    sections.push_back(MakeSection(order, 1000, noHead, body, std::nullopt));
-  }
-  sections.push_back(MakeSection(order, 2000, noHead, Words(order, {base, null}, pointers), std::nullopt));
-  if (options.listA)
-    sections.push_back(MakeSection(order, 3000, noHead,
-                                   Words(order, {options.listA->word}, options.listA->positions),
-                                   std::nullopt));
-  if (options.listB)
-    sections.push_back(MakeSection(order, 4000, noHead,
-                                   Words(order, {options.listB->word}, options.listB->positions),
-                                   std::nullopt));
+  const auto add = [&](uint32_t type, const std::vector<uint8_t>& body) {
+    sections.push_back(MakeSection(order, type, {}, body, std::nullopt));
+  };
+  std::vector<uint8_t> layoutBody;
+  for (const LayoutEntry& e : layout) layoutBody.insert(layoutBody.end(), {e.kind, e.count});
+  add(1000, layoutBody);
+  add(2000, Words(order, {base, null}, pointers));
+  if (options.listA) add(3000, Words(order, {options.listA->word}, options.listA->positions));
+  if (options.listB) add(4000, Words(order, {options.listB->word}, options.listB->positions));
   if (options.name) {
     if (options.name->size() > 0xFFFF) throw BuildError("data set name longer than 65535 units");
     Out body(order);
     body.U16(static_cast<uint16_t>(options.name->size()));
     for (char16_t c : *options.name) body.U16(static_cast<uint16_t>(c));
-    sections.push_back(MakeSection(order, 5000, noHead, body.bytes, std::nullopt));
+    add(5000, body.bytes);
   }
-  if (listC)
-    sections.push_back(MakeSection(order, 6000, noHead, Words(order, {}, listC->positions), std::nullopt));
-  if (options.listD)
-    sections.push_back(
-        MakeSection(order, 7000, noHead, Words(order, {}, options.listD->positions), std::nullopt));
+  if (listC) add(6000, Words(order, {}, listC->positions));
+  if (options.listD) add(7000, Words(order, {}, options.listD->positions));
   for (const RawSection& raw : options.extraSections) {
     Section s = MakeSection(order, raw.type, raw.headBytes, raw.body, raw.length);
     const size_t at = std::min(raw.insertAt, sections.size());
@@ -217,13 +197,7 @@ std::vector<uint8_t> ContainerWriter::Write(const FinishedImage& image,
   Out out(order);
   out.bytes.reserve(total);
   out.Raw(kMagic, 14);
-  if (order == Endian::Little) {
-    out.U8(0xFF);
-    out.U8(0xFE);
-  } else {
-    out.U8(0xFE);
-    out.U8(0xFF);
-  }
+  out.U16(0xFEFF);  // the byte order mark
   out.Raw(options.reserved.data(), 3);
   out.U8(options.mode);
   out.Raw(options.headerBytes.data(), 4);

@@ -86,13 +86,6 @@ class ContainerWriter {
   // corruption in an image without pointers).
   static std::vector<uint8_t> Write(const FinishedImage& image, const ContainerOptions& options,
                                     ContainerLayout* layout = nullptr);
-
-  // The payload as the container holds it: typed fields in `order`, doubles
-  // with swapped halves for little-endian mode 1 or 2. Pointer fields are
-  // not rebased here.
-  static std::vector<uint8_t> EncodePayload(const std::vector<uint8_t>& image,
-                                            const std::vector<LayoutEntry>& layout, Endian order,
-                                            uint8_t mode);
 };
 
 }  // namespace prt::builder

@@ -8,15 +8,9 @@
 namespace prt::builder {
 
 uint32_t KindWidth(FieldKind kind) {
-  switch (kind) {
-    case FieldKind::Opaque: return 1;
-    case FieldKind::Int16: return 2;
-    case FieldKind::Int32: return 4;
-    case FieldKind::Int64: return 8;
-    case FieldKind::Float: return 4;
-    case FieldKind::Double: return 8;
-  }
-  return 1;
+  constexpr uint32_t kWidths[] = {1, 2, 4, 8, 4, 8};  // in the order of FieldKind
+  const auto k = static_cast<size_t>(kind);
+  return k < std::size(kWidths) ? kWidths[k] : 1;
 }
 
 uint32_t ImageWriter::Allocate(uint32_t size, uint32_t align) {
@@ -99,19 +93,15 @@ void ImageWriter::SetLabel(const std::string& label, uint32_t offset) {
   if (!labels_.emplace(label, offset).second) throw BuildError("label \"" + label + "\" defined twice");
 }
 
-uint32_t ImageWriter::LabelOffset(const std::string& label) const {
-  const auto it = labels_.find(label);
-  if (it == labels_.end()) throw BuildError("unknown label \"" + label + "\"");
-  return it->second;
-}
-
 FinishedImage ImageWriter::Finish() const {
   FinishedImage out;
   out.bytes = bytes_;
   for (const auto& [at, fix] : fixups_) {
-    const uint64_t target = static_cast<uint64_t>(LabelOffset(fix.label)) + fix.delta;
+    const auto label = labels_.find(fix.label);
+    if (label == labels_.end()) throw BuildError("unknown label \"" + fix.label + "\"");
+    const uint64_t target = static_cast<uint64_t>(label->second) + fix.delta;
     if (target > UINT32_MAX) throw BuildError("reference to \"" + fix.label + "\" overflows");
-    for (uint32_t i = 0; i < 4; ++i) out.bytes[at + i] = static_cast<uint8_t>(target >> (8 * i));
+    platform::StoreLE32(out.bytes.data() + at, static_cast<uint32_t>(target));
   }
   out.labels = labels_;
 

@@ -66,7 +66,6 @@ class ImageWriter {
   uint32_t AddCountedString(std::u16string_view text);
 
   void SetLabel(const std::string& label, uint32_t offset);
-  uint32_t LabelOffset(const std::string& label) const;
 
   // Resolves the label references and derives the layout list.
   FinishedImage Finish() const;

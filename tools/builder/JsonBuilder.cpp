@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
+#include <limits>
+#include <ranges>
 #include <string_view>
 
 namespace prt::builder {
@@ -18,9 +20,8 @@ using nlohmann::json;
 // The types whose objects link their children in: screens and the container.
 constexpr bool LinksChildren(uint8_t type) { return IsScreenType(type) || IsGroupType(type); }
 
-// The shape byte a drawn shape's name stands for.
-std::optional<uint8_t> ShapeNamed(const std::string& name) {
-  const TypeRow* row = FindTypeNamed(name);
+// The shape byte of a drawn shape's type row.
+std::optional<uint8_t> ShapeOf(const TypeRow* row) {
   if (!row || row->shape < 0) return std::nullopt;
   return static_cast<uint8_t>(row->shape);
 }
@@ -71,6 +72,15 @@ void ForEach(const json& j, const std::string& path, const char* expected, Each 
   for (size_t i = 0; i < j.size(); ++i) each(j[i], Sub(path, i));
 }
 
+// The elements of an array, each read by `read` from the element and its
+// path; anything but an array fails with `expected`.
+template <typename Read>
+auto Map(const json& j, const std::string& path, const char* expected, Read read) {
+  std::vector<decltype(read(j, path))> out;
+  ForEach(j, path, expected, [&](const json& e, const std::string& p) { out.push_back(read(e, p)); });
+  return out;
+}
+
 void CheckKeys(const json& j, const std::string& path, std::initializer_list<const char*> allowed) {
   if (!j.is_object()) Fail(path, "expected an object");
   for (const auto& item : j.items()) {
@@ -105,9 +115,17 @@ int64_t Integer(const json& j, const std::string& path, int64_t lo, int64_t hi) 
   return v;
 }
 
-uint32_t U32(const json& j, const std::string& path) {
-  return static_cast<uint32_t>(Integer(j, path, INT32_MIN, UINT32_MAX));
+// A value of N bits, signed or not: [-2^(N-1), 2^N - 1].
+template <typename T>
+T Bits(const json& j, const std::string& path) {
+  using Signed = std::make_signed_t<T>;
+  using Unsigned = std::make_unsigned_t<T>;
+  return static_cast<T>(Integer(j, path, std::numeric_limits<Signed>::min(), std::numeric_limits<Unsigned>::max()));
 }
+constexpr auto U8 = Bits<uint8_t>;
+constexpr auto U16 = Bits<uint16_t>;
+constexpr auto U32 = Bits<uint32_t>;
+constexpr auto I32 = Bits<int32_t>;
 // "<value> <unit> (limit <limit>)".
 std::string OverLimit(uint64_t value, const char* unit, uint64_t limit) {
   return std::to_string(value) + " " + unit + " (limit " + std::to_string(limit) + ")";
@@ -119,15 +137,6 @@ uint32_t Limited(const json& j, const std::string& path, uint32_t limit, const c
   if (v > limit) Fail(path, std::string(what) + " " + std::to_string(v) + " too large (limit " + std::to_string(limit) + ")");
   return v;
 }
-uint16_t U16(const json& j, const std::string& path) {
-  return static_cast<uint16_t>(Integer(j, path, INT16_MIN, UINT16_MAX));
-}
-uint8_t U8(const json& j, const std::string& path) {
-  return static_cast<uint8_t>(Integer(j, path, INT8_MIN, UINT8_MAX));
-}
-int32_t I32(const json& j, const std::string& path) {
-  return static_cast<int32_t>(Integer(j, path, INT32_MIN, UINT32_MAX));
-}
 uint64_t U64(const json& j, const std::string& path) {
   if (j.is_number_unsigned()) return j.get<uint64_t>();
   return static_cast<uint64_t>(Integer(j, path, INT64_MIN, INT64_MAX));
@@ -136,6 +145,7 @@ double Real(const json& j, const std::string& path) {
   if (!j.is_number()) Fail(path, "expected a number");
   return j.get<double>();
 }
+float Float(const json& j, const std::string& path) { return static_cast<float>(Real(j, path)); }
 bool Bool(const json& j, const std::string& path) {
   if (!j.is_boolean()) Fail(path, "expected true or false");
   return j.get<bool>();
@@ -181,10 +191,7 @@ std::vector<uint8_t> ByteList(const json& j, const std::string& path) {
     const std::string s = j.get<std::string>();
     return {s.begin(), s.end()};
   }
-  if (!j.is_array()) Fail(path, "expected an array of bytes or a string");
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i < j.size(); ++i) out.push_back(U8(j[i], Sub(path, i)));
-  return out;
+  return Map(j, path, "expected an array of bytes or a string", U8);
 }
 
 Colour ColourValue(const json& j, const std::string& path) {
@@ -234,7 +241,7 @@ class Parser {
       if (key == "u32") return Field::U32(at, U32(v, p));
       if (key == "i32") return Field::I32(at, I32(v, p));
       if (key == "u64") return Field::U64(at, U64(v, p));
-      if (key == "f32") return Field::F32(at, static_cast<float>(Real(v, p)));
+      if (key == "f32") return Field::F32(at, Float(v, p));
       if (key == "f64") return Field::F64(at, Real(v, p));
       if (key == "bytes") return Field::Bytes(at, ByteList(v, p));
       if (key == "color" || key == "colour") {
@@ -248,11 +255,8 @@ class Parser {
   }
 
   std::vector<Field> Fields(const json& j, const std::string& path, uint32_t maxAt = ImageWriter::kMaxSize) {
-    std::vector<Field> out;
-    ForEach(j, path, "expected an array of fields", [&](const json& f, const std::string& p) {
-      out.push_back(FieldValue(f, p, maxAt));
-    });
-    return out;
+    return Map(j, path, "expected an array of fields",
+               [&](const json& f, const std::string& p) { return FieldValue(f, p, maxAt); });
   }
 
   Gradient GradientValue(const json& j, const std::string& path) {
@@ -275,32 +279,22 @@ class Parser {
       const char* expected = "expected [[position, colour], ...]";
       ForEach(j["stops"], Sub(path, "stops"), expected, [&](const json& stop, const std::string& p) {
         if (!stop.is_array() || stop.size() != 2) Fail(p, "expected [position, colour]");
-        g.positions->push_back(static_cast<float>(Real(stop[0], p)));
+        g.positions->push_back(Float(stop[0], p));
         g.colours->push_back(ColourValue(stop[1], p));
       });
     }
     if (j.contains("positions")) {
       const json& s = j["positions"];
       const std::string p = Sub(path, "positions");
-      if (s.is_null()) {
-        g.positions.reset();
-      } else {
-        if (!s.is_array()) Fail(p, "expected an array of numbers or null");
-        g.positions.emplace();
-        for (size_t i = 0; i < s.size(); ++i) g.positions->push_back(static_cast<float>(Real(s[i], Sub(p, i))));
-      }
+      if (s.is_null()) g.positions.reset();
+      else g.positions = Map(s, p, "expected an array of numbers or null", Float);
     }
     for (const char* key : {"colors", "colours"}) {
       if (!j.contains(key)) continue;
       const json& s = j[key];
       const std::string p = Sub(path, key);
-      if (s.is_null()) {
-        g.colours.reset();
-      } else {
-        if (!s.is_array()) Fail(p, "expected an array of colours or null");
-        g.colours.emplace();
-        for (size_t i = 0; i < s.size(); ++i) g.colours->push_back(ColourValue(s[i], Sub(p, i)));
-      }
+      if (s.is_null()) g.colours.reset();
+      else g.colours = Map(s, p, "expected an array of colours or null", ColourValue);
     }
     if (j.contains("count")) g.count = U8(j["count"], Sub(path, "count"));
     return g;
@@ -353,12 +347,11 @@ class Parser {
   }
 
   std::vector<std::optional<std::u16string>> TextColumns(const json& j, const std::string& path) {
-    if (!j.is_array()) Fail(path, "expected a text, an array of texts per language, or null");
-    std::vector<std::optional<std::u16string>> out;
-    for (size_t i = 0; i < j.size(); ++i) {
-      if (j[i].is_null()) out.emplace_back();
-      else out.emplace_back(Utf16(String(j[i], Sub(path, i)), Sub(path, i)));
-    }
+    auto out = Map(j, path, "expected a text, an array of texts per language, or null",
+                   [](const json& t, const std::string& p) -> std::optional<std::u16string> {
+                     if (t.is_null()) return std::nullopt;
+                     return Utf16(String(t, p), p);
+                   });
     CheckTextCount(out.size(), path);
     return out;
   }
@@ -378,16 +371,13 @@ class Parser {
     bool namedType = false;
     const json& type = j["type"];
     if (type.is_string() && !type.get<std::string>().starts_with("0x")) {
-      const auto named = TypeFromName(type.get<std::string>());
-      if (!named) {
-        std::vector<std::string_view> names;
-        for (const TypeRow& t : kTypeTable) names.push_back(t.name);
+      const TypeRow* named = FindTypeNamed(type.get<std::string>());
+      if (!named)
         Fail(Sub(path, "type"), "unknown type \"" + type.get<std::string>() + "\"" +
-                                    DidYouMean(type.get<std::string>(), names));
-      }
+                                    DidYouMean(type.get<std::string>(), std::views::transform(kTypeTable, &TypeRow::name)));
       namedType = true;
-      o.type = named->type;
-      o.shape = named->shape;
+      o.type = named->number;
+      o.shape = ShapeOf(named);
     } else {
       o.type = U8(type, Sub(path, "type"));
     }
@@ -395,7 +385,7 @@ class Parser {
     auto at = [&](const char* key) { return Sub(path, key); };
     if (has("shape")) {
       const json& s = j["shape"];
-      const auto named = s.is_string() ? ShapeNamed(s.get<std::string>()) : std::nullopt;
+      const auto named = s.is_string() ? ShapeOf(FindTypeNamed(s.get<std::string>())) : std::nullopt;
       o.shape = named ? *named : U8(s, at("shape"));
     }
     if (has("label")) {
@@ -500,9 +490,8 @@ class Parser {
       });
     }
     if (has("links"))
-      ForEach(j["links"], at("links"), "expected an array", [&](const json& l, const std::string& p) {
-        o.links.push_back(LinkValue(l, p));
-      });
+      o.links = Map(j["links"], at("links"), "expected an array",
+                    [&](const json& l, const std::string& p) { return LinkValue(l, p); });
     return o;
   }
 
@@ -567,21 +556,17 @@ class Parser {
       Language lang;
       lang.id = l.contains("id") ? U32(l["id"], Sub(p, "id")) : static_cast<uint32_t>(i);
       if (l.contains("fonts"))
-        ForEach(l["fonts"], Sub(p, "fonts"), "expected an array", [&](const json& f, const std::string& fp) {
-          if (f.is_null()) {
-            lang.fonts.emplace_back();
-          } else if (f.is_array()) {
-            if (f.size() != 4) Fail(fp, "expected four font indexes");
-            lang.fonts.push_back(FontVariants{U16(f[0], fp), U16(f[1], fp), U16(f[2], fp), U16(f[3], fp)});
-          } else {
-            const uint16_t v = U16(f, fp);
-            lang.fonts.push_back(FontVariants{v, v, v, v});
-          }
-        });
-      if (l.contains("selectors"))
-        ForEach(l["selectors"], Sub(p, "selectors"), "expected an array", [&](const json& s, const std::string& sp) {
-          lang.selectors.push_back(U16(s, sp));
-        });
+        lang.fonts = Map(l["fonts"], Sub(p, "fonts"), "expected an array",
+                         [](const json& f, const std::string& fp) -> std::optional<FontVariants> {
+                           if (f.is_null()) return std::nullopt;
+                           if (!f.is_array()) {
+                             const uint16_t v = U16(f, fp);
+                             return FontVariants{v, v, v, v};
+                           }
+                           if (f.size() != 4) Fail(fp, "expected four font indexes");
+                           return FontVariants{U16(f[0], fp), U16(f[1], fp), U16(f[2], fp), U16(f[3], fp)};
+                         });
+      if (l.contains("selectors")) lang.selectors = Map(l["selectors"], Sub(p, "selectors"), "expected an array", U16);
       b_.AddLanguage(std::move(lang));
     }
   }
@@ -615,30 +600,24 @@ class Parser {
   }
 
   std::vector<MapGroup> DefaultMapValue(const json& j, const std::string& path) {
-    std::vector<MapGroup> out;
-    ForEach(j, path, "expected an array of groups", [&](const json& group, const std::string& p) {
+    return Map(j, path, "expected an array of groups", [](const json& group, const std::string& p) {
       CheckKeys(group, p, {"key", "entries", "nullTable"});
       MapGroup g;
       g.key = group.contains("key") ? U32(group["key"], Sub(p, "key")) : 0;
       if (group.contains("nullTable")) g.nullTable = Bool(group["nullTable"], Sub(p, "nullTable"));
       if (group.contains("entries"))
-        ForEach(group["entries"], Sub(p, "entries"), "expected [[identifier, value], ...]",
-                [&](const json& e, const std::string& ep) {
-                  if (!e.is_array() || e.size() != 2) Fail(ep, "expected [identifier, value]");
-                  g.entries.emplace_back(U32(e[0], ep), U32(e[1], ep));
-                });
-      out.push_back(std::move(g));
+        g.entries = Map(group["entries"], Sub(p, "entries"), "expected [[identifier, value], ...]",
+                        [](const json& e, const std::string& ep) {
+                          if (!e.is_array() || e.size() != 2) Fail(ep, "expected [identifier, value]");
+                          return std::pair(U32(e[0], ep), U32(e[1], ep));
+                        });
+      return g;
     });
-    return out;
   }
 
   std::vector<std::optional<ValueList>> Lists(const json& j, const std::string& path) {
-    std::vector<std::optional<ValueList>> out;
-    ForEach(j, path, "expected an array of lists", [&](const json& list, const std::string& p) {
-      if (list.is_null()) {
-        out.emplace_back();
-        return;
-      }
+    return Map(j, path, "expected an array of lists", [](const json& list, const std::string& p) -> std::optional<ValueList> {
+      if (list.is_null()) return std::nullopt;
       CheckKeys(list, p, {"kind", "entries", "count"});
       ValueList l;
       if (list.contains("kind")) {
@@ -650,21 +629,19 @@ class Parser {
       }
       const size_t width = l.kind == 3 ? 3 : 2;
       if (list.contains("entries"))
-        ForEach(list["entries"], Sub(p, "entries"), "expected an array of entries",
-                [&](const json& e, const std::string& ep) {
-                  if (!e.is_array() || e.size() != width)
-                    Fail(ep, width == 3 ? "expected [upper, lower, result]" : "expected [value, result]");
-                  std::vector<uint32_t> words;
-                  for (size_t w = 0; w < width; ++w) words.push_back(U32(e[w], ep));
-                  l.entries.push_back(std::move(words));
-                });
+        l.entries = Map(list["entries"], Sub(p, "entries"), "expected an array of entries",
+                        [&](const json& e, const std::string& ep) {
+                          if (!e.is_array() || e.size() != width)
+                            Fail(ep, width == 3 ? "expected [upper, lower, result]" : "expected [value, result]");
+                          // Each word's message names the entry.
+                          return Map(e, ep, "", [&](const json& w, const std::string&) { return U32(w, ep); });
+                        });
       if (list.contains("count")) l.count = U16(list["count"], Sub(p, "count"));
-      out.push_back(std::move(l));
+      return l;
     });
-    return out;
   }
 
-  std::optional<Resource> ResourceValue(const json& j, const std::string& path) {
+  static std::optional<Resource> ResourceValue(const json& j, const std::string& path) {
     if (j.is_null()) return std::nullopt;
     Resource r;
     if (j.is_object()) {
@@ -684,10 +661,7 @@ class Parser {
         return;
       }
       CheckKeys(r, p, {"languages"});
-      std::vector<std::optional<Resource>> row;
-      ForEach(r["languages"], Sub(p, "languages"), "expected an array", [&](const json& l, const std::string& lp) {
-        row.push_back(ResourceValue(l, lp));
-      });
+      auto row = Map(r["languages"], Sub(p, "languages"), "expected an array", ResourceValue);
       // A row of one entry would apply to every language: pad it.
       if (row.size() == 1) row.emplace_back();
       b_.AddResource(std::move(row));
@@ -718,32 +692,25 @@ class Parser {
       if (j.contains("byte") && !j["byte"].is_null()) s.byte = U8(j["byte"], Sub(p, "byte"));
       if (j.contains("table16")) {
         const json& t = j["table16"];
-        const std::string tp = Sub(p, "table16");
-        if (!t.is_array()) Fail(tp, "expected [[number, \"name\"], ...]");
-        s.table16.emplace();
-        for (size_t i = 0; i < t.size(); ++i) {
-          if (!t[i].is_array() || t[i].size() != 2) Fail(Sub(tp, i), "expected [number, \"name\"]");
-          const std::string name = String(t[i][1], Sub(tp, i));
-          if (name.size() > 4) Fail(Sub(tp, i), "name longer than 4 bytes");
-          s.table16->emplace_back(U32(t[i][0], Sub(tp, i)), name);
-        }
+        s.table16 = Map(t, Sub(p, "table16"), "expected [[number, \"name\"], ...]", [](const json& e, const std::string& ep) {
+          if (!e.is_array() || e.size() != 2) Fail(ep, "expected [number, \"name\"]");
+          const std::string name = String(e[1], ep);
+          if (name.size() > 4) Fail(ep, "name longer than 4 bytes");
+          return std::pair(U32(e[0], ep), name);
+        });
       }
       if (j.contains("table20")) {
         const json& t = j["table20"];
         const std::string tp = Sub(p, "table20");
-        s.table20.emplace();
         if (t.is_array()) {
-          for (size_t i = 0; i < t.size(); ++i) s.table20->push_back(U32(t[i], Sub(tp, i)));
+          s.table20 = Map(t, tp, "", U32);
         } else {
           CheckKeys(t, tp, {"first", "values", "trailer"});
-          std::vector<uint32_t> values, trailer;
-          auto words = [&](const char* key, std::vector<uint32_t>& out) {
-            if (!t.contains(key)) return;
-            if (!t[key].is_array()) Fail(Sub(tp, key), "expected an array");
-            for (size_t i = 0; i < t[key].size(); ++i) out.push_back(U32(t[key][i], Sub(Sub(tp, key), i)));
+          const auto words = [&](const char* key) {
+            return t.contains(key) ? Map(t[key], Sub(tp, key), "expected an array", U32) : std::vector<uint32_t>{};
           };
-          words("values", values);
-          words("trailer", trailer);
+          const std::vector<uint32_t> values = words("values"), trailer = words("trailer");
+          s.table20.emplace();
           s.table20->push_back(t.contains("first") ? U32(t["first"], Sub(tp, "first"))
                                                    : static_cast<uint32_t>(values.size()));
           s.table20->push_back(static_cast<uint32_t>(values.size()));
@@ -778,16 +745,13 @@ class Parser {
   }
 
   void KeyTexts(const json& j, const std::string& path, bool sort) {
-    std::vector<std::pair<uint32_t, uint32_t>> entries;
-    ForEach(j, path, "expected [[key, text], ...]", [&](const json& pair, const std::string& p) {
+    auto entries = Map(j, path, "expected [[key, text], ...]", [&](const json& pair, const std::string& p) {
       if (!pair.is_array() || pair.size() != 2) Fail(p, "expected [key, text number or text]");
       const uint32_t key = U32(pair[0], p);
       const json& t = pair[1];
-      uint32_t number;
-      if (t.is_string() && !t.get<std::string>().starts_with("0x")) number = b_.AddText(Utf16(t.get<std::string>(), p));
-      else if (t.is_array()) number = b_.AddTexts(TextColumns(t, p));
-      else number = U32(t, p);
-      entries.emplace_back(key, number);
+      if (t.is_string() && !t.get<std::string>().starts_with("0x")) return std::pair(key, b_.AddText(Utf16(t.get<std::string>(), p)));
+      if (t.is_array()) return std::pair(key, b_.AddTexts(TextColumns(t, p)));
+      return std::pair(key, U32(t, p));
     });
     if (sort)
       std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -817,17 +781,12 @@ class Parser {
     if (!added) Fail(path, "label \"" + label + "\" is defined twice; first at " + first->second);
   }
   void CheckLabelUses() const {
-    const auto names = [](const std::map<std::string, std::string>& defined) {
-      std::vector<std::string_view> out;
-      for (const auto& entry : defined) out.push_back(entry.first);
-      return out;
-    };
     for (const auto& [label, path] : objectUses_)
       if (!b_.FindObject(label))
-        Fail(path, "no object has the label \"" + label + "\"" + DidYouMean(label, names(objectLabels_)));
+        Fail(path, "no object has the label \"" + label + "\"" + DidYouMean(label, std::views::keys(objectLabels_)));
     for (const auto& [label, path] : blockUses_)
       if (!b_.HasBlock(label))
-        Fail(path, "no block has the label \"" + label + "\"" + DidYouMean(label, names(blockLabels_)));
+        Fail(path, "no block has the label \"" + label + "\"" + DidYouMean(label, std::views::keys(blockLabels_)));
   }
 
   // A text per language: more would never be shown.
@@ -870,17 +829,12 @@ PositionList Positions(const json& j, const std::string& path, bool withWord,
     if (!j.contains("positions")) return list;
     entries = &j["positions"];
   }
-  if (!entries->is_array()) Fail(path, "expected an array of positions");
-  for (size_t i = 0; i < entries->size(); ++i) {
-    const json& e = (*entries)[i];
-    if (e.is_string() && !e.get<std::string>().starts_with("0x")) {
-      const auto it = labels.find(e.get<std::string>());
-      if (it == labels.end()) Fail(Sub(path, i), "unknown label \"" + e.get<std::string>() + "\"");
-      list.positions.push_back(it->second);
-    } else {
-      list.positions.push_back(U32(e, Sub(path, i)));
-    }
-  }
+  list.positions = Map(*entries, path, "expected an array of positions", [&](const json& e, const std::string& p) {
+    if (!e.is_string() || e.get<std::string>().starts_with("0x")) return U32(e, p);
+    const auto it = labels.find(e.get<std::string>());
+    if (it == labels.end()) Fail(p, "unknown label \"" + e.get<std::string>() + "\"");
+    return it->second;
+  });
   return list;
 }
 
@@ -919,7 +873,7 @@ ContainerOptions ContainerValue(const json& root, const std::map<std::string, ui
   if (j.contains("listC")) o.listC = Positions(j["listC"], Sub(path, "listC"), false, labels);
   if (j.contains("listD")) o.listD = Positions(j["listD"], Sub(path, "listD"), false, labels);
   if (j.contains("sections"))
-    ForEach(j["sections"], Sub(path, "sections"), "expected an array", [&](const json& s, const std::string& p) {
+    o.extraSections = Map(j["sections"], Sub(path, "sections"), "expected an array", [](const json& s, const std::string& p) {
       CheckKeys(s, p, {"type", "headBytes", "bytes", "length", "at"});
       RawSection r;
       if (!s.contains("type")) Fail(p, "section without \"type\"");
@@ -932,16 +886,16 @@ ContainerOptions ContainerValue(const json& root, const std::map<std::string, ui
         if (b.size() != 4) Fail(Sub(p, "headBytes"), "expected 4 bytes");
         std::copy(b.begin(), b.end(), r.headBytes.begin());
       }
-      o.extraSections.push_back(std::move(r));
+      return r;
     });
   if (j.contains("layoutInserts"))
-    ForEach(j["layoutInserts"], Sub(path, "layoutInserts"), "expected an array", [&](const json& s, const auto& p) {
+    o.layoutInserts = Map(j["layoutInserts"], Sub(path, "layoutInserts"), "expected an array", [](const json& s, const auto& p) {
       CheckKeys(s, p, {"at", "kind", "count"});
       LayoutInsert ins;
       if (s.contains("at")) ins.at = U32(s["at"], Sub(p, "at"));
       if (s.contains("kind")) ins.entry.kind = U8(s["kind"], Sub(p, "kind"));
       if (s.contains("count")) ins.entry.count = U8(s["count"], Sub(p, "count"));
-      o.layoutInserts.push_back(ins);
+      return ins;
     });
   if (j.contains("trailing")) o.trailing = ByteList(j["trailing"], Sub(path, "trailing"));
   if (j.contains("corrupt")) {
@@ -1013,9 +967,7 @@ BuildResult Build(const json& root) {
       p.NoteRecordSize(type, path);
     }
   }
-  if (root.contains("emptyTables"))
-    ForEach(root["emptyTables"], "emptyTables", "expected an array of type numbers",
-            [&](const json& j, const std::string& path) { b.given.emptyTables.push_back(U8(j, path)); });
+  if (root.contains("emptyTables")) b.given.emptyTables = Map(root["emptyTables"], "emptyTables", "expected an array of type numbers", U8);
   if (root.contains("headerTypes"))
     b.given.headerTypes = static_cast<uint32_t>(Integer(root["headerTypes"], "headerTypes", 0, 256));
   if (root.contains("screens")) p.Objects(root["screens"], "screens", true);
@@ -1069,13 +1021,10 @@ BuildResult Build(const json& root) {
   if (root.contains("languageCounts")) {
     const json& j = root["languageCounts"];
     CheckKeys(j, "languageCounts", {"T", "R", "F", "S", "N"});
-    LanguageCounts c;
-    if (j.contains("T")) c.texts = U32(j["T"], "languageCounts.T");
-    if (j.contains("R")) c.resources = U32(j["R"], "languageCounts.R");
-    if (j.contains("F")) c.fonts = U32(j["F"], "languageCounts.F");
-    if (j.contains("S")) c.selectors = U32(j["S"], "languageCounts.S");
-    if (j.contains("N")) c.languages = U32(j["N"], "languageCounts.N");
-    b.given.languageCounts = c;
+    LanguageCounts& c = b.given.languageCounts;
+    for (auto [key, count] : {std::pair{"T", &c.texts}, {"R", &c.resources}, {"F", &c.fonts}, {"S", &c.selectors},
+                              {"N", &c.languages}})
+      if (j.contains(key)) *count = U32(j[key], Sub("languageCounts", key));
   }
   p.Settings(root);
   if (root.contains("block13")) {
@@ -1104,7 +1053,6 @@ BuildResult Build(const json& root) {
     Fail("", e.what());
   }
   r.image = std::move(image.bytes);
-  r.labels = std::move(image.labels);
   if (root.contains("languageFile")) {
     const json& j = root["languageFile"];
     if (j.is_object()) {
@@ -1120,14 +1068,6 @@ BuildResult Build(const json& root) {
 }
 
 }  // namespace
-
-std::optional<TypeName> TypeFromName(std::string_view name) {
-  const TypeRow* row = FindTypeNamed(name);
-  if (!row) return std::nullopt;
-  TypeName out{row->number, std::nullopt};
-  if (row->shape >= 0) out.shape = static_cast<uint8_t>(row->shape);
-  return out;
-}
 
 BuildResult BuildFromJson(const nlohmann::json& description) {
   BuildResult r;

@@ -1,7 +1,6 @@
 #pragma once
 // Builds a data set from a JSON description (format: docs/dataset-format.md).
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,20 +26,11 @@ struct BuildResult {
   std::vector<uint8_t> container;   // the .prt file
   std::optional<std::vector<uint8_t>> languageFile;
   std::optional<std::vector<uint8_t>> connectionFile;
-  std::map<std::string, uint32_t> labels;  // block label -> image offset
 };
 
 // Never throws; a bad description or one beyond the limits gives ok == false
 // and a message.
 BuildResult BuildFromJson(const nlohmann::json& description);
 BuildResult BuildFromJsonText(std::string_view text);
-
-// Type number for a control/screen type name ("page", "button", ...), with
-// the vector shape for the shape names; nullopt for an unknown name.
-struct TypeName {
-  uint8_t type;
-  std::optional<uint8_t> shape;
-};
-std::optional<TypeName> TypeFromName(std::string_view name);
 
 }  // namespace prt::builder

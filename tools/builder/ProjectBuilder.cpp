@@ -1,6 +1,7 @@
 #include "tools/builder/ProjectBuilder.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace prt::builder {
@@ -18,16 +19,23 @@ uint32_t RoundUp4(uint64_t v) {
   return static_cast<uint32_t>(r);
 }
 
+// A table {u32 count; `count` entries of `width` bytes}, `put` writing entry
+// i at its place; answers its offset.
+template <typename Put>
+uint32_t WriteTable(ImageWriter& w, size_t count, uint32_t width, const Put& put) {
+  const uint32_t n = static_cast<uint32_t>(count);
+  const uint32_t table = w.Allocate(4 + width * n);
+  w.Put(table, Int32, n);
+  for (uint32_t i = 0; i < n; ++i) put(table + 4 + width * i, i);
+  return table;
+}
+
 // A table {count; (first, second) word pairs}; answers its offset.
 uint32_t WritePairs(ImageWriter& w, const std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
-  const uint32_t n = static_cast<uint32_t>(pairs.size());
-  const uint32_t table = w.Allocate(4 + 8 * n);
-  w.Put(table, Int32, n);
-  for (uint32_t i = 0; i < n; ++i) {
-    w.Put(table + 4 + 8 * i, Int32, pairs[i].first);
-    w.Put(table + 8 + 8 * i, Int32, pairs[i].second);
-  }
-  return table;
+  return WriteTable(w, pairs.size(), 8, [&](uint32_t at, uint32_t i) {
+    w.Put(at, Int32, pairs[i].first);
+    w.Put(at + 4, Int32, pairs[i].second);
+  });
 }
 
 // Block 11 entry n lies at byte 68 - 4n.
@@ -36,26 +44,119 @@ uint32_t Block11Entry(uint32_t n) {
   return 68 - 4 * n;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// A pointer field to a label or a raw offset.
+void PutRef(ImageWriter& w, uint32_t at, const Ref& ref) {
+  if (ref.label.empty())
+    w.PutRef(at, ref.offset);
+  else
+    w.PutRef(at, ref.label, ref.offset);
+}
+
+void WriteFields(ImageWriter& w, uint32_t base, const std::vector<Field>& fields) {
+  for (const Field& f : fields) {
+    const uint32_t at = base + f.at;
+    switch (f.type) {
+      case Field::Type::Bytes: w.PutBytes(at, f.bytes); break;
+      case Field::Type::Ref: PutRef(w, at, f.ref); break;
+      default: w.Put(at, f.Kind(), f.bits);
+    }
+  }
+}
+
+uint32_t WriteDefaultMap(ImageWriter& w, const std::vector<MapGroup>& groups) {
+  return WriteTable(w, groups.size(), 8, [&](uint32_t at, uint32_t g) {
+    w.Put(at, Int32, groups[g].key);
+    w.PutRef(at + 4, groups[g].nullTable ? 0 : WritePairs(w, groups[g].entries));
+  });
+}
+
+uint32_t WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>& lists) {
+  return WriteTable(w, lists.size(), 4, [&](uint32_t place, uint32_t i) {
+    if (!lists[i]) return w.PutRef(place, 0);
+    const ValueList& l = *lists[i];
+    uint32_t words = 0;
+    for (const auto& e : l.entries) words += static_cast<uint32_t>(e.size());
+    const uint32_t list = w.Allocate(4 + 4 * words);
+    w.Put(list, Int16, l.kind);
+    w.Put(list + 2, Int16, l.count.value_or(static_cast<uint16_t>(l.entries.size())));
+    uint32_t at = list + 4;
+    for (const auto& e : l.entries)
+      for (uint32_t v : e) {
+        w.Put(at, Int32, v);
+        at += 4;
+      }
+    w.PutRef(place, list);
+  });
+}
+
+uint32_t WriteRuntimeSettings(ImageWriter& w, const RuntimeSettings& s) {
+  const uint32_t block = w.Allocate(24);
+  w.Put(block, Int32, s.flags);
+  w.Put(block + 4, Int32, s.word1);
+  w.Put(block + 8, Int32, s.word2);
+  uint32_t byte = 0;
+  if (s.byte) {
+    byte = w.Allocate(4);
+    w.Put(byte, Opaque, *s.byte);
+  }
+  w.PutRef(block + 12, byte);
+  uint32_t t16 = 0;
+  if (s.table16) {
+    t16 = WriteTable(w, s.table16->size(), 8, [&](uint32_t at, uint32_t i) {
+      const auto& [number, name] = (*s.table16)[i];
+      if (name.size() > 4) throw BuildError("table 16 name \"" + name + "\" longer than 4 bytes");
+      w.Put(at, Int32, number);
+      w.PutBytes(at + 4, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+    });
+  }
+  w.PutRef(block + 16, t16);
+  uint32_t t20 = 0;
+  if (s.table20) {
+    t20 = w.Allocate(4 * static_cast<uint32_t>(s.table20->size()));
+    for (size_t i = 0; i < s.table20->size(); ++i) w.Put(t20 + 4 * static_cast<uint32_t>(i), Int32, (*s.table20)[i]);
+  }
+  w.PutRef(block + 20, t20);
+  return block;
+}
+
+uint32_t WriteBlock11(ImageWriter& w, const Block11& b) {
+  const uint32_t block = w.Allocate(68);
+  for (uint32_t word = 0; word < 5; ++word) w.Put(block + 4 * word, Int32, 0);
+  uint32_t highest = 0;
+  for (uint32_t n = 1; n <= 12; ++n) w.PutRef(block + Block11Entry(n), 0);
+  for (const auto& [n, ref] : b.entries) {
+    PutRef(w, block + Block11Entry(n), ref);
+    highest = std::max(highest, n);
+  }
+  for (const auto& [n, items] : b.lists) {
+    const uint32_t at = block + Block11Entry(n);
+    w.PutRef(at, WriteTable(w, items.size(), 4, [&](uint32_t place, uint32_t i) { PutRef(w, place, items[i]); }));
+    highest = std::max(highest, n);
+  }
+  w.Put(block + 16, Int32, b.highest.value_or(highest));
+  return block;
+}
+
+uint32_t WriteFonts(ImageWriter& w, const std::vector<FontRecord>& fonts) {
+  return WriteTable(w, fonts.size(), 4, [&](uint32_t place, uint32_t i) {
+    const FontRecord& font = fonts[i];
+    const uint32_t rec = w.Allocate(8);
+    w.Put(rec, Opaque, font.byte0);
+    w.Put(rec + 1, Opaque, static_cast<uint8_t>(font.flags | (font.bold ? 1 : 0) | (font.italic ? 2 : 0)));
+    w.Put(rec + 2, Int16, font.size);
+    uint32_t face = 0;
+    if (font.face) {
+      face = w.Allocate(kFaceDataOffset + static_cast<uint32_t>(font.faceData.size()));
+      w.Put(face, Int32, 0);
+      w.PutBytes(face + 4, std::span(reinterpret_cast<const uint8_t*>(font.face->data()), font.face->size()));
+      w.PutBytes(face + kFaceDataOffset, font.faceData);
+    }
+    w.PutRef(rec + 4, face);
+    w.PutRef(place, rec);
+  });
 }
 
 }  // namespace
-
-Field Field::Bytes(uint32_t at, std::vector<uint8_t> b) {
-  Field f = Make(at, Type::Bytes, 0);
-  f.bytes = std::move(b);
-  return f;
-}
-
-Field Field::Pointer(uint32_t at, prt::builder::Ref r) {
-  Field f = Make(at, Type::Ref, 0);
-  f.ref = std::move(r);
-  return f;
-}
 
 uint32_t Field::Width() const {
   switch (type) {
@@ -66,14 +167,10 @@ uint32_t Field::Width() const {
 }
 
 std::optional<Colour> ParseColour(const std::string& text) {
-  if (text.size() != 7 && text.size() != 9) return std::nullopt;
-  if (text[0] != '#') return std::nullopt;
+  if ((text.size() != 7 && text.size() != 9) || text[0] != '#') return std::nullopt;
   uint32_t v = 0;
-  for (size_t i = 1; i < text.size(); ++i) {
-    const int d = HexDigit(text[i]);
-    if (d < 0) return std::nullopt;
-    v = v << 4 | static_cast<uint32_t>(d);
-  }
+  const char* end = text.data() + text.size();
+  if (std::from_chars(text.data() + 1, end, v, 16).ptr != end) return std::nullopt;
   if (text.size() == 7) v |= 0xFF000000u;
   return ColourFromArgb(v);
 }
@@ -131,10 +228,6 @@ uint32_t ProjectBuilder::AddTexts(std::vector<std::optional<std::u16string>> per
   return TextCount() - 1;
 }
 
-void ProjectBuilder::SetObjectText(ObjectId id, std::u16string text) {
-  objects_.at(id).text = AddText(std::move(text));
-}
-
 uint32_t ProjectBuilder::AddFont(FontRecord font) {
   if (font.face && font.face->size() >= kFaceDataOffset - 4)
     throw BuildError("font face name \"" + *font.face + "\" longer than 31 bytes");
@@ -165,30 +258,21 @@ std::string ProjectBuilder::AddStringBlock(std::u16string text, std::string labe
 }
 
 std::vector<Field> ProjectBuilder::GradientFields(uint32_t at, const Gradient& g) {
-  const size_t colours = g.colours ? g.colours->size() : 0;
-  std::vector<Field> out;
-  out.push_back(Field::U8(at, g.count.value_or(static_cast<uint8_t>(std::min<size_t>(colours, 255)))));
-  out.push_back(Field::U8(at + 1, g.orientation));
-  Ref positions, colourRef;
-  if (g.positions) {
-    Block b{NewLabel("stops"), 0, 4, {Field::U32(0, static_cast<uint32_t>(g.positions->size()))}};
-    for (size_t i = 0; i < g.positions->size(); ++i)
-      b.fields.push_back(Field::F32(static_cast<uint32_t>(4 + 4 * i), (*g.positions)[i]));
-    positions = Ref::To(b.label);
+  // A block {u32 count; 4-byte entries}; answers a reference to it.
+  const auto counted = [this](const char* hint, const auto& entries, const auto& field) {
+    Block b{NewLabel(hint), 0, 4, {Field::U32(0, static_cast<uint32_t>(entries.size()))}};
+    for (size_t i = 0; i < entries.size(); ++i) b.fields.push_back(field(static_cast<uint32_t>(4 + 4 * i), entries[i]));
+    const Ref ref = Ref::To(b.label);
     AddBlock(std::move(b));
-  }
-  if (g.colours) {
-    Block b{NewLabel("colours"), 0, 4, {Field::U32(0, static_cast<uint32_t>(colours))}};
-    for (size_t i = 0; i < colours; ++i) {
-      const Colour& c = (*g.colours)[i];
-      b.fields.push_back(Field::Bytes(static_cast<uint32_t>(4 + 4 * i), {c.begin(), c.end()}));
-    }
-    colourRef = Ref::To(b.label);
-    AddBlock(std::move(b));
-  }
-  out.push_back(Field::Pointer(at + 4, positions));
-  out.push_back(Field::Pointer(at + 8, colourRef));
-  return out;
+    return ref;
+  };
+  Ref positions, colours;
+  if (g.positions) positions = counted("stops", *g.positions, Field::F32);
+  if (g.colours)
+    colours = counted("colours", *g.colours, [](uint32_t place, const Colour& c) { return Field::Bytes(place, {c.begin(), c.end()}); });
+  const size_t count = g.colours ? g.colours->size() : 0;
+  return {Field::U8(at, g.count.value_or(static_cast<uint8_t>(std::min<size_t>(count, 255)))),
+          Field::U8(at + 1, g.orientation), Field::Pointer(at + 4, positions), Field::Pointer(at + 8, colours)};
 }
 
 uint32_t ProjectBuilder::RecordSize(uint8_t type) const {
@@ -212,32 +296,6 @@ uint64_t ProjectBuilder::RecordTableBytes(uint8_t type) const {
   const auto it = byType_.find(type);
   const uint64_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1ull;
   return 4 + count * RecordSize(type);
-}
-
-void ProjectBuilder::WriteFields(ImageWriter& w, uint32_t base, const std::vector<Field>& fields) const {
-  for (const Field& f : fields) {
-    const uint32_t at = base + f.at;
-    switch (f.type) {
-      case Field::Type::Bytes: w.PutBytes(at, f.bytes); break;
-      case Field::Type::Ref: PutRef(w, at, f.ref); break;
-      default: w.Put(at, f.Kind(), f.bits);
-    }
-  }
-}
-
-uint32_t ProjectBuilder::WriteDefaultMap(ImageWriter& w, const std::vector<MapGroup>& groups) const {
-  const uint32_t map = w.Allocate(4 + 8 * static_cast<uint32_t>(groups.size()));
-  w.Put(map, Int32, static_cast<uint32_t>(groups.size()));
-  for (size_t g = 0; g < groups.size(); ++g) {
-    const uint32_t at = map + 4 + 8 * static_cast<uint32_t>(g);
-    w.Put(at, Int32, groups[g].key);
-    if (groups[g].nullTable) {
-      w.PutRef(at + 4, 0);
-      continue;
-    }
-    w.PutRef(at + 4, WritePairs(w, groups[g].entries));
-  }
-  return map;
 }
 
 std::vector<MapGroup> ProjectBuilder::DerivedObjectTextMap() const {
@@ -332,118 +390,6 @@ std::vector<MapGroup> ProjectBuilder::DerivedSecondTextMap() const {
   return out;
 }
 
-void ProjectBuilder::PutRef(ImageWriter& w, uint32_t at, const Ref& ref) const {
-  if (ref.label.empty())
-    w.PutRef(at, ref.offset);
-  else
-    w.PutRef(at, ref.label, ref.offset);
-}
-
-uint32_t ProjectBuilder::WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>& lists) const {
-  const uint32_t n = static_cast<uint32_t>(lists.size());
-  const uint32_t table = w.Allocate(4 + 4 * n);
-  w.Put(table, Int32, n);
-  for (uint32_t i = 0; i < n; ++i) {
-    if (!lists[i]) {
-      w.PutRef(table + 4 + 4 * i, 0);
-      continue;
-    }
-    const ValueList& l = *lists[i];
-    uint32_t words = 0;
-    for (const auto& e : l.entries) words += static_cast<uint32_t>(e.size());
-    const uint32_t list = w.Allocate(4 + 4 * words);
-    w.Put(list, Int16, l.kind);
-    w.Put(list + 2, Int16, l.count.value_or(static_cast<uint16_t>(l.entries.size())));
-    uint32_t at = list + 4;
-    for (const auto& e : l.entries)
-      for (uint32_t v : e) {
-        w.Put(at, Int32, v);
-        at += 4;
-      }
-    w.PutRef(table + 4 + 4 * i, list);
-  }
-  return table;
-}
-
-uint32_t ProjectBuilder::WriteRuntimeSettings(ImageWriter& w) const {
-  const RuntimeSettings& s = *given.runtimeSettings;
-  const uint32_t block = w.Allocate(24);
-  w.Put(block, Int32, s.flags);
-  w.Put(block + 4, Int32, s.word1);
-  w.Put(block + 8, Int32, s.word2);
-  uint32_t byte = 0;
-  if (s.byte) {
-    byte = w.Allocate(4);
-    w.Put(byte, Opaque, *s.byte);
-  }
-  w.PutRef(block + 12, byte);
-  uint32_t t16 = 0;
-  if (s.table16) {
-    const uint32_t n = static_cast<uint32_t>(s.table16->size());
-    t16 = w.Allocate(4 + 8 * n);
-    w.Put(t16, Int32, n);
-    for (uint32_t i = 0; i < n; ++i) {
-      const auto& [number, name] = (*s.table16)[i];
-      if (name.size() > 4) throw BuildError("table 16 name \"" + name + "\" longer than 4 bytes");
-      w.Put(t16 + 4 + 8 * i, Int32, number);
-      w.PutBytes(t16 + 8 + 8 * i, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
-    }
-  }
-  w.PutRef(block + 16, t16);
-  uint32_t t20 = 0;
-  if (s.table20) {
-    t20 = w.Allocate(4 * static_cast<uint32_t>(s.table20->size()));
-    for (size_t i = 0; i < s.table20->size(); ++i) w.Put(t20 + 4 * static_cast<uint32_t>(i), Int32, (*s.table20)[i]);
-  }
-  w.PutRef(block + 20, t20);
-  return block;
-}
-
-uint32_t ProjectBuilder::WriteBlock11(ImageWriter& w) const {
-  const Block11& b = *given.block11;
-  const uint32_t block = w.Allocate(68);
-  for (uint32_t word = 0; word < 5; ++word) w.Put(block + 4 * word, Int32, 0);
-  uint32_t highest = 0;
-  for (uint32_t n = 1; n <= 12; ++n) w.PutRef(block + Block11Entry(n), 0);
-  for (const auto& [n, ref] : b.entries) {
-    PutRef(w, block + Block11Entry(n), ref);
-    highest = std::max(highest, n);
-  }
-  for (const auto& [n, items] : b.lists) {
-    const uint32_t at = block + Block11Entry(n);
-    const uint32_t list = w.Allocate(4 + 4 * static_cast<uint32_t>(items.size()));
-    w.Put(list, Int32, static_cast<uint32_t>(items.size()));
-    for (size_t i = 0; i < items.size(); ++i) PutRef(w, list + 4 + 4 * static_cast<uint32_t>(i), items[i]);
-    w.PutRef(at, list);
-    highest = std::max(highest, n);
-  }
-  w.Put(block + 16, Int32, b.highest.value_or(highest));
-  return block;
-}
-
-uint32_t ProjectBuilder::WriteFonts(ImageWriter& w) const {
-  const uint32_t n = static_cast<uint32_t>(fonts_.size());
-  const uint32_t table = w.Allocate(4 + 4 * n);
-  w.Put(table, Int32, n);
-  for (uint32_t i = 0; i < n; ++i) {
-    const FontRecord& font = fonts_[i];
-    const uint32_t rec = w.Allocate(8);
-    w.Put(rec, Opaque, font.byte0);
-    w.Put(rec + 1, Opaque, static_cast<uint8_t>(font.flags | (font.bold ? 1 : 0) | (font.italic ? 2 : 0)));
-    w.Put(rec + 2, Int16, font.size);
-    uint32_t face = 0;
-    if (font.face) {
-      face = w.Allocate(kFaceDataOffset + static_cast<uint32_t>(font.faceData.size()));
-      w.Put(face, Int32, 0);
-      w.PutBytes(face + 4, std::span(reinterpret_cast<const uint8_t*>(font.face->data()), font.face->size()));
-      w.PutBytes(face + kFaceDataOffset, font.faceData);
-    }
-    w.PutRef(rec + 4, face);
-    w.PutRef(table + 4 + 4 * i, rec);
-  }
-  return table;
-}
-
 FinishedImage ProjectBuilder::Build() const {
   ImageWriter w;
   const uint32_t headerWords = 21 + 2 * given.headerTypes;
@@ -509,7 +455,7 @@ FinishedImage ProjectBuilder::Build() const {
   }
 
   if (!languages_.empty() || given.languageCounts.languages) w.PutRef(24, WriteLanguages(w));
-  if (!fonts_.empty()) w.PutRef(40, WriteFonts(w));
+  if (!fonts_.empty()) w.PutRef(40, WriteFonts(w, fonts_));
   const std::vector<MapGroup> textMap = given.objectTextMap ? *given.objectTextMap : DerivedObjectTextMap();
   if (given.objectTextMap || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
   const std::vector<MapGroup> secondMap = given.secondTextMap ? *given.secondTextMap : DerivedSecondTextMap();
@@ -526,8 +472,8 @@ FinishedImage ProjectBuilder::Build() const {
     w.Put(block + 23, Opaque, p.byte23);
     w.PutRef(72, block);
   }
-  if (given.runtimeSettings) w.PutRef(76, WriteRuntimeSettings(w));
-  if (given.block11) w.PutRef(44, WriteBlock11(w));
+  if (given.runtimeSettings) w.PutRef(76, WriteRuntimeSettings(w, *given.runtimeSettings));
+  if (given.block11) w.PutRef(44, WriteBlock11(w, *given.block11));
 
   for (const auto& [word, ref] : given.headerRefs) {
     if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");

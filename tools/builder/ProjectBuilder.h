@@ -34,28 +34,19 @@ struct Field {
   std::vector<uint8_t> bytes;
   prt::builder::Ref ref;
 
-  static Field U8(uint32_t at, uint8_t v) { return Make(at, Type::U8, v); }
-  static Field U16(uint32_t at, uint16_t v) { return Make(at, Type::U16, v); }
-  static Field U32(uint32_t at, uint32_t v) { return Make(at, Type::U32, v); }
-  static Field I32(uint32_t at, int32_t v) { return Make(at, Type::U32, static_cast<uint32_t>(v)); }
-  static Field U64(uint32_t at, uint64_t v) { return Make(at, Type::U64, v); }
-  static Field F32(uint32_t at, float v) { return Make(at, Type::F32, std::bit_cast<uint32_t>(v)); }
-  static Field F64(uint32_t at, double v) { return Make(at, Type::F64, std::bit_cast<uint64_t>(v)); }
-  static Field Bytes(uint32_t at, std::vector<uint8_t> b);
-  static Field Pointer(uint32_t at, prt::builder::Ref r);
+  static Field U8(uint32_t at, uint8_t v) { return {at, Type::U8, v}; }
+  static Field U16(uint32_t at, uint16_t v) { return {at, Type::U16, v}; }
+  static Field U32(uint32_t at, uint32_t v) { return {at, Type::U32, v}; }
+  static Field I32(uint32_t at, int32_t v) { return {at, Type::U32, static_cast<uint32_t>(v)}; }
+  static Field U64(uint32_t at, uint64_t v) { return {at, Type::U64, v}; }
+  static Field F32(uint32_t at, float v) { return {at, Type::F32, std::bit_cast<uint32_t>(v)}; }
+  static Field F64(uint32_t at, double v) { return {at, Type::F64, std::bit_cast<uint64_t>(v)}; }
+  static Field Bytes(uint32_t at, std::vector<uint8_t> b) { return {at, Type::Bytes, 0, std::move(b)}; }
+  static Field Pointer(uint32_t at, prt::builder::Ref r) { return {at, Type::Ref, 0, {}, std::move(r)}; }
 
   // Bytes the field occupies.
   uint32_t Width() const;
   FieldKind Kind() const { return static_cast<FieldKind>(type); }
-
- private:
-  static Field Make(uint32_t at, Type t, uint64_t v) {
-    Field f;
-    f.at = at;
-    f.type = t;
-    f.bits = v;
-    return f;
-  }
 };
 
 // A colour as the image stores it: red, green, blue, alpha.
@@ -180,8 +171,6 @@ class ProjectBuilder {
   // Objects. The index is fixed when the object is added.
   ObjectId AddObject(Object object);
   Object& GetObject(ObjectId id) { return objects_.at(id); }
-  const Object& GetObject(ObjectId id) const { return objects_.at(id); }
-  size_t ObjectCount() const { return objects_.size(); }
   uint32_t ReferenceOf(ObjectId id) const;
   // Reference of a labelled object; throws BuildError when unknown.
   uint32_t ReferenceOf(const std::string& label) const;
@@ -195,8 +184,6 @@ class ProjectBuilder {
   uint32_t AddText(std::u16string text);                              // same in every language
   uint32_t AddTexts(std::vector<std::optional<std::u16string>> perLanguage);
   uint32_t TextCount() const { return static_cast<uint32_t>(texts_.size()); }
-  // Gives an object its text (a new text number).
-  void SetObjectText(ObjectId id, std::u16string text);
 
   void AddLanguage(Language language) { languages_.push_back(std::move(language)); }
   std::vector<Language>& Languages() { return languages_; }
@@ -253,16 +240,9 @@ class ProjectBuilder {
   };
 
   uint32_t RecordSize(uint8_t type) const;
-  void WriteFields(ImageWriter& w, uint32_t base, const std::vector<Field>& fields) const;
-  uint32_t WriteDefaultMap(ImageWriter& w, const std::vector<MapGroup>& groups) const;
   uint32_t WriteLanguages(ImageWriter& w) const;
-  uint32_t WriteFonts(ImageWriter& w) const;
   std::vector<MapGroup> DerivedObjectTextMap() const;
   std::vector<MapGroup> DerivedSecondTextMap() const;
-  uint32_t WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>& lists) const;
-  uint32_t WriteRuntimeSettings(ImageWriter& w) const;
-  uint32_t WriteBlock11(ImageWriter& w) const;
-  void PutRef(ImageWriter& w, uint32_t at, const Ref& ref) const;
 
   std::vector<Object> objects_;
   std::map<std::string, ObjectId> objectLabels_;

@@ -87,7 +87,7 @@ ObjectId AddControl(ProjectBuilder& b, const ControlForm& s) {
 
   const ObjectId id = b.AddObject(std::move(o));
   if (s.text)
-    b.SetObjectText(id, *s.text);
+    b.GetObject(id).text = b.AddText(*s.text);
   else if (s.texts)
     b.GetObject(id).text = b.AddTexts(*s.texts);
   if (s.textEx)
@@ -97,24 +97,15 @@ ObjectId AddControl(ProjectBuilder& b, const ControlForm& s) {
   else if (s.textExId)
     b.SetObjectTextEx(id, *s.textExId);
 
+  // Collected first: adding a child may move the objects.
   std::vector<Link> links;
-  if (!s.templateLabel.empty()) {
-    Link l;
-    l.object = s.templateLabel;
-    links.push_back(l);
-  }
+  if (!s.templateLabel.empty()) links.push_back(Link{.object = s.templateLabel});
   for (const ControlForm& child : s.children) {
-    if (child.rawLink) {
+    if (child.rawLink)
       links.push_back(*child.rawLink);
-      continue;
-    }
-    const ObjectId cid = AddControl(b, child);
-    Link l;
-    l.target = b.ReferenceOf(cid);
-    l.present = child.linked ? 1 : 0;
-    l.kind = child.linkKind;
-    l.slot = child.linkSlot;
-    links.push_back(l);
+    else
+      links.push_back(Link{.kind = child.linkKind, .present = child.linked, .slot = child.linkSlot,
+                           .target = b.ReferenceOf(AddControl(b, child))});
   }
   links.insert(links.end(), s.links.begin(), s.links.end());
   Object& obj = b.GetObject(id);

@@ -38,7 +38,7 @@ class Generator {
     pick_ = std::discrete_distribution<int>(weights.begin(), weights.end());
   }
 
-  SyntheticStats Run() {
+  void Run() {
     const uint32_t languages = std::max<uint32_t>(o_.languages, 1);
     if (b_.Languages().empty()) {
       b_.AddFont(FontRecord{12, false, false, 0, 0, "Sans", {}});
@@ -58,7 +58,6 @@ class Generator {
     for (uint32_t i = 0; i < o_.pages; ++i) screens.push_back(Screen(1, i));
     for (uint32_t i = 0; i < o_.reportPages; ++i) screens.push_back(Screen(53, i));
     for (uint32_t i = 0; i < o_.popups; ++i) screens.push_back(Screen(71, i));
-    stats_.screens = static_cast<uint32_t>(screens.size());
     if (o_.varied) ShuffleIndexes(screens);
 
     // Control counts per screen: a log-normal spread (most screens hold a few
@@ -75,7 +74,6 @@ class Generator {
       for (size_t i = 0; i < screens.size(); ++i) Fill(screens[i], count[i], 1);
     }
     for (const ControlForm& s : screens) AddControl(b_, s);
-    return stats_;
   }
 
  private:
@@ -90,9 +88,8 @@ class Generator {
   // Popup fills are single colours: their gradient text (any other count)
   // is no valid QML, which real projects avoid.
   Gradient Solid() {
-    Gradient g;
-    g.positions = std::vector<float>{0.0f};
-    g.colours = std::vector<Colour>{RandomColour()};
+    Gradient g = DefaultFill();
+    g.colours->front() = RandomColour();
     return g;
   }
 
@@ -161,7 +158,6 @@ class Generator {
   ControlForm Screen(uint8_t type, uint32_t i) {
     ControlForm s;
     s.type = type;
-    ++stats_.byType[type];
     const std::string n = std::to_string(i);
     switch (type) {
       case 38:
@@ -213,8 +209,7 @@ class Generator {
     ControlForm c;
     c.type = w.type;
     if (w.shape >= 0) c.shape = static_cast<uint8_t>(w.shape);
-    ++stats_.byType[w.type];
-    Name(c, "Control " + std::to_string(stats_.controls));
+    Name(c, "Control " + std::to_string(controls_));
     c.x = Uniform(0, 760);
     c.y = Uniform(0, 440);
     c.w = Uniform(10, 200);
@@ -227,7 +222,7 @@ class Generator {
       c.flags = 0x2000;
       c.subRecordWord = static_cast<uint32_t>(Uniform(0, 1));
     }
-    ++stats_.controls;
+    ++controls_;
     return c;
   }
 
@@ -237,15 +232,13 @@ class Generator {
       if (n > 3 && depth <= o_.maxDepth && Chance(0.05)) {
         ControlForm box;
         box.type = 22;
-        ++stats_.byType[22];
-        Name(box, "Group " + std::to_string(stats_.containers));
+        Name(box, "Group " + std::to_string(containers_));
         box.x = Uniform(0, 400);
         box.y = Uniform(0, 200);
         box.w = 300;
         box.h = 200;
-        ++stats_.controls;
-        ++stats_.containers;
-        stats_.deepest = std::max(stats_.deepest, depth);
+        ++controls_;
+        ++containers_;
         const uint32_t inner = std::min<uint32_t>(n - 1, static_cast<uint32_t>(Uniform(2, 8)));
         Fill(box, inner, depth + 1);
         parent.children.push_back(std::move(box));
@@ -261,13 +254,13 @@ class Generator {
   const SyntheticOptions& o_;
   std::mt19937 rng_;
   std::discrete_distribution<int> pick_;
-  SyntheticStats stats_;
+  uint32_t controls_ = 0, containers_ = 0;  // made so far, for their names
 };
 
 }  // namespace
 
-SyntheticStats AddSyntheticProject(ProjectBuilder& builder, const SyntheticOptions& options) {
-  return Generator(builder, options).Run();
+void AddSyntheticProject(ProjectBuilder& builder, const SyntheticOptions& options) {
+  Generator(builder, options).Run();
 }
 
 }  // namespace prt::builder

@@ -3,7 +3,6 @@
 // screens with a realistic mix of controls, nested containers, hidden and
 // moved controls, fills, popup title bars, texts in several languages.
 #include <cstdint>
-#include <map>
 
 #include "tools/builder/ProjectBuilder.h"
 
@@ -25,16 +24,8 @@ struct SyntheticOptions {
   bool varied = false;
 };
 
-struct SyntheticStats {
-  uint32_t screens = 0;
-  uint32_t controls = 0;  // objects below the screens, containers included
-  uint32_t containers = 0;
-  uint32_t deepest = 0;   // deepest container nesting reached
-  std::map<uint8_t, uint32_t> byType;  // every object, screens included
-};
-
 // Adds fonts, languages (when the builder has none) and the screens; the
 // same options and seed always give the same project.
-SyntheticStats AddSyntheticProject(ProjectBuilder& builder, const SyntheticOptions& options);
+void AddSyntheticProject(ProjectBuilder& builder, const SyntheticOptions& options);
 
 }  // namespace prt::builder

@@ -42,24 +42,21 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
   fs::path temp = path;
   temp += ".tmp";
+  std::string error;
   {
     errno = 0;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      std::cerr << "prt-build: cannot write '" << path.string() << "': "
-                << (errno ? std::strerror(errno) : "write failed") << "\n";
-      fs::remove(temp, ec);
-      return false;
-    }
+    if (!out.flush()) error = errno ? std::strerror(errno) : "write failed";
   }
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::cerr << "prt-build: cannot write '" << path.string() << "': " << ec.message() << "\n";
-    fs::remove(temp, ec);
-    return false;
+  if (error.empty()) {
+    fs::rename(temp, path, ec);
+    if (ec) error = ec.message();
   }
-  return true;
+  if (error.empty()) return true;
+  std::cerr << "prt-build: cannot write '" << path.string() << "': " << error << "\n";
+  fs::remove(temp, ec);
+  return false;
 }
 
 // Reads at most one byte more than a description may have, so that the
