@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,18 +61,17 @@ std::error_code ErrnoError(int error) {
   return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
 }
 
+std::u16string EntryName(std::u16string path) {
+  while (path.size() > 1 && path.back() == u'/') path.pop_back();
+  return path;
+}
+
 std::u16string KernelPath(const std::u16string& path) {
   const size_t sep = path.rfind(u'/');
   if (sep == std::u16string::npos) return path;
-  const std::u16string folder = path.substr(0, sep + 1);
-  bool dotDot = false;
-  for (size_t at = 0; at < folder.size() && !dotDot;) {
-    const size_t end = folder.find(u'/', at);
-    dotDot = folder.compare(at, end - at, u"..") == 0;
-    at = end + 1;
-  }
-  if (!dotDot) return path;
-  char* resolved = ::realpath(NarrowPath(folder).c_str(), nullptr);
+  const fs::path folder = ToPath(path.substr(0, sep + 1));
+  if (std::find(folder.begin(), folder.end(), fs::path("..")) == folder.end()) return path;
+  char* resolved = ::realpath(folder.c_str(), nullptr);
   if (resolved == nullptr) return path;
   std::u16string result = WidenPath(resolved);
   std::free(resolved);
@@ -91,11 +89,10 @@ std::u16string FullPath(const std::u16string& path) {
   return FromPath(full.lexically_normal());
 }
 
-CreatedDir CreateDirectory(const std::u16string& path) {
+std::error_code CreateFolder(const std::u16string& path, bool& made) {
   std::error_code ec;
-  if (fs::create_directory(ToPath(path), ec)) return {CreateDirResult::Created, {}};
-  if (ec) return {CreateDirResult::Failed, ec.message()};
-  return {CreateDirResult::Existed, {}};
+  made = fs::create_directory(ToPath(path), ec);
+  return ec;
 }
 
 bool FileExists(const std::u16string& path) {
@@ -104,33 +101,28 @@ bool FileExists(const std::u16string& path) {
 }
 
 bool NameRule::Matches(std::u16string_view name) const {
-  if (!anyMiddle) return name.size() == prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
-  return name.size() >= prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
+  const size_t fixed = prefix.size() + suffix.size();
+  return (anyMiddle ? name.size() >= fixed : name.size() == fixed) && name.starts_with(prefix) && name.ends_with(suffix);
 }
 
-FoundFiles FindFiles(const std::u16string& folder, const NameRule& rule) {
-  FoundFiles found;
+std::error_code FindFiles(const std::u16string& folder, const NameRule& rule, std::vector<std::u16string>& names) {
+  names.clear();
   std::error_code ec;
   fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
   for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     std::error_code typeEc;
     if (it->is_directory(typeEc)) continue;
     std::u16string name = FromPath(it->path().filename());
-    if (rule.Matches(name)) found.names.push_back(std::move(name));
+    if (rule.Matches(name)) names.push_back(std::move(name));
   }
-  if (ec) {
-    found.reason = ec.message();
-    return found;
-  }
-  std::sort(found.names.begin(), found.names.end());
-  found.ranToEnd = true;
-  return found;
+  std::sort(names.begin(), names.end());
+  return ec;
 }
 
-Failure DeleteFile(const std::u16string& path) {
+std::error_code DeleteFile(const std::u16string& path) {
   std::error_code ec;
-  if (fs::remove(ToPath(path), ec) && !ec) return std::nullopt;
-  return ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message();
+  if (!fs::remove(ToPath(path), ec) && !ec) return std::make_error_code(std::errc::no_such_file_or_directory);
+  return ec;
 }
 
 namespace {
@@ -186,29 +178,41 @@ std::error_code WriteAll(int fd, std::string_view data) {
   return {};
 }
 
+// Fills `buffer` from `fd` up to its size or the end of the file; answers
+// the bytes read, or -1 with errno set.
+ssize_t ReadFull(int fd, char* buffer, size_t size) {
+  size_t filled = 0;
+  while (filled < size) {
+    const ssize_t n = ::read(fd, buffer + filled, size - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(filled);
+}
+
 constexpr size_t kNoLimit = SIZE_MAX - 1;
 
 // Reads to the end; `sizeHint` only sizes the first read. More than
 // `maxBytes` fails with EFBIG.
 template <typename Buffer>
 std::error_code ReadAll(int fd, size_t sizeHint, Buffer& content, size_t maxBytes = kNoLimit) {
-  content.clear();
   content.resize(std::min(std::max<size_t>(sizeHint, 4096), maxBytes + 1));
   size_t filled = 0;
   for (;;) {
+    const ssize_t n = ReadFull(fd, reinterpret_cast<char*>(content.data()) + filled, content.size() - filled);
+    if (n < 0) {
+      content.clear();
+      return LastError();
+    }
+    filled += static_cast<size_t>(n);
+    if (filled < content.size()) break;  // the end
     if (filled > maxBytes) {
       content.clear();
       return ErrnoError(EFBIG);
     }
-    if (filled == content.size()) content.resize(std::min(content.size() * 2, maxBytes + 1));
-    const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      content.clear();
-      return LastError();
-    }
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
+    content.resize(std::min(content.size() * 2, maxBytes + 1));
   }
   content.resize(filled);
   return {};
@@ -245,20 +249,6 @@ std::error_code ReadWhole(const std::u16string& path, Buffer& content, int flags
   // first short read.
   if (auto ec = ReadAll(file.Get(), static_cast<size_t>(info.st_size) + 1, content, maxBytes)) return ec;
   return file.Close();
-}
-
-// Fills `buffer` from `fd` up to its size or the end of the file; answers
-// the bytes read, or -1 with errno set.
-ssize_t ReadFull(int fd, char* buffer, size_t size) {
-  size_t filled = 0;
-  while (filled < size) {
-    const ssize_t n = ::read(fd, buffer + filled, size - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(filled);
 }
 
 // Copies what is left of `from` to the end of `to` (to none when `to` is
@@ -393,25 +383,6 @@ bool FlagsOfMode(const char* mode, int& flags) {
 
 }  // namespace
 
-Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
-  Descriptor source;
-  Descriptor target;
-  struct stat info {};
-  struct stat targetInfo {};
-  std::error_code ec = OpenRegular(from, O_RDONLY, source, info);
-  // Not truncated on open: an existing target is cut only once it is known
-  // to be a regular file.
-  if (!ec) ec = OpenRegular(to, O_WRONLY | O_CREAT, target, targetInfo);
-  if (!ec && ::ftruncate(target.Get(), 0) != 0) ec = LastError();
-  if (!ec && ::fchmod(target.Get(), info.st_mode & 07777) != 0) ec = LastError();
-  if (!ec) ec = CopyContent(source.Get(), target.Get());
-  const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
-  if (!ec && ::futimens(target.Get(), times) != 0) ec = LastError();
-  if (!ec) ec = target.Close();
-  if (ec) return ec.message();
-  return std::nullopt;
-}
-
 std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error) {
   std::error_code ignored;
   std::error_code& ec = error ? *error : ignored;
@@ -519,12 +490,7 @@ std::error_code ListFolder(const std::u16string& folder, std::vector<std::u16str
   return ec;
 }
 
-std::error_code RemoveTree(const std::u16string& path) {
-  std::u16string entry = path;
-  while (entry.size() > 1 && entry.back() == u'/') entry.pop_back();
-  const fs::path name = ToPath(entry);
-  return RemoveAt(AT_FDCWD, name.c_str());
-}
+std::error_code RemoveTree(const std::u16string& path) { return RemoveAt(AT_FDCWD, ToPath(EntryName(path)).c_str()); }
 
 std::error_code RenameEntry(const std::u16string& from, const std::u16string& to) {
   return RenameAt(AT_FDCWD, NarrowPath(from), AT_FDCWD, NarrowPath(to));
@@ -532,15 +498,8 @@ std::error_code RenameEntry(const std::u16string& from, const std::u16string& to
 
 std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b) {
   if (const int error = InjectedFault(FaultOp::Rename, NarrowPath(a).c_str())) return ErrnoError(error);
-#if defined(SYS_renameat2)
-  // The system call itself: older C libraries have no wrapper for it.
-  constexpr unsigned kRenameExchange = 1u << 1;
-  if (::syscall(SYS_renameat2, AT_FDCWD, ToPath(a).c_str(), AT_FDCWD, ToPath(b).c_str(), kRenameExchange) != 0)
-    return LastError();
+  if (::renameat2(AT_FDCWD, ToPath(a).c_str(), AT_FDCWD, ToPath(b).c_str(), RENAME_EXCHANGE) != 0) return LastError();
   return {};
-#else
-  return std::make_error_code(std::errc::function_not_supported);
-#endif
 }
 
 std::error_code SyncFolder(const std::u16string& path) {
@@ -569,9 +528,7 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
 }
 
 std::error_code FolderHandle::Open(const std::u16string& path, bool noFollow) {
-  std::u16string entry = path;
-  // A trailing separator would have the system follow a link there.
-  while (noFollow && entry.size() > 1 && entry.back() == u'/') entry.pop_back();
+  std::u16string entry = noFollow ? EntryName(path) : path;
   if (const int error = InjectedFault(FaultOp::Open, NarrowPath(entry).c_str())) return ErrnoError(error);
   const int fd = ::open(ToPath(entry).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
   if (fd < 0) {

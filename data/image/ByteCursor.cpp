@@ -82,13 +82,7 @@ void ByteCursor::Skip(uint64_t count) {
 }
 
 Error ContainerFault(Error::Part part, uint32_t section, uint64_t offset, std::string rule) {
-  Error error;
-  error.step = Error::Step::Container;
-  error.part = part;
-  error.section = section;
-  error.offset = offset;
-  error.rule = std::move(rule);
-  return error;
+  return {.step = Error::Step::Container, .rule = std::move(rule), .part = part, .section = section, .offset = offset};
 }
 
 void ByteCursor::Fail(uint64_t offset, std::string rule) {
