@@ -129,39 +129,6 @@ namespace {
 
 std::error_code LastError() { return ErrnoError(errno); }
 
-// A file descriptor, closed when it goes unless Close() reported on it.
-class Descriptor {
- public:
-  Descriptor() = default;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  void Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int Get() const { return fd_; }
-  // Hands the descriptor over to another owner.
-  void Release() { fd_ = -1; }
-  // A file system may report a failed write only here (NFS, a full quota).
-  // Linux frees the descriptor even when close is interrupted, so an
-  // interruption is no error and is not retried.
-  std::error_code Close() {
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0 && errno != EINTR) return LastError();
-    return {};
-  }
-  // The same, taking the written file's status first when `made` is given:
-  // one call on the open file instead of a lookup by name later.
-  std::error_code Close(FileInfo* made);
-
- private:
-  int fd_ = -1;
-};
-
 std::error_code WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     size_t size = data.size();
@@ -276,12 +243,25 @@ FileInfo InfoOf(const struct stat& st) {
           static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint32_t>(st.st_mode & 07777)};
 }
 
+}  // namespace
+
+void Descriptor::Reset(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
 std::error_code Descriptor::Close(FileInfo* made) {
   struct stat st {};
   if (made && ::fstat(fd_, &st) != 0) return LastError();
   if (made) *made = InfoOf(st);
-  return Close();
+  // Linux frees the descriptor even when close is interrupted, so an
+  // interruption is no error and is not retried.
+  const int fd = std::exchange(fd_, -1);
+  if (::close(fd) != 0 && errno != EINTR) return LastError();
+  return {};
 }
+
+namespace {
 
 // The temporary name beside `name` that Replace and CopyIn write first.
 std::string TemporaryName(const std::string& name) {
@@ -511,22 +491,6 @@ std::error_code SyncFolder(const std::u16string& path) {
   return folder.Close();
 }
 
-FolderHandle::~FolderHandle() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept
-    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
-
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    path_ = std::move(other.path_);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
 std::error_code FolderHandle::Open(const std::u16string& path, bool noFollow) {
   std::u16string entry = noFollow ? EntryName(path) : path;
   if (const int error = InjectedFault(FaultOp::Open, NarrowPath(entry).c_str())) return ErrnoError(error);
@@ -539,21 +503,20 @@ std::error_code FolderHandle::Open(const std::u16string& path, bool noFollow) {
       return LinkNotFollowed();
     return ErrnoError(error);
   }
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
+  fd_.Reset(fd);
   path_ = std::move(entry);
   return {};
 }
 
 std::error_code FolderHandle::SyncFileSystem() const {
   if (const int error = InjectedFault(FaultOp::Sync, NarrowPath(path_).c_str())) return ErrnoError(error);
-  if (::syncfs(fd_) != 0) return LastError();
+  if (::syncfs(fd_.Get()) != 0) return LastError();
   return {};
 }
 
 std::error_code FolderHandle::List(std::vector<std::u16string>& names) const {
   names.clear();
-  const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::openat(fd_.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return LastError();
   DIR* entries = ::fdopendir(fd);
   if (entries == nullptr) {
@@ -574,28 +537,28 @@ std::error_code FolderHandle::List(std::vector<std::u16string>& names) const {
 
 std::error_code FolderHandle::Stat(const std::u16string& name, FileInfo& info) const {
   struct stat st {};
-  if (::fstatat(fd_, NarrowPath(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  if (::fstatat(fd_.Get(), NarrowPath(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
   info = InfoOf(st);
   return {};
 }
 
 std::error_code FolderHandle::Remove(const std::u16string& name) const {
-  return RemoveAt(fd_, NarrowPath(name).c_str());
+  return RemoveAt(fd_.Get(), NarrowPath(name).c_str());
 }
 
 std::error_code FolderHandle::Read(const std::u16string& name, std::string& content, size_t maxBytes) const {
-  return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_);
+  return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_.Get());
 }
 
 std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data, const FileInfo* like) const {
-  return ReplaceAt(fd_, NarrowPath(name), data, like, nullptr);
+  return ReplaceAt(fd_.Get(), NarrowPath(name), data, like, nullptr);
 }
 
 std::error_code FolderHandle::Link(const std::u16string& name, const FolderHandle& into,
                                    const std::u16string& to) const {
   const std::string target = NarrowPath(to);
   if (const int error = InjectedFault(FaultOp::Link, target.c_str())) return ErrnoError(error);
-  if (::linkat(fd_, NarrowPath(name).c_str(), into.fd_, target.c_str(), 0) != 0) return LastError();
+  if (::linkat(fd_.Get(), NarrowPath(name).c_str(), into.fd_.Get(), target.c_str(), 0) != 0) return LastError();
   return {};
 }
 
@@ -607,7 +570,7 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   const std::string target = NarrowPath(name);
   std::string temporary;
   Descriptor to;
-  if (auto ec = CreateTemporary(fd_, target, temporary, to)) return ec;
+  if (auto ec = CreateTemporary(fd_.Get(), target, temporary, to)) return ec;
   uint64_t bytes = 0;
   std::error_code ec = CopyContent(from.Get(), to.Get(), nullptr, &bytes);
   if (!ec && ::fchmod(to.Get(), before.st_mode & 07777) != 0) ec = LastError();
@@ -621,8 +584,8 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   const FileInfo was = InfoOf(before), is = InfoOf(after);
   copied.changed = !ec && (bytes != is.size || was.size != is.size || was.modifiedNs != is.modifiedNs ||
                            was.changedNs != is.changedNs);
-  if (!ec && !copied.changed) ec = RenameAt(fd_, temporary, fd_, target);
-  if (ec || copied.changed) ::unlinkat(fd_, temporary.c_str(), 0);
+  if (!ec && !copied.changed) ec = RenameAt(fd_.Get(), temporary, fd_.Get(), target);
+  if (ec || copied.changed) ::unlinkat(fd_.Get(), temporary.c_str(), 0);
   return ec;
 }
 

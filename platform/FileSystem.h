@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/ByteBlock.h"
@@ -174,6 +175,31 @@ struct FileSnapshot {
 // EFBIG before anything is read.
 std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile = false);
 
+// A file descriptor, closed when it goes unless Close() reported on it.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  ~Descriptor() { Reset(-1); }
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    Reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
+
+  // Closes the descriptor held, if any, and takes `fd`.
+  void Reset(int fd);
+  int Get() const { return fd_; }
+  // Hands the descriptor over to another owner.
+  void Release() { fd_ = -1; }
+  // A file system may report a failed write only here (NFS, a full quota).
+  // With `made`, the written file's status is taken first: one call on the
+  // open file instead of a lookup by name later.
+  std::error_code Close(FileInfo* made = nullptr);
+
+ private:
+  int fd_ = -1;
+};
+
 // An open folder. Opened before a batch of files is written into it, it
 // can later flush its whole file system in one call and learn of every
 // write-back error since it was opened, whichever file it hit.
@@ -184,13 +210,6 @@ std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, File
 // following a link there.
 class FolderHandle {
  public:
-  FolderHandle() = default;
-  ~FolderHandle();
-  FolderHandle(FolderHandle&& other) noexcept;
-  FolderHandle& operator=(FolderHandle&& other) noexcept;
-  FolderHandle(const FolderHandle&) = delete;
-  FolderHandle& operator=(const FolderHandle&) = delete;
-
   std::error_code Open(const std::u16string& path, bool noFollow = false);
   // As opened, without trailing separators.
   const std::u16string& Path() const { return path_; }
@@ -227,7 +246,7 @@ class FolderHandle {
 
  private:
   std::u16string path_;
-  int fd_ = -1;
+  Descriptor fd_;
 };
 
 // Process-wide settings, made first thing, before anything is written:
