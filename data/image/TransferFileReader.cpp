@@ -60,6 +60,21 @@ bool EachWord(const TransferFileReader::Runs& runs, ByteOrder order, Visit visit
   return true;
 }
 
+// A double's bits at `p`. Modes 1 and 2 of a little-endian file keep the
+// half with sign and exponent first.
+uint64_t LoadDouble(const uint8_t* p, ByteOrder order, uint8_t mode) {
+  const bool big = order == ByteOrder::Big;
+  if (big || (mode != 1 && mode != 2)) return platform::LoadUnsigned(p, 8, big);
+  return (platform::LoadUnsigned(p, 4, big) << 32) | platform::LoadUnsigned(p + 4, 4, big);
+}
+
+void StoreDouble(uint8_t* p, ByteOrder order, uint8_t mode, uint64_t bits) {
+  const bool big = order == ByteOrder::Big;
+  if (big || (mode != 1 && mode != 2)) return platform::StoreUnsigned(p, 8, bits, big);
+  platform::StoreUnsigned(p, 4, bits >> 32, big);
+  platform::StoreUnsigned(p + 4, 4, bits & 0xFFFFFFFFu, big);
+}
+
 // A layout entry adds to the payload unless its kind is past the table or
 // its count is 0.
 bool Describes(uint8_t kind, uint8_t count) { return kind < kKindWidth.size() && count != 0; }
@@ -234,8 +249,7 @@ void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
       if (end > payload.size()) return;  // the layout describes the payload exactly
       if (kind == kKindDouble) {
         for (; at < end; at += width) {
-          const auto bits = LoadDouble(payload, at, order_, mode_);
-          if (bits) StoreDouble(payload, at, order, mode, *bits);
+          StoreDouble(payload.data() + at, order, mode, LoadDouble(payload.data() + at, order_, mode_));
         }
       } else if (kind != kKindOpaque && order != order_) {
         // An integer only changes with the byte order: its bytes turn round.
