@@ -40,7 +40,6 @@ TEST(FullPath, AbsoluteWithDotDotResolvedAsTheSystemDoes) {
   fs::create_directory_symlink(dir / "real" / "deep", dir / "link");
   EXPECT_EQ(FullPath(dir.Wide("link/p.prt")), dir.Wide("link/p.prt"));
   EXPECT_EQ(FullPath(dir.Wide("link/../p.prt")), dir.Wide("real/p.prt"));
-  EXPECT_EQ(KernelPath(u"link/./p.prt"), u"link/./p.prt");
   EXPECT_EQ(KernelPath(dir.Wide("missing/../p.prt")), dir.Wide("missing/../p.prt"));
 }
 
@@ -109,7 +108,6 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
     EXPECT_EQ(ReadableFileSize(special), std::nullopt) << Narrow(special);
   }
   ::alarm(0);
-  EXPECT_EQ(NotRegularFile().message(), "not a regular file");
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
   EXPECT_FALSE(fs::exists(dir / "copy"));
 }
