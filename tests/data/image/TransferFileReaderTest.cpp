@@ -179,7 +179,7 @@ TEST(TransferFileReader, PositionsAndPointerValuesAtTheirLimits) {
       FinishedImage image = sample;
       if (c.extraPointerAt != 0) {
         image.pointers.push_back(c.extraPointerAt);
-        platform::StoreLE32(image.bytes.data() + c.extraPointerAt, 0);
+        if (c.extraPointerAt + 4 <= image.bytes.size()) platform::StoreLE32(image.bytes.data() + c.extraPointerAt, 0);
       }
       builder::ContainerLayout where;
       std::vector<uint8_t> file = ContainerWriter::Write(image, options, &where);
