@@ -60,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   pf::RemoveTree(work);
   Write(folder + u"/f.prt", dataFile);
   if ((bytes[3] & 0x80) == 0) {
-    if (pf::MakeFolder(work) || pf::CopyFileKeepTime(folder + u"/f.prt", work + u"/f.prt")) std::abort();
+    pf::FolderHandle into;
+    pf::FolderHandle::Copied copied;
+    if (pf::MakeFolder(work) || into.Open(work) || into.CopyIn(folder + u"/f.prt", u"f.prt", copied)) std::abort();
     Write(work + u"/f.rt_file.LANG", language);
   }
 

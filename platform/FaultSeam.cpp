@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <cstdio>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace prt::platform {
@@ -17,6 +20,13 @@ std::atomic<bool> faultArmed{false};
 }  // namespace detail
 
 namespace {
+
+struct FaultRule {
+  FaultOp op = FaultOp::Write;
+  uint32_t nth = 1;     // the first matching call is 1
+  int error = 0;        // an errno value
+  std::string inPath;   // empty: any path
+};
 
 struct Named {
   const char* name;
@@ -47,8 +57,7 @@ std::string PathOf(int fd) {
   return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
 }
 
-}  // namespace
-
+// nullopt when the text is not a rule.
 std::optional<FaultRule> ParseFaultRule(std::string_view text) {
   std::string_view fields[4];
   size_t count = 0;
@@ -68,19 +77,21 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text) {
   return FaultRule{static_cast<FaultOp>(*op), nth, *error, std::string(fields[3])};
 }
 
-void ArmFault(const FaultRule& rule) {
-  std::lock_guard lock(stateMutex);
-  armed = rule;
-  seen = 0;
-  pendingWriteError = 0;
-  detail::faultArmed = true;
-}
+}  // namespace
 
 void ArmFaultFromEnvironment() {
   const char* text = std::getenv("PRT2QML_TEST_FAULT");
   if (text == nullptr) return;
-  if (const auto rule = ParseFaultRule(text)) return ArmFault(*rule);
-  std::fprintf(stderr, "PRT2QML_TEST_FAULT is not a rule: %s\n", text);
+  const std::optional<FaultRule> rule = ParseFaultRule(text);
+  if (!rule) {
+    std::fprintf(stderr, "PRT2QML_TEST_FAULT is not a rule: %s\n", text);
+    return;
+  }
+  std::lock_guard lock(stateMutex);
+  armed = *rule;
+  seen = 0;
+  pendingWriteError = 0;
+  detail::faultArmed = true;
 }
 
 int detail::Fault(FaultOp op, const char* path, int fd, size_t* size) {

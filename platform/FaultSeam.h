@@ -4,9 +4,8 @@
 // error, so that full disks and I/O errors can be tried without root or
 // mounts. Every such call of platform/ asks it first.
 //
-// It is inert unless a test arms it: in-process with ArmFault, or for a
-// whole program through the environment variable PRT2QML_TEST_FAULT, which
-// only the tests set and PrepareProcess reads once:
+// It is inert unless a test arms it through the environment variable
+// PRT2QML_TEST_FAULT, which only the tests set and PrepareProcess reads once:
 //   <open|write|sync|rename|link>,<n>,<errno name>[,<text in the path>]
 // e.g. "write,1,ENOSPC,.qmlc": the first write to a file whose path holds
 // ".qmlc" fails with ENOSPC. A failing write of more than one byte first
@@ -15,24 +14,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <string>
-#include <string_view>
 
 namespace prt::platform {
 
 enum class FaultOp : uint8_t { Open, Write, Sync, Rename, Link };
 
-struct FaultRule {
-  FaultOp op = FaultOp::Write;
-  uint32_t nth = 1;     // the first matching call is 1
-  int error = 0;        // an errno value
-  std::string inPath;   // empty: any path
-};
-
-// nullopt when the text is not a rule.
-std::optional<FaultRule> ParseFaultRule(std::string_view text);
-void ArmFault(const FaultRule& rule);
 // Arms the rule of PRT2QML_TEST_FAULT when it is set; says on standard
 // error when it is not a rule.
 void ArmFaultFromEnvironment();

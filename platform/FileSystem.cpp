@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,18 +61,17 @@ std::error_code ErrnoError(int error) {
   return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
 }
 
+std::u16string EntryName(std::u16string path) {
+  while (path.size() > 1 && path.back() == u'/') path.pop_back();
+  return path;
+}
+
 std::u16string KernelPath(const std::u16string& path) {
   const size_t sep = path.rfind(u'/');
   if (sep == std::u16string::npos) return path;
-  const std::u16string folder = path.substr(0, sep + 1);
-  bool dotDot = false;
-  for (size_t at = 0; at < folder.size() && !dotDot;) {
-    const size_t end = folder.find(u'/', at);
-    dotDot = folder.compare(at, end - at, u"..") == 0;
-    at = end + 1;
-  }
-  if (!dotDot) return path;
-  char* resolved = ::realpath(NarrowPath(folder).c_str(), nullptr);
+  const fs::path folder = ToPath(path.substr(0, sep + 1));
+  if (std::find(folder.begin(), folder.end(), fs::path("..")) == folder.end()) return path;
+  char* resolved = ::realpath(folder.c_str(), nullptr);
   if (resolved == nullptr) return path;
   std::u16string result = WidenPath(resolved);
   std::free(resolved);
@@ -91,11 +89,10 @@ std::u16string FullPath(const std::u16string& path) {
   return FromPath(full.lexically_normal());
 }
 
-CreatedDir CreateDirectory(const std::u16string& path) {
+std::error_code CreateFolder(const std::u16string& path, bool& made) {
   std::error_code ec;
-  if (fs::create_directory(ToPath(path), ec)) return {CreateDirResult::Created, {}};
-  if (ec) return {CreateDirResult::Failed, ec.message()};
-  return {CreateDirResult::Existed, {}};
+  made = fs::create_directory(ToPath(path), ec);
+  return ec;
 }
 
 bool FileExists(const std::u16string& path) {
@@ -104,71 +101,33 @@ bool FileExists(const std::u16string& path) {
 }
 
 bool NameRule::Matches(std::u16string_view name) const {
-  if (!anyMiddle) return name.size() == prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
-  return name.size() >= prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
+  const size_t fixed = prefix.size() + suffix.size();
+  return (anyMiddle ? name.size() >= fixed : name.size() == fixed) && name.starts_with(prefix) && name.ends_with(suffix);
 }
 
-FoundFiles FindFiles(const std::u16string& folder, const NameRule& rule) {
-  FoundFiles found;
+std::error_code FindFiles(const std::u16string& folder, const NameRule& rule, std::vector<std::u16string>& names) {
+  names.clear();
   std::error_code ec;
   fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
   for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     std::error_code typeEc;
     if (it->is_directory(typeEc)) continue;
     std::u16string name = FromPath(it->path().filename());
-    if (rule.Matches(name)) found.names.push_back(std::move(name));
+    if (rule.Matches(name)) names.push_back(std::move(name));
   }
-  if (ec) {
-    found.reason = ec.message();
-    return found;
-  }
-  std::sort(found.names.begin(), found.names.end());
-  found.ranToEnd = true;
-  return found;
+  std::sort(names.begin(), names.end());
+  return ec;
 }
 
-Failure DeleteFile(const std::u16string& path) {
+std::error_code DeleteFile(const std::u16string& path) {
   std::error_code ec;
-  if (fs::remove(ToPath(path), ec) && !ec) return std::nullopt;
-  return ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message();
+  if (!fs::remove(ToPath(path), ec) && !ec) return std::make_error_code(std::errc::no_such_file_or_directory);
+  return ec;
 }
 
 namespace {
 
 std::error_code LastError() { return ErrnoError(errno); }
-
-// A file descriptor, closed when it goes unless Close() reported on it.
-class Descriptor {
- public:
-  Descriptor() = default;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  void Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int Get() const { return fd_; }
-  // Hands the descriptor over to another owner.
-  void Release() { fd_ = -1; }
-  // A file system may report a failed write only here (NFS, a full quota).
-  // Linux frees the descriptor even when close is interrupted, so an
-  // interruption is no error and is not retried.
-  std::error_code Close() {
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0 && errno != EINTR) return LastError();
-    return {};
-  }
-  // The same, taking the written file's status first when `made` is given:
-  // one call on the open file instead of a lookup by name later.
-  std::error_code Close(FileInfo* made);
-
- private:
-  int fd_ = -1;
-};
 
 std::error_code WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -186,29 +145,41 @@ std::error_code WriteAll(int fd, std::string_view data) {
   return {};
 }
 
+// Fills `buffer` from `fd` up to its size or the end of the file; answers
+// the bytes read, or -1 with errno set.
+ssize_t ReadFull(int fd, char* buffer, size_t size) {
+  size_t filled = 0;
+  while (filled < size) {
+    const ssize_t n = ::read(fd, buffer + filled, size - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(filled);
+}
+
 constexpr size_t kNoLimit = SIZE_MAX - 1;
 
 // Reads to the end; `sizeHint` only sizes the first read. More than
 // `maxBytes` fails with EFBIG.
 template <typename Buffer>
 std::error_code ReadAll(int fd, size_t sizeHint, Buffer& content, size_t maxBytes = kNoLimit) {
-  content.clear();
   content.resize(std::min(std::max<size_t>(sizeHint, 4096), maxBytes + 1));
   size_t filled = 0;
   for (;;) {
+    const ssize_t n = ReadFull(fd, reinterpret_cast<char*>(content.data()) + filled, content.size() - filled);
+    if (n < 0) {
+      content.clear();
+      return LastError();
+    }
+    filled += static_cast<size_t>(n);
+    if (filled < content.size()) break;  // the end
     if (filled > maxBytes) {
       content.clear();
       return ErrnoError(EFBIG);
     }
-    if (filled == content.size()) content.resize(std::min(content.size() * 2, maxBytes + 1));
-    const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      content.clear();
-      return LastError();
-    }
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
+    content.resize(std::min(content.size() * 2, maxBytes + 1));
   }
   content.resize(filled);
   return {};
@@ -247,20 +218,6 @@ std::error_code ReadWhole(const std::u16string& path, Buffer& content, int flags
   return file.Close();
 }
 
-// Fills `buffer` from `fd` up to its size or the end of the file; answers
-// the bytes read, or -1 with errno set.
-ssize_t ReadFull(int fd, char* buffer, size_t size) {
-  size_t filled = 0;
-  while (filled < size) {
-    const ssize_t n = ::read(fd, buffer + filled, size - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(filled);
-}
-
 // Copies what is left of `from` to the end of `to` (to none when `to` is
 // -1), in whole blocks, adding them to `hash`; `copied` counts the bytes.
 std::error_code CopyContent(int from, int to, ContentHash* hash = nullptr, uint64_t* copied = nullptr) {
@@ -286,12 +243,25 @@ FileInfo InfoOf(const struct stat& st) {
           static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint32_t>(st.st_mode & 07777)};
 }
 
+}  // namespace
+
+void Descriptor::Reset(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
 std::error_code Descriptor::Close(FileInfo* made) {
   struct stat st {};
   if (made && ::fstat(fd_, &st) != 0) return LastError();
   if (made) *made = InfoOf(st);
-  return Close();
+  // Linux frees the descriptor even when close is interrupted, so an
+  // interruption is no error and is not retried.
+  const int fd = std::exchange(fd_, -1);
+  if (::close(fd) != 0 && errno != EINTR) return LastError();
+  return {};
 }
+
+namespace {
 
 // The temporary name beside `name` that Replace and CopyIn write first.
 std::string TemporaryName(const std::string& name) {
@@ -392,25 +362,6 @@ bool FlagsOfMode(const char* mode, int& flags) {
 }
 
 }  // namespace
-
-Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to) {
-  Descriptor source;
-  Descriptor target;
-  struct stat info {};
-  struct stat targetInfo {};
-  std::error_code ec = OpenRegular(from, O_RDONLY, source, info);
-  // Not truncated on open: an existing target is cut only once it is known
-  // to be a regular file.
-  if (!ec) ec = OpenRegular(to, O_WRONLY | O_CREAT, target, targetInfo);
-  if (!ec && ::ftruncate(target.Get(), 0) != 0) ec = LastError();
-  if (!ec && ::fchmod(target.Get(), info.st_mode & 07777) != 0) ec = LastError();
-  if (!ec) ec = CopyContent(source.Get(), target.Get());
-  const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
-  if (!ec && ::futimens(target.Get(), times) != 0) ec = LastError();
-  if (!ec) ec = target.Close();
-  if (ec) return ec.message();
-  return std::nullopt;
-}
 
 std::FILE* OpenStream(const std::u16string& path, const char* mode, std::error_code* error) {
   std::error_code ignored;
@@ -519,12 +470,7 @@ std::error_code ListFolder(const std::u16string& folder, std::vector<std::u16str
   return ec;
 }
 
-std::error_code RemoveTree(const std::u16string& path) {
-  std::u16string entry = path;
-  while (entry.size() > 1 && entry.back() == u'/') entry.pop_back();
-  const fs::path name = ToPath(entry);
-  return RemoveAt(AT_FDCWD, name.c_str());
-}
+std::error_code RemoveTree(const std::u16string& path) { return RemoveAt(AT_FDCWD, ToPath(EntryName(path)).c_str()); }
 
 std::error_code RenameEntry(const std::u16string& from, const std::u16string& to) {
   return RenameAt(AT_FDCWD, NarrowPath(from), AT_FDCWD, NarrowPath(to));
@@ -532,15 +478,8 @@ std::error_code RenameEntry(const std::u16string& from, const std::u16string& to
 
 std::error_code ExchangeEntries(const std::u16string& a, const std::u16string& b) {
   if (const int error = InjectedFault(FaultOp::Rename, NarrowPath(a).c_str())) return ErrnoError(error);
-#if defined(SYS_renameat2)
-  // The system call itself: older C libraries have no wrapper for it.
-  constexpr unsigned kRenameExchange = 1u << 1;
-  if (::syscall(SYS_renameat2, AT_FDCWD, ToPath(a).c_str(), AT_FDCWD, ToPath(b).c_str(), kRenameExchange) != 0)
-    return LastError();
+  if (::renameat2(AT_FDCWD, ToPath(a).c_str(), AT_FDCWD, ToPath(b).c_str(), RENAME_EXCHANGE) != 0) return LastError();
   return {};
-#else
-  return std::make_error_code(std::errc::function_not_supported);
-#endif
 }
 
 std::error_code SyncFolder(const std::u16string& path) {
@@ -552,26 +491,8 @@ std::error_code SyncFolder(const std::u16string& path) {
   return folder.Close();
 }
 
-FolderHandle::~FolderHandle() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept
-    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
-
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    path_ = std::move(other.path_);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
 std::error_code FolderHandle::Open(const std::u16string& path, bool noFollow) {
-  std::u16string entry = path;
-  // A trailing separator would have the system follow a link there.
-  while (noFollow && entry.size() > 1 && entry.back() == u'/') entry.pop_back();
+  std::u16string entry = noFollow ? EntryName(path) : path;
   if (const int error = InjectedFault(FaultOp::Open, NarrowPath(entry).c_str())) return ErrnoError(error);
   const int fd = ::open(ToPath(entry).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
   if (fd < 0) {
@@ -582,21 +503,20 @@ std::error_code FolderHandle::Open(const std::u16string& path, bool noFollow) {
       return LinkNotFollowed();
     return ErrnoError(error);
   }
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
+  fd_.Reset(fd);
   path_ = std::move(entry);
   return {};
 }
 
 std::error_code FolderHandle::SyncFileSystem() const {
   if (const int error = InjectedFault(FaultOp::Sync, NarrowPath(path_).c_str())) return ErrnoError(error);
-  if (::syncfs(fd_) != 0) return LastError();
+  if (::syncfs(fd_.Get()) != 0) return LastError();
   return {};
 }
 
 std::error_code FolderHandle::List(std::vector<std::u16string>& names) const {
   names.clear();
-  const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::openat(fd_.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return LastError();
   DIR* entries = ::fdopendir(fd);
   if (entries == nullptr) {
@@ -617,28 +537,28 @@ std::error_code FolderHandle::List(std::vector<std::u16string>& names) const {
 
 std::error_code FolderHandle::Stat(const std::u16string& name, FileInfo& info) const {
   struct stat st {};
-  if (::fstatat(fd_, NarrowPath(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  if (::fstatat(fd_.Get(), NarrowPath(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
   info = InfoOf(st);
   return {};
 }
 
 std::error_code FolderHandle::Remove(const std::u16string& name) const {
-  return RemoveAt(fd_, NarrowPath(name).c_str());
+  return RemoveAt(fd_.Get(), NarrowPath(name).c_str());
 }
 
 std::error_code FolderHandle::Read(const std::u16string& name, std::string& content, size_t maxBytes) const {
-  return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_);
+  return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_.Get());
 }
 
 std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data, const FileInfo* like) const {
-  return ReplaceAt(fd_, NarrowPath(name), data, like, nullptr);
+  return ReplaceAt(fd_.Get(), NarrowPath(name), data, like, nullptr);
 }
 
 std::error_code FolderHandle::Link(const std::u16string& name, const FolderHandle& into,
                                    const std::u16string& to) const {
   const std::string target = NarrowPath(to);
   if (const int error = InjectedFault(FaultOp::Link, target.c_str())) return ErrnoError(error);
-  if (::linkat(fd_, NarrowPath(name).c_str(), into.fd_, target.c_str(), 0) != 0) return LastError();
+  if (::linkat(fd_.Get(), NarrowPath(name).c_str(), into.fd_.Get(), target.c_str(), 0) != 0) return LastError();
   return {};
 }
 
@@ -650,7 +570,7 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   const std::string target = NarrowPath(name);
   std::string temporary;
   Descriptor to;
-  if (auto ec = CreateTemporary(fd_, target, temporary, to)) return ec;
+  if (auto ec = CreateTemporary(fd_.Get(), target, temporary, to)) return ec;
   uint64_t bytes = 0;
   std::error_code ec = CopyContent(from.Get(), to.Get(), nullptr, &bytes);
   if (!ec && ::fchmod(to.Get(), before.st_mode & 07777) != 0) ec = LastError();
@@ -664,8 +584,8 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   const FileInfo was = InfoOf(before), is = InfoOf(after);
   copied.changed = !ec && (bytes != is.size || was.size != is.size || was.modifiedNs != is.modifiedNs ||
                            was.changedNs != is.changedNs);
-  if (!ec && !copied.changed) ec = RenameAt(fd_, temporary, fd_, target);
-  if (ec || copied.changed) ::unlinkat(fd_, temporary.c_str(), 0);
+  if (!ec && !copied.changed) ec = RenameAt(fd_.Get(), temporary, fd_.Get(), target);
+  if (ec || copied.changed) ::unlinkat(fd_.Get(), temporary.c_str(), 0);
   return ec;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/ByteBlock.h"
@@ -22,22 +23,17 @@ namespace prt::platform {
 // "B/a.prt". Any other path comes back unchanged, byte for byte, as does
 // one whose folder cannot be resolved (opening it then fails as well).
 std::u16string KernelPath(const std::u16string& path);
+// The name without trailing separators: a trailing slash would make the
+// system calls follow a symbolic link instead of taking the link.
+std::u16string EntryName(std::u16string path);
 // Absolute form of KernelPath(path), with "." components and repeated
 // separators dropped; empty when it cannot be formed (an empty path, no
 // current directory).
 std::u16string FullPath(const std::u16string& path);
 
-// nullopt when a call succeeded, else the system's reason text
-// ("Permission denied").
-using Failure = std::optional<std::string>;
-
-enum class CreateDirResult { Created, Existed, Failed };
-struct CreatedDir {
-  CreateDirResult result;
-  std::string reason;  // the system's text when Failed
-};
-// Creates one folder; its parent must exist.
-CreatedDir CreateDirectory(const std::u16string& path);
+// Creates one folder; its parent must exist. An existing folder (also one
+// a link names) is no error: `made` tells whether it was created.
+std::error_code CreateFolder(const std::u16string& path, bool& made);
 
 bool FileExists(const std::u16string& path);
 
@@ -65,20 +61,12 @@ struct NameRule {
   bool Matches(std::u16string_view name) const;
 };
 
-struct FoundFiles {
-  std::vector<std::u16string> names;  // file names only, sorted
-  bool ranToEnd = false;              // false when the folder could not be read
-  std::string reason;                 // then the system's text
-};
-// Entries of `folder` that are not folders and whose names follow `rule`.
-FoundFiles FindFiles(const std::u16string& folder, const NameRule& rule);
+// The names (only, sorted) of the entries of `folder` that are not folders
+// and follow `rule`.
+std::error_code FindFiles(const std::u16string& folder, const NameRule& rule, std::vector<std::u16string>& names);
 
-Failure DeleteFile(const std::u16string& path);
-
-// Copies `from` over `to` (replacing its content) and gives the copy the
-// source's modification time, so that a later comparison sees them as
-// equal. Both must be regular files; an existing `to` that is not stays.
-Failure CopyFileKeepTime(const std::u16string& from, const std::u16string& to);
+// Removes a file or an empty folder; a missing one is an error.
+std::error_code DeleteFile(const std::u16string& path);
 
 // fopen on a wide path, for the run's own state files: a link in the
 // file's place is not followed. nullptr on failure, with the reason in
@@ -187,6 +175,31 @@ struct FileSnapshot {
 // EFBIG before anything is read.
 std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, FileSnapshot& out, bool ownFile = false);
 
+// A file descriptor, closed when it goes unless Close() reported on it.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  ~Descriptor() { Reset(-1); }
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    Reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
+
+  // Closes the descriptor held, if any, and takes `fd`.
+  void Reset(int fd);
+  int Get() const { return fd_; }
+  // Hands the descriptor over to another owner.
+  void Release() { fd_ = -1; }
+  // A file system may report a failed write only here (NFS, a full quota).
+  // With `made`, the written file's status is taken first: one call on the
+  // open file instead of a lookup by name later.
+  std::error_code Close(FileInfo* made = nullptr);
+
+ private:
+  int fd_ = -1;
+};
+
 // An open folder. Opened before a batch of files is written into it, it
 // can later flush its whole file system in one call and learn of every
 // write-back error since it was opened, whichever file it hit.
@@ -197,13 +210,6 @@ std::error_code ReadSnapshot(const std::u16string& path, uint64_t maxBytes, File
 // following a link there.
 class FolderHandle {
  public:
-  FolderHandle() = default;
-  ~FolderHandle();
-  FolderHandle(FolderHandle&& other) noexcept;
-  FolderHandle& operator=(FolderHandle&& other) noexcept;
-  FolderHandle(const FolderHandle&) = delete;
-  FolderHandle& operator=(const FolderHandle&) = delete;
-
   std::error_code Open(const std::u16string& path, bool noFollow = false);
   // As opened, without trailing separators.
   const std::u16string& Path() const { return path_; }
@@ -240,7 +246,7 @@ class FolderHandle {
 
  private:
   std::u16string path_;
-  int fd_ = -1;
+  Descriptor fd_;
 };
 
 // Process-wide settings, made first thing, before anything is written:

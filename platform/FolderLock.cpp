@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -63,71 +65,39 @@ LockHolder FindHolder(uint64_t device, uint64_t inode) {
 
 }  // namespace
 
-struct FolderLocking {
-  static FolderLock Make(int fd, uint64_t device, uint64_t inode) {
-    FolderLock lock;
-    lock.fd_ = fd;
-    lock.held_ = true;
-    lock.device_ = device;
-    lock.inode_ = inode;
-    return lock;
+FolderLock::Hold::~Hold() {
+  if (fd < 0) return;
+  {
+    std::lock_guard guard(heldMutex);
+    heldFolders.erase({device, inode});
   }
-};
-
-FolderLock::FolderLock(FolderLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      held_(std::exchange(other.held_, false)),
-      device_(other.device_),
-      inode_(other.inode_) {}
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-  if (this != &other) {
-    Release();
-    fd_ = std::exchange(other.fd_, -1);
-    held_ = std::exchange(other.held_, false);
-    device_ = other.device_;
-    inode_ = other.inode_;
-  }
-  return *this;
-}
-
-FolderLock::~FolderLock() { Release(); }
-
-void FolderLock::Release() {
-  if (fd_ >= 0) {
-    {
-      std::lock_guard guard(heldMutex);
-      heldFolders.erase({device_, inode_});
-    }
-    ::close(fd_);  // ends the lock
-  }
-  fd_ = -1;
-  held_ = false;
+  ::close(fd);  // ends the lock
 }
 
 LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool noFollow) {
-  LockResult result;
   const int fd = ::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
   if (fd < 0) {
-    result.status = (errno == ENOENT || errno == ENOTDIR) ? LockStatus::NoFolder : LockStatus::Failed;
-    result.reason = noFollow && errno == ELOOP ? "a symbolic link, not followed" : SystemReason(errno);
-    return result;
+    return {.status = (errno == ENOENT || errno == ENOTDIR) ? LockStatus::NoFolder : LockStatus::Failed,
+            .reason = noFollow && errno == ELOOP ? "a symbolic link, not followed" : SystemReason(errno)};
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    result.reason = SystemReason(errno);
+  // Closes the descriptor, answering why the lock failed.
+  const auto failed = [fd] {
+    LockResult result{.reason = SystemReason(errno)};
     ::close(fd);
     return result;
-  }
-  const uint64_t device = st.st_dev;
-  const uint64_t inode = st.st_ino;
+  };
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return failed();
+  const std::pair<uint64_t, uint64_t> id{st.st_dev, st.st_ino};
+  const auto locked = [&id](int lockFd) {
+    return LockResult{.status = LockStatus::Locked,
+                      .lock = FolderLock(std::make_unique<FolderLock::Hold>(lockFd, id.first, id.second))};
+  };
   {
     std::lock_guard guard(heldMutex);
-    if (heldFolders.count({device, inode}) != 0) {
+    if (heldFolders.count(id) != 0) {
       ::close(fd);
-      result.status = LockStatus::Locked;
-      result.lock = FolderLocking::Make(-1, device, inode);
-      return result;
+      return locked(-1);
     }
   }
 
@@ -136,45 +106,33 @@ LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool n
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
       std::lock_guard guard(heldMutex);
-      heldFolders.insert({device, inode});
-      result.status = LockStatus::Locked;
-      result.lock = FolderLocking::Make(fd, device, inode);
-      return result;
+      heldFolders.insert(id);
+      return locked(fd);
     }
     if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) {
-      result.reason = SystemReason(errno);
-      ::close(fd);
-      return result;
-    }
+    if (errno != EWOULDBLOCK) return failed();
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) break;
     if (!announced) {
       announced = true;
-      if (wait.onWait) wait.onWait(folder, FindHolder(device, inode));
+      if (wait.onWait) wait.onWait(folder, FindHolder(id.first, id.second));
     }
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(wait.poll, deadline - now));
   }
   ::close(fd);
-  result.status = LockStatus::TimedOut;
-  result.holder = FindHolder(device, inode);
-  return result;
+  return {.status = LockStatus::TimedOut, .holder = FindHolder(id.first, id.second)};
 }
 
 std::optional<std::chrono::seconds> ParseLockWait(const char* text) {
   if (text == nullptr || *text == '\0') return std::nullopt;
-  // Longer waits are cut to a year, far inside the clock's range.
-  constexpr uint64_t kMax = limits::kLockWaitSeconds;
   uint64_t seconds = 0;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9') return std::nullopt;
-    seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0'));
-  }
-  return std::chrono::seconds(seconds);
-}
-
-std::chrono::seconds LockWaitFromEnvironment() {
-  return ParseLockWait(std::getenv("PRT2QML_LOCK_WAIT")).value_or(std::chrono::seconds(600));
+  const char* const end = text + std::strlen(text);
+  const auto [stop, ec] = std::from_chars(text, end, seconds);
+  if (stop != end) return std::nullopt;
+  // Longer waits, also those past 64 bits, are cut to a year, far inside
+  // the clock's range.
+  constexpr uint64_t kMax = limits::kLockWaitSeconds;
+  return std::chrono::seconds(ec == std::errc() ? std::min(kMax, seconds) : kMax);
 }
 
 std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,21 +26,21 @@ struct LockWait {
 
 class FolderLock {
  public:
+  // The locked folder's descriptor, whose closing ends the lock (-1 when
+  // this process already held the folder), and which folder it is.
+  struct Hold {
+    int fd;
+    uint64_t device;
+    uint64_t inode;
+    ~Hold();
+  };
   FolderLock() = default;
-  FolderLock(FolderLock&& other) noexcept;
-  FolderLock& operator=(FolderLock&& other) noexcept;
-  ~FolderLock();
+  explicit FolderLock(std::unique_ptr<Hold> hold) : hold_(std::move(hold)) {}
 
-  bool Held() const { return held_; }
+  bool Held() const { return hold_ != nullptr; }
 
  private:
-  friend struct FolderLocking;
-  void Release();
-
-  int fd_ = -1;        // -1 when this process already held the folder
-  bool held_ = false;
-  uint64_t device_ = 0;
-  uint64_t inode_ = 0;
+  std::unique_ptr<Hold> hold_;
 };
 
 enum class LockStatus {
@@ -60,10 +61,8 @@ struct LockResult {
 LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool noFollow = false);
 
 // The bound from PRT2QML_LOCK_WAIT (whole seconds, 0: do not wait, at most
-// a year); 600 s when it is unset or not a number.
-std::chrono::seconds LockWaitFromEnvironment();
-// The same, strict: nullopt when the variable is set to anything but a
-// whole number of seconds ("-1", "1e9", ""); its text goes to `text`.
+// a year); 600 s when it is unset, nullopt when it is set to anything but a
+// whole number of seconds ("-1", "1e9", ""), whose text goes to `text`.
 std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text);
 std::optional<std::chrono::seconds> ParseLockWait(const char* text);
 

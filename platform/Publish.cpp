@@ -42,18 +42,8 @@ Status SyncParent(const std::u16string& final) {
 }  // namespace
 
 Error PublishError(std::string action, std::u16string path, std::u16string other, std::error_code code) {
-  Error error;
-  error.step = Error::Step::Publish;
-  error.action = std::move(action);
-  error.path = std::move(path);
-  error.other = std::move(other);
-  error.code = code;
-  return error;
-}
-
-std::u16string EntryName(std::u16string path) {
-  while (path.size() > 1 && path.back() == u'/') path.pop_back();
-  return path;
+  return {.step = Error::Step::Publish, .path = std::move(path), .other = std::move(other), .code = code,
+          .action = std::move(action)};
 }
 
 std::error_code MoveAside(const std::u16string& entry, std::u16string& aside) {

@@ -39,10 +39,6 @@ Result<Published> PublishByCopy(const std::u16string& staging, const std::u16str
 // takes that name meanwhile.
 std::error_code MoveAside(const std::u16string& entry, std::u16string& aside);
 
-// The name without trailing separators: a trailing slash would make the
-// system calls follow a symbolic link instead of taking the link.
-std::u16string EntryName(std::u16string path);
-
 // A Step::Publish error: `action` on `path` (and `other`) failed with `code`.
 Error PublishError(std::string action, std::u16string path, std::u16string other, std::error_code code);
 

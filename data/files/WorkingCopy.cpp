@@ -1,7 +1,6 @@
 #include "data/files/WorkingCopy.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -21,57 +20,24 @@ namespace {
 
 namespace pf = prt::platform;
 
-// Linux names: only '/' separates; a backslash belongs to the name.
-size_t LastSeparator(const std::u16string& path) { return path.rfind(u'/'); }
-
-// How a file code becomes the end of a file name.
-enum class NameForm : uint8_t {
-  Suffix,       // base + fixed suffix
-  Chunk,        // base + "." + code + ".cnk"
-  RuntimeFile,  // base + ".rt_file." + code
-};
-
-struct CodeRule {
+// The file codes with a name ending of their own.
+constexpr struct {
   uint32_t code;
-  NameForm form;
-  const char16_t* suffix;
+  const char16_t* ending;
+} kEndings[] = {
+    {kFileConfig, u".prt"},
+    {FileCode('P', 'A', 'S', 'S'), u".pwx"},
+    {FileCode('P', 'W', 'L', 'E'), u".pwxEx"},
 };
 
-constexpr std::array kCodeRules{
-    CodeRule{kFileConfig, NameForm::Suffix, u".prt"},
-    CodeRule{FileCode('P', 'A', 'S', 'S'), NameForm::Suffix, u".pwx"},
-    CodeRule{FileCode('P', 'W', 'L', 'E'), NameForm::Suffix, u".pwxEx"},
-    CodeRule{FileCode('E', 'T', 'H', '0'), NameForm::Chunk, nullptr},
-    CodeRule{FileCode('I', 'F', '1', 'B'), NameForm::Chunk, nullptr},
-};
-
-bool IsDigit(uint32_t c) { return c >= '0' && c <= '9'; }
-
-// 'R' followed by three decimal digits names a recipe chunk.
-bool IsRecipeCode(uint32_t code) {
-  return (code >> 24) == 'R' && IsDigit((code >> 16) & 0xFF) && IsDigit((code >> 8) & 0xFF) && IsDigit(code & 0xFF);
-}
-
-NameForm FormOf(uint32_t code, const char16_t*& suffix) {
-  for (const CodeRule& rule : kCodeRules) {
-    if (rule.code == code) {
-      suffix = rule.suffix;
-      return rule.form;
-    }
-  }
-  return IsRecipeCode(code) ? NameForm::Chunk : NameForm::RuntimeFile;
-}
-
-std::u16string CodeText(uint32_t code) {
-  std::u16string text;
-  for (int shift = 24; shift >= 0; shift -= 8) text.push_back(static_cast<char16_t>((code >> shift) & 0xFF));
-  return text;
-}
-
-// The file name without its extension; the whole name when it has none.
-std::u16string Stem(const std::u16string& fileName) {
-  const size_t dot = fileName.rfind(u'.');
-  return dot == std::u16string::npos ? fileName : fileName.substr(0, dot);
+// Chunks: 'ETH0', 'IF1B', and 'R' followed by three decimal digits (recipes).
+bool IsChunkCode(uint32_t code) {
+  const auto digit = [code](int shift) {
+    const auto c = static_cast<uint8_t>(code >> shift);
+    return c >= '0' && c <= '9';
+  };
+  return code == FileCode('E', 'T', 'H', '0') || code == FileCode('I', 'F', '1', 'B') ||
+         ((code >> 24) == 'R' && digit(16) && digit(8) && digit(0));
 }
 
 using Step = Error::Step;
@@ -82,16 +48,11 @@ std::u16string Shown(const std::u16string& folder) {
 }
 
 Error Refused(Step step, std::u16string path, std::u16string folder, std::string reason) {
-  Error error;
-  error.step = step;
-  error.path = std::move(path);
-  error.other = std::move(folder);
-  error.rule = std::move(reason);
-  return error;
+  return {.step = step, .path = std::move(path), .other = std::move(folder), .rule = std::move(reason)};
 }
 
 // Beside the working copy: the hash of the data file's bytes it was taken from.
-constexpr std::u16string_view kHashSuffix = u".hash";
+constexpr char16_t kHashSuffix[] = u".hash";
 // A data file rewritten while it is copied is copied again, this often.
 constexpr int kCopyAttempts = 3;
 
@@ -111,7 +72,7 @@ bool CopyMatches(const pf::FolderHandle& work, const std::u16string& fileName, c
   pf::FileInfo copy;
   if (work.Stat(fileName, copy) || !copy.regular) return false;
   if (copy.size != data.size || copy.modifiedNs != data.modifiedNs) return false;
-  const std::u16string hashName = fileName + std::u16string(kHashSuffix);
+  const std::u16string hashName = fileName + kHashSuffix;
   std::string stored;
   if (!work.Read(hashName, stored, 64)) return stored == HashText(hash);
   uint64_t copied = 0;
@@ -139,17 +100,20 @@ void WaitUntilSettled(const std::u16string& path) {
   }
 }
 
-// Reads the data file whole, again when it changed while it was read.
-Status ReadDataFile(const std::u16string& path, const std::u16string& fileName, const std::u16string& folder,
-                    pf::FileSnapshot& data) {
-  std::error_code ec = pf::ReadSnapshot(path, limits::kDataFileBytes, data);
-  for (int attempt = 1; !ec && data.changed && attempt < kCopyAttempts; ++attempt) {
-    WaitUntilSettled(path);
-    ec = pf::ReadSnapshot(path, limits::kDataFileBytes, data);
+// Copies the file `source` (named `file` in the working folder `folder`)
+// with `copy`, which answers an error and sets `changed`; again, once the
+// file has settled, while it changed during the copy.
+template <typename Copy>
+Status CopyUnchanged(const std::u16string& source, const std::u16string& file, const std::u16string& folder,
+                     const bool& changed, Copy copy) {
+  std::error_code ec = copy();
+  for (int attempt = 1; !ec && changed && attempt < kCopyAttempts; ++attempt) {
+    WaitUntilSettled(source);
+    ec = copy();
   }
-  if (ec) return Fail(Refused(Step::CopyFile, fileName, folder, ec.message()));
-  if (data.changed)
-    return Fail(Refused(Step::CopyFile, fileName, folder,
+  if (ec) return Fail(Refused(Step::CopyFile, file, folder, ec.message()));
+  if (changed)
+    return Fail(Refused(Step::CopyFile, file, folder,
                         "it changed while it was copied, " + std::to_string(kCopyAttempts) + " times"));
   return {};
 }
@@ -162,19 +126,14 @@ Status CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& w
   const std::u16string folder = work.Path();
   const pf::NameRule rules[] = {{name + u".", u".cnk", true}, {name + u".pwx", u"", false}};
   for (const pf::NameRule& rule : rules) {
-    const pf::FoundFiles found = pf::FindFiles(sourceFolder, rule);
-    if (!found.ranToEnd) return Fail(Refused(Step::ReadFolder, Shown(sourceFolder), {}, found.reason));
-    for (const std::u16string& file : found.names) {
+    std::vector<std::u16string> files;
+    if (const std::error_code ec = pf::FindFiles(sourceFolder, rule, files))
+      return Fail(Refused(Step::ReadFolder, Shown(sourceFolder), {}, ec.message()));
+    for (const std::u16string& file : files) {
       pf::FolderHandle::Copied copied;
-      std::error_code ec = work.CopyIn(sourceFolder + file, file, copied);
-      for (int attempt = 1; !ec && copied.changed && attempt < kCopyAttempts; ++attempt) {
-        WaitUntilSettled(sourceFolder + file);
-        ec = work.CopyIn(sourceFolder + file, file, copied);
-      }
-      if (ec) return Fail(Refused(Step::CopyFile, file, folder, ec.message()));
-      if (copied.changed)
-        return Fail(Refused(Step::CopyFile, file, folder,
-                    "it changed while it was copied, " + std::to_string(kCopyAttempts) + " times"));
+      const std::u16string source = sourceFolder + file;
+      Status done = CopyUnchanged(source, file, folder, copied.changed, [&] { return work.CopyIn(source, file, copied); });
+      if (!done) return done;
     }
   }
   const std::string_view bytes(reinterpret_cast<const char*>(data.bytes.Data()), data.bytes.Size());
@@ -188,7 +147,7 @@ Status CopyDataSet(const std::u16string& sourceFolder, const pf::FolderHandle& w
 // literally.
 Status DeleteStaleFiles(const pf::FolderHandle& work, const std::u16string& name) {
   const pf::NameRule rules[] = {
-      {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, {name + u".prt", std::u16string(kHashSuffix), false}};
+      {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, {name + u".prt", kHashSuffix, false}};
   std::vector<std::u16string> entries;
   if (const std::error_code ec = work.List(entries)) return Fail(Refused(Step::ReadFolder, work.Path(), {}, ec.message()));
   for (const std::u16string& entry : entries) {
@@ -211,20 +170,11 @@ bool WorkingCopyIsCurrent(const std::u16string& workFolder, const std::u16string
 }
 
 std::u16string DataSetFileName(const std::u16string& base, uint32_t code) {
-  std::u16string out = base;
-  const char16_t* suffix = nullptr;
-  switch (FormOf(code, suffix)) {
-    case NameForm::Suffix:
-      out += suffix;
-      break;
-    case NameForm::Chunk:
-      out += u'.' + CodeText(code) + u".cnk";
-      break;
-    case NameForm::RuntimeFile:
-      out += u".rt_file." + CodeText(code);
-      break;
-  }
-  return out;
+  for (const auto& [known, ending] : kEndings)
+    if (known == code) return base + ending;
+  std::u16string text;
+  for (int shift = 24; shift >= 0; shift -= 8) text.push_back(static_cast<char16_t>((code >> shift) & 0xFF));
+  return base + (IsChunkCode(code) ? u'.' + text + u".cnk" : u".rt_file." + text);
 }
 
 Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path, const platform::LockWait& wait,
@@ -234,8 +184,9 @@ Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path, const platf
   const pf::FileCheck data = pf::CheckRegularFile(path);
   if (data.kind != pf::FileKind::Regular) return Fail(Refused(Step::OpenData, path, {}, data.reason));
   const std::u16string full = pf::FullPath(path);
-  const size_t sep = LastSeparator(full);
-  if (full.empty() || sep == std::u16string::npos)
+  // Linux names: only '/' separates; a backslash belongs to the name.
+  const size_t sep = full.rfind(u'/');
+  if (sep == std::u16string::npos)
     return Fail(Refused(Step::OpenData, path, {}, pf::SystemReason(ENOENT)));
 
   const std::u16string sourceFolder = full.substr(0, sep + 1);
@@ -249,12 +200,12 @@ Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path, const platf
     return Fail(Refused(Step::TooLarge, path, {},
                            pf::GroupedDigits(data.size) + " bytes, more than the " +
                                pf::GroupedDigits(limits::kDataFileBytes) + " a data file may have"));
-  const std::u16string name = Stem(fileName);
+  const std::u16string name = fileName.substr(0, fileName.size() - kDataSuffix.size());
   const std::u16string workFolderName = sourceFolder + u"SimWork";
 
-  const pf::CreatedDir created = pf::CreateDirectory(workFolderName);
-  if (created.result == pf::CreateDirResult::Failed)
-    return Fail(Refused(Step::CreateFolder, workFolderName, {}, created.reason));
+  bool made = false;
+  if (const std::error_code ec = pf::CreateFolder(workFolderName, made))
+    return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
   // Held from before the copy is compared until the value goes: another
   // run of the same project waits rather than copying underneath this one.
   // The folder is the run's own: a link in its place is refused.
@@ -270,17 +221,18 @@ Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path, const platf
   if (const std::error_code ec = work.Open(workFolderName, true))
     return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
 
-  const bool made = created.result == pf::CreateDirResult::Created;
+  // The data file is read whole, again when it changed while it was read.
   pf::FileSnapshot bytes;
-  Status done = ReadDataFile(full, fileName, workFolderName, bytes);
+  Status done = CopyUnchanged(full, fileName, workFolderName, bytes.changed,
+                              [&] { return pf::ReadSnapshot(full, limits::kDataFileBytes, bytes); });
   const uint64_t hash = done ? pf::ContentHash::Of(bytes.bytes.Bytes()) : 0;
   if (done && (made || !CopyMatches(work, fileName, bytes.info, hash, true))) {
     done = DeleteStaleFiles(work, name);
     if (done) done = CopyDataSet(sourceFolder, work, name, fileName, bytes);
     // Stored last: a copy cut short by a kill has no hash and is taken again.
     if (done) {
-      if (const std::error_code ec = work.Replace(fileName + std::u16string(kHashSuffix), HashText(hash)))
-        done = Fail(Refused(Step::CopyFile, fileName + std::u16string(kHashSuffix), workFolderName, ec.message()));
+      if (const std::error_code ec = work.Replace(fileName + kHashSuffix, HashText(hash)))
+        done = Fail(Refused(Step::CopyFile, fileName + kHashSuffix, workFolderName, ec.message()));
     }
   }
   if (!done) {

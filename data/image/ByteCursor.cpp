@@ -7,37 +7,6 @@
 
 namespace prt {
 
-namespace {
-
-bool SwapsHalves(ByteOrder order, uint8_t mode) { return order == ByteOrder::Little && (mode == 1 || mode == 2); }
-
-}  // namespace
-
-std::optional<uint64_t> LoadUInt(std::span<const uint8_t> bytes, size_t at, unsigned width, ByteOrder order) {
-  if (width == 0 || width > 8 || at > bytes.size() || width > bytes.size() - at) return std::nullopt;
-  return platform::LoadUnsigned(bytes.data() + at, width, order == ByteOrder::Big);
-}
-
-bool StoreUInt(std::span<uint8_t> bytes, size_t at, unsigned width, ByteOrder order, uint64_t value) {
-  if (width == 0 || width > 8 || at > bytes.size() || width > bytes.size() - at) return false;
-  platform::StoreUnsigned(bytes.data() + at, width, value, order == ByteOrder::Big);
-  return true;
-}
-
-std::optional<uint64_t> LoadDouble(std::span<const uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode) {
-  if (!SwapsHalves(order, mode)) return LoadUInt(bytes, at, 8, order);
-  const auto high = LoadUInt(bytes, at, 4, order);
-  const auto low = at <= SIZE_MAX - 4 ? LoadUInt(bytes, at + 4, 4, order) : std::nullopt;
-  if (!high || !low) return std::nullopt;
-  return (*high << 32) | *low;
-}
-
-bool StoreDouble(std::span<uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode, uint64_t bits) {
-  if (!SwapsHalves(order, mode)) return StoreUInt(bytes, at, 8, order, bits);
-  if (at > bytes.size() || bytes.size() - at < 8) return false;
-  return StoreUInt(bytes, at, 4, order, bits >> 32) && StoreUInt(bytes, at + 4, 4, order, bits & 0xFFFFFFFFu);
-}
-
 std::string Hex(uint64_t value) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
@@ -55,7 +24,7 @@ bool ByteCursor::Fits(uint64_t width) {
 
 uint64_t ByteCursor::Read(unsigned width) {
   if (!Fits(width)) return 0;
-  const uint64_t value = *LoadUInt(bytes_, static_cast<size_t>(pos_), width, order_);
+  const uint64_t value = platform::LoadUnsigned(bytes_.data() + pos_, width, order_ == ByteOrder::Big);
   pos_ += width;
   return value;
 }
@@ -82,13 +51,7 @@ void ByteCursor::Skip(uint64_t count) {
 }
 
 Error ContainerFault(Error::Part part, uint32_t section, uint64_t offset, std::string rule) {
-  Error error;
-  error.step = Error::Step::Container;
-  error.part = part;
-  error.section = section;
-  error.offset = offset;
-  error.rule = std::move(rule);
-  return error;
+  return {.step = Error::Step::Container, .rule = std::move(rule), .part = part, .section = section, .offset = offset};
 }
 
 void ByteCursor::Fail(uint64_t offset, std::string rule) {

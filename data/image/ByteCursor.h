@@ -11,17 +11,6 @@
 
 namespace prt {
 
-// `width` bytes at `at` as an unsigned number in `order`; nullopt when
-// they do not lie wholly inside `bytes`.
-std::optional<uint64_t> LoadUInt(std::span<const uint8_t> bytes, size_t at, unsigned width, ByteOrder order);
-// The inverse of LoadUInt; false when the field does not fit.
-bool StoreUInt(std::span<uint8_t> bytes, size_t at, unsigned width, ByteOrder order, uint64_t value);
-
-// A 64-bit double's bits. Modes 1 and 2 of a little-endian file keep the
-// half with sign and exponent first.
-std::optional<uint64_t> LoadDouble(std::span<const uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode);
-bool StoreDouble(std::span<uint8_t> bytes, size_t at, ByteOrder order, uint8_t mode, uint64_t bits);
-
 // A container that breaks `rule` at `offset` of `part`.
 Error ContainerFault(Error::Part part, uint32_t section, uint64_t offset, std::string rule);
 

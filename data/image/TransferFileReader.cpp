@@ -32,6 +32,8 @@ enum SectionType : uint32_t {
   kListC = 6000,
   kListD = 7000,
 };
+// The sections that list payload positions, in the order they are checked.
+constexpr uint32_t kPositionLists[] = {kListA, kListB, kListC, kListD};
 
 using Place = Error::Part;
 
@@ -58,6 +60,21 @@ bool EachWord(const TransferFileReader::Runs& runs, ByteOrder order, Visit visit
   return true;
 }
 
+// A double's bits at `p`. Modes 1 and 2 of a little-endian file keep the
+// half with sign and exponent first.
+uint64_t LoadDouble(const uint8_t* p, ByteOrder order, uint8_t mode) {
+  const bool big = order == ByteOrder::Big;
+  if (big || (mode != 1 && mode != 2)) return platform::LoadUnsigned(p, 8, big);
+  return (platform::LoadUnsigned(p, 4, big) << 32) | platform::LoadUnsigned(p + 4, 4, big);
+}
+
+void StoreDouble(uint8_t* p, ByteOrder order, uint8_t mode, uint64_t bits) {
+  const bool big = order == ByteOrder::Big;
+  if (big || (mode != 1 && mode != 2)) return platform::StoreUnsigned(p, 8, bits, big);
+  platform::StoreUnsigned(p, 4, bits >> 32, big);
+  platform::StoreUnsigned(p + 4, 4, bits & 0xFFFFFFFFu, big);
+}
+
 // A layout entry adds to the payload unless its kind is past the table or
 // its count is 0.
 bool Describes(uint8_t kind, uint8_t count) { return kind < kKindWidth.size() && count != 0; }
@@ -77,10 +94,10 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   ByteCursor in(bytes);
   const auto refused = [&in] { return Fail(*in.Fault()); };
 
-  static_assert(sizeof r.magic_ == kMagicSize);
+  uint8_t magic[kMagicSize];
   in.SetPlace(Place::Signature);
-  in.Bytes(std::span(reinterpret_cast<uint8_t*>(r.magic_), kMagicSize));
-  if (in.Failed() || std::memcmp(r.magic_, kMagic, kMagicSize) != 0)
+  in.Bytes(magic);
+  if (in.Failed() || std::memcmp(magic, kMagic, kMagicSize) != 0)
     return Fail(ContainerFault(Place::Signature, 0, 0, bytes.empty() ? "the file is empty" : "unknown signature at offset 0"));
 
   in.SetPlace(Place::Head);
@@ -102,12 +119,13 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   r.mode_ = in.U8();
   in.SetOrder(r.order_);
   r.fileOrder_ = r.order_;
-  in.Bytes(r.headerBytes_);
-  r.headerLength_ = in.U32();
+  in.Skip(4);
+  const uint32_t headerLength = in.U32();
   if (in.Failed()) return refused();
 
   uint64_t payloadSize = 0;
-  while (r.headerLength_ > in.Position()) {
+  Runs positions[std::size(kPositionLists)];
+  while (headerLength > in.Position()) {
     const uint64_t sectionStart = in.Position();
     in.SetPlace(Place::Head);
     const uint32_t type = in.U32();
@@ -130,13 +148,16 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
       case kPointers:
         r.base_ = in.U32();
         r.null_ = in.U32();
-        if (!in.Failed()) r.pointers_.push_back(TakeEntries(in, sectionEnd, 4));
+        r.pointers_.push_back(TakeEntries(in, sectionEnd, 4));
         break;
       case kListA:
       case kListB:
-        (type == kListA ? r.word3000_ : r.word4000_) = in.U32();
-        if (in.Failed()) break;
-        (type == kListA ? r.positionsA_ : r.positionsB_).push_back(TakeEntries(in, sectionEnd, 4));
+        in.Skip(4);  // a word of their own, unused
+        [[fallthrough]];
+      case kListC:
+      case kListD:
+        positions[std::ranges::find(kPositionLists, type) - std::begin(kPositionLists)].push_back(
+            TakeEntries(in, sectionEnd, 4));
         break;
       case kName: {
         // The next section follows the last unit directly, whatever L says.
@@ -147,12 +168,6 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
         r.name_ = name.substr(0, name.find('\0'));
         break;
       }
-      case kListC:
-        r.positionsC_.push_back(TakeEntries(in, sectionEnd, 4));
-        break;
-      case kListD:
-        r.positionsD_.push_back(TakeEntries(in, sectionEnd, 4));
-        break;
       default:
         // A length shorter than the head would never move the reader on.
         if (length < kSectionHeadSize) {
@@ -175,7 +190,6 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   }
   if (in.Failed()) return refused();
   r.payloadSize_ = static_cast<uint32_t>(payloadSize);
-  r.payloadRead_ = r.payloadSize_;
   r.file_ = std::move(file);
   const uint8_t* payload = r.file_.Data() + r.payloadOffset_;
 
@@ -204,13 +218,9 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
     return true;
   });
   if (!pointersFit) return refused();
-  const struct {
-    uint32_t section;
-    const Runs& positions;
-  } lists[] = {{kListA, r.positionsA_}, {kListB, r.positionsB_}, {kListC, r.positionsC_}, {kListD, r.positionsD_}};
-  for (const auto& list : lists) {
-    in.SetPlace(Place::Section, list.section);
-    const bool inside = EachWord(list.positions, r.fileOrder_, [&](uint32_t position, uint64_t at) {
+  for (size_t list = 0; list < std::size(kPositionLists); ++list) {
+    in.SetPlace(Place::Section, kPositionLists[list]);
+    const bool inside = EachWord(positions[list], r.fileOrder_, [&](uint32_t position, uint64_t at) {
       if (position < size) return true;
       in.Fail(at, "position " + Hex(position) + " lies outside the payload");
       return false;
@@ -223,7 +233,6 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
 platform::ByteBlock TransferFileReader::TakeFile() && {
   layout_.clear();
   pointers_.clear();
-  for (Runs* list : {&positionsA_, &positionsB_, &positionsC_, &positionsD_}) list->clear();
   return std::move(file_);
 }
 
@@ -240,8 +249,7 @@ void TransferFileReader::AdjustByteOrder(ByteOrder order, uint8_t mode) {
       if (end > payload.size()) return;  // the layout describes the payload exactly
       if (kind == kKindDouble) {
         for (; at < end; at += width) {
-          const auto bits = LoadDouble(payload, at, order_, mode_);
-          if (bits) StoreDouble(payload, at, order, mode, *bits);
+          StoreDouble(payload.data() + at, order, mode, LoadDouble(payload.data() + at, order_, mode_));
         }
       } else if (kind != kKindOpaque && order != order_) {
         // An integer only changes with the byte order: its bytes turn round.

@@ -28,9 +28,9 @@ class TransferFileReader {
   void Relocate(uint32_t newBase, uint32_t newNull);
 
   const std::string& Name() const { return name_; }
-  std::span<const uint8_t> Payload() const { return {file_.Data() + payloadOffset_, payloadRead_}; }
-  std::span<uint8_t> Payload() { return {file_.Data() + payloadOffset_, payloadRead_}; }
-  uint32_t PayloadSize() const { return payloadRead_; }
+  std::span<const uint8_t> Payload() const { return {file_.Data() + payloadOffset_, payloadSize_}; }
+  std::span<uint8_t> Payload() { return {file_.Data() + payloadOffset_, payloadSize_}; }
+  uint32_t PayloadSize() const { return payloadSize_; }
   // Where the payload starts in the file.
   uint64_t PayloadOffset() const { return payloadOffset_; }
   // The file's bytes, the payload among them. The reader is spent: its
@@ -49,23 +49,16 @@ class TransferFileReader {
  private:
   TransferFileReader() = default;
 
-  char magic_[14] = {};
   std::string name_;
   ByteOrder order_ = ByteOrder::Little;  // the payload's, as converted
   ByteOrder fileOrder_ = ByteOrder::Little;  // the head's lists stay in it
   uint8_t mode_ = 0;
-  uint8_t headerBytes_[4] = {};
-  uint32_t headerLength_ = 0;
   Runs layout_;  // {kind, count} pairs, those that add nothing among them
   Runs pointers_;
-  Runs positionsA_, positionsB_, positionsC_, positionsD_;
   uint32_t base_ = 0;
   uint32_t null_ = 0;
-  uint32_t word3000_ = 0;
-  uint32_t word4000_ = 0;
   uint32_t payloadSize_ = 0;  // P from the layout
   platform::ByteBlock file_;
-  uint32_t payloadRead_ = 0;
   uint64_t payloadOffset_ = 0;
 };
 

@@ -40,7 +40,6 @@ TEST(FullPath, AbsoluteWithDotDotResolvedAsTheSystemDoes) {
   fs::create_directory_symlink(dir / "real" / "deep", dir / "link");
   EXPECT_EQ(FullPath(dir.Wide("link/p.prt")), dir.Wide("link/p.prt"));
   EXPECT_EQ(FullPath(dir.Wide("link/../p.prt")), dir.Wide("real/p.prt"));
-  EXPECT_EQ(KernelPath(u"link/./p.prt"), u"link/./p.prt");
   EXPECT_EQ(KernelPath(dir.Wide("missing/../p.prt")), dir.Wide("missing/../p.prt"));
 }
 
@@ -90,22 +89,14 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
       return ec;
     };
   };
-  // A copy's reason comes as text.
-  auto copyReason = [](const Failure& failure) {
-    return failure == NotRegularFile().message() ? NotRegularFile()
-           : failure == std::make_error_code(std::errc::is_a_directory).message()
-               ? std::make_error_code(std::errc::is_a_directory)
-               : std::error_code();
-  };
   const struct { const char* name; std::function<std::error_code(const std::u16string&)> call; } cases[] = {
       {"read", [&](const auto& p) { return ReadWholeFile(p, content); }},
       {"read bytes", [&](const auto& p) { return ReadWholeFile(p, bytes); }},
       {"write", [](const auto& p) { return WriteWholeFile(p, "x"); }},
       {"overwrite", [](const auto& p) { return OverwriteWholeFile(p, "x"); }},
       {"copy from", [&](const auto& p) { return CopyWholeFile(p, dir.Wide("copy")); }},
+      {"copy onto", [&](const auto& p) { return CopyWholeFile(plain, p); }},
       {"open rb", open("rb")}, {"open rb+", open("rb+")}, {"open ab", open("ab")}, {"open wb+", open("wb+")},
-      {"copy keeping the time from", [&](const auto& p) { return copyReason(CopyFileKeepTime(p, dir.Wide("c"))); }},
-      {"copy keeping the time onto", [&](const auto& p) { return copyReason(CopyFileKeepTime(plain, p)); }},
   };
   ::alarm(20);  // a regression blocks on the FIFO: end it as a failure rather than hang
   for (const auto& c : cases) {
@@ -117,9 +108,8 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
     EXPECT_EQ(ReadableFileSize(special), std::nullopt) << Narrow(special);
   }
   ::alarm(0);
-  EXPECT_EQ(NotRegularFile().message(), "not a regular file");
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
-  EXPECT_FALSE(fs::exists(dir / "copy") || fs::exists(dir / "c"));
+  EXPECT_FALSE(fs::exists(dir / "copy"));
 }
 
 // Under a file-size limit every write fails with EFBIG rather than the
@@ -175,8 +165,6 @@ TEST(Text, PathBytesRoundTripThroughTheWideForm) {
   for (const auto& [bytes, wide] : cases) {
     EXPECT_EQ(WidenPath(bytes), wide) << bytes;
     EXPECT_EQ(NarrowPath(wide), bytes) << bytes;
-    EXPECT_EQ(ToPath(wide).native(), bytes) << bytes;
-    EXPECT_EQ(FromPath(std::filesystem::path(bytes)), wide) << bytes;
   }
   // Messages keep the replacement character; a surrogate no byte could give stays one.
   EXPECT_EQ(Narrow(u"out\xDCFF"), "out\xef\xbf\xbd");

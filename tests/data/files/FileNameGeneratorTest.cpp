@@ -54,7 +54,6 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
   ASSERT_TRUE(second.SetProjectPath(Source()));
   EXPECT_EQ(ReadFile(Work("plant.rt_file.LANG")), "old");
   EXPECT_EQ(ReadFile(Work("plant.pwx")), "edited in the working copy");
-  EXPECT_EQ(second.Base(), first.Base());
 
   WriteFile(dir_ / "plant.prt", "config v2");
   fs::last_write_time(dir_ / "plant.prt", kSourceTime + std::chrono::milliseconds(1));
@@ -65,7 +64,6 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
   EXPECT_TRUE(fs::exists(Work("other.rt_file.LANG")));
   EXPECT_EQ(ReadFile(Work("plant.prt")), "config v2");
   EXPECT_EQ(ReadFile(Work("plant.pwx")), "source plant.pwx");
-  EXPECT_EQ(third.Base(), first.Base());
 }
 
 // A failure says which step, path and system reason, and leaves no base
@@ -85,7 +83,7 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
        "the data file name must end in .prt"},
       {[&] { WriteFile(dir_ / "SimWork", "a file"); }, Source(), Step::CreateFolder, work, "", "File exists"},
       {[&] { fs::remove(dir_ / "SimWork"), fs::create_directories(Work("plant.pwx/x")); }, Source(), Step::CopyFile,
-       "plant.pwx", work, ""},
+       "plant.pwx", work, "Is a directory"},
   };
   CPRFileNameGenerator names;
   for (const auto& c : cases) {
@@ -97,10 +95,7 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
     EXPECT_EQ(error.step, c.step) << label;
     EXPECT_EQ(platform::Narrow(error.path), c.where.empty() ? label : c.where) << label;
     EXPECT_EQ(platform::Narrow(error.other), c.folder) << label;
-    EXPECT_FALSE(error.Reason().empty()) << label;
-    if (!c.reason.empty()) {
-      EXPECT_EQ(error.Reason(), c.reason) << label;
-    }
+    EXPECT_EQ(error.Reason(), c.reason) << label;
     EXPECT_TRUE(names.Base().empty() && !names.ProjectPathSet()) << label;
     // Nothing is created for a data file that cannot be opened.
     if (c.step == Step::OpenData || c.step == Step::NotPrtName) {

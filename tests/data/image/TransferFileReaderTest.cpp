@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "data/image/ByteCursor.h"
+#include "platform/Endian.h"
 #include "tools/builder/ContainerWriter.h"
 
 namespace prt {
@@ -178,11 +179,11 @@ TEST(TransferFileReader, PositionsAndPointerValuesAtTheirLimits) {
       FinishedImage image = sample;
       if (c.extraPointerAt != 0) {
         image.pointers.push_back(c.extraPointerAt);
-        StoreUInt(image.bytes, c.extraPointerAt, 4, ByteOrder::Little, 0);
+        if (c.extraPointerAt + 4 <= image.bytes.size()) platform::StoreLE32(image.bytes.data() + c.extraPointerAt, 0);
       }
       builder::ContainerLayout where;
       std::vector<uint8_t> file = ContainerWriter::Write(image, options, &where);
-      StoreUInt(file, where.payloadStart + kRefAt, 4, ByteOrder::Little, c.pointerValue);
+      platform::StoreLE32(file.data() + where.payloadStart + kRefAt, c.pointerValue);
       EXPECT_EQ(bool(TransferFileReader::LoadBytes(file)), c.loads) << c.what << " list " << list;
     }
   }
