@@ -187,6 +187,11 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   } else if (in.Remaining() < payloadSize) {
     in.Fail(in.Position(), "the layout describes " + Hex(payloadSize) + " bytes of payload, the file holds " +
                                Hex(in.Remaining()));
+  } else if (in.Position() > bytes.size()) {
+    // Even an empty payload must start inside the file: its end bounds
+    // what the loader may give back to the system.
+    in.Fail(in.Position(), "the sections end at " + Hex(in.Position()) + ", past the end of the file at " +
+                               Hex(bytes.size()));
   }
   if (in.Failed()) return refused();
   r.payloadSize_ = static_cast<uint32_t>(payloadSize);

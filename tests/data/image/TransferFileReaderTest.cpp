@@ -153,6 +153,15 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
     }
   }
   EXPECT_EQ(TransferFileReader::LoadBytes({}).Error().rule, "the file is empty");
+  // A last section that runs past the end, before an empty payload.
+  ContainerOptions longSection;
+  longSection.extraSections.push_back({4242, {}, {}, 0x10000});
+  const std::vector<uint8_t> file = ContainerWriter::Write(FinishedImage{}, longSection, &where);
+  const auto reader = TransferFileReader::LoadBytes(file);
+  ASSERT_FALSE(reader);
+  EXPECT_EQ(reader.Error().part, Place::Payload);
+  EXPECT_EQ(reader.Error().rule, "the sections end at " + Hex(start(4242) + 0x10000) + ", past the end of the file at " +
+                                     Hex(file.size()));
 }
 
 TEST(TransferFileReader, PositionsAndPointerValuesAtTheirLimits) {
