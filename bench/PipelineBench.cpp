@@ -252,6 +252,8 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
       {"collect", profile.collectSeconds},
       {"generate", both(&prt::WorkerProfile::generateSeconds)},
       {"save", both(&prt::WorkerProfile::saveSeconds)},
+      {"release", both(&prt::WorkerProfile::releaseSeconds)},
+      {"rebuild", both(&prt::WorkerProfile::rebuildSeconds)},
       {"files", profile.filesSeconds},
       {"compile0", w[0].compileSeconds},
       {"compile1", w[1].compileSeconds},
@@ -477,8 +479,10 @@ int BenchProject(const std::string& self, const std::vector<std::string>& tools,
             << "  load                 " << ms("load") << "\n"
             << "  checking the trees   " << ms("collect") << "\n"
             << "  making the files (wall) " << ms("files") << "; both workers together:\n"
-            << "    controls and text    " << ms("generate") << "\n"
+            << "    building the trees   " << ms("rebuild") << "\n"
+            << "    text generation      " << ms("generate") << "\n"
             << "    saving .qml          " << ms("save") << "\n"
+            << "    releasing trees      " << ms("release") << "\n"
             << "    worker 0: wall " << ms("worker0") << ", compile "
             << ms("compile0") << ", files " << Median(all["files0"]) << ", text " << Median(all["load0"]) << "\n"
             << "    worker 1: wall " << ms("worker1") << ", compile " << ms("compile1") << ", files "

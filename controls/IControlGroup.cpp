@@ -56,44 +56,12 @@ void IControlGroup::WriteImports() {
 
 bool IControlGroup::GenerateChildren() {
   bool ok = true;
-  const auto generate = [&](IControl& child) {
-    child.SetStream(output);
-    ok = child.Generate() && ok;
-  };
-  if (loaded) {
-    for (const ControlPtr& child : children)
-      if (child) generate(*child);
-    return ok;
-  }
-  // Unchecked links could recurse for ever; checked ones never nest this deep.
-  if (output->nesting >= limits::kNesting) return false;
-  ++output->nesting;
-  const DataSet& data = output->Data();
-  const DataSet::Links links = data.ObjectLinks(GetObjID());
-  for (uint32_t k = 0;; ++k) {
-    const ImageRef link = links[k];
-    if (!link) break;
-    if (link.U8(kLinkPresent) == 0) continue;
-    const uint32_t target = link.U32(kLinkTarget);
-    const ControlPtr child = CreateControl(data.ObjectRecord(target));
+  for (const ControlPtr& child : children) {
     if (!child) continue;
-    // A group behind a link of another type is loaded without children.
-    if (!IsGroupType(target >> 24))
-      if (auto* group = dynamic_cast<IControlGroup*>(child.get())) group->loaded = true;
-    generate(*child);
+    child->SetStream(output);
+    ok = child->Generate() && ok;
   }
-  --output->nesting;
   return ok;
-}
-
-bool IControlGroup::LinksTemplate() const {
-  if (output == nullptr) return false;
-  const DataSet::Links links = output->Data().ObjectLinks(GetObjID());
-  for (uint32_t k = 0;; ++k) {
-    const ImageRef link = links[k];
-    if (!link) return false;
-    if (link.U8(kLinkPresent) != 0 && link.U32(kLinkTarget) >> 24 == kTemplateType) return true;
-  }
 }
 
 bool IControlGroup::WriteEnd() {
@@ -135,7 +103,6 @@ Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, IControlGr
     return stop(TreeError("the controls nest deeper than " + GroupedDigits(limits::kNesting) + " levels"));
   path.refs.push_back(self);
   const size_t depth = path.refs.size();
-  if (into) into->loaded = true;
 
   const DataSet::Links links = data.ObjectLinks(self);
   for (uint32_t k = 0;; ++k) {
@@ -150,9 +117,8 @@ Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, IControlGr
     const ImageRef child = present ? data.ObjectRecord(target) : ImageRef();
     ControlPtr control;
     if (into && present) {
+      if (target >> 24 == kTemplateType) into->usesTemplate = true;
       control = CreateControl(child);
-      // Its children are the ones loaded below, if any.
-      if (auto* group = dynamic_cast<IControlGroup*>(control.get())) group->loaded = true;
     }
     if (path.watcher) path.watcher->Linked(depth, k, link, control);
     if (!present) continue;

@@ -65,24 +65,15 @@ class IControlGroup : public IControl {
 
   const std::vector<ControlPtr>& Children() const { return children; }
   // Appends a child built elsewhere (an empty pointer is kept, as loading does).
-  void AddChild(ControlPtr child) {
-    loaded = true;
-    children.push_back(std::move(child));
-  }
+  void AddChild(ControlPtr child) { children.push_back(std::move(child)); }
 
  protected:
   // Writes every child with this group's output; false when any failed.
-  // A group whose children were not loaded makes each from its link when
-  // it is written, and drops it after: the converter checks the trees
-  // first and never holds one whole.
   bool GenerateChildren();
-  // Whether a present link of the group leads to a template.
-  bool LinksTemplate() const;
 
   // In link-list order; an entry is empty when its type has no creator.
   std::vector<ControlPtr> children;
-  // The children are the list above, not the links.
-  bool loaded = false;
+  bool usesTemplate = false;
 
  private:
   struct LoadPath;

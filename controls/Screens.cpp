@@ -39,7 +39,7 @@ void IComplexView::WriteBackground(ImageRef record) {
 bool Page::WriteProperties() {
   if (!record || output == nullptr) return false;
   WriteBackground(record);
-  if (LinksTemplate()) WriteRawProperty(u"useTemplate", u"true");
+  if (usesTemplate) WriteRawProperty(u"useTemplate", u"true");
   return true;
 }
 

@@ -74,13 +74,15 @@ void DocumentWorkers::Work(int slot) {
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   if (profile) profile->startSeconds = SecondsSince(run->origin);
   QmlGenerator generator(data_);
+  // The trees fitted the budget when they were measured.
+  ControlBudget budget(data_.ImageSize());
   DocumentBytes bytes;
   for (size_t i = next_++; i < files_.size() && !stopped_; i = next_++) {
     File& file = files_[i];
     const std::u16string& path = screens_[file.screens.front()].path;
     try {
       std::string_view text;
-      Status made = Write(file, generator, bytes, text, slot);
+      Status made = Write(file, generator, budget, bytes, text, slot);
       if (made) made = Make(file, text, slot);
       if (!made) {
         Stop(made.Error());
@@ -104,16 +106,23 @@ void DocumentWorkers::Reuse(const ReusableOutput* old, const platform::FolderHan
   staging_ = staging;
 }
 
-Status DocumentWorkers::Write(File& file, QmlGenerator& generator, DocumentBytes& bytes,
+Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
                               std::string_view& text, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   for (const size_t index : file.screens) {
     Screen& screen = screens_[index];
     auto start = Clock::now();
-    // The check measured the tree: its controls are made as they are written.
-    const ControlPtr tree = CreateScreen(data_.ObjectRecord(screen.reference));
+    ControlPtr tree = CreateScreen(data_.ObjectRecord(screen.reference));
     if (!tree) return Fail(Error{.step = Step::Document});
+    if (Status grown = GrowTree(data_, tree, budget); !grown) {
+      Error error = grown.Error();
+      error.subject = ScreenName(*tree);
+      return Fail(std::move(error));
+    }
+    Record(profile, &WorkerProfile::rebuildSeconds, start);
+
+    start = Clock::now();
     generator.language = screen.language;
     // A UTF-8 document has at least as many bytes as its text has units.
     generator.stream.SetLimit(static_cast<size_t>(std::min<uint64_t>(bytesLeft_, SIZE_MAX)));
@@ -148,6 +157,11 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, DocumentBytes
     text = encoded;
     if (profile) profile->load += static_cast<uint32_t>(units.size());
     Record(profile, &WorkerProfile::saveSeconds, start);
+
+    // Its document is written: the tree is no longer needed.
+    start = Clock::now();
+    tree.reset();
+    Record(profile, &WorkerProfile::releaseSeconds, start);
   }
   return {};
 }

@@ -68,7 +68,7 @@ class DocumentWorkers {
 
   // Writes the text of every screen of `file`; the last one's UTF-8 bytes
   // go to `text`, not yet saved.
-  Status Write(File& file, QmlGenerator& generator, DocumentBytes& bytes,
+  Status Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
                std::string_view& text, int slot);
   // Saves `text` as the file's document and compiles it from memory, or
   // compiles it and saves it enciphered, unless the published one can stay.

@@ -158,6 +158,14 @@ Result<std::u16string> PrepareFolder(const std::u16string& folder, RunReport& re
   return aside;
 }
 
+platform::PublishEvents PublishEventsInto(RunReport& report, const std::u16string& final) {
+  platform::PublishEvents events;
+  events.detour = [&report](const Error& error) { report.Detour(error); };
+  events.copied = [&report, final](const std::u16string& file) { report.Copied(file, final); };
+  events.leftBehind = [&report](const Error& error) { report.LeftBehind(error); };
+  return events;
+}
+
 Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report,
                         const ReuseSource* source, std::optional<ReuseRecord> last) {
   RunProfile* profile = ActiveRunProfile();
@@ -195,11 +203,7 @@ Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder,
   // writing out each on its own would wait for the disk once per file.
   if (const std::error_code ec = stagingFolder.SyncFileSystem())
     return Fail(Error{.step = Error::Step::Write, .path = staging, .code = ec});
-  platform::PublishEvents events;
-  events.detour = [&](const Error& error) { report.Detour(error); };
-  events.copied = [&](const std::u16string& file) { report.Copied(file, final); };
-  events.leftBehind = [&](const Error& error) { report.LeftBehind(error); };
-  const auto published = platform::PublishFolder(staging, final, events);
+  const auto published = platform::PublishFolder(staging, final, PublishEventsInto(report, final));
   if (profile) profile->moveSeconds = SecondsSince(start);
   if (!published) return Fail(published.Error());
   if (*published == platform::Published::Moved) report.Moved(staging, final);

@@ -7,6 +7,7 @@
 #include "convert/Reuse.h"
 #include "convert/RunReport.h"
 #include "platform/Error.h"
+#include "platform/Publish.h"
 
 namespace prt {
 
@@ -26,6 +27,9 @@ class DataSet;
 // The output is the same byte for byte.
 Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report,
                         const ReuseSource* source = nullptr, std::optional<ReuseRecord> last = std::nullopt);
+
+// The publish's events as the report's lines, the files copied into `final`.
+platform::PublishEvents PublishEventsInto(RunReport& report, const std::u16string& final);
 
 // Makes `folder` (one level) a fresh, empty folder of the run's own. A
 // missing one is created; an existing folder is emptied, reporting every

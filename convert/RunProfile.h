@@ -8,8 +8,10 @@
 namespace prt {
 
 struct WorkerProfile {
-  double generateSeconds = 0;  // making the controls and writing the text into the stream
+  double rebuildSeconds = 0;   // building each tree before its document
+  double generateSeconds = 0;  // writing the text into the stream
   double saveSeconds = 0;      // writing the .qml files
+  double releaseSeconds = 0;   // freeing each tree after its document
   double compileSeconds = 0;
   double encryptSeconds = 0;
   double startSeconds = 0;  // since the run's origin
@@ -20,7 +22,7 @@ struct WorkerProfile {
 
 struct RunProfile {
   std::chrono::steady_clock::time_point origin;  // the run's start
-  double collectSeconds = 0;  // checking the control trees and planning the files
+  double collectSeconds = 0;  // building the control trees and planning the files
   double filesSeconds = 0;    // from the plan until both workers are done
   double moveSeconds = 0;     // files to disk, then the staging folder into place
   WorkerProfile workers[2];   // 0: the run's own thread, 1: the extra thread

@@ -25,7 +25,7 @@ struct Screen {
 // Measures the control tree of every screen, type by type, without
 // building it, and notes the screens (objects that make no screen are left
 // out) with their sizes and files. One budget bounds all the trees
-// together; a tree's controls are made while its document is written.
+// together; each tree is built right before its document.
 //
 // The check may run on two threads: each claims the next screen until none
 // is left (measuring only reads the data set). Each thread's own budget has

@@ -21,10 +21,7 @@ class QmlGenerator {
   const DataSet& Data() const { return *data_; }
 
   // Empties the stream and clears its failed state before each screen.
-  void ResetStream() {
-    stream.Clear();
-    nesting = 0;
-  }
+  void ResetStream() { stream.Clear(); }
 
   // Output operations; narrow arguments are UTF-8.
   void WriteText(std::string_view s);
@@ -39,8 +36,6 @@ class QmlGenerator {
   // Console text a control leaves while it writes (the failed font lookup's
   // line); the run prints it on standard output after the screen.
   std::string notices;
-  // How many groups being written made their children from their links.
-  uint32_t nesting = 0;
   // The screen being written; meaningless before the first screen.
   uint32_t rootObjId = 0;
   // "rootObjID: " and rootObjId, with the line end: every control of a

@@ -4,7 +4,6 @@
 #include "convert/GenerationRun.h"
 #include "platform/Publish.h"
 #include "tests/support/LineReport.h"
-#include "convert/TreeCheck.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {
@@ -16,18 +15,6 @@ using test::KeptLines;
 using test::SortedLines;
 using test::TempDir;
 using test::WriteFile;
-
-TEST(GenerationRun, QmlFilePathFromTypeCodeAndSignedReference) {
-  const struct { const char* typeCode; uint32_t objId; std::u16string name; } cases[] = {
-      {"page", 16777218u, u"page16777218.qml"},
-      {"tmpl", 637534209u, u"tmpl.qml"},
-      {"page", 0xC8000001u, u"page-939524095.qml"},  // type numbers from 128 up are negative
-      {"tmp", 7u, u"tmp7.qml"},                      // only the exact code tmpl drops the number
-      {"tmplx", 7u, u"tmplx7.qml"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(QmlFilePath(u"out/qmls_generating/", c.typeCode, c.objId), u"out/qmls_generating//" + c.name);
-}
 
 // A file in place of the staging folder is not walked: the failed walk is
 // reported, the file moved aside and a fresh folder made.
@@ -61,7 +48,7 @@ TEST(PublishFolder, StagingReplacesFinalInOneStep) {
     KeptLines lines;
     const std::u16string staging = dir.Wide("out") + u"/qmls_generating/";
     const std::u16string final = dir.Wide("out") + u"/qmls/";
-    const auto published = platform::PublishFolder(staging, final, lines.Events(final));
+    const auto published = platform::PublishFolder(staging, final, PublishEventsInto(lines.report, final));
     ASSERT_TRUE(published);
     EXPECT_EQ(*published, platform::Published::Moved);
     EXPECT_EQ(lines.out.str() + lines.err.str(), "");
@@ -91,7 +78,7 @@ TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
 
     KeptLines lines;
     const auto published = platform::PublishByCopy(dir.Wide("qmls_generating"), dir.Wide("qmls"),
-                                                   lines.Events(dir.Wide("qmls")));
+                                                   PublishEventsInto(lines.report, dir.Wide("qmls")));
     EXPECT_EQ(static_cast<bool>(published), !copyFails);
     if (!published) lines.report.Detour(published.Error());
     const std::string out = lines.out.str(), err = lines.err.str();

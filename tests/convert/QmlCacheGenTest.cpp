@@ -58,15 +58,5 @@ TEST(QmlCacheGen, FileThatCannotBeReadOrWrittenFails) {
   EXPECT_EQ(test::Files(dir.Path()).size(), 1u);  // no temporary left beside blocked.qml
 }
 
-TEST(QmlCacheGen, OnlyLowerCaseQmlSuffixIsCompiled) {
-  TempDir dir;
-  for (const char* name : {"a.QML", "b.Qml", "c.qml.txt", "d.qmlx", "eqml"}) {
-    WriteFile(dir / name, Document(1));
-    const auto compiled = QmlCacheGen::MiniQmlCacheGen(dir.Wide(name));
-    EXPECT_TRUE(compiled && !compiled->rejected) << name;
-  }
-  EXPECT_EQ(test::Files(dir.Path()).size(), 5u);
-}
-
 }  // namespace
 }  // namespace prt

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "cli/Messages.h"
-#include "platform/Publish.h"
 
 namespace prt::test {
 
@@ -23,14 +22,6 @@ inline std::vector<std::string> SortedLines(const std::string& text) {
 struct KeptLines {
   std::ostringstream out, err;
   LineReport report{out, err};
-  // The publish's events into the report, the files copied into `final`.
-  platform::PublishEvents Events(const std::u16string& final) {
-    platform::PublishEvents events;
-    events.detour = [this](const Error& error) { report.Detour(error); };
-    events.copied = [this, final](const std::u16string& file) { report.Copied(file, final); };
-    events.leftBehind = [this](const Error& error) { report.LeftBehind(error); };
-    return events;
-  }
 };
 
 }  // namespace prt::test
