@@ -10,11 +10,7 @@ namespace prt {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
-using test::KeptLines;
-using test::SortedLines;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 // A file in place of the staging folder is not walked: the failed walk is
 // reported, the file moved aside and a fresh folder made.
