@@ -15,9 +15,7 @@ namespace prt {
 namespace {
 
 using platform::FromPath;
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 // Key bytes 01 00 00 00 01 00 00 00 seed the keystream with (1, 1), whose
 // first values are known independently of the cipher code.

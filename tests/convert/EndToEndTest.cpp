@@ -15,8 +15,7 @@ namespace prt {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
-using test::WriteFile;
+using namespace test;
 
 // The project of the expected documents page.qml and template.qml.
 constexpr const char* kPageProject = R"({"screens": [

@@ -6,9 +6,7 @@
 namespace prt {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 std::string Document(int width) {
   return "import QtQuick\n\nItem {\nid: item1\nwidth: " + std::to_string(width) +

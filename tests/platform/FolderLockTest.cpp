@@ -4,7 +4,6 @@
 
 #include <chrono>
 
-#include "platform/Text.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
