@@ -18,10 +18,10 @@ filter=${2:-}
 # file @@ exact text (found exactly once) @@ replacement @@ suites @@ the fault in words
 table=$(cat <<'EOF'
 platform/FileSystem.cpp @@   if (!S_ISREG(info.st_mode)) return NotRegularFile(); @@  @@ - @@ a FIFO or device passes as a regular file
-platform/FileSystem.cpp @@ if (!anyMiddle) return name.size() == prefix.size() + suffix.size() @@ if (!anyMiddle) return name.size() >= prefix.size() + suffix.size() @@ - @@ an exact data-set name also takes longer names
-platform/FolderLock.cpp @@ seconds = std::min(kMax, seconds * 10 + static_cast<uint64_t>(*c - '0')); @@ seconds = seconds * 10 + static_cast<uint64_t>(*c - '0'); @@ - @@ a long lock wait is not capped (overflow)
+platform/FileSystem.cpp @@ (anyMiddle ? name.size() >= fixed : name.size() == fixed) @@ (anyMiddle ? name.size() >= fixed : name.size() >= fixed) @@ - @@ an exact data-set name also takes longer names
+platform/FolderLock.cpp @@ ec == std::errc() ? std::min(kMax, seconds) : kMax @@ ec == std::errc() ? seconds : kMax @@ - @@ a long lock wait is not capped (overflow)
 data/image/TransferFileReader.cpp @@ v - r.base_ < size)) @@ v - r.base_ <= size)) @@ - @@ a pointer value one past the payload is accepted
-data/image/ByteCursor.cpp @@ return order == ByteOrder::Little && (mode == 1 || mode == 2); @@ return order == ByteOrder::Little && mode == 1; @@ - @@ mode 2 no longer swaps the halves of doubles
+data/image/TransferFileReader.cpp @@ if (big || (mode != 1 && mode != 2)) return platform::LoadUnsigned(p, 8, big); @@ if (big || mode != 1) return platform::LoadUnsigned(p, 8, big); @@ - @@ mode 2 no longer swaps the halves of doubles
 data/image/TransferFileReader.cpp @@ (sectionEnd - start + width - 1) / width @@ (sectionEnd - start + width) / width @@ - @@ a pointer or position list reads one entry past its section
 data/image/TransferFileReader.cpp @@ (sectionEnd - start + width - 1) / width @@ (sectionEnd - start) / width @@ - @@ an entry that crosses its section's end is left unread
 data/image/TransferFileReader.cpp @@ EachWord(pointers_, fileOrder_, [&] @@ EachWord(pointers_, order_, [&] @@ - @@ a big-endian file's pointer list is read in the converted order when rebasing
@@ -31,7 +31,7 @@ platform/FileSystem.cpp @@     if (!ec && ::futimens(file.Get(), times) != 0) ec
 data/manager/ManagerLists.cpp @@ return maskMatch ? (e & u) == e : u == e; @@ return maskMatch ? (e & u) != 0 : u == e; @@ - @@ mask matching of value lists takes any common bit
 data/manager/ManagerLists.cpp @@ entry.I32(4) <= v && v <= entry.I32(0); @@ entry.I32(4) <= v && v < entry.I32(0); @@ - @@ a range list's upper bound is exclusive
 data/set/DefaultMapIndex.cpp @@ constexpr uint32_t kIdMask = 0xFFFFFFu; @@ constexpr uint32_t kIdMask = 0xFFFFFFFFu; @@ - @@ the index compares the top byte of identifiers
-data/manager/ManagerTexts.cpp @@ if (next >= count) next = 0; @@ if (next > count) next = 0; @@ - @@ "next language" runs past the last one
+data/manager/ManagerTexts.cpp @@ currentLanguage_ + 1 < count ? currentLanguage_ + 1 : 0; @@ currentLanguage_ + 1 <= count ? currentLanguage_ + 1 : 0; @@ - @@ "next language" runs past the last one
 data/files/WorkingCopy.cpp @@ if (!work.Read(hashName, stored, 64)) return stored == HashText(hash); @@ if (!work.Read(hashName, stored, 64)) return true; @@ - @@ the stored hash is not compared: new bytes with the old size and time are not copied
 data/files/WorkingCopy.cpp @@ {name + u".rt_file.", u"", true}, {name + u".pwxEx", u"", false}, @@ {name + u".rt_file.", u"", true}, @@ - @@ a stale .pwxEx survives a rewritten source
 controls/IControl.h @@ kFlagHideMask = 0x30; @@ kFlagHideMask = 0x10; @@ - @@ flag bit 5 no longer hides a control
@@ -53,7 +53,7 @@ platform/FolderLock.cpp @@     if (now >= deadline) break; @@     if (now + wait
 platform/Text.cpp @@       *o++ = static_cast<char16_t>(kEscapeBase + b); @@       *o++ = kReplacement; @@ - @@ an undecodable byte of a name becomes U+FFFD, not its escape
 platform/Limits.h @@ return imageBytes / 8 + kControlSlack; @@ return imageBytes / 4 + kControlSlack; @@ - @@ the control budget allows twice the controls
 data/image/TransferFileReader.cpp @@ if (p < firstFree) { @@ if (p + 4 < firstFree) { @@ - @@ overlapping pointer fields are accepted
-platform/FileSystem.cpp @@ constexpr unsigned kRenameExchange = 1u << 1; @@ constexpr unsigned kRenameExchange = 1u << 0; @@ - @@ the publish exchange asks for no-replace instead
+platform/FileSystem.cpp @@ ToPath(b).c_str(), RENAME_EXCHANGE) != 0 @@ ToPath(b).c_str(), RENAME_NOREPLACE) != 0 @@ - @@ the publish exchange asks for no-replace instead
 convert/TreeCheck.cpp @@ if (failed_ || used_ > ControlBudget::LimitFor(data_.ImageSize())) return false; @@ if (failed_) return false; @@ - @@ the two-thread tree check passes trees that break the budget only together
 platform/FileSystem.cpp @@ (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page; @@ (reinterpret_cast<uintptr_t>(data)) / page * page; @@ - @@ discarding pages rounds the start down and loses live bytes
 convert/DocumentWorkers.cpp @@     generator.language = screen.language;
@@ -61,7 +61,7 @@ convert/DocumentWorkers.cpp @@     generator.language = screen.language;
 controls/ValueFormat.cpp @@ , font)) return i; @@ , font)) break; @@ - @@ a font array that stops on a failed lookup is taken to end on the last language
 convert/GenerationRun.cpp @@       cleared = false;
     } else { @@     } else { @@ - @@ a staging folder that could not be emptied is used, leftover and all
-platform/FileSystem.cpp @@     dotDot = folder.compare(at, end - at, u"..") == 0; @@     dotDot = false; @@ - @@ ".." after a link is folded as text
+platform/FileSystem.cpp @@ if (std::find(folder.begin(), folder.end(), fs::path("..")) == folder.end()) return path; @@ return path; @@ - @@ ".." after a link is folded as text
 platform/FileSystem.cpp @@ ec = OpenRegular(path, flags | O_NOFOLLOW, file, info); @@ ec = OpenRegular(path, flags, file, info); @@ - @@ a state file in SimWork is opened through a link
 platform/FileSystem.cpp @@   std::signal(SIGPIPE, SIG_IGN);
  @@  @@ - @@ a closed standard output kills the run
@@ -70,15 +70,14 @@ platform/FolderLock.cpp @@   return ParseLockWait(value);
 } @@ - @@ a lock wait that is not a number means 600 s
 platform/Limits.h @@ return imageBytes * kDocumentBytesPerImageByte + kDocumentByteSlack; @@ return imageBytes * 1024 + kDocumentByteSlack; @@ - @@ the byte budget allows 1,024 bytes of documents per image byte
 data/files/WorkingCopy.cpp @@ if (data.size > limits::kDataFileBytes) @@ if (data.size > 2 * limits::kDataFileBytes) @@ - @@ data files up to twice the limit are copied
-tools/qml-decipher/main.cpp @@   if (!WithinLimit(input)) return prt::cli::kRefused;
- @@  @@ - @@ qml-decipher reads an input of any size
+tools/qml-decipher/main.cpp @@ size && *size > prt::limits::kDecipherInputBytes) { @@ size && false) { @@ - @@ qml-decipher reads an input of any size
 tools/cli/CommandLine.cpp @@ added.push_back(parsed->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)); @@ added.push_back(parsed); @@ - @@ a companion refuses a repeated option instead of taking its last value
 tools/cli/CommandLine.cpp @@ for (const std::string& extra : app.remaining()) @@ for (const std::string& extra : std::vector<std::string>()) @@ - @@ a companion ignores an unknown option
 data/set/OpenDataSet.cpp @@   if (WorkingCopyIsCurrent(work, dataFile, fileName)) { @@   if (true) { @@ - @@ prt-inspect takes the language stored beside a stale working copy
 tools/builder/JsonBuilder.cpp @@ if (languages > 0 && texts > languages) @@ if (languages > 0 && texts > languages + 1) @@ - @@ prt-build lets one text too many per language pass
 tools/builder/JsonBuilder.cpp @@ if (i > 1 && k > 1 && a[i - 1] == b[k - 2] && a[i - 2] == b[k - 1]) @@ if (false) @@ - @@ "did you mean" no longer counts two swapped letters as one slip
 tools/qml-preview/Drawing.cpp @@ if (root->property("useTemplate").toBool()) { @@ if (false) { @@ - @@ the preview draws pages without their template
-tools/qml-preview/Gallery.cpp @@ if (!now.contains(file) && !platform::DeleteFile @@ if (false && !platform::DeleteFile @@ - @@ the preview keeps the pictures of documents that are gone
+tools/qml-preview/Gallery.cpp @@ if (!written.contains(file) && !platform::DeleteFile @@ if (false && !platform::DeleteFile @@ - @@ the preview keeps the pictures of documents that are gone
 tools/qml-preview/Workers.cpp @@ if (answer.contains(QLatin1String("ready")) || worker.inFlight.empty()) continue; @@ if (worker.inFlight.empty()) continue; @@ - @@ a preview worker's ready line is taken for its first answer
 tools/qml-preview/DataSet.cpp @@ if (const auto leaves = LanguageLeftBy(data, *screen)) language = *leaves; @@  @@ - @@ preview captions ignore the language a popup title's fonts leave
 convert/Reuse.cpp @@ if (it == byName_.end() || it->second->textSize != textSize || it->second->textHash != textHash) return false; @@ if (it == byName_.end()) return false; @@ - @@ a published document is reused without comparing its new text

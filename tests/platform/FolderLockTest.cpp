@@ -31,7 +31,7 @@ TEST(FolderLock, AReleasedFolderIsTakenAtOnceAndHeldUntilTheLockGoes) {
 TEST(FolderLock, WaitBoundFromTheEnvironmentText) {
   const struct { const char* text; std::optional<long> seconds; } cases[] = {
       {"0", 0}, {"15", 15}, {"", std::nullopt}, {nullptr, std::nullopt}, {"1.5", std::nullopt},
-      {"-1", std::nullopt}, {"99999999999999999999999", 366L * 24 * 3600},
+      {"-1", std::nullopt}, {"99999999999999999999999", 366L * 24 * 3600}, {"99999999999", 366L * 24 * 3600},
   };
   for (const auto& c : cases) {
     const auto parsed = ParseLockWait(c.text);
