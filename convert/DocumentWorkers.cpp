@@ -43,7 +43,8 @@ Error ScreenError(Step step, const IControl& screen, std::string rule = {}) {
 std::string_view DocumentBytes::Encode(std::u16string_view text) {
   const size_t room = text.size() * platform::kMaxUtf8PerUnit;
   if (buffer_.size() < room) buffer_.resize(room);
-  return {buffer_.data(), platform::NarrowUnits(text, buffer_.data())};
+  replaced_ = false;
+  return {buffer_.data(), platform::NarrowUnits(text, buffer_.data(), &replaced_)};
 }
 
 DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt, RunReport& report)
@@ -81,7 +82,7 @@ void DocumentWorkers::Work(int slot) {
     File& file = files_[i];
     const std::u16string& path = screens_[file.screens.front()].path;
     try {
-      std::string_view text;
+      DocumentText text;
       Status made = Write(file, generator, budget, bytes, text, slot);
       if (made) made = Make(file, text, slot);
       if (!made) {
@@ -107,7 +108,7 @@ void DocumentWorkers::Reuse(const ReusableOutput* old, const platform::FolderHan
 }
 
 Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
-                              std::string_view& text, int slot) {
+                              DocumentText& text, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   for (const size_t index : file.screens) {
@@ -154,7 +155,11 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget
     if (index != file.screens.back()) {
       if (Status saved = Save(screen.path, encoded); !saved) return saved;
     }
-    text = encoded;
+    text.bytes = encoded;
+    if (bytes.Replaced())
+      text.units.reset();
+    else
+      text.units = generator.stream.Terminated();
     if (profile) profile->load += static_cast<uint32_t>(units.size());
     Record(profile, &WorkerProfile::saveSeconds, start);
 
@@ -166,12 +171,12 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget
   return {};
 }
 
-Status DocumentWorkers::Make(File& file, std::string_view text, int slot) {
+Status DocumentWorkers::Make(File& file, const DocumentText& text, int slot) {
   const std::u16string& path = screens_[file.screens.front()].path;
   RecordedDocument& made = file.made;
   made.name = platform::NarrowPath(std::u16string_view(path).substr(path.rfind(u'/') + 1));
-  made.textSize = text.size();
-  made.textHash = platform::ContentHash::Of(text);
+  made.textSize = text.bytes.size();
+  made.textHash = platform::ContentHash::Of(text.bytes);
   made.order = file.screens.front();
   RecordedDocument taken;
   if (old_ && old_->Take(made.name, made.textSize, made.textHash, *staging_, file.screens.size() > 1, taken)) {
@@ -188,16 +193,17 @@ Status DocumentWorkers::Make(File& file, std::string_view text, int slot) {
   // An enciphered document is saved once, in its final form.
   platform::FileInfo saved;
   if (!encrypt_)
-    if (Status written = Save(path, text, &saved); !written) return written;
+    if (Status written = Save(path, text.bytes, &saved); !written) return written;
   return Compile(path, text, made, saved, slot);
 }
 
-Status DocumentWorkers::Compile(const std::u16string& path, std::string_view text, RecordedDocument& made,
+Status DocumentWorkers::Compile(const std::u16string& path, const DocumentText& text, RecordedDocument& made,
                                 platform::FileInfo& saved, int slot) {
   RunProfile* run = ActiveRunProfile();
   WorkerProfile* profile = run ? &run->workers[slot] : nullptr;
   auto start = Clock::now();
-  const auto compiled = QmlCacheGen::MiniQmlCacheGen(path, text);
+  const auto compiled =
+      text.units ? QmlCacheGen::MiniQmlCacheGen(path, *text.units) : QmlCacheGen::MiniQmlCacheGen(path, text.bytes);
   Record(profile, &WorkerProfile::compileSeconds, start);
   if (profile) ++profile->files;
   if (!compiled) {
@@ -215,7 +221,7 @@ Status DocumentWorkers::Compile(const std::u16string& path, std::string_view tex
   if (encrypt_) {
     start = Clock::now();
     std::string& sealed = sealed_[slot];
-    Status enciphered = EncryptContent(path, text, &sealed, &saved);
+    Status enciphered = EncryptContent(path, text.bytes, &sealed, &saved);
     Record(profile, &WorkerProfile::encryptSeconds, start);
     if (!enciphered) return enciphered;
     made.files.front().size = sealed.size();

@@ -27,9 +27,19 @@ class DocumentBytes {
  public:
   // Surrogate units, paired or lone, come out as U+FFFD.
   std::string_view Encode(std::u16string_view text);
+  // Whether the last text encoded had a surrogate replaced.
+  bool Replaced() const { return replaced_; }
 
  private:
   std::vector<char> buffer_;
+  bool replaced_ = false;
+};
+
+// A document's UTF-8 bytes, and the units they decode to when those are the
+// units written (zero-terminated): the compiler then reads them in place.
+struct DocumentText {
+  std::string_view bytes;
+  std::optional<std::u16string_view> units;
 };
 
 class DocumentWorkers {
@@ -66,15 +76,15 @@ class DocumentWorkers {
     RecordedDocument made;
   };
 
-  // Writes the text of every screen of `file`; the last one's UTF-8 bytes
-  // go to `text`, not yet saved.
+  // Writes the text of every screen of `file`; the last one's goes to
+  // `text`, not yet saved.
   Status Write(File& file, QmlGenerator& generator, ControlBudget& budget, DocumentBytes& bytes,
-               std::string_view& text, int slot);
+               DocumentText& text, int slot);
   // Saves `text` as the file's document and compiles it from memory, or
   // compiles it and saves it enciphered, unless the published one can stay.
-  Status Make(File& file, std::string_view text, int slot);
+  Status Make(File& file, const DocumentText& text, int slot);
   // `saved` is the document's file as saved; enciphering saves it anew.
-  Status Compile(const std::u16string& path, std::string_view text, RecordedDocument& made,
+  Status Compile(const std::u16string& path, const DocumentText& text, RecordedDocument& made,
                  platform::FileInfo& saved, int slot);
   // Saves a text; a Step::Write error with the action "save".
   static Status Save(const std::u16string& path, std::string_view text, platform::FileInfo* made = nullptr);

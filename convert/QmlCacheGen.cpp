@@ -36,11 +36,21 @@ Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path) {
 }
 
 Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::string_view text) {
+  // Decoded as the compiler decodes a file it reads itself.
+  return Compile(path, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+Result<Compiled> QmlCacheGen::MiniQmlCacheGen(const std::u16string& path, std::u16string_view units) {
+  // Reading a file, the compiler drops a leading byte order mark.
+  if (units.starts_with(u'\uFEFF')) units.remove_prefix(1);
+  return Compile(path, QString::fromRawData(reinterpret_cast<const QChar*>(units.data()),
+                                            static_cast<qsizetype>(units.size())));
+}
+
+Result<Compiled> QmlCacheGen::Compile(const std::u16string& path, const QString& contents) {
   // The name goes into the compiled unit, so it is the path as given.
   const QString inputName = QString::fromStdU16String(path);
   if (!inputName.endsWith(QLatin1String(".qml"), Qt::CaseSensitive)) return Compiled{};
-  // Decoded as the compiler decodes a file it reads itself.
-  const QString contents = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 
   const std::u16string cachePath = path + u'c';
   std::error_code writeError;

@@ -8,6 +8,8 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
+class QString;
+
 namespace prt {
 
 // A compile that could be done: the compiler may still have rejected the
@@ -28,6 +30,12 @@ class QmlCacheGen {
   static Result<Compiled> MiniQmlCacheGen(const std::u16string& path);
   // The same for `text`, the bytes just saved at `path`: they are not read back.
   static Result<Compiled> MiniQmlCacheGen(const std::u16string& path, std::string_view text);
+  // The same for saved bytes that decode to `units`: no surrogate among
+  // them, and a zero unit after them. The compiler reads them in place.
+  static Result<Compiled> MiniQmlCacheGen(const std::u16string& path, std::u16string_view units);
+
+ private:
+  static Result<Compiled> Compile(const std::u16string& path, const QString& contents);
 };
 
 // A Step::Read or Step::Write error on `path`.

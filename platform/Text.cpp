@@ -155,7 +155,11 @@ struct Replace {
 };
 
 struct ReplaceLone {
-  char* operator()(char* out, char16_t) const { return PutUtf8(out, kReplacement); }
+  bool* met = nullptr;
+  char* operator()(char* out, char16_t) const {
+    if (met) *met = true;
+    return PutUtf8(out, kReplacement);
+  }
 };
 
 // A UTF-8 sequence never yields more units than it has bytes.
@@ -179,8 +183,8 @@ size_t WidenUnits(std::string_view utf8, char16_t* out) {
   return static_cast<size_t>(Decode<kLastUnit>(utf8, out, true, Replace{}) - out);
 }
 
-size_t NarrowUnits(std::u16string_view text, char* out) {
-  return static_cast<size_t>(Encode<false>(text, out, ReplaceLone{}) - out);
+size_t NarrowUnits(std::u16string_view text, char* out, bool* replaced) {
+  return static_cast<size_t>(Encode<false>(text, out, ReplaceLone{replaced}) - out);
 }
 
 std::u16string WidenUnits(std::string_view utf8) {

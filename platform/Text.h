@@ -25,10 +25,10 @@ std::string NarrowUnits(std::u16string_view text);
 // answers the number of units written.
 size_t WidenUnits(std::string_view utf8, char16_t* out);
 // The same into `out`, which has room for kMaxUtf8PerUnit bytes per unit of
-// `text`; answers the number of bytes written. Documents are almost all
-// ASCII, and this is on their hot path.
+// `text`; answers the number of bytes written, and sets `replaced` when a
+// surrogate was. Documents are almost all ASCII, and this is on their hot path.
 inline constexpr size_t kMaxUtf8PerUnit = 3;
-size_t NarrowUnits(std::u16string_view text, char* out);
+size_t NarrowUnits(std::u16string_view text, char* out, bool* replaced = nullptr);
 
 // Paths and arguments: a Linux name is bytes, not always UTF-8. Each byte
 // that does not decode (0x80..0xFF) is carried as the lone surrogate

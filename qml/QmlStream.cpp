@@ -114,7 +114,8 @@ bool QmlStream::Grow(size_t n) {
   if (n > capacity_ - size_) {
     const size_t wanted =
         std::min(std::max({size_ + n, capacity_ <= limit / 2 ? 2 * capacity_ : limit, kFirstRoom}), limit);
-    std::unique_ptr<char16_t[]> bigger(new (std::nothrow) char16_t[wanted]);
+    // One unit more than the room, for Terminated().
+    std::unique_ptr<char16_t[]> bigger(new (std::nothrow) char16_t[wanted + 1]);
     if (!bigger) {
       good_ = false;
       fault_ = Fault::OutOfMemory;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "convert/QmlCacheGen.h"
+#include "platform/Text.h"
+#include "qml/QmlStream.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {
@@ -54,6 +56,30 @@ TEST(QmlCacheGen, FileThatCannotBeReadOrWrittenFails) {
     EXPECT_EQ(compiled.Error().step, c.step) << c.name;
   }
   EXPECT_EQ(test::Files(dir.Path()).size(), 1u);  // no temporary left beside blocked.qml
+}
+
+// The units a document was written in compile as its saved bytes do, a
+// leading byte order mark and the stream's leftovers past the end included.
+TEST(QmlCacheGen, UnitsCompileAsTheirBytes) {
+  TempDir dir;
+  const std::u16string path = dir.Wide("d.qml");
+  const std::u16string texts[] = {platform::WidenUnits(Document(7)), u"\uFEFF" + platform::WidenUnits(Document(8)),
+                                  u"Item {\nproperty string s: \"\u00e4\u20ac\u0001\"\n}\n", u"Item {\nx: 1"};
+  for (const std::u16string& text : texts) {
+    QmlStream stream;
+    stream << u"Item {\nx: 1 }\n}}}}}}}}}}}}}}}}}}}}}";
+    stream.Clear();
+    stream << text;
+    const auto fromBytes = QmlCacheGen::MiniQmlCacheGen(path, platform::NarrowUnits(text));
+    const std::string cache = fromBytes && !fromBytes->rejected ? ReadFile(dir / "d.qmlc") : "";
+    std::filesystem::remove(dir / "d.qmlc");
+    const auto fromUnits = QmlCacheGen::MiniQmlCacheGen(path, stream.Terminated());
+    ASSERT_TRUE(fromBytes && fromUnits);
+    EXPECT_EQ(fromUnits->rejected, fromBytes->rejected);
+    EXPECT_EQ(fromUnits->message, fromBytes->message);
+    EXPECT_EQ(fromUnits->rejected ? "" : ReadFile(dir / "d.qmlc"), cache);
+    EXPECT_EQ(fromUnits->cacheHash, fromBytes->cacheHash);
+  }
 }
 
 }  // namespace

@@ -108,7 +108,8 @@ class Generator {
   }
 
   // Texts in every language; a few with quotes, backslashes or none at all.
-  // Varied projects lack some texts in some languages.
+  // Varied projects lack some texts in some languages and hold a few
+  // surrogates, paired or lone (a document has U+FFFD in their place).
   void Name(ControlForm& c, const std::string& base) {
     const int roll = Uniform(0, 99);
     if (roll < 3) return;  // no text: the placeholder is written
@@ -118,6 +119,7 @@ class Generator {
     std::vector<std::optional<std::u16string>> texts;
     for (uint32_t l = 0; l < std::max<uint32_t>(o_.languages, 1); ++l) {
       std::u16string text = s + u" " + kWords[Uniform(0, static_cast<int>(std::size(kWords)) - 1)];
+      if (o_.varied && Chance(0.02)) text += Chance(0.5) ? u"\U0001F600" : u"\xDC00";
       if (o_.varied && Chance(0.15)) texts.emplace_back();
       else texts.emplace_back(std::move(text));
     }
