@@ -249,9 +249,10 @@ Status DocumentWorkers::Save(const std::u16string& path, std::string_view text, 
   return {};
 }
 
-std::vector<RecordedDocument> DocumentWorkers::Documents() const {
+std::vector<RecordedDocument> DocumentWorkers::TakeDocuments() {
   std::vector<RecordedDocument> documents;
-  for (const File& file : files_) documents.push_back(file.made);
+  documents.reserve(files_.size());
+  for (File& file : files_) documents.push_back(std::move(file.made));
   std::sort(documents.begin(), documents.end(),
             [](const RecordedDocument& a, const RecordedDocument& b) { return a.order < b.order; });
   return documents;

@@ -64,8 +64,8 @@ class DocumentWorkers {
   // compiled or enciphered meanwhile, as writing comes first in a plain run.
   Status Result() const;
   // After a run without failure: every document, what it was made from and
-  // which files it has, in object order.
-  std::vector<RecordedDocument> Documents() const;
+  // which files it has, in object order. Taken once.
+  std::vector<RecordedDocument> TakeDocuments();
   size_t ReusedCount() const { return reused_; }
   size_t DocumentCount() const { return files_.size(); }
 

@@ -219,7 +219,7 @@ Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder,
   if (profile) profile->moveSeconds = SecondsSince(start);
   if (!published) return Fail(published.Error());
   if (*published == platform::Published::Moved) report.Moved(staging, final);
-  if (source) RecordOutput(*source, key, workers.Documents(), *published == platform::Published::Moved);
+  if (source) RecordOutput(*source, key, workers.TakeDocuments(), *published == platform::Published::Moved);
   if (const size_t reused = workers.ReusedCount(); reused > 0) report.Reused(workers.DocumentCount() - reused, reused);
   return {};
 }
