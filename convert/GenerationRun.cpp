@@ -96,19 +96,7 @@ Status MakeDocuments(const DataSet& data, const std::u16string& staging, Documen
     if (profile) profile->collectSeconds = SecondsSince(start);
     start = Clock::now();
     opener.Open();
-    if (ok) {
-      // On a thread of its own this share's heap starts fresh, as the
-      // other's does, instead of where the load and the plan left it: the
-      // compiler's allocations no longer sort through those leftovers.
-      try {
-        std::jthread own([&] {
-          platform::PrepareThreadHeap();
-          workers.Work(0);
-        });
-      } catch (const std::system_error&) {
-        workers.Work(0);
-      }
-    }
+    if (ok) workers.Work(0);
   }
   extra.join();
   if (!ok) return ok;
