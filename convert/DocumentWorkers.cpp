@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <map>
 #include <new>
+#include <numeric>
 
 #include "cipher/FileCipher.h"
 #include "controls/ControlFactory.h"
@@ -57,17 +57,22 @@ DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt, RunReport& r
 void DocumentWorkers::Plan(std::vector<Screen> screens) {
   screens_ = std::move(screens);
   files_.reserve(screens_.size());
-  std::map<std::u16string_view, size_t> fileOfPath;
-  for (size_t i = 0; i < screens_.size(); ++i) {
-    const auto [it, added] = fileOfPath.try_emplace(screens_[i].path, files_.size());
-    if (added) files_.emplace_back();
-    File& file = files_[it->second];
-    file.screens.push_back(i);
-    file.size += screens_[i].size;
+  // Screens that share a path share a file. Grouped in one block rather than
+  // a node per screen: freed, thousands of nodes would leave the heap the
+  // compiler allocates from on this thread in pieces.
+  std::vector<size_t> byPath(screens_.size());
+  std::iota(byPath.begin(), byPath.end(), 0);
+  std::stable_sort(byPath.begin(), byPath.end(), [&](size_t a, size_t b) { return screens_[a].path < screens_[b].path; });
+  for (size_t k = 0; k < byPath.size(); ++k) {
+    if (k == 0 || screens_[byPath[k]].path != screens_[byPath[k - 1]].path) files_.emplace_back();
+    files_.back().screens.push_back(byPath[k]);
+    files_.back().size += screens_[byPath[k]].size;
   }
   // The long compiles first, the short ones left for the end, so that the
-  // two threads finish close together.
-  std::stable_sort(files_.begin(), files_.end(), [](const File& a, const File& b) { return a.size > b.size; });
+  // two threads finish close together; equal ones in object order.
+  std::sort(files_.begin(), files_.end(), [](const File& a, const File& b) {
+    return a.size != b.size ? a.size > b.size : a.screens.front() < b.screens.front();
+  });
 }
 
 void DocumentWorkers::Work(int slot) {
@@ -156,10 +161,7 @@ Status DocumentWorkers::Write(File& file, QmlGenerator& generator, ControlBudget
       if (Status saved = Save(screen.path, encoded); !saved) return saved;
     }
     text.bytes = encoded;
-    if (bytes.Replaced())
-      text.units.reset();
-    else
-      text.units = generator.stream.Terminated();
+    text.units = bytes.Replaced() ? std::nullopt : std::optional(generator.stream.Terminated());
     if (profile) profile->load += static_cast<uint32_t>(units.size());
     Record(profile, &WorkerProfile::saveSeconds, start);
 
