@@ -113,14 +113,6 @@ std::string RecordKey(const std::u16string& final, bool encrypt) {
 std::string FormatRecord(const ReuseRecord& record) {
   std::string body = std::string(kHeader) + "\nkey " + Hex(record.key) + "\ndata " + HexNumber(record.dataHash) +
                      " " + std::to_string(record.language) + "\n";
-  // Room for the whole record at once: grown step by step it would be
-  // copied over and over, at the end of the run where nothing overlaps.
-  size_t room = body.size() + 64;
-  for (const RecordedDocument& doc : record.documents) {
-    room += 64 + doc.name.size() + 2 * (doc.notices.size() + doc.rejected.size());
-    for (const RecordedFile& file : doc.files) room += 112 + file.name.size();
-  }
-  body.reserve(room);
   for (const RecordedDocument& doc : record.documents) {
     body += "doc " + doc.name;
     AppendNumber(body, doc.textSize);

@@ -34,11 +34,7 @@ class QmlStream {
   // The text written since the last Clear; valid until the next write.
   std::u16string_view View() const { return {data_.get(), size_}; }
   // The same, with a zero unit after it for readers that look one past the end.
-  std::u16string_view Terminated() {
-    if (!data_) return u"";
-    data_[size_] = u'\0';
-    return View();
-  }
+  std::u16string_view Terminated() { return data_ ? (data_[size_] = u'\0', View()) : u""; }
   std::u16string Text() const { return std::u16string(View()); }
   size_t Size() const { return size_; }
 
