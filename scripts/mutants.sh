@@ -40,7 +40,10 @@ controls/LeafControls.cpp @@ WriteIntProperty(u"height", std::min(h, kMaxTrendEx
 qml/QmlStream.cpp @@ ascii[special >> 6] |= uint64_t{1} << (special & 63); @@ ascii[special >> 6] |= uint64_t{1} << (special & 31); @@ - @@ the escape bit set keeps only five bits
 convert/TreeCheck.cpp @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId))); @@ if (typeCode != "tmpl") path += platform::Widen(std::to_string(objId)); @@ - @@ file names take the reference unsigned
 platform/Publish.cpp @@   if (exchanged) DiscardOld(from, events); @@  @@ faults @@ the old final folder is left beside the new one
-convert/DocumentWorkers.cpp @@     file.screens.push_back(i); @@     file.screens.insert(file.screens.begin(), i); @@ - @@ screens sharing a file are written last one first
+convert/DocumentWorkers.cpp @@ files_.back().screens.push_back(byPath[k]); @@ files_.back().screens.insert(files_.back().screens.begin(), byPath[k]); @@ - @@ screens sharing a file are written last one first
+convert/DocumentWorkers.cpp @@ text.units = bytes.Replaced() ? std::nullopt : @@ text.units = false ? std::nullopt : @@ - @@ a text whose surrogates were replaced is compiled from its units instead of its saved bytes
+convert/QmlCacheGen.cpp @@ if (units.starts_with(u'\uFEFF')) units.remove_prefix(1); @@  @@ - @@ a leading byte order mark reaches the compiler from the units
+qml/QmlStream.h @@ (data_[size_] = u'\0', View()) @@ View() @@ - @@ the compiler reads past the units' end
 cipher/FileCipher.cpp @@ out.assign(key.size() + outLength, ' '); @@ out.assign(key.size() + outLength, '\0'); @@ - @@ enciphered text is padded with zero bytes
 cipher/XorCryptLanes.h @@ constexpr int32_t kMul2 = 40692; @@ constexpr int32_t kMul2 = 40962; @@ - @@ a digit swap in the second generator's multiplier
 convert/QmlCacheGen.cpp @@ Qt::CaseSensitive @@ Qt::CaseInsensitive @@ - @@ a .QML file is compiled too

@@ -68,8 +68,7 @@ TEST(FactoryTest, EveryTypeYieldsItsClass) {
     EXPECT_EQ(control->GetTypeCode(), row.code);
     EXPECT_EQ(control->GetQmlTypeName(), row.qmlName);
     EXPECT_EQ(control->GetTypeNumber(), row.type) << row.code;
-    EXPECT_EQ(dynamic_cast<IControlGroup*>(control.get()) != nullptr, row.screen || row.type == 22)
-        << row.code;
+    EXPECT_EQ(dynamic_cast<IControlGroup*>(control.get()) != nullptr, row.screen || row.type == 22) << row.code;
 
     QmlGenerator generator(Data());
     control->SetStream(&generator);

@@ -18,12 +18,6 @@ namespace prt::test {
 
 namespace {
 
-// UTF-8 without a byte order mark, surrogates as U+FFFD, as the workers save.
-bool SaveQmlFile(const std::u16string& path, std::u16string_view text) {
-  DocumentBytes bytes;
-  return !platform::WriteWholeFile(path, bytes.Encode(text));
-}
-
 ReferenceResult Failed(ReferenceResult result, const std::string& why) {
   result.exitStatus = 253;
   result.err += why + "\nGenerate QML files failed!\n";
@@ -60,7 +54,9 @@ ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFo
     generator.notices.clear();
     if (!written) return Failed(result, "a document could not be written");
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
-    if (!SaveQmlFile(path, generator.stream.View())) return Failed(result, "cannot save");
+    // UTF-8 without a byte order mark, surrogates as U+FFFD, as the workers save.
+    if (platform::WriteWholeFile(path, DocumentBytes().Encode(generator.stream.View())))
+      return Failed(result, "cannot save");
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }
   for (const std::u16string& path : paths) {
