@@ -7,8 +7,6 @@ namespace prt::platform {
 
 namespace {
 
-constexpr size_t kHugePage = size_t{2} << 20;
-
 size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 
 }  // namespace

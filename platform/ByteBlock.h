@@ -11,6 +11,9 @@
 
 namespace prt::platform {
 
+// The size of a huge page on this kind of machine.
+constexpr size_t kHugePage = size_t{2} << 20;
+
 class ByteBlock {
  public:
   ByteBlock() = default;

@@ -22,6 +22,7 @@
 #define XXH_STATIC_LINKING_ONLY  // the streaming state lives inside ContentHash
 #include <xxhash.h>
 
+#include "platform/ByteBlock.h"
 #include "platform/FaultSeam.h"
 #include "platform/Text.h"
 
@@ -647,7 +648,6 @@ std::error_code HashFile(const std::u16string& path, uint64_t& hash) {
 
 namespace {
 
-constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
 // The C library gives a thread's own arena heaps of this size, each aligned
 // to it. Were that to change, the advice would only miss.
 constexpr uintptr_t kArenaHeap = uintptr_t{64} << 20;

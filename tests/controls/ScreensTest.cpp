@@ -26,7 +26,7 @@ std::string Head(const std::string& qml, const std::string& code, uint32_t ref, 
 std::string Leaf(const std::string& qml, const std::string& code, uint32_t ref, const std::string& text) {
   return Head(qml, code, ref, text) + kClose;
 }
-std::string Button(uint32_t index, const std::string& text) {
+std::string ButtonText(uint32_t index, const std::string& text) {
   return Leaf("OrvixButton", "bttn", Reference(29, index), text);
 }
 
@@ -65,10 +65,10 @@ TEST(ScreensTest, NestedContainersKeepLinkOrder) {
         {"type": "button", "index": 2, "text": "after inner", "w": 10, "h": 10}]},
       {"type": "button", "index": 3, "text": "last", "w": 10, "h": 10}]})")));
   const std::string expected =
-      kPageHead + "\n" + Button(0, "first") + Head("OrvixContainer", "ctnr", Reference(22, 0), "outer") +
-      "\n" + Button(1, "in outer") + Head("OrvixContainer", "ctnr", Reference(22, 1), "inner") + "\n" +
-      Leaf("OrvixSwitch", "swth", Reference(21, 0), "in inner") + kClose + Button(2, "after inner") + kClose +
-      Button(3, "last") + kClose;
+      kPageHead + "\n" + ButtonText(0, "first") + Head("OrvixContainer", "ctnr", Reference(22, 0), "outer") +
+      "\n" + ButtonText(1, "in outer") + Head("OrvixContainer", "ctnr", Reference(22, 1), "inner") + "\n" +
+      Leaf("OrvixSwitch", "swth", Reference(21, 0), "in inner") + kClose + ButtonText(2, "after inner") + kClose +
+      ButtonText(3, "last") + kClose;
   const Written w = GenerateScreen(kPage0);
   EXPECT_TRUE(w.ok);
   EXPECT_EQ(w.text, expected);
@@ -91,7 +91,7 @@ TEST(ScreensTest, LinksWithoutControls) {
   // container's links are not followed.
   const Written w = GenerateScreen(kPage0);
   EXPECT_TRUE(w.ok);
-  EXPECT_EQ(w.text, kPageHead + "\n" + Button(1, "shown") + Head("OrvixContainer", "ctnr", Reference(22, 0), "22#0") +
+  EXPECT_EQ(w.text, kPageHead + "\n" + ButtonText(1, "shown") + Head("OrvixContainer", "ctnr", Reference(22, 0), "22#0") +
                         "\n" + kClose + kClose);
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 // A CountedString laid out as in the image.
 std::u16string Counted(std::u16string_view text) { return char16_t(text.size()) + std::u16string(text); }
-const uint8_t* Bytes(const std::u16string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+const uint8_t* UnitBytes(const std::u16string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
 struct Tracked final : ReleasableValue {
   explicit Tracked(int* releases) : releases(releases) {}
@@ -39,8 +39,8 @@ TEST(DataValueTest, EveryOwnedPayloadIsReleasedOnce) {
   }
   EXPECT_EQ(releases, 2);  // the destructor releases too
   DataValue text;
-  text.SetText(Bytes(Counted(u"abc")), true, 0);
-  text.SetText(Bytes(Counted(u"def")), true, 0);
+  text.SetText(UnitBytes(Counted(u"abc")), true, 0);
+  text.SetText(UnitBytes(Counted(u"def")), true, 0);
   EXPECT_EQ(text.TextCopy(), u"def");
   text.SetOwnedText(OwnedString::Create(u"AB"), 0);
   EXPECT_EQ(text.TextCopy(), u"AB");
