@@ -2,8 +2,8 @@
 // One sweep of the data manager's operations over whatever image it holds,
 // for the hardening tests and the data-set fuzzer: the first objects (up to
 // 8) of every type present and the one after them, their links, texts and
-// the maps built from them; the lists of both tables by position and by
-// their own entries' values; texts, languages, fonts, settings tables and
+// the maps built from them; the lists of both tables (up to the first
+// missing one) by position and by their own entries' values; texts, languages, fonts, settings tables and
 // connection records. Under a sanitizer a read outside the image aborts.
 #include <algorithm>
 #include <cstring>
@@ -40,10 +40,10 @@ inline bool SweepManager(CPRDataManager& dm) {
     }
   }
   uint8_t status = 0;
-  for (uint32_t list = 0; list < 8; ++list) {
+  uint16_t kind = 0;
+  for (uint32_t list = 0; list < 8 && (dm.GetListKind(list, 0, &kind) || dm.GetListKind(list, 1, &kind)); ++list) {
     const int32_t size = static_cast<int32_t>(std::min(dm.GetResourceListSize(list) + dm.GetTextListSize(list), 8u));
     for (int32_t position = -1; position <= size; ++position) {
-      dm.GetResourceForPosition(list, position);
       inside(dm.GetTextForPosition(list, position));
       for (int32_t entry : {dm.GetResourceListEntryValue(list, position, &status),
                             dm.GetTextListEntryValue(list, position, &status)}) {
