@@ -105,17 +105,25 @@ Status MakeDocuments(const DataSet& data, const std::u16string& staging, Documen
 }
 
 // The record of what the run published: each document with the files it
-// has there. A move keeps them the files that were made; copies are new
-// files, whose bytes the next run checks. A file changed since is found
-// out by the next run either way.
-void RecordOutput(const ReuseSource& source, std::string key, std::vector<RecordedDocument> documents, bool moved) {
+// has in `published`, the new qmls held open (none: unknown). A file this
+// run wrote keeps the status it was written with; a reused one got a
+// second name and lost its first, which moved its status change time, and
+// after a copy every file is new: those are looked at again.
+void RecordOutput(const ReuseSource& source, std::string key, std::vector<RecordedDocument> documents,
+                  const platform::FolderHandle* published, bool copied) {
   ReuseRecord record;
   record.key = std::move(key);
   record.dataHash = source.dataHash;
   record.language = source.language;
-  if (!moved)
-    for (RecordedDocument& doc : documents)
-      for (RecordedFile& file : doc.files) file.inode = 0;
+  for (RecordedDocument& doc : documents) {
+    if (!doc.reused && !copied) continue;
+    for (RecordedFile& file : doc.files) {
+      platform::FileInfo is;
+      const bool found = published && !published->Stat(platform::Widen(file.name), is);
+      file.device = is.device, file.inode = found ? is.inode : 0;
+      file.modifiedNs = is.modifiedNs, file.changedNs = is.changedNs;
+    }
+  }
   record.documents = std::move(documents);
   WriteRecord(source, record);
 }
@@ -207,7 +215,13 @@ Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder,
   if (profile) profile->moveSeconds = SecondsSince(start);
   if (!published) return Fail(published.Error());
   if (*published == platform::Published::Moved) report.Moved(staging, final);
-  if (source) RecordOutput(*source, key, workers.TakeDocuments(), *published == platform::Published::Moved);
+  if (source) {
+    // Moved, the staging folder held open is the new qmls.
+    const bool copied = *published == platform::Published::Copied;
+    platform::FolderHandle copies;
+    const platform::FolderHandle* now = !copied ? &stagingFolder : copies.Open(final, true) ? nullptr : &copies;
+    RecordOutput(*source, key, workers.TakeDocuments(), now, copied);
+  }
   if (const size_t reused = workers.ReusedCount(); reused > 0) report.Reused(workers.DocumentCount() - reused, reused);
   return {};
 }

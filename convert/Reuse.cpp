@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 
 #include "Version.h"
+#include "controls/TypeTable.h"
+#include "convert/TreeCheck.h"
 #include "data/files/WorkingCopy.h"
 #include "platform/Publish.h"
 #include "platform/Text.h"
@@ -17,7 +20,7 @@ namespace prt {
 
 namespace {
 
-constexpr std::string_view kHeader = "prt2qml reuse record 2";
+constexpr std::string_view kHeader = "prt2qml reuse record 3";
 // A record larger than this is no record of ours.
 constexpr size_t kMaxRecordBytes = 256u << 20;
 
@@ -90,6 +93,26 @@ std::string HexNumber(uint64_t value) {
 
 std::string Checksum(std::string_view body) { return HexNumber(platform::ContentHash::Of(body)); }
 
+// Whether a run writes a document of this name: QmlFilePath's for a screen
+// type's code and some object reference.
+bool IsDocumentName(std::string_view name) {
+  for (const TypeRow& row : kTypeTable) {
+    if (!row.screen || !name.starts_with(row.code)) continue;
+    const std::string_view tail = name.substr(std::strlen(row.code));
+    int32_t reference = 0;  // left 0 for tmpl.qml
+    std::from_chars(tail.data(), tail.data() + tail.size(), reference);
+    return platform::NarrowPath(QmlFilePath(u"", row.code, static_cast<uint32_t>(reference))) == "/" + std::string(name);
+  }
+  return false;
+}
+
+// Whether `doc` lists the files a run writes for it: its .qml, then its
+// .qmlc unless the compiler rejected it.
+bool ListsItsFiles(const RecordedDocument& doc) {
+  return doc.files.size() == (doc.rejected.empty() ? 2u : 1u) && doc.files[0].name == doc.name &&
+         (doc.files.size() == 1 || doc.files[1].name == doc.name + "c");
+}
+
 std::u16string StagingOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls_generating/"; }
 std::u16string FinalOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls/"; }
 
@@ -130,6 +153,7 @@ std::string FormatRecord(const ReuseRecord& record) {
       AppendNumber(body, file.device);
       AppendNumber(body, file.inode);
       AppendNumber(body, file.modifiedNs);
+      AppendNumber(body, file.changedNs);
       body += '\n';
     }
   }
@@ -159,6 +183,7 @@ std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string*
   if (!keyText || data.Next() != "data" || !data.Number(record.dataHash, 16) || !data.Number(record.language))
     return std::nullopt;
   record.key = std::move(*keyText);
+  std::unordered_set<std::string> names;
   while (!body.empty()) {
     Words line(nextLine());
     RecordedDocument doc;
@@ -177,9 +202,11 @@ std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string*
       if (fileLine.Next() != "file") return std::nullopt;
       file.name = fileLine.Next();
       if (!fileLine.Number(file.size) || !fileLine.Number(file.hash, 16) || !fileLine.Number(file.device) ||
-          !fileLine.Number(file.inode) || !fileLine.Number(file.modifiedNs) || !fileLine.Done())
+          !fileLine.Number(file.inode) || !fileLine.Number(file.modifiedNs) || !fileLine.Number(file.changedNs) ||
+          !fileLine.Done())
         return std::nullopt;
     }
+    if (!IsDocumentName(doc.name) || !ListsItsFiles(doc) || !names.insert(doc.name).second) return std::nullopt;
     record.documents.push_back(std::move(doc));
   }
   return record;
@@ -208,11 +235,12 @@ void WriteRecord(const ReuseSource& source, const ReuseRecord& record) {
 bool StillRecorded(const platform::FolderHandle& folder, const RecordedFile& file, int64_t writtenNs,
                    platform::FileInfo& info) {
   const std::u16string name = platform::Widen(file.name);
-  if (folder.Stat(name, info) || !info.regular || info.size != file.size) return false;
+  if (folder.Stat(name, info) || !info.regular || info.owner != platform::RunningUser() ||
+      info.mode != platform::FreshFileMode() || info.size != file.size || info.device != file.device ||
+      info.inode != file.inode || info.modifiedNs != file.modifiedNs || info.changedNs != file.changedNs)
+    return false;
   // A write in the tick the record was written in may not have moved the time.
-  if (file.inode != 0 && info.device == file.device && info.inode == file.inode &&
-      info.modifiedNs == file.modifiedNs && file.modifiedNs < writtenNs)
-    return true;
+  if (file.changedNs < writtenNs) return true;
   std::string bytes;
   return !folder.Read(name, bytes, file.size) && bytes.size() == file.size &&
          platform::ContentHash::Of(bytes) == file.hash;
@@ -249,13 +277,15 @@ bool ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t t
     } else {
       std::string bytes;
       if (final_.Read(entry, bytes, file.size) || platform::ContentHash::Of(bytes) != file.hash ||
-          platform::WriteWholeFile(staging.Path() + u"/" + entry, bytes) || staging.Stat(entry, is))
+          staging.Replace(entry, bytes) || staging.Stat(entry, is))
         return undo();
     }
     file.device = is.device;
     file.inode = is.inode;
     file.modifiedNs = is.modifiedNs;
+    file.changedNs = is.changedNs;
   }
+  made.reused = true;
   return true;
 }
 
