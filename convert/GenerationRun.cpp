@@ -1,5 +1,6 @@
 #include "convert/GenerationRun.h"
 
+#include <algorithm>
 #include <latch>
 #include <memory>
 #include <new>
@@ -164,6 +165,19 @@ Result<std::u16string> PrepareFolder(const std::u16string& folder, RunReport& re
     return Fail(StagingError("cannot move aside", folder, moveError, aside));
   if (Status made = make(); !made) return Fail(made.Error());
   return aside;
+}
+
+void RemoveLeftovers(const std::u16string& outputFolder) {
+  platform::FolderHandle folder;
+  std::vector<std::u16string> names;
+  if (folder.Open(outputFolder) || folder.List(names)) return;
+  const auto aside = [](std::u16string_view name, std::u16string_view of) {
+    if (!name.starts_with(of) || !name.substr(of.size()).starts_with(u".stale.")) return false;
+    const std::u16string_view n = name.substr(of.size() + 7);
+    return !n.empty() && std::all_of(n.begin(), n.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+  };
+  for (const std::u16string& name : names)
+    if (name == u"qmls_copying" || aside(name, u"qmls_copying") || aside(name, u"qmls_generating")) folder.Remove(name);
 }
 
 platform::PublishEvents PublishEventsInto(RunReport& report, const std::u16string& final) {
