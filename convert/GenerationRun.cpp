@@ -116,14 +116,27 @@ void RecordOutput(const ReuseSource& source, std::string key, std::vector<Record
   record.key = std::move(key);
   record.dataHash = source.dataHash;
   record.language = source.language;
-  for (RecordedDocument& doc : documents) {
-    if (!doc.reused && !copied) continue;
-    for (RecordedFile& file : doc.files) {
-      platform::FileInfo is;
-      const bool found = published && !published->Stat(platform::Widen(file.name), is);
-      file.device = is.device, file.inode = found ? is.inode : 0;
-      file.modifiedNs = is.modifiedNs, file.changedNs = is.changedNs;
+  // On two threads: each look is a system call, some 3 us on a virtual
+  // machine, and a re-run of 3,200 documents makes 6,400.
+  const auto look = [&](size_t first) {
+    for (size_t i = first; i < documents.size(); i += 2) {
+      if (!documents[i].reused && !copied) continue;
+      for (RecordedFile& file : documents[i].files) {
+        platform::FileInfo is;
+        const bool found = published && !published->Stat(platform::Widen(file.name), is);
+        file.device = is.device, file.inode = found ? is.inode : 0;
+        file.modifiedNs = is.modifiedNs, file.changedNs = is.changedNs;
+      }
     }
+  };
+  {
+    std::jthread other;
+    try {
+      other = std::jthread(look, 1);
+    } catch (const std::system_error&) {
+      look(1);
+    }
+    look(0);
   }
   record.documents = std::move(documents);
   WriteRecord(source, record);

@@ -11,7 +11,6 @@
 
 #include "Version.h"
 #include "controls/TypeTable.h"
-#include "convert/TreeCheck.h"
 #include "data/files/WorkingCopy.h"
 #include "platform/Publish.h"
 #include "platform/Text.h"
@@ -93,15 +92,21 @@ std::string HexNumber(uint64_t value) {
 
 std::string Checksum(std::string_view body) { return HexNumber(platform::ContentHash::Of(body)); }
 
-// Whether a run writes a document of this name: QmlFilePath's for a screen
-// type's code and some object reference.
+// Whether a run writes a document of this name, as QmlFilePath forms it: a
+// screen type's code, the signed object reference in decimal (none for a
+// template), ".qml". Read for every document of a record: no allocation.
 bool IsDocumentName(std::string_view name) {
+  if (!name.ends_with(".qml")) return false;
+  name.remove_suffix(4);
   for (const TypeRow& row : kTypeTable) {
     if (!row.screen || !name.starts_with(row.code)) continue;
-    const std::string_view tail = name.substr(std::strlen(row.code));
-    int32_t reference = 0;  // left 0 for tmpl.qml
-    std::from_chars(tail.data(), tail.data() + tail.size(), reference);
-    return platform::NarrowPath(QmlFilePath(u"", row.code, static_cast<uint32_t>(reference))) == "/" + std::string(name);
+    const std::string_view reference = name.substr(std::strlen(row.code));
+    if (std::string_view(row.code) == "tmpl") return reference.empty();
+    int32_t value = 0;
+    char canonical[16];
+    const auto parsed = std::from_chars(reference.data(), reference.data() + reference.size(), value);
+    const auto written = std::to_chars(canonical, canonical + sizeof canonical, value);
+    return parsed.ec == std::errc() && std::string_view(canonical, written.ptr) == reference;
   }
   return false;
 }
@@ -109,8 +114,11 @@ bool IsDocumentName(std::string_view name) {
 // Whether `doc` lists the files a run writes for it: its .qml, then its
 // .qmlc unless the compiler rejected it.
 bool ListsItsFiles(const RecordedDocument& doc) {
+  const auto cache = [&doc](const std::string& file) {
+    return file.size() == doc.name.size() + 1 && file.starts_with(doc.name) && file.back() == 'c';
+  };
   return doc.files.size() == (doc.rejected.empty() ? 2u : 1u) && doc.files[0].name == doc.name &&
-         (doc.files.size() == 1 || doc.files[1].name == doc.name + "c");
+         (doc.files.size() == 1 || cache(doc.files[1].name));
 }
 
 std::u16string StagingOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls_generating/"; }
@@ -183,7 +191,6 @@ std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string*
   if (!keyText || data.Next() != "data" || !data.Number(record.dataHash, 16) || !data.Number(record.language))
     return std::nullopt;
   record.key = std::move(*keyText);
-  std::unordered_set<std::string> names;
   while (!body.empty()) {
     Words line(nextLine());
     RecordedDocument doc;
@@ -206,9 +213,13 @@ std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string*
           !fileLine.Done())
         return std::nullopt;
     }
-    if (!IsDocumentName(doc.name) || !ListsItsFiles(doc) || !names.insert(doc.name).second) return std::nullopt;
+    if (!IsDocumentName(doc.name) || !ListsItsFiles(doc)) return std::nullopt;
     record.documents.push_back(std::move(doc));
   }
+  // Each document once.
+  std::unordered_set<std::string_view> names(record.documents.size());
+  for (const RecordedDocument& doc : record.documents)
+    if (!names.insert(doc.name).second) return std::nullopt;
   return record;
 }
 
