@@ -123,7 +123,11 @@ void RecordOutput(const ReuseSource& source, std::string key, std::vector<Record
       if (!documents[i].reused && !copied) continue;
       for (RecordedFile& file : documents[i].files) {
         platform::FileInfo is;
-        const bool found = published && !published->Stat(platform::Widen(file.name), is);
+        bool found = false;
+        try {  // a file not looked at is made afresh next time
+          found = published && !published->Stat(platform::Widen(file.name), is);
+        } catch (const std::bad_alloc&) {
+        }
         file.device = is.device, file.inode = found ? is.inode : 0;
         file.modifiedNs = is.modifiedNs, file.changedNs = is.changedNs;
       }
