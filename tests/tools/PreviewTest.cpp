@@ -214,6 +214,61 @@ TEST_F(Preview, TheDiffListsTheChangedDocumentWithItsPictures) {
   EXPECT_EQ(outside, 0);
 }
 
+// A pictures or diff folder from someone else: a link in it, or in its own
+// place when the preview chose it, is refused or replaced, never followed,
+// and its list removes nothing outside it.
+TEST_F(Preview, ForeignOutputFoldersAreNeverFollowed) {
+  const struct { const char *folder, *link, *target; std::vector<std::string> args; int status; } cases[] = {
+      {"qmls-preview", "thumbs", "victim", {"qmls"}, 1},
+      {"qmls-preview", "index.html", "victim/index.html", {"qmls"}, 0},
+      {"", "qmls-preview", "victim", {"qmls"}, 1},
+      {"d", "index.html", "victim/index.html", {"--diff", "qmls", "qmls", "-o", "d"}, 0},
+  };
+  for (const auto& c : cases) {
+    test::TempDir work;
+    fs::copy(*dir / "plain/qmls", work / "qmls");
+    fs::create_directories(work / "victim");
+    for (const char* file : {"victim/holiday.png", "victim/index.html", "x"}) test::WriteFile(work / file, "mine");
+    fs::create_directories(work / c.folder);
+    fs::create_symlink(work / c.target, work / c.folder / c.link);
+    if (*c.folder) test::WriteFile(work / c.folder / ".qml-preview", "thumbs/holiday.png\n../x\nindex.html\n");
+    const auto r = test::Run(QML_PREVIEW_PATH, c.args, work.Path());
+    EXPECT_EQ(r.exitStatus, c.status) << c.link << r.err;
+    for (const char* file : {"victim/holiday.png", "victim/index.html", "x"})
+      EXPECT_TRUE(test::ReadFile(work / file) == "mine") << c.link << ": " << file;
+    EXPECT_EQ(test::Tree(work / "victim").size(), 2u) << c.link;
+  }
+}
+
+// --diff answers 2 with the reason for a document it cannot read, also when
+// a folder is compared with itself: it never counts one as a change, never
+// blocks on a FIFO, never reads one over the size limit, and ends on
+// memory exhaustion with a message.
+TEST_F(Preview, TheDiffRefusesWhatItCannotRead) {
+  const struct { const char *make, *limit, *reason; } cases[] = {
+      {"mkfifo x.qml", "", "cannot read 'qmls/x.qml': not a regular file"},
+      {"mkdir x.qml", "", "cannot read 'qmls/x.qml': Is a directory"},
+      {"echo import >x.qml && chmod 0 x.qml", "", "cannot read 'qmls/x.qml': Permission denied"},
+      {"echo junk >x.qml", "", "x.qml is neither QML text nor an enciphered document"},
+      {"truncate -s 300M x.qml", "", "cannot read 'qmls/x.qml': larger than the 256 MiB a document may have"},
+      {"truncate -s 200M x.qml", "ulimit -d 100000 && ", "qml-preview: out of memory"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir work;
+    fs::copy(*dir / "plain/qmls", work / "qmls");
+    fs::permissions(work.Path(), fs::perms::all);
+    ASSERT_EQ(std::system(("cd " + (work / "qmls").string() + " && " + c.make).c_str()), 0);
+    const auto r = test::RunProcess({.program = "/bin/sh",
+                                     .args = {"-c", std::string(c.limit) + "exec \"$0\" \"$@\"", QML_PREVIEW_PATH,
+                                              "--diff", "qmls", "qmls", "-o", "d"},
+                                     .workDir = work.Path(),
+                                     .timeoutSeconds = 30,
+                                     .user = geteuid() == 0 ? std::optional<uid_t>(65534) : std::nullopt});
+    EXPECT_EQ(r.exitStatus, 2) << c.make << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.make << r.err;
+  }
+}
+
 // Every type the converter writes has a stand-in component (a missing one
 // would make each document using it fail with "is not a type"), and the
 // bundled example previews whole: every screen without an error, each

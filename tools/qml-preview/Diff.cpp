@@ -88,10 +88,12 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
 
 Outcome DiffFolders(const Options& options) {
   Outcome outcome;
-  const std::u16string& out = options.output;
+  platform::FolderHandle folders[2];
   std::vector<QString> lists[2];
   for (int side = 0; side < 2; ++side)
-    if (outcome.Failed(ListDocuments(options.folders[side], lists[side]))) return outcome;
+    if (outcome.Failed(OpenDocuments(options.folders[side], folders[side])) ||
+        outcome.Failed(ListDocuments(folders[side], lists[side])))
+      return outcome;
   const std::set<QString> present[2] = {{lists[0].begin(), lists[0].end()}, {lists[1].begin(), lists[1].end()}};
   std::set<QString> names = present[0];
   names.insert(lists[1].begin(), lists[1].end());
@@ -108,7 +110,10 @@ Outcome DiffFolders(const Options& options) {
     for (int side = 0; side < 2; ++side) {
       entry.present[side] = present[side].contains(entry.document);
       if (!entry.present[side]) continue;
-      texts[side] = ReadDocument(options.folders[side], entry.document);
+      texts[side] = ReadDocument(folders[side], entry.document);
+      // What cannot be read is trouble, not a change, also when both sides
+      // are alike.
+      if (texts[side].unreadable && outcome.Failed(texts[side].error)) return outcome;
       if (entry.document == QLatin1String("tmpl.qml")) templates[side] = texts[side].text;
       entry.usesTemplate = entry.usesTemplate || texts[side].text.contains("\nuseTemplate: true\n");
     }
@@ -123,13 +128,16 @@ Outcome DiffFolders(const Options& options) {
     if (entry.change == Change::None && entry.usesTemplate && templates[0] != templates[1])
       entry.change = Change::Template;
 
+  OutputFolder out;
   OutputFiles files(out);
   std::set<QString> planned;
   for (const Entry& entry : entries)
     if (entry.change != Change::None)
       for (const char* suffix : {"-old.png", "-new.png", "-diff.png"})
         planned.insert(BaseName(entry.document) + QLatin1String(suffix));
-  if (outcome.Failed(MakeFolders(out, {})) || outcome.Failed(files.List(std::move(planned)))) return outcome;
+  if (outcome.Failed(out.Open(options.output, options.outputNamed, {})) ||
+      outcome.Failed(files.List(std::move(planned))))
+    return outcome;
 
   size_t jobs = 0, done = 0;
   for (const Entry& entry : entries) jobs += entry.change != Change::None ? 1 : 0;

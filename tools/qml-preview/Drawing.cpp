@@ -186,8 +186,8 @@ QString Renderer::MissingModules() {
   return probe.isError() ? probe.errors().value(0).description() : QString();
 }
 
-QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem) {
-  auto [it, fresh] = templates.try_emplace(folder);
+QQmlComponent* Renderer::Template(const platform::FolderHandle& folder, QString& problem) {
+  auto [it, fresh] = templates.try_emplace(folder.Path());
   TemplateState& state = it->second;
   if (fresh) {
     const DocumentText text = ReadDocument(folder, QStringLiteral("tmpl.qml"));
@@ -207,7 +207,7 @@ QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem
   return state.component.get();
 }
 
-QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language) {
+QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int language) {
   const DocumentText text = ReadDocument(folder, screen.document);
   screen.loaded = text.loaded;
   if (!text.error.isEmpty()) {
@@ -322,10 +322,7 @@ QImage ContactSheet(const std::vector<SheetCell>& cells) {
     const int x = static_cast<int>(i % columns) * kCellWidth;
     const int y = static_cast<int>(i / columns) * cellHeight;
     const QRect cell(x + 4, y + 4, kCellWidth - 8, kCellPictureHeight - 8);
-    std::string bytes;
-    const QImage thumb = cells[i].thumbnail.empty() || platform::ReadWholeFile(cells[i].thumbnail, bytes)
-                             ? QImage()
-                             : QImage::fromData(QByteArray::fromStdString(bytes), "PNG");
+    const QImage thumb = QImage::fromData(cells[i].thumbnail, "PNG");
     if (!thumb.isNull()) {
       painter.drawImage(cell.x() + (cell.width() - thumb.width()) / 2, cell.y() + (cell.height() - thumb.height()) / 2,
                         thumb);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "tools/qml-preview/StandIns.h"
 
 namespace prt::preview {
@@ -57,10 +58,10 @@ class Renderer {
   QString MissingModules();
   // Draws the document of `folder` (a page over the folder's tmpl.qml);
   // the picture is null when it fails, with the reasons in `screen`.
-  QImage Draw(const std::u16string& folder, Screen& screen, int language);
+  QImage Draw(const platform::FolderHandle& folder, Screen& screen, int language);
 
  private:
-  QQmlComponent* Template(const std::u16string& folder, QString& problem);
+  QQmlComponent* Template(const platform::FolderHandle& folder, QString& problem);
 
   QTemporaryDir privateFolder;
   QQmlEngine engine;
@@ -80,7 +81,7 @@ QImage Thumbnail(const QImage& picture);
 QSize ThumbnailSize(QSize picture);
 
 struct SheetCell {
-  std::u16string thumbnail;  // empty when the document failed
+  QByteArray thumbnail;      // PNG; empty when the document failed
   QString caption;           // two lines
 };
 // The contact sheet of up to `kSheetScreens` cells.

@@ -1,7 +1,6 @@
 #include "tools/qml-preview/Gallery.h"
 
 #include <QJsonArray>
-#include <QRegularExpression>
 #include <QUrl>
 
 #include "platform/FileSystem.h"
@@ -18,6 +17,7 @@ const char kStyle[] =
     "figure img{border:1px solid #888;background:#fff}figcaption{font-size:12px;overflow-wrap:anywhere}"
     ".failed{color:#f88}.warning{color:#fc8}pre{white-space:pre-wrap;max-width:900px}</style>\n";
 const char kListName[] = ".qml-preview";
+constexpr qint64 kListBytes = 64 << 20;  // four names per document
 
 // A file name as a link: percent-encoded, so any name stays one link.
 QString Href(const QString& name) { return QString::fromLatin1(QUrl::toPercentEncoding(name, "/")); }
@@ -140,35 +140,38 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
 }
 
 QString OutputFiles::List(std::set<QString> planned) {
-  static const QRegularExpression ours(QStringLiteral("^((thumbs|pages)/)?[^/]+\\.(png|html)$"));
   listed = std::move(planned);
   listed.insert(QStringLiteral("index.html"));
-  // Names as the file system's bytes, so any name comes back as it was.
-  if (const auto text = platform::ReadWholeFile(Join(folder, QString::fromLatin1(kListName))))
-    for (const QString& line :
-         QString::fromStdU16String(platform::WidenPath(*text)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-      if (ours.match(line).hasMatch()) listed.insert(line);
+  // Names as the file system's bytes, each ended by a NUL, so any name
+  // comes back as it was; a list without one is of a run that ended each
+  // with a newline.
+  const QByteArray text = folder.Read(QString::fromLatin1(kListName), kListBytes);
+  for (const QByteArray& line : text.split(text.contains('\0') ? '\0' : '\n')) {
+    const QString name = QString::fromStdU16String(platform::WidenPath(line.toStdString()));
+    if (folder.Holds(name) && (name.endsWith(QLatin1String(".png")) || name.endsWith(QLatin1String(".html"))))
+      listed.insert(name);
+  }
   return Write(listed);
 }
 
 void OutputFiles::Note(const QJsonObject& answer) {
-  for (const QJsonValue& file : answer[QLatin1String("written")].toArray()) written.insert(file.toString());
+  for (const QJsonValue& file : answer[QLatin1String("written")].toArray())
+    written.insert(QString::fromStdU16String(FromWire(file)));
 }
 
 QString OutputFiles::Finish(const QString& index, size_t& removed) {
-  if (QString error = WriteFile(Join(folder, QStringLiteral("index.html")), index.toUtf8()); !error.isEmpty())
-    return error;
+  if (QString error = folder.Write(QStringLiteral("index.html"), index.toUtf8()); !error.isEmpty()) return error;
   written.insert(QStringLiteral("index.html"));
   for (const QString& file : listed)
-    if (!written.contains(file) && !platform::DeleteFile(Join(folder, file))) ++removed;
+    if (!written.contains(file) && folder.Remove(file)) ++removed;
   return Write(written);
 }
 
 QString OutputFiles::Write(const std::set<QString>& files) const {
-  std::string text;
+  QByteArray text;
   for (const QString& file : files)
-    if (!file.contains(QLatin1Char('\n'))) text += platform::NarrowPath(file.toStdU16String()) + '\n';
-  return WriteFile(Join(folder, QString::fromLatin1(kListName)), QByteArray::fromStdString(text));
+    text += QByteArray::fromStdString(platform::NarrowPath(file.toStdU16String())) + '\0';
+  return folder.Write(QString::fromLatin1(kListName), text);
 }
 
 }  // namespace prt::preview

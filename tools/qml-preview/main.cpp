@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -73,8 +74,12 @@ int main(int argc, char** argv) {
 
   QElapsedTimer clock;
   clock.start();
-  const prt::preview::Outcome outcome =
-      request->diff ? prt::preview::DiffFolders(options) : prt::preview::PreviewFolder(options);
+  prt::preview::Outcome outcome;
+  try {
+    outcome = request->diff ? prt::preview::DiffFolders(options) : prt::preview::PreviewFolder(options);
+  } catch (const std::bad_alloc&) {
+    outcome.fatal = QStringLiteral("out of memory");
+  }
   if (terminal) std::cerr << "\r\x1b[K";
   if (!outcome.fatal.isEmpty()) {
     std::cerr << "qml-preview: " << Text(outcome.fatal) << '\n';
