@@ -32,7 +32,8 @@ constexpr int kCaptionHeight = 30;
 
 QString ErrorText(const QString& document, const QQmlError& error) {
   QString text = document;
-  if (error.line() > 0) text += QStringLiteral(":%1:%2").arg(error.line()).arg(error.column());
+  if (error.line() > 0)
+    text += QLatin1Char(':') + QString::number(error.line()) + QLatin1Char(':') + QString::number(error.column());
   return text + QStringLiteral(": ") + error.description();
 }
 
@@ -196,8 +197,7 @@ QQmlComponent* Renderer::Template(const platform::FolderHandle& folder, QString&
     } else {
       state.component = std::make_unique<QQmlComponent>(&engine);
       state.component->setData(
-          text.text,
-          QUrl::fromLocalFile(QStringLiteral("%1/t%2/tmpl.qml").arg(privateFolder.path()).arg(templates.size())));
+          text.text, QUrl::fromLocalFile(privateFolder.path() + QStringLiteral("/t%1/tmpl.qml").arg(templates.size())));
       for (const QQmlError& error : state.component->errors())
         state.problem += ErrorText(QStringLiteral("tmpl.qml"), error);
       if (!state.problem.isEmpty()) state.component.reset();
@@ -229,9 +229,8 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   // the real document can take its place; each drawing its own name, so two
   // versions of a document never share a compiled form.
   QQmlComponent component(&engine);
-  component.setData(
-      text.text,
-      QUrl::fromLocalFile(QStringLiteral("%1/%2/%3").arg(privateFolder.path()).arg(++drawings).arg(screen.document)));
+  component.setData(text.text, QUrl::fromLocalFile(privateFolder.path() + QLatin1Char('/') +
+                                                   QString::number(++drawings) + QLatin1Char('/') + screen.document));
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   if (!screen.errors.isEmpty()) return {};
 
@@ -246,11 +245,9 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   const double height = std::ceil(root->height());
   // Written this way round, a NaN size is refused too.
   if (!(width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide)) {
-    screen.errors << QStringLiteral("%1: the screen size %2x%3 is outside 1..%4")
-                         .arg(screen.document)
-                         .arg(width)
-                         .arg(height)
-                         .arg(kMaxSide);
+    screen.errors << screen.document +
+                         QStringLiteral(": the screen size %1x%2 is outside 1..%3")
+                             .arg(QString::number(width), QString::number(height), QString::number(kMaxSide));
     return {};
   }
   screen.width = static_cast<int>(width);

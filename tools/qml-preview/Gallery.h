@@ -14,6 +14,9 @@
 
 namespace prt::preview {
 
+// A file name as a link: its bytes percent-encoded, so any name, also one
+// that is not UTF-8, stays one link to that file.
+QString Href(const QString& name);
 // The screen's name, or its file when it has none (a template).
 QString ScreenTitle(const Screen& screen);
 // "page · page16777216.qml".

@@ -62,8 +62,8 @@ Outcome PreviewFolder(const Options& options) {
     if (!job.contains(QLatin1String("draw"))) {
       if (answer.contains(QLatin1String("crashed")))
         outcome.Failed(QStringLiteral("contact sheet %1: %2")
-                           .arg(job[QLatin1String("sheet")].toInt() + 1)
-                           .arg(answer[QLatin1String("crashed")].toString()));
+                           .arg(QString::number(job[QLatin1String("sheet")].toInt() + 1),
+                                answer[QLatin1String("crashed")].toString()));
       return;
     }
     const size_t index = static_cast<size_t>(job[QLatin1String("draw")].toInt());

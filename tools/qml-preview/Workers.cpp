@@ -119,7 +119,8 @@ class Worker {
     if (after < 0 || after == start) return text;
     return text + QStringLiteral(", controls after the title in ") +
            (data ? data->LanguageName(after)
-                 : QStringLiteral("the title's last language (%1 of %2)").arg(after + 1).arg(screen.titleFonts));
+                 : QStringLiteral("the title's last language (%1 of %2)")
+                       .arg(QString::number(after + 1), QString::number(screen.titleFonts)));
   }
 
   QJsonObject DrawJob(const QJsonObject& job) {
@@ -266,7 +267,7 @@ QString WorkerPool::Run(bool& missing) {
     worker.clock.setSingleShot(true);
     worker.clock.setInterval(kJobSeconds * 1000);
     QObject::connect(&worker.clock, &QTimer::timeout, &loop, [&worker] {
-      worker.stalled = QStringLiteral("not drawn within %1 s").arg(kJobSeconds);
+      worker.stalled = QStringLiteral("not drawn within %1 s").arg(QString::number(kJobSeconds));
       worker.process->kill();
     });
     Start(worker);
@@ -341,7 +342,7 @@ void WorkerPool::Ended(Process& worker) {
         !worker.stalled.isEmpty() ? worker.stalled
         : process.exitStatus() == QProcess::CrashExit
             ? QStringLiteral("the drawing process crashed")
-            : QStringLiteral("the drawing process ended with status %1").arg(process.exitCode());
+            : QStringLiteral("the drawing process ended with status %1").arg(QString::number(process.exitCode()));
     onAnswer(job, {{"crashed", why}});
   }
   worker.stalled.clear();
