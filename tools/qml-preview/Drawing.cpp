@@ -165,9 +165,18 @@ void ShapeItem::paint(QPainter* painter) {
   }
 }
 
-Renderer::Renderer(const QString& importFolder) : runtime(new RuntimeStandIn) {
+Renderer::Renderer(const QString& importFolder, const QStringList& documentFolders) : runtime(new RuntimeStandIn) {
   [[maybe_unused]] static const int shapeType = qmlRegisterType<ShapeItem>("QmlPreview", 1, 0, "ShapeItem");
   engine.addImportPath(importFolder);
+  QStringList roots = documentFolders;
+  roots << privateFolder.path();
+  for (const QString& folder : engine.importPathList())  // the module's and Qt's own
+    if (!folder.startsWith(QLatin1String("qrc:")) && !folder.startsWith(QLatin1Char(':'))) roots << folder;
+  guard = std::make_unique<UrlGuard>(roots);
+  noNetwork = std::make_unique<NoNetwork>(*guard);
+  engine.addUrlInterceptor(guard.get());
+  engine.setNetworkAccessManagerFactory(noNetwork.get());
+  engine.setOfflineStoragePath(privateFolder.path() + QStringLiteral("/storage"));
   engine.rootContext()->setContextProperty(QStringLiteral("OrvixQG"), runtime);
   engine.addImageProvider(QStringLiteral("OrvixImageProvider"), new PlaceholderImages);
   engine.addImageProvider(QStringLiteral("qmlPreviewPattern"), new DashPattern(kFrameColour));
@@ -215,10 +224,14 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
     return {};
   }
   runtime->SetLanguage(language);
+  guard->TakeRefused();  // what a document before this one asked for late
   current = &screen;
   struct Done {  // whatever way the drawing ends
     Renderer* self;
     ~Done() {
+      for (const QString& url : self->guard->TakeRefused())
+        self->current->warnings << self->current->document + QStringLiteral(": refused ") + url +
+                                       QStringLiteral(": documents get no network and no files outside their folder");
       self->current = nullptr;
       self->engine.trimComponentCache();
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "tools/qml-preview/Sandbox.h"
 #include "tools/qml-preview/StandIns.h"
 
 namespace prt::preview {
@@ -49,8 +50,10 @@ struct Screen {
 
 class Renderer {
  public:
-  // The engine with the stand-in module from `importFolder`.
-  explicit Renderer(const QString& importFolder);
+  // The engine with the stand-in module from `importFolder`, whose
+  // documents may read files only below `documentFolders`, the module and
+  // Qt's own modules, and reach no network.
+  Renderer(const QString& importFolder, const QStringList& documentFolders);
   // Where the documents' text look-ups are answered (a data set).
   void SetTexts(RuntimeStandIn::TextLookup texts) { runtime->SetTexts(std::move(texts)); }
   // Why the QML runtime modules the documents import cannot be loaded;
@@ -64,6 +67,9 @@ class Renderer {
   QQmlComponent* Template(const platform::FolderHandle& folder, QString& problem);
 
   QTemporaryDir privateFolder;
+  // Made before the engine that refers to them, and gone after it.
+  std::unique_ptr<UrlGuard> guard;
+  std::unique_ptr<NoNetwork> noNetwork;
   QQmlEngine engine;
   std::unique_ptr<QQuickWindow> window;
   RuntimeStandIn* runtime;

@@ -52,7 +52,8 @@ QStringList FoldersOf(const QJsonObject& setup) {
 // One worker process's state: the set-up, the engine and the data set.
 class Worker {
  public:
-  Worker(const QJsonObject& setup, const QString& importFolder) : setup(setup), renderer(importFolder) {
+  Worker(const QJsonObject& setup, const QString& importFolder)
+      : setup(setup), renderer(importFolder, FoldersOf(setup)) {
     for (const QJsonValue& name : setup[QLatin1String("documents")].toArray())
       documents << QString::fromStdU16String(FromWire(name));
     project = setup[QLatin1String("project")].toString();
