@@ -1,8 +1,12 @@
 // qml-preview on a converted builder project: pictures whose pixels show
 // what the documents hold where their geometry puts it, a gallery that
 // follows the folder, and the diff of two versions.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <regex>
@@ -238,6 +242,76 @@ TEST_F(Preview, ForeignOutputFoldersAreNeverFollowed) {
       EXPECT_TRUE(test::ReadFile(work / file) == "mine") << c.link << ": " << file;
     EXPECT_EQ(test::Tree(work / "victim").size(), 2u) << c.link;
   }
+}
+
+// Documents from someone else fail alone and reach nothing: no connection
+// to a listener on the loopback (images, XMLHttpRequest, a remote import),
+// no image outside their folder, a document that takes ever more memory
+// stopped at the limit, one over the size limit refused unread. Names with
+// any byte link to their own files, which go when the documents go.
+TEST_F(Preview, ForeignDocumentsFailAloneAndReachNothing) {
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}};
+  socklen_t size = sizeof address;
+  ASSERT_FALSE(bind(listener, reinterpret_cast<sockaddr*>(&address), size) || listen(listener, 64) ||
+               getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size));
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+  test::TempDir work;
+  const fs::path qmls = work / "qmls", pictures = work / "qmls-preview";
+  fs::create_directories(qmls);
+  const std::string names[] = {"a=b", "%1", "bad\xff", "new\nline"};
+  for (const std::string& name : names)
+    test::WriteFile(qmls / (name + ".qml"), "import QtQuick\nItem { width: 9; height: 9 }");
+  const std::string net = R"(import QtQuick
+Item { width: outside.status === Image.Ready ? 300 : 200; height: 9
+  Image { id: outside; source: "file://OUTSIDE" }
+  Image { source: "URLi.png" }
+  Component.onCompleted: {
+    for (const sync of [false, true]) { const r = new XMLHttpRequest(); r.open("GET", "URL", !sync); r.send() } } })";
+  test::WriteFile(qmls / "net.qml",
+                  std::regex_replace(std::regex_replace(net, std::regex("URL"), url), std::regex("OUTSIDE"),
+                                     (*dir / "plain/pictures/index.png").string()));
+  test::WriteFile(qmls / "remote.qml", "import QtQuick\nimport \"" + url + "\"\nItem { width: 9; height: 9 }");
+  test::WriteFile(qmls / "hog.qml",
+                  "import QtQuick\nItem { Component.onCompleted: { const a = [];"
+                  " for (;;) a.push(\"x\".repeat(1 << 20) + a.length) } }");
+  test::WriteFile(qmls / "big.qml", "import QtQuick\n");
+  fs::resize_file(qmls / "big.qml", 300 << 20);
+  test::ProcessRequest run{
+      .program = QML_PREVIEW_PATH, .args = {"qmls"}, .workDir = work.Path(), .env = {"QML_XHR_ALLOW_FILE_READ=1"}};
+  int connections = 0;
+  run.monitor = [&](pid_t child) {
+    for (siginfo_t ended{}; waitid(P_PID, child, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0;)
+      if (pollfd wait{listener, POLLIN, 0}; poll(&wait, 1, 20) > 0)
+        close(accept(listener, nullptr, nullptr)), ++connections;
+  };
+  const auto r = test::RunProcess(run);
+  close(listener);
+  EXPECT_EQ(r.exitStatus, 4) << r.err;
+  EXPECT_EQ(connections, 0);
+  EXPECT_EQ(Picture(pictures / "net.png").width(), 200) << "an image outside the folder was loaded";
+  for (const std::string& wanted :
+       std::vector<std::string>{"hog.qml: needs more than the 1024 MiB of memory a drawing process may take",
+                                "cannot read 'qmls/big.qml': larger than the 256 MiB a document may have",
+                                "net.qml: refused " + url + "i.png", "remote.qml: refused " + url})
+    EXPECT_NE(r.err.find(wanted), std::string::npos) << wanted;
+  // Every link of the gallery names a file that is there, among them each
+  // name's thumbnail and page.
+  std::set<std::string> links;
+  const std::string gallery = test::ReadFile(pictures / "index.html");
+  const std::regex link("(href|src)=\"([^\"]+)\"");
+  for (auto it = std::sregex_iterator(gallery.begin(), gallery.end(), link); it != std::sregex_iterator(); ++it)
+    links.insert(QByteArray::fromPercentEncoding(QByteArray::fromStdString((*it)[2])).toStdString());
+  for (const std::string& name : names)
+    for (const std::string& file : {"thumbs/" + name + ".png", "pages/" + name + ".html"})
+      EXPECT_TRUE(links.contains(file)) << file;
+  for (const std::string& file : links) EXPECT_TRUE(fs::exists(pictures / file)) << file;
+  for (const std::string& name : names) fs::remove(qmls / (name + ".qml"));
+  for (const char* gone : {"hog.qml", "big.qml"}) fs::remove(qmls / gone);
+  EXPECT_EQ(test::Run(QML_PREVIEW_PATH, {"qmls"}, work.Path()).exitStatus, 0);
+  for (const std::string& name : names)
+    for (const std::string& file : {name + ".png", "thumbs/" + name + ".png", "pages/" + name + ".html"})
+      EXPECT_FALSE(fs::exists(pictures / file)) << file;
 }
 
 // --diff answers 2 with the reason for a document it cannot read, also when

@@ -1,10 +1,19 @@
 #include "tools/qml-preview/Sandbox.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <exception>
+#include <new>
 #include <utility>
 
 namespace prt::preview {
@@ -56,6 +65,34 @@ class LocalOnlyManager final : public QNetworkAccessManager {
   UrlGuard& guard;
 };
 
+// Whether this process's writable memory (/proc/self/statm's data field,
+// in pages) is within an eighth of the limit. Only calls that are safe in
+// a signal handler.
+bool NearMemoryLimit() {
+  const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char text[256];
+  const ssize_t n = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  if (n <= 0) return false;
+  int field = 0;
+  uint64_t pages = 0;
+  for (ssize_t i = 0; i < n && field <= 5; ++i) {
+    if (text[i] == ' ')
+      ++field;
+    else if (field == 5)
+      pages = pages * 10 + static_cast<uint64_t>(text[i] - '0');
+  }
+  const uint64_t bytes = pages * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+  return bytes > kWorkerMemoryBytes - kWorkerMemoryBytes / 8;
+}
+
+void OnCrash(int signal) {
+  if (errno == ENOMEM || NearMemoryLimit()) ::_exit(kOutOfMemoryStatus);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
 }  // namespace
 
 UrlGuard::UrlGuard(const QStringList& folders) {
@@ -95,5 +132,25 @@ QStringList UrlGuard::TakeRefused() {
 }
 
 QNetworkAccessManager* NoNetwork::create(QObject* parent) { return new LocalOnlyManager(guard, parent); }
+
+void LimitWorkerMemory() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_DATA, &limit) == 0 && limit.rlim_cur > kWorkerMemoryBytes) {
+    limit.rlim_cur = kWorkerMemoryBytes;
+    ::setrlimit(RLIMIT_DATA, &limit);
+  }
+  std::set_new_handler([] { std::_Exit(kOutOfMemoryStatus); });
+  // Qt's containers throw std::bad_alloc themselves.
+  std::set_terminate([] {
+    try {
+      if (const std::exception_ptr thrown = std::current_exception()) std::rethrow_exception(thrown);
+    } catch (const std::bad_alloc&) {
+      std::_Exit(kOutOfMemoryStatus);
+    } catch (...) {
+    }
+    std::abort();
+  });
+  for (const int signal : {SIGSEGV, SIGBUS, SIGABRT}) ::signal(signal, OnCrash);
+}
 
 }  // namespace prt::preview

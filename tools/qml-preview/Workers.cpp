@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
+#include <QThreadPool>
 #include <iostream>
 #include <vector>
 
@@ -210,6 +211,9 @@ Screen ScreenFromJson(const QJsonObject& json) {
 }
 
 int RunWorker(const QString& importFolder) {
+  // A worker is one of -j processes: Qt's helper threads (picture
+  // conversions) would only add stacks under its memory limit.
+  QThreadPool::globalInstance()->setMaxThreadCount(1);
   std::string line;
   if (!std::getline(std::cin, line)) return 1;
   Worker worker(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object(), importFolder);
@@ -340,9 +344,11 @@ void WorkerPool::Ended(Process& worker) {
     worker.inFlight.clear();
     const QProcess& process = *worker.process;
     const QString why =
-        !worker.stalled.isEmpty() ? worker.stalled
-        : process.exitStatus() == QProcess::CrashExit
-            ? QStringLiteral("the drawing process crashed")
+        !worker.stalled.isEmpty()                     ? worker.stalled
+        : process.exitStatus() == QProcess::CrashExit ? QStringLiteral("the drawing process crashed")
+        : process.exitCode() == kOutOfMemoryStatus
+            ? QStringLiteral("needs more than the %1 MiB of memory a drawing process may take")
+                  .arg(QString::number(kWorkerMemoryBytes >> 20))
             : QStringLiteral("the drawing process ended with status %1").arg(QString::number(process.exitCode()));
     onAnswer(job, {{"crashed", why}});
   }

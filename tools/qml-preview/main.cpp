@@ -16,6 +16,7 @@
 #include "tools/cli/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
+#include "tools/qml-preview/Sandbox.h"
 #include "tools/qml-preview/Workers.h"
 
 namespace {
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   // A worker this program started (Workers.h).
   if (argc == 2 && std::strcmp(argv[1], "--worker") == 0 && std::getenv("QML_PREVIEW_WORKER") != nullptr) {
     prt::platform::PrepareProcess();
+    prt::preview::LimitWorkerMemory();
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QGuiApplication application(qtArgc, argv);
     const int status =
