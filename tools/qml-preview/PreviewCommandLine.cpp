@@ -75,6 +75,7 @@ Expected<Request, int> ParseCommandLine(int argc, char** argv) {
   if (dataFile) request.dataFile = platform::WidenPath(*dataFile);
   if (output) {
     request.output = platform::WidenPath(*output);
+    request.outputNamed = true;
   } else {
     request.output = request.folders.back();
     while (request.output.size() > 1 && request.output.back() == u'/') request.output.pop_back();

@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "platform/FileSystem.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
+#include "tools/qml-preview/Sandbox.h"
 #include "tools/qml-preview/Workers.h"
 
 namespace {
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
   // A worker this program started (Workers.h).
   if (argc == 2 && std::strcmp(argv[1], "--worker") == 0 && std::getenv("QML_PREVIEW_WORKER") != nullptr) {
     prt::platform::PrepareProcess();
+    prt::preview::LimitWorkerMemory();
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QGuiApplication application(qtArgc, argv);
     const int status =
@@ -73,8 +76,12 @@ int main(int argc, char** argv) {
 
   QElapsedTimer clock;
   clock.start();
-  const prt::preview::Outcome outcome =
-      request->diff ? prt::preview::DiffFolders(options) : prt::preview::PreviewFolder(options);
+  prt::preview::Outcome outcome;
+  try {
+    outcome = request->diff ? prt::preview::DiffFolders(options) : prt::preview::PreviewFolder(options);
+  } catch (const std::bad_alloc&) {
+    outcome.fatal = QStringLiteral("out of memory");
+  }
   if (terminal) std::cerr << "\r\x1b[K";
   if (!outcome.fatal.isEmpty()) {
     std::cerr << "qml-preview: " << Text(outcome.fatal) << '\n';
