@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
 #include "tools/qml-preview/Sandbox.h"
@@ -58,12 +58,12 @@ int main(int argc, char** argv) {
   if (!request) return request.Error();
   QCoreApplication application(qtArgc, argv);
   // --diff answers like diff: 1 means the folders differ, 2 any trouble.
-  const int refused = request->diff ? prt::cli::kUsage : prt::cli::kRefused;
+  const int refused = request->diff ? prt::options::kUsage : prt::options::kRefused;
   prt::preview::Options options{*request, QCoreApplication::applicationFilePath()};
   if (prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()).isEmpty()) {
     std::cerr << "qml-preview: the stand-in module VantorelV5 is not beside the program ("
               << Text(QCoreApplication::applicationDirPath()) << "/qml)\n";
-    return request->diff ? refused : prt::cli::kIncomplete;
+    return request->diff ? refused : prt::options::kIncomplete;
   }
   const bool quiet = request->quiet;
   const bool terminal = !quiet && prt::platform::StandardErrorIsTerminal();
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   if (terminal) std::cerr << "\r\x1b[K";
   if (!outcome.fatal.isEmpty()) {
     std::cerr << "qml-preview: " << Text(outcome.fatal) << '\n';
-    return outcome.modulesMissing && !request->diff ? prt::cli::kIncomplete : refused;
+    return outcome.modulesMissing && !request->diff ? prt::options::kIncomplete : refused;
   }
   size_t failed = 0;
   for (const auto& screen : outcome.screens) failed += screen.errors.isEmpty() ? 0 : 1;
@@ -101,5 +101,5 @@ int main(int argc, char** argv) {
       for (const QString& error : screen.errors) std::cerr << "  " << Text(error) << '\n';
   }
   if (request->diff) return outcome.differ ? 1 : 0;
-  return failed > 0 ? prt::cli::kSomeFailed : prt::cli::kDone;
+  return failed > 0 ? prt::options::kSomeFailed : prt::options::kDone;
 }
