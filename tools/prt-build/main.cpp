@@ -12,7 +12,7 @@
 
 #include "cli/ProgramInfo.h"
 #include "tools/builder/JsonBuilder.h"
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ fs::path Beside(const fs::path& prt, const char* suffix) {
 
 int main(int argc, char** argv) {
   std::optional<std::string> lang, conn, image;
-  const auto operands = prt::cli::Parse({.program = "prt-build",
+  const auto operands = prt::options::Parse({.program = "prt-build",
                                          .help = kHelp,
                                          .options = {{"--lang", &lang}, {"--conn", &conn}, {"--image", &image}},
                                          .operands = {"<desc.json>", "<out.prt>"},
@@ -98,14 +98,14 @@ int main(int argc, char** argv) {
   std::string text;
   if (std::string error = ReadDescription(positional[0], text); !error.empty()) {
     std::cerr << "prt-build: cannot read '" << positional[0] << "': " << error << "\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
   const prt::builder::BuildResult result = prt::builder::BuildFromJsonText(text);
   if (!result.ok) {
     std::cerr << "prt-build: " << positional[0];
     if (result.line) std::cerr << ':' << result.line << ':' << result.column;
     std::cerr << ": " << result.error << "\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
 
   const fs::path out = positional[1];
@@ -115,5 +115,5 @@ int main(int argc, char** argv) {
   if (ok && result.connectionFile)
     ok = WriteFile(conn ? fs::path(*conn) : Beside(out, ".rt_file.CONN"), *result.connectionFile);
   if (ok && image) ok = WriteFile(*image, result.image);
-  return ok ? prt::cli::kDone : prt::cli::kRefused;
+  return ok ? prt::options::kDone : prt::options::kRefused;
 }
