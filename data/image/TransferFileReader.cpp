@@ -8,30 +8,18 @@
 #include <utility>
 
 #include "data/image/ByteCursor.h"
+#include "data/image/Layout.h"
 #include "platform/Endian.h"
 
 namespace prt {
 
 namespace {
 
-constexpr char kMagic[] = "Tr@NQ-Transfer";
-constexpr size_t kMagicSize = sizeof kMagic - 1;
-constexpr uint32_t kSectionHeadSize = 12;
+using namespace layout;
 
-// Width of one value of each layout kind; kinds past the end are dropped.
-constexpr std::array<uint8_t, 6> kKindWidth{1, 2, 4, 8, 4, 8};
-constexpr uint8_t kKindOpaque = 0;
-constexpr uint8_t kKindDouble = 5;
+constexpr auto kKindOpaque = static_cast<uint8_t>(FieldKind::Opaque);
+constexpr auto kKindDouble = static_cast<uint8_t>(FieldKind::Double);
 
-enum SectionType : uint32_t {
-  kLayout = 1000,
-  kPointers = 2000,
-  kListA = 3000,
-  kListB = 4000,
-  kName = 5000,
-  kListC = 6000,
-  kListD = 7000,
-};
 // The sections that list payload positions, in the order they are checked.
 constexpr uint32_t kPositionLists[] = {kListA, kListB, kListC, kListD};
 
@@ -94,10 +82,10 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   ByteCursor in(bytes);
   const auto refused = [&in] { return Fail(*in.Fault()); };
 
-  uint8_t magic[kMagicSize];
+  uint8_t magic[kContainerMagicSize];
   in.SetPlace(Place::Signature);
   in.Bytes(magic);
-  if (in.Failed() || std::memcmp(magic, kMagic, kMagicSize) != 0)
+  if (in.Failed() || std::memcmp(magic, kContainerMagic, kContainerMagicSize) != 0)
     return Fail(ContainerFault(Place::Signature, 0, 0, bytes.empty() ? "the file is empty" : "unknown signature at offset 0"));
 
   in.SetPlace(Place::Head);
@@ -115,11 +103,11 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
     in.Fail(markAt, text);
     return refused();
   }
-  in.Skip(3);
+  in.Skip(kModeByte - kReservedByte);
   r.mode_ = in.U8();
   in.SetOrder(r.order_);
   r.fileOrder_ = r.order_;
-  in.Skip(4);
+  in.Skip(kHeaderLengthByte - kHeadBytesByte);
   const uint32_t headerLength = in.U32();
   if (in.Failed()) return refused();
 
@@ -129,14 +117,14 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
     const uint64_t sectionStart = in.Position();
     in.SetPlace(Place::Head);
     const uint32_t type = in.U32();
-    in.Skip(4);
+    in.Skip(kSectionHeadSize - 8);  // the head's four bytes, not read
     const uint32_t length = in.U32();
     if (in.Failed()) return refused();
     const uint64_t sectionEnd = sectionStart + length;
     in.SetPlace(Place::Section, type);
 
     switch (type) {
-      case kLayout: {
+      case kLayoutSection: {
         const Run run = TakeEntries(in, sectionEnd, 2);
         for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
           if (!Describes(run.bytes[i], run.bytes[i + 1])) continue;
@@ -145,7 +133,7 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
         r.layout_.push_back(run);
         break;
       }
-      case kPointers:
+      case kPointerSection:
         r.base_ = in.U32();
         r.null_ = in.U32();
         r.pointers_.push_back(TakeEntries(in, sectionEnd, 4));
@@ -159,7 +147,7 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
         positions[std::ranges::find(kPositionLists, type) - std::begin(kPositionLists)].push_back(
             TakeEntries(in, sectionEnd, 4));
         break;
-      case kName: {
+      case kNameSection: {
         // The next section follows the last unit directly, whatever L says.
         const uint16_t count = in.U16();
         std::string name;
@@ -203,7 +191,7 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   // twice would be rebased twice and end up pointing anywhere.
   const uint32_t size = r.payloadSize_;
   const bool big = r.order_ == ByteOrder::Big;
-  in.SetPlace(Place::Section, kPointers);
+  in.SetPlace(Place::Section, kPointerSection);
   uint64_t firstFree = 0;
   const bool pointersFit = EachWord(r.pointers_, r.fileOrder_, [&](uint32_t p, uint64_t at) {
     if (p < firstFree) {

@@ -25,15 +25,13 @@ namespace {
 using json = nlohmann::ordered_json;
 using platform::GroupedDigits;
 using platform::Narrow;
+using namespace layout;
 
 // Record offsets the converter reads beside the base's (rec::); the fill of
 // pages and popups and a popup's frame and title as PopupScreen reads them.
 constexpr uint32_t kTypeByte = 3;
 constexpr uint32_t kFlagOutside = 0x10;
 using P = PopupScreen;
-// Link entry.
-constexpr uint32_t kLinkKind = 0, kLinkPresent = 1, kLinkSlot = 2, kLinkSpare = 3, kLinkTarget = 4;
-constexpr uint32_t kFaceName = 4, kFaceNameBytes = 32;
 constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1;
 // Each level takes two levels of JSON, of which prt-build reads 256; deeper
 // objects stay raw links.
@@ -119,9 +117,9 @@ std::vector<FontView> ReadFonts(ImageRef root) {
   const uint32_t count = FittingCount(table, 4);
   for (uint32_t i = 0; i < count; ++i) {
     const ImageRef font = table.Ref(4 + 4 * i);
-    FontView view{.size = font.U16(2), .byte0 = font.U8(0), .byte1 = font.U8(1)};
-    if (const ImageRef face = font.Ref(4)) {
-      std::string name = face.ReadCString(kFaceName);
+    FontView view{.size = font.U16(kFontSizeByte), .byte0 = font.U8(kFontByte0), .byte1 = font.U8(kFontStyleByte)};
+    if (const ImageRef face = font.Ref(kFontFaceByte)) {
+      std::string name = face.ReadCString(kFaceNameByte);
       if (name.size() > kFaceNameBytes) name.resize(kFaceNameBytes);
       view.face = std::move(name);
     }
@@ -311,8 +309,8 @@ class Describer {
   void Children(uint32_t own, json& parent, size_t depth) {
     json children = json::array();
     for (uint32_t k = 0; const ImageRef link = data_.ObjectLink(own, k); ++k) {
-      const uint8_t kind = link.U8(kLinkKind), present = link.U8(kLinkPresent), slot = link.U8(kLinkSlot);
-      const uint32_t target = link.U32(kLinkTarget);
+      const uint8_t kind = link.U8(kLinkKindByte), present = link.U8(kLinkPresentByte), slot = link.U8(kLinkSlotByte);
+      const uint32_t target = link.U32(kLinkTargetByte);
       const ImageRef record = data_.ObjectRecord(target);
       if (record && !IsScreenType(target >> 24) && depth < kMaxDescribedNesting && described_.insert(target).second) {
         json child = Control(target, record);
@@ -327,7 +325,7 @@ class Describer {
       if (kind) raw["kind"] = kind;
       if (present != 1) raw["present"] = present;
       if (slot) raw["slot"] = slot;
-      if (const uint8_t spare = link.U8(kLinkSpare)) raw["spare"] = spare;
+      if (const uint8_t spare = link.U8(kLinkSpareByte)) raw["spare"] = spare;
       children.push_back({{"link", raw}});
     }
     if (!children.empty()) parent["children"] = std::move(children);
@@ -451,9 +449,9 @@ class Reporter final : public TreeWatcher {
   }
 
   void Linked(size_t depth, uint32_t k, ImageRef link, const ControlPtr& control) override {
-    const uint32_t target = link.U32(kLinkTarget);
+    const uint32_t target = link.U32(kLinkTargetByte);
     const std::string at = "link " + std::to_string(k) + " -> " + std::to_string(target);
-    if (link.U8(kLinkPresent) == 0) return Line(depth, "skip " + at + ": absent link");
+    if (link.U8(kLinkPresentByte) == 0) return Line(depth, "skip " + at + ": absent link");
     if (control) return Line(depth, Describe(*control));
     const ImageRef record = data_.ObjectRecord(target);
     const uint8_t type = record.U8(kTypeByte);
