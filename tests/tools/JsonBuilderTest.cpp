@@ -3,14 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Limits.h"
+
 namespace prt {
 namespace {
 
 using builder::BuildFromJsonText;
 
-// The message as prt-build prints it after the file name.
-std::string Message(const builder::BuildResult& r) {
-  return r.line ? std::to_string(r.line) + ":" + std::to_string(r.column) + ": " + r.error : r.error;
+// The message as prt-build prints it after the file name; "built" when there is none.
+std::string Message(const builder::Built<builder::BuiltFiles>& built) {
+  if (built) return "built";
+  const builder::BuildError& e = built.Error();
+  return e.line ? std::to_string(e.line) + ":" + std::to_string(e.column) + ": " + e.message : e.message;
 }
 
 // A bad description, or numbers that decide an allocation, a loop or a
@@ -70,22 +74,17 @@ TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
       {R"({"blocks": [{"label": "a", "size": 100000000}, {"label": "b", "size": 100000000}]})",
        "description: the image would take 200002132 bytes (limit 134217728)"},
   };
-  for (const auto& c : cases) {
-    const auto r = BuildFromJsonText(c.json);
-    EXPECT_FALSE(r.ok) << c.message;
-    EXPECT_EQ(Message(r), c.message);
-    EXPECT_TRUE(r.container.empty() && r.image.empty()) << c.message;
-  }
-  EXPECT_EQ(builder::BuildFromJson(nlohmann::json{{"texts", {std::string("ok\xff")}}}).error, "texts[0]: invalid UTF-8");
+  for (const auto& c : cases) EXPECT_EQ(Message(BuildFromJsonText(c.json)), c.message);
+  EXPECT_EQ(Message(builder::BuildFromJson(nlohmann::json{{"texts", {std::string("ok\xff")}}})), "texts[0]: invalid UTF-8");
   // Documents built in memory get the same depth limit.
   nlohmann::json deep = nlohmann::json::array();
   nlohmann::json* inner = &deep;
   for (int i = 0; i < 100000; ++i) inner = &inner->emplace_back(nlohmann::json::array());
-  EXPECT_EQ(builder::BuildFromJson({{"screens", std::move(deep)}}).error,
+  EXPECT_EQ(Message(builder::BuildFromJson({{"screens", std::move(deep)}})),
             "description: nested deeper than 256 levels (limit 256)");
   // Stored lengths and counts are only written, never allocated.
-  EXPECT_TRUE(BuildFromJsonText(R"({"connection": [{"key": 1, "length": 4294967295}],
-      "textLists": [{"count": 65535}], "container": {"sections": [{"type": 1, "length": 4294967295}]}})").ok);
+  EXPECT_EQ(Message(BuildFromJsonText(R"({"connection": [{"key": 1, "length": 4294967295}],
+      "textLists": [{"count": 65535}], "container": {"sections": [{"type": 1, "length": 4294967295}]}})")), "built");
 }
 
 }  // namespace
