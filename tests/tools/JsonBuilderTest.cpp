@@ -1,7 +1,13 @@
-// Descriptions in JSON: the error messages and the limits.
+// Descriptions in JSON: the error messages, the limits and the format
+// document.
 #include "tools/builder/JsonBuilder.h"
 
+#include <fstream>
+#include <set>
+
 #include <gtest/gtest.h>
+
+#include "tools/builder/JsonInput.h"
 
 #include "platform/Limits.h"
 
@@ -85,6 +91,42 @@ TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
   // Stored lengths and counts are only written, never allocated.
   EXPECT_EQ(Message(BuildFromJsonText(R"({"connection": [{"key": 1, "length": 4294967295}],
       "textLists": [{"count": 65535}], "container": {"sections": [{"type": 1, "length": 4294967295}]}})")), "built");
+}
+
+// docs/dataset-format.md has a table of keys for every structure of a
+// description, in this order, each listing exactly the keys its mapping
+// reads: no key undocumented, none documented that does not exist.
+TEST(JsonBuilderTest, TheFormatDocumentListsEveryKeyOfEveryStructure) {
+  using namespace builder;
+  std::vector<std::string_view> fieldKeys{"at"};
+  fieldKeys.insert(fieldKeys.end(), FieldValueKeys().begin(), FieldValueKeys().end());
+  const std::vector<std::string_view> structures[] = {
+      KeyList::Of<Description>(), KeyList::Of<ControlForm>(), KeyList::Of<LinkEntry>(), KeyList::Of<Link>(),
+      KeyList::Of<Gradient>(), KeyList::Of<PopupTitle>(), KeyList::Of<TitleFont>(), KeyList::Of<NamedEntry>(),
+      KeyList::Of<Language>(), KeyList::Of<FontRecord>(), KeyList::Of<LanguageFile>(), fieldKeys,
+      KeyList::Of<LabelRef>(), KeyList::Of<BlockForm>(), KeyList::Of<MapGroup>(), KeyList::Of<ListDefaults>(),
+      KeyList::Of<ValueList>(), KeyList::Of<ResourceRow>(), KeyList::Of<Resource>(), KeyList::Of<LanguageCounts>(),
+      KeyList::Of<ProjectSettings>(), KeyList::Of<RuntimeSettings>(), KeyList::Of<Table20>(), KeyList::Of<Block11>(),
+      KeyList::Of<SyntheticOptions>(), KeyList::Of<ContainerForm>(), KeyList::Of<PositionsForm>(),
+      KeyList::Of<RawSection>(), KeyList::Of<LayoutInsert>(), KeyList::Of<ConnectionRecord>(),
+      KeyList::Of<BytesOnly>()};
+  // The `names` in the first column of each "| key | meaning |" table.
+  std::vector<std::set<std::string>> tables;
+  bool inTable = false;
+  std::ifstream doc(PRT_SOURCE_DIR "/docs/dataset-format.md");
+  for (std::string line; std::getline(doc, line);) {
+    if (line == "| key | meaning |") tables.emplace_back();
+    inTable = line.starts_with("|") && (inTable || line == "| key | meaning |");
+    const std::string first = line.substr(0, line.find(" |", 1));
+    for (size_t at = first.find('`'); inTable && at != std::string::npos; at = first.find('`', at + 1)) {
+      const size_t end = first.find('`', at + 1);
+      tables.back().insert(first.substr(at + 1, end - at - 1));
+      at = end;
+    }
+  }
+  ASSERT_EQ(tables.size(), std::size(structures));
+  for (size_t i = 0; i < tables.size(); ++i)
+    EXPECT_EQ(tables[i], std::set<std::string>(structures[i].begin(), structures[i].end())) << "table " << i;
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ struct Name {
 };
 
 // ---- Values with a JSON form of their own -------------------------------
-// Each refers to the members it fills; JsonInput reads them, JsonOutput
-// writes those the inspector describes.
+// Each refers to what it fills; JsonInput reads them, JsonOutput writes
+// those the inspector describes.
 
 // Null as none; absent leaves the value as it was.
 template <typename T>
@@ -46,123 +46,51 @@ struct Nullable {
   std::optional<T>& value;
   const char* expected = nullptr;  // for a list: what a non-array should have been
 };
-template <typename T>
-Nullable(std::optional<T>&) -> Nullable<T>;
-template <typename T>
-Nullable(std::optional<T>&, const char*) -> Nullable<T>;
-
-// An array of values; `expected` names what a non-array should have been.
+// An array into a vector, or into an optional one that it sets.
 template <typename V>
 struct List {
-  V& items;  // a vector, or an optional one that the array sets
-  const char* expected;
+  V& items;
+  const char* expected;  // what a non-array should have been
 };
-template <typename V>
-List(V&, const char*) -> List<V>;
-
 // A value whose messages name the object it is in rather than its key.
 template <typename V>
-struct AtObject {
-  V inner;
-};
-template <typename V>
-AtObject(V) -> AtObject<V>;
-
-// An integer in [lo, hi].
-struct Bounded {
-  uint32_t& value;
-  int64_t lo, hi;
-};
+struct AtObject { V inner; };
+struct Bounded { uint32_t& value; int64_t lo, hi; };  // an integer in [lo, hi]
 // A size or offset that decides an allocation: "<what> N too large" above `limit`.
-struct Limited {
-  uint32_t& value;
-  uint32_t limit;
-  const char* what;
-};
-// Exactly N bytes.
+struct Limited { uint32_t& value; uint32_t limit; const char* what; };
 template <size_t N>
-struct Fixed {
-  std::array<uint8_t, N>& value;
-};
-// Fields at offsets up to `limit`.
-struct Fields {
-  std::vector<Field>& value;
-  uint32_t limit;
-};
+struct Fixed { std::array<uint8_t, N>& value; };  // exactly N bytes
+struct Fields { std::vector<Field>& value; uint32_t limit; };  // at offsets up to `limit`
 
 // Labels: an object's or a block's, defined once and used anywhere.
 enum class LabelKind : uint8_t { Object, Block };
-struct DefineLabel {
-  std::string& value;
-  LabelKind kind;
-};
-struct UseLabel {
-  std::string& value;
-  LabelKind kind;
-};
+struct DefineLabel { std::string& value; LabelKind kind; };
+struct UseLabel { std::string& value; LabelKind kind; };
 
 // The parts of an object with a form of their own.
-struct TypeOf {  // a type name, or a number
-  ControlForm& value;
-};
-struct ShapeOf {  // a shape name, or a number; written when the type has no name for it
-  ControlForm& value;
-};
-struct IndexOf {
-  ControlForm& value;
-};
-struct RecordSizeOf {
-  ControlForm& value;
-};
-struct SubRecordOf {  // a number for a new sub-record, or a reference
-  ControlForm& value;
-};
-struct TitleOf {  // a title, or null for reference 0
-  ControlForm& value;
-};
-struct ChildrenOf {  // objects, and {"link": {...}} entries for raw links
-  ControlForm& value;
-};
-struct RecordWords {  // {"<word>": value or {"ref": ...}}
-  std::vector<Field>& value;
-};
-struct RecordBytes {  // {"<byte>": value}
-  std::vector<Field>& value;
-};
-struct LinkTarget {  // an object label, or a reference
-  Link& value;
-};
-struct Present {  // true, false or a number
-  uint8_t& value;
-};
-struct Orientation {  // "horizontal", "vertical" or a number
-  uint8_t& value;
-};
-struct Stops {  // [[position, colour], ...]: the positions and the colours at once
-  Gradient& value;
-};
-struct ListEntries {  // words per entry by the list's kind
-  ValueList& value;
-};
-struct ListKindOf {  // "bit", "value", "range" or a number
-  uint16_t& value;
-};
-struct ByteOrderOf {  // "little" or "big"
-  Endian& value;
-};
-struct CorruptionOf {  // a corruption's name
-  Corruption& value;
-};
-struct RecordSizes {  // {"<type>": size}
-  std::map<uint8_t, uint32_t>& value;
-};
+struct TypeOf { ControlForm& value; };       // a type name, or a number
+struct ShapeOf { ControlForm& value; };      // a shape name or a number; written when the type's name lacks it
+struct IndexOf { ControlForm& value; };      // defined once per type
+struct RecordSizeOf { ControlForm& value; };
+struct SubRecordOf { ControlForm& value; };  // a number for a new sub-record, or a reference
+struct TitleOf { ControlForm& value; };      // a title, or null for reference 0
+struct ChildrenOf { ControlForm& value; };   // objects, and {"link": {...}} for raw links
+struct RecordWords { std::vector<Field>& value; };  // {"<word>": value or {"ref": ...}}
+struct RecordBytes { std::vector<Field>& value; };  // {"<byte>": value}
+struct LinkTarget { Link& value; };          // an object label, or a reference
+struct Present { uint8_t& value; };          // true, false or a number
+struct Orientation { uint8_t& value; };      // "horizontal", "vertical" or a number
+struct Stops { Gradient& value; };           // [[position, colour], ...]: positions and colours at once
+struct ListEntries { ValueList& value; };    // words per entry by the list's kind
+struct ListKindOf { uint16_t& value; };      // "bit", "value", "range" or a number
+struct ByteOrderOf { Endian& value; };       // "little" or "big"
+struct CorruptionOf { Corruption& value; };  // a corruption's name
+struct RecordSizes { std::map<uint8_t, uint32_t>& value; };  // {"<type>": size}
 
 // ---- Structures that only a description has -----------------------------
 
 // A raw link among children.
-struct LinkEntry {
-  Link link;
-};
+struct LinkEntry { Link link; };
 
 // A reference with an offset added: {"label": "x", "plus": 4}.
 struct LabelRef {
@@ -180,17 +108,11 @@ struct PositionsForm {
   std::vector<Position> positions;
 };
 // The word and positions of sections 3000 and 4000, or the positions alone.
-struct WordPositions {
-  std::optional<PositionsForm>& value;
-};
-struct Positions {
-  std::optional<PositionsForm>& value;
-};
+struct WordPositions { std::optional<PositionsForm>& value; };
+struct Positions { std::optional<PositionsForm>& value; };
 
 // The container's name: null drops it.
-struct NameChange {
-  std::optional<std::u16string> name;
-};
+struct NameChange { std::optional<std::u16string> name; };
 
 struct ContainerForm {
   ContainerOptions options;  // without the name and the lists
@@ -206,9 +128,7 @@ struct BlockForm {
   std::optional<std::vector<uint8_t>> bytes;  // from offset 0
   std::vector<Field> fields;
 };
-struct Block13 {  // a block whose label is optional
-  std::optional<BlockForm>& value;
-};
+struct Block13 { std::optional<BlockForm>& value; };  // a block whose label is optional
 
 // Header words by number: a plain value or a reference.
 struct HeaderWord {
@@ -216,9 +136,7 @@ struct HeaderWord {
   std::optional<uint32_t> value;
   Ref ref;
 };
-struct HeaderWords {
-  std::vector<HeaderWord>& value;
-};
+struct HeaderWords { std::vector<HeaderWord>& value; };
 
 // Sorted key table entries: [key, text number or text].
 struct KeyText {
@@ -231,9 +149,8 @@ struct ListDefaults {
   std::optional<std::vector<std::pair<uint32_t, uint32_t>>> text, resource;
 };
 
-struct GroupEntries {  // the entries of a group of the list default map
-  std::optional<std::vector<std::pair<uint32_t, uint32_t>>>& value;
-};
+// The entries of a group of the list default map.
+struct GroupEntries { std::optional<std::vector<std::pair<uint32_t, uint32_t>>>& value; };
 
 // A per-language resource row: one for every language, or one per language.
 struct ResourceRow {
@@ -245,21 +162,15 @@ struct Table20 {
   std::optional<uint32_t> first;  // default: the number of values
   std::vector<uint32_t> values, trailer;
 };
-struct Table20Of {  // raw words, or a Table20
-  std::optional<std::vector<uint32_t>>& value;
-};
-struct Block11Entries {  // {"<n>": reference or [references]}
-  Block11& value;
-};
+struct Table20Of { std::optional<std::vector<uint32_t>>& value; };  // raw words, or a Table20
+struct Block11Entries { Block11& value; };  // {"<n>": reference or [references]}
 
 // The stored language: an index, or the file's bytes.
 struct LanguageFile {
   std::optional<uint32_t> index;
   std::vector<uint8_t> bytes;
 };
-struct BytesOnly {  // {"bytes": [...]}
-  std::vector<uint8_t> bytes;
-};
+struct BytesOnly { std::vector<uint8_t> bytes; };  // {"bytes": [...]}
 
 // The connection file: records {u32 key, u32 length, data}, or raw bytes.
 struct ConnectionRecord {
