@@ -14,6 +14,7 @@
 // A name may be {"spelling", "alias"}: read under both, written under the
 // first. What the converter never reads is mapped under IO::kRaw: the
 // inspector leaves it out.
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -304,13 +305,13 @@ void Map(IO& io, ControlForm& o) {
     io.Key("pageNumber", o.pageNumber);
     io.Key("namedEntries", List{o.namedEntries, "expected an array of names"});
     io.Key("fields", Fields{o.fields, limits::kRecordSize});
+    io.Key("links", o.links);  // ahead of "linked": a slip near both suggests "links"
   }
   io.Key("linked", o.linked, true);
   io.Key("linkKind", o.linkKind);
   io.Key("linkSlot", o.linkSlot);
   if constexpr (IO::kRaw) io.Key("template", UseLabel{o.templateLabel, LabelKind::Object});
   io.Key("children", ChildrenOf{o});
-  if constexpr (IO::kRaw) io.Key("links", o.links);
 }
 
 template <typename IO>

@@ -27,7 +27,6 @@ size_t Distance(std::string_view a, std::string_view b) {
   return d[a.size()][b.size()];
 }
 
-
 // A string not spelling a number: a name or a label.
 bool IsName(const Json& node) { return node.is_string() && !node.get_ref<const std::string&>().starts_with("0x"); }
 
@@ -89,8 +88,6 @@ Built<Description> JsonInput::Read(const Json& root) {
   // synthetic project brings its own.
   context.languages = root.is_object() && !root.contains("languages") && !root.contains("synthetic") ? 1 : 0;
   Description d;
-  Json outer = Json::object();  // the description is the value of no key
-  object_ = &outer;
   ReadObject(root, "", d);
   if (error_) return Unexpected(*error_);
   return d;

@@ -15,7 +15,6 @@ namespace prt::inspect {
 class JsonOutput {
  public:
   using Json = nlohmann::ordered_json;
-  static constexpr bool kReading = false;
   static constexpr bool kRaw = false;
 
   // The JSON object of a mapped structure.
