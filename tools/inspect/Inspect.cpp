@@ -1,10 +1,7 @@
 #include "tools/inspect/Inspect.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstring>
-#include <map>
 #include <optional>
 #include <set>
 #include <utility>
@@ -15,7 +12,6 @@
 #include "controls/PopupScreen.h"
 #include "controls/VectorGraphics.h"
 #include "data/set/ImageLayout.h"
-#include "platform/Endian.h"
 #include "platform/Text.h"
 #include "tools/inspect/JsonOutput.h"
 
@@ -27,10 +23,8 @@ using platform::GroupedDigits;
 using platform::Narrow;
 using namespace layout;
 
-// Record offsets the converter reads beside the base's (rec::); the fill of
-// pages and popups and a popup's frame and title as PopupScreen reads them.
-constexpr uint32_t kTypeByte = 3;
-constexpr uint32_t kFlagOutside = 0x10;
+// The fill of pages and popups and a popup's frame and title as
+// PopupScreen reads them.
 using P = PopupScreen;
 constexpr uint8_t kTemplateType = 38, kPopupType = 71, kPageType = 1;
 // Each level takes two levels of JSON, of which prt-build reads 256; deeper
@@ -39,10 +33,7 @@ constexpr size_t kMaxDescribedNesting = 120;
 // Shared arrays let a small image name many (row, language) pairs; reading
 // stops after as many as it could hold without sharing, plus some room.
 uint64_t PairLimit(uint32_t imageBytes) { return imageBytes / 4 + 65536; }
-// What prt-build gives a record table without a size of its own, and what
-// its forms need of a record of the type.
-constexpr uint32_t kDefaultRecordSize = 72;
-
+// What prt-build's forms need of a record of the type.
 uint32_t RecordBytesNeeded(uint8_t type) {
   return type == kPopupType ? 68 : type == kVectorType ? 60 : type == kPageType ? 52 : 40;
 }
@@ -178,7 +169,7 @@ class Describer {
     d.texts = Texts();
     for (uint8_t t : types_) {
       const uint32_t size = root.U32(RecordSizeByte(t));
-      if (size != kDefaultRecordSize && size >= RecordBytesNeeded(t)) d.recordSizes[t] = size;
+      if (size != builder::ProjectBuilder::kDefaultRecordSize && size >= RecordBytesNeeded(t)) d.recordSizes[t] = size;
     }
     if (const uint32_t current = data_.StoredLanguage()) d.languageFile = builder::LanguageFile{current, {}};
     return d;
@@ -229,8 +220,8 @@ class Describer {
     uint32_t word8 = record.U32(rec::kHiddenWord);
     c.hidden = (flags & rec::kFlagVisibility) && word8 == 1;
     if (c.hidden) flags &= ~rec::kFlagVisibility, word8 = 0;
-    c.outside = flags & kFlagOutside;
-    flags &= ~kFlagOutside;
+    c.outside = flags & builder::kFlagOutside;
+    flags &= ~builder::kFlagOutside;
     if (flags) c.flags = flags;
     if (word8) c.word8 = word8;
     if (const ImageRef sub = record.Ref(rec::kSubRecord)) c.subRecordWord = sub.U32(rec::kSubRecordWord);
@@ -362,7 +353,7 @@ class Reporter final : public TreeWatcher {
     const ControlPtr screen = CreateScreen(record);
     if (!screen) {
       Line(0, "screen slot " + std::to_string(reference) + ": no element (" +
-                  (record ? "type byte " + std::to_string(record.U8(kTypeByte)) : std::string("no record")) + ")");
+                  (record ? "type byte " + std::to_string(record.U8(rec::kTypeByte)) : std::string("no record")) + ")");
       return;
     }
     if (!budget_.Take()) return Stopped(0, budget_.Exceeded());
@@ -389,7 +380,7 @@ class Reporter final : public TreeWatcher {
     if (link.U8(kLinkPresentByte) == 0) return Line(depth, "skip " + at + ": absent link");
     if (control) return Line(depth, Describe(*control));
     const ImageRef record = data_.ObjectRecord(target);
-    const uint8_t type = record.U8(kTypeByte);
+    const uint8_t type = record.U8(rec::kTypeByte);
     if (!record) Line(depth, "skip " + at + ": no such object");
     else if (type == kTemplateType) Line(depth, "template tmpl" + std::to_string(target));
     else if (type == kVectorType) Line(depth, "skip " + at + ": vector shape byte " + std::to_string(record.U8(kShapeOffset)));
