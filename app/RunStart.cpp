@@ -29,6 +29,7 @@ int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen
     return -3;
   }
 
+  if (lock.status == platform::LockStatus::Locked) RemoveLeftovers(lockFolder);
   LineReport report(std::cout, std::cerr);
   const std::optional<ReuseSource> source = ReuseSourceOf(copy, !platform::SwitchedOff("PRT2QML_REUSE"));
   std::optional<ReuseRecord> last;

@@ -233,6 +233,7 @@ Status DocumentWorkers::Compile(const std::u16string& path, const DocumentText& 
   // published ones are still these.
   const auto identify = [](RecordedFile& file, const platform::FileInfo& info) {
     file.device = info.device, file.inode = info.inode, file.modifiedNs = info.modifiedNs;
+    file.changedNs = info.changedNs;
   };
   identify(made.files.front(), saved);
   if (!compiled->rejected) identify(made.files.back(), compiled->cacheFile);

@@ -28,6 +28,13 @@ class DataSet;
 Status GenerateQmlFiles(const DataSet& data, const std::u16string& outputFolder, bool encrypt, RunReport& report,
                         const ReuseSource* source = nullptr, std::optional<ReuseRecord> last = std::nullopt);
 
+// Removes what killed runs left in `outputFolder` under the names only runs
+// use there: qmls_copying, and qmls_generating.stale.<n> and
+// qmls_copying.stale.<n> (what was moved aside). The caller holds the
+// folder's lock. What cannot be removed stays: it was named when it was
+// left behind.
+void RemoveLeftovers(const std::u16string& outputFolder);
+
 // The publish's events as the report's lines, the files copied into `final`.
 platform::PublishEvents PublishEventsInto(RunReport& report, const std::u16string& final);
 

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 
 #include "Version.h"
+#include "controls/TypeTable.h"
 #include "data/files/WorkingCopy.h"
 #include "platform/Publish.h"
 #include "platform/Text.h"
@@ -17,7 +19,7 @@ namespace prt {
 
 namespace {
 
-constexpr std::string_view kHeader = "prt2qml reuse record 2";
+constexpr std::string_view kHeader = "prt2qml reuse record 3";
 // A record larger than this is no record of ours.
 constexpr size_t kMaxRecordBytes = 256u << 20;
 
@@ -90,6 +92,35 @@ std::string HexNumber(uint64_t value) {
 
 std::string Checksum(std::string_view body) { return HexNumber(platform::ContentHash::Of(body)); }
 
+// Whether a run writes a document of this name, as QmlFilePath forms it: a
+// screen type's code, the signed object reference in decimal (none for a
+// template), ".qml". Read for every document of a record: no allocation.
+bool IsDocumentName(std::string_view name) {
+  if (!name.ends_with(".qml")) return false;
+  name.remove_suffix(4);
+  for (const TypeRow& row : kTypeTable) {
+    if (!row.screen || !name.starts_with(row.code)) continue;
+    const std::string_view reference = name.substr(std::strlen(row.code));
+    if (std::string_view(row.code) == "tmpl") return reference.empty();
+    int32_t value = 0;
+    char canonical[16];
+    const auto parsed = std::from_chars(reference.data(), reference.data() + reference.size(), value);
+    const auto written = std::to_chars(canonical, canonical + sizeof canonical, value);
+    return parsed.ec == std::errc() && std::string_view(canonical, written.ptr) == reference;
+  }
+  return false;
+}
+
+// Whether `doc` lists the files a run writes for it: its .qml, then its
+// .qmlc unless the compiler rejected it.
+bool ListsItsFiles(const RecordedDocument& doc) {
+  const auto cache = [&doc](const std::string& file) {
+    return file.size() == doc.name.size() + 1 && file.starts_with(doc.name) && file.back() == 'c';
+  };
+  return doc.files.size() == (doc.rejected.empty() ? 2u : 1u) && doc.files[0].name == doc.name &&
+         (doc.files.size() == 1 || cache(doc.files[1].name));
+}
+
 std::u16string StagingOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls_generating/"; }
 std::u16string FinalOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls/"; }
 
@@ -130,6 +161,7 @@ std::string FormatRecord(const ReuseRecord& record) {
       AppendNumber(body, file.device);
       AppendNumber(body, file.inode);
       AppendNumber(body, file.modifiedNs);
+      AppendNumber(body, file.changedNs);
       body += '\n';
     }
   }
@@ -177,11 +209,17 @@ std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string*
       if (fileLine.Next() != "file") return std::nullopt;
       file.name = fileLine.Next();
       if (!fileLine.Number(file.size) || !fileLine.Number(file.hash, 16) || !fileLine.Number(file.device) ||
-          !fileLine.Number(file.inode) || !fileLine.Number(file.modifiedNs) || !fileLine.Done())
+          !fileLine.Number(file.inode) || !fileLine.Number(file.modifiedNs) || !fileLine.Number(file.changedNs) ||
+          !fileLine.Done())
         return std::nullopt;
     }
+    if (!IsDocumentName(doc.name) || !ListsItsFiles(doc)) return std::nullopt;
     record.documents.push_back(std::move(doc));
   }
+  // Each document once.
+  std::unordered_set<std::string_view> names(record.documents.size());
+  for (const RecordedDocument& doc : record.documents)
+    if (!names.insert(doc.name).second) return std::nullopt;
   return record;
 }
 
@@ -208,11 +246,12 @@ void WriteRecord(const ReuseSource& source, const ReuseRecord& record) {
 bool StillRecorded(const platform::FolderHandle& folder, const RecordedFile& file, int64_t writtenNs,
                    platform::FileInfo& info) {
   const std::u16string name = platform::Widen(file.name);
-  if (folder.Stat(name, info) || !info.regular || info.size != file.size) return false;
+  if (folder.Stat(name, info) || !info.regular || info.owner != platform::RunningUser() ||
+      info.mode != platform::FreshFileMode() || info.size != file.size || info.device != file.device ||
+      info.inode != file.inode || info.modifiedNs != file.modifiedNs || info.changedNs != file.changedNs)
+    return false;
   // A write in the tick the record was written in may not have moved the time.
-  if (file.inode != 0 && info.device == file.device && info.inode == file.inode &&
-      info.modifiedNs == file.modifiedNs && file.modifiedNs < writtenNs)
-    return true;
+  if (file.changedNs < writtenNs) return true;
   std::string bytes;
   return !folder.Read(name, bytes, file.size) && bytes.size() == file.size &&
          platform::ContentHash::Of(bytes) == file.hash;
@@ -249,13 +288,15 @@ bool ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t t
     } else {
       std::string bytes;
       if (final_.Read(entry, bytes, file.size) || platform::ContentHash::Of(bytes) != file.hash ||
-          platform::WriteWholeFile(staging.Path() + u"/" + entry, bytes) || staging.Stat(entry, is))
+          staging.Replace(entry, bytes) || staging.Stat(entry, is))
         return undo();
     }
     file.device = is.device;
     file.inode = is.inode;
     file.modifiedNs = is.modifiedNs;
+    file.changedNs = is.changedNs;
   }
+  made.reused = true;
   return true;
 }
 

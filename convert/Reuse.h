@@ -39,8 +39,9 @@ struct RecordedFile {
   uint64_t size = 0;
   uint64_t hash = 0;  // platform::ContentHash
   uint64_t device = 0;
-  uint64_t inode = 0;  // 0: unknown, the bytes decide
+  uint64_t inode = 0;  // 0: unknown, never taken again
   int64_t modifiedNs = 0;
+  int64_t changedNs = 0;  // status change: a write, chmod, link or unlink moves it
 };
 
 struct RecordedDocument {
@@ -51,6 +52,7 @@ struct RecordedDocument {
   std::string notices;               // what writing it left for standard output
   std::string rejected;              // the compiler's line, when it rejected it
   size_t order = 0;                  // its first screen's place in object order
+  bool reused = false;               // its files were taken from the last run
 };
 
 struct ReuseRecord {
@@ -66,7 +68,10 @@ std::string RecordKey(const std::u16string& final, bool encrypt);
 
 std::string FormatRecord(const ReuseRecord& record);
 // nullopt for anything that is not a whole record, or, given `key`, not one
-// made for it.
+// made for it. A record is data, never a path: it is refused unless every
+// document has a name a run writes (<type code><reference>.qml, tmpl.qml),
+// once, with the files a run writes for it (the .qml, then the .qmlc
+// unless the compiler rejected it).
 std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string* key = nullptr);
 
 // The record of `source` when it is whole and was made for `key`.
@@ -75,10 +80,13 @@ std::optional<ReuseRecord> ReadRecord(const ReuseSource& source, const std::stri
 // run its reuse.
 void WriteRecord(const ReuseSource& source, const ReuseRecord& record);
 
-// Whether `file` in `folder` is still the recorded one: a regular file (a
-// link is not followed) of the recorded size that is the very file recorded
-// and unchanged since, or else holds the recorded bytes. A file changed in
-// the record's last clock tick is read. `info` gets its status.
+// Whether `file` in `folder` is still the recorded one, as a full run of
+// this process would make it: a regular file (a link is not followed) of
+// this user with the mode of a fresh file, and the very file recorded with
+// its recorded size and times; the status change time moves with any
+// write, also one that sets the modification time back, and with a chmod.
+// A file changed in the record's last clock tick is read as well. `info`
+// gets its status.
 bool StillRecorded(const platform::FolderHandle& folder, const RecordedFile& file, int64_t writtenNs,
                    platform::FileInfo& info);
 
@@ -90,7 +98,7 @@ class ReusableOutput {
   // Gives the staging folder the recorded files of the document `name`
   // when its new text (`textSize` bytes hashing to `textHash`) is the
   // recorded one and the files are still those recorded: a second name
-  // each, or a copy where the file system refuses one. Fills `made` and
+  // each, or a fresh copy where the file system refuses one. Fills `made` and
   // answers true then; otherwise leaves no name of its own in staging.
   // `saved`: an earlier text of the file (another template) is in staging.
   bool Take(const std::string& name, uint64_t textSize, uint64_t textHash, const platform::FolderHandle& staging,

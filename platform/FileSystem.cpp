@@ -43,7 +43,8 @@ class FileKindCategory final : public std::error_category {
  public:
   const char* name() const noexcept override { return "file kind"; }
   std::string message(int code) const override {
-    return code == ELOOP ? "a symbolic link, not followed" : "not a regular file";
+    if (code == ELOOP) return "a symbolic link, not followed";
+    return code == EINVAL ? "not a single name inside the folder" : "not a regular file";
   }
   std::error_condition default_error_condition(int code) const noexcept override {
     return std::generic_category().default_error_condition(code);
@@ -57,6 +58,38 @@ const FileKindCategory fileKind;
 std::error_code NotRegularFile() { return {ENXIO, fileKind}; }
 
 std::error_code LinkNotFollowed() { return {ELOOP, fileKind}; }
+
+std::error_code NotOneName() { return {EINVAL, fileKind}; }
+
+namespace {
+
+// The umask can only be read by setting it: that is done here, during static
+// initialisation, while the process has one thread.
+const uint32_t runningUser = ::geteuid();
+const uint32_t freshFileMode = [] {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666u & ~static_cast<uint32_t>(mask);
+}();
+
+constexpr char kTemporaryPrefix[] = ".prt2qml.tmp.";
+constexpr char16_t kTemporaryPrefixWide[] = u".prt2qml.tmp.";
+
+}  // namespace
+
+uint32_t RunningUser() { return runningUser; }
+
+uint32_t FreshFileMode() { return freshFileMode; }
+
+bool IsTemporaryName(std::u16string_view name) {
+  const auto number = [](std::u16string_view digits) {
+    return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+  };
+  if (!name.starts_with(kTemporaryPrefixWide)) return false;
+  name.remove_prefix(std::size(kTemporaryPrefixWide) - 1);
+  const size_t dot = name.find(u'.');
+  return dot != std::u16string_view::npos && number(name.substr(0, dot)) && number(name.substr(dot + 1));
+}
 
 std::error_code ErrnoError(int error) {
   return error == ENXIO ? NotRegularFile() : std::error_code(error, std::generic_category());
@@ -130,10 +163,12 @@ namespace {
 
 std::error_code LastError() { return ErrnoError(errno); }
 
-std::error_code WriteAll(int fd, std::string_view data) {
+// `name`, when given, is what a test's fault rule sees instead of the
+// descriptor's path (an unnamed file has none yet).
+std::error_code WriteAll(int fd, std::string_view data, const char* name = nullptr) {
   while (!data.empty()) {
     size_t size = data.size();
-    if (const int error = InjectedFault(FaultOp::Write, nullptr, fd, &size)) return ErrnoError(error);
+    if (const int error = InjectedFault(FaultOp::Write, name, fd, &size)) return ErrnoError(error);
     const ssize_t n = ::write(fd, data.data(), size);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -241,7 +276,8 @@ int64_t Nanoseconds(const struct timespec& t) { return int64_t{t.tv_sec} * 1'000
 
 FileInfo InfoOf(const struct stat& st) {
   return {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
-          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint32_t>(st.st_mode & 07777)};
+          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint32_t>(st.st_mode & 07777),
+          static_cast<uint32_t>(st.st_uid)};
 }
 
 }  // namespace
@@ -264,21 +300,95 @@ std::error_code Descriptor::Close(FileInfo* made) {
 
 namespace {
 
-// The temporary name beside `name` that Replace and CopyIn write first.
-std::string TemporaryName(const std::string& name) {
+// A name of the pattern IsTemporaryName knows, not yet used by this process.
+std::string TemporaryName() {
   static std::atomic<uint32_t> serial{0};
-  return name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(serial++);
+  return kTemporaryPrefix + std::to_string(::getpid()) + "." + std::to_string(serial++);
 }
 
-// Creates a new temporary file in the folder `at` for `name`.
-std::error_code CreateTemporary(int at, const std::string& name, std::string& temporary, Descriptor& file) {
-  for (int attempt = 0;; ++attempt) {
-    temporary = TemporaryName(name);
-    if (const int error = InjectedFault(FaultOp::Open, temporary.c_str())) return ErrnoError(error);
-    file.Reset(::openat(at, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (file.Get() >= 0) return {};
-    if (errno != EEXIST || attempt == 100) return LastError();
+// An unnamed file is put in place through /proc/self/fd, which needs /proc.
+bool CanLinkUnnamed() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
+// A file written before it is put in place of a name: unnamed (O_TMPFILE),
+// so that a kill leaves nothing behind, or where the file system cannot
+// make one, under a temporary name.
+struct NewFile {
+  Descriptor fd;
+  std::string temporary;  // its name, beside the target; empty while it has none
+};
+
+// The folder part of `target` ("" or ending in '/').
+std::string FolderOf(const std::string& target) { return target.substr(0, target.rfind('/') + 1); }
+
+// A new file beside `target` in the folder `at`.
+std::error_code CreateNew(int at, const std::string& target, NewFile& file) {
+  if (const int error = InjectedFault(FaultOp::Open, target.c_str())) return ErrnoError(error);
+  const std::string folder = FolderOf(target);
+  if (CanLinkUnnamed()) {
+    file.fd.Reset(::openat(at, folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (file.fd.Get() >= 0) return {};
+    // These say that the file system (or the kernel) has no unnamed files.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return LastError();
   }
+  for (int attempt = 0;; ++attempt) {
+    file.temporary = folder + TemporaryName();
+    file.fd.Reset(::openat(at, file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.fd.Get() >= 0) return {};
+    const int error = errno;
+    file.temporary.clear();
+    if (error != EEXIST || attempt == 100) return ErrnoError(error);
+  }
+}
+
+// Drops a new file that is not to be put in place.
+void Abandon(int at, NewFile& file) {
+  file.fd.Reset(-1);
+  if (!file.temporary.empty()) ::unlinkat(at, file.temporary.c_str(), 0);
+}
+
+// Puts `file` in place of `target` in the folder `at` and closes it; `made`
+// gets its status there (a new name moves the status change time). An
+// unnamed file is linked to a free target at once; over an existing one it
+// takes a temporary name and is renamed, as a named one is. On failure
+// nothing of it stays.
+std::error_code PutInPlace(int at, const std::string& target, NewFile& file, FileInfo* made) {
+  if (const int error = InjectedFault(FaultOp::Rename, target.c_str())) {
+    Abandon(at, file);
+    return ErrnoError(error);
+  }
+  struct stat st {};
+  if (file.temporary.empty()) {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", file.fd.Get());
+    if (::linkat(AT_FDCWD, self, at, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      std::error_code ec = ::fstat(file.fd.Get(), &st) != 0 ? LastError() : std::error_code();
+      if (const std::error_code closed = file.fd.Close(); !ec) ec = closed;
+      if (ec) ::unlinkat(at, target.c_str(), 0);
+      if (!ec && made) *made = InfoOf(st);
+      return ec;
+    }
+    for (int attempt = 0; errno == EEXIST && attempt < 100 && file.temporary.empty(); ++attempt) {
+      std::string name = FolderOf(target) + TemporaryName();
+      if (::linkat(AT_FDCWD, self, at, name.c_str(), AT_SYMLINK_FOLLOW) == 0) file.temporary = std::move(name);
+    }
+    if (file.temporary.empty()) {
+      const std::error_code ec = LastError();
+      Abandon(at, file);
+      return ec;
+    }
+  }
+  std::error_code ec = file.fd.Close();
+  if (!ec && ::renameat(at, file.temporary.c_str(), at, target.c_str()) != 0) ec = LastError();
+  if (ec) {
+    ::unlinkat(at, file.temporary.c_str(), 0);
+    return ec;
+  }
+  if (made && ::fstatat(at, target.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  if (made) *made = InfoOf(st);
+  return {};
 }
 
 std::error_code RenameAt(int from, const std::string& a, int to, const std::string& b) {
@@ -287,27 +397,24 @@ std::error_code RenameAt(int from, const std::string& a, int to, const std::stri
   return {};
 }
 
-// Writes `data` into a new temporary file beside `target` in the folder
-// `at`, gives it the mode and time of `like` when asked, checks its size and
-// renames it over `target`; the temporary file is removed on failure.
+// Writes `data` into a new file for `target` in the folder `at`, gives it
+// the mode and time of `like` when asked, checks its size and puts it in
+// place of `target`; nothing of it stays on failure.
 std::error_code ReplaceAt(int at, const std::string& target, std::string_view data, const FileInfo* like,
                           FileInfo* made) {
-  std::string temporary;
-  Descriptor file;
-  if (auto ec = CreateTemporary(at, target, temporary, file)) return ec;
-  std::error_code ec = WriteAll(file.Get(), data);
+  NewFile file;
+  if (auto ec = CreateNew(at, target, file)) return ec;
+  std::error_code ec = WriteAll(file.fd.Get(), data, target.c_str());
   if (like) {
-    if (!ec && ::fchmod(file.Get(), like->mode) != 0) ec = LastError();
+    if (!ec && ::fchmod(file.fd.Get(), like->mode) != 0) ec = LastError();
     const struct timespec times[2] = {{0, UTIME_OMIT}, {like->modifiedNs / 1'000'000'000, like->modifiedNs % 1'000'000'000}};
-    if (!ec && ::futimens(file.Get(), times) != 0) ec = LastError();
+    if (!ec && ::futimens(file.fd.Get(), times) != 0) ec = LastError();
   }
   struct stat info {};
-  if (!ec && ::fstat(file.Get(), &info) != 0) ec = LastError();
+  if (!ec && ::fstat(file.fd.Get(), &info) != 0) ec = LastError();
   if (!ec && static_cast<uint64_t>(info.st_size) != data.size()) ec = std::make_error_code(std::errc::io_error);
-  if (!ec && made) *made = InfoOf(info);
-  if (const std::error_code closed = file.Close(); !ec) ec = closed;
-  if (!ec) ec = RenameAt(at, temporary, at, target);
-  if (ec) ::unlinkat(at, temporary.c_str(), 0);
+  if (!ec) return PutInPlace(at, target, file, made);
+  Abandon(at, file);
   return ec;
 }
 
@@ -536,48 +643,84 @@ std::error_code FolderHandle::List(std::vector<std::u16string>& names) const {
   return ec;
 }
 
+namespace {
+
+// `name` as the system takes it, when it is one name inside a folder.
+std::error_code OneName(const std::u16string& name, std::string& narrow) {
+  narrow = NarrowPath(name);
+  if (narrow.empty() || narrow == "." || narrow == ".." || narrow.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+    return NotOneName();
+  return {};
+}
+
+}  // namespace
+
 std::error_code FolderHandle::Stat(const std::u16string& name, FileInfo& info) const {
+  std::string entry;
+  if (auto ec = OneName(name, entry)) return ec;
   struct stat st {};
-  if (::fstatat(fd_.Get(), NarrowPath(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  if (::fstatat(fd_.Get(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  info = InfoOf(st);
+  return {};
+}
+
+std::error_code FolderHandle::Status(FileInfo& info) const {
+  struct stat st {};
+  if (::fstat(fd_.Get(), &st) != 0) return LastError();
   info = InfoOf(st);
   return {};
 }
 
 std::error_code FolderHandle::Remove(const std::u16string& name) const {
-  return RemoveAt(fd_.Get(), NarrowPath(name).c_str());
+  std::string entry;
+  if (auto ec = OneName(name, entry)) return ec;
+  return RemoveAt(fd_.Get(), entry.c_str());
+}
+
+void FolderHandle::RemoveTemporaries() const {
+  std::vector<std::u16string> names;
+  List(names);
+  for (const std::u16string& name : names)
+    if (IsTemporaryName(name)) Remove(name);
 }
 
 std::error_code FolderHandle::Read(const std::u16string& name, std::string& content, size_t maxBytes) const {
+  std::string entry;
+  if (auto ec = OneName(name, entry)) return ec;
   return ReadWhole(name, content, O_RDONLY | O_NOFOLLOW, maxBytes, fd_.Get());
 }
 
 std::error_code FolderHandle::Replace(const std::u16string& name, std::string_view data, const FileInfo* like) const {
-  return ReplaceAt(fd_.Get(), NarrowPath(name), data, like, nullptr);
+  std::string entry;
+  if (auto ec = OneName(name, entry)) return ec;
+  return ReplaceAt(fd_.Get(), entry, data, like, nullptr);
 }
 
 std::error_code FolderHandle::Link(const std::u16string& name, const FolderHandle& into,
                                    const std::u16string& to) const {
-  const std::string target = NarrowPath(to);
+  std::string entry, target;
+  if (auto ec = OneName(name, entry)) return ec;
+  if (auto ec = OneName(to, target)) return ec;
   if (const int error = InjectedFault(FaultOp::Link, target.c_str())) return ErrnoError(error);
-  if (::linkat(fd_.Get(), NarrowPath(name).c_str(), into.fd_.Get(), target.c_str(), 0) != 0) return LastError();
+  if (::linkat(fd_.Get(), entry.c_str(), into.fd_.Get(), target.c_str(), 0) != 0) return LastError();
   return {};
 }
 
 std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u16string& name, Copied& copied) const {
   copied = {};
+  std::string target;
+  if (auto ec = OneName(name, target)) return ec;
   Descriptor from;
   struct stat before {};
   if (auto ec = OpenRegular(source, O_RDONLY, from, before)) return ec;
-  const std::string target = NarrowPath(name);
-  std::string temporary;
-  Descriptor to;
-  if (auto ec = CreateTemporary(fd_.Get(), target, temporary, to)) return ec;
+  NewFile file;
+  if (auto ec = CreateNew(fd_.Get(), target, file)) return ec;
+  const int to = file.fd.Get();
   uint64_t bytes = 0;
-  std::error_code ec = CopyContent(from.Get(), to.Get(), nullptr, &bytes);
-  if (!ec && ::fchmod(to.Get(), before.st_mode & 07777) != 0) ec = LastError();
+  std::error_code ec = CopyContent(from.Get(), to, nullptr, &bytes);
+  if (!ec && ::fchmod(to, before.st_mode & 07777) != 0) ec = LastError();
   const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
-  if (!ec && ::futimens(to.Get(), times) != 0) ec = LastError();
-  if (const std::error_code closed = to.Close(); !ec) ec = closed;
+  if (!ec && ::futimens(to, times) != 0) ec = LastError();
   struct stat after {};
   if (!ec && ::fstat(from.Get(), &after) != 0) ec = LastError();
   // A write moves the status change time even when the writer sets the
@@ -585,8 +728,8 @@ std::error_code FolderHandle::CopyIn(const std::u16string& source, const std::u1
   const FileInfo was = InfoOf(before), is = InfoOf(after);
   copied.changed = !ec && (bytes != is.size || was.size != is.size || was.modifiedNs != is.modifiedNs ||
                            was.changedNs != is.changedNs);
-  if (!ec && !copied.changed) ec = RenameAt(fd_.Get(), temporary, fd_.Get(), target);
-  if (ec || copied.changed) ::unlinkat(fd_.Get(), temporary.c_str(), 0);
+  if (!ec && !copied.changed) return PutInPlace(fd_.Get(), target, file, nullptr);
+  Abandon(fd_.Get(), file);
   return ec;
 }
 

@@ -50,6 +50,21 @@ std::error_code NotRegularFile();
 std::error_code LinkNotFollowed();
 // An errno value as these functions report it (ENXIO as NotRegularFile()).
 std::error_code ErrnoError(int error);
+// The entry operations of FolderHandle take one name inside the folder: a
+// name that is empty, "." or "..", or holds a '/' or a NUL fails with
+// NotOneName(), EINVAL with the text "not a single name inside the folder",
+// so that no caller reaches outside the folder whatever name it passes.
+std::error_code NotOneName();
+
+// Who runs this process, and the permission bits a file it creates gets
+// (0666 less the umask, read once while the process starts).
+uint32_t RunningUser();
+uint32_t FreshFileMode();
+
+// The names the temporary files of this program take before they are put
+// in place: ".prt2qml.tmp.<pid>.<n>". A run that holds a folder's lock
+// removes what a killed run left under such names there.
+bool IsTemporaryName(std::u16string_view name);
 
 // A file name without wildcards: `prefix`, then any run of characters
 // (also none) when `anyMiddle`, then `suffix`. Every character of a data
@@ -82,6 +97,7 @@ struct FileInfo {
   uint64_t device = 0;     // with the inode: which file it is
   uint64_t inode = 0;
   uint32_t mode = 0;       // permission bits
+  uint32_t owner = 0;      // user id
 };
 
 // Whole-file services on the system's file calls, without stream buffers.
@@ -107,9 +123,11 @@ std::error_code CreateWholeFile(const std::u16string& path, std::string_view dat
 // close start writing the data out at once; here it stays in the page cache
 // like any other new data. A missing file is created.
 std::error_code OverwriteWholeFile(const std::u16string& path, std::string_view data, FileInfo* made = nullptr);
-// Writes `data` into a new temporary file beside `path`, checks its size
-// and renames it over `path`: a reader sees the old file or the whole new
-// one, never a part. The temporary file is removed on failure.
+// Writes `data` into a new file without a name (or, where the file system
+// cannot make one, under a temporary name) beside `path`, checks its size
+// and puts it in place of `path`: a reader sees the old file or the whole
+// new one, never a part. Nothing of it stays on failure. `made` is the
+// status of the file in place.
 std::error_code ReplaceWholeFile(const std::u16string& path, std::string_view data, FileInfo* made = nullptr);
 // Copies the regular file `from` over `to`, creating it.
 std::error_code CopyWholeFile(const std::u16string& from, const std::u16string& to);
@@ -226,12 +244,13 @@ class FolderHandle {
   // Every byte of the regular file `name`, at most `maxBytes` (EFBIG).
   std::error_code Read(const std::u16string& name, std::string& content, size_t maxBytes) const;
   // Puts a file holding `data` in place of `name` in one step (written
-  // beside it and renamed over it, so a link there is replaced); with
+  // beside it as ReplaceWholeFile does, so a link there is replaced); with
   // `like`, the file gets its mode and modification time.
   std::error_code Replace(const std::u16string& name, std::string_view data, const FileInfo* like = nullptr) const;
 
   // A second name, `to` in the folder `into`, for the file `name` (a link
   // there is linked itself, not followed).
+  // Every name above must be one name inside the folder (NotOneName()).
   std::error_code Link(const std::u16string& name, const FolderHandle& into, const std::u16string& to) const;
 
   struct Copied {
@@ -243,6 +262,12 @@ class FolderHandle {
   // times are compared before and after, so that a copy taken while the
   // source was rewritten is never put in place.
   std::error_code CopyIn(const std::u16string& source, const std::u16string& name, Copied& copied) const;
+
+  // The folder's own status.
+  std::error_code Status(FileInfo& info) const;
+  // Removes the temporary files (IsTemporaryName) a killed run left here;
+  // the caller holds the folder's lock. What cannot be removed stays.
+  void RemoveTemporaries() const;
 
  private:
   std::u16string path_;

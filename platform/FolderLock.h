@@ -38,6 +38,10 @@ class FolderLock {
   explicit FolderLock(std::unique_ptr<Hold> hold) : hold_(std::move(hold)) {}
 
   bool Held() const { return hold_ != nullptr; }
+  // Whether it is held on the folder (device, inode).
+  bool Locks(uint64_t device, uint64_t inode) const {
+    return hold_ && hold_->device == device && hold_->inode == inode;
+  }
 
  private:
   std::unique_ptr<Hold> hold_;

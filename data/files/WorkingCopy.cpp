@@ -55,6 +55,8 @@ Error Refused(Step step, std::u16string path, std::u16string folder, std::string
 constexpr char16_t kHashSuffix[] = u".hash";
 // A data file rewritten while it is copied is copied again, this often.
 constexpr int kCopyAttempts = 3;
+// A working folder removed while this run waited for it is made again, this often.
+constexpr int kLockAttempts = 8;
 
 std::string HashText(uint64_t hash) {
   char text[17];
@@ -203,23 +205,39 @@ Result<WorkingCopy> WorkingCopy::Prepare(const std::u16string& path, const platf
   const std::u16string name = fileName.substr(0, fileName.size() - kDataSuffix.size());
   const std::u16string workFolderName = sourceFolder + u"SimWork";
 
-  bool made = false;
-  if (const std::error_code ec = pf::CreateFolder(workFolderName, made))
-    return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
   // Held from before the copy is compared until the value goes: another
   // run of the same project waits rather than copying underneath this one.
-  // The folder is the run's own: a link in its place is refused.
-  pf::LockResult lock = pf::LockFolder(workFolderName, wait, true);
-  if (lock.status != pf::LockStatus::Locked) {
-    Error error = Refused(Step::LockFolder, workFolderName, {}, lock.reason);
-    error.timedOut = lock.status == pf::LockStatus::TimedOut;
-    error.holderPid = lock.holder.pid;
-    error.holderCommand = lock.holder.command;
-    return Fail(std::move(error));
-  }
+  // The folder is the run's own: a link in its place is refused. A run that
+  // fails removes the folder it made, also while another waits for it: the
+  // waiter then finds that the path no longer names the folder it locked,
+  // and makes and locks it anew, so that no two runs ever share it unlocked.
+  bool made = false;
+  pf::LockResult lock;
   pf::FolderHandle work;
-  if (const std::error_code ec = work.Open(workFolderName, true))
-    return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
+  for (int attempt = 1;; ++attempt) {
+    if (const std::error_code ec = pf::CreateFolder(workFolderName, made))
+      return Fail(Refused(Step::CreateFolder, workFolderName, {}, ec.message()));
+    lock = pf::LockFolder(workFolderName, wait, true);
+    const bool gone = lock.status == pf::LockStatus::NoFolder;
+    if (!gone && lock.status != pf::LockStatus::Locked) {
+      Error error = Refused(Step::LockFolder, workFolderName, {}, lock.reason);
+      error.timedOut = lock.status == pf::LockStatus::TimedOut;
+      error.holderPid = lock.holder.pid;
+      error.holderCommand = lock.holder.command;
+      return Fail(std::move(error));
+    }
+    std::error_code ec = gone ? pf::ErrnoError(ENOENT) : work.Open(workFolderName, true);
+    pf::FileInfo self;
+    if (!ec && !(ec = work.Status(self)) && lock.lock.Locks(self.device, self.inode)) break;
+    if (attempt == kLockAttempts || (ec && ec != std::errc::no_such_file_or_directory))
+      return Fail(Refused(Step::CreateFolder, workFolderName, {},
+                          ec ? ec.message() : "it was replaced while this run waited for it"));
+  }
+  // A folder this run made is its own only if no other run got to it first.
+  std::vector<std::u16string> entries;
+  made = made && !work.List(entries) && entries.empty();
+  // Temporary files of a run that was killed.
+  if (!made) work.RemoveTemporaries();
 
   // The data file is read whole, again when it changed while it was read.
   pf::FileSnapshot bytes;

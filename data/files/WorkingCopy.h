@@ -38,7 +38,8 @@ class WorkingCopy {
   // (<name>.prt.hash) when it was taken; the copy is then written from
   // those bytes, which `dataBytes` receives when given: they are the
   // working copy's, and need not be read again. Everything in the working
-  // folder is created and removed without following a link there.
+  // folder is created and removed without following a link there; what a
+  // killed run left under a temporary name goes.
   // Fails with a Step::OpenData, NotPrtName, TooLarge, CreateFolder,
   // LockFolder, ReadFolder, DeleteFile or CopyFile error; nothing of the copy
   // is used then.
@@ -58,8 +59,10 @@ class WorkingCopy {
   // The hash of the data file's bytes that the copy holds.
   uint64_t DataHash() const { return dataHash_; }
 
-  // Removes the working folder when Prepare made it: a data set that did not
-  // load leaves no folder where there was none. The lock goes either way.
+  // Removes the working folder when Prepare made it and found it empty once
+  // locked (everything in it is this run's then): a data set that did not
+  // load leaves no folder where there was none. A run waiting for the
+  // folder meanwhile makes it anew. The lock goes either way.
   void Discard() &&;
 
  private:

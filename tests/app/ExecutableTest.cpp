@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <set>
+#include <thread>
 
 #include "data/image/ByteCursor.h"
 #include "tests/support/Dataset.h"
@@ -155,33 +156,18 @@ TEST(Executable, ADataSetThatDoesNotOpenSaysWhy) {
   }
 }
 
-// A name's bytes are used as given: a folder whose name is not UTF-8 is not
-// confused with the one its replacement characters would name.
-TEST(Executable, FolderNamesThatAreNotUtf8AreUsedAsGiven) {
-  test::TempDir dir;
-  const std::string given = "p\xff", lookalike = "p\xef\xbf\xbd";  // U+FFFD
-  test::WriteDataset(dir / given / "a.prt", kOnePage);
-  test::WriteDataset(dir / lookalike / "a.prt", kOnePage);
-  fs::create_directory(dir / (given + "out"));
-  fs::create_directory(dir / (lookalike + "out"));
-  const test::ProcessResult r = RunTool({given + "/a.prt", "-d", given + "out"}, dir.Path());
-  EXPECT_TRUE(r.exited && r.exitStatus == 0) << r.err;
-  EXPECT_TRUE(fs::exists(dir / (given + "out") / "qmls" / "page16777216.qml"));
-  EXPECT_TRUE(fs::exists(dir / given / "SimWork" / "a.prt"));
-  EXPECT_TRUE(fs::is_empty(dir / (lookalike + "out")));
-  EXPECT_FALSE(fs::exists(dir / lookalike / "SimWork"));
-}
-
 // Another process holds the working or the output folder: the run waits,
 // says once who holds it, and gives up after PRT2QML_LOCK_WAIT seconds (at
 // once and without the waiting line for 0); or it runs once the folder is
-// released.
+// released, also when the holder removed it meanwhile (as a run whose data
+// set did not load removes the working folder it made).
 TEST(Executable, ALockedFolderMakesTheRunWaitThenGiveUp) {
-  const struct { const char* locked; std::chrono::milliseconds hold; const char* wait; int status; const char* last; } cases[] = {
+  const struct { const char* locked; std::chrono::milliseconds hold; const char* wait; int status; const char* last; bool removed = false; } cases[] = {
       {"SimWork", std::chrono::minutes(1), "1", 254, "Initialize Data Manager failed!\n"},
       {"out", std::chrono::minutes(1), "1", 253, "Generate QML files failed!\n"},
       {"out", std::chrono::minutes(1), "0", 253, "Generate QML files failed!\n"},
       {"out", std::chrono::milliseconds(1500), "60", 0, nullptr},
+      {"SimWork", std::chrono::minutes(1), "60", 0, nullptr, true},
   };
   for (const auto& c : cases) {
     test::TempDir dir;
@@ -189,14 +175,23 @@ TEST(Executable, ALockedFolderMakesTheRunWaitThenGiveUp) {
     fs::create_directory(dir / "out");
     fs::create_directory(dir / "SimWork");
     const std::string folder = std::string(c.locked) == "out" ? "out" : (dir / "SimWork").string();
-    test::ChildFolderLock child(dir / c.locked, c.hold);
-    ASSERT_TRUE(child.Holding());
-    std::string holder = "process " + std::to_string(child.Pid());
-    holder += " (" + test::ReadFile("/proc/" + std::to_string(child.Pid()) + "/comm");
+    auto child = std::make_optional<test::ChildFolderLock>(dir / c.locked, c.hold);
+    ASSERT_TRUE(child->Holding());
+    std::string holder = "process " + std::to_string(child->Pid());
+    holder += " (" + test::ReadFile("/proc/" + std::to_string(child->Pid()) + "/comm");
     holder.back() = ')';  // comm ends in a line end
+    // Once the run opens the folder to lock it, the folder goes and the lock with it.
+    const int watch = inotify_init1(IN_CLOEXEC);
+    inotify_add_watch(watch, (dir / c.locked).c_str(), IN_OPEN);
+    const auto remove = [&](pid_t) {
+      pollfd opened{watch, POLLIN, 0};
+      if (c.removed && poll(&opened, 1, 20000) == 1)  // after a while, in which it says who holds it
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)), fs::remove(dir / c.locked), child.reset();
+    };
     const test::ProcessResult r = test::RunProcess(
         {.program = PRT2QML_PATH, .args = {"a.prt", "-d", "out"}, .workDir = dir.Path(),
-         .env = {std::string("PRT2QML_LOCK_WAIT=") + c.wait}});
+         .env = {std::string("PRT2QML_LOCK_WAIT=") + c.wait}, .monitor = remove});
+    close(watch);
     EXPECT_TRUE(r.exited && r.exitStatus == c.status) << c.locked << "\n" << r.err;
     std::string err = std::string(c.wait) == "0" ? "" : "prt2qml: waiting for '" + folder + "', locked by " + holder + "\n";
     if (c.last) err += "prt2qml: '" + folder + "' is locked by " + holder + "; gave up after " + c.wait + " s\n" + c.last;
@@ -372,6 +367,14 @@ TEST(Executable, NothingOutsideTheProjectIsTouchedAndExit0MeansTheCurrentData) {
       {"13 lock wait not a whole number", nullptr, kRun, {}, 254,
        "prt2qml: PRT2QML_LOCK_WAIT must be a whole number of seconds, not '1e9'", 0, "out",
        {.env = {"PRT2QML_LOCK_WAIT=1e9"}}},
+      // Not confused with the folder its replacement characters name.
+      {"14 folder name not UTF-8", [](const fs::path& r, Pins&) {
+         for (const char* p : {"p\xff", "p\xef\xbf\xbd"}) test::WriteDataset(r / p / "a.prt", Project('A')), fs::create_directory(r / (p + std::string("out")));
+       }, {"p\xff/a.prt", "-d", "p\xffout"}, {"p\xffout/qmls", "p\xff/SimWork"}, 0, "", 'A', "p\xffout"},
+      {"15 staging folder a file", [](const fs::path& r, Pins&) { test::WriteFile(r / "out/qmls_generating", "a file"); },
+       kRun, kOwn, 0, "Failed to iterator: generic:20, "},
+      {"16 output folder missing", nullptr, {"p/a.prt", "-d", "no"}, {"p/SimWork"}, 253, "GenerateQmlFiles aborted: "
+       "filesystem error: cannot create directory: No such file or directory [no/qmls_generating/]\nGenerate QML files failed!\n", 0},
   };
   int row = 0;
   for (const Case& c : cases) {

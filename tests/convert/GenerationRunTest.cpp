@@ -12,20 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test;
 
-// A file in place of the staging folder is not walked: the failed walk is
-// reported, the file moved aside and a fresh folder made.
-TEST(PrepareFolder, FileInPlaceOfFolderReportsWalkFailure) {
-  TempDir dir;
-  WriteFile(dir / "qmls_generating", "not a folder");
-  KeptLines lines;
-  const auto aside = PrepareFolder(dir.Wide("qmls_generating"), lines.report);
-  ASSERT_TRUE(aside);
-  EXPECT_EQ(*aside, dir.Wide("qmls_generating.stale.0"));
-  const std::string err = lines.err.str();
-  EXPECT_TRUE(err.starts_with("Failed to iterator: generic:20, ") && err.ends_with("\n")) << err;
-  EXPECT_TRUE(fs::is_directory(dir / "qmls_generating") && fs::is_empty(dir / "qmls_generating"));
-}
-
 // The staging folder takes the final folder's place whole, the final folder
 // missing, a folder with other files, or a link (replaced itself, its
 // target left alone); nothing else remains beside it.
@@ -48,9 +34,7 @@ TEST(PublishFolder, StagingReplacesFinalInOneStep) {
     ASSERT_TRUE(published);
     EXPECT_EQ(*published, platform::Published::Moved);
     EXPECT_EQ(lines.out.str() + lines.err.str(), "");
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"qmls"}) << static_cast<int>(kind);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1) << static_cast<int>(kind);  // qmls alone
     EXPECT_FALSE(fs::is_symlink(out / "qmls"));
     EXPECT_EQ(test::Files(out / "qmls"), (std::map<std::string, std::string>{{"a.qml", "fresh"}}));
     EXPECT_EQ(fs::exists(dir / "elsewhere" / "stale.qml"), kind != Final::Folder);
@@ -82,9 +66,8 @@ TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
     EXPECT_EQ(SortedLines(out),
               (std::vector<std::string>{"Copy \"" + (dir / "qmls_generating" / "a.qml").string() + "\"" + to,
                                         "Copy \"" + (dir / "qmls_generating" / "a.qmlc").string() + "\"" + to}));
-    EXPECT_EQ(test::Files(dir / "qmls"), copyFails ? (std::map<std::string, std::string>{{"stale.qml", "stale"}})
-                                             : (std::map<std::string, std::string>{{"a.qml", "fresh"},
-                                                                                   {"a.qmlc", "cache"}}));
+    using Files = std::map<std::string, std::string>;
+    EXPECT_EQ(test::Files(dir / "qmls"), (copyFails ? Files{{"stale.qml", "stale"}} : Files{{"a.qml", "fresh"}, {"a.qmlc", "cache"}}));
     EXPECT_EQ(err, copyFails ? "fs error: file kind:6, filesystem error: cannot copy file: not a regular file [" +
                                    (dir / "qmls_generating" / "b.fifo").string() + "] [" +
                                    (dir / "qmls_copying" / "b.fifo").string() + "]\n"

@@ -139,6 +139,26 @@ TEST(WholeFileDeathTest, SizeLimitGivesFileTooLarge) {
   EXPECT_EQ(test::Files(dir.Path()).size(), 5u);  // r, big, w, o, c: no temporary file left
 }
 
+// An entry operation reaches nothing outside its folder whatever name it is
+// given: only one name inside it is taken.
+TEST(FolderHandle, TakesOnlyOneNameInsideTheFolder) {
+  using namespace std::string_literals;
+  test::TempDir dir;
+  fs::create_directory(dir / "in");
+  test::WriteFile(dir / "victim", "victim");
+  FolderHandle in;
+  ASSERT_EQ(in.Open(dir.Wide("in"), true), std::error_code());
+  FileInfo info;
+  std::string bytes;
+  FolderHandle::Copied copied;
+  for (const std::u16string& name : {u""s, u"."s, u".."s, u"../victim"s, dir.Wide("victim"), u"victim\0x"s})
+    for (const std::error_code& ec : {in.Stat(name, info), in.Remove(name), in.Read(name, bytes, 99), in.Replace(name, "x"),
+                                      in.Link(name, in, u"new"), in.Link(u"new", in, name), in.CopyIn(dir.Wide("victim"), name, copied)})
+      EXPECT_EQ(ec, NotOneName()) << NarrowPath(name);
+  EXPECT_EQ(test::ReadFile(dir / "victim"), "victim");
+  EXPECT_TRUE(fs::is_empty(dir / "in"));
+}
+
 // Only whole pages inside the range are given back (they read as zeros
 // afterwards); the bytes on pages the range shares with live data stay.
 TEST(Memory, DiscardPagesTakesOnlyWholePagesInsideTheRange) {

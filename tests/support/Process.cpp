@@ -23,7 +23,7 @@ namespace {
 
 struct Pipe {
   int fd[2] = {-1, -1};
-  bool Open() { return pipe(fd) == 0; }
+  bool Open() { return pipe2(fd, O_CLOEXEC) == 0; }  // no program run meanwhile keeps an end open
   void Close(int i) { if (fd[i] >= 0) close(fd[i]); fd[i] = -1; }
   ~Pipe() { Close(0), Close(1); }
 };

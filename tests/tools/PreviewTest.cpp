@@ -1,8 +1,12 @@
 // qml-preview on a converted builder project: pictures whose pixels show
 // what the documents hold where their geometry puts it, a gallery that
 // follows the folder, and the diff of two versions.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <regex>
@@ -212,6 +216,131 @@ TEST_F(Preview, TheDiffListsTheChangedDocumentWithItsPictures) {
         ++(x >= kGo.x && x < kGo.x + kGo.w && y >= kGo.y && y < kGo.y + kGo.h ? inside : outside);
   EXPECT_GT(inside, 0);
   EXPECT_EQ(outside, 0);
+}
+
+// A pictures or diff folder from someone else: a link in it, or in its own
+// place when the preview chose it, is refused or replaced, never followed,
+// and its list removes nothing outside it.
+TEST_F(Preview, ForeignOutputFoldersAreNeverFollowed) {
+  const struct { const char *folder, *link, *target; std::vector<std::string> args; int status; } cases[] = {
+      {"qmls-preview", "thumbs", "victim", {"qmls"}, 1},
+      {"qmls-preview", "index.html", "victim/index.html", {"qmls"}, 0},
+      {"", "qmls-preview", "victim", {"qmls"}, 1},
+      {"d", "index.html", "victim/index.html", {"--diff", "qmls", "qmls", "-o", "d"}, 0},
+  };
+  for (const auto& c : cases) {
+    test::TempDir work;
+    fs::copy(*dir / "plain/qmls", work / "qmls");
+    fs::create_directories(work / "victim");
+    for (const char* file : {"victim/holiday.png", "victim/index.html", "x"}) test::WriteFile(work / file, "mine");
+    fs::create_directories(work / c.folder);
+    fs::create_symlink(work / c.target, work / c.folder / c.link);
+    if (*c.folder) test::WriteFile(work / c.folder / ".qml-preview", "thumbs/holiday.png\n../x\nindex.html\n");
+    const auto r = test::Run(QML_PREVIEW_PATH, c.args, work.Path());
+    EXPECT_EQ(r.exitStatus, c.status) << c.link << r.err;
+    for (const char* file : {"victim/holiday.png", "victim/index.html", "x"})
+      EXPECT_TRUE(test::ReadFile(work / file) == "mine") << c.link << ": " << file;
+    EXPECT_EQ(test::Tree(work / "victim").size(), 2u) << c.link;
+  }
+}
+
+// Documents from someone else fail alone and reach nothing: no connection
+// to a listener on the loopback (images, XMLHttpRequest, a remote import),
+// no image outside their folder, a document that takes ever more memory
+// stopped at the limit, one over the size limit refused unread. Names with
+// any byte link to their own files, which go when the documents go.
+TEST_F(Preview, ForeignDocumentsFailAloneAndReachNothing) {
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}};
+  socklen_t size = sizeof address;
+  ASSERT_FALSE(bind(listener, reinterpret_cast<sockaddr*>(&address), size) || listen(listener, 64) ||
+               getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size));
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+  test::TempDir work;
+  const fs::path qmls = work / "qmls", pictures = work / "qmls-preview";
+  fs::create_directories(qmls);
+  const std::string names[] = {"a=b", "%1", "bad\xff", "new\nline"};
+  for (const std::string& name : names)
+    test::WriteFile(qmls / (name + ".qml"), "import QtQuick\nItem { width: 9; height: 9 }");
+  const std::string net = R"(import QtQuick
+Item { width: outside.status === Image.Ready ? 300 : 200; height: 9
+  Image { id: outside; source: "file://OUTSIDE" }
+  Image { source: "URLi.png" }
+  Component.onCompleted: {
+    for (const sync of [false, true]) { const r = new XMLHttpRequest(); r.open("GET", "URL", !sync); r.send() } } })";
+  test::WriteFile(qmls / "net.qml",
+                  std::regex_replace(std::regex_replace(net, std::regex("URL"), url), std::regex("OUTSIDE"),
+                                     (*dir / "plain/pictures/index.png").string()));
+  test::WriteFile(qmls / "remote.qml", "import QtQuick\nimport \"" + url + "\"\nItem { width: 9; height: 9 }");
+  test::WriteFile(qmls / "hog.qml",
+                  "import QtQuick\nItem { Component.onCompleted: { const a = [];"
+                  " for (;;) a.push(\"x\".repeat(1 << 20) + a.length) } }");
+  test::WriteFile(qmls / "big.qml", "import QtQuick\n");
+  fs::resize_file(qmls / "big.qml", 300 << 20);
+  test::ProcessRequest run{
+      .program = QML_PREVIEW_PATH, .args = {"qmls"}, .workDir = work.Path(), .env = {"QML_XHR_ALLOW_FILE_READ=1"}};
+  int connections = 0;
+  run.monitor = [&](pid_t child) {
+    for (siginfo_t ended{}; waitid(P_PID, child, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0;)
+      if (pollfd wait{listener, POLLIN, 0}; poll(&wait, 1, 20) > 0)
+        close(accept(listener, nullptr, nullptr)), ++connections;
+  };
+  const auto r = test::RunProcess(run);
+  close(listener);
+  EXPECT_EQ(r.exitStatus, 4) << r.err;
+  EXPECT_EQ(connections, 0);
+  EXPECT_EQ(Picture(pictures / "net.png").width(), 200) << "an image outside the folder was loaded";
+  for (const std::string& wanted :
+       std::vector<std::string>{"hog.qml: needs more than the 1024 MiB of memory a drawing process may take",
+                                "cannot read 'qmls/big.qml': larger than the 256 MiB a document may have",
+                                "net.qml: refused " + url + "i.png", "remote.qml: refused " + url})
+    EXPECT_NE(r.err.find(wanted), std::string::npos) << wanted;
+  // Every link of the gallery names a file that is there, among them each
+  // name's thumbnail and page.
+  std::set<std::string> links;
+  const std::string gallery = test::ReadFile(pictures / "index.html");
+  const std::regex link("(href|src)=\"([^\"]+)\"");
+  for (auto it = std::sregex_iterator(gallery.begin(), gallery.end(), link); it != std::sregex_iterator(); ++it)
+    links.insert(QByteArray::fromPercentEncoding(QByteArray::fromStdString((*it)[2])).toStdString());
+  for (const std::string& name : names)
+    for (const std::string& file : {"thumbs/" + name + ".png", "pages/" + name + ".html"})
+      EXPECT_TRUE(links.contains(file)) << file;
+  for (const std::string& file : links) EXPECT_TRUE(fs::exists(pictures / file)) << file;
+  for (const std::string& name : names) fs::remove(qmls / (name + ".qml"));
+  for (const char* gone : {"hog.qml", "big.qml"}) fs::remove(qmls / gone);
+  EXPECT_EQ(test::Run(QML_PREVIEW_PATH, {"qmls"}, work.Path()).exitStatus, 0);
+  for (const std::string& name : names)
+    for (const std::string& file : {name + ".png", "thumbs/" + name + ".png", "pages/" + name + ".html"})
+      EXPECT_FALSE(fs::exists(pictures / file)) << file;
+}
+
+// --diff answers 2 with the reason for a document it cannot read, also when
+// a folder is compared with itself: it never counts one as a change, never
+// blocks on a FIFO, never reads one over the size limit, and ends on
+// memory exhaustion with a message.
+TEST_F(Preview, TheDiffRefusesWhatItCannotRead) {
+  const struct { const char *make, *limit, *reason; } cases[] = {
+      {"mkfifo x.qml", "", "cannot read 'qmls/x.qml': not a regular file"},
+      {"mkdir x.qml", "", "cannot read 'qmls/x.qml': Is a directory"},
+      {"echo import >x.qml && chmod 0 x.qml", "", "cannot read 'qmls/x.qml': Permission denied"},
+      {"echo junk >x.qml", "", "x.qml is neither QML text nor an enciphered document"},
+      {"truncate -s 300M x.qml", "", "cannot read 'qmls/x.qml': larger than the 256 MiB a document may have"},
+      {"truncate -s 200M x.qml", "ulimit -d 100000 && ", "qml-preview: out of memory"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir work;
+    fs::copy(*dir / "plain/qmls", work / "qmls");
+    fs::permissions(work.Path(), fs::perms::all);
+    ASSERT_EQ(std::system(("cd " + (work / "qmls").string() + " && " + c.make).c_str()), 0);
+    const auto r = test::RunProcess({.program = "/bin/sh",
+                                     .args = {"-c", std::string(c.limit) + "exec \"$0\" \"$@\"", QML_PREVIEW_PATH,
+                                              "--diff", "qmls", "qmls", "-o", "d"},
+                                     .workDir = work.Path(),
+                                     .timeoutSeconds = 30,
+                                     .user = geteuid() == 0 ? std::optional<uid_t>(65534) : std::nullopt});
+    EXPECT_EQ(r.exitStatus, 2) << c.make << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.make << r.err;
+  }
 }
 
 // Every type the converter writes has a stand-in component (a missing one

@@ -13,7 +13,7 @@
 #include "cli/ProgramInfo.h"
 #include "platform/Limits.h"
 #include "tools/builder/JsonBuilder.h"
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ fs::path Beside(const fs::path& prt, const char* suffix) {
 
 int main(int argc, char** argv) {
   std::optional<std::string> lang, conn, image;
-  const auto operands = prt::cli::Parse({.program = "prt-build",
+  const auto operands = prt::options::Parse({.program = "prt-build",
                                          .help = kHelp,
                                          .options = {{"--lang", &lang}, {"--conn", &conn}, {"--image", &image}},
                                          .operands = {"<desc.json>", "<out.prt>"},
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   std::string text;
   if (std::string error = ReadDescription(positional[0], text); !error.empty()) {
     std::cerr << "prt-build: cannot read '" << positional[0] << "': " << error << "\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
   const auto built = prt::builder::BuildFromJsonText(text);
   if (!built) {
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     std::cerr << "prt-build: " << positional[0];
     if (error.line) std::cerr << ':' << error.line << ':' << error.column;
     std::cerr << ": " << error.message << "\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
 
   const fs::path out = positional[1];
@@ -117,5 +117,5 @@ int main(int argc, char** argv) {
   if (ok && built->connectionFile)
     ok = WriteFile(conn ? fs::path(*conn) : Beside(out, ".rt_file.CONN"), *built->connectionFile);
   if (ok && image) ok = WriteFile(*image, built->image);
-  return ok ? prt::cli::kDone : prt::cli::kRefused;
+  return ok ? prt::options::kDone : prt::options::kRefused;
 }

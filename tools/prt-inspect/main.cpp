@@ -9,7 +9,7 @@
 #include "cli/ProgramInfo.h"
 #include "data/set/OpenDataSet.h"
 #include "platform/Text.h"
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 #include "tools/inspect/Inspect.h"
 
 namespace {
@@ -45,7 +45,7 @@ std::string LanguageSource(const prt::ReadOnlyDataSet& opened) {
 
 int main(int argc, char** argv) {
   bool asJson = false;
-  const auto operands = prt::cli::Parse({.program = "prt-inspect",
+  const auto operands = prt::options::Parse({.program = "prt-inspect",
                                          .help = kHelp,
                                          .options = {{.names = "--json", .flag = &asJson}},
                                          .operands = {"<data file>"},
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   auto opened = prt::OpenDataSetReadOnly(dataFile);
   if (!opened) {
     std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, {}) << std::endl;
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
   const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(opened->data))
                                   : prt::inspect::DescribeText(opened->data, LanguageSource(*opened));

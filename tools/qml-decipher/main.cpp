@@ -9,7 +9,7 @@
 #include "cipher/FileCipher.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 #include "platform/Limits.h"
 
 namespace {
@@ -32,7 +32,7 @@ constexpr const char* kHelp =
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto operands = prt::cli::Parse(
+  const auto operands = prt::options::Parse(
       {.program = "qml-decipher", .help = kHelp, .operands = {"<enciphered.qml>", "<output>"}, .required = 1},
       argc, argv);
   if (!operands) return operands.Error();
@@ -42,27 +42,27 @@ int main(int argc, char** argv) {
       size && *size > prt::limits::kDecipherInputBytes) {
     std::cerr << "qml-decipher: " << input << " holds " << prt::platform::GroupedDigits(*size) << " bytes, more than the "
               << prt::platform::GroupedDigits(prt::limits::kDecipherInputBytes) << " an input may have\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
   std::string file;
   if (const std::error_code error = prt::platform::ReadWholeFile(prt::platform::WidenPath(input), file)) {
     std::cerr << "qml-decipher: cannot open '" << input << "': " << error.message() << "\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
   const auto plain = prt::DecipherContent(file);
   if (file.empty() || !plain) {
     std::cerr << "qml-decipher: " << input << " is not an enciphered file (size " << file.size() << ")\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
   // A write that fails (a full disk) is reported with the system's reason.
-  if (operands->size() == 1) return prt::PrintAnswer("qml-decipher", *plain) == 0 ? prt::cli::kDone : prt::cli::kRefused;
+  if (operands->size() == 1) return prt::PrintAnswer("qml-decipher", *plain) == 0 ? prt::options::kDone : prt::options::kRefused;
   const std::string& output = (*operands)[1];
   std::ofstream out(prt::platform::ToPath(prt::platform::WidenPath(output)), std::ios::binary | std::ios::trunc);
   out.write(plain->data(), static_cast<std::streamsize>(plain->size()));
   out.close();
   if (!out) {
     std::cerr << "qml-decipher: cannot write " << output << "\n";
-    return prt::cli::kRefused;
+    return prt::options::kRefused;
   }
-  return prt::cli::kDone;
+  return prt::options::kDone;
 }

@@ -38,13 +38,14 @@ QString Excerpt(const QByteArray& before, const QByteArray& after) {
   qsizetype head = 0, tail = 0;
   while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
   while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) ++tail;
-  QString text = QStringLiteral("@@ line %1\n").arg(head + 1);
+  QString text = QStringLiteral("@@ line %1\n").arg(QString::number(head + 1));
   auto add = [&](const QList<QByteArray>& lines, const char* mark) {
     const qsizetype end = lines.size() - tail;
     for (qsizetype i = head; i < end && i < head + kExcerptLines; ++i)
       text += QLatin1String(mark) + QString::fromUtf8(lines[i]) + QLatin1Char('\n');
     if (end - head > kExcerptLines)
-      text += QStringLiteral("%1 ... %2 more lines\n").arg(QLatin1String(mark)).arg(end - head - kExcerptLines);
+      text +=
+          QLatin1String(mark) + QStringLiteral("... %1 more lines\n").arg(QString::number(end - head - kExcerptLines));
   };
   add(a, "- ");
   add(b, "+ ");
@@ -53,21 +54,21 @@ QString Excerpt(const QByteArray& before, const QByteArray& after) {
 
 QString Figure(const QString& picture, const QString& label) {
   return QStringLiteral("<figure><a href=\"%1\"><img src=\"%1\" alt=\"%2\"></a><figcaption>%2</figcaption></figure>")
-      .arg(picture.toHtmlEscaped(), label);
+      .arg(Href(picture), label);
 }
 
 QString Section(const std::vector<Entry>& entries, Change change, const QString& heading) {
   const qsizetype count =
       std::count_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.change == change; });
   if (count == 0) return {};
-  QString html = QStringLiteral("<h2>%1 (%2)</h2>\n").arg(heading).arg(count);
+  QString html = QStringLiteral("<h2>%1 (%2)</h2>\n").arg(heading, QString::number(count));
   for (const Entry& entry : entries) {
     if (entry.change != change) continue;
     const Screen& shown = entry.screens[entry.present[1] ? 1 : 0];
     const QString base = BaseName(entry.document);
     html += QStringLiteral("<section><h3>%1</h3><p>%2")
                 .arg(ScreenTitle(shown).toHtmlEscaped(), KindAndFile(shown).toHtmlEscaped());
-    if (entry.pixels > 0) html += QStringLiteral(" · %1 pixels differ").arg(entry.pixels);
+    if (entry.pixels > 0) html += QStringLiteral(" · %1 pixels differ").arg(QString::number(entry.pixels));
     html += QStringLiteral("</p>\n");
     for (int side = 0; side < 2; ++side) {
       const char* name = side == 0 ? "old" : "new";
@@ -75,7 +76,7 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
         html += QStringLiteral("<pre class=\"failed\">%1: %2</pre>\n")
                     .arg(QLatin1String(name), entry.screens[side].errors.join(QLatin1Char('\n')).toHtmlEscaped());
       else if (entry.present[side])
-        html += Figure(base + QStringLiteral("-%1.png").arg(QLatin1String(name)), QLatin1String(name));
+        html += Figure(base + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png"), QLatin1String(name));
     }
     if (entry.pixels > 0) html += Figure(base + QStringLiteral("-diff.png"), QStringLiteral("changed pixels"));
     if (!entry.excerpt.isEmpty()) html += QStringLiteral("<pre>%1</pre>").arg(entry.excerpt.toHtmlEscaped());
@@ -88,10 +89,12 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
 
 Outcome DiffFolders(const Options& options) {
   Outcome outcome;
-  const std::u16string& out = options.output;
+  platform::FolderHandle folders[2];
   std::vector<QString> lists[2];
   for (int side = 0; side < 2; ++side)
-    if (outcome.Failed(ListDocuments(options.folders[side], lists[side]))) return outcome;
+    if (outcome.Failed(OpenDocuments(options.folders[side], folders[side])) ||
+        outcome.Failed(ListDocuments(folders[side], lists[side])))
+      return outcome;
   const std::set<QString> present[2] = {{lists[0].begin(), lists[0].end()}, {lists[1].begin(), lists[1].end()}};
   std::set<QString> names = present[0];
   names.insert(lists[1].begin(), lists[1].end());
@@ -108,7 +111,10 @@ Outcome DiffFolders(const Options& options) {
     for (int side = 0; side < 2; ++side) {
       entry.present[side] = present[side].contains(entry.document);
       if (!entry.present[side]) continue;
-      texts[side] = ReadDocument(options.folders[side], entry.document);
+      texts[side] = ReadDocument(folders[side], entry.document);
+      // What cannot be read is trouble, not a change, also when both sides
+      // are alike.
+      if (texts[side].unreadable && outcome.Failed(texts[side].error)) return outcome;
       if (entry.document == QLatin1String("tmpl.qml")) templates[side] = texts[side].text;
       entry.usesTemplate = entry.usesTemplate || texts[side].text.contains("\nuseTemplate: true\n");
     }
@@ -123,13 +129,16 @@ Outcome DiffFolders(const Options& options) {
     if (entry.change == Change::None && entry.usesTemplate && templates[0] != templates[1])
       entry.change = Change::Template;
 
+  OutputFolder out;
   OutputFiles files(out);
   std::set<QString> planned;
   for (const Entry& entry : entries)
     if (entry.change != Change::None)
       for (const char* suffix : {"-old.png", "-new.png", "-diff.png"})
         planned.insert(BaseName(entry.document) + QLatin1String(suffix));
-  if (outcome.Failed(MakeFolders(out, {})) || outcome.Failed(files.List(std::move(planned)))) return outcome;
+  if (outcome.Failed(out.Open(options.output, options.outputNamed, {})) ||
+      outcome.Failed(files.List(std::move(planned))))
+    return outcome;
 
   size_t jobs = 0, done = 0;
   for (const Entry& entry : entries) jobs += entry.change != Change::None ? 1 : 0;
@@ -168,16 +177,14 @@ Outcome DiffFolders(const Options& options) {
     }
   }
   const size_t changed = counts[int(Change::Pixels)] + counts[int(Change::TextOnly)] + counts[int(Change::Template)];
-  outcome.summary = QStringLiteral(
-                        "%1 added, %2 removed, %3 changed (%4 in pixels, %5 in text only, %6 through the "
-                        "template), %7 unchanged")
-                        .arg(counts[int(Change::Added)])
-                        .arg(counts[int(Change::Removed)])
-                        .arg(changed)
-                        .arg(counts[int(Change::Pixels)])
-                        .arg(counts[int(Change::TextOnly)])
-                        .arg(counts[int(Change::Template)])
-                        .arg(counts[int(Change::None)]);
+  outcome.summary =
+      QStringLiteral(
+          "%1 added, %2 removed, %3 changed (%4 in pixels, %5 in text only, %6 through the "
+          "template), %7 unchanged")
+          .arg(QString::number(counts[int(Change::Added)]), QString::number(counts[int(Change::Removed)]),
+               QString::number(changed), QString::number(counts[int(Change::Pixels)]),
+               QString::number(counts[int(Change::TextOnly)]), QString::number(counts[int(Change::Template)]),
+               QString::number(counts[int(Change::None)]));
   outcome.differ = counts[int(Change::None)] != entries.size();
 
   const QString title = Display(options.folders[0]) + QStringLiteral(" → ") + Display(options.folders[1]);

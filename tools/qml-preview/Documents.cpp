@@ -1,13 +1,17 @@
 #include "tools/qml-preview/Documents.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <tuple>
 
 #include "cipher/FileCipher.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace prt::preview {
 
@@ -23,6 +27,28 @@ size_t CodeRank(const QString& typeCode) {
   const auto* kind = std::find_if(std::begin(kScreenKinds), std::end(kScreenKinds),
                                   [&](const auto& k) { return typeCode == QLatin1String(k.first); });
   return static_cast<size_t>(kind - std::begin(kScreenKinds));
+}
+
+QString Reason(const std::error_code& error) { return QString::fromStdString(error.message()); }
+QString Reason(int error) { return Reason(platform::ErrnoError(error)); }
+
+// The name's bytes when it is one path component; empty otherwise.
+std::string Component(const QString& name) {
+  std::string bytes = platform::NarrowPath(name.toStdU16String());
+  if (bytes == "." || bytes == ".." || bytes.find_first_of(std::string_view("/\0", 2)) != std::string::npos) return {};
+  return bytes;
+}
+
+// Opens (and first makes, when missing) the folder `name` in `at`; without
+// `follow` a link there fails with ELOOP.
+int OpenFolderAt(int at, const std::string& name, bool follow) {
+  if (::mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) return -1;
+  const int fd = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+  struct stat info {};
+  // O_DIRECTORY answers ENOTDIR for a link.
+  if (fd < 0 && !follow && ::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
+    errno = ELOOP;
+  return fd;
 }
 
 // Empty when it cannot.
@@ -66,18 +92,33 @@ std::u16string Join(const std::u16string& folder, const QString& name) {
   return path + name.toStdU16String();
 }
 
-QString BaseName(const QString& document) { return QFileInfo(document).completeBaseName(); }
+QString ToWire(const std::u16string& path) {
+  return QString::fromLatin1(QByteArray::fromStdString(platform::NarrowPath(path)).toHex());
+}
+
+std::u16string FromWire(const QJsonValue& value) {
+  return platform::WidenPath(QByteArray::fromHex(value.toString().toLatin1()).toStdString());
+}
+
+QString BaseName(const QString& document) {
+  return document.endsWith(QLatin1String(".qml")) ? document.chopped(4) : document;
+}
 
 QString KindName(const QString& typeCode) {
   const size_t rank = CodeRank(typeCode);
   return rank < std::size(kScreenKinds) ? QString::fromLatin1(kScreenKinds[rank].second) : QString();
 }
 
-QString ListDocuments(const std::u16string& folder, std::vector<QString>& documents) {
+QString OpenDocuments(const std::u16string& folder, platform::FolderHandle& handle) {
+  if (const std::error_code error = handle.Open(folder))
+    return QStringLiteral("cannot read the folder '") + Display(folder) + QStringLiteral("': ") + Reason(error);
+  return {};
+}
+
+QString ListDocuments(const platform::FolderHandle& folder, std::vector<QString>& documents) {
   std::vector<std::u16string> names;
-  if (const std::error_code error = platform::ListFolder(folder, names))
-    return QStringLiteral("cannot read the folder '%1': %2")
-        .arg(Display(folder), QString::fromStdString(error.message()));
+  if (const std::error_code error = folder.List(names))
+    return QStringLiteral("cannot read the folder '") + Display(folder.Path()) + QStringLiteral("': ") + Reason(error);
   documents.clear();
   for (const std::u16string& name : names)
     if (name.ends_with(u".qml")) documents.push_back(QString::fromStdU16String(name));
@@ -96,12 +137,21 @@ void SortDocuments(std::vector<QString>& documents) {
   std::sort(documents.begin(), documents.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
 }
 
-DocumentText ReadDocument(const std::u16string& folder, const QString& document) {
+DocumentText ReadDocument(const platform::FolderHandle& folder, const QString& document) {
   DocumentText result;
-  const std::u16string path = Join(folder, document);
+  const std::u16string name = document.toStdU16String();
+  platform::FileInfo info;
+  std::error_code error = folder.Stat(name, info);
   std::string bytes;
-  if (const std::error_code error = platform::ReadWholeFile(path, bytes)) {
-    result.error = QStringLiteral("cannot read '%1': %2").arg(Display(path), QString::fromStdString(error.message()));
+  // Refused before a byte is read; Read bounds one that grows meanwhile.
+  if (!error && info.regular && info.size > kDocumentBytes) error = std::make_error_code(std::errc::file_too_large);
+  if (!error) error = folder.Read(name, bytes, kDocumentBytes);
+  if (error) {
+    result.unreadable = true;
+    result.error = QStringLiteral("cannot read '") + Display(Join(folder.Path(), document)) + QStringLiteral("': ") +
+                   (error == std::errc::file_too_large
+                        ? QStringLiteral("larger than the %1 MiB a document may have").arg(kDocumentBytes >> 20)
+                        : Reason(error));
   } else if (bytes.starts_with("import")) {
     result.loaded = QStringLiteral("text");
     result.text = QByteArray::fromStdString(bytes);
@@ -109,32 +159,103 @@ DocumentText ReadDocument(const std::u16string& folder, const QString& document)
     result.loaded = QStringLiteral("deciphered text");
     result.text = QByteArray::fromStdString(*plain);
   } else {
+    result.unreadable = true;
     result.error = document + QStringLiteral(" is neither QML text nor an enciphered document");
   }
   return result;
 }
 
-QString MakeFolders(const std::u16string& folder, std::initializer_list<const char*> subfolders) {
-  std::vector<std::u16string> paths{folder};
-  for (const char* sub : subfolders) paths.push_back(Join(folder, QString::fromLatin1(sub)));
-  for (const std::u16string& path : paths)
-    if (const std::error_code error = platform::MakeFolder(path); error && error != std::errc::file_exists)
-      return QStringLiteral("cannot make the folder '%1': %2")
-          .arg(Display(path), QString::fromStdString(error.message()));
+QString OutputFolder::Open(const std::u16string& folder, bool followLink,
+                           std::initializer_list<const char*> subfolders) {
+  path = platform::EntryName(folder);
+  auto failed = [&](const std::u16string& where) {
+    return QStringLiteral("cannot open the folder '") + Display(where) + QStringLiteral("': ") +
+           (errno == ELOOP ? Reason(platform::LinkNotFollowed()) : Reason(errno));
+  };
+  platform::Descriptor& top = folders[QString()];
+  top.Reset(OpenFolderAt(AT_FDCWD, platform::NarrowPath(path), followLink));
+  if (top.Get() < 0) return failed(path);
+  for (const char* sub : subfolders) {
+    platform::Descriptor& folder = folders[QString::fromLatin1(sub)];
+    folder.Reset(OpenFolderAt(top.Get(), sub, false));
+    if (folder.Get() < 0) return failed(Join(path, QString::fromLatin1(sub)));
+  }
   return {};
 }
 
-QString WriteFile(const std::u16string& path, const QByteArray& bytes) {
-  const std::error_code error =
-      platform::WriteWholeFile(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-  if (!error) return {};
-  return QStringLiteral("cannot write '%1': %2").arg(Display(path), QString::fromStdString(error.message()));
+int OutputFolder::Place(const QString& name, std::string& leaf) const {
+  const qsizetype slash = name.indexOf(QLatin1Char('/'));
+  const auto folder = folders.find(slash < 0 ? QString() : name.left(slash));
+  if (slash == 0 || folder == folders.end()) return -1;
+  leaf = Component(name.mid(slash + 1));
+  return leaf.empty() ? -1 : folder->second.Get();
 }
 
-QString SavePng(const QImage& image, const std::u16string& path) {
+bool OutputFolder::Holds(const QString& name) const {
+  std::string leaf;
+  return Place(name, leaf) >= 0;
+}
+
+QString OutputFolder::Write(const QString& name, const QByteArray& bytes) const {
+  static unsigned serial = 0;
+  std::string leaf, temporary;
+  const int at = Place(name, leaf);
+  int error = at < 0 ? EINVAL : 0;
+  platform::Descriptor file;
+  while (!error && file.Get() < 0) {
+    temporary = ".qml-preview-" + std::to_string(::getpid()) + '-' + std::to_string(serial++);
+    file.Reset(::openat(at, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.Get() < 0 && errno != EEXIST) error = errno;
+  }
+  for (qsizetype done = 0; !error && done < bytes.size();) {
+    const ssize_t n = ::write(file.Get(), bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    if (n > 0)
+      done += n;
+    else if (n == 0 || errno != EINTR)
+      error = n == 0 ? EIO : errno;
+  }
+  if (file.Get() >= 0) {
+    if (const std::error_code closed = file.Close(); closed && !error) error = closed.value();
+    if (!error && ::renameat(at, temporary.c_str(), at, leaf.c_str()) != 0) error = errno;
+    if (error) ::unlinkat(at, temporary.c_str(), 0);
+  }
+  if (!error) return {};
+  return QStringLiteral("cannot write '") + Display(Join(path, name)) + QStringLiteral("': ") + Reason(error);
+}
+
+QString OutputFolder::WritePng(const QString& name, const QImage& image) const {
   const QByteArray bytes = image.isNull() ? QByteArray() : EncodePng(image);
-  if (bytes.isEmpty()) return QStringLiteral("cannot encode '%1'").arg(Display(path));
-  return WriteFile(path, bytes);
+  if (bytes.isEmpty()) return QStringLiteral("cannot encode '") + Display(Join(path, name)) + QLatin1Char('\'');
+  return Write(name, bytes);
+}
+
+QByteArray OutputFolder::Read(const QString& name, qint64 maxBytes) const {
+  std::string leaf;
+  const int at = Place(name, leaf);
+  platform::Descriptor file;
+  if (at >= 0) file.Reset(::openat(at, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat info {};
+  if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes) return {};
+  // One byte more, so a file that grew meanwhile shows it.
+  QByteArray bytes(static_cast<qsizetype>(info.st_size) + 1, Qt::Uninitialized);
+  qsizetype filled = 0;
+  while (filled < bytes.size()) {
+    const ssize_t n = ::read(file.Get(), bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    filled += n;
+  }
+  if (filled > info.st_size) return {};
+  bytes.truncate(filled);
+  return bytes;
+}
+
+bool OutputFolder::Remove(const QString& name) const {
+  std::string leaf;
+  const int at = Place(name, leaf);
+  struct stat info {};
+  return at >= 0 && ::fstatat(at, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+         ::unlinkat(at, leaf.c_str(), 0) == 0;
 }
 
 }  // namespace prt::preview

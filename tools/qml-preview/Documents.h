@@ -1,23 +1,39 @@
 #pragma once
 // The documents of a qmls folder as the preview sees them: which there are,
 // in which order, of which kind, and their text (deciphered when needed);
-// and the few file helpers every part of the preview writes with.
+// and the folder every part of the preview writes into.
 #include <QByteArray>
 #include <QImage>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Limits.h"
 
 namespace prt::preview {
 
 QString Display(const std::u16string& path);
 std::u16string Join(const std::u16string& folder, const QString& name);
 QString BaseName(const QString& document);  // page16777216.qml -> page16777216
+// Names and paths travel between the processes as the file system's bytes
+// in hex, so any name, also one that is not UTF-8, arrives as it was.
+QString ToWire(const std::u16string& path);
+std::u16string FromWire(const QJsonValue& value);
 
-// The .qml files of the folder in the order below; the error names the
-// folder and the system's reason.
-QString ListDocuments(const std::u16string& folder, std::vector<QString>& documents);
+// A document larger than this is refused before it is read: the preview
+// holds it, and for an enciphered one its text too, as qml-decipher does.
+inline constexpr uint64_t kDocumentBytes = limits::kDecipherInputBytes;
+
+// Opens a folder of documents to list and read them through; the error
+// names the folder and the system's reason.
+QString OpenDocuments(const std::u16string& folder, platform::FolderHandle& handle);
+// The .qml files of the folder in the order below.
+QString ListDocuments(const platform::FolderHandle& folder, std::vector<QString>& documents);
 // Pages, templates, report pages, popups, then anything else, each by
 // object reference.
 void SortDocuments(std::vector<QString>& documents);
@@ -30,16 +46,42 @@ struct DocumentText {
   QByteArray text;  // empty when it could not be read
   QString loaded;   // "text" or "deciphered text"
   QString error;
+  bool unreadable = false;  // not a document: not a regular file, too large, no access, neither kind
 };
 // The document's text: the file as it is when it starts like QML, else its
-// deciphered content.
-DocumentText ReadDocument(const std::u16string& folder, const QString& document);
+// deciphered content. Only a regular file is read, never through a link.
+DocumentText ReadDocument(const platform::FolderHandle& folder, const QString& document);
 
-// Makes the folder and its `subfolders` when missing; the error names the
-// folder and the system's reason, as do those below.
-QString MakeFolders(const std::u16string& folder, std::initializer_list<const char*> subfolders);
-// Writes the file whole.
-QString WriteFile(const std::u16string& path, const QByteArray& bytes);
-QString SavePng(const QImage& image, const std::u16string& path);
+// A folder the preview writes into (the pictures or the diff folder), held
+// by descriptor with its subfolders, since it may come from someone else:
+// a subfolder that is a link is refused, and every file is written beside
+// its place and renamed over it, which replaces a link, a hard link or a
+// FIFO there instead of writing through it. Names are "x.png" or
+// "<subfolder>/x.png"; any other is refused.
+class OutputFolder {
+ public:
+  // Makes the folder and its `subfolders` when missing and opens them; a
+  // link in the folder's own place is followed only with `followLink` (the
+  // user named it). The error names the folder and the system's reason.
+  QString Open(const std::u16string& folder, bool followLink, std::initializer_list<const char*> subfolders);
+  const std::u16string& Path() const { return path; }
+  bool Holds(const QString& name) const;
+  QString Write(const QString& name, const QByteArray& bytes) const;
+  QString WritePng(const QString& name, const QImage& image) const;
+  // The regular file's bytes; empty when it is anything else or larger
+  // than `maxBytes`.
+  QByteArray Read(const QString& name, qint64 maxBytes) const;
+  // Removes the regular file `name`; a link or folder there stays. True
+  // when removed.
+  bool Remove(const QString& name) const;
+
+ private:
+  // The descriptor of the folder `name` is in and its last component (one
+  // component); -1 when it names nothing of this folder.
+  int Place(const QString& name, std::string& leaf) const;
+
+  std::u16string path;
+  std::map<QString, platform::Descriptor> folders;  // by subfolder, the folder itself under ""
+};
 
 }  // namespace prt::preview

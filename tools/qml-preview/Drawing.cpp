@@ -32,7 +32,8 @@ constexpr int kCaptionHeight = 30;
 
 QString ErrorText(const QString& document, const QQmlError& error) {
   QString text = document;
-  if (error.line() > 0) text += QStringLiteral(":%1:%2").arg(error.line()).arg(error.column());
+  if (error.line() > 0)
+    text += QLatin1Char(':') + QString::number(error.line()) + QLatin1Char(':') + QString::number(error.column());
   return text + QStringLiteral(": ") + error.description();
 }
 
@@ -164,9 +165,18 @@ void ShapeItem::paint(QPainter* painter) {
   }
 }
 
-Renderer::Renderer(const QString& importFolder) : runtime(new RuntimeStandIn) {
+Renderer::Renderer(const QString& importFolder, const QStringList& documentFolders) : runtime(new RuntimeStandIn) {
   [[maybe_unused]] static const int shapeType = qmlRegisterType<ShapeItem>("QmlPreview", 1, 0, "ShapeItem");
   engine.addImportPath(importFolder);
+  QStringList roots = documentFolders;
+  roots << privateFolder.path();
+  for (const QString& folder : engine.importPathList())  // the module's and Qt's own
+    if (!folder.startsWith(QLatin1String("qrc:")) && !folder.startsWith(QLatin1Char(':'))) roots << folder;
+  guard = std::make_unique<UrlGuard>(roots);
+  noNetwork = std::make_unique<NoNetwork>(*guard);
+  engine.addUrlInterceptor(guard.get());
+  engine.setNetworkAccessManagerFactory(noNetwork.get());
+  engine.setOfflineStoragePath(privateFolder.path() + QStringLiteral("/storage"));
   engine.rootContext()->setContextProperty(QStringLiteral("OrvixQG"), runtime);
   engine.addImageProvider(QStringLiteral("OrvixImageProvider"), new PlaceholderImages);
   engine.addImageProvider(QStringLiteral("qmlPreviewPattern"), new DashPattern(kFrameColour));
@@ -186,8 +196,8 @@ QString Renderer::MissingModules() {
   return probe.isError() ? probe.errors().value(0).description() : QString();
 }
 
-QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem) {
-  auto [it, fresh] = templates.try_emplace(folder);
+QQmlComponent* Renderer::Template(const platform::FolderHandle& folder, QString& problem) {
+  auto [it, fresh] = templates.try_emplace(folder.Path());
   TemplateState& state = it->second;
   if (fresh) {
     const DocumentText text = ReadDocument(folder, QStringLiteral("tmpl.qml"));
@@ -196,8 +206,7 @@ QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem
     } else {
       state.component = std::make_unique<QQmlComponent>(&engine);
       state.component->setData(
-          text.text,
-          QUrl::fromLocalFile(QStringLiteral("%1/t%2/tmpl.qml").arg(privateFolder.path()).arg(templates.size())));
+          text.text, QUrl::fromLocalFile(privateFolder.path() + QStringLiteral("/t%1/tmpl.qml").arg(templates.size())));
       for (const QQmlError& error : state.component->errors())
         state.problem += ErrorText(QStringLiteral("tmpl.qml"), error);
       if (!state.problem.isEmpty()) state.component.reset();
@@ -207,7 +216,7 @@ QQmlComponent* Renderer::Template(const std::u16string& folder, QString& problem
   return state.component.get();
 }
 
-QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language) {
+QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int language) {
   const DocumentText text = ReadDocument(folder, screen.document);
   screen.loaded = text.loaded;
   if (!text.error.isEmpty()) {
@@ -215,10 +224,14 @@ QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language
     return {};
   }
   runtime->SetLanguage(language);
+  guard->TakeRefused();  // what a document before this one asked for late
   current = &screen;
   struct Done {  // whatever way the drawing ends
     Renderer* self;
     ~Done() {
+      for (const QString& url : self->guard->TakeRefused())
+        self->current->warnings << self->current->document + QStringLiteral(": refused ") + url +
+                                       QStringLiteral(": documents get no network and no files outside their folder");
       self->current = nullptr;
       self->engine.trimComponentCache();
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -229,9 +242,8 @@ QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language
   // the real document can take its place; each drawing its own name, so two
   // versions of a document never share a compiled form.
   QQmlComponent component(&engine);
-  component.setData(
-      text.text,
-      QUrl::fromLocalFile(QStringLiteral("%1/%2/%3").arg(privateFolder.path()).arg(++drawings).arg(screen.document)));
+  component.setData(text.text, QUrl::fromLocalFile(privateFolder.path() + QLatin1Char('/') +
+                                                   QString::number(++drawings) + QLatin1Char('/') + screen.document));
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   if (!screen.errors.isEmpty()) return {};
 
@@ -246,11 +258,9 @@ QImage Renderer::Draw(const std::u16string& folder, Screen& screen, int language
   const double height = std::ceil(root->height());
   // Written this way round, a NaN size is refused too.
   if (!(width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide)) {
-    screen.errors << QStringLiteral("%1: the screen size %2x%3 is outside 1..%4")
-                         .arg(screen.document)
-                         .arg(width)
-                         .arg(height)
-                         .arg(kMaxSide);
+    screen.errors << screen.document +
+                         QStringLiteral(": the screen size %1x%2 is outside 1..%3")
+                             .arg(QString::number(width), QString::number(height), QString::number(kMaxSide));
     return {};
   }
   screen.width = static_cast<int>(width);
@@ -322,10 +332,7 @@ QImage ContactSheet(const std::vector<SheetCell>& cells) {
     const int x = static_cast<int>(i % columns) * kCellWidth;
     const int y = static_cast<int>(i / columns) * cellHeight;
     const QRect cell(x + 4, y + 4, kCellWidth - 8, kCellPictureHeight - 8);
-    std::string bytes;
-    const QImage thumb = cells[i].thumbnail.empty() || platform::ReadWholeFile(cells[i].thumbnail, bytes)
-                             ? QImage()
-                             : QImage::fromData(QByteArray::fromStdString(bytes), "PNG");
+    const QImage thumb = QImage::fromData(cells[i].thumbnail, "PNG");
     if (!thumb.isNull()) {
       painter.drawImage(cell.x() + (cell.width() - thumb.width()) / 2, cell.y() + (cell.height() - thumb.height()) / 2,
                         thumb);

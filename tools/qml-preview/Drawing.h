@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
+#include "tools/qml-preview/Sandbox.h"
 #include "tools/qml-preview/StandIns.h"
 
 namespace prt::preview {
@@ -48,8 +50,10 @@ struct Screen {
 
 class Renderer {
  public:
-  // The engine with the stand-in module from `importFolder`.
-  explicit Renderer(const QString& importFolder);
+  // The engine with the stand-in module from `importFolder`, whose
+  // documents may read files only below `documentFolders`, the module and
+  // Qt's own modules, and reach no network.
+  Renderer(const QString& importFolder, const QStringList& documentFolders);
   // Where the documents' text look-ups are answered (a data set).
   void SetTexts(RuntimeStandIn::TextLookup texts) { runtime->SetTexts(std::move(texts)); }
   // Why the QML runtime modules the documents import cannot be loaded;
@@ -57,12 +61,15 @@ class Renderer {
   QString MissingModules();
   // Draws the document of `folder` (a page over the folder's tmpl.qml);
   // the picture is null when it fails, with the reasons in `screen`.
-  QImage Draw(const std::u16string& folder, Screen& screen, int language);
+  QImage Draw(const platform::FolderHandle& folder, Screen& screen, int language);
 
  private:
-  QQmlComponent* Template(const std::u16string& folder, QString& problem);
+  QQmlComponent* Template(const platform::FolderHandle& folder, QString& problem);
 
   QTemporaryDir privateFolder;
+  // Made before the engine that refers to them, and gone after it.
+  std::unique_ptr<UrlGuard> guard;
+  std::unique_ptr<NoNetwork> noNetwork;
   QQmlEngine engine;
   std::unique_ptr<QQuickWindow> window;
   RuntimeStandIn* runtime;
@@ -80,7 +87,7 @@ QImage Thumbnail(const QImage& picture);
 QSize ThumbnailSize(QSize picture);
 
 struct SheetCell {
-  std::u16string thumbnail;  // empty when the document failed
+  QByteArray thumbnail;      // PNG; empty when the document failed
   QString caption;           // two lines
 };
 // The contact sheet of up to `kSheetScreens` cells.

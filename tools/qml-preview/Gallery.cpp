@@ -1,8 +1,6 @@
 #include "tools/qml-preview/Gallery.h"
 
 #include <QJsonArray>
-#include <QRegularExpression>
-#include <QUrl>
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -18,9 +16,12 @@ const char kStyle[] =
     "figure img{border:1px solid #888;background:#fff}figcaption{font-size:12px;overflow-wrap:anywhere}"
     ".failed{color:#f88}.warning{color:#fc8}pre{white-space:pre-wrap;max-width:900px}</style>\n";
 const char kListName[] = ".qml-preview";
+constexpr qint64 kListBytes = 64 << 20;  // four names per document
 
-// A file name as a link: percent-encoded, so any name stays one link.
-QString Href(const QString& name) { return QString::fromLatin1(QUrl::toPercentEncoding(name, "/")); }
+// HTML is filled in with one arg() call per pattern, never a chain: a
+// later arg() would take a "%1" or a percent escape in a name filled in
+// before for a place of its own.
+QString N(qint64 number) { return QString::number(number); }
 
 QString Head(const QString& title) {
   return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n")
@@ -36,8 +37,8 @@ QString Lines(const QStringList& lines, const char* type) {
 
 // The size, the language and how it was read, for a caption.
 QString Details(const Screen& screen) {
-  QStringList parts{QStringLiteral("%1×%2").arg(screen.width).arg(screen.height), screen.language};
-  if (!screen.title.isEmpty()) parts << QStringLiteral("title “%1”").arg(screen.title);
+  QStringList parts{N(screen.width) + QStringLiteral("×") + N(screen.height), screen.language};
+  if (!screen.title.isEmpty()) parts << QStringLiteral("title “") + screen.title + QStringLiteral("”");
   if (!screen.overTemplate.isEmpty()) parts << screen.overTemplate;
   if (screen.loaded != QLatin1String("text")) parts << screen.loaded;
   parts.removeAll(QString());
@@ -45,6 +46,11 @@ QString Details(const Screen& screen) {
 }
 
 }  // namespace
+
+QString Href(const QString& name) {
+  return QString::fromLatin1(
+      QByteArray::fromStdString(platform::NarrowPath(name.toStdU16String())).toPercentEncoding("/"));
+}
 
 QString ScreenTitle(const Screen& screen) { return screen.name.isEmpty() ? screen.document : screen.name; }
 
@@ -54,7 +60,7 @@ QString KindAndFile(const Screen& screen) {
 }
 
 QString SheetName(size_t sheet) {
-  return sheet == 0 ? QStringLiteral("index.png") : QStringLiteral("index-%1.png").arg(sheet + 1);
+  return sheet == 0 ? QStringLiteral("index.png") : QStringLiteral("index-%1.png").arg(N(qint64(sheet) + 1));
 }
 
 QString ScreenPage(const Screen& screen, const QString& project, const QString& previous, const QString& next) {
@@ -73,25 +79,14 @@ QString ScreenPage(const Screen& screen, const QString& project, const QString& 
   html += QStringLiteral(
               "<img src=\"../%1.png\" width=\"%2\" height=\"%3\" usemap=\"#controls\" alt=\"%4\">\n"
               "<map name=\"controls\">\n")
-              .arg(Href(base))
-              .arg(screen.width)
-              .arg(screen.height)
-              .arg(ScreenTitle(screen).toHtmlEscaped());
+              .arg(Href(base), N(screen.width), N(screen.height), ScreenTitle(screen).toHtmlEscaped());
   for (const Control& control : screen.controls) {
     const QRect& b = control.box;
     const QString tip = QStringLiteral("%1 · %2,%3 %4×%5%6")
-                            .arg(control.label)
-                            .arg(b.x())
-                            .arg(b.y())
-                            .arg(b.width())
-                            .arg(b.height())
-                            .arg(control.hidden ? QStringLiteral(" · hidden") : QString());
+                            .arg(control.label, N(b.x()), N(b.y()), N(b.width()), N(b.height()),
+                                 control.hidden ? QStringLiteral(" · hidden") : QString());
     html += QStringLiteral("<area shape=\"rect\" coords=\"%1,%2,%3,%4\" title=\"%5\" alt=\"%5\">\n")
-                .arg(b.left())
-                .arg(b.top())
-                .arg(b.right())
-                .arg(b.bottom())
-                .arg(tip.toHtmlEscaped());
+                .arg(N(b.left()), N(b.top()), N(b.right()), N(b.bottom()), tip.toHtmlEscaped());
   }
   return html + QStringLiteral("</map>\n</body></html>\n");
 }
@@ -101,12 +96,11 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
   for (const Screen& screen : screens) failed += screen.errors.isEmpty() ? 0 : 1;
   QString html = Head(project + QStringLiteral(" – qml-preview"));
   html += QStringLiteral("<h1>%1</h1>\n<p>%2 screens, %3 failed")
-              .arg(project.toHtmlEscaped())
-              .arg(screens.size())
-              .arg(failed);
+              .arg(project.toHtmlEscaped(), N(qint64(screens.size())), N(failed));
   if (sheets > 0) {
     html += QStringLiteral(" · contact sheets:");
-    for (size_t i = 0; i < sheets; ++i) html += QStringLiteral(" <a href=\"%1\">%2</a>").arg(SheetName(i)).arg(i + 1);
+    for (size_t i = 0; i < sheets; ++i)
+      html += QStringLiteral(" <a href=\"%1\">%2</a>").arg(SheetName(i), N(qint64(i) + 1));
   }
   html += QStringLiteral(" · <input id=\"filter\" type=\"search\" placeholder=\"filter by name\"></p>\n");
   for (const Screen& screen : screens) {
@@ -120,10 +114,8 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
                   "<figure data-name=\"%1\"><a href=\"pages/%2.html\"><img loading=\"lazy\" "
                   "src=\"thumbs/%2.png\" width=\"%3\" height=\"%4\" alt=\"%5\"></a>"
                   "<figcaption>%6<br>%7</figcaption></figure>\n")
-                  .arg(key, Href(base))
-                  .arg(thumb.width())
-                  .arg(thumb.height())
-                  .arg(ScreenTitle(screen).toHtmlEscaped(), caption, Details(screen).toHtmlEscaped());
+                  .arg(key, Href(base), N(thumb.width()), N(thumb.height()), ScreenTitle(screen).toHtmlEscaped(),
+                       caption, Details(screen).toHtmlEscaped());
     } else {
       html += QStringLiteral(
                   "<figure class=\"failed\" data-name=\"%1\"><figcaption>%2<br>failed to load</figcaption>%3"
@@ -140,35 +132,38 @@ QString GalleryPage(const QString& project, const std::vector<Screen>& screens, 
 }
 
 QString OutputFiles::List(std::set<QString> planned) {
-  static const QRegularExpression ours(QStringLiteral("^((thumbs|pages)/)?[^/]+\\.(png|html)$"));
   listed = std::move(planned);
   listed.insert(QStringLiteral("index.html"));
-  // Names as the file system's bytes, so any name comes back as it was.
-  if (const auto text = platform::ReadWholeFile(Join(folder, QString::fromLatin1(kListName))))
-    for (const QString& line :
-         QString::fromStdU16String(platform::WidenPath(*text)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-      if (ours.match(line).hasMatch()) listed.insert(line);
+  // Names as the file system's bytes, each ended by a NUL, so any name
+  // comes back as it was; a list without one is of a run that ended each
+  // with a newline.
+  const QByteArray text = folder.Read(QString::fromLatin1(kListName), kListBytes);
+  for (const QByteArray& line : text.split(text.contains('\0') ? '\0' : '\n')) {
+    const QString name = QString::fromStdU16String(platform::WidenPath(line.toStdString()));
+    if (folder.Holds(name) && (name.endsWith(QLatin1String(".png")) || name.endsWith(QLatin1String(".html"))))
+      listed.insert(name);
+  }
   return Write(listed);
 }
 
 void OutputFiles::Note(const QJsonObject& answer) {
-  for (const QJsonValue& file : answer[QLatin1String("written")].toArray()) written.insert(file.toString());
+  for (const QJsonValue& file : answer[QLatin1String("written")].toArray())
+    written.insert(QString::fromStdU16String(FromWire(file)));
 }
 
 QString OutputFiles::Finish(const QString& index, size_t& removed) {
-  if (QString error = WriteFile(Join(folder, QStringLiteral("index.html")), index.toUtf8()); !error.isEmpty())
-    return error;
+  if (QString error = folder.Write(QStringLiteral("index.html"), index.toUtf8()); !error.isEmpty()) return error;
   written.insert(QStringLiteral("index.html"));
   for (const QString& file : listed)
-    if (!written.contains(file) && !platform::DeleteFile(Join(folder, file))) ++removed;
+    if (!written.contains(file) && folder.Remove(file)) ++removed;
   return Write(written);
 }
 
 QString OutputFiles::Write(const std::set<QString>& files) const {
-  std::string text;
+  QByteArray text;
   for (const QString& file : files)
-    if (!file.contains(QLatin1Char('\n'))) text += platform::NarrowPath(file.toStdU16String()) + '\n';
-  return WriteFile(Join(folder, QString::fromLatin1(kListName)), QByteArray::fromStdString(text));
+    text += QByteArray::fromStdString(platform::NarrowPath(file.toStdU16String())) + '\0';
+  return folder.Write(QString::fromLatin1(kListName), text);
 }
 
 }  // namespace prt::preview

@@ -9,10 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Drawing.h"
 
 namespace prt::preview {
 
+// A file name as a link: its bytes percent-encoded, so any name, also one
+// that is not UTF-8, stays one link to that file.
+QString Href(const QString& name);
 // The screen's name, or its file when it has none (a template).
 QString ScreenTitle(const Screen& screen);
 // "page · page16777216.qml".
@@ -25,12 +29,13 @@ QString SheetName(size_t sheet);
 
 // The files (relative to the folder) a run writes into its output folder,
 // kept in the folder's `.qml-preview` list so that the next run removes
-// those of documents that are gone. Only names the preview makes are ever
-// taken from the list: a plain name or one below thumbs/ or pages/, ending
-// in .png or .html.
+// those of documents that are gone. The list may come from someone else:
+// only names the preview makes are taken from it (one component, or one
+// below a subfolder of the output folder, ending in .png or .html), and
+// only regular files are removed, through the folder's descriptors.
 class OutputFiles {
  public:
-  explicit OutputFiles(std::u16string folder) : folder(std::move(folder)) {}
+  explicit OutputFiles(const OutputFolder& folder) : folder(folder) {}
   // Lists what the last run wrote and what this one may write (`planned`
   // and index.html) before anything is written, so a run that stops half
   // way leaves nothing unlisted.
@@ -44,7 +49,7 @@ class OutputFiles {
  private:
   QString Write(const std::set<QString>& files) const;
 
-  std::u16string folder;
+  const OutputFolder& folder;
   std::set<QString> listed, written;
 };
 

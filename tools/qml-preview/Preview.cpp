@@ -26,9 +26,9 @@ QString StandInImportFolder(const QString& programFolder) {
 Outcome PreviewFolder(const Options& options) {
   Outcome outcome;
   const std::u16string& qmls = options.folders.front();
-  const std::u16string& out = options.output;
+  platform::FolderHandle folder;
   std::vector<QString> documents;
-  if (outcome.Failed(ListDocuments(qmls, documents))) return outcome;
+  if (outcome.Failed(OpenDocuments(qmls, folder)) || outcome.Failed(ListDocuments(folder, documents))) return outcome;
   QString project = Display(qmls);
   std::map<QString, int> starts;  // each document's language, known with the data set
   if (!options.dataFile.empty()) {
@@ -40,7 +40,8 @@ Outcome PreviewFolder(const Options& options) {
     project = data->ProjectName();
     starts = data->StartLanguages();
   }
-  if (outcome.Failed(MakeFolders(out, {"thumbs", "pages"}))) return outcome;
+  OutputFolder out;
+  if (outcome.Failed(out.Open(options.output, options.outputNamed, {"thumbs", "pages"}))) return outcome;
 
   OutputFiles files(out);
   const size_t sheets = (documents.size() + kSheetScreens - 1) / kSheetScreens;
@@ -61,8 +62,8 @@ Outcome PreviewFolder(const Options& options) {
     if (!job.contains(QLatin1String("draw"))) {
       if (answer.contains(QLatin1String("crashed")))
         outcome.Failed(QStringLiteral("contact sheet %1: %2")
-                           .arg(job[QLatin1String("sheet")].toInt() + 1)
-                           .arg(answer[QLatin1String("crashed")].toString()));
+                           .arg(QString::number(job[QLatin1String("sheet")].toInt() + 1),
+                                answer[QLatin1String("crashed")].toString()));
       return;
     }
     const size_t index = static_cast<size_t>(job[QLatin1String("draw")].toInt());

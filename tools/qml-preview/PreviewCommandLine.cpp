@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "platform/Text.h"
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 
 namespace prt::preview {
 
@@ -49,7 +49,7 @@ constexpr int kMaxWorkers = 256;
 Expected<Request, int> ParseCommandLine(int argc, char** argv) {
   Request request;
   std::optional<std::string> output, dataFile, workers;
-  const auto operands = cli::Parse({.program = "qml-preview",
+  const auto operands = options::Parse({.program = "qml-preview",
                                     .help = kHelp,
                                     .options = {{"-o,--output", &output},
                                                 {"--prt", &dataFile},
@@ -61,20 +61,21 @@ Expected<Request, int> ParseCommandLine(int argc, char** argv) {
                                    argc, argv);
   if (!operands) return Unexpected{operands.Error()};
   if (request.diff && operands->size() < 2)
-    return Unexpected{cli::UsageError("qml-preview", "missing <new qmls folder>")};
+    return Unexpected{options::UsageError("qml-preview", "missing <new qmls folder>")};
   if (!request.diff && operands->size() > 1)
-    return Unexpected{cli::UsageError("qml-preview", "unexpected argument '" + operands->back() + "'")};
-  if (request.diff && dataFile) return Unexpected{cli::UsageError("qml-preview", "--prt does not go with --diff")};
+    return Unexpected{options::UsageError("qml-preview", "unexpected argument '" + operands->back() + "'")};
+  if (request.diff && dataFile) return Unexpected{options::UsageError("qml-preview", "--prt does not go with --diff")};
   if (workers) {
     const char* end = workers->data() + workers->size();
     const auto [stop, error] = std::from_chars(workers->data(), end, request.workers);
     if (error != std::errc() || stop != end || request.workers < 1 || request.workers > kMaxWorkers)
-      return Unexpected{cli::UsageError("qml-preview", "--jobs takes a number from 1 to 256, not '" + *workers + "'")};
+      return Unexpected{options::UsageError("qml-preview", "--jobs takes a number from 1 to 256, not '" + *workers + "'")};
   }
   for (const std::string& folder : *operands) request.folders.push_back(platform::WidenPath(folder));
   if (dataFile) request.dataFile = platform::WidenPath(*dataFile);
   if (output) {
     request.output = platform::WidenPath(*output);
+    request.outputNamed = true;
   } else {
     request.output = request.folders.back();
     while (request.output.size() > 1 && request.output.back() == u'/') request.output.pop_back();

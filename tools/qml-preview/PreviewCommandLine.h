@@ -11,6 +11,7 @@ namespace prt::preview {
 struct Request {
   std::vector<std::u16string> folders;  // the qmls folder, or the old and the new with --diff
   std::u16string output;                // default: <qmls folder>-preview, <new folder>-diff
+  bool outputNamed = false;             // -o given: a link there is followed, as for any operand
   std::u16string dataFile;              // --prt; empty without
   int workers = 0;                      // -j; 0: one per core
   bool diff = false;

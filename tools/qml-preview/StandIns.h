@@ -36,7 +36,8 @@ class RuntimeStandIn : public QObject {
   Q_INVOKABLE QString getQString(qint64 textId) const {
     if (texts && textId >= 0 && textId <= UINT32_MAX)
       if (auto text = texts(static_cast<uint32_t>(textId), language)) return *text;
-    return QStringLiteral("[text #%1%2]").arg(textId).arg(texts ? QStringLiteral(" missing") : QString());
+    return QStringLiteral("[text #") + QString::number(textId) +
+           (texts ? QStringLiteral(" missing]") : QStringLiteral("]"));
   }
 
  signals:

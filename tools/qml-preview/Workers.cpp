@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
+#include <QThreadPool>
 #include <iostream>
 #include <vector>
 
@@ -19,16 +20,10 @@ namespace {
 constexpr size_t kJobsAhead = 2;
 // A document that takes longer is given up (its worker is stopped).
 constexpr int kJobSeconds = 120;
+// Larger files in thumbs/ are not the preview's thumbnails.
+constexpr qint64 kThumbnailBytes = 4 << 20;
 
 QByteArray Line(const QJsonObject& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n'; }
-
-QString PathToWire(const std::u16string& path) {
-  return QString::fromLatin1(QByteArray::fromStdString(platform::NarrowPath(path)).toHex());
-}
-
-std::u16string PathFromWire(const QJsonValue& value) {
-  return platform::WidenPath(QByteArray::fromHex(value.toString().toLatin1()).toStdString());
-}
 
 // The fields of a screen that travel back from the worker, by their keys
 // (the document travels as a path, the controls not at all).
@@ -41,27 +36,42 @@ constexpr std::pair<const char*, QStringList Screen::*> kListFields[] = {{"error
                                                                          {"warnings", &Screen::warnings}};
 
 QJsonObject ScreenToJson(const Screen& screen) {
-  QJsonObject json{{"document", PathToWire(screen.document.toStdU16String())}, {"object", screen.object}};
+  QJsonObject json{{"document", ToWire(screen.document.toStdU16String())}, {"object", screen.object}};
   for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
   for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
   for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
   return json;
 }
 
+QStringList FoldersOf(const QJsonObject& setup) {
+  QStringList folders;
+  for (const QJsonValue& folder : setup[QLatin1String("folders")].toArray())
+    folders << QString::fromStdU16String(FromWire(folder));
+  return folders;
+}
+
 // One worker process's state: the set-up, the engine and the data set.
 class Worker {
  public:
-  Worker(const QJsonObject& setup, const QString& importFolder) : renderer(importFolder) {
-    for (const QJsonValue& folder : setup[QLatin1String("folders")].toArray()) folders.push_back(PathFromWire(folder));
+  Worker(const QJsonObject& setup, const QString& importFolder)
+      : setup(setup), renderer(importFolder, FoldersOf(setup)) {
     for (const QJsonValue& name : setup[QLatin1String("documents")].toArray())
-      documents << QString::fromStdU16String(PathFromWire(name));
-    output = PathFromWire(setup[QLatin1String("output")]);
+      documents << QString::fromStdU16String(FromWire(name));
     project = setup[QLatin1String("project")].toString();
-    dataFile = PathFromWire(setup[QLatin1String("data")]);
+    dataFile = FromWire(setup[QLatin1String("data")]);
   }
 
   // The first answer: ready, or why this worker cannot draw.
   QJsonObject Start() {
+    for (const QString& folder : FoldersOf(setup))
+      if (const QString problem = OpenDocuments(folder.toStdU16String(), folders.emplace_back()); !problem.isEmpty())
+        return {{"fatal", problem}};
+    const std::u16string out = FromWire(setup[QLatin1String("output")]);
+    const bool follow = setup[QLatin1String("follow")].toBool();
+    if (const QString problem = setup[QLatin1String("diff")].toBool() ? output.Open(out, follow, {})
+                                                                      : output.Open(out, follow, {"thumbs", "pages"});
+        !problem.isEmpty())
+      return {{"fatal", problem}};
     if (!dataFile.empty()) {
       auto opened = DataSet::Open(dataFile);
       if (!opened) return {{"fatal", opened.Error()}};
@@ -95,9 +105,8 @@ class Worker {
   // Writes a file of the output folder, noting it; the first failure ends the run.
   void Save(const QString& name, const QImage* image, const QByteArray& bytes = {}) {
     if (!fatal.isEmpty()) return;
-    const std::u16string path = Join(output, name);
-    fatal = image ? SavePng(*image, path) : WriteFile(path, bytes);
-    if (fatal.isEmpty()) written.append(name);
+    fatal = image ? output.WritePng(name, *image) : output.Write(name, bytes);
+    if (fatal.isEmpty()) written.append(ToWire(name.toStdU16String()));
   }
 
   // Which language the texts are in: where the document starts, and for a
@@ -112,7 +121,8 @@ class Worker {
     if (after < 0 || after == start) return text;
     return text + QStringLiteral(", controls after the title in ") +
            (data ? data->LanguageName(after)
-                 : QStringLiteral("the title's last language (%1 of %2)").arg(after + 1).arg(screen.titleFonts));
+                 : QStringLiteral("the title's last language (%1 of %2)")
+                       .arg(QString::number(after + 1), QString::number(screen.titleFonts)));
   }
 
   QJsonObject DrawJob(const QJsonObject& job) {
@@ -141,9 +151,9 @@ class Worker {
     for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
       const QString base = BaseName(documents.value(first + static_cast<int>(cells.size())));
       const bool drawn = cell[QLatin1String("drawn")].toBool();
-      cells.push_back(
-          {drawn ? Join(output, QStringLiteral("thumbs/") + base + QStringLiteral(".png")) : std::u16string(),
-           cell[QLatin1String("caption")].toString()});
+      cells.push_back({drawn ? output.Read(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), kThumbnailBytes)
+                             : QByteArray(),
+                       cell[QLatin1String("caption")].toString()});
     }
     const QImage sheet = ContactSheet(cells);
     Save(SheetName(static_cast<size_t>(job[QLatin1String("sheet")].toInt())), &sheet);
@@ -176,9 +186,10 @@ class Worker {
     return answer;
   }
 
-  std::vector<std::u16string> folders;
+  QJsonObject setup;
+  std::vector<platform::FolderHandle> folders;
   QStringList documents;
-  std::u16string output;
+  OutputFolder output;
   std::u16string dataFile;
   QString project;
   std::optional<DataSet> data;
@@ -191,7 +202,7 @@ class Worker {
 
 Screen ScreenFromJson(const QJsonObject& json) {
   Screen screen;
-  screen.document = QString::fromStdU16String(PathFromWire(json[QLatin1String("document")]));
+  screen.document = QString::fromStdU16String(FromWire(json[QLatin1String("document")]));
   screen.object = json[QLatin1String("object")].toInteger();
   for (const auto& [key, field] : kTextFields) screen.*field = json[QLatin1String(key)].toString();
   for (const auto& [key, field] : kNumberFields) screen.*field = json[QLatin1String(key)].toInt();
@@ -200,6 +211,9 @@ Screen ScreenFromJson(const QJsonObject& json) {
 }
 
 int RunWorker(const QString& importFolder) {
+  // A worker is one of -j processes: Qt's helper threads (picture
+  // conversions) would only add stacks under its memory limit.
+  QThreadPool::globalInstance()->setMaxThreadCount(1);
   std::string line;
   if (!std::getline(std::cin, line)) return 1;
   Worker worker(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object(), importFolder);
@@ -219,12 +233,14 @@ WorkerPool::WorkerPool(const Options& options, const std::vector<QString>& docum
                        OnAnswer onAnswer)
     : program(options.program), workerCount(options.workers), onAnswer(std::move(onAnswer)) {
   QJsonArray folders, names;
-  for (const std::u16string& folder : options.folders) folders.append(PathToWire(folder));
-  for (const QString& document : documents) names.append(PathToWire(document.toStdU16String()));
+  for (const std::u16string& folder : options.folders) folders.append(ToWire(folder));
+  for (const QString& document : documents) names.append(ToWire(document.toStdU16String()));
   setup = Line({{"folders", folders},
                 {"documents", names},
-                {"output", PathToWire(options.output)},
-                {"data", PathToWire(options.dataFile)},
+                {"output", ToWire(options.output)},
+                {"follow", options.outputNamed},
+                {"diff", options.diff},
+                {"data", ToWire(options.dataFile)},
                 {"project", project}});
 }
 
@@ -256,7 +272,7 @@ QString WorkerPool::Run(bool& missing) {
     worker.clock.setSingleShot(true);
     worker.clock.setInterval(kJobSeconds * 1000);
     QObject::connect(&worker.clock, &QTimer::timeout, &loop, [&worker] {
-      worker.stalled = QStringLiteral("not drawn within %1 s").arg(kJobSeconds);
+      worker.stalled = QStringLiteral("not drawn within %1 s").arg(QString::number(kJobSeconds));
       worker.process->kill();
     });
     Start(worker);
@@ -326,11 +342,14 @@ void WorkerPool::Ended(Process& worker) {
     worker.inFlight.pop_front();
     queue.insert(queue.begin(), worker.inFlight.begin(), worker.inFlight.end());
     worker.inFlight.clear();
+    const QProcess& process = *worker.process;
     const QString why =
-        !worker.stalled.isEmpty() ? worker.stalled
-        : worker.process->exitStatus() == QProcess::CrashExit
-            ? QStringLiteral("the drawing process crashed")
-            : QStringLiteral("the drawing process ended with status %1").arg(worker.process->exitCode());
+        !worker.stalled.isEmpty()                     ? worker.stalled
+        : process.exitStatus() == QProcess::CrashExit ? QStringLiteral("the drawing process crashed")
+        : process.exitCode() == kOutOfMemoryStatus
+            ? QStringLiteral("needs more than the %1 MiB of memory a drawing process may take")
+                  .arg(QString::number(kWorkerMemoryBytes >> 20))
+            : QStringLiteral("the drawing process ended with status %1").arg(QString::number(process.exitCode()));
     onAnswer(job, {{"crashed", why}});
   }
   worker.stalled.clear();

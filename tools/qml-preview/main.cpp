@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "platform/FileSystem.h"
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
+#include "tools/qml-preview/Sandbox.h"
 #include "tools/qml-preview/Workers.h"
 
 namespace {
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
   // A worker this program started (Workers.h).
   if (argc == 2 && std::strcmp(argv[1], "--worker") == 0 && std::getenv("QML_PREVIEW_WORKER") != nullptr) {
     prt::platform::PrepareProcess();
+    prt::preview::LimitWorkerMemory();
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QGuiApplication application(qtArgc, argv);
     const int status =
@@ -55,12 +58,12 @@ int main(int argc, char** argv) {
   if (!request) return request.Error();
   QCoreApplication application(qtArgc, argv);
   // --diff answers like diff: 1 means the folders differ, 2 any trouble.
-  const int refused = request->diff ? prt::cli::kUsage : prt::cli::kRefused;
+  const int refused = request->diff ? prt::options::kUsage : prt::options::kRefused;
   prt::preview::Options options{*request, QCoreApplication::applicationFilePath()};
   if (prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()).isEmpty()) {
     std::cerr << "qml-preview: the stand-in module VantorelV5 is not beside the program ("
               << Text(QCoreApplication::applicationDirPath()) << "/qml)\n";
-    return request->diff ? refused : prt::cli::kIncomplete;
+    return request->diff ? refused : prt::options::kIncomplete;
   }
   const bool quiet = request->quiet;
   const bool terminal = !quiet && prt::platform::StandardErrorIsTerminal();
@@ -73,12 +76,16 @@ int main(int argc, char** argv) {
 
   QElapsedTimer clock;
   clock.start();
-  const prt::preview::Outcome outcome =
-      request->diff ? prt::preview::DiffFolders(options) : prt::preview::PreviewFolder(options);
+  prt::preview::Outcome outcome;
+  try {
+    outcome = request->diff ? prt::preview::DiffFolders(options) : prt::preview::PreviewFolder(options);
+  } catch (const std::bad_alloc&) {
+    outcome.fatal = QStringLiteral("out of memory");
+  }
   if (terminal) std::cerr << "\r\x1b[K";
   if (!outcome.fatal.isEmpty()) {
     std::cerr << "qml-preview: " << Text(outcome.fatal) << '\n';
-    return outcome.modulesMissing && !request->diff ? prt::cli::kIncomplete : refused;
+    return outcome.modulesMissing && !request->diff ? prt::options::kIncomplete : refused;
   }
   size_t failed = 0;
   for (const auto& screen : outcome.screens) failed += screen.errors.isEmpty() ? 0 : 1;
@@ -94,5 +101,5 @@ int main(int argc, char** argv) {
       for (const QString& error : screen.errors) std::cerr << "  " << Text(error) << '\n';
   }
   if (request->diff) return outcome.differ ? 1 : 0;
-  return failed > 0 ? prt::cli::kSomeFailed : prt::cli::kDone;
+  return failed > 0 ? prt::options::kSomeFailed : prt::options::kDone;
 }

@@ -1,11 +1,11 @@
-#include "tools/cli/CommandLine.h"
+#include "tools/options/CommandLine.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
 
 #include "cli/ProgramInfo.h"
 
-namespace prt::cli {
+namespace prt::options {
 
 namespace {
 
@@ -68,4 +68,4 @@ Expected<std::vector<std::string>, int> Parse(const Syntax& syntax, int argc, ch
   return operands;
 }
 
-}  // namespace prt::cli
+}  // namespace prt::options

@@ -9,10 +9,10 @@
 
 #include "platform/Expected.h"
 
-namespace prt::cli {
+namespace prt::options {
 
 // What an exit status means, the same in every companion program.
-enum Status : int {
+enum ExitStatus : int {
   kDone = 0,
   kRefused = 1,       // an input refused, or a file that cannot be read or written
   kUsage = 2,         // an unknown option, a missing value or operand, an extra operand
@@ -44,4 +44,4 @@ Expected<std::vector<std::string>, int> Parse(const Syntax& syntax, int argc, ch
 // together), written as Parse writes its own; answers kUsage.
 int UsageError(std::string_view program, const std::string& what);
 
-}  // namespace prt::cli
+}  // namespace prt::options
