@@ -12,6 +12,8 @@
 
 namespace prt {
 
+class ByteCursor;
+
 enum class ByteOrder : uint8_t { Little, Big };
 
 class TransferFileReader {
@@ -48,6 +50,14 @@ class TransferFileReader {
 
  private:
   TransferFileReader() = default;
+
+  // The steps of Load, each leaving its failure in the cursor (ReadHead
+  // answers it, with the header length H).
+  Result<uint32_t> ReadHead(ByteCursor& in, bool empty);
+  bool ReadSection(ByteCursor& in, uint64_t& payloadSize, Runs (&positions)[4]);
+  void ReadName(ByteCursor& in);
+  bool PlacePayload(ByteCursor& in, uint64_t payloadSize, uint64_t fileSize);
+  bool PointersFit(ByteCursor& in) const;
 
   std::string name_;
   ByteOrder order_ = ByteOrder::Little;  // the payload's, as converted
