@@ -61,6 +61,15 @@ std::string ControlId(const IControl& control) {
   return std::string(control.GetTypeCode()) + std::to_string(static_cast<int32_t>(control.GetObjID()));
 }
 
+// The builder's name of a control's class; a drawn shape by its shape (a
+// circle is an ellipse of equal sides).
+std::string KindName(const IControl& c) {
+  const std::string_view code = c.GetTypeCode() == "crcl" ? "elps" : c.GetTypeCode();
+  for (const TypeRow& row : kTypeTable)
+    if (row.number == c.GetTypeNumber() && row.code && code == row.code) return row.name;
+  return "control";
+}
+
 class Languages {
  public:
   explicit Languages(const DataSet& data) : data_(data) {}
@@ -405,8 +414,7 @@ class Checker {
       IControl& c = *child;
       // Formed only for a finding: most controls have none.
       const auto who = [&] {
-        const TypeRow* row = FindType(c.GetTypeNumber());
-        return std::string(row ? row->name : "control") + " " + ControlId(c) + " " +
+        return KindName(c) + " " + ControlId(c) + " " +
                Quoted(ControlName(data_, c.GetObjID(), language));
       };
       Texts(c, who, out);

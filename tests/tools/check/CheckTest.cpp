@@ -35,7 +35,9 @@ struct Row {
 const Row kRows[] = {
     {"clean", Page(R"({"type": "button", "text": "Start", "x": 10, "y": 10, "w": 100, "h": 40})"), 0, {}},
     {"shared-template",
-     R"({"screens": [{"type": "template", "label": "frame", "text": "frame", "w": 800, "h": 480},
+     // Nothing of the lost one is looked at: its document never reaches qmls.
+     R"({"screens": [{"type": "template", "label": "frame", "text": "frame", "w": 800, "h": 480, "children": [
+         {"type": "button", "text": "Away", "x": 900, "y": 0, "w": 10, "h": 10}]},
        {"type": "template", "text": "SERVICE MODE", "w": 800, "h": 480},
        {"type": "page", "text": "Main", "w": 800, "h": 480, "template": "frame"}]})",
      1,
@@ -52,11 +54,11 @@ const Row kRows[] = {
       R"(popup "Login" (pops1191182336.qml) before it left that language current, its texts come out in that language )"
       R"([language-switch])"}},
     {"missing-text",
-     Page(R"({"type": "button", "text": ["Start", null], "x": 10, "y": 10, "w": 100, "h": 40})", "",
+     Page(R"({"type": "ellipse", "text": ["Lamp", null], "x": 10, "y": 10, "w": 40, "h": 40})", "",
           R"("languages": [{"id": 1033}, {"id": 1031}],)"),
      1,
-     {R"(page "Main" (page16777216.qml): warning: button bttn486539264 "Start" has no text in language 1031 (index 1), )"
-      R"(a document written in it names the control "29#0" and the panel shows no text [missing-text])"}},
+     {R"(page "Main" (page16777216.qml): warning: ellipse crcl671088640 "Lamp" has no text in language 1031 (index 1), )"
+      R"(a document written in it names the control "40#0" and the panel shows no text [missing-text])"}},
     {"font-lookup", R"({"screens": [)" + kTitledPopup.substr(0, kTitledPopup.size() - 1) + "]}", 1,
      {R"(popup "Login" (pops1191182336.qml): warning: its title's font 0 (style 0) has no face in language 1 (index 0), )"
       R"(the converter leaves the title's fontArray out and prints "GetCurrentLanguageFontInfo failed!" [font-lookup])"}},
