@@ -30,8 +30,8 @@ using json = nlohmann::ordered_json;
 constexpr uint8_t kTemplateType = 38, kTrendType = 28;
 constexpr int32_t kTrendExtent = 1024;  // what the trend view's size is cut to
 constexpr uint32_t kLinkPresent = 1, kLinkTarget = 4;
-// Languages looked at per text or font: the converter's own cap on a font array.
-constexpr uint32_t kLanguages = limits::kFontLanguages;
+// Languages named in one finding and in its details, which count them all.
+constexpr size_t kNamedLanguages = 8;
 
 const char* LevelName(Level level) {
   switch (level) {
@@ -43,6 +43,14 @@ const char* LevelName(Level level) {
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The UTF-8 bytes a document's text is saved as; a surrogate unit becomes
+// U+FFFD, 3 bytes.
+uint64_t SavedBytes(std::u16string_view text) {
+  uint64_t bytes = 0;
+  for (const char16_t u : text) bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+  return bytes;
+}
 
 std::optional<std::string> TextAt(ImageRef text) {
   std::u16string units;
@@ -304,6 +312,7 @@ class Checker {
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return screens_[a].size > screens_[b].size; });
     std::atomic<size_t> next = 0;
     std::atomic<bool> outOfMemory = false;
+    bytesLeft_ = byteLimit_;
     const auto work = [&] {
       QmlGenerator generator(data_);
       ControlBudget budget(data_.ImageSize());
@@ -345,7 +354,20 @@ class Checker {
     if (!tree || !GrowTree(data_, tree, budget)) return;  // the collection already built it
     generator.language = screen.language;
     generator.notices.clear();
+    // The run's budget for all its documents, as the converter keeps it.
+    generator.stream.SetLimit(static_cast<size_t>(std::min<uint64_t>(bytesLeft_, SIZE_MAX)));
     const bool written = WriteScreenDocument(*tree, generator);
+    if (generator.stream.GetFault() == QmlStream::Fault::OutOfMemory) throw std::bad_alloc();
+    const bool overBudget = generator.stream.GetFault() == QmlStream::Fault::OverLimit ||
+                            !Reserve(SavedBytes(generator.stream.View()));
+    if (overBudget) {
+      Finding f{.level = Level::Error, .check = "run-fails"};
+      f.what = "the documents pass " + platform::GroupedDigits(byteLimit_) + " bytes here, the limit for a data set of " +
+               platform::GroupedDigits(data_.ImageSize()) + " bytes";
+      f.why = "the converter stops at this document or one written beside it";
+      out.push_back(std::move(f));
+      return;
+    }
     Fonts(*tree, out);
     const auto [w, h] = tree->GetSize();
     if (w <= 0 || h <= 0) out.push_back(SizeFinding(*tree, w, h, "the screen"));
@@ -374,23 +396,25 @@ class Checker {
     std::vector<std::string> missing;
     json ids = json::array();
     FontInfo info;
-    for (uint32_t l = 0; l < std::min(data_.LanguageCount(), kLanguages); ++l) {
+    size_t count = 0;
+    for (uint32_t l = 0; l < std::min(data_.LanguageCount(), limits::kCheckedLanguages); ++l) {
       if (data_.LanguageFontInfo(l, font.U16(0), font.U16(2), info)) continue;
-      missing.push_back(languages_.Name(l));
-      ids.push_back(languages_.Json(l));
+      if (count++ < kNamedLanguages) missing.push_back(languages_.Name(l)), ids.push_back(languages_.Json(l));
     }
     if (missing.empty()) return;
     Finding f{.check = "font-lookup"};
     f.what = "its title's font " + std::to_string(font.U16(0)) + " (style " + std::to_string(font.U16(2)) +
-             ") has no face in language" + (missing.size() == 1 ? " " : "s ") + Joined(missing);
+             ") has no face in language" + (count == 1 ? " " : "s ") + Joined(missing, count);
     f.why = "the converter leaves the title's fontArray out and prints \"GetCurrentLanguageFontInfo failed!\"";
-    f.details = {{"font", font.U16(0)}, {"style", font.U16(2)}, {"languages", ids}};
+    f.details = {{"font", font.U16(0)}, {"style", font.U16(2)}, {"languages", ids}, {"count", count}};
     out.push_back(std::move(f));
   }
 
-  static std::string Joined(const std::vector<std::string>& items) {
+  // The items, and how many of `total` were left out.
+  static std::string Joined(const std::vector<std::string>& items, size_t total) {
     std::string text;
     for (size_t i = 0; i < items.size(); ++i) text += (i ? ", " : "") + items[i];
+    if (total > items.size()) text += " and " + std::to_string(total - items.size()) + " more";
     return text;
   }
 
@@ -456,24 +480,35 @@ class Checker {
     const uint32_t ref = c.GetObjID();
     const std::optional<uint32_t> number = data_.ObjectTextNumber(ref);
     if (!number) return;  // no text in any language
-    const uint32_t count = std::min(data_.LanguageCount(), kLanguages);
+    const uint32_t languages = std::min(data_.LanguageCount(), limits::kCheckedLanguages);
     std::vector<std::string> missing;
     json ids = json::array();
-    for (uint32_t l = 0; l < count; ++l) {
+    size_t count = 0;
+    for (uint32_t l = 0; l < languages; ++l) {
       if (data_.Text(*number, l)) continue;
-      missing.push_back(languages_.Name(l));
-      ids.push_back(languages_.Json(l));
+      if (count++ < kNamedLanguages) missing.push_back(languages_.Name(l)), ids.push_back(languages_.Json(l));
     }
-    if (missing.empty() || missing.size() == count) return;
+    if (count == 0 || count == languages) return;
     Finding f{.check = "missing-text"};
-    f.what = who() + " has no text in language" + (missing.size() == 1 ? " " : "s ") + Joined(missing);
+    f.what = who() + " has no text in language" + (count == 1 ? " " : "s ") + Joined(missing, count);
     f.why = "a document written in it names the control " +
             Quoted(std::to_string(ref >> 24) + "#" + std::to_string(ref & 0xFFFFFFu)) + " and the panel shows no text";
-    f.details = {{"control", ControlId(c)}, {"languages", ids}};
+    f.details = {{"control", ControlId(c)}, {"languages", ids}, {"count", count}};
     out.push_back(std::move(f));
   }
 
+  // Takes `bytes` from what the documents may still take; false past it.
+  bool Reserve(uint64_t bytes) {
+    uint64_t left = bytesLeft_.load();
+    do {
+      if (bytes > left) return false;
+    } while (!bytesLeft_.compare_exchange_weak(left, left - bytes));
+    return true;
+  }
+
   const DataSet& data_;
+  const uint64_t byteLimit_ = limits::DocumentBytes(data_.ImageSize());
+  std::atomic<uint64_t> bytesLeft_ = 0;
   Languages languages_;
   const uint32_t stored_;
   std::vector<Screen> screens_;
