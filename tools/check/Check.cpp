@@ -137,7 +137,8 @@ std::optional<std::string> QtRejection(const std::string& name, std::u16string_v
 
 class Checker {
  public:
-  explicit Checker(const DataSet& data) : data_(data), languages_(data), stored_(data.StoredLanguage()) {}
+  Checker(const DataSet& data, bool details)
+      : data_(data), details_(details), languages_(data), stored_(data.StoredLanguage()) {}
 
   Report Run(int threads) {
     ClearUpperVectorState();
@@ -198,15 +199,14 @@ class Checker {
     return CollectScreens(data_, u"", screens);
   }
 
+  // Named as the document names itself: by the reference its record holds.
   Document DocumentOf(const Screen& screen) {
-    const uint32_t ref = screen.reference;
-    const TypeRow* row = FindType(ref >> 24);
-    const std::string code = row && row->code ? row->code : "?";
+    const TypeRow* row = FindType(screen.reference >> 24);
     Document d;
     d.kind = row ? row->name : "screen";
-    d.name = ControlName(data_, ref, stored_);
-    d.file = code + (code == "tmpl" ? "" : std::to_string(static_cast<int32_t>(ref))) + ".qml";
-    d.reference = ref;
+    d.reference = data_.ObjectRecord(screen.reference).U32(rec::kObjectRef);
+    d.name = ControlName(data_, d.reference, stored_);
+    d.file = platform::Narrow(std::u16string_view(screen.path).substr(1));  // "/<file>": no staging folder
     d.language = screen.language;
     return d;
   }
@@ -224,9 +224,11 @@ class Checker {
       if (screens_[i].reference >> 24 == kTemplateType) templates.push_back(i);
     if (templates.size() < 2) return;
     std::map<uint32_t, size_t> pagesOver;  // template reference -> pages that link it
-    for (const Screen& screen : screens_) {
-      if (screen.reference >> 24 != 1) continue;
-      const DataSet::Links links = data_.ObjectLinks(screen.reference);
+    for (size_t i = 0; i < screens_.size(); ++i) {
+      if (screens_[i].reference >> 24 != 1) continue;
+      // Read as the trees read them: by the reference the record holds; a
+      // link's target is a table slot.
+      const DataSet::Links links = data_.ObjectLinks(report_.documents[i].reference);
       for (uint32_t k = 0; k < links.count; ++k) {
         const ImageRef link = links[k];
         if (link.U8(kLinkPresent) != 0 && link.U32(kLinkTarget) >> 24 == kTemplateType) {
@@ -244,7 +246,7 @@ class Checker {
                " templates, overwrites";
       f.why = "its document is lost and the " + std::to_string(pages) + " page" + (pages == 1 ? "" : "s") +
               " over it " + (pages == 1 ? "is" : "are") + " shown over " + Quoted(report_.documents[last].name);
-      f.details = {{"survivor", report_.documents[last].name}, {"pages", pages}};
+      if (details_) f.details = {{"survivor", report_.documents[last].name}, {"pages", pages}};
       head_[i].push_back(std::move(f));
     }
   }
@@ -260,7 +262,7 @@ class Checker {
         f.what = "starts in language " + languages_.Name(s.language) + ", not the stored " + languages_.Name(stored_) +
                  ": " + Named(*switcher) + " before it left that language current";
         f.why = "its texts come out in that language";
-        f.details = {{"language", languages_.Json(s.language)}, {"switchedBy", report_.documents[*switcher].file}};
+        if (details_) f.details = {{"language", languages_.Json(s.language)}, {"switchedBy", report_.documents[*switcher].file}};
         head_[i].push_back(std::move(f));
       }
       if (!s.leaves || *s.leaves == s.language) continue;
@@ -276,7 +278,7 @@ class Checker {
                " current instead of the stored " + languages_.Name(stored_);
       f.why = "its own controls and the " + std::to_string(affected.size()) + " document" +
               (affected.size() == 1 ? "" : "s") + " after it" + Listed(affected) + " are written in that language";
-      f.details = {{"language", languages_.Json(*s.leaves)}, {"documents", affected}};
+      if (details_) f.details = {{"language", languages_.Json(*s.leaves)}, {"documents", affected}};
       head_[i].push_back(std::move(f));
     }
   }
@@ -293,14 +295,14 @@ class Checker {
   void DuplicateNames() {
     std::map<std::string, size_t> first;
     for (size_t i = 0; i < screens_.size(); ++i) {
-      const auto text = TextAt(data_.ObjectText(screens_[i].reference, stored_));
+      const auto text = TextAt(data_.ObjectText(report_.documents[i].reference, stored_));
       if (!text) continue;
       const auto [at, inserted] = first.emplace(*text, i);
       if (inserted) continue;
       Finding f{.check = "duplicate-name"};
       f.what = "its name is also that of " + Named(at->second);
       f.why = "whoever picks a screen by its name gets either";
-      f.details = {{"other", report_.documents[at->second].file}};
+      if (details_) f.details = {{"other", report_.documents[at->second].file}};
       head_[i].push_back(std::move(f));
     }
   }
@@ -383,7 +385,7 @@ class Checker {
       Finding f{.level = Level::Error, .check = "qt-rejects"};
       f.what = "Qt rejects the document: " + *rejected;
       f.why = "it gets no .qmlc and the panel cannot show it, yet the converter exits with 0";
-      f.details = {{"message", *rejected}};
+      if (details_) f.details = {{"message", *rejected}};
       out.push_back(std::move(f));
     }
   }
@@ -406,7 +408,7 @@ class Checker {
     f.what = "its title's font " + std::to_string(font.U16(0)) + " (style " + std::to_string(font.U16(2)) +
              ") has no face in language" + (count == 1 ? " " : "s ") + Joined(missing, count);
     f.why = "the converter leaves the title's fontArray out and prints \"GetCurrentLanguageFontInfo failed!\"";
-    f.details = {{"font", font.U16(0)}, {"style", font.U16(2)}, {"languages", ids}, {"count", count}};
+    if (details_) f.details = {{"font", font.U16(0)}, {"style", font.U16(2)}, {"languages", ids}, {"count", count}};
     out.push_back(std::move(f));
   }
 
@@ -418,11 +420,11 @@ class Checker {
     return text;
   }
 
-  static Finding SizeFinding(const IControl& control, int32_t w, int32_t h, const std::string& who) {
+  Finding SizeFinding(const IControl& control, int32_t w, int32_t h, const std::string& who) {
     Finding f{.check = "size"};
     f.what = who + " is " + std::to_string(w) + "x" + std::to_string(h);
     f.why = "a zero or negative size shows nothing";
-    f.details = {{"control", ControlId(control)}, {"w", w}, {"h", h}};
+    if (details_) f.details = {{"control", ControlId(control)}, {"w", w}, {"h", h}};
     return f;
   }
 
@@ -452,7 +454,7 @@ class Checker {
         w = std::min(w, kTrendExtent), h = std::min(h, kTrendExtent);
         f.why = "the converter writes it as " + std::to_string(w) + "x" + std::to_string(h) +
                 ", the most the runtime's trend view shows";
-        f.details = {{"control", ControlId(c)}, {"written", {w, h}}};
+        if (details_) f.details = {{"control", ControlId(c)}, {"written", {w, h}}};
         out.push_back(std::move(f));
       }
       const bool moved = MovedOut(c.GetRecord());
@@ -466,7 +468,7 @@ class Checker {
                    std::to_string(h) + (wholly ? " lies outside" : " reaches past the edge of") + " its " +
                    std::to_string(W) + "x" + std::to_string(H) + " screen";
           f.why = wholly ? "it cannot be seen or touched" : "the part outside is cut off";
-          f.details = {{"control", ControlId(c)}, {"rect", {left, top, w, h}}, {"screen", {W, H}}};
+          if (details_) f.details = {{"control", ControlId(c)}, {"rect", {left, top, w, h}}, {"screen", {W, H}}};
           out.push_back(std::move(f));
         }
       }
@@ -493,7 +495,7 @@ class Checker {
     f.what = who() + " has no text in language" + (count == 1 ? " " : "s ") + Joined(missing, count);
     f.why = "a document written in it names the control " +
             Quoted(std::to_string(ref >> 24) + "#" + std::to_string(ref & 0xFFFFFFu)) + " and the panel shows no text";
-    f.details = {{"control", ControlId(c)}, {"languages", ids}, {"count", count}};
+    if (details_) f.details = {{"control", ControlId(c)}, {"languages", ids}, {"count", count}};
     out.push_back(std::move(f));
   }
 
@@ -507,6 +509,7 @@ class Checker {
   }
 
   const DataSet& data_;
+  const bool details_;  // a finding's details are made only for machines
   const uint64_t byteLimit_ = limits::DocumentBytes(data_.ImageSize());
   std::atomic<uint64_t> bytesLeft_ = 0;
   Languages languages_;
@@ -524,20 +527,35 @@ size_t Report::Count(Level level) const {
   return static_cast<size_t>(std::count_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.level == level; }));
 }
 
-Report CheckDataSet(const DataSet& data, int threads) { return Checker(data).Run(threads); }
+Report CheckDataSet(const DataSet& data, const CheckOptions& options) {
+  return Checker(data, options.details).Run(options.threads);
+}
 
-std::string FindingLine(const Report& report, const Finding& finding, const std::string& dataFile) {
-  std::string line = dataFile + ": ";
+namespace {
+// Appended in place: a large project has tens of thousands of lines.
+void AppendLine(std::string& out, const Report& report, const Finding& finding, const std::string& dataFile) {
+  out.append(dataFile).append(": ");
   if (finding.document < report.documents.size()) {
     const Document& d = report.documents[finding.document];
-    line += d.kind + " " + Quoted(d.name) + " (" + d.file + "): ";
+    out.append(d.kind).append(" \"").append(d.name).append("\" (").append(d.file).append("): ");
   }
-  return line + LevelName(finding.level) + ": " + finding.what + ", " + finding.why + " [" + finding.check + "]";
+  out.append(LevelName(finding.level)).append(": ").append(finding.what).append(", ").append(finding.why);
+  out.append(" [").append(finding.check).append("]");
+}
+}  // namespace
+
+std::string FindingLine(const Report& report, const Finding& finding, const std::string& dataFile) {
+  std::string line;
+  AppendLine(line, report, finding, dataFile);
+  return line;
 }
 
 std::string ReportText(const Report& report, const std::string& dataFile) {
   std::string text;
-  for (const Finding& f : report.findings) text += FindingLine(report, f, dataFile) + "\n";
+  for (const Finding& f : report.findings) {
+    AppendLine(text, report, f, dataFile);
+    text += '\n';
+  }
   if (report.findings.empty()) return text;
   const auto counted = [&](Level level, const char* name) {
     const size_t n = report.Count(level);

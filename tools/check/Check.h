@@ -32,7 +32,7 @@ struct Finding {
   std::string check;  // the check's name, "shared-template"
   std::string what;
   std::string why;
-  nlohmann::ordered_json details = nlohmann::ordered_json::object();  // for machines
+  nlohmann::ordered_json details = nlohmann::ordered_json::object();  // for machines, when asked for
 };
 
 struct Report {
@@ -41,9 +41,13 @@ struct Report {
   size_t Count(Level level) const;
 };
 
-// Checks `data` as a converter run would convert it, on `threads` threads
-// (1 or 2). Only reads it.
-Report CheckDataSet(const DataSet& data, int threads = 2);
+struct CheckOptions {
+  int threads = 2;       // 1 or 2
+  bool details = true;   // fill Finding::details (what ReportJson prints)
+};
+
+// Checks `data` as a converter run would convert it. Only reads it.
+Report CheckDataSet(const DataSet& data, const CheckOptions& options = {});
 
 // "<dataFile>: page "Overview" (page16777216.qml): warning: <what>, <why> [<check>]"
 std::string FindingLine(const Report& report, const Finding& finding, const std::string& dataFile);

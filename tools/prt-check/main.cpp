@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     std::cerr << "prt-check: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, {}) << std::endl;
     return kCannotCheck;
   }
-  const prt::check::Report report = prt::check::CheckDataSet(opened->data);
+  const prt::check::Report report = prt::check::CheckDataSet(opened->data, {.details = asJson});
   const int status = report.Count(prt::check::Level::Warning) + report.Count(prt::check::Level::Error) > 0 ? kFound
                                                                                                           : kClean;
   if (quiet) return status;

@@ -80,8 +80,10 @@ const Row kRows[] = {
       R"(it as 800x1024, the most the runtime's trend view shows [clamped-size])",
       R"(page "Main" (page16777216.qml): warning: trendview trdv469762048 "Trend" at 0,0 800x1024 reaches past the )"
       R"(edge of its 800x480 screen, the part outside is cut off [partly-off-screen])"}},
-    {"qt-rejects", R"({"screens": [{"type": "popup", "text": "Bad", "w": 300, "h": 200, "background": {}}]})", 1,
-     {R"(popup "Bad" (pops1191182336.qml): error: Qt rejects the document: pops1191182336.qml:)"}},
+    // A document is named by the reference its record holds, as the converter names it.
+    {"qt-rejects",
+     R"({"screens": [{"type": "popup", "text": "Bad", "ownReference": 1191182400, "w": 300, "h": 200, "background": {}}]})",
+     1, {R"(popup "71#64" (pops1191182400.qml): error: Qt rejects the document: pops1191182400.qml:29:1: )"}},
     {"duplicate-name", Page("", R"({"type": "page", "text": "Main", "w": 800, "h": 480},)"), 1,
      {R"(page "Main" (page16777217.qml): warning: its name is also that of page "Main" (page16777216.qml), whoever )"
       R"(picks a screen by its name gets either [duplicate-name])"}},
@@ -92,12 +94,14 @@ TEST(PrtCheckTool, OneProjectPerFinding) {
   for (const Row& row : kRows) {
     const fs::path prt = dir / row.name / "p.prt";
     test::WriteDataset(prt, row.description);
+    const auto before = test::Tree(prt.parent_path());  // it only reads: no SimWork, no output
     for (const bool quiet : {false, true}) {
       const test::ProcessResult r =
           test::Run(PRT_CHECK, quiet ? std::vector<std::string>{"-q", "p.prt"} : std::vector<std::string>{"p.prt"},
                     prt.parent_path());
       EXPECT_EQ(r.exitStatus, row.status) << row.name << ": " << r.err;
       EXPECT_EQ(r.err, "") << row.name;
+      EXPECT_EQ(test::Tree(prt.parent_path()), before) << row.name;
       if (quiet || row.lines.empty()) {
         EXPECT_EQ(r.out, "") << row.name;
         continue;
@@ -121,12 +125,12 @@ TEST(PrtCheckTool, OneProjectPerFinding) {
   const auto& finding = report["findings"][0];
   EXPECT_EQ(finding["level"], "error");
   EXPECT_EQ(finding["check"], "qt-rejects");
-  EXPECT_EQ(finding["screen"]["file"], "pops1191182336.qml");
-  EXPECT_EQ(finding["screen"]["name"], "Bad");
+  EXPECT_EQ(finding["screen"]["file"], "pops1191182400.qml");
+  EXPECT_EQ(finding["screen"]["name"], "71#64");
   EXPECT_EQ(report["errors"], 1);
   EXPECT_EQ(report["warnings"], 0);
-  EXPECT_TRUE(r.out.find(R"("line": "p.prt: popup \"Bad\" (pops1191182336.qml): error: Qt rejects the document: )"
-                         R"(pops1191182336.qml:)") != std::string::npos)
+  EXPECT_TRUE(r.out.find(R"("line": "p.prt: popup \"71#64\" (pops1191182400.qml): error: Qt rejects the document: )"
+                         R"(pops1191182400.qml:29:1: )") != std::string::npos)
       << r.out;
   EXPECT_TRUE(std::string(finding["details"]["message"]).find(": Expected token") != std::string::npos ||
               std::string(finding["details"]["message"]).find(": Unexpected token") != std::string::npos)
