@@ -37,7 +37,8 @@ constexpr const char* kHelp =
     "Exit status:\n"
     "  0  nothing at warning level or above (notes may be printed)\n"
     "  1  a warning or an error was found\n"
-    "  2  wrong usage, or the data set cannot be read (the reason on standard error)\n";
+    "  2  wrong usage, the data set cannot be read or the findings cannot be written\n"
+    "     (the reason on standard error)\n";
 
 }  // namespace
 
