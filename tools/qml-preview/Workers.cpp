@@ -11,6 +11,7 @@
 #include "tools/qml-preview/DataSet.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Gallery.h"
+#include "tools/qml-preview/Profile.h"
 
 namespace prt::preview {
 
@@ -135,17 +136,21 @@ class Worker {
       screen.name = data->ObjectText(static_cast<uint32_t>(screen.object), std::max(start, 0));
     screen.language = Language(screen, start);
     const QString base = BaseName(screen.document);
+    Timed step(Step::Png);
     if (screen.errors.isEmpty()) {
       Save(base + QStringLiteral(".png"), &picture);
+      step.Next(Step::Thumbnail);
       const QImage thumb = Thumbnail(picture);
       Save(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), &thumb);
     }
+    step.Next(Step::Page);
     Save(QStringLiteral("pages/") + base + QStringLiteral(".html"), nullptr,
          ScreenPage(screen, project, documents.value(index - 1), documents.value(index + 1)).toUtf8());
     return ScreenToJson(screen);
   }
 
   QJsonObject SheetJob(const QJsonObject& job) {
+    Timed step(Step::Sheet);
     const int first = job[QLatin1String("first")].toInt();
     std::vector<SheetCell> cells;
     for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
@@ -216,16 +221,21 @@ int RunWorker(const QString& importFolder) {
   QThreadPool::globalInstance()->setMaxThreadCount(1);
   std::string line;
   if (!std::getline(std::cin, line)) return 1;
+  std::optional<Timed> starting(std::in_place, Step::Start);
   Worker worker(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object(), importFolder);
   const QJsonObject start = worker.Start();
   std::cout << Line(start).constData() << std::flush;
   if (start.contains(QLatin1String("fatal"))) return 1;
+  starting.reset();
+  int jobs = 0;
   while (std::getline(std::cin, line)) {
+    ++jobs;
     const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
     QJsonObject answer = worker.Answer(job);
     std::cout << Line(answer).constData() << std::flush;
     if (answer.contains(QLatin1String("fatal"))) return 1;
   }
+  Profile::Of().Print(jobs);
   return 0;
 }
 
