@@ -88,6 +88,7 @@ class Preview : public ::testing::Test {
 TEST_F(Preview, PicturesShowWhatTheDocumentsHoldWhereTheyPutIt) {
   ASSERT_EQ(plain.exitStatus, 0) << plain.err;
   EXPECT_NE(plain.err.find("3 documents drawn in "), std::string::npos) << plain.err;
+  EXPECT_EQ(plain.out, "Open " + (*dir / "plain/pictures/index.html").string() + "\n");
   const QImage page = Plain(kPage), popup = Plain(kPopup), tmpl = Plain(kTemplate);
   const struct { const QImage* image; int x, y; QColor colour; const char* what; } cases[] = {
       {&page, 0, 0, kPageBackground, "page background, top left"},
@@ -216,6 +217,43 @@ TEST_F(Preview, TheDiffListsTheChangedDocumentWithItsPictures) {
         ++(x >= kGo.x && x < kGo.x + kGo.w && y >= kGo.y && y < kGo.y + kGo.h ? inside : outside);
   EXPECT_GT(inside, 0);
   EXPECT_EQ(outside, 0);
+}
+
+// Screens paired by kind and name: a page deleted before others is the one
+// removed, those after it only renumbered; plain and enciphered documents
+// of one project do not differ. Wrong folders and another project's data
+// set are refused, naming what is wrong.
+TEST_F(Preview, TheDiffPairsScreensByIdentityAndWrongInputsAreRefused) {
+  test::TempDir work;
+  for (const char* side : {"old", "new"}) {
+    std::string pages;
+    for (const std::string name : {"Alpha", "Packing", "Boiler", "Delta"})
+      if (name != "Packing" || side == std::string("old"))
+        pages += R"({"type": "page", "x": 0, "y": 0, "w": 90, "h": 60, "text": ")" + name +
+                 R"(", "children": [{"type": "button", "text": "Go", "x": 4, "y": 4, "w": 40, "h": 20}]},)";
+    fs::create_directories(work / side);
+    test::WriteDataset(work / side / "p.prt", R"({"screens": [)" + pages + R"({"type": "popup", "text": "Dlg",
+        "x": 0, "y": 0, "w": 90, "h": 60, "children": [{"type": "button", "text": "Ok", "x": 4, "y": 4, "w": 40, "h": 20}]}]})");
+    ASSERT_EQ(test::Run(PRT2QML_PATH, {"p.prt"}, work / side).exitStatus, 0);
+  }
+  const struct { std::vector<std::string> args; int status; std::string said; } cases[] = {
+      {{"--diff", "old/qmls", "new/qmls"}, 1,
+       "0 added, 1 removed, 0 changed (0 in pixels, 0 in text only, 0 through the template), 1 unchanged, 3 renumbered"},
+      {{"--diff", (*dir / "plain/qmls").string(), (*dir / "enciphered/qmls").string()}, 0, " 0 changed ("},
+      {{"old"}, 1, "qml-preview: no .qml documents in 'old'; did you mean 'old/qmls'?\n"},
+      {{"--diff", "old", "new/qmls"}, 2, "did you mean 'old/qmls'?"},
+      {{"old/qmls", "--prt", "new/p.prt"}, 1,
+       "qml-preview: the data set 'new/p.prt' is not the one 'old/qmls' was made from: "
+       "page16777217.qml is “Boiler” there, “Packing” here\n"},
+      {{(*dir / "plain/qmls").string(), "--prt", "old/p.prt"}, 1, "page16777216.qml is “Alpha” there, “Start” here"},
+  };
+  for (const auto& c : cases) {
+    const auto r = test::Run(QML_PREVIEW_PATH, c.args, work.Path());
+    EXPECT_EQ(r.exitStatus, c.status) << c.args[0] << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+  }
+  const std::string index = test::ReadFile(work / "new/qmls-diff/index.html");
+  EXPECT_NE(index.find("<h2>Removed (1)</h2>\n<section><h3>Packing</h3>"), std::string::npos) << index;
 }
 
 // A pictures or diff folder from someone else: a link in it, or in its own

@@ -23,12 +23,42 @@ QString StandInImportFolder(const QString& programFolder) {
   return {};
 }
 
+namespace {
+
+// Why the data set is not the one the documents were made from: the first
+// document whose screen (type and reference, then name) it does not hold.
+// Documents named otherwise claim no screen.
+QString OtherProject(DataSet& data, const std::map<QString, int>& starts, const platform::FolderHandle& folder,
+                     const std::vector<QString>& documents, const std::u16string& dataFile) {
+  const QString head = QStringLiteral("the data set '%1' is not the one '%2' was made from: ")
+                           .arg(Display(dataFile), Display(folder.Path()));
+  for (const QString& document : documents) {
+    QString code;
+    qint64 reference = 0;
+    if (!ScreenOfName(document, code, reference)) continue;
+    const auto start = starts.find(document);
+    if (start == starts.end())
+      return head + QStringLiteral("it holds no %1 (%2)")
+                        .arg(KindName(code) + (reference > 0 ? QLatin1Char(' ') + QString::number(reference) : QString()),
+                             document);
+    const QString here = RootName(ReadDocument(folder, document).text);
+    const QString there = reference > 0 ? data.ObjectText(static_cast<uint32_t>(reference), start->second) : QString();
+    if (!here.isEmpty() && !there.isEmpty() && here != there)
+      return head + QStringLiteral("%1 is “%2” there, “%3” here").arg(document, there, here);
+  }
+  return {};
+}
+
+}  // namespace
+
 Outcome PreviewFolder(const Options& options) {
   Outcome outcome;
   const std::u16string& qmls = options.folders.front();
   platform::FolderHandle folder;
   std::vector<QString> documents;
   if (outcome.Failed(OpenDocuments(qmls, folder)) || outcome.Failed(ListDocuments(folder, documents))) return outcome;
+  bool nested = false;
+  if (documents.empty() && outcome.Failed(NoDocuments(qmls, nested))) return outcome;
   QString project = Display(qmls);
   std::map<QString, int> starts;  // each document's language, known with the data set
   if (!options.dataFile.empty()) {
@@ -39,6 +69,7 @@ Outcome PreviewFolder(const Options& options) {
     }
     project = data->ProjectName();
     starts = data->StartLanguages();
+    if (outcome.Failed(OtherProject(*data, starts, folder, documents, options.dataFile))) return outcome;
   }
   OutputFolder out;
   if (outcome.Failed(out.Open(options.output, options.outputNamed, {"thumbs", "pages"}))) return outcome;

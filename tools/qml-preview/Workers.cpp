@@ -166,15 +166,15 @@ class Worker {
   }
 
   QJsonObject DiffJob(const QJsonObject& job) {
-    const QString document = documents.value(job[QLatin1String("diff")].toInt());
-    const QString base = BaseName(document);
+    const QString base = QString::fromStdU16String(FromWire(job[QLatin1String("base")]));
     QJsonObject answer;
     Screen screens[2];
     QImage pictures[2];
     const char* sides[2] = {"old", "new"};
     for (int side = 0; side < 2; ++side) {
-      if (!job[QLatin1String(sides[side])].toBool()) continue;
-      screens[side].document = document;
+      const int document = job[QLatin1String(sides[side])].toInt(-1);
+      if (document < 0) continue;
+      screens[side].document = documents.value(document);
       pictures[side] = renderer.Draw(folders[side], screens[side], 0);
       screens[side].language = Language(screens[side], -1);
       answer[QLatin1String(sides[side])] = ScreenToJson(screens[side]);

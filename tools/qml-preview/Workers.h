@@ -6,8 +6,9 @@
 //
 // Jobs: {"draw": i, "language": L} draws document i into the
 // output folder (picture, thumbnail, page); {"sheet": n, "first": i,
-// "cells": [...]} makes contact sheet n; {"diff": i, "old": b, "new": b,
-// "keep": b} draws both versions of document i and compares them.
+// "cells": [...]} makes contact sheet n; {"diff": i, "old": o, "new": n,
+// "base": b, "keep": k} draws documents o (of the old folder) and n (of the
+// new, -1 for none) and compares them into pictures named after b.
 #include <QEventLoop>
 #include <QJsonObject>
 #include <QProcess>

@@ -8,11 +8,13 @@
 #include <QSGRendererInterface>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "tools/options/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
@@ -100,6 +102,12 @@ int main(int argc, char** argv) {
     for (const auto& screen : outcome.screens)
       for (const QString& error : screen.errors) std::cerr << "  " << Text(error) << '\n';
   }
+  // The page to open, whole, so a terminal can follow it; as the bytes of
+  // the path, which need not be UTF-8.
+  std::error_code error;
+  const std::filesystem::path output(prt::platform::NarrowPath(request->output));
+  std::cout << "Open " << (std::filesystem::absolute(output, error) / "index.html").lexically_normal().native()
+            << std::endl;
   if (request->diff) return outcome.differ ? 1 : 0;
   return failed > 0 ? prt::options::kSomeFailed : prt::options::kDone;
 }
