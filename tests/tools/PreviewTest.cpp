@@ -219,6 +219,29 @@ TEST_F(Preview, TheDiffListsTheChangedDocumentWithItsPictures) {
   EXPECT_EQ(outside, 0);
 }
 
+// A run after one screen changed redraws that screen alone (the others'
+// files stay, the same inodes) and leaves every file as a full redraw does.
+TEST_F(Preview, ARedrawOfOneChangedScreenIsAFullRedrawByteForByte) {
+  test::TempDir work;
+  fs::copy(*dir / "plain/qmls", work / "qmls");
+  fs::copy(*dir / "plain/pictures", work / "pictures", fs::copy_options::recursive);
+  const std::string text = test::ReadFile(work / "qmls" / (kPage + ".qml"));
+  test::WriteFile(work / "qmls" / (kPage + ".qml"), std::regex_replace(text, std::regex("\"Go\""), "\"Stop\""));
+  const fs::path kept = work / "pictures" / (kPopup + ".png");
+  fs::create_hard_link(kept, work / "witness");
+  const std::string data = (*dir / "plain/p.prt").string();
+  const auto again = test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "pictures", "--prt", data}, work.Path());
+  EXPECT_NE(again.err.find("1 documents drawn, 2 unchanged since the last run,"), std::string::npos) << again.err;
+  EXPECT_TRUE(fs::equivalent(kept, work / "witness")) << "the unchanged popup was written again";
+  ASSERT_EQ(test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "full", "--prt", data, "--full"}, work.Path()).exitStatus, 0);
+  const std::set<fs::path> files = test::Tree(work / "full");
+  EXPECT_EQ(files.size(), test::Tree(work / "pictures").size());
+  for (const fs::path& file : files)
+    if (fs::is_regular_file(file))
+      EXPECT_TRUE(test::ReadFile(file) == test::ReadFile(work / "pictures" / file.lexically_relative(work / "full")))
+          << file;
+}
+
 // Screens paired by kind and name: a page deleted before others is the one
 // removed, those after it only renumbered; plain and enciphered documents
 // of one project do not differ. Wrong folders and another project's data

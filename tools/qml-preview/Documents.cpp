@@ -290,6 +290,13 @@ QByteArray OutputFolder::Read(const QString& name, qint64 maxBytes) const {
   return bytes;
 }
 
+bool OutputFolder::IsFile(const QString& name) const {
+  std::string leaf;
+  const int at = Place(name, leaf);
+  struct stat info {};
+  return at >= 0 && ::fstatat(at, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+}
+
 bool OutputFolder::Remove(const QString& name) const {
   std::string leaf;
   const int at = Place(name, leaf);

@@ -77,6 +77,8 @@ class OutputFolder {
   QString Open(const std::u16string& folder, bool followLink, std::initializer_list<const char*> subfolders);
   const std::u16string& Path() const { return path; }
   bool Holds(const QString& name) const;
+  // Whether `name` is a regular file (not a link).
+  bool IsFile(const QString& name) const;
   QString Write(const QString& name, const QByteArray& bytes) const;
   QString WritePng(const QString& name, const QImage& image) const;
   // The regular file's bytes; empty when it is anything else or larger

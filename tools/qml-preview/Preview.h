@@ -35,6 +35,7 @@ struct Outcome {
   }
   bool modulesMissing = false;
   size_t removed = 0;  // stale files removed
+  size_t kept = 0;     // documents whose files the last run drew from the same inputs
   // diff: what changed, for the summary; `differ` decides the exit status.
   QString summary;
   bool differ = false;

@@ -28,6 +28,9 @@ constexpr const char* kHelp =
     "                         texts, captions the project's name and each screen's language\n"
     "  --diff                 list the documents added, removed and changed (in text and in\n"
     "                         pixels) with the old, the new and a highlighted picture each\n"
+    "  --full                 redraw every document (default: only those whose text, template,\n"
+    "                         data-set texts or options changed since the last run; also\n"
+    "                         with QML_PREVIEW_REUSE=0)\n"
     "  -j, --jobs <N>         draw in N worker processes (default: one per core)\n"
     "  -q, --quiet            print only failures (otherwise progress on a terminal and a\n"
     "                         summary)\n"
@@ -55,6 +58,7 @@ Expected<Request, int> ParseCommandLine(int argc, char** argv) {
                                                 {"--prt", &dataFile},
                                                 {"-j,--jobs", &workers},
                                                 {.names = "--diff", .flag = &request.diff},
+                                                {.names = "--full", .flag = &request.full},
                                                 {.names = "-q,--quiet", .flag = &request.quiet}},
                                     .operands = {"<qmls folder>", "<new qmls folder>"},
                                     .required = 1},

@@ -36,14 +36,6 @@ constexpr std::pair<const char*, int Screen::*> kNumberFields[] = {{"width", &Sc
 constexpr std::pair<const char*, QStringList Screen::*> kListFields[] = {{"errors", &Screen::errors},
                                                                          {"warnings", &Screen::warnings}};
 
-QJsonObject ScreenToJson(const Screen& screen) {
-  QJsonObject json{{"document", ToWire(screen.document.toStdU16String())}, {"object", screen.object}};
-  for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
-  for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
-  for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
-  return json;
-}
-
 QStringList FoldersOf(const QJsonObject& setup) {
   QStringList folders;
   for (const QJsonValue& folder : setup[QLatin1String("folders")].toArray())
@@ -77,7 +69,10 @@ class Worker {
       auto opened = DataSet::Open(dataFile);
       if (!opened) return {{"fatal", opened.Error()}};
       data.emplace(std::move(*opened));
-      renderer.SetTexts([this](uint32_t text, int language) { return data->Text(text, language); });
+      renderer.SetTexts([this](uint32_t text, int language) -> std::optional<QString> {
+        const QJsonValue answer = Ask({"text", qint64(text), language});
+        return answer.isString() ? std::optional(answer.toString()) : std::nullopt;
+      });
     }
     if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
       return {{"fatal", QStringLiteral("the QML runtime modules cannot be loaded (scripts/ensure-deps.sh installs "
@@ -103,6 +98,15 @@ class Worker {
   }
 
  private:
+  // Asks the data set (DataSet::Answer), noting question and answer among
+  // the document's facts.
+  QJsonValue Ask(QJsonArray question) {
+    const QJsonValue answer = data->Answer(question);
+    question.append(answer);
+    facts.append(question);
+    return answer;
+  }
+
   // Writes a file of the output folder, noting it; the first failure ends the run.
   void Save(const QString& name, const QImage* image, const QByteArray& bytes = {}) {
     if (!fatal.isEmpty()) return;
@@ -117,11 +121,11 @@ class Worker {
   QString Language(const Screen& screen, int start) {
     const int after = screen.lastTitleFont;
     if (!data && screen.titleFonts == 1 && after == 0) return QStringLiteral("the project's one language");
-    QString text = start >= 0 && data ? QStringLiteral("language ") + data->LanguageName(start)
+    QString text = start >= 0 && data ? QStringLiteral("language ") + Ask({"language", start}).toString()
                                       : QStringLiteral("language not known");
     if (after < 0 || after == start) return text;
     return text + QStringLiteral(", controls after the title in ") +
-           (data ? data->LanguageName(after)
+           (data ? Ask({"language", after}).toString()
                  : QStringLiteral("the title's last language (%1 of %2)")
                        .arg(QString::number(after + 1), QString::number(screen.titleFonts)));
   }
@@ -131,9 +135,10 @@ class Worker {
     const int start = job[QLatin1String("language")].toInt(-1);
     Screen screen;
     screen.document = documents.value(index);
+    facts = QJsonArray();
     const QImage picture = renderer.Draw(folders.front(), screen, std::max(start, 0));
     if (screen.name.isEmpty() && data && screen.errors.isEmpty())
-      screen.name = data->ObjectText(static_cast<uint32_t>(screen.object), std::max(start, 0));
+      screen.name = Ask({"object", screen.object, std::max(start, 0)}).toString();
     screen.language = Language(screen, start);
     const QString base = BaseName(screen.document);
     Timed step(Step::Png);
@@ -146,7 +151,9 @@ class Worker {
     step.Next(Step::Page);
     Save(QStringLiteral("pages/") + base + QStringLiteral(".html"), nullptr,
          ScreenPage(screen, project, documents.value(index - 1), documents.value(index + 1)).toUtf8());
-    return ScreenToJson(screen);
+    QJsonObject answer = ScreenToJson(screen);
+    answer[QLatin1String("facts")] = facts;
+    return answer;
   }
 
   QJsonObject SheetJob(const QJsonObject& job) {
@@ -200,10 +207,19 @@ class Worker {
   std::optional<DataSet> data;
   Renderer renderer;
   QJsonArray written;
+  QJsonArray facts;  // what the data set answered for the document being drawn
   QString fatal;
 };
 
 }  // namespace
+
+QJsonObject ScreenToJson(const Screen& screen) {
+  QJsonObject json{{"document", ToWire(screen.document.toStdU16String())}, {"object", screen.object}};
+  for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
+  return json;
+}
 
 Screen ScreenFromJson(const QJsonObject& json) {
   Screen screen;

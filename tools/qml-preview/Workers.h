@@ -26,7 +26,8 @@
 namespace prt::preview {
 
 // What the gallery and the diff need of a screen a worker drew (not its
-// controls).
+// controls), as it travels and is recorded.
+QJsonObject ScreenToJson(const Screen& screen);
 Screen ScreenFromJson(const QJsonObject& json);
 
 // The worker: reads the set-up and the jobs on standard input, answers on

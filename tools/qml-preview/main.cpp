@@ -92,7 +92,9 @@ int main(int argc, char** argv) {
   size_t failed = 0;
   for (const auto& screen : outcome.screens) failed += screen.errors.isEmpty() ? 0 : 1;
   if (!quiet) {
-    std::cerr << outcome.screens.size() << " documents drawn in "
+    std::cerr << outcome.screens.size() - outcome.kept << " documents drawn";
+    if (outcome.kept > 0) std::cerr << ", " << outcome.kept << " unchanged since the last run,";
+    std::cerr << " in "
               << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() << " s, " << failed << " failed\n";
     if (outcome.removed > 0) std::cerr << "removed " << outcome.removed << " files of documents no longer present\n";
     if (!outcome.summary.isEmpty()) std::cerr << Text(outcome.summary) << '\n';
@@ -106,7 +108,8 @@ int main(int argc, char** argv) {
   // the path, which need not be UTF-8.
   std::error_code error;
   const std::filesystem::path output(prt::platform::NarrowPath(request->output));
-  std::cout << "Open " << (std::filesystem::absolute(output, error) / "index.html").lexically_normal().native()
+  if (!quiet)
+    std::cout << "Open " << (std::filesystem::absolute(output, error) / "index.html").lexically_normal().native()
             << std::endl;
   if (request->diff) return outcome.differ ? 1 : 0;
   return failed > 0 ? prt::options::kSomeFailed : prt::options::kDone;
