@@ -259,9 +259,12 @@ TEST_F(Preview, TheDiffPairsScreensByIdentityAndWrongInputsAreRefused) {
         "x": 0, "y": 0, "w": 90, "h": 60, "children": [{"type": "button", "text": "Ok", "x": 4, "y": 4, "w": 40, "h": 20}]}]})");
     ASSERT_EQ(test::Run(PRT2QML_PATH, {"p.prt"}, work / side).exitStatus, 0);
   }
+  const std::string oneRemoved =
+      "0 added, 1 removed, 0 changed (0 in pixels, 0 in text only, 0 through the template), 1 unchanged, 3 renumbered";
+  for (const char* side : {"old", "new"}) fs::copy_file(work / side / "p.prt", work / (side + std::string(".prt")));
   const struct { std::vector<std::string> args; int status; std::string said; } cases[] = {
-      {{"--diff", "old/qmls", "new/qmls"}, 1,
-       "0 added, 1 removed, 0 changed (0 in pixels, 0 in text only, 0 through the template), 1 unchanged, 3 renumbered"},
+      {{"--diff", "old/qmls", "new/qmls"}, 1, oneRemoved},
+      {{"--diff", "old.prt", "new.prt", "-o", "prt"}, 1, oneRemoved},
       {{"--diff", (*dir / "plain/qmls").string(), (*dir / "enciphered/qmls").string()}, 0, " 0 changed ("},
       {{"old"}, 1, "qml-preview: no .qml documents in 'old'; did you mean 'old/qmls'?\n"},
       {{"--diff", "old", "new/qmls"}, 2, "did you mean 'old/qmls'?"},
@@ -275,8 +278,13 @@ TEST_F(Preview, TheDiffPairsScreensByIdentityAndWrongInputsAreRefused) {
     EXPECT_EQ(r.exitStatus, c.status) << c.args[0] << r.err;
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
   }
-  const std::string index = test::ReadFile(work / "new/qmls-diff/index.html");
-  EXPECT_NE(index.find("<h2>Removed (1)</h2>\n<section><h3>Packing</h3>"), std::string::npos) << index;
+  // Data files are converted elsewhere, never beside them.
+  EXPECT_FALSE(fs::exists(work / "qmls") || fs::exists(work / "SimWork"));
+  for (const std::string& diff : {"new/qmls-diff", "prt"}) {
+    const std::string index = test::ReadFile(work / diff / "index.html");
+    EXPECT_NE(index.find("<h2>Removed (1)</h2>\n<section><h3>Packing</h3>"), std::string::npos) << index;
+  }
+  EXPECT_NE(test::ReadFile(work / "prt/index.html").find("<title>old (old.prt) → new (new.prt)"), std::string::npos);
 }
 
 // A pictures or diff folder from someone else: a link in it, or in its own

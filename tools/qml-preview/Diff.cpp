@@ -4,13 +4,21 @@
 // template under it changed. Screens are paired by kind and name where
 // that is unambiguous, so one deleted before others does not make those
 // after it look changed: their object references shift, nothing else.
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "tools/qml-preview/DataSet.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Gallery.h"
 #include "tools/qml-preview/Preview.h"
@@ -19,6 +27,55 @@
 namespace prt::preview {
 
 namespace {
+
+// A conversion of a data file for the diff that takes longer is given up.
+constexpr int kConvertSeconds = 600;
+
+// Converts `dataFile` with the converter beside this program (else the one
+// on the PATH) in the private folder `into`: its data set's files (the
+// data file, <name>.pwx, <name>.*.cnk) are copied there first, so the
+// converter's working copy and documents go there too, not beside the
+// user's file. The documents end up in `into`/qmls.
+QString Convert(const std::u16string& dataFile, const QTemporaryDir& into) {
+  const std::u16string path = platform::EntryName(dataFile);
+  const size_t slash = path.rfind(u'/');
+  const std::u16string parent = slash == std::u16string::npos ? u"." : path.substr(0, std::max<size_t>(slash, 1));
+  const std::u16string file = slash == std::u16string::npos ? path : path.substr(slash + 1);
+  const std::u16string stem = file.ends_with(u".prt") ? file.substr(0, file.size() - 4) : file;
+  const QString shown = Display(dataFile);
+  platform::FolderHandle from, to;
+  std::vector<std::u16string> names;
+  if (!into.isValid() || to.Open(into.path().toStdU16String()) || from.Open(parent) || from.List(names))
+    return QStringLiteral("cannot convert '%1': its folder or a private one cannot be read").arg(shown);
+  for (const std::u16string& name : names) {
+    platform::FileInfo info;
+    platform::FolderHandle::Copied copied;
+    const bool part = name == file || name == stem + u".pwx" ||
+                      (name.starts_with(stem + u".") && name.ends_with(u".cnk"));
+    if (!part || (name != file && (from.Stat(name, info) || !info.regular))) continue;
+    if (const std::error_code error = to.CopyIn(Join(parent, QString::fromStdU16String(name)), name, copied);
+        error || copied.changed)
+      return QStringLiteral("cannot copy '%1' to convert it: %2")
+          .arg(Display(Join(parent, QString::fromStdU16String(name))),
+               error ? QString::fromStdString(error.message()) : QStringLiteral("it changed while read"));
+  }
+  QString converter = QCoreApplication::applicationDirPath() + QStringLiteral("/prt2qml");
+  if (!QFileInfo(converter).isExecutable()) converter = QStandardPaths::findExecutable(QStringLiteral("prt2qml"));
+  if (converter.isEmpty()) return QStringLiteral("cannot convert '%1': prt2qml is not installed").arg(shown);
+  QProcess process;
+  process.setWorkingDirectory(into.path());
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.start(converter, {QStringLiteral("./") + QString::fromStdU16String(file)});
+  const bool ended = process.waitForFinished(kConvertSeconds * 1000);
+  if (!ended) {
+    process.kill();
+    process.waitForFinished();
+  }
+  if (ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) return {};
+  return QStringLiteral("cannot convert '%1' (%2): %3")
+      .arg(shown, converter, ended ? QString::fromLocal8Bit(process.readAll()).trimmed()
+                                   : QStringLiteral("not done within %1 s").arg(kConvertSeconds));
+}
 
 // Lines of a changed document shown around the first difference.
 constexpr qsizetype kExcerptLines = 40;
@@ -161,8 +218,28 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
 
 }  // namespace
 
-Outcome DiffFolders(const Options& options) {
+Outcome DiffFolders(const Options& given) {
   Outcome outcome;
+  // A data file is converted into a private folder first, never beside it
+  // (the preview only reads), and drawn with its texts and languages.
+  Options options = given;
+  QTemporaryDir converted[2];
+  std::map<QString, int> starts[2];
+  QString titles[2] = {Display(options.folders[0]), Display(options.folders[1])};
+  for (int side = 0; side < 2; ++side) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(platform::NarrowPath(given.folders[side]), error)) continue;
+    if (outcome.Failed(Convert(given.folders[side], converted[side]))) return outcome;
+    auto data = DataSet::Open(given.folders[side]);
+    if (!data) {
+      outcome.fatal = data.Error();
+      return outcome;
+    }
+    options.dataFiles[side] = given.folders[side];
+    options.folders[side] = (converted[side].path() + QStringLiteral("/qmls")).toStdU16String();
+    starts[side] = data->StartLanguages();
+    titles[side] = data->ProjectName() + QStringLiteral(" (") + Display(given.folders[side]) + QLatin1Char(')');
+  }
   platform::FolderHandle folders[2];
   std::vector<QString> lists[2];
   for (int side = 0; side < 2; ++side) {
@@ -270,7 +347,9 @@ Outcome DiffFolders(const Options& options) {
               {"old", entry.Present(0) ? places[0][entry.documents[0]] : -1},
               {"new", entry.Present(1) ? places[1][entry.documents[1]] : -1},
               {"base", ToWire(entry.base.toStdU16String())},
-              {"keep", entry.change != Change::Template}});
+              {"keep", entry.change != Change::Template},
+              {"oldLanguage", starts[0].contains(entry.documents[0]) ? starts[0][entry.documents[0]] : -1},
+              {"newLanguage", starts[1].contains(entry.documents[1]) ? starts[1][entry.documents[1]] : -1}});
   }
   if (outcome.Failed(pool.Run(outcome.modulesMissing))) return outcome;
 
@@ -298,7 +377,7 @@ Outcome DiffFolders(const Options& options) {
       QStringLiteral(", %1 renumbered").arg(QString::number(counts[int(Change::Renumbered)]));
   outcome.differ = counts[int(Change::None)] != entries.size();
 
-  const QString title = Display(options.folders[0]) + QStringLiteral(" → ") + Display(options.folders[1]);
+  const QString title = titles[0] + QStringLiteral(" → ") + titles[1];
   QString html = QStringLiteral(
                      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n"
                      "<style>body{font-family:sans-serif}figure{display:inline-block;margin:4px;max-width:32%}"

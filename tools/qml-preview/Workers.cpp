@@ -43,7 +43,8 @@ QStringList FoldersOf(const QJsonObject& setup) {
   return folders;
 }
 
-// One worker process's state: the set-up, the engine and the data set.
+// One worker process's state: the set-up, the engine and the data sets
+// (one per folder, where given).
 class Worker {
  public:
   Worker(const QJsonObject& setup, const QString& importFolder)
@@ -51,7 +52,6 @@ class Worker {
     for (const QJsonValue& name : setup[QLatin1String("documents")].toArray())
       documents << QString::fromStdU16String(FromWire(name));
     project = setup[QLatin1String("project")].toString();
-    dataFile = FromWire(setup[QLatin1String("data")]);
   }
 
   // The first answer: ready, or why this worker cannot draw.
@@ -65,12 +65,15 @@ class Worker {
                                                                       : output.Open(out, follow, {"thumbs", "pages"});
         !problem.isEmpty())
       return {{"fatal", problem}};
-    if (!dataFile.empty()) {
+    const QJsonArray dataFiles = setup[QLatin1String("data")].toArray();
+    for (qsizetype side = 0; side < std::min<qsizetype>(2, dataFiles.size()); ++side) {
+      const std::u16string dataFile = FromWire(dataFiles[side]);
+      if (dataFile.empty()) continue;
       auto opened = DataSet::Open(dataFile);
       if (!opened) return {{"fatal", opened.Error()}};
-      data.emplace(std::move(*opened));
+      sets[side].emplace(std::move(*opened));
       renderer.SetTexts([this](uint32_t text, int language) -> std::optional<QString> {
-        const QJsonValue answer = Ask({"text", qint64(text), language});
+        const QJsonValue answer = data ? Ask({"text", qint64(text), language}) : QJsonValue();
         return answer.isString() ? std::optional(answer.toString()) : std::nullopt;
       });
     }
@@ -130,16 +133,23 @@ class Worker {
                        .arg(QString::number(after + 1), QString::number(screen.titleFonts)));
   }
 
-  QJsonObject DrawJob(const QJsonObject& job) {
-    const int index = job[QLatin1String("draw")].toInt();
-    const int start = job[QLatin1String("language")].toInt(-1);
-    Screen screen;
-    screen.document = documents.value(index);
+  // Draws the document of the folder `side` starting in language `start`
+  // (-1: not known), with that folder's data set.
+  QImage Draw(int side, Screen& screen, int start) {
+    data = sets[side] ? &*sets[side] : nullptr;
     facts = QJsonArray();
-    const QImage picture = renderer.Draw(folders.front(), screen, std::max(start, 0));
+    QImage picture = renderer.Draw(folders[side], screen, std::max(start, 0));
     if (screen.name.isEmpty() && data && screen.errors.isEmpty())
       screen.name = Ask({"object", screen.object, std::max(start, 0)}).toString();
     screen.language = Language(screen, start);
+    return picture;
+  }
+
+  QJsonObject DrawJob(const QJsonObject& job) {
+    const int index = job[QLatin1String("draw")].toInt();
+    Screen screen;
+    screen.document = documents.value(index);
+    const QImage picture = Draw(0, screen, job[QLatin1String("language")].toInt(-1));
     const QString base = BaseName(screen.document);
     Timed step(Step::Png);
     if (screen.errors.isEmpty()) {
@@ -182,8 +192,8 @@ class Worker {
       const int document = job[QLatin1String(sides[side])].toInt(-1);
       if (document < 0) continue;
       screens[side].document = documents.value(document);
-      pictures[side] = renderer.Draw(folders[side], screens[side], 0);
-      screens[side].language = Language(screens[side], -1);
+      pictures[side] =
+          Draw(side, screens[side], job[QLatin1String(side == 0 ? "oldLanguage" : "newLanguage")].toInt(-1));
       answer[QLatin1String(sides[side])] = ScreenToJson(screens[side]);
     }
     qint64 changed = -1;
@@ -202,9 +212,9 @@ class Worker {
   std::vector<platform::FolderHandle> folders;
   QStringList documents;
   OutputFolder output;
-  std::u16string dataFile;
   QString project;
-  std::optional<DataSet> data;
+  std::optional<DataSet> sets[2];
+  DataSet* data = nullptr;  // that of the folder being drawn
   Renderer renderer;
   QJsonArray written;
   QJsonArray facts;  // what the data set answered for the document being drawn
@@ -266,7 +276,8 @@ WorkerPool::WorkerPool(const Options& options, const std::vector<QString>& docum
                 {"output", ToWire(options.output)},
                 {"follow", options.outputNamed},
                 {"diff", options.diff},
-                {"data", ToWire(options.dataFile)},
+                {"data", options.diff ? QJsonArray{ToWire(options.dataFiles[0]), ToWire(options.dataFiles[1])}
+                                      : QJsonArray{ToWire(options.dataFile)}},
                 {"project", project}});
 }
 
