@@ -50,8 +50,8 @@ QString Convert(const std::u16string& dataFile, const QTemporaryDir& into) {
   for (const std::u16string& name : names) {
     platform::FileInfo info;
     platform::FolderHandle::Copied copied;
-    const bool part = name == file || name == stem + u".pwx" ||
-                      (name.starts_with(stem + u".") && name.ends_with(u".cnk"));
+    const bool part =
+        name == file || name == stem + u".pwx" || (name.starts_with(stem + u".") && name.ends_with(u".cnk"));
     if (!part || (name != file && (from.Stat(name, info) || !info.regular))) continue;
     if (const std::error_code error = to.CopyIn(Join(parent, QString::fromStdU16String(name)), name, copied);
         error || copied.changed)
@@ -73,8 +73,9 @@ QString Convert(const std::u16string& dataFile, const QTemporaryDir& into) {
   }
   if (ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) return {};
   return QStringLiteral("cannot convert '%1' (%2): %3")
-      .arg(shown, converter, ended ? QString::fromLocal8Bit(process.readAll()).trimmed()
-                                   : QStringLiteral("not done within %1 s").arg(kConvertSeconds));
+      .arg(shown, converter,
+           ended ? QString::fromLocal8Bit(process.readAll()).trimmed()
+                 : QStringLiteral("not done within %1 s").arg(kConvertSeconds));
 }
 
 // Lines of a changed document shown around the first difference.
@@ -207,7 +208,8 @@ QString Section(const std::vector<Entry>& entries, Change change, const QString&
         html += QStringLiteral("<pre class=\"failed\">%1: %2</pre>\n")
                     .arg(QLatin1String(name), entry.screens[side].errors.join(QLatin1Char('\n')).toHtmlEscaped());
       else if (entry.Present(side) && change != Change::Renumbered)
-        html += Figure(entry.base + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png"), QLatin1String(name));
+        html +=
+            Figure(entry.base + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png"), QLatin1String(name));
     }
     if (entry.pixels > 0) html += Figure(entry.base + QStringLiteral("-diff.png"), QStringLiteral("changed pixels"));
     if (!entry.excerpt.isEmpty()) html += QStringLiteral("<pre>%1</pre>").arg(entry.excerpt.toHtmlEscaped());

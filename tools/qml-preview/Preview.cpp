@@ -13,7 +13,6 @@
 
 #include "Version.h"
 #include "platform/FileSystem.h"
-
 #include "tools/qml-preview/DataSet.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Gallery.h"
@@ -49,9 +48,10 @@ QString OtherProject(DataSet& data, const std::map<QString, int>& starts, const 
     if (!ScreenOfName(document, code, reference)) continue;
     const auto start = starts.find(document);
     if (start == starts.end())
-      return head + QStringLiteral("it holds no %1 (%2)")
-                        .arg(KindName(code) + (reference > 0 ? QLatin1Char(' ') + QString::number(reference) : QString()),
-                             document);
+      return head +
+             QStringLiteral("it holds no %1 (%2)")
+                 .arg(KindName(code) + (reference > 0 ? QLatin1Char(' ') + QString::number(reference) : QString()),
+                      document);
     const QString here = RootName(ReadDocument(folder, document).text);
     const QString there = reference > 0 ? data.ObjectText(static_cast<uint32_t>(reference), start->second) : QString();
     if (!here.isEmpty() && !there.isEmpty() && here != there)
@@ -59,7 +59,6 @@ QString OtherProject(DataSet& data, const std::map<QString, int>& starts, const 
   }
   return {};
 }
-
 
 // The files a document's picture, thumbnail and page are written to.
 std::set<QString> FilesOf(const QString& document) {
@@ -147,9 +146,9 @@ struct Record {
     for (const auto& [document, d] : documents)
       drawn[document] = QJsonObject{{"inputs", d.inputs}, {"screen", d.screen}, {"facts", d.facts}};
     for (const auto& [sheet, key] : sheets) made[sheet] = key;
-    return out.Write(QString::fromLatin1(kRecordName), QJsonDocument(QJsonObject{{"record", kRecordVersion}, {"documents", drawn},
-                                                            {"sheets", made}})
-                                      .toJson(QJsonDocument::Compact));
+    return out.Write(QString::fromLatin1(kRecordName),
+                     QJsonDocument(QJsonObject{{"record", kRecordVersion}, {"documents", drawn}, {"sheets", made}})
+                         .toJson(QJsonDocument::Compact));
   }
 
   // Whether the document's files stay: drawn from the same inputs, the data
@@ -241,7 +240,8 @@ Outcome PreviewFolder(const Options& options) {
     key.addData(QJsonDocument(cells).toJson(QJsonDocument::Compact));
     const QString name = SheetName(sheet), hex = QString::fromLatin1(key.result().toHex());
     next.sheets[name] = hex;
-    if (const auto made = record.sheets.find(name); made != record.sheets.end() && made->second == hex && out.IsFile(name)) {
+    if (const auto made = record.sheets.find(name);
+        made != record.sheets.end() && made->second == hex && out.IsFile(name)) {
       files.Keep(name);
       return std::nullopt;
     }

@@ -94,8 +94,8 @@ int main(int argc, char** argv) {
   if (!quiet) {
     std::cerr << outcome.screens.size() - outcome.kept << " documents drawn";
     if (outcome.kept > 0) std::cerr << ", " << outcome.kept << " unchanged since the last run,";
-    std::cerr << " in "
-              << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() << " s, " << failed << " failed\n";
+    std::cerr << " in " << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() << " s, " << failed
+              << " failed\n";
     if (outcome.removed > 0) std::cerr << "removed " << outcome.removed << " files of documents no longer present\n";
     if (!outcome.summary.isEmpty()) std::cerr << Text(outcome.summary) << '\n';
   }
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path output(prt::platform::NarrowPath(request->output));
   if (!quiet)
     std::cout << "Open " << (std::filesystem::absolute(output, error) / "index.html").lexically_normal().native()
-            << std::endl;
+              << std::endl;
   if (request->diff) return outcome.differ ? 1 : 0;
   return failed > 0 ? prt::options::kSomeFailed : prt::options::kDone;
 }
