@@ -262,6 +262,12 @@ TEST(Reuse, ReRunPublishesWhatAFullRunPublishes) {
       {"one screen added", edited(trendsPage, R"({"type": "page", "w": 8, "h": 8}, )" + trendsPage), {true, true}, {}, {}, "", "3 documents compiled, 5 reused"},
       {"one screen removed", withoutReport, {false, false}, {}, {}, "", "0 documents compiled, 6 reused"},
       {"language switched", example, {false, false}, 1, {}, "", "3 documents compiled, 4 reused"},
+      // A plain run never takes over whole what a run in a chosen language published.
+      {"a run in a chosen language between", example, {false, false}, {}, [](const fs::path& project, const fs::path&) {
+         const test::ProcessRequest chosen{.program = PRT2QML, .args = {(project / "plant.prt").string()},
+                                           .env = {"PRT2QML_LANGUAGE=index:1"}};
+         ASSERT_EQ(test::RunProcess(chosen).exitStatus, 0);
+       }, "", "3 documents compiled, 4 reused"},
       {".qmlc truncated", example, {false, false}, {}, damage("page16777216.qmlc", 100), "", "1 document compiled, 6 reused"},
       {".qmlc replaced", example, {true, true}, {}, damage("tmpl.qmlc", 20, std::string(2100, 'x')), "", "1 document compiled, 6 reused"},
       {".qml edited", example, {false, false}, {}, damage("page16777217.qml", 900, "}\n"), "", "1 document compiled, 6 reused"},
