@@ -124,9 +124,10 @@ void RunRecord::Made(std::span<const Screen* const> screens, const RecordedDocum
   for (size_t i = 0; i < screens.size(); ++i) {
     const Screen& screen = *screens[i];
     const TypeRow* row = FindType(screen.reference >> 24);
-    // Named as its document names itself: by the reference its record holds.
+    // Its text is the object's; a name without one is the reference its
+    // record holds, as its document's file name.
     const uint32_t reference = data_ ? data_->ObjectRecord(screen.reference).U32(rec::kObjectRef) : screen.reference;
-    const ImageRef text = data_ ? data_->ObjectText(reference, data_->StoredLanguage()) : ImageRef();
+    const ImageRef text = data_ ? data_->ObjectText(screen.reference, data_->StoredLanguage()) : ImageRef();
     std::u16string units;
     const std::string name = text && text.ReadCountedString(units)
                                  ? platform::Narrow(units)
