@@ -56,6 +56,16 @@ struct List {
 // A value whose messages name the object it is in rather than its key.
 template <typename V>
 struct AtObject { V inner; };
+// Clang 16, which builds the sanitizer tree, deduces an aggregate's
+// arguments only through guides.
+template <typename T>
+Nullable(std::optional<T>&) -> Nullable<T>;
+template <typename T>
+Nullable(std::optional<T>&, const char*) -> Nullable<T>;
+template <typename V>
+List(V&, const char*) -> List<V>;
+template <typename V>
+AtObject(V) -> AtObject<V>;
 struct Bounded { uint32_t& value; int64_t lo, hi; };  // an integer in [lo, hi]
 // A size or offset that decides an allocation: "<what> N too large" above `limit`.
 struct Limited { uint32_t& value; uint32_t limit; const char* what; };
