@@ -35,7 +35,7 @@ enum SectionType : uint32_t {
 // The sections that list payload positions, in the order they are checked.
 constexpr uint32_t kPositionLists[] = {kListA, kListB, kListC, kListD};
 
-using Place = Error::Part;
+using Place = ContainerError::Part;
 
 // Takes the entries of `width` bytes read while the cursor is inside the
 // section, in one go: those that fit in the file, then one more alone when
@@ -81,14 +81,14 @@ bool Describes(uint8_t kind, uint8_t count) { return kind < kKindWidth.size() &&
 
 }  // namespace
 
-Result<TransferFileReader> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
+Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
   platform::ByteBlock file(bytes.size());
   if (!file.Valid()) return Fail(ContainerFault(Place::Payload, 0, 0, "no memory for the file"));
   std::copy(bytes.begin(), bytes.end(), file.Data());
   return Load(std::move(file));
 }
 
-Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
+Expected<TransferFileReader, ContainerError> TransferFileReader::Load(platform::ByteBlock file) {
   TransferFileReader r;
   const std::span<const uint8_t> bytes = file.Bytes();
   ByteCursor in(bytes);

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "platform/ByteBlock.h"
-#include "platform/Error.h"
+#include "data/image/ContainerError.h"
+#include "platform/Expected.h"
 
 namespace prt {
 
@@ -17,12 +18,12 @@ enum class ByteOrder : uint8_t { Little, Big };
 class TransferFileReader {
  public:
   // Parses a whole container file; the reader, or where and why it was
-  // refused (a Step::Container error with the part, offset and rule).
+  // refused.
   // The payload is the part of the file's bytes after the head, where it
   // lies: a large data set is never held twice nor moved.
-  static Result<TransferFileReader> Load(platform::ByteBlock file);
+  static Expected<TransferFileReader, ContainerError> Load(platform::ByteBlock file);
   // The same for bytes held elsewhere, which are copied.
-  static Result<TransferFileReader> LoadBytes(std::span<const uint8_t> bytes);
+  static Expected<TransferFileReader, ContainerError> LoadBytes(std::span<const uint8_t> bytes);
 
   void AdjustByteOrder(ByteOrder order, uint8_t mode);
   void Relocate(uint32_t newBase, uint32_t newNull);
