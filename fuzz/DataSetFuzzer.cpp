@@ -21,7 +21,8 @@
 #include "controls/ScreenDocument.h"
 #include "data/set/OpenDataSet.h"
 #include "qml/QmlGenerator.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
 #include "platform/Text.h"
 
 namespace {
@@ -33,9 +34,9 @@ struct PrivateFolder {
   PrivateFolder() {
     const std::u16string root = pf::EntryExists(u"/dev/shm") ? u"/dev/shm" : u"/tmp";
     path = root + u"/prt2qml-fuzz-" + pf::Widen(std::to_string(std::random_device()()));
-    if (pf::MakeFolder(path)) std::abort();
+    if (!pf::MakeFolder(path)) std::abort();
   }
-  ~PrivateFolder() { pf::RemoveTree(path); }
+  ~PrivateFolder() { static_cast<void>(pf::RemoveTree(path).HasValue()); }
   std::u16string path;
 };
 
@@ -45,7 +46,7 @@ const std::u16string& Folder() {
 }
 
 void Write(const std::u16string& path, std::string_view bytes) {
-  if (pf::WriteWholeFile(path, bytes)) std::abort();  // the fuzzer's own folder must work
+  if (!pf::WriteWholeFile(path, bytes)) std::abort();  // the fuzzer's own folder must work
 }
 
 }  // namespace
@@ -57,17 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
   const std::u16string& folder = Folder();
   const std::u16string work = folder + u"/SimWork";
-  pf::RemoveTree(work);
+  static_cast<void>(pf::RemoveTree(work).HasValue());
   Write(folder + u"/f.prt", dataFile);
   if ((bytes[3] & 0x80) == 0) {
-    pf::FolderHandle into;
-    pf::FolderHandle::Copied copied;
-    if (pf::MakeFolder(work) || into.Open(work) || into.CopyIn(folder + u"/f.prt", u"f.prt", copied)) std::abort();
+    if (!pf::MakeFolder(work)) std::abort();
+    const pf::SysResult<pf::FolderHandle> into = pf::FolderHandle::Open(work);
+    if (!into || !into->CopyIn(folder + u"/f.prt", u"f.prt")) std::abort();
     Write(work + u"/f.rt_file.LANG", language);
   }
 
   prt::platform::LockWait once;
-  once.bound = std::chrono::milliseconds(0);
+  once.bound = std::chrono::seconds(0);
   auto opened = prt::OpenDataSet(folder + u"/f.prt", once);
   if (!opened) return 0;
   const prt::DataSet& data = *opened;

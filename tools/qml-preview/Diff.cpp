@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Gallery.h"
 #include "tools/qml-preview/Preview.h"

@@ -69,7 +69,7 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
 // A failure says which step, path and system reason, and leaves no base
 // path behind (an unset base would name ".prt" in the current folder).
 TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
-  using Step = Error::Step;
+  using Step = WorkingCopyError::Step;
   fs::create_directory(dir_ / "folder.prt");
   ASSERT_EQ(mkfifo((dir_ / "fifo.prt").c_str(), 0600), 0);
   const std::string work = (dir_ / "SimWork").string();
@@ -91,11 +91,12 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
     const std::string label = platform::Narrow(c.path);
     const Status status = names.SetProjectPath(c.path);
     ASSERT_FALSE(status) << label;
-    const Error& error = status.Error();
-    EXPECT_EQ(error.step, c.step) << label;
-    EXPECT_EQ(platform::Narrow(error.path), c.where.empty() ? label : c.where) << label;
-    EXPECT_EQ(platform::Narrow(error.other), c.folder) << label;
-    EXPECT_EQ(error.Reason(), c.reason) << label;
+    const WorkingCopyError* error = status.Error().As<WorkingCopyError>();
+    ASSERT_TRUE(error) << label;
+    EXPECT_EQ(error->step, c.step) << label;
+    EXPECT_EQ(platform::Narrow(error->path), c.where.empty() ? label : c.where) << label;
+    EXPECT_EQ(platform::Narrow(error->folder), c.folder) << label;
+    EXPECT_EQ(error->Reason(), c.reason) << label;
     EXPECT_TRUE(names.Base().empty() && !names.ProjectPathSet()) << label;
     // Nothing is created for a data file that cannot be opened.
     if (c.step == Step::OpenData || c.step == Step::NotPrtName) {

@@ -35,7 +35,7 @@ FinishedImage MakeSample() {
   return w.Finish();
 }
 
-Result<TransferFileReader> Load(const FinishedImage& image, const ContainerOptions& options) {
+Expected<TransferFileReader, ContainerError> Load(const FinishedImage& image, const ContainerOptions& options) {
   return TransferFileReader::LoadBytes(ContainerWriter::Write(image, options));
 }
 
@@ -88,7 +88,7 @@ TEST(TransferFileReader, EveryByteOrderModeAndBaseGivesTheSameImage) {
 // rule that failed there.
 TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   using builder::Corruption;
-  using Place = Error::Part;
+  using Place = ContainerError::Part;
   const FinishedImage sample = MakeSample();
   const uint32_t size = static_cast<uint32_t>(sample.bytes.size());
   const std::string p = Hex(size);
