@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 maxFunction=${1:-60}
 maxFile=${2:-450}
 maxMain=${3:-40}
-folders=(platform data/files data/set data/manager qml controls cipher convert cli app)
+folders=(platform data/image data/files data/set data/manager qml controls cipher convert cli app)
 status=0
 
 printf '%-14s %-52s %5s   %-34s %5s\n' folder "longest function" lines "longest file" lines
