@@ -125,7 +125,7 @@ Status ConversionRun::CheckTrees() {
   if (pf::SysStatus started = pair_.Start(); !started) return Failed(Stage::Workers, started.Error());
   TreeCheck check(*data_, paths_.staging);
   pair_.RunOnBoth([&check](int) { check.Work(); });
-  Expected<std::vector<Screen>, RunError> screens = check.Take();
+  Expected<std::vector<Screen>, RunError> screens = check.Result();
   if (!screens) screens = CollectScreens(*data_, paths_.staging);
   if (!screens) return Fail(screens.Error());
   screens_ = std::move(*screens);

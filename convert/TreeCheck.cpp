@@ -43,7 +43,7 @@ void TreeCheck::Work() {
   }
 }
 
-Expected<std::vector<Screen>, RunError> TreeCheck::Take() {
+Expected<std::vector<Screen>, RunError> TreeCheck::Result() {
   if (failed_ || used_ > ControlBudget::LimitFor(data_.ImageSize())) {
     if (fault_) return Fail(*fault_);
     return Fail(RunError{.stage = RunError::Stage::Trees, .cause = Error(ControlBudget(data_.ImageSize()).Exceeded())});
@@ -76,7 +76,7 @@ void TreeCheck::Build() {
 Expected<std::vector<Screen>, RunError> CollectScreens(const DataSet& data, const std::u16string& staging) {
   TreeCheck check(data, staging);
   check.Work();
-  return check.Take();
+  return check.Result();
 }
 
 std::u16string DocumentName(std::string_view typeCode, uint32_t objId) {

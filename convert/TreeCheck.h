@@ -50,7 +50,7 @@ class TreeCheck {
   // screen whose tree could not be built, or the trees together passed the
   // budget. A check on two threads that failed is made again on one
   // (CollectScreens), which names the first such screen in order.
-  Expected<std::vector<Screen>, RunError> Take();
+  Expected<std::vector<Screen>, RunError> Result();
 
  private:
   void Build();
