@@ -40,7 +40,7 @@ Status CPRDataManager::Load() {
 
   names.GetFileName(kFileLanguage, languageFile);
   names.GetFileName(kFileConnection, connectionFile);
-  const auto stored = ReadStoredLanguage(*names.Copy());
+  const auto stored = ReadStoredLanguage(*names.PreparedCopy());
   if (!stored) return Fail(stored.Error());
   data->SetStoredLanguage(*stored);
   Adopt(std::move(*data), std::move(languageFile), std::move(connectionFile));

@@ -23,7 +23,7 @@ class CPRFileNameGenerator : public IPRSingleton {
   Status SetProjectPath(const std::u16string& path, const platform::LockWait& wait = {});
   bool ProjectPathSet() const { return copy_.has_value(); }
   // The working copy SetProjectPath prepared; null before.
-  const WorkingCopy* Copy() const { return copy_ ? &*copy_ : nullptr; }
+  const WorkingCopy* PreparedCopy() const { return copy_ ? &*copy_ : nullptr; }
   // Forgets the project path and releases the working folder, so that a
   // later SetProjectPath starts afresh.
   void Reset() { copy_.reset(); }
