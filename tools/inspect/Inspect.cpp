@@ -442,7 +442,9 @@ class Reporter final : public TreeWatcher {
                     std::to_string(title.U16(P::kTitleHeight)));
     }
     // The converter's own loading, every link it reads shown as it goes.
-    if (auto* group = dynamic_cast<IControlGroup*>(screen.get())) static_cast<void>(group->LoadChildren(data_, budget_, this));
+    // A failure is shown where it stops the build (Stopped).
+    if (auto* group = dynamic_cast<IControlGroup*>(screen.get()))
+      static_cast<void>(group->LoadChildren(data_, budget_, this).HasValue());
   }
 
   void Stopped(size_t depth, const TreeError& error) override {
