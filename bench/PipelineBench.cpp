@@ -433,17 +433,17 @@ int BenchProject(const std::string& self, const std::vector<std::string>& tools,
   ProjectStats stats;
   const auto buildStart = Clock::now();
   const auto built = prt::builder::BuildFromJson(MakeProject(shape, stats));
-  if (!built.ok) {
-    std::cerr << "prt-bench: the builder refused the project: " << built.error << "\n";
+  if (!built) {
+    std::cerr << "prt-bench: the builder refused the project: " << built.Error().message << "\n";
     return 2;
   }
   fs::create_directories(work / "project");
   const fs::path prt = work / "project" / "bench.prt";
-  WriteBytes(prt, built.container);
-  if (built.languageFile) WriteBytes(work / "project" / "bench.rt_file.LANG", *built.languageFile);
-  if (built.connectionFile) WriteBytes(work / "project" / "bench.rt_file.CONN", *built.connectionFile);
+  WriteBytes(prt, built->container);
+  if (built->languageFile) WriteBytes(work / "project" / "bench.rt_file.LANG", *built->languageFile);
+  if (built->connectionFile) WriteBytes(work / "project" / "bench.rt_file.CONN", *built->connectionFile);
   std::cout << "project: " << stats.screens << " screens, " << stats.controls << " controls, "
-            << built.container.size() / 1024 << " KiB data set (built in " << std::fixed
+            << built->container.size() / 1024 << " KiB data set (built in " << std::fixed
             << std::setprecision(2) << prt::SecondsSince(buildStart) << " s)\n"
             << "mode: " << (encrypt ? "-e (enciphered)" : "plain") << ", " << runs << " runs\n";
 
@@ -588,9 +588,9 @@ std::optional<RerunFigures> MeasureReruns(const std::string& tool, const fs::pat
   for (const auto& [name, shape] : {std::pair{"base", base}, {"one", one}, {"tenth", tenth}}) {
     ProjectStats stats;
     const auto built = prt::builder::BuildFromJson(MakeProject(shape, stats));
-    if (!built.ok) return std::nullopt;
+    if (!built) return std::nullopt;
     files[name] = work / (std::string(name) + ".prt");
-    WriteBytes(files[name], built.container);
+    WriteBytes(files[name], built->container);
   }
   const fs::path prt = work / "project" / "bench.prt";
   const fs::path out = work / "out";

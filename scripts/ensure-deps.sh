@@ -12,7 +12,10 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative
           qml6-module-qtquick-window qml6-module-qt-labs-qmlmodels qml6-module-qtqml-workerscript
           fonts-dejavu-core libpng-dev
           # the package and its checks: dpkg-shlibdeps and man
-          dpkg-dev man-db)
+          dpkg-dev man-db
+          # the address sanitizer's tree and the data-set fuzzer: clang 16 (14 cannot build
+          # the tree) with its libFuzzer and sanitizer runtimes
+          clang-16 libclang-rt-16-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -8,30 +8,18 @@
 #include <utility>
 
 #include "data/image/ByteCursor.h"
+#include "data/image/Layout.h"
 #include "platform/Endian.h"
 
 namespace prt {
 
 namespace {
 
-constexpr char kMagic[] = "Tr@NQ-Transfer";
-constexpr size_t kMagicSize = sizeof kMagic - 1;
-constexpr uint32_t kSectionHeadSize = 12;
+using namespace layout;
 
-// Width of one value of each layout kind; kinds past the end are dropped.
-constexpr std::array<uint8_t, 6> kKindWidth{1, 2, 4, 8, 4, 8};
-constexpr uint8_t kKindOpaque = 0;
-constexpr uint8_t kKindDouble = 5;
+constexpr auto kKindOpaque = static_cast<uint8_t>(FieldKind::Opaque);
+constexpr auto kKindDouble = static_cast<uint8_t>(FieldKind::Double);
 
-enum SectionType : uint32_t {
-  kLayout = 1000,
-  kPointers = 2000,
-  kListA = 3000,
-  kListB = 4000,
-  kName = 5000,
-  kListC = 6000,
-  kListD = 7000,
-};
 // The sections that list payload positions, in the order they are checked.
 constexpr uint32_t kPositionLists[] = {kListA, kListB, kListC, kListD};
 
@@ -79,6 +67,20 @@ void StoreDouble(uint8_t* p, ByteOrder order, uint8_t mode, uint64_t bits) {
 // its count is 0.
 bool Describes(uint8_t kind, uint8_t count) { return kind < kKindWidth.size() && count != 0; }
 
+// Every position of lists A to D lies inside the payload of `size` bytes.
+bool PositionsInside(ByteCursor& in, const TransferFileReader::Runs (&positions)[4], ByteOrder order, uint32_t size) {
+  for (size_t list = 0; list < std::size(kPositionLists); ++list) {
+    in.SetPlace(Place::Section, kPositionLists[list]);
+    const bool inside = EachWord(positions[list], order, [&](uint32_t position, uint64_t at) {
+      if (position < size) return true;
+      in.Fail(at, "position " + Hex(position) + " lies outside the payload");
+      return false;
+    });
+    if (!inside) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
@@ -92,120 +94,136 @@ Expected<TransferFileReader, ContainerError> TransferFileReader::Load(platform::
   TransferFileReader r;
   const std::span<const uint8_t> bytes = file.Bytes();
   ByteCursor in(bytes);
-  const auto refused = [&in] { return Fail(*in.Fault()); };
+  const Expected<uint32_t, ContainerError> headerLength = r.ReadHead(in, bytes.empty());
+  if (!headerLength) return Fail(headerLength.Error());
+  Runs positions[std::size(kPositionLists)];
+  uint64_t payloadSize = 0;
+  while (*headerLength > in.Position() && r.ReadSection(in, payloadSize, positions)) {
+  }
+  if (in.Failed() || !r.PlacePayload(in, payloadSize, bytes.size())) return Fail(*in.Fault());
+  r.file_ = std::move(file);
+  if (!r.PointersFit(in) || !PositionsInside(in, positions, r.fileOrder_, r.payloadSize_)) return Fail(*in.Fault());
+  return r;
+}
 
-  uint8_t magic[kMagicSize];
+Expected<uint32_t, ContainerError> TransferFileReader::ReadHead(ByteCursor& in, bool empty) {
+  uint8_t magic[kContainerMagicSize];
   in.SetPlace(Place::Signature);
   in.Bytes(magic);
-  if (in.Failed() || std::memcmp(magic, kMagic, kMagicSize) != 0)
-    return Fail(ContainerFault(Place::Signature, 0, 0, bytes.empty() ? "the file is empty" : "unknown signature at offset 0"));
+  if (in.Failed() || std::memcmp(magic, kContainerMagic, kContainerMagicSize) != 0)
+    return Fail(ContainerFault(Place::Signature, 0, 0, empty ? "the file is empty" : "unknown signature at offset 0"));
 
   in.SetPlace(Place::Head);
   const uint64_t markAt = in.Position();
   const uint8_t mark0 = in.U8();
   const uint8_t mark1 = in.U8();
-  if (in.Failed()) return refused();
+  if (in.Failed()) return Fail(*in.Fault());
   if (mark0 == 0xFF && mark1 == 0xFE) {
-    r.order_ = ByteOrder::Little;
+    order_ = ByteOrder::Little;
   } else if (mark0 == 0xFE && mark1 == 0xFF) {
-    r.order_ = ByteOrder::Big;
+    order_ = ByteOrder::Big;
   } else {
     char text[64];
     std::snprintf(text, sizeof text, "byte-order mark %02x %02x is neither ff fe nor fe ff", mark0, mark1);
     in.Fail(markAt, text);
-    return refused();
+    return Fail(*in.Fault());
   }
-  in.Skip(3);
-  r.mode_ = in.U8();
-  in.SetOrder(r.order_);
-  r.fileOrder_ = r.order_;
-  in.Skip(4);
+  in.Skip(kModeByte - kReservedByte);
+  mode_ = in.U8();
+  in.SetOrder(order_);
+  fileOrder_ = order_;
+  in.Skip(kHeaderLengthByte - kHeadBytesByte);
   const uint32_t headerLength = in.U32();
-  if (in.Failed()) return refused();
+  if (in.Failed()) return Fail(*in.Fault());
+  return headerLength;
+}
 
-  uint64_t payloadSize = 0;
-  Runs positions[std::size(kPositionLists)];
-  while (headerLength > in.Position()) {
-    const uint64_t sectionStart = in.Position();
-    in.SetPlace(Place::Head);
-    const uint32_t type = in.U32();
-    in.Skip(4);
-    const uint32_t length = in.U32();
-    if (in.Failed()) return refused();
-    const uint64_t sectionEnd = sectionStart + length;
-    in.SetPlace(Place::Section, type);
+bool TransferFileReader::ReadSection(ByteCursor& in, uint64_t& payloadSize, Runs (&positions)[4]) {
+  const uint64_t sectionStart = in.Position();
+  in.SetPlace(Place::Head);
+  const uint32_t type = in.U32();
+  in.Skip(kSectionHeadSize - 8);  // the head's four bytes, not read
+  const uint32_t length = in.U32();
+  if (in.Failed()) return false;
+  const uint64_t sectionEnd = sectionStart + length;
+  in.SetPlace(Place::Section, type);
 
-    switch (type) {
-      case kLayout: {
-        const Run run = TakeEntries(in, sectionEnd, 2);
-        for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
-          if (!Describes(run.bytes[i], run.bytes[i + 1])) continue;
-          payloadSize += uint64_t{run.bytes[i + 1]} * kKindWidth[run.bytes[i]];
-        }
-        r.layout_.push_back(run);
-        break;
+  switch (type) {
+    case kLayoutSection: {
+      const Run run = TakeEntries(in, sectionEnd, 2);
+      for (size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
+        if (!Describes(run.bytes[i], run.bytes[i + 1])) continue;
+        payloadSize += uint64_t{run.bytes[i + 1]} * kKindWidth[run.bytes[i]];
       }
-      case kPointers:
-        r.base_ = in.U32();
-        r.null_ = in.U32();
-        r.pointers_.push_back(TakeEntries(in, sectionEnd, 4));
-        break;
-      case kListA:
-      case kListB:
-        in.Skip(4);  // a word of their own, unused
-        [[fallthrough]];
-      case kListC:
-      case kListD:
-        positions[std::ranges::find(kPositionLists, type) - std::begin(kPositionLists)].push_back(
-            TakeEntries(in, sectionEnd, 4));
-        break;
-      case kName: {
-        // The next section follows the last unit directly, whatever L says.
-        const uint16_t count = in.U16();
-        std::string name;
-        for (uint16_t i = 0; i < count && !in.Failed(); ++i) name.push_back(static_cast<char>(in.U16() & 0xFF));
-        // Kept as a zero-terminated name: it ends at the first zero.
-        r.name_ = name.substr(0, name.find('\0'));
-        break;
-      }
-      default:
-        // A length shorter than the head would never move the reader on.
-        if (length < kSectionHeadSize) {
-          in.Fail(sectionStart, "length " + std::to_string(length) + " is shorter than the " +
-                                    std::to_string(kSectionHeadSize) + "-byte section head");
-        }
-        in.Seek(sectionEnd);
-        break;
+      layout_.push_back(run);
+      break;
     }
-    if (in.Failed()) return refused();
+    case kPointerSection:
+      base_ = in.U32();
+      null_ = in.U32();
+      pointers_.push_back(TakeEntries(in, sectionEnd, 4));
+      break;
+    case kListA:
+    case kListB:
+      in.Skip(4);  // a word of their own, unused
+      [[fallthrough]];
+    case kListC:
+    case kListD:
+      positions[std::ranges::find(kPositionLists, type) - std::begin(kPositionLists)].push_back(
+          TakeEntries(in, sectionEnd, 4));
+      break;
+    case kNameSection:
+      ReadName(in);
+      break;
+    default:
+      // A length shorter than the head would never move the reader on.
+      if (length < kSectionHeadSize) {
+        in.Fail(sectionStart, "length " + std::to_string(length) + " is shorter than the " +
+                                  std::to_string(kSectionHeadSize) + "-byte section head");
+      }
+      in.Seek(sectionEnd);
+      break;
   }
+  return !in.Failed();
+}
 
+// The next section follows the last unit directly, whatever L says.
+void TransferFileReader::ReadName(ByteCursor& in) {
+  const uint16_t count = in.U16();
+  std::string name;
+  for (uint16_t i = 0; i < count && !in.Failed(); ++i) name.push_back(static_cast<char>(in.U16() & 0xFF));
+  // Kept as a zero-terminated name: it ends at the first zero.
+  name_ = name.substr(0, name.find('\0'));
+}
+
+bool TransferFileReader::PlacePayload(ByteCursor& in, uint64_t payloadSize, uint64_t fileSize) {
   in.SetPlace(Place::Payload);
-  r.payloadOffset_ = in.Position();
+  payloadOffset_ = in.Position();
   if (payloadSize > UINT32_MAX) {
     in.Fail(in.Position(), "the layout describes " + Hex(payloadSize) + " bytes of payload, more than 32-bit offsets reach");
   } else if (in.Remaining() < payloadSize) {
     in.Fail(in.Position(), "the layout describes " + Hex(payloadSize) + " bytes of payload, the file holds " +
                                Hex(in.Remaining()));
-  } else if (in.Position() > bytes.size()) {
+  } else if (in.Position() > fileSize) {
     // Even an empty payload must start inside the file: its end bounds
     // what the loader may give back to the system.
     in.Fail(in.Position(), "the sections end at " + Hex(in.Position()) + ", past the end of the file at " +
-                               Hex(bytes.size()));
+                               Hex(fileSize));
   }
-  if (in.Failed()) return refused();
-  r.payloadSize_ = static_cast<uint32_t>(payloadSize);
-  r.file_ = std::move(file);
-  const uint8_t* payload = r.file_.Data() + r.payloadOffset_;
+  payloadSize_ = static_cast<uint32_t>(payloadSize);
+  return !in.Failed();
+}
 
-  // Every pointer field lies inside the payload and holds Z or B + [0, P).
-  // The fields come in increasing order and do not overlap: a field listed
-  // twice would be rebased twice and end up pointing anywhere.
-  const uint32_t size = r.payloadSize_;
-  const bool big = r.order_ == ByteOrder::Big;
-  in.SetPlace(Place::Section, kPointers);
+// Every pointer field lies inside the payload and holds Z or B + [0, P).
+// The fields come in increasing order and do not overlap: a field listed
+// twice would be rebased twice and end up pointing anywhere.
+bool TransferFileReader::PointersFit(ByteCursor& in) const {
+  const uint8_t* payload = file_.Data() + payloadOffset_;
+  const uint32_t size = payloadSize_;
+  const bool big = order_ == ByteOrder::Big;
+  in.SetPlace(Place::Section, kPointerSection);
   uint64_t firstFree = 0;
-  const bool pointersFit = EachWord(r.pointers_, r.fileOrder_, [&](uint32_t p, uint64_t at) {
+  return EachWord(pointers_, fileOrder_, [&](uint32_t p, uint64_t at) {
     if (p < firstFree) {
       in.Fail(at, "pointer position " + Hex(p) + " is not past the field before it, which ends at " + Hex(firstFree));
       return false;
@@ -216,23 +234,12 @@ Expected<TransferFileReader, ContainerError> TransferFileReader::Load(platform::
       return false;
     }
     const uint32_t v = platform::Load32(payload + p, big);
-    if (v != r.null_ && !(v >= r.base_ && v - r.base_ < size)) {
+    if (v != null_ && !(v >= base_ && v - base_ < size)) {
       in.Fail(at, "the pointer at " + Hex(p) + " holds " + Hex(v) + ", neither the null value nor inside the payload");
       return false;
     }
     return true;
   });
-  if (!pointersFit) return refused();
-  for (size_t list = 0; list < std::size(kPositionLists); ++list) {
-    in.SetPlace(Place::Section, kPositionLists[list]);
-    const bool inside = EachWord(positions[list], r.fileOrder_, [&](uint32_t position, uint64_t at) {
-      if (position < size) return true;
-      in.Fail(at, "position " + Hex(position) + " lies outside the payload");
-      return false;
-    });
-    if (!inside) return refused();
-  }
-  return r;
 }
 
 platform::ByteBlock TransferFileReader::TakeFile() && {

@@ -13,6 +13,8 @@
 
 namespace prt {
 
+class ByteCursor;
+
 enum class ByteOrder : uint8_t { Little, Big };
 
 class TransferFileReader {
@@ -49,6 +51,14 @@ class TransferFileReader {
 
  private:
   TransferFileReader() = default;
+
+  // The steps of Load, each leaving its failure in the cursor (ReadHead
+  // answers it, with the header length H).
+  Expected<uint32_t, ContainerError> ReadHead(ByteCursor& in, bool empty);
+  bool ReadSection(ByteCursor& in, uint64_t& payloadSize, Runs (&positions)[4]);
+  void ReadName(ByteCursor& in);
+  bool PlacePayload(ByteCursor& in, uint64_t payloadSize, uint64_t fileSize);
+  bool PointersFit(ByteCursor& in) const;
 
   std::string name_;
   ByteOrder order_ = ByteOrder::Little;  // the payload's, as converted

@@ -47,7 +47,7 @@ DataSet::DataSet(platform::ByteBlock block, size_t offset, uint32_t size, uint32
 }
 
 DataSet::Links DataSet::ObjectLinks(uint32_t reference) const {
-  const CountedTable links = ReadCountedTable(RecordStart(reference).Ref(0), 8);
+  const CountedTable links = ReadCountedTable(RecordStart(reference).Ref(kRecordLinksByte), kLinkEntrySize);
   return {links.table, links.count};
 }
 
@@ -104,7 +104,7 @@ uint16_t DataSet::FontIndex(uint32_t language, uint16_t fontNumber, uint16_t sel
   const ImageRef fonts = LanguageEntry(language).Ref(kFontArrayByte);
   if (!FitsArray(fonts, 0, count, 4)) return 0;
   const ImageRef variants = fonts.Ref(4u * fontNumber);
-  if (!variants.Has(0, 8)) return 0;
+  if (!variants.Has(0, kFontVariantsSize)) return 0;
   return variants.U16(2u * (selector & 3u));
 }
 
@@ -114,15 +114,15 @@ bool DataSet::LanguageFontInfo(uint32_t language, uint16_t fontNumber, uint16_t 
   const CountedTable fonts = ReadCountedTable(HeaderRef(layout::kFontTable), 4);
   if (index >= fonts.count) return false;
   const ImageRef font = fonts.table.Ref(4 + 4u * index);
-  if (!font.Has(0, 8)) return false;
-  info.pointSize = font.U16(2);
-  info.bold = font.U8(1) & 1u;
-  info.italic = (font.U8(1) >> 1) & 1u;
+  if (!font.Has(0, kFontRecordSize)) return false;
+  info.pointSize = font.U16(kFontSizeByte);
+  info.bold = font.U8(kFontStyleByte) & 1u;
+  info.italic = (font.U8(kFontStyleByte) >> 1) & 1u;
   info.underline = (selector >> 2) & 1u;
-  const ImageRef face = font.Ref(4);
+  const ImageRef face = font.Ref(kFontFaceByte);
   if (!face) return false;
-  info.faceName = face.ReadCString(4);
-  info.faceData = face.At(36);
+  info.faceName = face.ReadCString(kFaceNameByte);
+  info.faceData = face.At(kFaceDataByte);
   return true;
 }
 

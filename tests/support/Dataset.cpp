@@ -14,10 +14,10 @@ void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 
 }  // namespace
 
-prt::builder::BuildResult BuildDataset(std::string_view json) {
-  auto result = prt::builder::BuildFromJsonText(json);
-  if (!result.ok) throw std::runtime_error("bad data set description: " + result.error);
-  return result;
+prt::builder::BuiltFiles BuildDataset(std::string_view json) {
+  auto built = prt::builder::BuildFromJsonText(json);
+  if (!built) throw std::runtime_error("bad data set description: " + built.Error().message);
+  return std::move(*built);
 }
 
 std::vector<uint8_t> ImageFromJson(std::string_view json) { return BuildDataset(json).image; }

@@ -11,7 +11,7 @@
 
 namespace prt::test {
 
-prt::builder::BuildResult BuildDataset(std::string_view json);
+prt::builder::BuiltFiles BuildDataset(std::string_view json);
 // The image as the loader should hold it after loading.
 std::vector<uint8_t> ImageFromJson(std::string_view json);
 // Writes the container to `prtPath` and, when the description has them, the

@@ -24,7 +24,7 @@ FinishedImage SmallImage() {
   w.PutRef(16, 0);
   w.Put(20, FieldKind::Int16, 0xA1B2);
   w.Put(24, FieldKind::Double, 0x3FF8000000000000);  // 1.5
-  return w.Finish();
+  return *w.Finish();
 }
 
 TEST(ContainerWriterTest, LittleEndianHeadSectionsAndPayload) {
@@ -34,7 +34,7 @@ TEST(ContainerWriterTest, LittleEndianHeadSectionsAndPayload) {
   o.name = u"ab";
   o.headerBytes = {1, 2, 3, 4};
   ContainerLayout where;
-  const Bytes f = ContainerWriter::Write(SmallImage(), o, &where);
+  const Bytes f = *ContainerWriter::Write(SmallImage(), o, &where);
   EXPECT_EQ(std::string(f.begin(), f.begin() + 14), "Tr@NQ-Transfer");
   EXPECT_EQ(Slice(f, 14, 10), (Bytes{0xFF, 0xFE, 0, 0, 0, 0, 1, 2, 3, 4}));  // mark, reserved, mode, header bytes
   // Section 1000, the layout: opaque 12, int32 x2, int16 x1, opaque 2, double x1.

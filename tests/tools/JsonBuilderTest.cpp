@@ -1,16 +1,26 @@
-// Descriptions in JSON: the error messages and the limits.
+// Descriptions in JSON: the error messages, the limits and the format
+// document.
 #include "tools/builder/JsonBuilder.h"
 
+#include <fstream>
+#include <set>
+
 #include <gtest/gtest.h>
+
+#include "tools/builder/JsonInput.h"
+
+#include "platform/Limits.h"
 
 namespace prt {
 namespace {
 
 using builder::BuildFromJsonText;
 
-// The message as prt-build prints it after the file name.
-std::string Message(const builder::BuildResult& r) {
-  return r.line ? std::to_string(r.line) + ":" + std::to_string(r.column) + ": " + r.error : r.error;
+// The message as prt-build prints it after the file name; "built" when there is none.
+std::string Message(const builder::Built<builder::BuiltFiles>& built) {
+  if (built) return "built";
+  const builder::BuildError& e = built.Error();
+  return e.line ? std::to_string(e.line) + ":" + std::to_string(e.column) + ": " + e.message : e.message;
 }
 
 // A bad description, or numbers that decide an allocation, a loop or a
@@ -70,22 +80,53 @@ TEST(JsonBuilderTest, BadDescriptionsNameThePlaceAndTheProblem) {
       {R"({"blocks": [{"label": "a", "size": 100000000}, {"label": "b", "size": 100000000}]})",
        "description: the image would take 200002132 bytes (limit 134217728)"},
   };
-  for (const auto& c : cases) {
-    const auto r = BuildFromJsonText(c.json);
-    EXPECT_FALSE(r.ok) << c.message;
-    EXPECT_EQ(Message(r), c.message);
-    EXPECT_TRUE(r.container.empty() && r.image.empty()) << c.message;
-  }
-  EXPECT_EQ(builder::BuildFromJson(nlohmann::json{{"texts", {std::string("ok\xff")}}}).error, "texts[0]: invalid UTF-8");
+  for (const auto& c : cases) EXPECT_EQ(Message(BuildFromJsonText(c.json)), c.message);
+  EXPECT_EQ(Message(builder::BuildFromJson(nlohmann::json{{"texts", {std::string("ok\xff")}}})), "texts[0]: invalid UTF-8");
   // Documents built in memory get the same depth limit.
   nlohmann::json deep = nlohmann::json::array();
   nlohmann::json* inner = &deep;
   for (int i = 0; i < 100000; ++i) inner = &inner->emplace_back(nlohmann::json::array());
-  EXPECT_EQ(builder::BuildFromJson({{"screens", std::move(deep)}}).error,
+  EXPECT_EQ(Message(builder::BuildFromJson({{"screens", std::move(deep)}})),
             "description: nested deeper than 256 levels (limit 256)");
   // Stored lengths and counts are only written, never allocated.
-  EXPECT_TRUE(BuildFromJsonText(R"({"connection": [{"key": 1, "length": 4294967295}],
-      "textLists": [{"count": 65535}], "container": {"sections": [{"type": 1, "length": 4294967295}]}})").ok);
+  EXPECT_EQ(Message(BuildFromJsonText(R"({"connection": [{"key": 1, "length": 4294967295}],
+      "textLists": [{"count": 65535}], "container": {"sections": [{"type": 1, "length": 4294967295}]}})")), "built");
+}
+
+// docs/dataset-format.md has a table of keys for every structure of a
+// description, in this order, each listing exactly the keys its mapping
+// reads: no key undocumented, none documented that does not exist.
+TEST(JsonBuilderTest, TheFormatDocumentListsEveryKeyOfEveryStructure) {
+  using namespace builder;
+  std::vector<std::string_view> fieldKeys{"at"};
+  fieldKeys.insert(fieldKeys.end(), FieldValueKeys().begin(), FieldValueKeys().end());
+  const std::vector<std::string_view> structures[] = {
+      KeyList::Of<Description>(), KeyList::Of<ControlForm>(), KeyList::Of<LinkEntry>(), KeyList::Of<Link>(),
+      KeyList::Of<Gradient>(), KeyList::Of<PopupTitle>(), KeyList::Of<TitleFont>(), KeyList::Of<NamedEntry>(),
+      KeyList::Of<Language>(), KeyList::Of<FontRecord>(), KeyList::Of<LanguageFile>(), fieldKeys,
+      KeyList::Of<LabelRef>(), KeyList::Of<BlockForm>(), KeyList::Of<MapGroup>(), KeyList::Of<ListDefaults>(),
+      KeyList::Of<ValueList>(), KeyList::Of<ResourceRow>(), KeyList::Of<Resource>(), KeyList::Of<LanguageCounts>(),
+      KeyList::Of<ProjectSettings>(), KeyList::Of<RuntimeSettings>(), KeyList::Of<Table20>(), KeyList::Of<Block11>(),
+      KeyList::Of<SyntheticOptions>(), KeyList::Of<ContainerForm>(), KeyList::Of<PositionsForm>(),
+      KeyList::Of<RawSection>(), KeyList::Of<LayoutInsert>(), KeyList::Of<ConnectionRecord>(),
+      KeyList::Of<BytesOnly>()};
+  // The `names` in the first column of each "| key | meaning |" table.
+  std::vector<std::set<std::string>> tables;
+  bool inTable = false;
+  std::ifstream doc(PRT_SOURCE_DIR "/docs/dataset-format.md");
+  for (std::string line; std::getline(doc, line);) {
+    if (line == "| key | meaning |") tables.emplace_back();
+    inTable = line.starts_with("|") && (inTable || line == "| key | meaning |");
+    const std::string first = line.substr(0, line.find(" |", 1));
+    for (size_t at = first.find('`'); inTable && at != std::string::npos; at = first.find('`', at + 1)) {
+      const size_t end = first.find('`', at + 1);
+      tables.back().insert(first.substr(at + 1, end - at - 1));
+      at = end;
+    }
+  }
+  ASSERT_EQ(tables.size(), std::size(structures));
+  for (size_t i = 0; i < tables.size(); ++i)
+    EXPECT_EQ(tables[i], std::set<std::string>(structures[i].begin(), structures[i].end())) << "table " << i;
 }
 
 }  // namespace

@@ -44,11 +44,11 @@ struct RawSection {
   std::array<uint8_t, 4> headBytes{};
   std::vector<uint8_t> body;
   std::optional<uint32_t> length;  // stored L; default 12 + body size
-  size_t insertAt = SIZE_MAX;      // index among the sections; default: last
+  std::optional<uint32_t> insertAt;  // index among the sections; default: last
 };
 
 struct LayoutInsert {
-  size_t at = 0;  // index in the layout list
+  uint32_t at = 0;  // index in the layout list
   LayoutEntry entry;
 };
 
@@ -82,10 +82,10 @@ class ContainerWriter {
   // needs about 32 MB.
   static constexpr uint32_t kMaxSize = 256u << 20;
 
-  // Throws BuildError for a request that cannot be met (e.g. a pointer
-  // corruption in an image without pointers).
-  static std::vector<uint8_t> Write(const FinishedImage& image, const ContainerOptions& options,
-                                    ContainerLayout* layout = nullptr);
+  // The file, or why a request cannot be met (e.g. a pointer corruption in
+  // an image without pointers).
+  static Built<std::vector<uint8_t>> Write(const FinishedImage& image, const ContainerOptions& options,
+                                           ContainerLayout* layout = nullptr);
 };
 
 }  // namespace prt::builder

@@ -8,9 +8,12 @@
 namespace prt::builder {
 
 uint32_t KindWidth(FieldKind kind) {
-  constexpr uint32_t kWidths[] = {1, 2, 4, 8, 4, 8};  // in the order of FieldKind
   const auto k = static_cast<size_t>(kind);
-  return k < std::size(kWidths) ? kWidths[k] : 1;
+  return k < layout::kKindWidth.size() ? layout::kKindWidth[k] : 1;
+}
+
+void ImageWriter::Fail(std::string message) {
+  if (!error_) error_ = BuildError{std::move(message)};
 }
 
 uint32_t ImageWriter::Allocate(uint32_t size, uint32_t align) {
@@ -18,9 +21,9 @@ uint32_t ImageWriter::Allocate(uint32_t size, uint32_t align) {
   uint64_t start = bytes_.size();
   start = (start + align - 1) / align * align;
   const uint64_t end = start + size;
-  if (end > kMaxSize)
-    throw BuildError("the image would take " + std::to_string(end) + " bytes (limit " +
-                     std::to_string(kMaxSize) + ")");
+  if (end > kMaxSize && !error_)
+    Fail("the image would take " + std::to_string(end) + " bytes (limit " + std::to_string(kMaxSize) + ")");
+  if (error_) return 0;
   // Growth stops at the limit, not at twice the last size.
   if (end > bytes_.capacity()) {
     const size_t capacity = std::min<uint64_t>(std::max<uint64_t>(end, 2 * bytes_.capacity()), kMaxSize);
@@ -32,10 +35,11 @@ uint32_t ImageWriter::Allocate(uint32_t size, uint32_t align) {
   return static_cast<uint32_t>(start);
 }
 
-void ImageWriter::Check(uint32_t at, uint32_t width) const {
-  if (at > bytes_.size() || width > bytes_.size() - at)
-    throw BuildError("write of " + std::to_string(width) + " bytes at " + std::to_string(at) +
-                     " outside the image of " + std::to_string(bytes_.size()) + " bytes");
+bool ImageWriter::Check(uint32_t at, uint32_t width) {
+  if (!error_ && (at > bytes_.size() || width > bytes_.size() - at))
+    Fail("write of " + std::to_string(width) + " bytes at " + std::to_string(at) + " outside the image of " +
+         std::to_string(bytes_.size()) + " bytes");
+  return !error_;
 }
 
 void ImageWriter::Clear(uint32_t at, uint32_t width) {
@@ -51,7 +55,6 @@ void ImageWriter::Clear(uint32_t at, uint32_t width) {
 
 void ImageWriter::Mark(uint32_t at, FieldKind kind) {
   const uint32_t w = KindWidth(kind);
-  Check(at, w);
   Clear(at, w);
   if (kind == FieldKind::Opaque) return;
   kinds_[at] = static_cast<uint8_t>(kind);
@@ -59,29 +62,31 @@ void ImageWriter::Mark(uint32_t at, FieldKind kind) {
 }
 
 void ImageWriter::Put(uint32_t at, FieldKind kind, uint64_t bits) {
+  if (!Check(at, KindWidth(kind))) return;
   Mark(at, kind);
   platform::StoreUnsigned(bytes_.data() + at, KindWidth(kind), bits);
 }
 
 void ImageWriter::PutBytes(uint32_t at, std::span<const uint8_t> data) {
   const uint32_t n = static_cast<uint32_t>(data.size());
-  Check(at, n);
+  if (!Check(at, n)) return;
   Clear(at, n);
   if (n) std::memcpy(bytes_.data() + at, data.data(), n);
 }
 
 void ImageWriter::PutRef(uint32_t at, uint32_t target) {
   Put(at, FieldKind::Int32, target);
-  kinds_[at] |= kPointer;
+  if (!error_) kinds_[at] |= kPointer;
 }
 
 void ImageWriter::PutRef(uint32_t at, const std::string& label, uint32_t delta) {
   PutRef(at, 0);
-  fixups_[at] = Fixup{label, delta};
+  if (!error_) fixups_[at] = Fixup{label, delta};
 }
 
 uint32_t ImageWriter::AddCountedString(std::u16string_view text) {
-  if (text.size() > 0xFFFF) throw BuildError("text longer than 65535 units");
+  if (text.size() > 0xFFFF) Fail("text longer than 65535 units");
+  if (error_) return 0;
   const uint32_t n = static_cast<uint32_t>(text.size());
   const uint32_t at = Allocate(2 + 2 * n, 2);
   Put(at, FieldKind::Int16, n);
@@ -90,17 +95,18 @@ uint32_t ImageWriter::AddCountedString(std::u16string_view text) {
 }
 
 void ImageWriter::SetLabel(const std::string& label, uint32_t offset) {
-  if (!labels_.emplace(label, offset).second) throw BuildError("label \"" + label + "\" defined twice");
+  if (!labels_.emplace(label, offset).second) Fail("label \"" + label + "\" defined twice");
 }
 
-FinishedImage ImageWriter::Finish() const {
+Built<FinishedImage> ImageWriter::Finish() const {
+  if (error_) return Unexpected(*error_);
   FinishedImage out;
   out.bytes = bytes_;
   for (const auto& [at, fix] : fixups_) {
     const auto label = labels_.find(fix.label);
-    if (label == labels_.end()) throw BuildError("unknown label \"" + fix.label + "\"");
+    if (label == labels_.end()) return Unexpected(BuildError{"unknown label \"" + fix.label + "\""});
     const uint64_t target = static_cast<uint64_t>(label->second) + fix.delta;
-    if (target > UINT32_MAX) throw BuildError("reference to \"" + fix.label + "\" overflows");
+    if (target > UINT32_MAX) return Unexpected(BuildError{"reference to \"" + fix.label + "\" overflows"});
     platform::StoreLE32(out.bytes.data() + at, static_cast<uint32_t>(target));
   }
   out.labels = labels_;

@@ -4,22 +4,28 @@
 // positions of the pointer fields come out of the same calls that write them.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "data/image/Layout.h"
+#include "platform/Expected.h"
+
 namespace prt::builder {
 
-// Every failure of the builder (bad description, impossible request).
-class BuildError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+// Why the builder could not make a data set: what and where (the place
+// in the description, and for a JSON text the line and column from 1).
+struct BuildError {
+  std::string message;
+  size_t line = 0, column = 0;
 };
+template <typename T>
+using Built = Expected<T, BuildError>;
+inline Unexpected<BuildError> Refuse(std::string message) { return Unexpected(BuildError{std::move(message)}); }
 
-// Layout kinds of the container's section 1000.
-enum class FieldKind : uint8_t { Opaque = 0, Int16 = 1, Int32 = 2, Int64 = 3, Float = 4, Double = 5 };
+using layout::FieldKind;
 
 // Width in bytes of one value of `kind` (opaque: one byte).
 uint32_t KindWidth(FieldKind kind);
@@ -47,6 +53,11 @@ class ImageWriter {
 
   uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
 
+  // The first request that could not be met: from then on the writer
+  // ignores every other, and Finish answers it.
+  bool Failed() const { return error_.has_value(); }
+  void Fail(std::string message);
+
   // Appends `size` zeroed opaque bytes at the next multiple of `align`;
   // answers their offset.
   uint32_t Allocate(uint32_t size, uint32_t align = 4);
@@ -68,13 +79,14 @@ class ImageWriter {
   void SetLabel(const std::string& label, uint32_t offset);
 
   // Resolves the label references and derives the layout list.
-  FinishedImage Finish() const;
+  Built<FinishedImage> Finish() const;
 
  private:
   static constexpr uint8_t kContinuation = 0x80;
   static constexpr uint8_t kPointer = 0x40;  // on a field start: a pointer field
 
-  void Check(uint32_t at, uint32_t width) const;
+  // False (and failed) unless `width` bytes from `at` lie in the image.
+  bool Check(uint32_t at, uint32_t width);
   // Turns every field overlapping [at, at+width) back into opaque bytes.
   void Clear(uint32_t at, uint32_t width);
   void Mark(uint32_t at, FieldKind kind);
@@ -90,6 +102,7 @@ class ImageWriter {
   std::vector<uint8_t> kinds_;
   std::map<uint32_t, Fixup> fixups_;
   std::map<std::string, uint32_t> labels_;
+  std::optional<BuildError> error_;
 };
 
 }  // namespace prt::builder

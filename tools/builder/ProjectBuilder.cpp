@@ -3,21 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <set>
+
+#include "data/image/Layout.h"
 
 namespace prt::builder {
 
 using enum FieldKind;
+using namespace layout;
 
 namespace {
-
-constexpr char kImageMagic[] = "Tr@NQ-RTData";
-constexpr uint32_t kFaceDataOffset = 36;
-
-uint32_t RoundUp4(uint64_t v) {
-  const uint64_t r = (v + 3) / 4 * 4;
-  if (r > UINT32_MAX) throw BuildError("size overflows");
-  return static_cast<uint32_t>(r);
-}
 
 // A table {u32 count; `count` entries of `width` bytes}, `put` writing entry
 // i at its place; answers its offset.
@@ -38,10 +33,9 @@ uint32_t WritePairs(ImageWriter& w, const std::vector<std::pair<uint32_t, uint32
   });
 }
 
-// Block 11 entry n lies at byte 68 - 4n.
-uint32_t Block11Entry(uint32_t n) {
-  if (n < 1 || n > 12) throw BuildError("block 11 entry " + std::to_string(n) + " outside 1..12");
-  return 68 - 4 * n;
+uint32_t Block11Entry(ImageWriter& w, uint32_t n) {
+  if (n < 1 || n > kBlock11Entries) w.Fail("block 11 entry " + std::to_string(n) + " outside 1..12");
+  return Block11EntryByte(n);
 }
 
 // A pointer field to a label or a raw offset.
@@ -76,10 +70,10 @@ uint32_t WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>&
     const ValueList& l = *lists[i];
     uint32_t words = 0;
     for (const auto& e : l.entries) words += static_cast<uint32_t>(e.size());
-    const uint32_t list = w.Allocate(4 + 4 * words);
-    w.Put(list, Int16, l.kind);
-    w.Put(list + 2, Int16, l.count.value_or(static_cast<uint16_t>(l.entries.size())));
-    uint32_t at = list + 4;
+    const uint32_t list = w.Allocate(kListEntriesByte + 4 * words);
+    w.Put(list + kListKindByte, Int16, l.kind);
+    w.Put(list + kListCountByte, Int16, l.count.value_or(static_cast<uint16_t>(l.entries.size())));
+    uint32_t at = list + kListEntriesByte;
     for (const auto& e : l.entries)
       for (uint32_t v : e) {
         w.Put(at, Int32, v);
@@ -90,68 +84,68 @@ uint32_t WriteLists(ImageWriter& w, const std::vector<std::optional<ValueList>>&
 }
 
 uint32_t WriteRuntimeSettings(ImageWriter& w, const RuntimeSettings& s) {
-  const uint32_t block = w.Allocate(24);
-  w.Put(block, Int32, s.flags);
-  w.Put(block + 4, Int32, s.word1);
-  w.Put(block + 8, Int32, s.word2);
+  const uint32_t block = w.Allocate(kRuntimeSettingsSize);
+  w.Put(block + kRuntimeFlagsByte, Int32, s.flags);
+  w.Put(block + kRuntimeWord1Byte, Int32, s.word1);
+  w.Put(block + kRuntimeWord2Byte, Int32, s.word2);
   uint32_t byte = 0;
   if (s.byte) {
     byte = w.Allocate(4);
     w.Put(byte, Opaque, *s.byte);
   }
-  w.PutRef(block + 12, byte);
+  w.PutRef(block + kRuntimeByteRefByte, byte);
   uint32_t t16 = 0;
   if (s.table16) {
     t16 = WriteTable(w, s.table16->size(), 8, [&](uint32_t at, uint32_t i) {
       const auto& [number, name] = (*s.table16)[i];
-      if (name.size() > 4) throw BuildError("table 16 name \"" + name + "\" longer than 4 bytes");
+      if (name.size() > 4) w.Fail("table 16 name \"" + name + "\" longer than 4 bytes");
       w.Put(at, Int32, number);
       w.PutBytes(at + 4, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
     });
   }
-  w.PutRef(block + 16, t16);
+  w.PutRef(block + kRuntimeTable16Byte, t16);
   uint32_t t20 = 0;
   if (s.table20) {
     t20 = w.Allocate(4 * static_cast<uint32_t>(s.table20->size()));
     for (size_t i = 0; i < s.table20->size(); ++i) w.Put(t20 + 4 * static_cast<uint32_t>(i), Int32, (*s.table20)[i]);
   }
-  w.PutRef(block + 20, t20);
+  w.PutRef(block + kRuntimeTable20Byte, t20);
   return block;
 }
 
 uint32_t WriteBlock11(ImageWriter& w, const Block11& b) {
-  const uint32_t block = w.Allocate(68);
+  const uint32_t block = w.Allocate(kBlock11Size);
   for (uint32_t word = 0; word < 5; ++word) w.Put(block + 4 * word, Int32, 0);
   uint32_t highest = 0;
-  for (uint32_t n = 1; n <= 12; ++n) w.PutRef(block + Block11Entry(n), 0);
+  for (uint32_t n = 1; n <= kBlock11Entries; ++n) w.PutRef(block + Block11Entry(w, n), 0);
   for (const auto& [n, ref] : b.entries) {
-    PutRef(w, block + Block11Entry(n), ref);
+    PutRef(w, block + Block11Entry(w, n), ref);
     highest = std::max(highest, n);
   }
   for (const auto& [n, items] : b.lists) {
-    const uint32_t at = block + Block11Entry(n);
+    const uint32_t at = block + Block11Entry(w, n);
     w.PutRef(at, WriteTable(w, items.size(), 4, [&](uint32_t place, uint32_t i) { PutRef(w, place, items[i]); }));
     highest = std::max(highest, n);
   }
-  w.Put(block + 16, Int32, b.highest.value_or(highest));
+  w.Put(block + kBlock11HighestByte, Int32, b.highest.value_or(highest));
   return block;
 }
 
 uint32_t WriteFonts(ImageWriter& w, const std::vector<FontRecord>& fonts) {
   return WriteTable(w, fonts.size(), 4, [&](uint32_t place, uint32_t i) {
     const FontRecord& font = fonts[i];
-    const uint32_t rec = w.Allocate(8);
-    w.Put(rec, Opaque, font.byte0);
-    w.Put(rec + 1, Opaque, static_cast<uint8_t>(font.flags | (font.bold ? 1 : 0) | (font.italic ? 2 : 0)));
-    w.Put(rec + 2, Int16, font.size);
+    const uint32_t rec = w.Allocate(kFontRecordSize);
+    w.Put(rec + kFontByte0, Opaque, font.byte0);
+    w.Put(rec + kFontStyleByte, Opaque, static_cast<uint8_t>(font.flags | (font.bold ? 1 : 0) | (font.italic ? 2 : 0)));
+    w.Put(rec + kFontSizeByte, Int16, font.size);
     uint32_t face = 0;
     if (font.face) {
-      face = w.Allocate(kFaceDataOffset + static_cast<uint32_t>(font.faceData.size()));
+      face = w.Allocate(kFaceDataByte + static_cast<uint32_t>(font.faceData.size()));
       w.Put(face, Int32, 0);
-      w.PutBytes(face + 4, std::span(reinterpret_cast<const uint8_t*>(font.face->data()), font.face->size()));
-      w.PutBytes(face + kFaceDataOffset, font.faceData);
+      w.PutBytes(face + kFaceNameByte, std::span(reinterpret_cast<const uint8_t*>(font.face->data()), font.face->size()));
+      w.PutBytes(face + kFaceDataByte, font.faceData);
     }
-    w.PutRef(rec + 4, face);
+    w.PutRef(rec + kFontFaceByte, face);
     w.PutRef(place, rec);
   });
 }
@@ -186,16 +180,16 @@ ObjectId ProjectBuilder::AddObject(Object object) {
   if (object.index) {
     index = *object.index;
     if (indexes.count(index))
-      throw BuildError("object of type " + std::to_string(object.type) + " with index " +
-                       std::to_string(index) + " defined twice");
+      Fail("object of type " + std::to_string(object.type) + " with index " + std::to_string(index) +
+           " defined twice");
   } else {
     index = indexes.empty() ? 0 : indexes.rbegin()->first + 1;
   }
-  if (index > 0xFFFFFF) throw BuildError("object index " + std::to_string(index) + " above 24 bits");
+  if (index > kIndexMask) Fail("object index " + std::to_string(index) + " above 24 bits");
   object.index = index;
   const ObjectId id = objects_.size();
   if (!object.label.empty() && !objectLabels_.emplace(object.label, id).second)
-    throw BuildError("object label \"" + object.label + "\" defined twice");
+    Fail("object label \"" + object.label + "\" defined twice");
   indexes[index] = id;
   objects_.push_back(std::move(object));
   return id;
@@ -212,33 +206,35 @@ std::optional<ObjectId> ProjectBuilder::FindObject(const std::string& label) con
   return it->second;
 }
 
-uint32_t ProjectBuilder::ReferenceOf(const std::string& label) const {
-  const auto id = FindObject(label);
-  if (!id) throw BuildError("unknown object label \"" + label + "\"");
-  return ReferenceOf(*id);
-}
-
 uint32_t ProjectBuilder::AddText(std::u16string text) {
   texts_.push_back(TextRow{std::move(text), {}});
   return TextCount() - 1;
 }
 
 uint32_t ProjectBuilder::AddTexts(std::vector<std::optional<std::u16string>> perLanguage) {
-  texts_.push_back(TextRow{std::nullopt, std::move(perLanguage)});
+  return AddTexts(TextRow{std::nullopt, std::move(perLanguage)});
+}
+
+uint32_t ProjectBuilder::AddTexts(TextRow row) {
+  texts_.push_back(std::move(row));
   return TextCount() - 1;
 }
 
+void ProjectBuilder::Fail(std::string message) {
+  if (!error_) error_ = BuildError{std::move(message)};
+}
+
 uint32_t ProjectBuilder::AddFont(FontRecord font) {
-  if (font.face && font.face->size() >= kFaceDataOffset - 4)
-    throw BuildError("font face name \"" + *font.face + "\" longer than 31 bytes");
+  if (font.face && font.face->size() >= kFaceNameBytes)
+    Fail("font face name \"" + *font.face + "\" longer than 31 bytes");
   fonts_.push_back(std::move(font));
   return static_cast<uint32_t>(fonts_.size() - 1);
 }
 
 void ProjectBuilder::AddBlock(Block block) {
-  if (block.label.empty()) throw BuildError("block without a label");
+  if (block.label.empty()) return Fail("block without a label");
   if (!blockLabels_.emplace(block.label, blocks_.size()).second)
-    throw BuildError("block label \"" + block.label + "\" defined twice");
+    return Fail("block label \"" + block.label + "\" defined twice");
   blocks_.push_back(std::move(block));
 }
 
@@ -247,7 +243,7 @@ std::string ProjectBuilder::NewLabel(const std::string& hint) {
 }
 
 std::string ProjectBuilder::AddStringBlock(std::u16string text, std::string label) {
-  if (text.size() > 0xFFFF) throw BuildError("text longer than 65535 units");
+  if (text.size() > 0xFFFF) Fail("text longer than 65535 units");
   if (label.empty()) label = NewLabel("string");
   Block b{label, 0, 2, {}};
   b.fields.push_back(Field::U16(0, static_cast<uint16_t>(text.size())));
@@ -275,7 +271,7 @@ std::vector<Field> ProjectBuilder::GradientFields(uint32_t at, const Gradient& g
           Field::U8(at + 1, g.orientation), Field::Pointer(at + 4, positions), Field::Pointer(at + 8, colours)};
 }
 
-uint32_t ProjectBuilder::RecordSize(uint8_t type) const {
+Built<uint32_t> ProjectBuilder::RecordSize(uint8_t type) const {
   const auto explicitSize = given.recordSizes.find(type);
   uint64_t need = 8;
   const auto it = byType_.find(type);
@@ -284,18 +280,22 @@ uint32_t ProjectBuilder::RecordSize(uint8_t type) const {
       for (const Field& f : objects_[id].fields) need = std::max<uint64_t>(need, 4ull + f.at + f.Width());
   if (explicitSize != given.recordSizes.end()) {
     if (explicitSize->second < need)
-      throw BuildError("record size " + std::to_string(explicitSize->second) + " of type " +
-                       std::to_string(type) + " does not cover its fields (" + std::to_string(need) +
-                       " bytes)");
+      return Unexpected(BuildError{"record size " + std::to_string(explicitSize->second) + " of type " +
+                                   std::to_string(type) + " does not cover its fields (" + std::to_string(need) +
+                                   " bytes)"});
     return explicitSize->second;
   }
-  return std::max(kDefaultRecordSize, RoundUp4(need));
+  const uint64_t rounded = (need + 3) / 4 * 4;
+  if (rounded > UINT32_MAX) return Unexpected(BuildError{"size overflows"});
+  return std::max(kDefaultRecordSize, static_cast<uint32_t>(rounded));
 }
 
-uint64_t ProjectBuilder::RecordTableBytes(uint8_t type) const {
+Built<uint64_t> ProjectBuilder::RecordTableBytes(uint8_t type) const {
   const auto it = byType_.find(type);
   const uint64_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1ull;
-  return 4 + count * RecordSize(type);
+  const auto size = RecordSize(type);
+  if (!size) return Unexpected(size.Error());
+  return 4 + count * *size;
 }
 
 std::vector<MapGroup> ProjectBuilder::DerivedObjectTextMap() const {
@@ -318,11 +318,11 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
     s = std::max(s, static_cast<uint32_t>(l.selectors.size()));
   }
   const uint32_t r = static_cast<uint32_t>(resources_.size());
-  const uint32_t header = w.Allocate(20 + 20 * n);
+  const uint32_t header = w.Allocate(kLanguagesByte + kLanguageEntrySize * n);
   const LanguageCounts& c = given.languageCounts;
   const uint32_t counts[] = {c.texts.value_or(t), c.resources.value_or(r), c.fonts.value_or(f),
                              c.selectors.value_or(s), c.languages.value_or(n)};
-  for (uint32_t i = 0; i < 5; ++i) w.Put(header + 4 * i, Int32, counts[i]);
+  for (uint32_t i = 0; i < std::size(counts); ++i) w.Put(header + 4 * i, Int32, counts[i]);  // from kTextCountByte on
   // An array of `count` entries of `width` bytes, `put` writing each at its
   // place; 0 when there are none.
   const auto array = [&w](uint32_t count, uint32_t width, const auto& put) {
@@ -333,10 +333,10 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
   };
   for (uint32_t i = 0; i < n; ++i) {
     const Language& lang = languages_[i];
-    const uint32_t at = header + 20 + 20 * i;
-    w.Put(at, Int32, lang.id);
+    const uint32_t at = header + kLanguagesByte + kLanguageEntrySize * i;
+    w.Put(at, Int32, lang.id.value_or(i));
 
-    w.PutRef(at + 4, array(t, 4, [&](uint32_t place, uint32_t k) {
+    w.PutRef(at + kTextArrayByte, array(t, 4, [&](uint32_t place, uint32_t k) {
       const TextRow& row = texts_[k];
       const std::optional<std::u16string>* text = &row.all;
       if (!row.all) {
@@ -345,7 +345,7 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
       }
       w.PutRef(place, *text ? w.AddCountedString(**text) : 0);
     }));
-    w.PutRef(at + 8, array(r, 4, [&](uint32_t place, uint32_t k) {
+    w.PutRef(at + kResourceArrayByte, array(r, 4, [&](uint32_t place, uint32_t k) {
       const auto& row = resources_[k];
       const std::optional<Resource>& res = row.size() == 1 ? row[0] : i < row.size() ? row[i] : std::nullopt;
       if (!res) return w.PutRef(place, 0);
@@ -355,14 +355,14 @@ uint32_t ProjectBuilder::WriteLanguages(ImageWriter& w) const {
       w.PutRef(place, block);
     }));
 
-    w.PutRef(at + 12, array(f, 4, [&](uint32_t place, uint32_t k) {
+    w.PutRef(at + kFontArrayByte, array(f, 4, [&](uint32_t place, uint32_t k) {
       if (k >= lang.fonts.size() || !lang.fonts[k]) return w.PutRef(place, 0);
-      const uint32_t variants = w.Allocate(8);
+      const uint32_t variants = w.Allocate(kFontVariantsSize);
       for (uint32_t v = 0; v < 4; ++v) w.Put(variants + 2 * v, Int16, (*lang.fonts[k])[v]);
       w.PutRef(place, variants);
     }));
 
-    w.PutRef(at + 16, array(s, 2, [&](uint32_t place, uint32_t k) {
+    w.PutRef(at + kStyleArrayByte, array(s, 2, [&](uint32_t place, uint32_t k) {
       w.Put(place, Int16, k < lang.selectors.size() ? lang.selectors[k] : 0);
     }));
   }
@@ -390,97 +390,105 @@ std::vector<MapGroup> ProjectBuilder::DerivedSecondTextMap() const {
   return out;
 }
 
-FinishedImage ProjectBuilder::Build() const {
-  ImageWriter w;
-  const uint32_t headerWords = 21 + 2 * given.headerTypes;
-  w.Allocate(4 * headerWords);
-  w.PutBytes(0, std::span(reinterpret_cast<const uint8_t*>(kImageMagic), 12));
-  for (uint32_t word = 3; word < headerWords; ++word) w.Put(4 * word, Int32, 0);
-  // Header references that exist in every image: none until set below.
-  for (uint32_t word : {6u, 7u, 8u, 10u, 11u, 13u, 14u, 15u, 16u, 17u, 18u, 19u}) w.PutRef(4 * word, 0);
-
-  // Record tables.
-  std::map<uint8_t, bool> tables;
-  for (const auto& [type, indexes] : byType_)
-    if (!indexes.empty()) tables[type] = true;
-  for (uint8_t type : given.emptyTables) tables.emplace(type, true);
-  for (uint32_t t = 0; t < given.headerTypes; ++t) w.PutRef(88 + 8 * t, 0);
-  for (const auto& [type, unused] : tables) {
-    if (type >= given.headerTypes)
-      throw BuildError("type " + std::to_string(type) + " beyond the header's " +
-                       std::to_string(given.headerTypes) + " types");
-    const uint32_t size = RecordSize(type);
-    const auto it = byType_.find(type);
-    const uint32_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1;
-    const uint64_t bytes = 4 + static_cast<uint64_t>(count) * size;
-    if (bytes > ImageWriter::kMaxSize)
-      throw BuildError("the record table of type " + std::to_string(type) + " would take " +
-                       std::to_string(bytes) + " bytes (limit " + std::to_string(ImageWriter::kMaxSize) + ")");
-    const uint32_t table = w.Allocate(static_cast<uint32_t>(bytes));
-    w.Put(table, Int32, count);
-    w.Put(84 + 8 * type, Int32, size);
-    w.PutRef(88 + 8 * type, table);
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint32_t rec = table + 4 + i * size;
-      w.PutRef(rec, 0);
-      const auto found = it->second.find(i);
-      if (found == it->second.end()) {
-        w.Put(rec + 4, Int32, static_cast<uint32_t>(type) << 24 | i);
-        continue;
-      }
-      const Object& o = objects_[found->second];
-      w.Put(rec + 4, Int32, o.ownReference.value_or(ReferenceOf(found->second)));
-      WriteFields(w, rec + 4, o.fields);
-      if (o.links.empty() && !o.emptyLinkList) continue;
-      const uint32_t list = w.Allocate(4 + 8 * static_cast<uint32_t>(o.links.size()));
-      w.Put(list, Int32, static_cast<uint32_t>(o.links.size()));
-      for (size_t k = 0; k < o.links.size(); ++k) {
-        const Link& l = o.links[k];
-        const uint32_t at = list + 4 + 8 * static_cast<uint32_t>(k);
-        const uint8_t head[4] = {l.kind, l.present, l.slot, l.spare};
-        w.PutBytes(at, head);
-        w.Put(at + 4, Int32, l.object.empty() ? l.target : ReferenceOf(l.object));
-      }
-      w.PutRef(rec, list);
+void ProjectBuilder::WriteRecordTable(ImageWriter& w, uint8_t type) const {
+  if (type >= given.headerTypes)
+    return w.Fail("type " + std::to_string(type) + " beyond the header's " + std::to_string(given.headerTypes) +
+                  " types");
+  const auto recordSize = RecordSize(type);
+  if (!recordSize) return w.Fail(recordSize.Error().message);
+  const uint32_t size = *recordSize;
+  const auto it = byType_.find(type);
+  const uint32_t count = it == byType_.end() || it->second.empty() ? 0 : it->second.rbegin()->first + 1;
+  const uint64_t bytes = 4 + static_cast<uint64_t>(count) * size;
+  if (bytes > ImageWriter::kMaxSize)
+    return w.Fail("the record table of type " + std::to_string(type) + " would take " + std::to_string(bytes) +
+                  " bytes (limit " + std::to_string(ImageWriter::kMaxSize) + ")");
+  const uint32_t table = w.Allocate(static_cast<uint32_t>(bytes));
+  w.Put(table, Int32, count);
+  w.Put(RecordSizeByte(type), Int32, size);
+  w.PutRef(RecordTableByte(type), table);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t rec = table + 4 + i * size;
+    w.PutRef(rec + kRecordLinksByte, 0);
+    const auto found = it->second.find(i);
+    if (found == it->second.end()) {
+      w.Put(rec + kRecordOwnReferenceByte, Int32, static_cast<uint32_t>(type) << 24 | i);
+      continue;
     }
+    const Object& o = objects_[found->second];
+    w.Put(rec + kRecordOwnReferenceByte, Int32, o.ownReference.value_or(ReferenceOf(found->second)));
+    WriteFields(w, rec + kRecordOwnReferenceByte, o.fields);
+    if (!o.links.empty() || o.emptyLinkList) w.PutRef(rec + kRecordLinksByte, WriteLinks(w, o.links));
   }
+}
+
+uint32_t ProjectBuilder::WriteLinks(ImageWriter& w, const std::vector<Link>& links) const {
+  return WriteTable(w, links.size(), kLinkEntrySize, [&](uint32_t at, uint32_t k) {
+    const Link& l = links[k];
+    const uint8_t head[] = {l.kind, l.present, l.slot, l.spare};  // from kLinkKindByte on
+    w.PutBytes(at, head);
+    const std::optional<ObjectId> target = l.object.empty() ? std::nullopt : FindObject(l.object);
+    if (!l.object.empty() && !target) w.Fail("unknown object label \"" + l.object + "\"");
+    w.Put(at + kLinkTargetByte, Int32, target ? ReferenceOf(*target) : l.target);
+  });
+}
+
+// The parts the header refers to, each when the project has it.
+void ProjectBuilder::WriteHeaderParts(ImageWriter& w) const {
+  const auto refer = [&w](uint32_t word, uint32_t target) { w.PutRef(4 * word, target); };
+  if (!languages_.empty() || given.languageCounts.languages) refer(kLanguageHeader, WriteLanguages(w));
+  if (!fonts_.empty()) refer(kFontTable, WriteFonts(w, fonts_));
+  const std::vector<MapGroup> textMap = given.objectTextMap ? *given.objectTextMap : DerivedObjectTextMap();
+  if (given.objectTextMap || !textMap.empty()) refer(kObjectTextMap, WriteDefaultMap(w, textMap));
+  const std::vector<MapGroup> secondMap = given.secondTextMap ? *given.secondTextMap : DerivedSecondTextMap();
+  if (given.secondTextMap || !secondMap.empty()) refer(kObjectTextMap2, WriteDefaultMap(w, secondMap));
+  if (given.listDefaultMap) refer(kListDefaultMap, WriteDefaultMap(w, *given.listDefaultMap));
+  if (given.textLists) refer(kTextLists, WriteLists(w, *given.textLists));
+  if (given.resourceLists) refer(kResourceLists, WriteLists(w, *given.resourceLists));
+  if (given.keyTable) refer(kKeyTable, WritePairs(w, *given.keyTable));
+  if (given.projectSettings) {
+    const ProjectSettings& p = *given.projectSettings;
+    const uint32_t block = w.Allocate(std::max<uint32_t>(p.size, kProjectSettingsSize));
+    w.Put(block + kProjectWord15Byte, Int32, p.word15);
+    w.Put(block + kProjectWord19Byte, Int32, p.word19);
+    w.Put(block + kProjectFlagByte, Opaque, static_cast<uint8_t>(p.byte23 | (p.flag ? 1 : 0)));
+    refer(kProjectSettings, block);
+  }
+  if (given.runtimeSettings) refer(kRuntimeSettings, WriteRuntimeSettings(w, *given.runtimeSettings));
+  if (given.block11) refer(kBlock11, WriteBlock11(w, *given.block11));
+}
+
+Built<FinishedImage> ProjectBuilder::Build() const {
+  if (error_) return Unexpected(*error_);
+  ImageWriter w;
+  const uint32_t headerWords = kTypePairsWord + 2 * given.headerTypes;
+  w.Allocate(4 * headerWords);
+  w.PutBytes(0, std::span(reinterpret_cast<const uint8_t*>(kImageMagic), kImageMagicLength));
+  for (uint32_t word = 3; word < headerWords; ++word) w.Put(4 * word, Int32, 0);
+  for (uint32_t word : kReferenceWords) w.PutRef(4 * word, 0);  // none until set below
+
+  std::set<uint8_t> tables(given.emptyTables.begin(), given.emptyTables.end());
+  for (const auto& [type, indexes] : byType_)
+    if (!indexes.empty()) tables.insert(type);
+  for (uint32_t t = 0; t < given.headerTypes; ++t) w.PutRef(RecordTableByte(t), 0);
+  for (uint8_t type : tables) WriteRecordTable(w, type);
 
   for (const Block& b : blocks_) {
     uint64_t size = b.size;
     for (const Field& f : b.fields) size = std::max<uint64_t>(size, static_cast<uint64_t>(f.at) + f.Width());
-    if (size > UINT32_MAX) throw BuildError("block \"" + b.label + "\" too large");
+    if (size > UINT32_MAX) w.Fail("block \"" + b.label + "\" too large");
     const uint32_t at = w.Allocate(static_cast<uint32_t>(size), b.align);
     w.SetLabel(b.label, at);
     WriteFields(w, at, b.fields);
   }
-
-  if (!languages_.empty() || given.languageCounts.languages) w.PutRef(24, WriteLanguages(w));
-  if (!fonts_.empty()) w.PutRef(40, WriteFonts(w, fonts_));
-  const std::vector<MapGroup> textMap = given.objectTextMap ? *given.objectTextMap : DerivedObjectTextMap();
-  if (given.objectTextMap || !textMap.empty()) w.PutRef(56, WriteDefaultMap(w, textMap));
-  const std::vector<MapGroup> secondMap = given.secondTextMap ? *given.secondTextMap : DerivedSecondTextMap();
-  if (given.secondTextMap || !secondMap.empty()) w.PutRef(64, WriteDefaultMap(w, secondMap));
-  if (given.listDefaultMap) w.PutRef(68, WriteDefaultMap(w, *given.listDefaultMap));
-  if (given.textLists) w.PutRef(28, WriteLists(w, *given.textLists));
-  if (given.resourceLists) w.PutRef(32, WriteLists(w, *given.resourceLists));
-  if (given.keyTable) w.PutRef(60, WritePairs(w, *given.keyTable));
-  if (given.projectSettings) {
-    const ProjectSettings& p = *given.projectSettings;
-    const uint32_t block = w.Allocate(std::max<uint32_t>(p.size, 24));
-    w.Put(block + 15, Int32, p.word15);
-    w.Put(block + 19, Int32, p.word19);
-    w.Put(block + 23, Opaque, p.byte23);
-    w.PutRef(72, block);
-  }
-  if (given.runtimeSettings) w.PutRef(76, WriteRuntimeSettings(w, *given.runtimeSettings));
-  if (given.block11) w.PutRef(44, WriteBlock11(w, *given.block11));
+  WriteHeaderParts(w);
 
   for (const auto& [word, ref] : given.headerRefs) {
-    if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
+    if (word >= headerWords) w.Fail("header word " + std::to_string(word) + " beyond the header");
     PutRef(w, 4 * word, ref);
   }
   for (const auto& [word, value] : given.headerValues) {
-    if (word >= headerWords) throw BuildError("header word " + std::to_string(word) + " beyond the header");
+    if (word >= headerWords) w.Fail("header word " + std::to_string(word) + " beyond the header");
     w.Put(4 * word, Int32, value);
   }
   return w.Finish();

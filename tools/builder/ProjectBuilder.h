@@ -104,11 +104,17 @@ struct FontRecord {
   std::vector<uint8_t> faceData;    // from face block byte 36
 };
 
+// A text in every language, or one per language (none: no text there).
+struct TextRow {
+  std::optional<std::u16string> all;
+  std::vector<std::optional<std::u16string>> perLanguage;
+};
+
 // The four font indexes (variants 0..3) of one font number.
 using FontVariants = std::array<uint16_t, 4>;
 
 struct Language {
-  uint32_t id = 0;
+  std::optional<uint32_t> id;  // default: the language's index
   std::vector<std::optional<FontVariants>> fonts;  // per font number; nullopt: reference 0
   std::vector<uint16_t> selectors;                 // style selectors
 };
@@ -143,8 +149,9 @@ struct LanguageCounts {
 struct ProjectSettings {
   uint32_t word15 = 0;
   uint32_t word19 = 0;
-  uint8_t byte23 = 0;  // bit 0: the flag
-  uint32_t size = 24;
+  bool flag = false;   // bit 0 of byte 23
+  uint8_t byte23 = 0;
+  uint32_t size = layout::kProjectSettingsSize;
 };
 
 struct RuntimeSettings {
@@ -172,17 +179,20 @@ class ProjectBuilder {
   ObjectId AddObject(Object object);
   Object& GetObject(ObjectId id) { return objects_.at(id); }
   uint32_t ReferenceOf(ObjectId id) const;
-  // Reference of a labelled object; throws BuildError when unknown.
-  uint32_t ReferenceOf(const std::string& label) const;
   std::optional<ObjectId> FindObject(const std::string& label) const;
 
   // Bytes the record table of a type takes (count word and records up to the
   // highest index), so that callers can refuse a table before it is built.
-  uint64_t RecordTableBytes(uint8_t type) const;
+  Built<uint64_t> RecordTableBytes(uint8_t type) const;
+
+  // The first thing added that could not be (an index or a label taken, a
+  // name too long); Build answers it.
+  const std::optional<BuildError>& Error() const { return error_; }
 
   // Texts: one row per text number, one column per language.
   uint32_t AddText(std::u16string text);                              // same in every language
   uint32_t AddTexts(std::vector<std::optional<std::u16string>> perLanguage);
+  uint32_t AddTexts(TextRow row);
   uint32_t TextCount() const { return static_cast<uint32_t>(texts_.size()); }
 
   void AddLanguage(Language language) { languages_.push_back(std::move(language)); }
@@ -231,16 +241,15 @@ class ProjectBuilder {
     std::optional<Block11> block11;
   } given;
 
-  FinishedImage Build() const;
+  Built<FinishedImage> Build() const;
 
  private:
-  struct TextRow {
-    std::optional<std::u16string> all;
-    std::vector<std::optional<std::u16string>> perLanguage;
-  };
-
-  uint32_t RecordSize(uint8_t type) const;
+  void Fail(std::string message);
+  Built<uint32_t> RecordSize(uint8_t type) const;
   uint32_t WriteLanguages(ImageWriter& w) const;
+  void WriteRecordTable(ImageWriter& w, uint8_t type) const;
+  uint32_t WriteLinks(ImageWriter& w, const std::vector<Link>& links) const;
+  void WriteHeaderParts(ImageWriter& w) const;
   std::vector<MapGroup> DerivedObjectTextMap() const;
   std::vector<MapGroup> DerivedSecondTextMap() const;
 
@@ -255,6 +264,7 @@ class ProjectBuilder {
   std::map<ObjectId, uint32_t> textEx_;
   std::vector<std::vector<std::optional<Resource>>> resources_;
   uint32_t nextLabel_ = 0;
+  std::optional<BuildError> error_;
 };
 
 }  // namespace prt::builder

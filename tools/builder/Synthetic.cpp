@@ -123,7 +123,7 @@ class Generator {
       if (o_.varied && Chance(0.15)) texts.emplace_back();
       else texts.emplace_back(std::move(text));
     }
-    c.texts = std::move(texts);
+    c.text = TextRow{std::nullopt, std::move(texts)};
   }
 
   // Every language maps both font numbers and its three styles its own way;
@@ -195,8 +195,8 @@ class Generator {
           t.textId = static_cast<uint32_t>(Uniform(0, 1000));
           t.textColour = RandomColour();
           t.background = Solid();
-          t.fontNumber = static_cast<uint16_t>(Uniform(0, 1));
-          t.fontStyle = static_cast<uint16_t>(Uniform(0, 2));
+          t.font.number = static_cast<uint16_t>(Uniform(0, 1));
+          t.font.style = static_cast<uint16_t>(Uniform(0, 2));
           t.height = static_cast<uint16_t>(Uniform(20, 40));
           t.flags = static_cast<uint8_t>(Uniform(0, 1));
           s.title = t;

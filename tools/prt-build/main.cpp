@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/ProgramInfo.h"
+#include "platform/Limits.h"
 #include "tools/builder/JsonBuilder.h"
 #include "tools/options/CommandLine.h"
 
@@ -100,20 +101,21 @@ int main(int argc, char** argv) {
     std::cerr << "prt-build: cannot read '" << positional[0] << "': " << error << "\n";
     return prt::options::kRefused;
   }
-  const prt::builder::BuildResult result = prt::builder::BuildFromJsonText(text);
-  if (!result.ok) {
+  const auto built = prt::builder::BuildFromJsonText(text);
+  if (!built) {
+    const prt::builder::BuildError& error = built.Error();
     std::cerr << "prt-build: " << positional[0];
-    if (result.line) std::cerr << ':' << result.line << ':' << result.column;
-    std::cerr << ": " << result.error << "\n";
+    if (error.line) std::cerr << ':' << error.line << ':' << error.column;
+    std::cerr << ": " << error.message << "\n";
     return prt::options::kRefused;
   }
 
   const fs::path out = positional[1];
-  bool ok = WriteFile(out, result.container);
-  if (ok && result.languageFile)
-    ok = WriteFile(lang ? fs::path(*lang) : Beside(out, ".rt_file.LANG"), *result.languageFile);
-  if (ok && result.connectionFile)
-    ok = WriteFile(conn ? fs::path(*conn) : Beside(out, ".rt_file.CONN"), *result.connectionFile);
-  if (ok && image) ok = WriteFile(*image, result.image);
+  bool ok = WriteFile(out, built->container);
+  if (ok && built->languageFile)
+    ok = WriteFile(lang ? fs::path(*lang) : Beside(out, ".rt_file.LANG"), *built->languageFile);
+  if (ok && built->connectionFile)
+    ok = WriteFile(conn ? fs::path(*conn) : Beside(out, ".rt_file.CONN"), *built->connectionFile);
+  if (ok && image) ok = WriteFile(*image, built->image);
   return ok ? prt::options::kDone : prt::options::kRefused;
 }

@@ -32,11 +32,11 @@ FinishedImage MakeSample() {
   w.PutRef(kNullAt, 0);
   w.AddCountedString(u"text");
   w.Put(w.Allocate(3, 1), Kind::Opaque, 0x7F);
-  return w.Finish();
+  return *w.Finish();
 }
 
 Expected<TransferFileReader, ContainerError> Load(const FinishedImage& image, const ContainerOptions& options) {
-  return TransferFileReader::LoadBytes(ContainerWriter::Write(image, options));
+  return TransferFileReader::LoadBytes(*ContainerWriter::Write(image, options));
 }
 
 // Converts and rebases as the data manager does; answers the image bytes.
@@ -94,7 +94,7 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   const std::string p = Hex(size);
   ContainerOptions clean;
   builder::ContainerLayout where;
-  ContainerWriter::Write(sample, clean, &where);
+  ASSERT_TRUE(ContainerWriter::Write(sample, clean, &where));
   const auto start = [&where](uint32_t type) {
     for (const auto& [t, at] : where.sections)
       if (t == type) return uint64_t{at};
@@ -104,17 +104,17 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   // A foreign section whose length would not move the reader on.
   ContainerOptions shortSection;
   shortSection.extraSections.push_back({4242, {}, {}, 11, 1});
-  ContainerWriter::Write(sample, shortSection, &where);
+  ASSERT_TRUE(ContainerWriter::Write(sample, shortSection, &where));
   const uint64_t shortAt = start(4242);
   // A second pointer section: its entries continue the list, and an entry's
   // offset is found in the section it was read from.
   ContainerOptions twoPointerSections{.pointerBase = 0, .nullValue = 0};
   twoPointerSections.extraSections.push_back({2000, {}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1}, std::nullopt});
-  ContainerWriter::Write(sample, twoPointerSections, &where);
+  ASSERT_TRUE(ContainerWriter::Write(sample, twoPointerSections, &where));
   const uint64_t secondPointerAt = where.sections.back().second + 12 + 8;
-  ContainerWriter::Write(sample, {.corrupt = Corruption::PositionListOutOfRange}, &where);
+  ASSERT_TRUE(ContainerWriter::Write(sample, {.corrupt = Corruption::PositionListOutOfRange}, &where));
   const uint64_t listCAt = start(6000) + 12;  // the section the corruption adds
-  ContainerWriter::Write(sample, clean, &where);
+  ASSERT_TRUE(ContainerWriter::Write(sample, clean, &where));
   const struct { Corruption corrupt; const ContainerOptions* options; Place place; uint32_t section; uint64_t offset;
                  std::string rule; } cases[] = {
       {Corruption::BadMagic, &clean, Place::Signature, 0, 0, "unknown signature at offset 0"},
@@ -156,7 +156,7 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   // A last section that runs past the end, before an empty payload.
   ContainerOptions longSection;
   longSection.extraSections.push_back({4242, {}, {}, 0x10000});
-  const std::vector<uint8_t> file = ContainerWriter::Write(FinishedImage{}, longSection, &where);
+  const std::vector<uint8_t> file = *ContainerWriter::Write(FinishedImage{}, longSection, &where);
   const auto reader = TransferFileReader::LoadBytes(file);
   ASSERT_FALSE(reader);
   EXPECT_EQ(reader.Error().part, Place::Payload);
@@ -191,7 +191,7 @@ TEST(TransferFileReader, PositionsAndPointerValuesAtTheirLimits) {
         if (c.extraPointerAt + 4 <= image.bytes.size()) platform::StoreLE32(image.bytes.data() + c.extraPointerAt, 0);
       }
       builder::ContainerLayout where;
-      std::vector<uint8_t> file = ContainerWriter::Write(image, options, &where);
+      std::vector<uint8_t> file = *ContainerWriter::Write(image, options, &where);
       platform::StoreLE32(file.data() + where.payloadStart + kRefAt, c.pointerValue);
       EXPECT_EQ(bool(TransferFileReader::LoadBytes(file)), c.loads) << c.what << " list " << list;
     }

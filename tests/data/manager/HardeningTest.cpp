@@ -6,6 +6,7 @@
 #include "tests/data/manager/RichDataset.h"
 #include "platform/Endian.h"
 #include "tests/support/Dataset.h"
+#include "tests/support/ManagerSweep.h"
 
 namespace prt {
 namespace {
@@ -26,28 +27,6 @@ void Adopt(CPRDataManager& dm, const Bytes& bytes) {
   Bytes exact(bytes.begin(), bytes.end());
   exact.shrink_to_fit();
   ASSERT_TRUE(dm.AdoptImage(std::move(exact)));
-}
-
-// Walks the image with the calls the converter makes, typical arguments;
-// texts handed out must be readable copies.
-void Sweep(CPRDataManager& dm) {
-  DataValue value;
-  for (uint32_t t : {0u, 1u, 4u, 15u, 29u, 48u, 49u, 200u}) {
-    for (uint32_t ref : {Ref(t, 0), Ref(t, 1), Ref(t, 2), Ref(t, 0xFFFFFF)}) {
-      dm.GetObjectRecord(ref).U32(0);
-      for (uint32_t k = 0; k < 4; ++k) dm.GetObjectLink(ref, k).U32(4);
-      dm.GetObjectText(ref, &value);
-      ASSERT_TRUE(value.TextCopy().has_value());
-    }
-  }
-  for (uint32_t l = 0; l < std::min(dm.GetLanguageCount(), 3u) + 1; ++l) {
-    dm.SetLanguage(-1, false);
-    for (uint16_t fontAndStyle = 0; fontAndStyle < 16; ++fontAndStyle) {
-      FontInfo info;
-      dm.GetCurrentLanguageFontInfo(fontAndStyle / 4, fontAndStyle % 4, &info);
-      info.faceData.U32(0);
-    }
-  }
 }
 
 // One structure made to leave the image, and what must then be absent.
@@ -90,7 +69,9 @@ const struct Damage { const char* name; void (*damage)(Bytes&); bool (*absent)(M
      [](Manager& dm) { return !dm.GetLanguageCount(); }},
 };
 
-TEST(HardeningTest, DamagedStructuresAnswerNotFound) {
+// Each damage, then every prefix of the complete image: whatever is cut
+// off, answers stay inside.
+TEST(HardeningTest, DamagedAndTruncatedImagesAnswerNotFound) {
   const Bytes good = test::ImageFromJson(test::kRich);
   for (const Damage& d : kDamages) {
     SCOPED_TRACE(d.name);
@@ -99,18 +80,12 @@ TEST(HardeningTest, DamagedStructuresAnswerNotFound) {
     CPRDataManager dm;
     Adopt(dm, bytes);
     EXPECT_TRUE(d.absent(dm));
-    Sweep(dm);
+    EXPECT_TRUE(test::SweepManager(dm));
   }
-}
-
-// Every prefix of a complete image: whatever is cut off, answers stay inside.
-TEST(HardeningTest, EveryTruncationOfACompleteImage) {
-  const Bytes good = test::ImageFromJson(test::kRich);
   CPRDataManager dm;
   for (size_t cut = 12; cut <= good.size(); ++cut) {
     Adopt(dm, Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut)));
-    Sweep(dm);
-    if (HasFatalFailure()) FAIL() << "cut at " << cut;
+    ASSERT_TRUE(test::SweepManager(dm)) << "cut at " << cut;
   }
   EXPECT_EQ(dm.GetObjectCount(29), 3u);  // the last round is the whole image
 }
