@@ -49,6 +49,10 @@ Invocation ReadInvocation(int argc, char* argv[]) {
   for (const std::string& warning : CommandLineWarnings(resolved, line)) Line(std::cerr, "prt2qml: warning: " + warning);
   invocation.options = {line.projectPath, line.outputFolder, line.encryptOptionSeen, *wait,
                         !platform::SwitchedOff("PRT2QML_REUSE")};
+  invocation.options.strict = platform::SwitchedOn("PRT2QML_STRICT");
+  if (std::optional<std::string> language = platform::EnvironmentValue("PRT2QML_LANGUAGE"); language && !language->empty())
+    invocation.options.language = std::move(*language);
+  invocation.options.replayWhole = !invocation.options.strict && !invocation.options.language;
   invocation.dataFileAsGiven = args[0];
   return invocation;
 }

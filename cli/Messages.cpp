@@ -183,7 +183,8 @@ std::vector<std::string> RunFailureLines(const RunError& error) {
   const std::string screen = "prt2qml: screen " + error.screen + ": ";
   switch (error.stage) {
     case Stage::Trees:
-    case Stage::Budget: return {screen + error.Reason()};
+    case Stage::Budget:
+    case Stage::Strict: return {screen + error.Reason()};
     case Stage::Text: return {};  // the controls said why, if they could
     case Stage::Save: return {FileLine(system->path, system->code, false), "GenerateQmlFiles failed to save qml files."};
     case Stage::Compile:

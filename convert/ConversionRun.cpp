@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "convert/LanguageChoice.h"
 #include "convert/RunProfile.h"
 #include "data/set/OpenDataSet.h"
 #include "platform/Process.h"
@@ -13,8 +14,8 @@ namespace {
 namespace pf = prt::platform;
 using Stage = RunError::Stage;
 
-Unexpected<RunError> Failed(Stage stage, Error cause) {
-  return Fail(RunError{.stage = stage, .cause = std::move(cause)});
+Unexpected<RunError> Failed(Stage stage, Error cause, std::string screen = {}) {
+  return Fail(RunError{.stage = stage, .screen = std::move(screen), .cause = std::move(cause)});
 }
 
 }  // namespace
@@ -37,6 +38,7 @@ Status ConversionRun::Run() {
     if (Status done = PrepareStaging(); !done) return done;
     if (Status done = CheckTrees(); !done) return done;
     if (Status done = WriteDocuments(); !done) return done;
+    if (Status done = CheckStrict(); !done) return done;
     if (Status done = Publish(); !done) return done;
     Record();
     return {};
@@ -54,6 +56,7 @@ Status ConversionRun::PrepareWorkingCopy() {
   Expected<WorkingCopy, WorkingCopyError> copy = WorkingCopy::Prepare(options_.dataFile, wait);
   if (!copy) return Failed(stage_, copy.Error());
   copy_.emplace(std::move(*copy));
+  report_.DataRead(copy_->DataHash());
   return {};
 }
 
@@ -84,7 +87,9 @@ bool ConversionRun::DecideReuse() {
   if (!source_->reuse) return false;
   LastOutput last = ReadLastOutput(*source_, output_, paths_, options_.encrypt);
   last_ = std::move(last.record);
-  if (!last.current) return false;
+  // A run that must make every document (a report names each, a chosen
+  // language or strictness needs the data set) still reuses them one by one.
+  if (!last.current || !options_.replayWhole) return false;
   ReplayRecord(*last_, paths_, report_);
   return true;
 }
@@ -101,6 +106,13 @@ Status ConversionRun::Load() {
     }
     data_.emplace(std::move(*data));
   }
+  if (options_.language) {
+    const Expected<uint32_t, std::string> chosen = ResolveLanguage(*options_.language, LanguageIds(*data_));
+    if (!chosen) return Failed(stage_, LanguageRefused{chosen.Error()});
+    data_->SetStoredLanguage(*chosen);
+    chosenLanguage_ = *chosen;
+  }
+  report_.Loaded(*data_);
   if (RunProfile* profile = ActiveRunProfile(); profile && profile->afterLoad) profile->afterLoad();
   return {};
 }
@@ -142,6 +154,14 @@ Status ConversionRun::WriteDocuments() {
   return {};
 }
 
+Status ConversionRun::CheckStrict() {
+  stage_ = Stage::Strict;
+  const RecordedDocument* rejected = options_.strict ? workers_->FirstRejected() : nullptr;
+  if (!rejected) return {};
+  const std::string& name = rejected->name;
+  return Failed(stage_, StrictRejection{name}, name.substr(0, name.rfind('.')));
+}
+
 Status ConversionRun::Publish() {
   stage_ = Stage::Publish;
   ScopedTimer timer(RunFigure(&RunProfile::moveSeconds));
@@ -159,6 +179,9 @@ Status ConversionRun::Publish() {
 
 void ConversionRun::Record() {
   if (source_) {
+    // The documents start in the chosen language: a later plain run must
+    // not take them over whole.
+    if (chosenLanguage_) source_->language = *chosenLanguage_;
     // Moved, the staging folder held is the new qmls.
     const bool copied = published_ == Published::Copied;
     std::optional<pf::FolderHandle> reopened;

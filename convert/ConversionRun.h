@@ -30,6 +30,14 @@ struct RunOptions {
   std::chrono::seconds lockWait{600};
   // False: every document is made afresh; the record is still written.
   bool reuse = true;
+  // False: a published qmls that is current is not taken over whole, as
+  // when each document must be named in a report.
+  bool replayWhole = true;
+  // A rejected document fails the run before the publish (PRT2QML_STRICT=1).
+  bool strict = false;
+  // The language the documents start in instead of the stored one, as the
+  // user named it (PRT2QML_LANGUAGE); the stored one is not changed.
+  std::optional<std::string> language;
 };
 
 class ConversionRun {
@@ -59,6 +67,8 @@ class ConversionRun {
   Status CheckTrees();
   // Writes, saves, compiles and enciphers the documents on both threads.
   Status WriteDocuments();
+  // In strict mode, fails the run for a rejected document.
+  Status CheckStrict();
   // Writes the staging folder out and puts it in place of qmls.
   Status Publish();
   // Keeps the record of what was published for the next run.
@@ -77,6 +87,7 @@ class ConversionRun {
   std::optional<ReuseRecord> last_;
   std::string key_;
   std::optional<DataSet> data_;
+  std::optional<uint32_t> chosenLanguage_;  // options_.language, resolved
   StagingFolder staging_;
   std::optional<ReusableOutput> old_;
   WorkerPair pair_;

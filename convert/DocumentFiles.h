@@ -3,6 +3,7 @@
 // from the last run, or saved, compiled and, when asked, enciphered. Every
 // file is named inside the staging folder held.
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ class SharedReport {
   void Rejected(std::string_view message) {
     std::lock_guard lock(mutex_);
     report_.Rejected(message);
+  }
+  void Made(std::span<const Screen* const> screens, const RecordedDocument& document) {
+    std::lock_guard lock(mutex_);
+    report_.Made(screens, document);
   }
 
  private:

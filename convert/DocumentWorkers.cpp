@@ -85,7 +85,18 @@ Expected<void, RunError> DocumentWorkers::Make(File& file, DocumentWriter& write
   if (!made) return Fail(made.Error());
   file.made = std::move(*made);
   if (file.made.reused) ++reused_;
+  std::vector<const Screen*> screens;
+  for (const size_t index : file.screens) screens.push_back(&screens_[index]);
+  report_.Made(screens, file.made);
   return {};
+}
+
+const RecordedDocument* DocumentWorkers::FirstRejected() const {
+  const RecordedDocument* first = nullptr;
+  for (const File& file : files_) {
+    if (!file.made.rejected.empty() && (!first || file.made.order < first->order)) first = &file.made;
+  }
+  return first;
 }
 
 std::vector<RecordedDocument> DocumentWorkers::TakeDocuments() {

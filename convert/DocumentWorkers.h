@@ -44,6 +44,9 @@ class DocumentWorkers {
   // After a run without failure: every document, what it was made from and
   // which files it has, in object order. Taken once.
   std::vector<RecordedDocument> TakeDocuments();
+  // After both Work calls: the first document in object order that the
+  // compiler rejected; null when none was.
+  const RecordedDocument* FirstRejected() const;
   size_t ReusedCount() const { return reused_; }
   size_t DocumentCount() const { return files_.size(); }
 

@@ -24,6 +24,7 @@ struct RunError {
     Write,        // the staging folder cannot be written: held open, or flushed to the disk (cause: SystemError)
     Workers,      // starting the second thread (cause: SystemError)
     Publish,      // putting the staging folder in place (cause: SystemError)
+    Strict,       // PRT2QML_STRICT=1 and a document was rejected (cause: StrictRejection)
   };
   Stage stage = Stage::Text;
   std::string screen;        // the screen's type code and reference ("page16777218")
@@ -46,6 +47,20 @@ struct DocumentBudget {
   uint64_t limit = 0;
   uint64_t imageBytes = 0;
   std::string Reason() const;
+};
+
+// PRT2QML_STRICT=1 fails a run for a document the compiler rejected.
+struct StrictRejection {
+  std::string document;  // its file name
+  std::string Reason() const {
+    return "Qt rejects its document " + document + ", and PRT2QML_STRICT=1 fails the run for it";
+  }
+};
+
+// PRT2QML_LANGUAGE names no language of the project; the message lists them.
+struct LanguageRefused {
+  std::string message;
+  std::string Reason() const { return message; }
 };
 
 }  // namespace prt

@@ -2,6 +2,8 @@
 // What a run tells as it goes. The run itself prints nothing: the program
 // that started it shows each event (app/ prints the converter's lines).
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -9,6 +11,10 @@
 #include "platform/SystemError.h"
 
 namespace prt {
+
+class DataSet;
+struct Screen;
+struct RecordedDocument;
 
 class RunReport {
  public:
@@ -37,6 +43,14 @@ class RunReport {
   // At the end of a run that took published documents over unchanged:
   // how many were compiled and how many reused.
   virtual void Reused(size_t compiled, size_t reused) = 0;
+  // The data file was read for the run: the hash of its bytes.
+  virtual void DataRead(uint64_t /*hash*/) {}
+  // The data set the documents are made from, in the language they start
+  // in; it outlives the documents' events.
+  virtual void Loaded(const DataSet& /*data*/) {}
+  // A document made or taken over, with its screens (templates share one
+  // file) in object order; from either worker, one at a time.
+  virtual void Made(std::span<const Screen* const> /*screens*/, const RecordedDocument& /*document*/) {}
 };
 
 }  // namespace prt

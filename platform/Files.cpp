@@ -68,6 +68,26 @@ SysResult<FileInfo> ReplaceWholeFile(const std::u16string& path, std::string_vie
   return *replaced;
 }
 
+SysStatus WriteFileDurably(const std::u16string& path, std::string_view data) {
+  const size_t sep = path.rfind(u'/');
+  const std::u16string folder = sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : path.substr(0, sep);
+  Descriptor at(::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (at.Get() < 0) return Fail(Failed(Op::Write, path, io::LastError()));
+  const std::string target = NarrowPath(path.substr(sep + 1));
+  io::Io<io::NewFile> created = io::CreateNew(at.Get(), folder, target);
+  if (!created) return Fail(Failed(Op::Write, path, created.Error()));
+  std::error_code ec = io::WriteAll(created->fd.Get(), data);
+  if (!ec && ::fsync(created->fd.Get()) != 0) ec = io::LastError();
+  if (ec) {
+    io::Abandon(at.Get(), *created);
+    return Fail(Failed(Op::Write, path, ec));
+  }
+  if (io::Io<FileInfo> placed = io::PutInPlace(at.Get(), target, *created); !placed)
+    return Fail(Failed(Op::Write, path, placed.Error()));
+  if (::fsync(at.Get()) != 0) return Fail(Failed(Op::Write, folder, io::LastError()));
+  return {};
+}
+
 SysStatus CopyWholeFile(const std::u16string& from, const std::u16string& to) {
   SysResult<io::OpenedFile> source = Open(from, O_RDONLY, Op::CopyFile);
   if (!source) return Fail(source.Error().On(from, to));

@@ -27,6 +27,11 @@ SysResult<FileInfo> OverwriteWholeFile(const std::u16string& path, std::string_v
 // `path` in one step: a reader sees the old file or the whole new one,
 // never a part. Nothing of it stays on failure.
 SysResult<FileInfo> ReplaceWholeFile(const std::u16string& path, std::string_view data);
+// The same for a file another program reads once this one has ended: the
+// file and then its folder are written out to the disk, so that the old
+// file or the whole new one is there also after a crash. A link at `path`
+// is replaced, not followed.
+SysStatus WriteFileDurably(const std::u16string& path, std::string_view data);
 // Copies the regular file `from` over `to`, creating it.
 SysStatus CopyWholeFile(const std::u16string& from, const std::u16string& to);
 // The size a reader sees at the file's end.

@@ -89,6 +89,17 @@ bool SwitchedOff(const char* name) {
   return value != nullptr && std::strcmp(value, "0") == 0;
 }
 
+bool SwitchedOn(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
 void FlushFileSystems() { ::sync(); }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

@@ -2,6 +2,8 @@
 // Process set-up, and what the process is.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace prt::platform {
 
@@ -30,8 +32,11 @@ void PrepareThreadHeap();
 uint32_t RunningUser();
 uint32_t FreshFileMode();
 
-// Whether the environment variable `name` is set to exactly "0".
+// Whether the environment variable `name` is set to exactly "0", or "1".
 bool SwitchedOff(const char* name);
+bool SwitchedOn(const char* name);
+// The value of the environment variable `name`; none when it is unset.
+std::optional<std::string> EnvironmentValue(const char* name);
 
 // Has the system write every modified file out to its disk and waits for
 // it, so that a measurement that follows starts with nothing pending.
