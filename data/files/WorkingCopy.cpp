@@ -161,7 +161,8 @@ Expected<std::optional<LockedFolder>, WorkingCopyError> LockOnce(pf::FolderHandl
   // An existing folder, also one a link names, is no error.
   if (!locked.made) {
     const pf::SysResult<pf::FileInfo> there = pf::StatFile(path);
-    if (made.Error().code != std::errc::file_exists || !there || !there->folder)
+    const bool folderThere = there && there->folder;
+    if (made.Error().code != std::errc::file_exists || !folderThere)
       return Refused(Step::CreateFolder, path, {}, made.Error().Reason());
   }
   pf::SysResult<pf::FolderHandle> work = project.OpenFolder(name);
@@ -293,7 +294,8 @@ Expected<WorkingCopy, WorkingCopyError> WorkingCopy::Prepare(const std::u16strin
   const pf::FolderHandle& work = locked->work;
   // A folder this run made is its own only if no other run got to it first.
   const pf::SysResult<std::vector<std::u16string>> entries = work.List();
-  const bool made = locked->made && entries && entries->empty();
+  const bool listed = entries.HasValue();  // tested whether or not the run made the folder
+  const bool made = locked->made && listed && entries->empty();
   // Temporary files of a run that was killed.
   if (!made) work.RemoveTemporaries();
 

@@ -32,7 +32,9 @@ FinishedImage MakeSample() {
   w.PutRef(kNullAt, 0);
   w.AddCountedString(u"text");
   w.Put(w.Allocate(3, 1), Kind::Opaque, 0x7F);
-  return *w.Finish();
+  auto image = w.Finish();
+  EXPECT_TRUE(image.HasValue()) << "the sample image does not build";
+  return std::move(*image);
 }
 
 Expected<TransferFileReader, ContainerError> Load(const FinishedImage& image, const ContainerOptions& options) {
@@ -152,7 +154,9 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
       EXPECT_EQ(reader.Error().rule, c.rule);
     }
   }
-  EXPECT_EQ(TransferFileReader::LoadBytes({}).Error().rule, "the file is empty");
+  const auto empty = TransferFileReader::LoadBytes({});
+  ASSERT_FALSE(empty);
+  EXPECT_EQ(empty.Error().rule, "the file is empty");
   // A last section that runs past the end, before an empty payload.
   ContainerOptions longSection;
   longSection.extraSections.push_back({4242, {}, {}, 0x10000});
