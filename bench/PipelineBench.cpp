@@ -30,12 +30,12 @@
 #include "cli/ProgramInfo.h"
 #include "data/set/OpenDataSet.h"
 #include "cipher/FileCipher.h"
-#include "convert/GenerationRun.h"
+#include "convert/ConversionRun.h"
 #include "convert/QmlCacheGen.h"
 #include "convert/RunReport.h"
 #include "convert/RunProfile.h"
 #include "qml/QmlGenerator.h"
-#include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "tools/builder/JsonBuilder.h"
 
@@ -150,7 +150,7 @@ double CompileFloor(std::vector<std::pair<size_t, std::u16string>> sized) {
   for (auto& entry : sized) documents.push_back(std::move(entry.second));
   std::atomic<size_t> next{0};
   auto work = [&] {
-    for (size_t i = next++; i < documents.size(); i = next++) (void)prt::QmlCacheGen::MiniQmlCacheGen(documents[i]);
+    for (size_t i = next++; i < documents.size(); i = next++) static_cast<void>(prt::QmlCacheGen::MiniQmlCacheGen(documents[i]).HasValue());
   };
   const auto start = Clock::now();
   std::thread other(work);
@@ -174,13 +174,14 @@ void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // The run's lines are not part of what is measured.
 class QuietReport final : public prt::RunReport {
+  void Waiting(const std::u16string&, const prt::platform::LockHolder&) override {}
   void Removed(const std::u16string&) override {}
-  void NotRemoved(const prt::Error&) override {}
-  void NotWalked(const prt::Error&) override {}
+  void NotRemoved(const prt::platform::SystemError&) override {}
+  void NotWalked(const prt::platform::SystemError&) override {}
   void Notices(std::string_view) override {}
   void Rejected(std::string_view) override {}
-  void Detour(const prt::Error&) override {}
-  void LeftBehind(const prt::Error&) override {}
+  void Detour(const prt::platform::SystemError&) override {}
+  void LeftBehind(const prt::platform::SystemError&) override {}
   void Moved(const std::u16string&, const std::u16string&) override {}
   void Copied(const std::u16string&, const std::u16string&) override {}
   void Reused(size_t, size_t) override {}
@@ -189,31 +190,34 @@ class QuietReport final : public prt::RunReport {
 int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   prt::platform::PrepareProcess();  // as the tool's main does
   const double startMiB = StatusMiB("VmRSS");
-  const auto loadStart = Clock::now();
-  const auto opened = prt::OpenDataSet(prt::platform::WidenPath(prt));
-  if (!opened) {
-    std::cerr << "prt-bench: the data set does not load\n";
-    return 2;
-  }
-  const double load = prt::SecondsSince(loadStart);
-  const double loadedMiB = StatusMiB("VmRSS");
-  const double loadPeakMiB = StatusMiB("VmHWM");
-  ResetPeak();
-
+  // The run loads the data set itself; what follows the load is measured
+  // from the moment it is done.
   prt::RunProfile profile;
-  prt::SetRunProfile(&profile);
+  double load = 0, loadedMiB = 0, loadPeakMiB = 0;
   rusage before{};
-  getrusage(RUSAGE_SELF, &before);
-  const auto runStart = Clock::now();
+  const auto loadStart = Clock::now();
+  auto runStart = loadStart;
+  profile.afterLoad = [&] {
+    load = prt::SecondsSince(loadStart);
+    loadedMiB = StatusMiB("VmRSS");
+    loadPeakMiB = StatusMiB("VmHWM");
+    ResetPeak();
+    getrusage(RUSAGE_SELF, &before);
+    runStart = Clock::now();
+  };
+  prt::SetRunProfile(&profile);
   QuietReport report;
-  const prt::Status ok = prt::GenerateQmlFiles(*opened, prt::platform::Widen(out), encrypt, report);
+  prt::ConversionRun run({.dataFile = prt::platform::WidenPath(prt), .outputFolder = prt::platform::Widen(out),
+                          .encrypt = encrypt, .reuse = false},
+                         report);
+  const prt::Status ok = run.Run();
   const double total = prt::SecondsSince(runStart);
   const double runPeakMiB = StatusMiB("VmHWM");
   rusage after{};
   getrusage(RUSAGE_SELF, &after);
   prt::SetRunProfile(nullptr);
   if (!ok) {
-    std::cerr << "prt-bench: the run failed\n";
+    std::cerr << "prt-bench: the run failed: " << ok.Error().Reason() << "\n";
     return 3;
   }
 

@@ -2,14 +2,13 @@
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <tuple>
 #include <system_error>
 
 #include "cipher/XorCrypt.h"
 #include "platform/Endian.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace prt {
@@ -34,22 +33,6 @@ void XorText(char* text, uint32_t wordCount, uint32_t seed1, uint32_t seed2) {
   }
 }
 
-
-Error EncipherError(const std::u16string& path, std::error_code code, bool reading) {
-  Error error;
-  error.step = Error::Step::Encipher;
-  error.path = path;
-  error.code = code;
-  error.reading = reading;
-  return error;
-}
-
-Unexpected<Error> EmptyContent(const std::u16string& path, std::error_code readError) {
-  Error error = EncipherError(path, readError, true);
-  error.rule = "empty";
-  return Fail(std::move(error));
-}
-
 }  // namespace
 
 uint32_t ClockSeed() {
@@ -60,9 +43,8 @@ uint32_t ClockSeed() {
 
 CipherKey DrawKey(uint32_t seed) {
   // The first eight outputs of a freshly seeded MT19937, without the whole
-  // engine: output i twists state words i, i + 1 and i + 397, so only the
-  // seeding's first 406 words are needed (a full engine costs some 4 us
-  // per file, most of it a twist of all 624 words).
+  // engine and its twist of all 624 words: output i twists state words i,
+  // i + 1 and i + 397, so only the seeding's first 406 words are needed.
   constexpr size_t kShift = 397, kWanted = std::tuple_size_v<CipherKey>;
   uint32_t state[kShift + kWanted + 1];
   state[0] = seed;
@@ -98,39 +80,60 @@ std::optional<std::string> DecipherContent(std::string_view file) {
   return text;
 }
 
-Status Encrypt(const std::u16string& path) {
-  if (path.empty()) return Fail(EncipherError(path, {}, false));
-  std::string content;
-  const std::error_code readError = platform::ReadWholeFile(path, content);
-  if (content.empty()) return EmptyContent(path, readError);
-  return EncryptContent(path, content);
+namespace {
+
+std::u16string Shown(const platform::FolderHandle& folder, const std::u16string& name) {
+  return folder.Path().ends_with(u'/') ? folder.Path() + name : folder.Path() + u"/" + name;
 }
 
-Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed,
-                      platform::FileInfo* made) {
-  if (path.empty()) return Fail(EncipherError(path, {}, false));
-  if (content.empty()) return EmptyContent(path, {});
-  std::string own;
-  std::string& out = sealed ? *sealed : own;
-  EncipherContent(content, DrawKey(ClockSeed()), out);
-  return SaveFile(out, path, made);
-}
-
-Status SaveFile(std::string_view data, const std::u16string& path, platform::FileInfo* made) {
-  const std::error_code ec = platform::OverwriteWholeFile(path, data, made);
-  if (!ec) return {};
-  Error error = EncipherError(path, ec, false);
+// Writes `data` as the whole file `name`, or removes a file left with the
+// wrong length.
+Expected<platform::FileInfo, CipherError> SaveSealed(const platform::FolderHandle& folder, const std::u16string& name,
+                                                     std::string_view data) {
+  platform::SysResult<platform::FileInfo> saved = folder.Overwrite(name, data);
+  if (saved) return *saved;
+  CipherError error{.path = Shown(folder, name), .code = saved.Error().code};
   // A write that stopped part way leaves a file of neither length.
-  if (const auto size = platform::ReadableFileSize(path); size && *size != data.size()) {
+  if (const auto left = folder.Stat(name); left && left->regular && left->size != data.size()) {
     error.truncated = true;
-    std::error_code removeError;
-    if (!std::filesystem::remove(platform::ToPath(path), removeError)) error.removeFailure = removeError.value();
+    if (const platform::SysStatus removed = folder.Remove(name); !removed) error.removeFailure = removed.Error().code.value();
   }
   return Fail(std::move(error));
 }
 
+}  // namespace
+
+Expected<void, CipherError> Encrypt(const std::u16string& path) {
+  if (path.empty()) return Fail(CipherError{});
+  platform::SysResult<std::string> content = platform::ReadWholeFile(path);
+  if (!content || content->empty())
+    return Fail(CipherError{.path = path, .code = content ? std::error_code() : content.Error().code, .empty = true,
+                            .reading = true});
+  const size_t sep = path.rfind(u'/');
+  const std::u16string folderPath = sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : path.substr(0, sep);
+  const platform::SysResult<platform::FolderHandle> folder = platform::FolderHandle::Open(folderPath);
+  if (!folder) return Fail(CipherError{.path = path, .code = folder.Error().code});
+  std::string sealed;
+  auto saved = EncryptContent(*folder, path.substr(sep + 1), *content, sealed);
+  if (!saved) {
+    CipherError error = saved.Error();
+    error.path = path;
+    return Fail(std::move(error));
+  }
+  return {};
+}
+
+Expected<platform::FileInfo, CipherError> EncryptContent(const platform::FolderHandle& folder,
+                                                         const std::u16string& name, std::string_view content,
+                                                         std::string& sealed) {
+  if (content.empty()) return Fail(CipherError{.path = Shown(folder, name), .empty = true, .reading = true});
+  EncipherContent(content, DrawKey(ClockSeed()), sealed);
+  return SaveSealed(folder, name, sealed);
+}
+
 std::string ReadFileContent(const std::u16string& path) {
-  return platform::ReadWholeFile(path).value_or(std::string());
+  platform::SysResult<std::string> content = platform::ReadWholeFile(path);
+  return content ? std::move(*content) : std::string();
 }
 
 }  // namespace prt

@@ -8,12 +8,23 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Error.h"
-#include "platform/FileSystem.h"
+#include "platform/Folders.h"
 
 namespace prt {
 
 using CipherKey = std::array<uint8_t, 8>;
+
+// Why a document was not enciphered.
+struct CipherError {
+  std::u16string path;
+  std::error_code code;    // the system's reason, when it gave one
+  bool empty = false;      // the document holds no text: nothing to encipher
+  bool reading = false;    // the step that failed read the file rather than wrote it
+  bool truncated = false;  // a write stopped part way; the file of the wrong length was removed
+  int removeFailure = -1;  // the error value of that removal when it failed, else -1
+
+  std::string Reason() const { return code ? code.message() : empty ? "the document is empty" : "no file"; }
+};
 
 // The low 32 bits of the monotonic clock in nanoseconds.
 uint32_t ClockSeed();
@@ -28,19 +39,18 @@ void EncipherContent(std::string_view plain, const CipherKey& key, std::string& 
 // 8 + 4k bytes.
 std::optional<std::string> DecipherContent(std::string_view file);
 
-// Enciphers the file at `path` in place under a fresh key. Fails with a
-// Step::Encipher error for an empty path, an empty or unreadable file and a
-// file that cannot be written.
-Status Encrypt(const std::u16string& path);
-// The same for `content`, the file's plain text (the file itself need not
-// exist yet); what was written goes to `sealed` when given, in its storage
-// (a caller that enciphers many files keeps one buffer), and the file's
-// status as written to `made`.
-Status EncryptContent(const std::u16string& path, std::string_view content, std::string* sealed = nullptr,
-                      platform::FileInfo* made = nullptr);
-// Writes `data` as the whole file. When the write fails, a file left with
-// the wrong length is removed (the error says so).
-Status SaveFile(std::string_view data, const std::u16string& path, platform::FileInfo* made = nullptr);
+// Enciphers the file at `path` in place under a fresh key: an empty path,
+// an empty or unreadable file and a file that cannot be written fail.
+Expected<void, CipherError> Encrypt(const std::u16string& path);
+// Writes `content`, a document's plain text, enciphered under a fresh key as
+// the file `name` in `folder` (which need not exist yet), overwriting it in
+// place. What was written goes to `sealed`, whose storage a caller that
+// enciphers many files keeps; answers the file's status as written. When
+// the write fails, a file left with the wrong length is removed (the error
+// says so).
+Expected<platform::FileInfo, CipherError> EncryptContent(const platform::FolderHandle& folder,
+                                                         const std::u16string& name, std::string_view content,
+                                                         std::string& sealed);
 // The whole file as bytes; empty when it cannot be opened.
 std::string ReadFileContent(const std::u16string& path);
 

@@ -4,6 +4,9 @@
 #include <iomanip>
 #include <sstream>
 
+#include "cipher/FileCipher.h"
+#include "convert/OutputFolders.h"
+#include "data/files/WorkingCopy.h"
 #include "data/image/ByteCursor.h"
 #include "platform/Text.h"
 
@@ -11,8 +14,110 @@ namespace prt {
 
 namespace {
 
+using platform::Op;
+using platform::SystemError;
+
 // Names are shown with the bytes the user gave, valid UTF-8 or not.
 std::string Quoted(std::u16string_view path) { return "'" + platform::NarrowPath(path) + "'"; }
+
+std::filesystem::path PathOf(const std::u16string& path) { return platform::ToPath(path); }
+
+// The path in double quotes, with quotes and backslashes escaped.
+std::string QuotedPath(const std::u16string& path) {
+  std::ostringstream out;
+  out << std::quoted(PathOf(path).string());
+  return out.str();
+}
+
+// What the file-system library says it could not do.
+std::string_view Words(Op op) {
+  switch (op) {
+    case Op::MakeFolder: return "cannot create directory";
+    case Op::List: return "directory iterator cannot open directory";
+    case Op::OpenFolder: return "cannot open directory";
+    case Op::Remove: return "cannot remove all";
+    case Op::MoveAside: return "cannot move aside";
+    case Op::Rename:
+    case Op::Exchange: return "cannot rename";
+    case Op::CopyFile: return "cannot copy file";
+    case Op::Sync: return "cannot synchronize";
+    default: return "cannot access";
+  }
+}
+
+// What the file-system library's exception says for the error's paths.
+std::string FsWhat(const SystemError& error) {
+  const std::string words(Words(error.op));
+  return (error.other.empty()
+              ? std::filesystem::filesystem_error(words, PathOf(error.path), error.code)
+              : std::filesystem::filesystem_error(words, PathOf(error.path), PathOf(error.other), error.code))
+      .what();
+}
+
+// "generic:2, filesystem error: ..."
+std::string FsErrorText(const SystemError& error) {
+  return std::string(error.code.category().name()) + ":" + std::to_string(error.code.value()) + ", " + FsWhat(error);
+}
+
+// "prt2qml: cannot write '<path>': <reason>"
+std::string FileLine(const std::u16string& path, const std::error_code& code, bool reading) {
+  return std::string("prt2qml: cannot ") + (reading ? "read '" : "write '") + PathOf(path).string() +
+         "': " + code.message();
+}
+
+std::string WorkingCopyMessage(const WorkingCopyError& error, std::u16string_view requestedPath,
+                               std::u16string_view dataFileAsGiven) {
+  using Step = WorkingCopyError::Step;
+  const std::string& why = error.reason;
+  switch (error.step) {
+    case Step::OpenData:
+      return "cannot open " + Quoted(error.path == requestedPath ? dataFileAsGiven : error.path) + ": " + why;
+    case Step::NotPrtName: return Quoted(dataFileAsGiven) + ": " + why;
+    case Step::TooLarge: return Quoted(dataFileAsGiven) + " is too large: " + why;
+    case Step::CreateFolder: return "cannot create the working folder " + Quoted(error.path) + ": " + why;
+    case Step::LockFolder:
+      if (error.lock) return LockFailureMessage("working folder", *error.lock);
+      return "cannot lock the working folder " + Quoted(error.path) + ": " + why;
+    case Step::ReadFolder: return "cannot read the folder " + Quoted(error.path) + ": " + why;
+    case Step::DeleteFile: return "cannot delete " + Quoted(error.path) + " in " + Quoted(error.folder) + ": " + why;
+    case Step::CopyFile: return "cannot copy " + Quoted(error.path) + " into " + Quoted(error.folder) + ": " + why;
+  }
+  return why;
+}
+
+// The working copy holds the data file's bytes: the user's name is shown.
+std::string ContainerMessage(const ContainerError& error, std::u16string_view dataFileAsGiven) {
+  using Part = ContainerError::Part;
+  if (error.part == Part::Signature) return Quoted(dataFileAsGiven) + " is not a runtime data set (" + error.rule + ")";
+  const std::string where = error.part == Part::Head      ? "header"
+                            : error.part == Part::Payload ? "payload"
+                                                          : "section " + std::to_string(error.section);
+  return Quoted(dataFileAsGiven) + ": " + where + " at offset " + Hex(error.offset) + ": " + error.rule;
+}
+
+// The lines of a document that was not enciphered.
+std::vector<std::string> CipherLines(const CipherError& error) {
+  std::vector<std::string> lines;
+  if (error.empty) lines.push_back("Encryptqml file content is empty!!!");
+  std::string failed = "operator () failed to encrypt qml files.";
+  if (error.truncated) {
+    lines.push_back("SaveFileSave file with error length! Will remove it.");
+    if (error.removeFailure >= 0)
+      failed = "SaveFileRemove invalid cache file failed, error code " + std::to_string(error.removeFailure) + failed;
+  }
+  lines.push_back(failed);
+  if (error.code) lines.push_back(FileLine(error.path, error.code, error.reading));
+  lines.push_back("GenerateQmlFiles error occured during generating cache files.");
+  return lines;
+}
+
+// Memory ran out, told with what the run was at.
+std::string OutOfMemoryLine(const RunError& error) {
+  if (!error.screen.empty()) return "prt2qml: screen " + error.screen + ": out of memory";
+  if (!error.document.empty()) return "prt2qml: out of memory writing '" + PathOf(error.document).string() + "'";
+  return error.stage == RunError::Stage::Trees ? "prt2qml: out of memory while building the control trees"
+                                               : "prt2qml: out of memory";
+}
 
 }  // namespace
 
@@ -33,7 +138,7 @@ std::vector<std::string> CommandLineWarnings(const std::vector<std::u16string>& 
     if (arg.size() > 2 && arg[0] == u'-' && arg[1] == u'-') {
       if (arg[2] == u'e' && !line.encryptOptionSeen) why += "; nothing is enciphered";
       if (arg[2] == u'd' && !line.folderOptionSeen)
-        why += "; the documents go to " + Quoted(line.outputFolder + u"/qmls");
+        why += "; the documents go to " + Quoted(line.outputFolder + u"/" + std::u16string(kFinalName));
     }
     warnings.push_back(Quoted(arg) + " is ignored: " + why);
   }
@@ -53,141 +158,62 @@ std::string WaitingMessage(std::u16string_view folder, const platform::LockHolde
   return "waiting for " + Quoted(folder) + ", locked by " + HolderText(holder);
 }
 
-std::string LockFailureMessage(std::string_view what, std::u16string_view folder, platform::LockStatus status,
-                               const std::string& reason, const platform::LockHolder& holder,
-                               std::chrono::seconds bound) {
-  if (status == platform::LockStatus::TimedOut)
-    return Quoted(folder) + " is locked by " + HolderText(holder) + "; gave up after " +
-           std::to_string(bound.count()) + " s";
-  return "cannot lock the " + std::string(what) + " " + Quoted(folder) + ": " + reason;
+std::string LockFailureMessage(std::string_view what, const platform::LockError& error) {
+  if (error.kind == platform::LockError::Kind::TimedOut)
+    return Quoted(error.folder) + " is locked by " + HolderText(error.holder) + "; gave up after " +
+           std::to_string(error.bound.count()) + " s";
+  return "cannot lock the " + std::string(what) + " " + Quoted(error.folder) + ": " + error.Reason();
 }
 
 std::string OpenErrorMessage(const Error& error, std::u16string_view requestedPath,
-                             std::u16string_view dataFileAsGiven, std::chrono::seconds bound) {
-  using Step = Error::Step;
-  const std::string why = error.Reason();
-  switch (error.step) {
-    case Step::OpenData:
-      return "cannot open " + Quoted(error.path == requestedPath ? dataFileAsGiven : error.path) + ": " + why;
-    case Step::NotPrtName:
-      return Quoted(dataFileAsGiven) + ": " + why;
-    case Step::TooLarge:
-      return Quoted(dataFileAsGiven) + " is too large: " + why;
-    case Step::CreateFolder:
-      return "cannot create the working folder " + Quoted(error.path) + ": " + why;
-    case Step::LockFolder:
-      return LockFailureMessage("working folder", error.path,
-                                error.timedOut ? platform::LockStatus::TimedOut : platform::LockStatus::Failed, why,
-                                {error.holderPid, error.holderCommand}, bound);
-    case Step::ReadFolder:
-      return "cannot read the folder " + Quoted(error.path) + ": " + why;
-    case Step::DeleteFile:
-      return "cannot delete " + Quoted(error.path) + " in " + Quoted(error.other) + ": " + why;
-    case Step::CopyFile:
-      return "cannot copy " + Quoted(error.path) + " into " + Quoted(error.other) + ": " + why;
-    case Step::Container: {
-      // The working copy holds the data file's bytes: the user's name is shown.
-      using Part = Error::Part;
-      if (error.part == Part::Signature) return Quoted(dataFileAsGiven) + " is not a runtime data set (" + error.rule + ")";
-      const std::string where = error.part == Part::Head      ? "header"
-                                : error.part == Part::Payload ? "payload"
-                                                              : "section " + std::to_string(error.section);
-      return Quoted(dataFileAsGiven) + ": " + where + " at offset " + Hex(error.offset) + ": " + error.rule;
-    }
-    default:
-      return "cannot read " + Quoted(error.path) + ": " + why;
+                             std::u16string_view dataFileAsGiven) {
+  if (const auto* run = error.As<RunError>(); run && run->cause)
+    return OpenErrorMessage(*run->cause, requestedPath, dataFileAsGiven);
+  if (const auto* copy = error.As<WorkingCopyError>()) return WorkingCopyMessage(*copy, requestedPath, dataFileAsGiven);
+  if (const auto* container = error.As<ContainerError>()) return ContainerMessage(*container, dataFileAsGiven);
+  if (error.Is<OutOfMemory>()) return "out of memory loading " + Quoted(dataFileAsGiven);
+  if (const auto* system = error.As<SystemError>()) return "cannot read " + Quoted(system->path) + ": " + system->Reason();
+  return error.Reason();
+}
+
+std::vector<std::string> RunFailureLines(const RunError& error) {
+  using Stage = RunError::Stage;
+  if (error.OutOfMemory()) return {OutOfMemoryLine(error)};
+  const SystemError* system = error.cause ? error.cause->As<SystemError>() : nullptr;
+  const std::string screen = "prt2qml: screen " + error.screen + ": ";
+  switch (error.stage) {
+    case Stage::Trees:
+    case Stage::Budget:
+    case Stage::Strict: return {screen + error.Reason()};
+    case Stage::Text: return {};  // the controls said why, if they could
+    case Stage::Save: return {FileLine(system->path, system->code, false), "GenerateQmlFiles failed to save qml files."};
+    case Stage::Compile:
+      return {FileLine(system->path, system->code, system->op == Op::Read),
+              "GenerateQmlFiles error occured during generating cache files."};
+    case Stage::Write: return {FileLine(system->path, system->code, false)};
+    case Stage::Encipher: return CipherLines(*error.cause->As<CipherError>());
+    case Stage::Staging: return {"GenerateQmlFiles aborted: " + FsWhat(*system)};
+    case Stage::Workers: return {"GenerateQmlFiles aborted: " + system->code.message()};
+    case Stage::Publish: return {FsErrorLine(*system)};
+    case Stage::LockOutput:
+      return {"prt2qml: " + LockFailureMessage("output folder", *error.cause->As<platform::LockError>())};
+    case Stage::WorkingCopy:
+    case Stage::Load: break;
   }
-}
-
-namespace {
-
-std::filesystem::path PathOf(const std::u16string& path) { return platform::ToPath(path); }
-
-// The path in double quotes, with quotes and backslashes escaped.
-std::string QuotedPath(const std::u16string& path) {
-  std::ostringstream out;
-  out << std::quoted(PathOf(path).string());
-  return out.str();
-}
-
-// What the file-system library's exception says for `action` on the
-// error's paths.
-std::string FsWhat(const Error& error) {
-  return (error.other.empty() ? std::filesystem::filesystem_error(error.action, PathOf(error.path), error.code)
-                              : std::filesystem::filesystem_error(error.action, PathOf(error.path),
-                                                                  PathOf(error.other), error.code))
-      .what();
-}
-
-// "generic:2, filesystem error: ..."
-std::string FsErrorText(const Error& error) {
-  return std::string(error.code.category().name()) + ":" + std::to_string(error.code.value()) + ", " + FsWhat(error);
-}
-
-// "prt2qml: cannot write '<path>': <reason>"
-std::string FileLine(const Error& error, bool reading) {
-  return std::string("prt2qml: cannot ") + (reading ? "read '" : "write '") + PathOf(error.path).string() +
-         "': " + error.code.message();
-}
-
-}  // namespace
-
-std::vector<std::string> RunFailureLines(const Error& error) {
-  using Step = Error::Step;
-  const std::string screen = "prt2qml: screen " + error.subject;
-  switch (error.step) {
-    case Step::Tree:
-    case Step::Documents:
-      return {screen + ": " + error.rule};
-    case Step::Document:
-      return {};  // the controls said why, if they could
-    case Step::OutOfMemory:
-      if (!error.subject.empty()) return {screen + ": out of memory"};
-      if (!error.path.empty()) return {"prt2qml: out of memory writing '" + PathOf(error.path).string() + "'"};
-      return {"prt2qml: out of memory" + (error.rule.empty() ? "" : " " + error.rule)};
-    case Step::Read:
-    case Step::Write: {
-      std::vector<std::string> lines{FileLine(error, error.step == Step::Read)};
-      if (error.action == "save") lines.push_back("GenerateQmlFiles failed to save qml files.");
-      if (error.action == "cache") lines.push_back("GenerateQmlFiles error occured during generating cache files.");
-      return lines;
-    }
-    case Step::Encipher: {
-      std::vector<std::string> lines;
-      if (error.rule == "empty") lines.push_back("Encryptqml file content is empty!!!");
-      std::string failed = "operator () failed to encrypt qml files.";
-      if (error.truncated) {
-        lines.push_back("SaveFileSave file with error length! Will remove it.");
-        if (error.removeFailure >= 0)
-          failed = "SaveFileRemove invalid cache file failed, error code " + std::to_string(error.removeFailure) + failed;
-      }
-      lines.push_back(failed);
-      if (error.code) lines.push_back(FileLine(error, error.reading));
-      lines.push_back("GenerateQmlFiles error occured during generating cache files.");
-      return lines;
-    }
-    case Step::Staging:
-      return {"GenerateQmlFiles aborted: " + FsWhat(error)};
-    case Step::Workers:
-      return {"GenerateQmlFiles aborted: " + error.code.message()};
-    case Step::Publish:
-      return {FsErrorLine(error)};
-    default:
-      return {"prt2qml: " + error.Reason()};
-  }
+  return {"prt2qml: " + error.Reason()};
 }
 
 std::string RemovedLine(const std::u16string& entry) { return "Remove: " + QuotedPath(entry); }
 
-std::string NotRemovedLine(const Error& error) {
+std::string NotRemovedLine(const SystemError& error) {
   return "Failed to remove: " + QuotedPath(error.path) + ", " + FsWhat(error);
 }
 
-std::string NotWalkedLine(const Error& error) { return "Failed to iterator: " + FsErrorText(error); }
+std::string NotWalkedLine(const SystemError& error) { return "Failed to iterator: " + FsErrorText(error); }
 
-std::string FsErrorLine(const Error& error) { return "fs error: " + FsErrorText(error); }
+std::string FsErrorLine(const SystemError& error) { return "fs error: " + FsErrorText(error); }
 
-std::string LeftBehindLine(const Error& error) {
+std::string LeftBehindLine(const SystemError& error) {
   return "prt2qml: cannot remove '" + platform::NarrowPath(error.path) + "': " + error.code.message();
 }
 

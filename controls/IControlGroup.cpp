@@ -15,19 +15,12 @@ constexpr uint32_t kTemplateType = 38;
 
 using platform::GroupedDigits;
 
-// A tree that cannot be built, and why.
-Error TreeError(std::string rule) {
-  Error error;
-  error.step = Error::Step::Tree;
-  error.rule = std::move(rule);
-  return error;
-}
 
 }  // namespace
 
-Error ControlBudget::Exceeded() const {
-  return TreeError("the control trees exceed " + GroupedDigits(limit_) + " controls, the limit for a data set of " +
-                   GroupedDigits(imageBytes_) + " bytes");
+TreeError ControlBudget::Exceeded() const {
+  return TreeError{"the control trees exceed " + GroupedDigits(limit_) + " controls, the limit for a data set of " +
+                   GroupedDigits(imageBytes_) + " bytes"};
 }
 
 // The groups being loaded, outermost first: a link back to one of them
@@ -71,7 +64,7 @@ bool IControlGroup::WriteEnd() {
   return IControl::WriteEnd() && childrenOk;
 }
 
-Status IControlGroup::LoadChildren(const DataSet& data, ControlBudget& budget, TreeWatcher* watcher) {
+TreeStatus IControlGroup::LoadChildren(const DataSet& data, ControlBudget& budget, TreeWatcher* watcher) {
   LoadPath path{{}, budget, watcher};
   return LoadChildrenOn(data, path);
 }
@@ -81,26 +74,26 @@ bool IControlGroup::LoadChildren(const DataSet& data) {
   return static_cast<bool>(LoadChildren(data, budget));
 }
 
-Status IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
+TreeStatus IControlGroup::LoadChildrenOn(const DataSet& data, LoadPath& path) {
   return LoadLinks(data, record, this, path);
 }
 
-Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, IControlGroup* into, LoadPath& path) {
+TreeStatus IControlGroup::LoadLinks(const DataSet& data, ImageRef record, IControlGroup* into, LoadPath& path) {
   // The depth at which a fault found here is shown: this group's children.
-  const auto stop = [&](Error error) {
+  const auto stop = [&](TreeError error) {
     if (path.watcher) path.watcher->Stopped(path.refs.size() + 1, error);
     return Fail(std::move(error));
   };
-  if (!record) return stop(TreeError("a group without a record"));
+  if (!record) return stop({"a group without a record"});
   const uint32_t self = record.U32(rec::kObjectRef);
   if (std::find(path.refs.begin(), path.refs.end(), self) != path.refs.end()) {
     // A group measured, not built, has the code of its record's type.
     const int row = TypeIndex(record.U8(rec::kTypeByte));
     const std::string code = into ? std::string(into->GetTypeCode()) : row < 0 ? "" : kTypeTable[row].code;
-    return stop(TreeError(code + std::to_string(static_cast<int32_t>(self)) + " contains itself"));
+    return stop({code + std::to_string(static_cast<int32_t>(self)) + " contains itself"});
   }
   if (path.refs.size() >= limits::kNesting)
-    return stop(TreeError("the controls nest deeper than " + GroupedDigits(limits::kNesting) + " levels"));
+    return stop({"the controls nest deeper than " + GroupedDigits(limits::kNesting) + " levels"});
   path.refs.push_back(self);
   const size_t depth = path.refs.size();
 
@@ -123,7 +116,7 @@ Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, IControlGr
     if (path.watcher) path.watcher->Linked(depth, k, link, control);
     if (!present) continue;
     if (IsGroupType(target >> 24) && CreatesGroup(child)) {
-      if (Status loaded = LoadLinks(data, child, static_cast<IControlGroup*>(control.get()), path); !loaded) {
+      if (TreeStatus loaded = LoadLinks(data, child, static_cast<IControlGroup*>(control.get()), path); !loaded) {
         path.refs.pop_back();
         return loaded;
       }
@@ -134,13 +127,13 @@ Status IControlGroup::LoadLinks(const DataSet& data, ImageRef record, IControlGr
   return {};
 }
 
-Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
+TreeStatus GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget) {
   if (!budget.Take()) return Fail(budget.Exceeded());
   if (auto* group = dynamic_cast<IControlGroup*>(control.get())) return group->LoadChildren(data, budget);
   return {};
 }
 
-Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget) {
+TreeStatus MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget) {
   if (!budget.Take()) return Fail(budget.Exceeded());
   if (!dynamic_cast<const IControlGroup*>(&screen)) return {};
   IControlGroup::LoadPath path{{}, budget, nullptr};

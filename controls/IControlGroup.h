@@ -7,10 +7,17 @@
 #include <vector>
 
 #include "controls/IControl.h"
-#include "platform/Error.h"
+#include "platform/Expected.h"
 #include "platform/Limits.h"
 
 namespace prt {
+
+// Why a control tree cannot be built: the rule its links break.
+struct TreeError {
+  std::string rule;
+  std::string Reason() const { return rule; }
+};
+using TreeStatus = Expected<void, TreeError>;
 
 // The controls that the trees of all screens of one run may create together
 // (limits::Controls).
@@ -23,8 +30,8 @@ class ControlBudget {
   // Counts one; false once the limit is passed.
   bool Take() { return ++used_ <= limit_; }
   uint64_t Used() const { return used_; }
-  // The Step::Tree error of a budget passed.
-  Error Exceeded() const;
+  // The error of a budget passed.
+  TreeError Exceeded() const;
 
  private:
   uint64_t limit_;
@@ -42,7 +49,7 @@ class TreeWatcher {
   // no control class.
   virtual void Linked(size_t depth, uint32_t k, ImageRef link, const ControlPtr& control) = 0;
   // The build stopped at `depth` for `error`.
-  virtual void Stopped(size_t depth, const Error& error) = 0;
+  virtual void Stopped(size_t depth, const TreeError& error) = 0;
 };
 
 class IControlGroup : public IControl {
@@ -56,10 +63,10 @@ class IControlGroup : public IControl {
   virtual void WriteImports();
 
   // Builds the child list from the link list, recursively for child groups,
-  // counting against `budget`; stops at the first fault, a Step::Tree error
-  // (a group without a record, one that contains itself, nesting past the
-  // limit, the budget passed). The children loaded before it stay.
-  Status LoadChildren(const DataSet& data, ControlBudget& budget, TreeWatcher* watcher = nullptr);
+  // counting against `budget`; stops at the first fault (a group without a
+  // record, one that contains itself, nesting past the limit, the budget
+  // passed). The children loaded before it stay.
+  TreeStatus LoadChildren(const DataSet& data, ControlBudget& budget, TreeWatcher* watcher = nullptr);
   // The same for this group alone, with a budget for the data set.
   bool LoadChildren(const DataSet& data);
 
@@ -77,17 +84,17 @@ class IControlGroup : public IControl {
 
  private:
   struct LoadPath;
-  friend Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget);
-  Status LoadChildrenOn(const DataSet& data, LoadPath& path);
+  friend TreeStatus MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget);
+  TreeStatus LoadChildrenOn(const DataSet& data, LoadPath& path);
   // The links below the group of `record`, depth first: made into `into`'s
   // children, or, without it, only counted.
-  static Status LoadLinks(const DataSet& data, ImageRef record, IControlGroup* into, LoadPath& path);
+  static TreeStatus LoadLinks(const DataSet& data, ImageRef record, IControlGroup* into, LoadPath& path);
 };
 
 // Builds the tree below the screen's root control, counted against
 // `budget`; the root counts too.
-Status GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
+TreeStatus GrowTree(const DataSet& data, const ControlPtr& control, ControlBudget& budget);
 // The same count and the same faults, without building the tree.
-Status MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget);
+TreeStatus MeasureTree(const DataSet& data, const IControl& screen, ControlBudget& budget);
 
 }  // namespace prt

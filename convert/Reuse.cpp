@@ -1,336 +1,174 @@
 #include "convert/Reuse.h"
 
-#include <QtGlobal>
-#include <private/qml_compile_hash_p.h>
-
-#include <algorithm>
-#include <charconv>
-#include <cstdio>
-#include <cstring>
+#include <new>
 #include <unordered_set>
 
-#include "Version.h"
-#include "controls/TypeTable.h"
+#include "convert/WorkerPair.h"
 #include "data/files/WorkingCopy.h"
-#include "platform/Publish.h"
+#include "platform/ContentHash.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 namespace prt {
 
 namespace {
 
-constexpr std::string_view kHeader = "prt2qml reuse record 3";
+namespace pf = prt::platform;
+
 // A record larger than this is no record of ours.
 constexpr size_t kMaxRecordBytes = 256u << 20;
 
-// Appends `bytes` as hex digits, or "-" when there are none.
-void AppendHex(std::string& out, std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  if (bytes.empty()) out += '-';
-  for (const char c : bytes) {
-    out += kDigits[static_cast<uint8_t>(c) >> 4];
-    out += kDigits[static_cast<uint8_t>(c) & 15];
+// The record file's fields of `is`.
+void Identify(RecordedFile& file, const pf::FileInfo& is) {
+  file.device = is.device;
+  file.inode = is.inode;
+  file.modifiedNs = is.modifiedNs;
+  file.changedNs = is.changedNs;
+}
+
+// Gives `staging` the recorded file `file` of `final`, checked as `was`:
+// a second name, or a fresh copy where the file system refuses one.
+// Answers its status there; none when it is not the very file checked.
+std::optional<pf::FileInfo> TakeFile(const pf::FolderHandle& final, const pf::FolderHandle& staging,
+                                     const RecordedFile& file, const pf::FileInfo& was) {
+  const std::u16string entry = pf::Widen(file.name);
+  if (final.Link(entry, staging, entry)) {
+    // The very file checked, and nothing else, now has the second name.
+    const pf::SysResult<pf::FileInfo> is = staging.Stat(entry);
+    if (!is || !is->regular || is->device != was.device || is->inode != was.inode || is->size != was.size ||
+        is->modifiedNs != was.modifiedNs)
+      return std::nullopt;
+    return *is;
   }
+  const pf::SysResult<std::string> bytes = final.Read(entry, file.size);
+  if (!bytes || pf::ContentHash::Of(*bytes) != file.hash || !staging.Replace(entry, *bytes)) return std::nullopt;
+  const pf::SysResult<pf::FileInfo> is = staging.Stat(entry);
+  return is ? std::optional(*is) : std::nullopt;
 }
-
-std::string Hex(std::string_view bytes) {
-  std::string out;
-  AppendHex(out, bytes);
-  return out;
-}
-
-// Appends a space and `value`, in decimal or as 16 hex digits.
-template <typename T>
-void AppendNumber(std::string& out, T value, bool hex16 = false) {
-  char text[24];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, value, hex16 ? 16 : 10);
-  out += ' ';
-  if (hex16) out.append(16 - static_cast<size_t>(end - text), '0');
-  out.append(text, end);
-}
-
-std::optional<std::string> Unhex(std::string_view text) {
-  if (text == "-") return std::string();
-  if (text.size() % 2 != 0) return std::nullopt;
-  std::string out(text.size() / 2, '\0');
-  for (size_t i = 0; i < out.size(); ++i) {
-    uint8_t byte = 0;
-    const auto [end, ec] = std::from_chars(text.data() + 2 * i, text.data() + 2 * i + 2, byte, 16);
-    if (ec != std::errc() || end != text.data() + 2 * i + 2) return std::nullopt;
-    out[i] = static_cast<char>(byte);
-  }
-  return out;
-}
-
-// The words of one line, taken one at a time.
-class Words {
- public:
-  explicit Words(std::string_view line) : rest_(line) {}
-  std::string_view Next() {
-    const size_t space = rest_.find(' ');
-    const std::string_view word = rest_.substr(0, space);
-    rest_ = space == std::string_view::npos ? std::string_view() : rest_.substr(space + 1);
-    return word;
-  }
-  template <typename T>
-  bool Number(T& value, int base = 10) {
-    const std::string_view word = Next();
-    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value, base);
-    return !word.empty() && ec == std::errc() && end == word.data() + word.size();
-  }
-  bool Done() const { return rest_.empty(); }
-
- private:
-  std::string_view rest_;
-};
-
-std::string HexNumber(uint64_t value) {
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
-std::string Checksum(std::string_view body) { return HexNumber(platform::ContentHash::Of(body)); }
-
-// Whether a run writes a document of this name, as QmlFilePath forms it: a
-// screen type's code, the signed object reference in decimal (none for a
-// template), ".qml". Read for every document of a record: no allocation.
-bool IsDocumentName(std::string_view name) {
-  if (!name.ends_with(".qml")) return false;
-  name.remove_suffix(4);
-  for (const TypeRow& row : kTypeTable) {
-    if (!row.screen || !name.starts_with(row.code)) continue;
-    const std::string_view reference = name.substr(std::strlen(row.code));
-    if (std::string_view(row.code) == "tmpl") return reference.empty();
-    int32_t value = 0;
-    char canonical[16];
-    const auto parsed = std::from_chars(reference.data(), reference.data() + reference.size(), value);
-    const auto written = std::to_chars(canonical, canonical + sizeof canonical, value);
-    return parsed.ec == std::errc() && std::string_view(canonical, written.ptr) == reference;
-  }
-  return false;
-}
-
-// Whether `doc` lists the files a run writes for it: its .qml, then its
-// .qmlc unless the compiler rejected it.
-bool ListsItsFiles(const RecordedDocument& doc) {
-  const auto cache = [&doc](const std::string& file) {
-    return file.size() == doc.name.size() + 1 && file.starts_with(doc.name) && file.back() == 'c';
-  };
-  return doc.files.size() == (doc.rejected.empty() ? 2u : 1u) && doc.files[0].name == doc.name &&
-         (doc.files.size() == 1 || cache(doc.files[1].name));
-}
-
-std::u16string StagingOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls_generating/"; }
-std::u16string FinalOf(const std::u16string& outputFolder) { return outputFolder + u"/qmls/"; }
 
 }  // namespace
 
 std::optional<ReuseSource> ReuseSourceOf(const WorkingCopy& copy, bool reuse) {
-  const auto language = ReadStoredLanguage(copy.FileName(kFileLanguage));
+  const auto language = ReadStoredLanguage(copy);
   if (!language) return std::nullopt;
-  return ReuseSource{copy.Folder(), copy.Name() + u".qmls.record", copy.DataHash(), *language, reuse};
-}
-
-std::string RecordKey(const std::u16string& final, bool encrypt) {
-  // The program itself, so that a rebuild never takes files an older build made.
-  platform::FileInfo program;
-  platform::StatFile(u"/proc/self/exe", program);
-  return std::string("prt2qml ") + kVersion + " " + std::to_string(program.size) + " " +
-         std::to_string(program.modifiedNs) + " qt " + qVersion() + " " + QML_COMPILE_HASH + " e" +
-         (encrypt ? "1" : "0") + " " + Hex(platform::NarrowPath(final));
-}
-
-std::string FormatRecord(const ReuseRecord& record) {
-  std::string body = std::string(kHeader) + "\nkey " + Hex(record.key) + "\ndata " + HexNumber(record.dataHash) +
-                     " " + std::to_string(record.language) + "\n";
-  for (const RecordedDocument& doc : record.documents) {
-    body += "doc " + doc.name;
-    AppendNumber(body, doc.textSize);
-    AppendNumber(body, doc.textHash, true);
-    body += ' ';
-    AppendHex(body, doc.notices);
-    body += ' ';
-    AppendHex(body, doc.rejected);
-    AppendNumber(body, doc.files.size());
-    body += '\n';
-    for (const RecordedFile& file : doc.files) {
-      body += "file " + file.name;
-      AppendNumber(body, file.size);
-      AppendNumber(body, file.hash, true);
-      AppendNumber(body, file.device);
-      AppendNumber(body, file.inode);
-      AppendNumber(body, file.modifiedNs);
-      AppendNumber(body, file.changedNs);
-      body += '\n';
-    }
-  }
-  body += "end " + Checksum(body) + "\n";
-  return body;
-}
-
-std::optional<ReuseRecord> ParseRecord(std::string_view text, const std::string* key) {
-  const size_t end = text.rfind("end ");
-  if (end == std::string_view::npos || text.substr(end) != "end " + Checksum(text.substr(0, end)) + "\n")
-    return std::nullopt;
-  std::string_view body = text.substr(0, end);
-  auto nextLine = [&body]() {
-    const size_t newline = body.find('\n');
-    const std::string_view line = body.substr(0, newline);
-    body = newline == std::string_view::npos ? std::string_view() : body.substr(newline + 1);
-    return line;
-  };
-  if (nextLine() != kHeader) return std::nullopt;
-  ReuseRecord record;
-  Words keyLine(nextLine());
-  if (keyLine.Next() != "key") return std::nullopt;
-  auto keyText = Unhex(keyLine.Next());
-  // Another output's record: its documents are not read.
-  if (key && keyText != *key) return std::nullopt;
-  Words data(nextLine());
-  if (!keyText || data.Next() != "data" || !data.Number(record.dataHash, 16) || !data.Number(record.language))
-    return std::nullopt;
-  record.key = std::move(*keyText);
-  while (!body.empty()) {
-    Words line(nextLine());
-    RecordedDocument doc;
-    size_t files = 0;
-    if (line.Next() != "doc") return std::nullopt;
-    doc.name = line.Next();
-    auto notices = (line.Number(doc.textSize) && line.Number(doc.textHash, 16)) ? Unhex(line.Next()) : std::nullopt;
-    auto rejected = notices ? Unhex(line.Next()) : std::nullopt;
-    if (!rejected || !line.Number(files) || files > 2 || !line.Done()) return std::nullopt;
-    doc.notices = std::move(*notices);
-    doc.rejected = std::move(*rejected);
-    doc.order = record.documents.size();
-    for (size_t i = 0; i < files; ++i) {
-      Words fileLine(nextLine());
-      RecordedFile& file = doc.files.emplace_back();
-      if (fileLine.Next() != "file") return std::nullopt;
-      file.name = fileLine.Next();
-      if (!fileLine.Number(file.size) || !fileLine.Number(file.hash, 16) || !fileLine.Number(file.device) ||
-          !fileLine.Number(file.inode) || !fileLine.Number(file.modifiedNs) || !fileLine.Number(file.changedNs) ||
-          !fileLine.Done())
-        return std::nullopt;
-    }
-    if (!IsDocumentName(doc.name) || !ListsItsFiles(doc)) return std::nullopt;
-    record.documents.push_back(std::move(doc));
-  }
-  // Each document once.
-  std::unordered_set<std::string_view> names(record.documents.size());
-  for (const RecordedDocument& doc : record.documents)
-    if (!names.insert(doc.name).second) return std::nullopt;
-  return record;
+  return ReuseSource{&copy.Folder(), copy.Name() + std::u16string(kRecordSuffix), copy.DataHash(), *language, reuse};
 }
 
 std::optional<ReuseRecord> ReadRecord(const ReuseSource& source, const std::string& key) {
-  platform::FolderHandle work;
-  std::string text;
-  platform::FileInfo info;
-  if (work.Open(source.workFolder, true) || work.Read(source.recordName, text, kMaxRecordBytes) ||
-      work.Stat(source.recordName, info))
-    return std::nullopt;
-  auto record = ParseRecord(text, &key);
-  if (!record) return std::nullopt;
-  record->writtenNs = info.modifiedNs;
+  const pf::SysResult<std::string> text = source.work->Read(source.recordName, kMaxRecordBytes);
+  const pf::SysResult<pf::FileInfo> info = text ? source.work->Stat(source.recordName) : Fail(text.Error());
+  if (!info) return std::nullopt;
+  auto record = ParseRecord(*text, &key);
+  if (record) record->writtenNs = info->modifiedNs;
   return record;
 }
 
 void WriteRecord(const ReuseSource& source, const ReuseRecord& record) {
-  platform::FolderHandle work;
-  if (work.Open(source.workFolder, true)) return;
   // A record that cannot be replaced must not describe the old output.
-  if (work.Replace(source.recordName, FormatRecord(record))) work.Remove(source.recordName);
+  if (!source.work->Replace(source.recordName, FormatRecord(record)))
+    static_cast<void>(source.work->Remove(source.recordName).HasValue());
 }
 
-bool StillRecorded(const platform::FolderHandle& folder, const RecordedFile& file, int64_t writtenNs,
-                   platform::FileInfo& info) {
-  const std::u16string name = platform::Widen(file.name);
-  if (folder.Stat(name, info) || !info.regular || info.owner != platform::RunningUser() ||
-      info.mode != platform::FreshFileMode() || info.size != file.size || info.device != file.device ||
-      info.inode != file.inode || info.modifiedNs != file.modifiedNs || info.changedNs != file.changedNs)
-    return false;
+std::optional<pf::FileInfo> StillRecorded(const pf::FolderHandle& folder, const RecordedFile& file,
+                                          int64_t writtenNs) {
+  const std::u16string name = pf::Widen(file.name);
+  const pf::SysResult<pf::FileInfo> info = folder.Stat(name);
+  if (!info || !info->regular || info->owner != pf::RunningUser() || info->mode != pf::FreshFileMode() ||
+      info->size != file.size || info->device != file.device || info->inode != file.inode ||
+      info->modifiedNs != file.modifiedNs || info->changedNs != file.changedNs)
+    return std::nullopt;
   // A write in the tick the record was written in may not have moved the time.
-  if (file.changedNs < writtenNs) return true;
-  std::string bytes;
-  return !folder.Read(name, bytes, file.size) && bytes.size() == file.size &&
-         platform::ContentHash::Of(bytes) == file.hash;
+  if (file.changedNs < writtenNs) return *info;
+  const pf::SysResult<std::string> bytes = folder.Read(name, file.size);
+  if (!bytes || bytes->size() != file.size || pf::ContentHash::Of(*bytes) != file.hash) return std::nullopt;
+  return *info;
 }
 
-ReusableOutput::ReusableOutput(ReuseRecord record, platform::FolderHandle final)
+ReusableOutput::ReusableOutput(ReuseRecord record, pf::FolderHandle final)
     : record_(std::move(record)), final_(std::move(final)) {
   for (const RecordedDocument& doc : record_.documents) byName_.emplace(doc.name, &doc);
 }
 
-bool ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t textHash,
-                          const platform::FolderHandle& staging, bool saved, RecordedDocument& made) const {
+std::optional<RecordedDocument> ReusableOutput::Take(const std::string& name, uint64_t textSize, uint64_t textHash,
+                                                     const pf::FolderHandle& staging, bool saved) const {
   const auto it = byName_.find(name);
-  if (it == byName_.end() || it->second->textSize != textSize || it->second->textHash != textHash) return false;
-  const RecordedDocument& old = *it->second;
+  if (it == byName_.end() || it->second->textSize != textSize || it->second->textHash != textHash) return std::nullopt;
+  RecordedDocument made = *it->second;
   std::vector<std::u16string> added;
-  auto undo = [&] {
-    for (const std::u16string& entry : added) staging.Remove(entry);
-    return false;
+  const auto undo = [&] {
+    for (const std::u16string& entry : added) static_cast<void>(staging.Remove(entry).HasValue());
+    return std::nullopt;
   };
-  made = old;
   for (RecordedFile& file : made.files) {
-    platform::FileInfo was;
-    if (!StillRecorded(final_, file, record_.writtenNs, was)) return undo();
-    const std::u16string entry = platform::Widen(file.name);
-    if (saved) staging.Remove(entry);
+    const std::optional<pf::FileInfo> was = StillRecorded(final_, file, record_.writtenNs);
+    if (!was) return undo();
+    const std::u16string entry = pf::Widen(file.name);
+    if (saved) static_cast<void>(staging.Remove(entry).HasValue());
     added.push_back(entry);
-    platform::FileInfo is;
-    if (!final_.Link(entry, staging, entry)) {
-      // The very file checked, and nothing else, now has the second name.
-      if (staging.Stat(entry, is) || !is.regular || is.device != was.device || is.inode != was.inode ||
-          is.size != was.size || is.modifiedNs != was.modifiedNs)
-        return undo();
-    } else {
-      std::string bytes;
-      if (final_.Read(entry, bytes, file.size) || platform::ContentHash::Of(bytes) != file.hash ||
-          staging.Replace(entry, bytes) || staging.Stat(entry, is))
-        return undo();
-    }
-    file.device = is.device;
-    file.inode = is.inode;
-    file.modifiedNs = is.modifiedNs;
-    file.changedNs = is.changedNs;
+    const std::optional<pf::FileInfo> is = TakeFile(final_, staging, file, *was);
+    if (!is) return undo();
+    Identify(file, *is);
   }
   made.reused = true;
-  return true;
+  return made;
 }
 
-bool OutputIsCurrent(const ReuseSource& source, const std::u16string& outputFolder, bool encrypt,
-                     std::optional<ReuseRecord>& record) {
-  const std::u16string final = FinalOf(outputFolder);
-  record = ReadRecord(source, RecordKey(final, encrypt));
-  const std::optional<ReuseRecord>& read = record;
+LastOutput ReadLastOutput(const ReuseSource& source, const pf::FolderHandle& output, const OutputPaths& paths,
+                          bool encrypt) {
+  LastOutput last;
+  last.record = ReadRecord(source, RecordKey(paths.final, encrypt));
+  const std::optional<ReuseRecord>& read = last.record;
   if (!read || read->dataHash != source.dataHash || read->language != source.language ||
-      platform::EntryExists(platform::EntryName(StagingOf(outputFolder))))
-    return false;
-  platform::FolderHandle folder;
-  std::vector<std::u16string> names;
-  if (folder.Open(final, true) || folder.List(names)) return false;
+      output.Exists(std::u16string(kStagingName)))
+    return last;
+  const pf::SysResult<pf::FolderHandle> folder = output.OpenFolder(std::u16string(kFinalName));
+  const auto names = folder ? folder->List() : Fail(folder.Error());
+  if (!names) return last;
   std::unordered_set<std::u16string> expected;
   for (const RecordedDocument& doc : read->documents) {
     for (const RecordedFile& file : doc.files) {
-      platform::FileInfo info;
-      if (!StillRecorded(folder, file, read->writtenNs, info)) return false;
-      expected.insert(platform::Widen(file.name));
+      if (!StillRecorded(*folder, file, read->writtenNs)) return last;
+      expected.insert(pf::Widen(file.name));
     }
   }
-  for (const std::u16string& name : names)
-    if (!expected.contains(name)) return false;
-  return true;
+  for (const std::u16string& name : *names)
+    if (!expected.contains(name)) return last;
+  last.current = true;
+  return last;
 }
 
-void ReplayRecord(const ReuseRecord& record, const std::u16string& outputFolder, RunReport& report) {
+void ReplayRecord(const ReuseRecord& record, const OutputPaths& paths, RunReport& report) {
   for (const RecordedDocument& doc : record.documents)
     if (!doc.notices.empty()) report.Notices(doc.notices);
   for (const RecordedDocument& doc : record.documents)
     if (!doc.rejected.empty()) report.Rejected(doc.rejected);
-  report.Moved(StagingOf(outputFolder), FinalOf(outputFolder));
+  report.Moved(paths.staging, paths.final);
   report.Reused(0, record.documents.size());
+}
+
+void RecordPublished(const ReuseSource& source, std::string key, std::vector<RecordedDocument> documents,
+                     const pf::FolderHandle* published, bool copied, WorkerPair& pair) {
+  ReuseRecord record;
+  record.key = std::move(key);
+  record.dataHash = source.dataHash;
+  record.language = source.language;
+  // On both threads: each look is a system call, and a re-run of thousands
+  // of documents makes two per document.
+  pair.RunOnBoth([&](int slot) {
+    for (size_t i = static_cast<size_t>(slot); i < documents.size(); i += 2) {
+      if (!documents[i].reused && !copied) continue;
+      for (RecordedFile& file : documents[i].files) {
+        try {  // a file not looked at is made afresh next time
+          const auto is = published ? published->Stat(pf::Widen(file.name)) : Fail(pf::SystemError{});
+          Identify(file, is ? *is : pf::FileInfo());
+        } catch (const std::bad_alloc&) {
+          Identify(file, pf::FileInfo());
+        }
+      }
+    }
+  });
+  record.documents = std::move(documents);
+  WriteRecord(source, record);
 }
 
 }  // namespace prt

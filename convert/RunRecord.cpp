@@ -12,16 +12,14 @@
 #include "convert/Reuse.h"
 #include "convert/TreeCheck.h"
 #include "data/set/DataSet.h"
-#include "platform/DurableFile.h"
-#include "platform/Environment.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 namespace prt {
 
 namespace {
-
-RunRecord* active = nullptr;
 
 // A JSON string; any bytes that are not UTF-8 become U+FFFD.
 std::string Quoted(std::string_view text) {
@@ -105,10 +103,6 @@ void RunRecord::Started(const std::u16string& dataFile, const std::u16string& ou
   dataFile_ = dataFile, outputFolder_ = outputFolder, encrypt_ = encrypt;
 }
 
-void RunRecord::DataRead(std::span<const uint8_t> bytes) { dataHash_ = platform::ContentHash::Of(bytes); }
-
-void RunRecord::Loaded(const DataSet& data) { data_ = &data; }
-
 RunRecord& RunRecord::Around(RunReport& lines) {
   lines_ = &lines;
   return *this;
@@ -186,18 +180,12 @@ std::string RunRecord::Json(int code) {
 int RunRecord::Finish(int code) {
   const std::string json = Json(code);
   errors_.reset();  // standard error as it was
-  if (const std::error_code ec = platform::WriteFileDurably(file_, json)) {
+  if (const platform::SysStatus written = platform::WriteFileDurably(file_, json); !written) {
     std::cerr << "prt2qml: cannot write the run report '" << platform::ToPath(file_).string()
-              << "': " << ec.message() << std::endl;
+              << "': " << written.Error().Reason() << std::endl;
     return code == 0 ? -3 : code;
   }
   return code;
 }
-
-void SetRunRecord(RunRecord* record) { active = record; }
-
-RunRecord* ActiveRunRecord() { return active; }
-
-RunReport& RecordedReport(RunReport& lines) { return active ? active->Around(lines) : lines; }
 
 }  // namespace prt

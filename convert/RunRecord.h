@@ -29,11 +29,6 @@ class RunRecord final : public RunReport {
   RunRecord& operator=(const RunRecord&) = delete;
 
   void Started(const std::u16string& dataFile, const std::u16string& outputFolder, bool encrypt);
-  // The data file's bytes, as read.
-  void DataRead(std::span<const uint8_t> bytes);
-  // The data set the documents are made from: it names their screens, in
-  // the language the run starts in. It outlives the documents' events.
-  void Loaded(const DataSet& data);
   // The run's events go to `lines` as well.
   RunRecord& Around(RunReport& lines);
 
@@ -43,16 +38,22 @@ class RunRecord final : public RunReport {
   // written is named on standard error and fails a successful run (-3).
   int Finish(int code);
 
+  void Waiting(const std::u16string& folder, const platform::LockHolder& holder) override {
+    lines_->Waiting(folder, holder);
+  }
   void Removed(const std::u16string& entry) override { lines_->Removed(entry); }
-  void NotRemoved(const Error& error) override { lines_->NotRemoved(error); }
-  void NotWalked(const Error& error) override { lines_->NotWalked(error); }
+  void NotRemoved(const platform::SystemError& error) override { lines_->NotRemoved(error); }
+  void NotWalked(const platform::SystemError& error) override { lines_->NotWalked(error); }
   void Notices(std::string_view text) override { lines_->Notices(text); }
   void Rejected(std::string_view message) override { lines_->Rejected(message); }
-  void Detour(const Error& error) override { lines_->Detour(error); }
-  void LeftBehind(const Error& error) override { lines_->LeftBehind(error); }
+  void Detour(const platform::SystemError& error) override { lines_->Detour(error); }
+  void LeftBehind(const platform::SystemError& error) override { lines_->LeftBehind(error); }
   void Moved(const std::u16string& staging, const std::u16string& final) override { lines_->Moved(staging, final); }
   void Copied(const std::u16string& file, const std::u16string& final) override { lines_->Copied(file, final); }
   void Reused(size_t compiled, size_t reused) override { lines_->Reused(compiled, reused); }
+  void DataRead(uint64_t hash) override { dataHash_ = hash; }
+  // It names the documents' screens.
+  void Loaded(const DataSet& data) override { data_ = &data; }
   void Made(std::span<const Screen* const> screens, const RecordedDocument& document) override;
 
  private:
@@ -75,11 +76,5 @@ class RunRecord final : public RunReport {
   std::mutex mutex_;  // guards documents_
   std::vector<Document> documents_;
 };
-
-// Installed by the program before the run, removed after it; not thread-safe.
-void SetRunRecord(RunRecord* record);
-RunRecord* ActiveRunRecord();
-// Where the run's events go: the active record around `lines`, or `lines`.
-RunReport& RecordedReport(RunReport& lines);
 
 }  // namespace prt

@@ -4,6 +4,7 @@
 
 #include "controls/ControlFactory.h"
 #include "controls/ScreenDocument.h"
+#include "convert/WorkerPair.h"
 #include "platform/Text.h"
 
 namespace prt {
@@ -20,6 +21,10 @@ void AssignStartLanguages(std::vector<Screen>& screens, uint32_t language) {
   }
 }
 
+std::string ScreenName(const IControl& screen) {
+  return std::string(screen.GetTypeCode()) + std::to_string(static_cast<int32_t>(screen.GetObjID()));
+}
+
 }  // namespace
 
 TreeCheck::TreeCheck(const DataSet& data, std::u16string staging) : data_(data), staging_(std::move(staging)) {
@@ -34,49 +39,54 @@ void TreeCheck::Work() {
   try {
     Build();
   } catch (const std::bad_alloc&) {
-    if (!failed_.exchange(true)) fault_ = Error{.step = Error::Step::OutOfMemory, .rule = "while building the control trees"};
+    if (!failed_.exchange(true)) fault_ = RunError{.stage = RunError::Stage::Trees, .cause = Error(OutOfMemory{})};
   }
 }
 
-bool TreeCheck::Take(std::vector<Screen>& screens) {
-  if (failed_ || used_ > ControlBudget::LimitFor(data_.ImageSize())) return false;
+Expected<std::vector<Screen>, RunError> TreeCheck::Result() {
+  if (failed_ || used_ > ControlBudget::LimitFor(data_.ImageSize())) {
+    if (fault_) return Fail(*fault_);
+    return Fail(RunError{.stage = RunError::Stage::Trees, .cause = Error(ControlBudget(data_.ImageSize()).Exceeded())});
+  }
+  std::vector<Screen> screens;
   for (Screen& screen : found_)
-    if (!screen.path.empty()) screens.push_back(std::move(screen));
+    if (!screen.name.empty()) screens.push_back(std::move(screen));
   AssignStartLanguages(screens, data_.StoredLanguage());
-  return true;
+  return screens;
 }
 
 void TreeCheck::Build() {
   ControlBudget budget(data_.ImageSize());
-  for (size_t i = next_++; i < references_.size() && !failed_; i = next_++) {
+  ClaimEach(next_, references_.size(), failed_, [&](size_t i) {
     ControlPtr control = CreateScreen(data_.ObjectRecord(references_[i]));
-    if (!control) continue;
+    if (!control) return;
     const uint64_t before = budget.Used();
-    if (Status measured = MeasureTree(data_, *control, budget); !measured) {
-      if (!failed_.exchange(true)) {
-        fault_ = measured.Error();
-        fault_->subject =
-            std::string(control->GetTypeCode()) + std::to_string(static_cast<int32_t>(control->GetObjID()));
-      }
-      break;
+    if (const TreeStatus measured = MeasureTree(data_, *control, budget); !measured) {
+      if (!failed_.exchange(true))
+        fault_ = RunError{.stage = RunError::Stage::Trees, .screen = ScreenName(*control), .cause = measured.Error()};
+      return;
     }
-    found_[i] = {references_[i], budget.Used() - before,
-                 QmlFilePath(staging_, control->GetTypeCode(), control->GetObjID()), LanguageLeftBy(data_, *control)};
-  }
+    const std::u16string name = DocumentName(control->GetTypeCode(), control->GetObjID());
+    found_[i] = {references_[i], budget.Used() - before, name, staging_ + u"/" + name, ScreenName(*control),
+                 LanguageLeftBy(data_, *control)};
+  });
   used_ += budget.Used();
 }
 
-Status CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens) {
+Expected<std::vector<Screen>, RunError> CollectScreens(const DataSet& data, const std::u16string& staging) {
   TreeCheck check(data, staging);
   check.Work();
-  if (check.Take(screens)) return {};
-  return Fail(check.Fault());
+  return check.Result();
+}
+
+std::u16string DocumentName(std::string_view typeCode, uint32_t objId) {
+  std::u16string name = platform::WidenUnits(typeCode);
+  if (typeCode != "tmpl") name += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
+  return name + u".qml";
 }
 
 std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId) {
-  std::u16string path = staging + u"/" + platform::WidenUnits(typeCode);
-  if (typeCode != "tmpl") path += platform::Widen(std::to_string(static_cast<int32_t>(objId)));
-  return path + u".qml";
+  return staging + u"/" + DocumentName(typeCode, objId);
 }
 
 }  // namespace prt

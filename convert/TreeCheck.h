@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "controls/IControlGroup.h"
+#include "convert/RunError.h"
 #include "data/set/DataSet.h"
 
 namespace prt {
@@ -17,7 +18,9 @@ namespace prt {
 struct Screen {
   uint32_t reference = 0;
   uint64_t size = 0;  // controls in its tree, with the link entries that made none
-  std::u16string path;
+  std::u16string name;  // its document's file name: <type code><reference>.qml, tmpl.qml
+  std::u16string path;  // the document as shown: <staging>/<name>
+  std::string label;    // the screen in messages: <type code><reference> ("page16777218")
   std::optional<uint32_t> leaves;  // the language its document leaves current; none: its own
   uint32_t language = 0;           // the language its document starts in
 };
@@ -43,13 +46,11 @@ class TreeCheck {
   void Work();
 
   // After every Work: the screens in object order, each with the language
-  // its document starts in, or false when a tree could not be built or the
-  // trees together passed the budget.
-  bool Take(std::vector<Screen>& screens);
-
-  // Why, after Take failed: a Step::Tree error naming the screen (of a check
-  // on one thread only, the first in order), or Step::OutOfMemory.
-  const Error& Fault() const { return *fault_; }
+  // its document starts in; or why not: a Stage::Trees error naming the
+  // screen whose tree could not be built, or the trees together passed the
+  // budget. A check on two threads that failed is made again on one
+  // (CollectScreens), which names the first such screen in order.
+  Expected<std::vector<Screen>, RunError> Result();
 
  private:
   void Build();
@@ -57,19 +58,21 @@ class TreeCheck {
   const DataSet& data_;
   std::u16string staging_;
   std::vector<uint32_t> references_;
-  std::vector<Screen> found_;  // one per reference; no path: it makes no screen
+  std::vector<Screen> found_;  // one per reference; no name: it makes no screen
   std::atomic<size_t> next_ = 0;
   std::atomic<bool> failed_ = false;
   std::atomic<uint64_t> used_ = 0;
-  std::optional<Error> fault_;  // written by the thread that set failed_ first
+  std::optional<RunError> fault_;  // written by the thread that set failed_ first
 };
 
 // The screens on one thread alone; a tree that cannot be built fails with
 // the error naming its screen.
-Status CollectScreens(const DataSet& data, const std::u16string& staging, std::vector<Screen>& screens);
+Expected<std::vector<Screen>, RunError> CollectScreens(const DataSet& data, const std::u16string& staging);
 
-// staging + "/" + type code + the signed object reference (left out for
-// templates, which all share tmpl.qml) + ".qml".
+// The document file name of a screen: type code + the signed object
+// reference (left out for templates, which all share tmpl.qml) + ".qml".
+std::u16string DocumentName(std::string_view typeCode, uint32_t objId);
+// staging + "/" + DocumentName: the document's path as the run shows it.
 std::u16string QmlFilePath(const std::u16string& staging, std::string_view typeCode, uint32_t objId);
 
 }  // namespace prt

@@ -26,7 +26,8 @@
 #include "controls/ScreenDocument.h"
 #include "data/set/OpenDataSet.h"
 #include "qml/QmlGenerator.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
 #include "platform/Text.h"
 #include "tests/support/ManagerSweep.h"
 
@@ -39,9 +40,9 @@ struct PrivateFolder {
   PrivateFolder() {
     const std::u16string root = pf::EntryExists(u"/dev/shm") ? u"/dev/shm" : u"/tmp";
     path = root + u"/prt2qml-fuzz-" + pf::Widen(std::to_string(std::random_device()()));
-    if (pf::MakeFolder(path)) std::abort();
+    if (!pf::MakeFolder(path)) std::abort();
   }
-  ~PrivateFolder() { pf::RemoveTree(path); }
+  ~PrivateFolder() { static_cast<void>(pf::RemoveTree(path).HasValue()); }
   std::u16string path;
 };
 
@@ -56,18 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   static const PrivateFolder own;
   const std::u16string& folder = own.path;
   const std::u16string work = folder + u"/SimWork";
-  pf::RemoveTree(work);
-  if (pf::WriteWholeFile(folder + u"/f.prt", dataFile)) std::abort();
+  static_cast<void>(pf::RemoveTree(work).HasValue());
+  if (!pf::WriteWholeFile(folder + u"/f.prt", dataFile)) std::abort();
   if ((bytes[3] & 0x80) == 0) {
-    pf::FolderHandle into;
-    pf::FolderHandle::Copied copied;
-    if (pf::MakeFolder(work) || into.Open(work) || into.CopyIn(folder + u"/f.prt", u"f.prt", copied) ||
-        pf::WriteWholeFile(work + u"/f.rt_file.LANG", language))
+    if (!pf::MakeFolder(work)) std::abort();
+    const pf::SysResult<pf::FolderHandle> into = pf::FolderHandle::Open(work);
+    if (!into || !into->CopyIn(folder + u"/f.prt", u"f.prt") || !pf::WriteWholeFile(work + u"/f.rt_file.LANG", language))
       std::abort();
   }
 
   prt::platform::LockWait once;
-  once.bound = std::chrono::milliseconds(0);
+  once.bound = std::chrono::seconds(0);
   auto opened = prt::OpenDataSet(folder + u"/f.prt", once);
   if (!opened) return 0;
   {
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       }
     }
   }
-  if (pf::WriteWholeFile(work + u"/f.rt_file.CONN", dataFile)) std::abort();
+  if (!pf::WriteWholeFile(work + u"/f.rt_file.CONN", dataFile)) std::abort();
   prt::CPRDataManager manager;
   manager.Adopt(std::move(*opened), work + u"/f.rt_file.LANG", work + u"/f.rt_file.CONN");
   if (!prt::test::SweepManager(manager)) std::abort();

@@ -1,9 +1,7 @@
 #pragma once
 // Memory for a large file's bytes, read once and then kept: not zeroed
-// before it is filled, and in huge pages where the system has them. On this
-// kind of machine every first touch of a small page is a costly fault, and
-// the bytes of a 30 MB data set took some 7,500 of them (about 100 ms, and
-// as much again for the first pass over them); huge pages take 15.
+// before it is filled, and in huge pages where the system has them, since
+// every first touch of a small page is a costly fault.
 #include <cstddef>
 #include <cstdint>
 #include <span>

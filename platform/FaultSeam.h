@@ -28,10 +28,12 @@ extern std::atomic<bool> faultArmed;
 int Fault(FaultOp op, const char* path, int fd, size_t* size);
 }  // namespace detail
 
+inline bool FaultArmed() { return detail::faultArmed.load(std::memory_order_relaxed); }
+
 // 0, or the errno this call is to fail with. `path` names the file, or else
 // `fd` does; a write passes its `size`, which may be cut to half.
 inline int InjectedFault(FaultOp op, const char* path, int fd = -1, size_t* size = nullptr) {
-  if (!detail::faultArmed.load(std::memory_order_relaxed)) return 0;
+  if (!FaultArmed()) return 0;
   return detail::Fault(op, path, fd, size);
 }
 

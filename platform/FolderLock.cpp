@@ -1,7 +1,5 @@
 #include "platform/FolderLock.h"
 
-#include "platform/Limits.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -20,8 +18,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/FileCheck.h"
-#include "platform/Text.h"
+#include "platform/Limits.h"
 
 namespace prt::platform {
 
@@ -36,8 +33,7 @@ std::set<std::pair<uint64_t, uint64_t>> heldFolders;
 // The holder of an flock on (device, inode): /proc/locks lines read
 // "1: FLOCK  ADVISORY  WRITE 4711 fd:01:262146 0 EOF", the device as hex
 // major:minor; waiters are marked "->".
-LockHolder FindHolder(uint64_t device, uint64_t inode) {
-  LockHolder holder;
+int FindHolderPid(uint64_t device, uint64_t inode) {
   std::ifstream locks("/proc/locks");
   for (std::string line; std::getline(locks, line);) {
     if (line.find("->") != std::string::npos) continue;
@@ -50,20 +46,25 @@ LockHolder FindHolder(uint64_t device, uint64_t inode) {
     std::istringstream where(file);
     where >> std::hex >> major >> c1 >> minor >> c2 >> std::dec >> ino;
     if (!where || c1 != ':' || c2 != ':') continue;
-    if (makedev(major, minor) != device || ino != inode) continue;
-    holder.pid = std::atoi(pid.c_str());
-    break;
+    if (makedev(major, minor) == device && ino == inode) return std::max(0, std::atoi(pid.c_str()));
   }
+  return 0;
+}
+
+LockHolder FindHolder(uint64_t device, uint64_t inode) {
+  LockHolder holder{FindHolderPid(device, inode), {}};
   if (holder.pid > 0) {
     std::ifstream comm("/proc/" + std::to_string(holder.pid) + "/comm");
     std::getline(comm, holder.command);
-  } else {
-    holder.pid = 0;
   }
   return holder;
 }
 
 }  // namespace
+
+std::string LockError::Reason() const {
+  return kind == Kind::TimedOut ? "locked by another process" : code.message();
+}
 
 FolderLock::Hold::~Hold() {
   if (fd < 0) return;
@@ -74,24 +75,22 @@ FolderLock::Hold::~Hold() {
   ::close(fd);  // ends the lock
 }
 
-LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool noFollow) {
-  const int fd = ::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
-  if (fd < 0) {
-    return {.status = (errno == ENOENT || errno == ENOTDIR) ? LockStatus::NoFolder : LockStatus::Failed,
-            .reason = noFollow && errno == ELOOP ? "a symbolic link, not followed" : SystemReason(errno)};
-  }
-  // Closes the descriptor, answering why the lock failed.
-  const auto failed = [fd] {
-    LockResult result{.reason = SystemReason(errno)};
-    ::close(fd);
-    return result;
+Expected<FolderLock, LockError> LockFolder(const FolderHandle& folder, const LockWait& wait) {
+  const auto failed = [&](int error) {
+    return Fail(LockError{.folder = folder.Path(), .code = ErrnoError(error)});
   };
+  // An open file description of its own: closing it ends the lock.
+  const int fd = ::openat(folder.Handle().Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return failed(errno);
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return failed();
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return failed(error);
+  }
   const std::pair<uint64_t, uint64_t> id{st.st_dev, st.st_ino};
   const auto locked = [&id](int lockFd) {
-    return LockResult{.status = LockStatus::Locked,
-                      .lock = FolderLock(std::make_unique<FolderLock::Hold>(lockFd, id.first, id.second))};
+    return FolderLock(std::make_unique<FolderLock::Hold>(lockFd, id.first, id.second));
   };
   {
     std::lock_guard guard(heldMutex);
@@ -100,27 +99,27 @@ LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool n
       return locked(-1);
     }
   }
-
   const auto deadline = std::chrono::steady_clock::now() + wait.bound;
-  bool announced = false;
-  for (;;) {
+  for (bool announced = false;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
       std::lock_guard guard(heldMutex);
       heldFolders.insert(id);
       return locked(fd);
     }
     if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) return failed();
+    if (errno != EWOULDBLOCK) {
+      const int error = errno;
+      ::close(fd);
+      return failed(error);
+    }
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) break;
-    if (!announced) {
-      announced = true;
-      if (wait.onWait) wait.onWait(folder, FindHolder(id.first, id.second));
-    }
+    if (!std::exchange(announced, true) && wait.onWait) wait.onWait(folder.Path(), FindHolder(id.first, id.second));
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(wait.poll, deadline - now));
   }
   ::close(fd);
-  return {.status = LockStatus::TimedOut, .holder = FindHolder(id.first, id.second)};
+  return Fail(LockError{.kind = LockError::Kind::TimedOut, .folder = folder.Path(),
+                        .holder = FindHolder(id.first, id.second), .bound = wait.bound});
 }
 
 std::optional<std::chrono::seconds> ParseLockWait(const char* text) {
@@ -135,11 +134,11 @@ std::optional<std::chrono::seconds> ParseLockWait(const char* text) {
   return std::chrono::seconds(ec == std::errc() ? std::min(kMax, seconds) : kMax);
 }
 
-std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text) {
+Expected<std::chrono::seconds, BadLockWait> LockWaitFromEnvironment() {
   const char* value = std::getenv("PRT2QML_LOCK_WAIT");
   if (value == nullptr) return std::chrono::seconds(600);
-  text = value;
-  return ParseLockWait(value);
+  if (const auto bound = ParseLockWait(value)) return *bound;
+  return Fail(BadLockWait{value});
 }
 
 }  // namespace prt::platform

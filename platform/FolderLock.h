@@ -1,14 +1,15 @@
 #pragma once
-// One run per folder: an advisory lock (flock) on the folder's own
-// descriptor, held until the lock object goes or the process ends. Runs that
-// lock a working folder and then an output folder always do so in that
-// order, so two runs cannot wait for each other.
+// One run per folder: an advisory lock (flock) on the folder, held until
+// the lock object goes or the process ends. Runs that lock a working folder
+// and then an output folder always do so in that order, so two runs cannot
+// wait for each other.
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
+
+#include "platform/Folders.h"
 
 namespace prt::platform {
 
@@ -18,15 +19,35 @@ struct LockHolder {
 };
 
 struct LockWait {
-  std::chrono::milliseconds bound{600'000};  // 0: one attempt only
+  std::chrono::seconds bound{600};  // 0: one attempt only
   std::chrono::milliseconds poll{50};
   // Called once, when the first attempt finds `folder` locked.
   std::function<void(const std::u16string& folder, const LockHolder&)> onWait;
 };
 
+// Why a folder was not locked.
+struct LockError {
+  enum class Kind : uint8_t {
+    Failed,    // it could not be opened or locked: `code`
+    TimedOut,  // `holder` held it for the whole `bound`
+  };
+  Kind kind = Kind::Failed;
+  std::u16string folder;
+  std::error_code code;
+  LockHolder holder;
+  std::chrono::seconds bound{0};
+
+  std::string Reason() const;
+};
+
 class FolderLock {
  public:
-  // The locked folder's descriptor, whose closing ends the lock (-1 when
+  FolderLock() = default;
+  bool Held() const { return hold_ != nullptr; }
+
+ private:
+  friend Expected<FolderLock, LockError> LockFolder(const FolderHandle& folder, const LockWait& wait);
+  // A descriptor of the folder's own, whose closing ends the lock (-1 when
   // this process already held the folder), and which folder it is.
   struct Hold {
     int fd;
@@ -34,40 +55,24 @@ class FolderLock {
     uint64_t inode;
     ~Hold();
   };
-  FolderLock() = default;
   explicit FolderLock(std::unique_ptr<Hold> hold) : hold_(std::move(hold)) {}
 
-  bool Held() const { return hold_ != nullptr; }
-  // Whether it is held on the folder (device, inode).
-  bool Locks(uint64_t device, uint64_t inode) const {
-    return hold_ && hold_->device == device && hold_->inode == inode;
-  }
-
- private:
   std::unique_ptr<Hold> hold_;
 };
 
-enum class LockStatus {
-  Locked,    // held now (also when this process already held it)
-  NoFolder,  // the folder does not exist or is not a folder
-  Failed,    // it could not be opened or locked
-  TimedOut,  // another process held it for the whole bound
-};
-struct LockResult {
-  LockStatus status = LockStatus::Failed;
-  FolderLock lock;     // Held() when Locked
-  std::string reason;  // the system's text for NoFolder and Failed
-  LockHolder holder;   // who held it, for TimedOut
-};
+// Takes the lock on the folder `folder` holds, polling while another
+// process holds it.
+Expected<FolderLock, LockError> LockFolder(const FolderHandle& folder, const LockWait& wait);
 
-// Takes the lock on `folder`, polling while another process holds it.
-// With `noFollow` a symbolic link in the folder's place fails the lock.
-LockResult LockFolder(const std::u16string& folder, const LockWait& wait, bool noFollow = false);
-
+// Why PRT2QML_LOCK_WAIT was refused: its text.
+struct BadLockWait {
+  std::string text;
+  std::string Reason() const { return "not a whole number of seconds: '" + text + "'"; }
+};
 // The bound from PRT2QML_LOCK_WAIT (whole seconds, 0: do not wait, at most
-// a year); 600 s when it is unset, nullopt when it is set to anything but a
-// whole number of seconds ("-1", "1e9", ""), whose text goes to `text`.
-std::optional<std::chrono::seconds> LockWaitFromEnvironment(std::string& text);
+// a year); 600 s when it is unset; refused when it is set to anything but a
+// whole number of seconds ("-1", "1e9", "").
+Expected<std::chrono::seconds, BadLockWait> LockWaitFromEnvironment();
 std::optional<std::chrono::seconds> ParseLockWait(const char* text);
 
 }  // namespace prt::platform

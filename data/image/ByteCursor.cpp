@@ -50,8 +50,8 @@ void ByteCursor::Skip(uint64_t count) {
   if (Fits(count)) pos_ += count;
 }
 
-Error ContainerFault(Error::Part part, uint32_t section, uint64_t offset, std::string rule) {
-  return {.step = Error::Step::Container, .rule = std::move(rule), .part = part, .section = section, .offset = offset};
+ContainerError ContainerFault(ContainerError::Part part, uint32_t section, uint64_t offset, std::string rule) {
+  return {.part = part, .section = section, .offset = offset, .rule = std::move(rule)};
 }
 
 void ByteCursor::Fail(uint64_t offset, std::string rule) {

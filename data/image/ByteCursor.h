@@ -7,12 +7,13 @@
 #include <span>
 #include <string>
 
+#include "data/image/ContainerError.h"
 #include "data/image/TransferFileReader.h"
 
 namespace prt {
 
 // A container that breaks `rule` at `offset` of `part`.
-Error ContainerFault(Error::Part part, uint32_t section, uint64_t offset, std::string rule);
+ContainerError ContainerFault(ContainerError::Part part, uint32_t section, uint64_t offset, std::string rule);
 
 // "0x1f40": offsets and values as the error texts show them.
 std::string Hex(uint64_t value);
@@ -27,7 +28,7 @@ class ByteCursor {
 
   void SetOrder(ByteOrder order) { order_ = order; }
   // The part of the file the next reads belong to, named in their errors.
-  void SetPlace(Error::Part place, uint32_t section = 0) {
+  void SetPlace(ContainerError::Part place, uint32_t section = 0) {
     place_ = place;
     section_ = section;
   }
@@ -53,7 +54,7 @@ class ByteCursor {
   // earlier failure is recorded already.
   void Fail(uint64_t offset, std::string rule);
   bool Failed() const { return error_.has_value(); }
-  const std::optional<prt::Error>& Fault() const { return error_; }
+  const std::optional<ContainerError>& Fault() const { return error_; }
 
  private:
   uint64_t Read(unsigned width);
@@ -63,9 +64,9 @@ class ByteCursor {
   std::span<const uint8_t> bytes_;
   uint64_t pos_ = 0;
   ByteOrder order_ = ByteOrder::Little;
-  Error::Part place_ = Error::Part::Head;
+  ContainerError::Part place_ = ContainerError::Part::Head;
   uint32_t section_ = 0;
-  std::optional<prt::Error> error_;
+  std::optional<ContainerError> error_;
 };
 
 }  // namespace prt

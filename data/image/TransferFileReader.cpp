@@ -23,7 +23,7 @@ constexpr auto kKindDouble = static_cast<uint8_t>(FieldKind::Double);
 // The sections that list payload positions, in the order they are checked.
 constexpr uint32_t kPositionLists[] = {kListA, kListB, kListC, kListD};
 
-using Place = Error::Part;
+using Place = ContainerError::Part;
 
 // Takes the entries of `width` bytes read while the cursor is inside the
 // section, in one go: those that fit in the file, then one more alone when
@@ -83,18 +83,18 @@ bool PositionsInside(ByteCursor& in, const TransferFileReader::Runs (&positions)
 
 }  // namespace
 
-Result<TransferFileReader> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
+Expected<TransferFileReader, ContainerError> TransferFileReader::LoadBytes(std::span<const uint8_t> bytes) {
   platform::ByteBlock file(bytes.size());
   if (!file.Valid()) return Fail(ContainerFault(Place::Payload, 0, 0, "no memory for the file"));
   std::copy(bytes.begin(), bytes.end(), file.Data());
   return Load(std::move(file));
 }
 
-Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
+Expected<TransferFileReader, ContainerError> TransferFileReader::Load(platform::ByteBlock file) {
   TransferFileReader r;
   const std::span<const uint8_t> bytes = file.Bytes();
   ByteCursor in(bytes);
-  const Result<uint32_t> headerLength = r.ReadHead(in, bytes.empty());
+  const Expected<uint32_t, ContainerError> headerLength = r.ReadHead(in, bytes.empty());
   if (!headerLength) return Fail(headerLength.Error());
   Runs positions[std::size(kPositionLists)];
   uint64_t payloadSize = 0;
@@ -106,7 +106,7 @@ Result<TransferFileReader> TransferFileReader::Load(platform::ByteBlock file) {
   return r;
 }
 
-Result<uint32_t> TransferFileReader::ReadHead(ByteCursor& in, bool empty) {
+Expected<uint32_t, ContainerError> TransferFileReader::ReadHead(ByteCursor& in, bool empty) {
   uint8_t magic[kContainerMagicSize];
   in.SetPlace(Place::Signature);
   in.Bytes(magic);

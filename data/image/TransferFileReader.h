@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "platform/ByteBlock.h"
-#include "platform/Error.h"
+#include "data/image/ContainerError.h"
+#include "platform/Expected.h"
 
 namespace prt {
 
@@ -19,12 +20,12 @@ enum class ByteOrder : uint8_t { Little, Big };
 class TransferFileReader {
  public:
   // Parses a whole container file; the reader, or where and why it was
-  // refused (a Step::Container error with the part, offset and rule).
+  // refused.
   // The payload is the part of the file's bytes after the head, where it
   // lies: a large data set is never held twice nor moved.
-  static Result<TransferFileReader> Load(platform::ByteBlock file);
+  static Expected<TransferFileReader, ContainerError> Load(platform::ByteBlock file);
   // The same for bytes held elsewhere, which are copied.
-  static Result<TransferFileReader> LoadBytes(std::span<const uint8_t> bytes);
+  static Expected<TransferFileReader, ContainerError> LoadBytes(std::span<const uint8_t> bytes);
 
   void AdjustByteOrder(ByteOrder order, uint8_t mode);
   void Relocate(uint32_t newBase, uint32_t newNull);
@@ -53,7 +54,7 @@ class TransferFileReader {
 
   // The steps of Load, each leaving its failure in the cursor (ReadHead
   // answers it, with the header length H).
-  Result<uint32_t> ReadHead(ByteCursor& in, bool empty);
+  Expected<uint32_t, ContainerError> ReadHead(ByteCursor& in, bool empty);
   bool ReadSection(ByteCursor& in, uint64_t& payloadSize, Runs (&positions)[4]);
   void ReadName(ByteCursor& in);
   bool PlacePayload(ByteCursor& in, uint64_t payloadSize, uint64_t fileSize);

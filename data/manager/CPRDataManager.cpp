@@ -7,7 +7,7 @@
 #include "data/manager/CPRFileServices.h"
 #include "data/image/TransferFileReader.h"
 #include "data/set/ImageLayout.h"
-#include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 
 namespace prt {
 
@@ -33,13 +33,14 @@ Status CPRDataManager::Load() {
   names.GetFileName(kFileConfig, configPath);
   // Without a working copy every name would be relative (".prt"): some
   // other file, or none.
-  if (!names.ProjectPathSet()) return Fail(Error{.path = configPath, .code = platform::ErrnoError(ENOENT)});
+  if (!names.ProjectPathSet())
+    return Fail(platform::SystemError{platform::Op::Open, configPath, platform::ErrnoError(ENOENT)});
   auto data = LoadImageFile(configPath);
   if (!data) return Fail(data.Error());
 
   names.GetFileName(kFileLanguage, languageFile);
   names.GetFileName(kFileConnection, connectionFile);
-  const auto stored = ReadStoredLanguage(languageFile);
+  const auto stored = ReadStoredLanguage(*names.PreparedCopy());
   if (!stored) return Fail(stored.Error());
   data->SetStoredLanguage(*stored);
   Adopt(std::move(*data), std::move(languageFile), std::move(connectionFile));

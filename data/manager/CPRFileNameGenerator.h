@@ -22,6 +22,8 @@ class CPRFileNameGenerator : public IPRSingleton {
   // change nothing.
   Status SetProjectPath(const std::u16string& path, const platform::LockWait& wait = {});
   bool ProjectPathSet() const { return copy_.has_value(); }
+  // The working copy SetProjectPath prepared; null before.
+  const WorkingCopy* PreparedCopy() const { return copy_ ? &*copy_ : nullptr; }
   // Forgets the project path and releases the working folder, so that a
   // later SetProjectPath starts afresh.
   void Reset() { copy_.reset(); }
@@ -32,7 +34,7 @@ class CPRFileNameGenerator : public IPRSingleton {
   uint32_t GetFileName(uint32_t code, std::u16string& out) const;
 
   std::u16string Base() const { return copy_ ? copy_->Base() : std::u16string(); }
-  std::u16string Folder() const { return copy_ ? copy_->Folder() : std::u16string(); }
+  std::u16string Folder() const { return copy_ ? copy_->FolderPath() : std::u16string(); }
 
  private:
   std::optional<WorkingCopy> copy_;

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "data/manager/CPRFileNameGenerator.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
 
 namespace prt {
 
@@ -89,10 +90,10 @@ FileHandle* CPRFileServices::Open(const std::u16string& path, uint32_t accessFla
     return nullptr;
   }
   // A missing file is created empty, whatever the flags ask for.
-  const char* mode = pf::FileExists(full) ? ModeFor(accessFlags) : "wb+";
-  std::FILE* stream = pf::OpenStream(full, mode);
-  if (stream == nullptr) return nullptr;
-  return new FileHandle{stream};
+  const char* mode = pf::Exists(full) ? ModeFor(accessFlags) : "wb+";
+  const pf::SysResult<std::FILE*> stream = pf::OpenStream(full, mode);
+  if (!stream) return nullptr;
+  return new FileHandle{*stream};
 }
 
 uint32_t CPRFileServices::Close(FileHandle* handle) {

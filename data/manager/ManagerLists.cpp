@@ -42,6 +42,18 @@ ListView ViewOf(const ImageRef& list) {
   return view;
 }
 
+// What a bit list maps the bit's `state` to: the entry's value, or its
+// position; a list of one entry answers only for the state it names.
+std::optional<uint32_t> BitState(const ListView& view, uint32_t state, bool value) {
+  if (view.count == 1) {
+    if (state != view.Entry(0).U8(0)) return std::nullopt;
+    return value ? view.Entry(0).U32(4) : 0;
+  }
+  if (value) return view.Entry(state).U32(4);
+  if (state < view.count) return state;
+  return std::nullopt;
+}
+
 }  // namespace
 
 ImageRef CPRDataManager::ListOf(ListTable table, uint32_t number) const {
@@ -64,14 +76,7 @@ std::optional<uint32_t> CPRDataManager::EvaluateList(ListTable table, uint32_t l
       if (byPosition) {
         if (inRange) result = view.Entry(u).U32(mode == kEntryValue ? 0 : 4);
       } else if (bit < 32) {
-        const uint32_t state = (u >> bit) & 1u;
-        if (view.count == 1) {
-          if (state == view.Entry(0).U8(0)) result = mode == kMapValue ? view.Entry(0).U32(4) : 0;
-        } else if (mode == kMapValue) {
-          result = view.Entry(state).U32(4);
-        } else if (state < view.count) {
-          result = state;
-        }
+        result = BitState(view, (u >> bit) & 1u, mode == kMapValue);
       }
       break;
 

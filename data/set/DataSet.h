@@ -42,10 +42,9 @@ class DataSet {
   // The name the data file's container gives the data set.
   const std::string& Name() const { return name_; }
   void SetName(std::string name) { name_ = std::move(name); }
-  // The working copy the image was loaded from, held locked while the data
-  // set lives; none for a data file read in place.
-  const WorkingCopy* Copy() const { return copy_ ? &*copy_ : nullptr; }
-  void Keep(WorkingCopy copy) { copy_.emplace(std::move(copy)); }
+  // Keeps the working folder the image was loaded from locked as long as
+  // the data set lives.
+  void HoldWorkingFolder(WorkingCopy copy) { heldCopy_.emplace(std::move(copy)); }
   uint32_t ImageSize() const { return image_->Size(); }
   // The reference stored in header word `word`.
   ImageRef HeaderRef(uint32_t word) const { return image_->Root().Ref(4 * word); }
@@ -109,7 +108,7 @@ class DataSet {
   std::array<RecordTable, 256> records_;  // by type, validated once: trees look them up per link
   uint32_t storedLanguage_ = 0;
   std::string name_;
-  std::optional<WorkingCopy> copy_;
+  std::optional<WorkingCopy> heldCopy_;
 };
 
 }  // namespace prt

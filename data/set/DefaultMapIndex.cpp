@@ -19,6 +19,45 @@ bool ById(const std::pair<uint32_t, uint32_t>& a, const std::pair<uint32_t, uint
 
 }  // namespace
 
+namespace {
+
+// The entries of one table by id, of equal ids the first in the table.
+void ReadEntries(const layout::CountedTable& table, std::vector<std::pair<uint32_t, uint32_t>>& entries) {
+  entries.clear();
+  for (uint32_t e = 0; e < table.count; ++e) {
+    const ImageRef entry = table.Item(e, kEntrySize);
+    entries.emplace_back(entry.U32(0) & kIdMask, entry.U32(4));
+  }
+  // Stable, so of equal ids the first entry of the table leads and stays.
+  // Tables are mostly in id order already.
+  if (!std::is_sorted(entries.begin(), entries.end(), ById)) std::stable_sort(entries.begin(), entries.end(), ById);
+  entries.erase(std::unique(entries.begin(), entries.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                entries.end());
+}
+
+}  // namespace
+
+void DefaultMapIndex::Add(uint32_t key, const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
+  size_ += entries.size();
+  Group indexed;
+  indexed.key = key;
+  indexed.first = entries.front().first;
+  const uint64_t span = uint64_t{entries.back().first} - indexed.first + 1;
+  indexed.dense = span <= 2 * uint64_t{entries.size()};
+  if (indexed.dense) {
+    indexed.begin = cells_.size();
+    cells_.resize(indexed.begin + span, 0);
+    for (const auto& [id, value] : entries) cells_[indexed.begin + (id - indexed.first)] = kPresent | value;
+    indexed.end = cells_.size();
+  } else {
+    indexed.begin = pairs_.size();
+    pairs_.insert(pairs_.end(), entries.begin(), entries.end());
+    indexed.end = pairs_.size();
+  }
+  groups_.push_back(indexed);
+}
+
 DefaultMapIndex DefaultMapIndex::Build(const ImageRef& map) {
   DefaultMapIndex index;
   const layout::CountedTable groups = layout::ReadCountedTable(map, kEntrySize);
@@ -26,16 +65,15 @@ DefaultMapIndex DefaultMapIndex::Build(const ImageRef& map) {
   // Disjoint tables hold at most this many entries; more means tables that
   // share bytes, and indexing them could cost the square of the image size.
   const uint64_t budget = map.Image()->Size() / kEntrySize;
-  uint64_t total = 0;
-  std::unordered_set<uint32_t> seen;
-  std::vector<std::pair<uint32_t, uint32_t>> entries;
   // Room for every dense table at once (each spans at most twice its
-  // entries): grown group by group, the cells were copied and faulted in
-  // again and again, the larger part of the load's time.
+  // entries), rather than cells copied and faulted in again group by group.
   uint64_t room = 0;
   for (uint32_t g = 0; g < groups.count && room <= budget; ++g)
     room += layout::ReadCountedTable(groups.Item(g, kEntrySize).Ref(4), kEntrySize).count;
   if (room <= budget) index.cells_.reserve(static_cast<size_t>(2 * room));
+  uint64_t total = 0;
+  std::unordered_set<uint32_t> seen;
+  std::vector<std::pair<uint32_t, uint32_t>> entries;
   for (uint32_t g = 0; g < groups.count; ++g) {
     const ImageRef group = groups.Item(g, kEntrySize);
     const uint32_t key = group.U32(0);
@@ -50,41 +88,10 @@ DefaultMapIndex DefaultMapIndex::Build(const ImageRef& map) {
       return index;
     }
     if (table.count == 0) continue;
-
-    entries.clear();
-    for (uint32_t e = 0; e < table.count; ++e) {
-      const ImageRef entry = table.Item(e, kEntrySize);
-      entries.emplace_back(entry.U32(0) & kIdMask, entry.U32(4));
-    }
-    // Stable, so of equal ids the first entry of the table leads and stays.
-    // Tables are mostly in id order already.
-    if (!std::is_sorted(entries.begin(), entries.end(), ById)) {
-      std::stable_sort(entries.begin(), entries.end(), ById);
-    }
-    entries.erase(std::unique(entries.begin(), entries.end(),
-                              [](const auto& a, const auto& b) { return a.first == b.first; }),
-                  entries.end());
-    index.size_ += entries.size();
-
-    Group indexed;
-    indexed.key = key;
-    indexed.first = entries.front().first;
-    const uint64_t span = uint64_t{entries.back().first} - indexed.first + 1;
-    indexed.dense = span <= 2 * uint64_t{entries.size()};
-    if (indexed.dense) {
-      indexed.begin = index.cells_.size();
-      index.cells_.resize(indexed.begin + span, 0);
-      for (const auto& [id, value] : entries) index.cells_[indexed.begin + (id - indexed.first)] = kPresent | value;
-      indexed.end = index.cells_.size();
-    } else {
-      indexed.begin = index.pairs_.size();
-      index.pairs_.insert(index.pairs_.end(), entries.begin(), entries.end());
-      indexed.end = index.pairs_.size();
-    }
-    index.groups_.push_back(indexed);
+    ReadEntries(table, entries);
+    index.Add(key, entries);
   }
-  std::sort(index.groups_.begin(), index.groups_.end(),
-            [](const Group& a, const Group& b) { return a.key < b.key; });
+  std::sort(index.groups_.begin(), index.groups_.end(), [](const Group& a, const Group& b) { return a.key < b.key; });
   return index;
 }
 

@@ -36,6 +36,9 @@ class DefaultMapIndex {
     uint32_t first = 0;
     size_t begin = 0, end = 0;  // in cells_ or pairs_
   };
+  // Indexes the entries of `key`, sorted by id, each id once.
+  void Add(uint32_t key, const std::vector<std::pair<uint32_t, uint32_t>>& entries);
+
   std::vector<Group> groups_;  // sorted by key
   std::vector<uint64_t> cells_;  // 0: no entry; else kPresent | value
   std::vector<std::pair<uint32_t, uint32_t>> pairs_;

@@ -1,34 +1,34 @@
 #pragma once
-// The one road to a loaded data set, for the tool, the benchmark, the
-// fuzzer and the companions: the data file's working copy, then its image
-// and stored language, as a DataSet value.
+// The roads to a loaded data set, for the tool, the benchmark, the fuzzer
+// and the companions: a prepared working copy, or a data file read in place.
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "platform/ByteBlock.h"
-#include "platform/Error.h"
 #include "data/files/WorkingCopy.h"
 #include "data/set/DataSet.h"
-#include "platform/FolderLock.h"
+#include "platform/Error.h"
 
 namespace prt {
 
 // The image of the container file `path` (at most limits::kDataFileBytes),
-// with the container's name; stored language 0. Fails with a Step::Read
-// error, or a Step::Container one naming where and why its bytes were
-// refused.
+// with the container's name; stored language 0. Fails with the system's
+// error reading it (platform::SystemError) or a ContainerError naming where
+// and why its bytes were refused.
 Result<DataSet> LoadImageFile(const std::u16string& path);
+
+// The data set of a prepared working copy, from the bytes read for it
+// (taken from the copy), with the language stored there. The copy stays
+// the caller's. Fails as LoadImageFile does, or with the SystemError of a
+// language file that must not be read.
+Result<DataSet> LoadWorkingCopy(WorkingCopy& copy);
 
 // Opens the data set whose data file is `dataFile` (a <name>.prt): makes or
 // refreshes its working copy, holding the working folder's lock (waiting as
-// `wait` says) as long as the data set lives, and loads it with the
-// language stored there. On failure nothing is loaded and the working
-// folder is released (and removed when this call made it).
+// `wait` says) as long as the data set lives, and loads it. Fails with a
+// WorkingCopyError or as LoadWorkingCopy does; then nothing is loaded and
+// the working folder is released (and removed when this call made it).
 Result<DataSet> OpenDataSet(const std::u16string& dataFile, const platform::LockWait& wait = {});
-// The second half: loads a working copy already prepared, from the data
-// file's bytes Prepare read for it (read again when `bytes` is empty).
-Result<DataSet> OpenDataSet(WorkingCopy copy, platform::ByteBlock bytes);
 
 // A data set read in place, for programs that only look at it.
 struct ReadOnlyDataSet {

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Version.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -70,10 +70,10 @@ TEST(RunReport, TellsWhatTheRunDid) {
     const auto report = nlohmann::json::parse(test::ReadFile(d / "r.json"));
     EXPECT_EQ(report["converter"]["version"], kVersion);
     EXPECT_EQ(report["dataFile"], "a.prt");
-    uint64_t hash = 0;
-    ASSERT_FALSE(platform::HashFile(d.u16string() + u"/a.prt", hash));
+    const platform::SysResult<uint64_t> hash = platform::HashFile(d.u16string() + u"/a.prt");
+    ASSERT_TRUE(hash);
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(*hash));
     EXPECT_EQ(report["dataHash"], hex);
     EXPECT_EQ(report["outputFolder"], "out");
     EXPECT_EQ(report["encrypt"], false);

@@ -84,14 +84,19 @@ TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
   const struct { const char* name; std::error_code error; } cases[] = {
       {"empty.qml", {}}, {"missing.qml", std::make_error_code(std::errc::no_such_file_or_directory)}};
   for (const auto& c : cases) {
-    const Status status = Encrypt(dir.Wide(c.name));
+    const Expected<void, CipherError> status = Encrypt(dir.Wide(c.name));
     ASSERT_FALSE(status);
-    EXPECT_EQ(status.Error().rule, "empty");
+    EXPECT_TRUE(status.Error().empty);
     EXPECT_EQ(status.Error().path, dir.Wide(c.name));
     EXPECT_EQ(status.Error().code, c.error) << c.name;
   }
   // The workers encipher the bytes they compiled; none are no text either.
-  EXPECT_EQ(EncryptContent(dir.Wide("empty.qml"), {}).Error().rule, "empty");
+  auto folder = platform::FolderHandle::Open(dir.Wide());
+  ASSERT_TRUE(folder);
+  std::string sealed;
+  const auto none = EncryptContent(*folder, u"empty.qml", {}, sealed);
+  ASSERT_FALSE(none);
+  EXPECT_TRUE(none.Error().empty);
   EXPECT_EQ(std::filesystem::file_size(dir / "empty.qml"), 0u);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.qml"));
 }
@@ -104,7 +109,7 @@ TEST(FileCipher, EmptyOrMissingFileFailsWithMessageAndStaysUnchanged) {
   rlimit limit{};
   limit.rlim_cur = limit.rlim_max = 100;
   setrlimit(RLIMIT_FSIZE, &limit);
-  const Status status = Encrypt(FromPath(path));
+  const Expected<void, CipherError> status = Encrypt(FromPath(path));
   std::exit(status || status.Error().path != FromPath(path) || !status.Error().truncated ||
                     status.Error().removeFailure != -1
                 ? 1

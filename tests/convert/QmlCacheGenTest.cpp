@@ -43,15 +43,16 @@ TEST(QmlCacheGen, FileThatCannotBeReadOrWrittenFails) {
   TempDir dir;
   WriteFile(dir / "blocked.qml", Document(1));
   std::filesystem::create_directory(dir / "blocked.qmlc");
-  const struct { const char *name, *failed; std::errc error; Error::Step step; } cases[] = {
-      {"missing.qml", "missing.qml", std::errc::no_such_file_or_directory, Error::Step::Read},
-      {"blocked.qml", "blocked.qmlc", std::errc::is_a_directory, Error::Step::Write},
+  using platform::Op;
+  const struct { const char *name, *failed; std::errc error; Op op; } cases[] = {
+      {"missing.qml", "missing.qml", std::errc::no_such_file_or_directory, Op::Read},
+      {"blocked.qml", "blocked.qmlc", std::errc::is_a_directory, Op::Write},
   };
   for (const auto& c : cases) {
     const auto compiled = QmlCacheGen::MiniQmlCacheGen(dir.Wide(c.name));
     ASSERT_FALSE(compiled) << c.name;
-    const Error& e = compiled.Error();
-    EXPECT_EQ(std::tie(e.path, e.code, e.step), std::tuple(dir.Wide(c.failed), std::make_error_code(c.error), c.step));
+    const platform::SystemError& e = compiled.Error();
+    EXPECT_EQ(std::tie(e.path, e.code, e.op), std::tuple(dir.Wide(c.failed), std::make_error_code(c.error), c.op));
   }
   EXPECT_EQ(test::Files(dir.Path()).size(), 1u);  // no temporary left beside blocked.qml
 }
@@ -60,14 +61,17 @@ TEST(QmlCacheGen, FileThatCannotBeReadOrWrittenFails) {
 // leading byte order mark and the stream's leftovers past the end included.
 TEST(QmlCacheGen, UnitsCompileAsTheirBytes) {
   TempDir dir;
+  auto folder = platform::FolderHandle::Open(dir.Wide());
+  ASSERT_TRUE(folder);
+  const CacheFile cache{*folder, u"d.qmlc"};
   const std::u16string doc = u"import QtQuick\nItem {\nproperty string s: \"\u00e4\u20ac\u0001\"\n}\n";
   for (const std::u16string& text : {doc, u"\uFEFF" + doc, std::u16string(u"Item {\nx: 1")}) {
     QmlStream stream;
     stream << u"Item {\nx: 1 }\n}}}}}}}}}}}}}}}}}}}}}";
     stream.Clear();
     stream << text;
-    const auto b = QmlCacheGen::MiniQmlCacheGen(dir.Wide("d.qml"), platform::NarrowUnits(text));  // from its bytes
-    const auto u = QmlCacheGen::MiniQmlCacheGen(dir.Wide("d.qml"), stream.Terminated());  // from its units
+    const auto b = QmlCacheGen::MiniQmlCacheGen(dir.Wide("d.qml"), platform::NarrowUnits(text), cache);  // from its bytes
+    const auto u = QmlCacheGen::MiniQmlCacheGen(dir.Wide("d.qml"), stream.Terminated(), cache);  // from its units
     ASSERT_TRUE(b && u);
     EXPECT_EQ(std::tie(u->rejected, u->message, u->cacheHash), std::tie(b->rejected, b->message, b->cacheHash));
   }

@@ -20,6 +20,7 @@
 #include "data/set/OpenDataSet.h"
 #include "cipher/FileCipher.h"
 #include "convert/Reuse.h"
+#include "platform/ContentHash.h"
 #include "tests/support/Dataset.h"
 #include "tests/support/LineReport.h"
 #include "tests/support/Process.h"

@@ -14,18 +14,20 @@ using std::chrono::milliseconds;
 
 TEST(FolderLock, AReleasedFolderIsTakenAtOnceAndHeldUntilTheLockGoes) {
   test::TempDir dir;
-  const LockWait noWait{milliseconds(0), milliseconds(20), nullptr};
+  const LockWait noWait{std::chrono::seconds(0), milliseconds(20), nullptr};
   { test::ChildFolderLock released(dir.Path(), milliseconds(0)); }
   {
-    const LockResult first = LockFolder(dir.Wide(), noWait);
-    ASSERT_EQ(first.status, LockStatus::Locked);
+    SysResult<FolderHandle> folder = FolderHandle::Open(dir.Wide());
+    ASSERT_TRUE(folder);
+    const Expected<FolderLock, LockError> first = LockFolder(*folder, noWait);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->Held());
     EXPECT_FALSE(test::ChildFolderLock(dir.Path(), milliseconds(0)).Holding());
     // The same process locking it again (an output folder that is the
     // working folder) must not wait for itself.
-    EXPECT_EQ(LockFolder(dir.Wide(), noWait).status, LockStatus::Locked);
+    EXPECT_TRUE(LockFolder(*folder, noWait));
   }
   EXPECT_TRUE(test::ChildFolderLock(dir.Path(), milliseconds(0)).Holding());
-  EXPECT_EQ(LockFolder(dir.Wide("missing"), noWait).status, LockStatus::NoFolder);
 }
 
 TEST(FolderLock, WaitBoundFromTheEnvironmentText) {

@@ -11,7 +11,8 @@
 #include "convert/DocumentWorkers.h"
 #include "convert/TreeCheck.h"
 #include "convert/QmlCacheGen.h"
-#include "platform/FileSystem.h"
+#include "convert/DocumentText.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace prt::test {
@@ -55,7 +56,7 @@ ReferenceResult ReferenceRun(const DataSet& data, const std::u16string& outputFo
     if (!written) return Failed(result, "a document could not be written");
     const std::u16string path = QmlFilePath(staging, screen->GetTypeCode(), screen->GetObjID());
     // UTF-8 without a byte order mark, surrogates as U+FFFD, as the workers save.
-    if (platform::WriteWholeFile(path, DocumentBytes().Encode(generator.stream.View())))
+    if (!platform::WriteWholeFile(path, DocumentBytes().Encode(generator.stream.View())))
       return Failed(result, "cannot save");
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }

@@ -24,7 +24,9 @@ FinishedImage SmallImage() {
   w.PutRef(16, 0);
   w.Put(20, FieldKind::Int16, 0xA1B2);
   w.Put(24, FieldKind::Double, 0x3FF8000000000000);  // 1.5
-  return *w.Finish();
+  auto image = w.Finish();
+  EXPECT_TRUE(image.HasValue()) << "the sample image does not build";
+  return std::move(*image);
 }
 
 TEST(ContainerWriterTest, LittleEndianHeadSectionsAndPayload) {

@@ -16,7 +16,7 @@
 #include "controls/PopupScreen.h"
 #include "controls/ScreenDocument.h"
 #include "convert/TreeCheck.h"
-#include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Limits.h"
 #include "platform/Text.h"
 #include "qml/QmlGenerator.h"
@@ -92,19 +92,6 @@ class Languages {
   const DataSet& data_;
 };
 
-// The QML library's start-up code leaves the upper halves of the AVX
-// registers in use; until they are cleared every SSE instruction of this
-// thread, and of threads it starts, pays a transition penalty (the
-// compiler's parser runs at half speed). The converter clears them too.
-void ClearUpperVectorState() {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  if (__builtin_cpu_supports("avx")) {
-    __asm__ volatile("vzeroupper" ::: "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",
-                     "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
-  }
-#endif
-}
-
 // Placed at (-w, -h) by the converter on purpose: never on any screen.
 bool MovedOut(ImageRef record) {
   const uint32_t flags = record.U32(rec::kFlags);
@@ -141,18 +128,18 @@ class Checker {
       : data_(data), details_(details), languages_(data), stored_(data.StoredLanguage()) {}
 
   Report Run(int threads) {
-    ClearUpperVectorState();
-    std::vector<Screen> screens;
-    if (Status collected = Collect(threads, screens); !collected) {
-      const Error& error = collected.Error();
+    platform::ClearUpperVectorState();  // as the converter does
+    Expected<std::vector<Screen>, RunError> collected = Collect(threads);
+    if (!collected) {
+      const RunError& error = collected.Error();
       Finding f{.level = Level::Error, .check = "run-fails"};
-      f.what = error.step == Error::Step::OutOfMemory ? "memory runs out while the control trees are built"
-                                                      : "the control tree of " + error.subject + " " + error.rule;
+      f.what = error.OutOfMemory() ? "memory runs out while the control trees are built"
+                                   : "the control tree of " + error.screen + " " + error.Reason();
       f.why = "the converter stops there and writes nothing";
       report_.findings.push_back(std::move(f));
       return std::move(report_);
     }
-    screens_ = std::move(screens);
+    screens_ = std::move(*collected);
     for (const Screen& screen : screens_) report_.documents.push_back(DocumentOf(screen));
     // Screens that share a file: only the last one's document remains.
     std::map<std::string, size_t> lastOfFile;
@@ -179,7 +166,7 @@ class Checker {
  private:
   // The trees measured as the converter measures them, on two threads; on
   // a fault once more on one, which names the screen a run names.
-  Status Collect(int threads, std::vector<Screen>& screens) {
+  Expected<std::vector<Screen>, RunError> Collect(int threads) {
     TreeCheck check(data_, u"");
     {
       std::jthread other;
@@ -194,9 +181,9 @@ class Checker {
       }
       check.Work();
     }
-    if (check.Take(screens)) return {};
-    screens.clear();
-    return CollectScreens(data_, u"", screens);
+    Expected<std::vector<Screen>, RunError> screens = check.Result();
+    if (screens) return screens;
+    return CollectScreens(data_, u"");
   }
 
   // Named as the document names itself: by the reference its record holds.

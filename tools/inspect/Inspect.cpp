@@ -370,10 +370,12 @@ class Reporter final : public TreeWatcher {
                     std::to_string(title.U16(P::kTitleHeight)));
     }
     // The converter's own loading, every link it reads shown as it goes.
-    if (auto* group = dynamic_cast<IControlGroup*>(screen.get())) static_cast<void>(group->LoadChildren(data_, budget_, this));
+    // A failure is shown where it stops the build (Stopped).
+    if (auto* group = dynamic_cast<IControlGroup*>(screen.get()))
+      static_cast<void>(group->LoadChildren(data_, budget_, this).HasValue());
   }
 
-  void Stopped(size_t depth, const Error& error) override {
+  void Stopped(size_t depth, const TreeError& error) override {
     Line(depth, "stop: " + error.rule);
     stopped_ = true;
   }
@@ -401,7 +403,7 @@ class Reporter final : public TreeWatcher {
         const ControlPtr control = CreateScreen(data_.ObjectRecord((uint32_t{t} << 24) | i));
         if (!control) continue;
         ++screens;
-        if (const Status grown = GrowTree(data_, control, budget); !grown)
+        if (const TreeStatus grown = GrowTree(data_, control, budget); !grown)
           return "converter: fails at screen " + std::string(control->GetTypeCode()) +
                  std::to_string(static_cast<int32_t>(control->GetObjID())) + ": " + grown.Error().rule + "\n";
       }

@@ -7,7 +7,7 @@
 #include "cli/Messages.h"
 #include "cli/ProgramInfo.h"
 #include "data/set/OpenDataSet.h"
-#include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "tools/check/Check.h"
 #include "tools/options/CommandLine.h"
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   const std::u16string dataFile = prt::platform::WidenPath(operand);
   auto opened = prt::OpenDataSetReadOnly(dataFile);
   if (!opened) {
-    std::cerr << "prt-check: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, {}) << std::endl;
+    std::cerr << "prt-check: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile) << std::endl;
     return kCannotCheck;
   }
   const prt::check::Report report = prt::check::CheckDataSet(opened->data, {.details = asJson});

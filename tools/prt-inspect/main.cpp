@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   const std::u16string dataFile = prt::platform::WidenPath(operands->front());
   auto opened = prt::OpenDataSetReadOnly(dataFile);
   if (!opened) {
-    std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile, {}) << std::endl;
+    std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile) << std::endl;
     return prt::options::kRefused;
   }
   const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(opened->data))

@@ -7,7 +7,7 @@
 
 #include "cli/ProgramInfo.h"
 #include "cipher/FileCipher.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 #include "tools/options/CommandLine.h"
 #include "platform/Limits.h"
@@ -44,11 +44,12 @@ int main(int argc, char** argv) {
               << prt::platform::GroupedDigits(prt::limits::kDecipherInputBytes) << " an input may have\n";
     return prt::options::kRefused;
   }
-  std::string file;
-  if (const std::error_code error = prt::platform::ReadWholeFile(prt::platform::WidenPath(input), file)) {
-    std::cerr << "qml-decipher: cannot open '" << input << "': " << error.message() << "\n";
+  auto read = prt::platform::ReadWholeFile(prt::platform::WidenPath(input));
+  if (!read) {
+    std::cerr << "qml-decipher: cannot open '" << input << "': " << read.Error().Reason() << "\n";
     return prt::options::kRefused;
   }
+  const std::string file = std::move(*read);
   const auto plain = prt::DecipherContent(file);
   if (file.empty() || !plain) {
     std::cerr << "qml-decipher: " << input << " is not an enciphered file (size " << file.size() << ")\n";

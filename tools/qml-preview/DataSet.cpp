@@ -21,7 +21,7 @@ std::optional<QString> CountedText(ImageRef found) {
 
 Expected<DataSet, QString> DataSet::Open(const std::u16string& dataFile) {
   auto opened = OpenDataSetReadOnly(dataFile);
-  if (!opened) return Unexpected{QString::fromStdString(OpenErrorMessage(opened.Error(), dataFile, dataFile, {}))};
+  if (!opened) return Unexpected{QString::fromStdString(OpenErrorMessage(opened.Error(), dataFile, dataFile))};
   QString name = QString::fromStdString(opened->data.Name());
   if (name.isEmpty()) name = QFileInfo(QString::fromStdU16String(dataFile)).completeBaseName();
   return DataSet(std::move(opened->data), std::move(name));

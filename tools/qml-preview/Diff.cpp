@@ -16,7 +16,9 @@
 #include <map>
 #include <set>
 
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "tools/qml-preview/DataSet.h"
 #include "tools/qml-preview/Documents.h"
@@ -43,21 +45,24 @@ QString Convert(const std::u16string& dataFile, const QTemporaryDir& into) {
   const std::u16string file = slash == std::u16string::npos ? path : path.substr(slash + 1);
   const std::u16string stem = file.ends_with(u".prt") ? file.substr(0, file.size() - 4) : file;
   const QString shown = Display(dataFile);
-  platform::FolderHandle from, to;
-  std::vector<std::u16string> names;
-  if (!into.isValid() || to.Open(into.path().toStdU16String()) || from.Open(parent) || from.List(names))
-    return QStringLiteral("cannot convert '%1': its folder or a private one cannot be read").arg(shown);
-  for (const std::u16string& name : names) {
-    platform::FileInfo info;
-    platform::FolderHandle::Copied copied;
+  if (!into.isValid()) return QStringLiteral("cannot convert '%1': its folder or a private one cannot be read").arg(shown);
+  auto to = platform::FolderHandle::Open(into.path().toStdU16String());
+  auto from = platform::FolderHandle::Open(parent);
+  auto names = from ? from->List() : Fail(from.Error());
+  if (!to || !names) return QStringLiteral("cannot convert '%1': its folder or a private one cannot be read").arg(shown);
+  for (const std::u16string& name : *names) {
     const bool part =
         name == file || name == stem + u".pwx" || (name.starts_with(stem + u".") && name.ends_with(u".cnk"));
-    if (!part || (name != file && (from.Stat(name, info) || !info.regular))) continue;
-    if (const std::error_code error = to.CopyIn(Join(parent, QString::fromStdU16String(name)), name, copied);
-        error || copied.changed)
+    if (!part) continue;
+    if (name != file) {
+      const auto info = from->Stat(name);
+      if (!info || !info->regular) continue;
+    }
+    const auto copied = to->CopyIn(Join(parent, QString::fromStdU16String(name)), name);
+    if (!copied || *copied)
       return QStringLiteral("cannot copy '%1' to convert it: %2")
           .arg(Display(Join(parent, QString::fromStdU16String(name))),
-               error ? QString::fromStdString(error.message()) : QStringLiteral("it changed while read"));
+               !copied ? QString::fromStdString(copied.Error().Reason()) : QStringLiteral("it changed while read"));
   }
   QString converter = QCoreApplication::applicationDirPath() + QStringLiteral("/prt2qml");
   if (!QFileInfo(converter).isExecutable()) converter = QStandardPaths::findExecutable(QStringLiteral("prt2qml"));

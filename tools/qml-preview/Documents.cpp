@@ -12,7 +12,9 @@
 #include <tuple>
 
 #include "cipher/FileCipher.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 namespace prt::preview {
@@ -112,17 +114,20 @@ QString KindName(const QString& typeCode) {
 }
 
 QString OpenDocuments(const std::u16string& folder, platform::FolderHandle& handle) {
-  if (const std::error_code error = handle.Open(folder))
-    return QStringLiteral("cannot read the folder '") + Display(folder) + QStringLiteral("': ") + Reason(error);
+  auto opened = platform::FolderHandle::Open(folder);
+  if (!opened)
+    return QStringLiteral("cannot read the folder '") + Display(folder) + QStringLiteral("': ") + Reason(opened.Error().code);
+  handle = std::move(*opened);
   return {};
 }
 
 QString ListDocuments(const platform::FolderHandle& folder, std::vector<QString>& documents) {
-  std::vector<std::u16string> names;
-  if (const std::error_code error = folder.List(names))
-    return QStringLiteral("cannot read the folder '") + Display(folder.Path()) + QStringLiteral("': ") + Reason(error);
+  const auto names = folder.List();
+  if (!names)
+    return QStringLiteral("cannot read the folder '") + Display(folder.Path()) + QStringLiteral("': ") +
+           Reason(names.Error().code);
   documents.clear();
-  for (const std::u16string& name : names)
+  for (const std::u16string& name : *names)
     if (name.ends_with(u".qml")) documents.push_back(QString::fromStdU16String(name));
   SortDocuments(documents);
   return {};
@@ -178,12 +183,16 @@ void SortDocuments(std::vector<QString>& documents) {
 DocumentText ReadDocument(const platform::FolderHandle& folder, const QString& document) {
   DocumentText result;
   const std::u16string name = document.toStdU16String();
-  platform::FileInfo info;
-  std::error_code error = folder.Stat(name, info);
+  const auto info = folder.Stat(name);
+  std::error_code error = info ? std::error_code() : info.Error().code;
   std::string bytes;
   // Refused before a byte is read; Read bounds one that grows meanwhile.
-  if (!error && info.regular && info.size > kDocumentBytes) error = std::make_error_code(std::errc::file_too_large);
-  if (!error) error = folder.Read(name, bytes, kDocumentBytes);
+  if (!error && info->regular && info->size > kDocumentBytes) error = std::make_error_code(std::errc::file_too_large);
+  if (!error) {
+    auto read = folder.Read(name, kDocumentBytes);
+    if (read) bytes = std::move(*read);
+    else error = read.Error().code;
+  }
   if (error) {
     result.unreadable = true;
     result.error = QStringLiteral("cannot read '") + Display(Join(folder.Path(), document)) + QStringLiteral("': ") +
@@ -255,7 +264,7 @@ QString OutputFolder::Write(const QString& name, const QByteArray& bytes) const 
       error = n == 0 ? EIO : errno;
   }
   if (file.Get() >= 0) {
-    if (const std::error_code closed = file.Close(); closed && !error) error = closed.value();
+    if (const auto closed = file.Close(); !closed && !error) error = closed.Error().code.value();
     if (!error && ::renameat(at, temporary.c_str(), at, leaf.c_str()) != 0) error = errno;
     if (error) ::unlinkat(at, temporary.c_str(), 0);
   }

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "platform/Limits.h"
 
 namespace prt::preview {

@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Profile.h"
 

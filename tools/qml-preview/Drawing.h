@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "tools/qml-preview/Sandbox.h"
 #include "tools/qml-preview/StandIns.h"
 

@@ -2,7 +2,9 @@
 
 #include <QJsonArray>
 
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "tools/qml-preview/Documents.h"
 

@@ -12,7 +12,9 @@
 #include <set>
 
 #include "Version.h"
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "tools/qml-preview/DataSet.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Gallery.h"

@@ -13,7 +13,9 @@
 #include <new>
 #include <string>
 
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "tools/options/CommandLine.h"
 #include "tools/qml-preview/Preview.h"

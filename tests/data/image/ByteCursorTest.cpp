@@ -12,7 +12,7 @@ const std::vector<uint8_t> kBytes{1, 2, 3, 4, 5, 6, 7, 8, 9};
 TEST(ByteCursor, TheFirstFailedReadStaysTheError) {
   ByteCursor in(kBytes);
   in.SetOrder(ByteOrder::Big);
-  in.SetPlace(Error::Part::Section, 2000);
+  in.SetPlace(ContainerError::Part::Section, 2000);
   EXPECT_EQ(in.U16(), 0x0102);
   EXPECT_EQ(in.U32(), 0x03040506u);
   EXPECT_FALSE(in.Failed());
@@ -25,7 +25,7 @@ TEST(ByteCursor, TheFirstFailedReadStaysTheError) {
   EXPECT_EQ(std::vector<uint8_t>(four, four + 4), std::vector<uint8_t>(4, 0));
   in.Fail(0, "a later rule");
   ASSERT_TRUE(in.Fault());
-  EXPECT_EQ(in.Fault()->part, Error::Part::Section);
+  EXPECT_EQ(in.Fault()->part, ContainerError::Part::Section);
   EXPECT_EQ(in.Fault()->section, 2000u);
   EXPECT_EQ(in.Fault()->offset, 6u);
   EXPECT_EQ(in.Fault()->rule, "the file ends at 0x9, inside a 4-byte field");

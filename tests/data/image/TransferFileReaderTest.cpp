@@ -32,10 +32,12 @@ FinishedImage MakeSample() {
   w.PutRef(kNullAt, 0);
   w.AddCountedString(u"text");
   w.Put(w.Allocate(3, 1), Kind::Opaque, 0x7F);
-  return *w.Finish();
+  auto image = w.Finish();
+  EXPECT_TRUE(image.HasValue()) << "the sample image does not build";
+  return std::move(*image);
 }
 
-Result<TransferFileReader> Load(const FinishedImage& image, const ContainerOptions& options) {
+Expected<TransferFileReader, ContainerError> Load(const FinishedImage& image, const ContainerOptions& options) {
   return TransferFileReader::LoadBytes(*ContainerWriter::Write(image, options));
 }
 
@@ -88,7 +90,7 @@ TEST(TransferFileReader, EveryByteOrderModeAndBaseGivesTheSameImage) {
 // rule that failed there.
 TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
   using builder::Corruption;
-  using Place = Error::Part;
+  using Place = ContainerError::Part;
   const FinishedImage sample = MakeSample();
   const uint32_t size = static_cast<uint32_t>(sample.bytes.size());
   const std::string p = Hex(size);
@@ -152,7 +154,9 @@ TEST(TransferFileReader, EachRefusalNamesSectionOffsetAndRule) {
       EXPECT_EQ(reader.Error().rule, c.rule);
     }
   }
-  EXPECT_EQ(TransferFileReader::LoadBytes({}).Error().rule, "the file is empty");
+  const auto empty = TransferFileReader::LoadBytes({});
+  ASSERT_FALSE(empty);
+  EXPECT_EQ(empty.Error().rule, "the file is empty");
   // A last section that runs past the end, before an empty payload.
   ContainerOptions longSection;
   longSection.extraSections.push_back({4242, {}, {}, 0x10000});

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "data/image/ContainerError.h"
 #include "data/manager/CPRFileNameGenerator.h"
+#include "platform/SystemError.h"
 #include "tests/data/manager/RichDataset.h"
 #include "tests/support/TempDir.h"
 
@@ -88,7 +90,11 @@ TEST_F(InitializeTest, RefusedDataLeavesNothingLoaded) {
     const Status loaded = dm.Load();
     ::alarm(0);
     ASSERT_FALSE(loaded);
-    EXPECT_EQ(loaded.Error().path, dir_.Wide(fs::path("SimWork") / c.file));
+    // A broken container says where in it; the system's errors say which file.
+    if (const auto* system = loaded.Error().As<platform::SystemError>())
+      EXPECT_EQ(system->path, dir_.Wide(fs::path("SimWork") / c.file));
+    else
+      EXPECT_TRUE(loaded.Error().Is<ContainerError>());
     const std::string why = loaded.Error().Reason();
     EXPECT_EQ(why.substr(0, c.why.size()), c.why);
     EXPECT_FALSE(dm.IsInitialized());

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "convert/GenerationRun.h"
-#include "platform/Publish.h"
+#include "convert/Publish.h"
 #include "tests/support/LineReport.h"
 #include "tests/support/TempDir.h"
 
@@ -11,6 +10,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace test;
+
+// The output folder and its staging folder, held as a run holds them.
+struct HeldFolders {
+  explicit HeldFolders(const fs::path& out) : paths(platform::FromPath(out)) {
+    auto opened = platform::FolderHandle::Open(paths.output);
+    if (opened) output = std::move(*opened);
+    auto staged = output.OpenFolder(u"qmls_generating");
+    if (staged) staging = std::move(*staged);
+  }
+  OutputPaths paths;
+  platform::FolderHandle output, staging;
+};
 
 // The staging folder takes the final folder's place whole, the final folder
 // missing, a folder with other files, or a link (replaced itself, its
@@ -28,11 +39,11 @@ TEST(PublishFolder, StagingReplacesFinalInOneStep) {
     if (kind == Final::Link) fs::create_directory_symlink(dir / "elsewhere", out / "qmls");
 
     KeptLines lines;
-    const std::u16string staging = dir.Wide("out") + u"/qmls_generating/";
-    const std::u16string final = dir.Wide("out") + u"/qmls/";
-    const auto published = platform::PublishFolder(staging, final, PublishEventsInto(lines.report, final));
+    const HeldFolders held(out);
+    ASSERT_TRUE(held.staging.Valid());
+    const auto published = PublishStaging(held.output, held.staging, held.paths, lines.report);
     ASSERT_TRUE(published);
-    EXPECT_EQ(*published, platform::Published::Moved);
+    EXPECT_EQ(*published, Published::Moved);
     EXPECT_EQ(lines.out.str() + lines.err.str(), "");
     EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1) << static_cast<int>(kind);  // qmls alone
     EXPECT_FALSE(fs::is_symlink(out / "qmls"));
@@ -57,12 +68,13 @@ TEST(PublishFolder, CopyReplacesFinalWholeOrLeavesItUntouched) {
     WriteFile(dir / "qmls_copying" / "junk", "junk");
 
     KeptLines lines;
-    const auto published = platform::PublishByCopy(dir.Wide("qmls_generating"), dir.Wide("qmls"),
-                                                   PublishEventsInto(lines.report, dir.Wide("qmls")));
+    const HeldFolders held(dir.Path());
+    ASSERT_TRUE(held.staging.Valid());
+    const auto published = PublishByCopy(held.output, held.staging, held.paths, lines.report);
     EXPECT_EQ(static_cast<bool>(published), !copyFails);
-    if (!published) lines.report.Detour(published.Error());
+    if (!published) lines.report.Detour(*published.Error().cause->As<platform::SystemError>());
     const std::string out = lines.out.str(), err = lines.err.str();
-    const std::string to = " to \"" + (dir / "qmls").string() + "\"";
+    const std::string to = " to \"" + (dir / "qmls").string() + "/\"";
     EXPECT_EQ(SortedLines(out),
               (std::vector<std::string>{"Copy \"" + (dir / "qmls_generating" / "a.qml").string() + "\"" + to,
                                         "Copy \"" + (dir / "qmls_generating" / "a.qmlc").string() + "\"" + to}));

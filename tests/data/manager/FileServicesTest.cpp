@@ -56,7 +56,15 @@ TEST_F(FileServicesTest, NormalizePathResolvesAndCleansPaths) {
     EXPECT_EQ(status, c.out.empty() ? kFileError : 0u) << platform::Narrow(c.in);
     EXPECT_EQ(platform::Narrow(out), c.out.empty() ? "untouched" : c.out) << platform::Narrow(c.in);
   }
+  // Only the first successful project path counts, and an unset one
+  // leaves no base (it would name ".prt" in the current folder).
+  const std::u16string base = names_.Base();
+  EXPECT_TRUE(names_.SetProjectPath(dir_.Wide("other.prt")));
+  EXPECT_EQ(names_.Base(), base);
+  EXPECT_FALSE(fs::exists(Work("other.prt")));
   CPRFileNameGenerator noProject;
+  EXPECT_FALSE(noProject.SetProjectPath(dir_.Wide("missing.prt")));
+  EXPECT_TRUE(noProject.Base().empty() && !noProject.ProjectPathSet());
   std::u16string out;
   EXPECT_EQ(CPRFileServices(noProject).NormalizePath(out, u"a\\b/./c", 1), 0u);
   EXPECT_EQ(out, u"a\\b/c");

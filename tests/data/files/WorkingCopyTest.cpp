@@ -1,4 +1,4 @@
-#include "data/manager/CPRFileNameGenerator.h"
+#include "data/files/WorkingCopy.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ using test::ReadFile;
 using test::WriteFile;
 
 // A project folder holding the data set "plant" and files that are not part of it.
-class WorkingCopy : public ::testing::Test {
+class WorkingCopyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* name : {"plant.prt", "plant.R012.cnk", "plant.ETH0.cnk", "plant.pwx", "other.prt", "plant.txt"})
@@ -35,30 +35,28 @@ class WorkingCopy : public ::testing::Test {
 // The first run creates SimWork and copies the data set's files, times
 // included; an unchanged source copies nothing, a rewritten one deletes the
 // stale state files and copies again.
-TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFilesAndCopiesAgain) {
-  CPRFileNameGenerator first;
-  ASSERT_TRUE(first.SetProjectPath(Source()));
+TEST_F(WorkingCopyTest, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFilesAndCopiesAgain) {
+  auto first = WorkingCopy::Prepare(Source());
+  ASSERT_TRUE(first);
   for (const char* copied : {"plant.prt", "plant.R012.cnk", "plant.ETH0.cnk", "plant.pwx"}) {
     EXPECT_EQ(ReadFile(Work(copied)), std::string("source ") + copied);
     EXPECT_EQ(fs::last_write_time(Work(copied)), fs::last_write_time(dir_ / copied)) << copied;
   }
   EXPECT_FALSE(fs::exists(Work("other.prt")) || fs::exists(Work("plant.txt")));
   const std::string work = (dir_ / "SimWork").string();
-  EXPECT_EQ(platform::Narrow(first.Base()), work + "/plant");
-  EXPECT_EQ(platform::Narrow(first.Folder()), work);
+  EXPECT_EQ(platform::Narrow(first->Base()), work + "/plant");
+  EXPECT_EQ(platform::Narrow(first->FolderPath()), work);
 
   for (const char* file : {"plant.rt_file.LANG", "plant.rt_file.CONN", "plant.pwxEx", "other.rt_file.LANG"})
     WriteFile(Work(file), "old");
   WriteFile(Work("plant.pwx"), "edited in the working copy");
-  CPRFileNameGenerator second;
-  ASSERT_TRUE(second.SetProjectPath(Source()));
+  ASSERT_TRUE(WorkingCopy::Prepare(Source()));
   EXPECT_EQ(ReadFile(Work("plant.rt_file.LANG")), "old");
   EXPECT_EQ(ReadFile(Work("plant.pwx")), "edited in the working copy");
 
   WriteFile(dir_ / "plant.prt", "config v2");
   fs::last_write_time(dir_ / "plant.prt", kSourceTime + std::chrono::milliseconds(1));
-  CPRFileNameGenerator third;
-  ASSERT_TRUE(third.SetProjectPath(Source()));
+  ASSERT_TRUE(WorkingCopy::Prepare(Source()));
   for (const char* stale : {"plant.rt_file.LANG", "plant.rt_file.CONN", "plant.pwxEx"})
     EXPECT_FALSE(fs::exists(Work(stale))) << stale;
   EXPECT_TRUE(fs::exists(Work("other.rt_file.LANG")));
@@ -66,10 +64,9 @@ TEST_F(WorkingCopy, UnchangedSourceCopiesNothingRewrittenSourceDeletesStaleFiles
   EXPECT_EQ(ReadFile(Work("plant.pwx")), "source plant.pwx");
 }
 
-// A failure says which step, path and system reason, and leaves no base
-// path behind (an unset base would name ".prt" in the current folder).
-TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
-  using Step = Error::Step;
+// A failure says which step, path and system reason.
+TEST_F(WorkingCopyTest, FailuresSayTheStepPathAndReason) {
+  using Step = WorkingCopyError::Step;
   fs::create_directory(dir_ / "folder.prt");
   ASSERT_EQ(mkfifo((dir_ / "fifo.prt").c_str(), 0600), 0);
   const std::string work = (dir_ / "SimWork").string();
@@ -85,31 +82,21 @@ TEST_F(WorkingCopy, FailuresAreReportedAndOnlyTheFirstSuccessfulPathCounts) {
       {[&] { fs::remove(dir_ / "SimWork"), fs::create_directories(Work("plant.pwx/x")); }, Source(), Step::CopyFile,
        "plant.pwx", work, "Is a directory"},
   };
-  CPRFileNameGenerator names;
   for (const auto& c : cases) {
     c.prepare();
     const std::string label = platform::Narrow(c.path);
-    const Status status = names.SetProjectPath(c.path);
+    const auto status = WorkingCopy::Prepare(c.path);
     ASSERT_FALSE(status) << label;
-    const Error& error = status.Error();
-    EXPECT_EQ(error.step, c.step) << label;
-    EXPECT_EQ(platform::Narrow(error.path), c.where.empty() ? label : c.where) << label;
-    EXPECT_EQ(platform::Narrow(error.other), c.folder) << label;
-    EXPECT_EQ(error.Reason(), c.reason) << label;
-    EXPECT_TRUE(names.Base().empty() && !names.ProjectPathSet()) << label;
+    const WorkingCopyError* error = &status.Error();
+    EXPECT_EQ(error->step, c.step) << label;
+    EXPECT_EQ(platform::Narrow(error->path), c.where.empty() ? label : c.where) << label;
+    EXPECT_EQ(platform::Narrow(error->folder), c.folder) << label;
+    EXPECT_EQ(error->Reason(), c.reason) << label;
     // Nothing is created for a data file that cannot be opened.
     if (c.step == Step::OpenData || c.step == Step::NotPrtName) {
       EXPECT_FALSE(fs::exists(dir_ / "SimWork")) << label;
     }
   }
-
-  fs::remove_all(dir_ / "SimWork");
-  ASSERT_TRUE(names.SetProjectPath(Source()));
-  EXPECT_EQ(ReadFile(Work("plant.prt")), "source plant.prt");
-  const std::u16string base = names.Base();
-  EXPECT_TRUE(names.SetProjectPath(dir_.Wide("other.prt")));
-  EXPECT_EQ(names.Base(), base);
-  EXPECT_FALSE(fs::exists(Work("other.prt")));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/FileSystem.h"
+#include "platform/Files.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <functional>
 
+#include "platform/Folders.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 
@@ -16,6 +19,12 @@ namespace prt::platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The system's reason a call gave, or none.
+template <typename R>
+std::error_code CodeOf(const R& result) {
+  return result ? std::error_code() : result.Error().code;
+}
 
 // Every character of a name stands for itself, '*', '?' and '[' too.
 TEST(NameRule, MatchesPrefixAnyMiddleAndSuffixLiterally) {
@@ -53,22 +62,26 @@ TEST(WholeFile, WritesReadsAndOverwritesExactly) {
   for (const auto write : {&WriteWholeFile, &OverwriteWholeFile}) {
     const std::u16string file = dir.Wide("f.bin");
     fs::remove(dir / "f.bin");
-    EXPECT_EQ(ReadWholeFile(file), std::nullopt);
-    EXPECT_EQ(ReadableFileSize(file), std::nullopt);
-    EXPECT_EQ(write(dir.Wide("no/such/folder/f.bin"), "x", nullptr), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(CodeOf(ReadWholeFile(file)), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(CodeOf(ReadableFileSize(file)), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(CodeOf(write(dir.Wide("no/such/folder/f.bin"), "x")), std::errc::no_such_file_or_directory);
     for (const std::string& data : {large, std::string("abc"), std::string("longer than before"), std::string()}) {
-      FileInfo made, now;
-      EXPECT_EQ(write(file, data, &made), std::error_code());
-      ASSERT_EQ(StatFile(file, now), std::error_code());
-      EXPECT_TRUE(made.inode == now.inode && made.modifiedNs == now.modifiedNs && made.size == data.size());
-      EXPECT_EQ(ReadWholeFile(file), data);
-      std::vector<uint8_t> bytes{1};
-      EXPECT_EQ(ReadWholeFile(file, bytes), std::error_code());
-      EXPECT_EQ(std::string(bytes.begin(), bytes.end()), data);
-      EXPECT_EQ(ReadableFileSize(file), data.size());
+      const SysResult<FileInfo> made = write(file, data);
+      ASSERT_TRUE(made);
+      const SysResult<FileInfo> now = StatFile(file);
+      ASSERT_TRUE(now);
+      EXPECT_TRUE(made->inode == now->inode && made->modifiedNs == now->modifiedNs && made->size == data.size());
+      const SysResult<std::string> read = ReadWholeFile(file);
+      ASSERT_TRUE(read);
+      EXPECT_EQ(*read, data);
+      const SysResult<uint64_t> size = ReadableFileSize(file);
+      ASSERT_TRUE(size);
+      EXPECT_EQ(*size, data.size());
     }
   }
-  EXPECT_EQ(ReadWholeFile(u"/proc/self/status").value_or("").substr(0, 5), "Name:");
+  const SysResult<std::string> status = ReadWholeFile(u"/proc/self/status");
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->substr(0, 5), "Name:");
 }
 
 // Where a file is expected, a FIFO or a device neither blocks the call nor
@@ -79,23 +92,21 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
   fs::create_directory(dir / "folder");
   test::WriteFile(dir / "plain", "abc");
   const std::u16string plain = dir.Wide("plain");
-  std::string content;
-  std::vector<uint8_t> bytes;
   auto open = [](const char* mode) {
     return [mode](const std::u16string& p) {
-      std::error_code ec;
-      EXPECT_EQ(OpenStream(p, mode, &ec), nullptr) << mode;
+      const SysResult<std::FILE*> stream = OpenStream(p, mode);
+      if (stream) std::fclose(*stream);
+      const std::error_code ec = CodeOf(stream);
       EXPECT_EQ(errno, ec.value()) << mode;
       return ec;
     };
   };
   const struct { const char* name; std::function<std::error_code(const std::u16string&)> call; } cases[] = {
-      {"read", [&](const auto& p) { return ReadWholeFile(p, content); }},
-      {"read bytes", [&](const auto& p) { return ReadWholeFile(p, bytes); }},
-      {"write", [](const auto& p) { return WriteWholeFile(p, "x"); }},
-      {"overwrite", [](const auto& p) { return OverwriteWholeFile(p, "x"); }},
-      {"copy from", [&](const auto& p) { return CopyWholeFile(p, dir.Wide("copy")); }},
-      {"copy onto", [&](const auto& p) { return CopyWholeFile(plain, p); }},
+      {"read", [](const auto& p) { return CodeOf(ReadWholeFile(p)); }},
+      {"write", [](const auto& p) { return CodeOf(WriteWholeFile(p, "x")); }},
+      {"overwrite", [](const auto& p) { return CodeOf(OverwriteWholeFile(p, "x")); }},
+      {"copy from", [&](const auto& p) { return CodeOf(CopyWholeFile(p, dir.Wide("copy"))); }},
+      {"copy onto", [&](const auto& p) { return CodeOf(CopyWholeFile(plain, p)); }},
       {"open rb", open("rb")}, {"open rb+", open("rb+")}, {"open ab", open("ab")}, {"open wb+", open("wb+")},
   };
   ::alarm(20);  // a regression blocks on the FIFO: end it as a failure rather than hang
@@ -105,7 +116,7 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
     EXPECT_EQ(c.call(dir.Wide("folder")), std::errc::is_a_directory) << c.name;
   }
   for (const std::u16string& special : {dir.Wide("fifo"), dir.Wide("folder"), std::u16string(u"/dev/null")}) {
-    EXPECT_EQ(ReadableFileSize(special), std::nullopt) << Narrow(special);
+    EXPECT_FALSE(ReadableFileSize(special)) << Narrow(special);
   }
   ::alarm(0);
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
@@ -120,10 +131,10 @@ TEST(WholeFile, RefusesWhatIsNotARegularFile) {
   setrlimit(RLIMIT_FSIZE, &limit);
   const std::string data(1000, 'd');
   const std::error_code results[] = {
-      WriteWholeFile(FromPath(dir / "w"), data),
-      OverwriteWholeFile(FromPath(dir / "o"), data),
-      ReplaceWholeFile(FromPath(dir / "r"), data),
-      CopyWholeFile(FromPath(dir / "big"), FromPath(dir / "c")),
+      CodeOf(WriteWholeFile(FromPath(dir / "w"), data)),
+      CodeOf(OverwriteWholeFile(FromPath(dir / "o"), data)),
+      CodeOf(ReplaceWholeFile(FromPath(dir / "r"), data)),
+      CodeOf(CopyWholeFile(FromPath(dir / "big"), FromPath(dir / "c"))),
   };
   int tooLarge = 0;
   for (const std::error_code& ec : results) tooLarge += ec == std::errc::file_too_large;
@@ -146,14 +157,15 @@ TEST(FolderHandle, TakesOnlyOneNameInsideTheFolder) {
   test::TempDir dir;
   fs::create_directory(dir / "in");
   test::WriteFile(dir / "victim", "victim");
-  FolderHandle in;
-  ASSERT_EQ(in.Open(dir.Wide("in"), true), std::error_code());
-  FileInfo info;
-  std::string bytes;
-  FolderHandle::Copied copied;
+  SysResult<FolderHandle> opened = FolderHandle::Open(dir.Wide("in"), FolderHandle::Links::Refuse);
+  ASSERT_TRUE(opened);
+  const FolderHandle& in = *opened;
   for (const std::u16string& name : {u""s, u"."s, u".."s, u"../victim"s, dir.Wide("victim"), u"victim\0x"s})
-    for (const std::error_code& ec : {in.Stat(name, info), in.Remove(name), in.Read(name, bytes, 99), in.Replace(name, "x"),
-                                      in.Link(name, in, u"new"), in.Link(u"new", in, name), in.CopyIn(dir.Wide("victim"), name, copied)})
+    for (const std::error_code& ec :
+         {CodeOf(in.Stat(name)), CodeOf(in.Remove(name)), CodeOf(in.Read(name, 99)), CodeOf(in.Replace(name, "x")),
+          CodeOf(in.Create(name, "x")), CodeOf(in.Rename(name, u"new")), CodeOf(in.Rename(u"new", name)),
+          CodeOf(in.Exchange(name, u"new")), CodeOf(in.MakeFolder(name)), CodeOf(in.OpenFolder(name)),
+          CodeOf(in.Link(name, in, u"new")), CodeOf(in.Link(u"new", in, name)), CodeOf(in.CopyIn(dir.Wide("victim"), name))})
       EXPECT_EQ(ec, NotOneName()) << NarrowPath(name);
   EXPECT_EQ(test::ReadFile(dir / "victim"), "victim");
   EXPECT_TRUE(fs::is_empty(dir / "in"));
