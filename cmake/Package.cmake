@@ -4,7 +4,7 @@
 
 # One roff source per page; the version comes from project().
 set(prt_man_pages)
-foreach(program prt2qml prt-build prt-inspect qml-decipher qml-preview)
+foreach(program prt2qml prt-build prt-inspect prt-check qml-decipher qml-preview)
   if(NOT TARGET ${program})
     continue()
   endif()
@@ -58,7 +58,9 @@ cache file (.qmlc) and optionally enciphered. The output folder changes in
 one atomic step once every file is on disk.
 .
 Companion programs: qml-preview draws the generated screens to PNG files,
-prt-inspect shows what a data set holds, prt-build makes data sets from a
+prt-inspect shows what a data set holds, prt-check reports what a conversion
+would do silently (lost templates, switched languages, missing texts and
+fonts, controls off their screen, documents Qt rejects), prt-build makes data sets from a
 JSON description and qml-decipher turns an enciphered document back into
 text.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -35,6 +35,10 @@ constexpr uint64_t DocumentBytes(uint64_t imageBytes) {
 // Languages a font array lists: a language is selected by a 16-bit index,
 // and a corrupt count must not make a run write billions of lines.
 inline constexpr uint32_t kFontLanguages = 32768;
+// Languages prt-check looks up each control's text and each popup title's
+// font in: every control times every language would grow with the square
+// of a data set's size.
+inline constexpr uint32_t kCheckedLanguages = 64;
 // The longest PRT2QML_LOCK_WAIT, in seconds (a year).
 inline constexpr uint64_t kLockWaitSeconds = 366ull * 24 * 3600;
 

@@ -15,7 +15,9 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative
           dpkg-dev man-db
           # the address sanitizer's tree and the data-set fuzzer: clang 16 (14 cannot build
           # the tree) with its libFuzzer and sanitizer runtimes
-          clang-16 libclang-rt-16-dev)
+          clang-16 libclang-rt-16-dev
+          # the gallery's test in a real browser (headless)
+          chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

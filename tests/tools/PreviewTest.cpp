@@ -9,6 +9,9 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <regex>
 
 #include "controls/TypeTable.h"
@@ -88,6 +91,7 @@ class Preview : public ::testing::Test {
 TEST_F(Preview, PicturesShowWhatTheDocumentsHoldWhereTheyPutIt) {
   ASSERT_EQ(plain.exitStatus, 0) << plain.err;
   EXPECT_NE(plain.err.find("3 documents drawn in "), std::string::npos) << plain.err;
+  EXPECT_EQ(plain.out, "Open " + (*dir / "plain/pictures/index.html").string() + "\n");
   const QImage page = Plain(kPage), popup = Plain(kPopup), tmpl = Plain(kTemplate);
   const struct { const QImage* image; int x, y; QColor colour; const char* what; } cases[] = {
       {&page, 0, 0, kPageBackground, "page background, top left"},
@@ -216,6 +220,140 @@ TEST_F(Preview, TheDiffListsTheChangedDocumentWithItsPictures) {
         ++(x >= kGo.x && x < kGo.x + kGo.w && y >= kGo.y && y < kGo.y + kGo.h ? inside : outside);
   EXPECT_GT(inside, 0);
   EXPECT_EQ(outside, 0);
+}
+
+// A run after one screen changed redraws that screen alone (the others'
+// files stay, the same inodes) and leaves every file as a full redraw does.
+TEST_F(Preview, ARedrawOfOneChangedScreenIsAFullRedrawByteForByte) {
+  test::TempDir work;
+  fs::copy(*dir / "plain/qmls", work / "qmls");
+  fs::copy(*dir / "plain/pictures", work / "pictures", fs::copy_options::recursive);
+  const std::string text = test::ReadFile(work / "qmls" / (kPage + ".qml"));
+  test::WriteFile(work / "qmls" / (kPage + ".qml"), std::regex_replace(text, std::regex("\"Go\""), "\"Stop\""));
+  const fs::path kept = work / "pictures" / (kPopup + ".png");
+  fs::create_hard_link(kept, work / "witness");
+  const std::string data = (*dir / "plain/p.prt").string();
+  const auto again = test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "pictures", "--prt", data}, work.Path());
+  EXPECT_NE(again.err.find("1 documents drawn, 2 unchanged since the last run,"), std::string::npos) << again.err;
+  EXPECT_TRUE(fs::equivalent(kept, work / "witness")) << "the unchanged popup was written again";
+  ASSERT_EQ(test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "full", "--prt", data, "--full"}, work.Path()).exitStatus, 0);
+  const std::set<fs::path> files = test::Tree(work / "full");
+  EXPECT_EQ(files.size(), test::Tree(work / "pictures").size());
+  for (const fs::path& file : files)
+    if (fs::is_regular_file(file))
+      EXPECT_TRUE(test::ReadFile(file) == test::ReadFile(work / "pictures" / file.lexically_relative(work / "full")))
+          << file;
+}
+
+// Screens paired by kind and name: a page deleted before others is the one
+// removed, those after it only renumbered; plain and enciphered documents
+// of one project do not differ. Wrong folders and another project's data
+// set are refused, naming what is wrong.
+TEST_F(Preview, TheDiffPairsScreensByIdentityAndWrongInputsAreRefused) {
+  test::TempDir work;
+  for (const char* side : {"old", "new"}) {
+    std::string pages;
+    for (const std::string name : {"Alpha", "Packing", "Boiler", "Delta"})
+      if (name != "Packing" || side == std::string("old"))
+        pages += R"({"type": "page", "x": 0, "y": 0, "w": 90, "h": 60, "text": ")" + name +
+                 R"(", "children": [{"type": "button", "text": "Go", "x": 4, "y": 4, "w": 40, "h": 20}]},)";
+    fs::create_directories(work / side);
+    test::WriteDataset(work / side / "p.prt", R"({"screens": [)" + pages + R"({"type": "popup", "text": "Dlg",
+        "x": 0, "y": 0, "w": 90, "h": 60, "children": [{"type": "button", "text": "Ok", "x": 4, "y": 4, "w": 40, "h": 20}]}]})");
+    ASSERT_EQ(test::Run(PRT2QML_PATH, {"p.prt"}, work / side).exitStatus, 0);
+  }
+  const std::string oneRemoved =
+      "0 added, 1 removed, 0 changed (0 in pixels, 0 in text only, 0 through the template), 1 unchanged, 3 renumbered";
+  for (const char* side : {"old", "new"}) fs::copy_file(work / side / "p.prt", work / (side + std::string(".prt")));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string said;
+  } cases[] = {
+      {{"--diff", "old/qmls", "new/qmls"}, 1, oneRemoved},
+      {{"--diff", "old.prt", "new.prt", "-o", "prt"}, 1, oneRemoved},
+      {{"--diff", (*dir / "plain/qmls").string(), (*dir / "enciphered/qmls").string()}, 0, " 0 changed ("},
+      {{"old"}, 1, "qml-preview: no .qml documents in 'old'; did you mean 'old/qmls'?\n"},
+      {{"--diff", "old", "new/qmls"}, 2, "did you mean 'old/qmls'?"},
+      {{"old/qmls", "--prt", "new/p.prt"},
+       1,
+       "qml-preview: the data set 'new/p.prt' is not the one 'old/qmls' was made from: "
+       "page16777217.qml is “Boiler” there, “Packing” here\n"},
+      {{(*dir / "plain/qmls").string(), "--prt", "old/p.prt"}, 1, "page16777216.qml is “Alpha” there, “Start” here"},
+  };
+  for (const auto& c : cases) {
+    const auto r = test::Run(QML_PREVIEW_PATH, c.args, work.Path());
+    EXPECT_EQ(r.exitStatus, c.status) << c.args[0] << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+  }
+  // Data files are converted elsewhere, never beside them.
+  EXPECT_FALSE(fs::exists(work / "qmls") || fs::exists(work / "SimWork"));
+  for (const std::string& diff : {"new/qmls-diff", "prt"}) {
+    const std::string index = test::ReadFile(work / diff / "index.html");
+    EXPECT_NE(index.find("<h2>Removed (1)</h2>\n<section><h3>Packing</h3>"), std::string::npos) << index;
+  }
+  EXPECT_NE(test::ReadFile(work / "prt/index.html").find("<title>old (old.prt) → new (new.prt)"), std::string::npos);
+}
+
+// The gallery, a screen's page and a diff's page in headless Chromium:
+// no console message, every image drawn and every link to a file that is
+// there, the filter hides the screens whose names do not match and shows
+// them again, and every thumbnail is lazy as the browser reads it (headless
+// Chromium loads them all the same, so when is not seen here).
+TEST_F(Preview, TheGalleryWorksInABrowser) {
+  test::TempDir work;
+  const auto browser = test::Run("/bin/sh", {"-c", "command -v chromium"}, work.Path());
+  if (browser.exitStatus != 0) GTEST_SKIP() << "no chromium to open the pages in (scripts/ensure-deps.sh installs it)";
+  for (const char* side : {"a", "b"}) {
+    fs::create_directories(work / side);
+    fs::copy(*dir / "plain/qmls" / (kTemplate + ".qml"), work / side);
+    for (int i = 10; i < 40; ++i)
+      fs::copy(*dir / "plain/qmls" / (kPage + ".qml"), work / side / ("p" + std::to_string(i) + ".qml"));
+  }
+  test::WriteFile(work / "b/p10.qml",
+                  std::regex_replace(test::ReadFile(work / "b/p10.qml"), std::regex("\"Go\""), "\"Stop\""));
+  ASSERT_EQ(test::Run(QML_PREVIEW_PATH, {"a", "-o", "g", "-q"}, work.Path()).exitStatus, 0);
+  ASSERT_EQ(test::Run(QML_PREVIEW_PATH, {"--diff", "a", "b", "-o", "d", "-q"}, work.Path()).exitStatus, 1);
+  const std::string probe = R"(<script>addEventListener('load', async () => {
+  const r = {}, wait = ms => new Promise(done => setTimeout(done, ms)), f = document.getElementById('filter');
+  const drawn = i => i.complete && i.naturalWidth > 0, shown = () => [...document.querySelectorAll('figure')].filter(x => !x.hidden).length;
+  r.eager = [...document.images].filter(i => i.src.includes('/thumbs/') && i.loading !== 'lazy').length;
+  if (f) { r.all = shown(); f.value = 'P10.QML'; f.dispatchEvent(new Event('input')); r.one = shown(); f.value = ''; f.dispatchEvent(new Event('input')); r.again = shown(); }
+  for (let y = 0; y < document.body.scrollHeight; y += 500) { scrollTo(0, y); await wait(50); }
+  await wait(500);
+  r.broken = [...document.images].filter(i => !drawn(i)).map(i => i.src);
+  r.links = [...document.links].map(a => decodeURIComponent(a.pathname));
+  const out = document.createElement('pre'); out.id = 'probe'; out.textContent = btoa(JSON.stringify(r)); document.body.append(out);
+});</script>)";
+  for (const std::string page : {"g/index.html", "g/pages/p20.html", "d/index.html"}) {
+    const fs::path probed = work / (page + ".probe.html");
+    test::WriteFile(probed, test::ReadFile(work / page) + probe);
+    const auto r = test::RunProcess(
+        {.program = browser.out.substr(0, browser.out.find('\n')),
+         .args = {"--headless", "--no-sandbox", "--disable-gpu", "--window-size=800,600", "--enable-logging=stderr",
+                  "--v=0", "--virtual-time-budget=20000", "--dump-dom", "file://" + probed.string()},
+         .workDir = work.Path(),
+         .timeoutSeconds = 60});
+    const std::smatch found = [&] {
+      std::smatch m;
+      std::regex_search(r.out, m, std::regex("<pre id=\"probe\">(.*)</pre>"));
+      return m;
+    }();
+    if (found.empty() && r.out.find("<html") == std::string::npos) GTEST_SKIP() << "chromium cannot start: " << r.err;
+    ASSERT_FALSE(found.empty()) << page << r.out;
+    EXPECT_EQ(r.err.find(":CONSOLE"), std::string::npos) << page << r.err;
+    const QByteArray json = QByteArray::fromBase64(QByteArray::fromStdString(found[1].str()));
+    const QJsonObject result = QJsonDocument::fromJson(json).object();
+    EXPECT_TRUE(result["broken"].toArray().isEmpty()) << page << json.constData();
+    for (const QJsonValue& link : result["links"].toArray())
+      EXPECT_TRUE(fs::exists(link.toString().toStdString())) << page << link.toString().toStdString();
+    if (page != "g/index.html") continue;
+    EXPECT_EQ(QJsonDocument(QJsonObject{{"all", result["all"]}, {"one", result["one"]}, {"again", result["again"]}})
+                  .toJson(QJsonDocument::Compact)
+                  .toStdString(),
+              R"({"again":31,"all":31,"one":1})");
+    EXPECT_EQ(result["eager"].toInt(-1), 0) << json.constData();
+  }
 }
 
 // A pictures or diff folder from someone else: a link in it, or in its own

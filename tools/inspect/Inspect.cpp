@@ -278,9 +278,13 @@ class Reporter final : public TreeWatcher {
     out_ += "image: " + GroupedDigits(data_.ImageSize()) + " bytes\n";
     const std::vector<builder::FontRecord> fonts = ReadFonts(root);
     const std::vector<builder::Language> languages = ReadLanguages(root);
-    out_ += "languages: " + std::to_string(languages.size()) + ", current " +
-            std::to_string(data_.StoredLanguage()) +
-            (languageSource_.empty() ? "" : " (" + languageSource_ + ")") + "\n";
+    // The language a run starts in, by index and by id, as a chosen
+    // language is named.
+    const uint32_t current = data_.StoredLanguage();
+    std::string source = current < languages.size() ? "id " + std::to_string(languages[current].id.value_or(0)) : "";
+    if (!languageSource_.empty()) source += (source.empty() ? "" : ", ") + languageSource_;
+    out_ += "languages: " + std::to_string(languages.size()) + ", current " + std::to_string(current) +
+            (source.empty() ? "" : " (" + source + ")") + "\n";
     for (size_t i = 0; i < languages.size(); ++i) {
       const builder::Language& l = languages[i];
       out_ += "  " + std::to_string(i) + ": id " + std::to_string(l.id.value_or(0));

@@ -59,4 +59,17 @@ std::map<QString, int> DataSet::StartLanguages() {
   return starts;
 }
 
+QJsonValue DataSet::Answer(const QJsonArray& question) {
+  const QString kind = question.at(0).toString();
+  const auto number = static_cast<uint32_t>(question.at(1).toInteger());
+  const int language = question.at(2).toInt();
+  if (kind == QLatin1String("text")) {
+    const std::optional<QString> text = Text(number, language);
+    return text ? QJsonValue(*text) : QJsonValue();
+  }
+  if (kind == QLatin1String("object") && language >= 0) return ObjectText(number, language);
+  if (kind == QLatin1String("language")) return LanguageName(static_cast<int>(number));
+  return {};
+}
+
 }  // namespace prt::preview

@@ -3,6 +3,8 @@
 // texts a popup title fetches, the template's name, the project's name and
 // the language each document was written in. Read in place and only read
 // (OpenDataSetReadOnly): no working copy, no lock.
+#include <QJsonArray>
+#include <QJsonValue>
 #include <QString>
 #include <cstdint>
 #include <map>
@@ -29,6 +31,12 @@ class DataSet {
   // writes them: the first starts in the stored language, each other in the
   // one the documents before it in object order leave current.
   std::map<QString, int> StartLanguages();
+  // The answer to what a drawing asked of the data set, so a later run can
+  // tell whether it would still get the same: ["text", number, language]
+  // (Text), ["object", reference, language] (ObjectText) or ["language",
+  // index] (LanguageName). Null when there is none or the question is not
+  // one of these.
+  QJsonValue Answer(const QJsonArray& question);
 
  private:
   DataSet(prt::DataSet data, QString name) : data(std::move(data)), name(std::move(name)) {}

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <algorithm>
 #include <cerrno>
 #include <tuple>
@@ -126,6 +128,42 @@ QString ListDocuments(const platform::FolderHandle& folder, std::vector<QString>
   return {};
 }
 
+QString NoDocuments(const std::u16string& folder, bool& nested) {
+  const std::u16string inside = Join(folder, QStringLiteral("qmls"));
+  platform::FolderHandle handle;
+  std::vector<QString> documents;
+  nested = OpenDocuments(inside, handle).isEmpty() && ListDocuments(handle, documents).isEmpty() && !documents.empty();
+  return QStringLiteral("no .qml documents in '%1'; ").arg(Display(folder)) +
+         (nested ? QStringLiteral("did you mean '%1'?").arg(Display(inside))
+                 : QStringLiteral("name the folder prt2qml wrote them into (qmls beside the data file)"));
+}
+
+bool ScreenOfName(const QString& document, QString& typeCode, qint64& reference) {
+  const QString base = BaseName(document);
+  typeCode = base.left(4);
+  bool numbered = false;
+  reference = base.mid(4).toLongLong(&numbered);
+  if (base == QLatin1String("tmpl")) {
+    reference = 0;
+    return document == QLatin1String("tmpl.qml");
+  }
+  return numbered && document.endsWith(QLatin1String(".qml")) && CodeRank(typeCode) < std::size(kScreenKinds) &&
+         base == typeCode + QString::number(reference);
+}
+
+QString RootName(const QByteArray& text) {
+  // The converter writes the root's name right after its rootObjID; a
+  // controlName further on is a control's.
+  const qsizetype root = text.indexOf("\nrootObjID: ");
+  const qsizetype line = root < 0 ? -1 : text.indexOf('\n', root + 1) + 1;
+  if (line <= 0 || !text.mid(line, 13).startsWith("controlName: ")) return {};
+  const qsizetype end = text.indexOf('\n', line);
+  // A QML string literal; JSON reads the escapes the converter writes.
+  const QJsonArray parsed =
+      QJsonDocument::fromJson("[" + text.mid(line + 13, end < 0 ? -1 : end - line - 13) + "]").array();
+  return parsed.size() == 1 ? parsed.first().toString() : QString();
+}
+
 void SortDocuments(std::vector<QString>& documents) {
   // page16777216.qml: the code's rank, then the object reference.
   auto key = [](const QString& name) {
@@ -158,6 +196,8 @@ DocumentText ReadDocument(const platform::FolderHandle& folder, const QString& d
   } else if (const auto plain = DecipherContent(bytes); plain && plain->starts_with("import")) {
     result.loaded = QStringLiteral("deciphered text");
     result.text = QByteArray::fromStdString(*plain);
+    // The cipher pads the text with up to three spaces to whole words.
+    for (int pad = 0; pad < 3 && result.text.endsWith(' '); ++pad) result.text.chop(1);
   } else {
     result.unreadable = true;
     result.error = document + QStringLiteral(" is neither QML text nor an enciphered document");
@@ -248,6 +288,13 @@ QByteArray OutputFolder::Read(const QString& name, qint64 maxBytes) const {
   if (filled > info.st_size) return {};
   bytes.truncate(filled);
   return bytes;
+}
+
+bool OutputFolder::IsFile(const QString& name) const {
+  std::string leaf;
+  const int at = Place(name, leaf);
+  struct stat info {};
+  return at >= 0 && ::fstatat(at, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
 }
 
 bool OutputFolder::Remove(const QString& name) const {

@@ -34,6 +34,9 @@ inline constexpr uint64_t kDocumentBytes = limits::kDecipherInputBytes;
 QString OpenDocuments(const std::u16string& folder, platform::FolderHandle& handle);
 // The .qml files of the folder in the order below.
 QString ListDocuments(const platform::FolderHandle& folder, std::vector<QString>& documents);
+// Why a folder without documents is refused: with a hint to its `qmls`
+// when that holds documents (`nested` set), else to what prt2qml writes.
+QString NoDocuments(const std::u16string& folder, bool& nested);
 // Pages, templates, report pages, popups, then anything else, each by
 // object reference.
 void SortDocuments(std::vector<QString>& documents);
@@ -41,6 +44,14 @@ void SortDocuments(std::vector<QString>& documents);
 // "page", "template", "report page", "popup" from a screen's type code;
 // empty for anything else.
 QString KindName(const QString& typeCode);
+
+// The screen a document's file name stands for: page16777216.qml is the
+// page of object reference 16777216, tmpl.qml the template (reference 0).
+// False for any other name.
+bool ScreenOfName(const QString& document, QString& typeCode, qint64& reference);
+// The root's name as the document gives it (its first controlName); empty
+// without one.
+QString RootName(const QByteArray& text);
 
 struct DocumentText {
   QByteArray text;  // empty when it could not be read
@@ -66,6 +77,8 @@ class OutputFolder {
   QString Open(const std::u16string& folder, bool followLink, std::initializer_list<const char*> subfolders);
   const std::u16string& Path() const { return path; }
   bool Holds(const QString& name) const;
+  // Whether `name` is a regular file (not a link).
+  bool IsFile(const QString& name) const;
   QString Write(const QString& name, const QByteArray& bytes) const;
   QString WritePng(const QString& name, const QImage& image) const;
   // The regular file's bytes; empty when it is anything else or larger

@@ -16,6 +16,7 @@
 
 #include "platform/FileSystem.h"
 #include "tools/qml-preview/Documents.h"
+#include "tools/qml-preview/Profile.h"
 
 namespace prt::preview {
 
@@ -107,22 +108,105 @@ QColor BackgroundAt(QQuickItem* root, QPointF point) {
   return Over(fill.isValid() ? fill : QColor(Qt::transparent), Qt::white);
 }
 
-// Every control below `item`, topmost first (an image map takes the first
-// area that holds the pointer), each given a label colour for its place.
-void CollectControls(QQuickItem* item, QQuickItem* root, std::vector<Control>& controls) {
-  QList<QQuickItem*> children = item->childItems();
-  std::reverse(children.begin(), children.end());
-  std::stable_sort(children.begin(), children.end(), [](QQuickItem* a, QQuickItem* b) { return a->z() > b->z(); });
-  for (QQuickItem* child : children) CollectControls(child, root, controls);
-  if (item == root || !item->property("labelColor").isValid()) return;
-  const QRectF box = item->mapRectToItem(root, QRectF(0, 0, item->width(), item->height()));
-  const bool shape = item->property("isShape").toBool();
-  const QPointF labelAt = shape ? box.center() : box.topLeft() + QPointF(3, 8);
-  item->setProperty("labelColor", LabelColour(BackgroundAt(root, labelAt)));
-  const QRect shown =
-      box.toAlignedRect() & QRect(0, 0, static_cast<int>(root->width()), static_cast<int>(root->height()));
-  if (!shown.isEmpty())
-    controls.push_back({shown, item->property("label").toString(), item->property("hiddenInDocument").toBool()});
+// The codes of the vector shapes, which ShapeItem draws as their shapes.
+constexpr const char* kShapeCodes[] = {"elps", "crcl", "rect", "plyg", "plyl", "fblk", "line"};
+
+// A control of the stand-in module (ControlFrame.qml), with its frame and
+// label items; the type is told by its class, looked up once per class.
+struct ControlItem {
+  QQuickItem* item;
+  QQuickItem* frame = nullptr;
+  QQuickItem* label = nullptr;
+  bool hidden = false;
+  bool shape = false;
+};
+
+class ControlFinder {
+ public:
+  bool IsControl(QQuickItem* item) {
+    const auto [known, fresh] = classes.try_emplace(item->metaObject(), false);
+    if (fresh) known->second = item->metaObject()->indexOfProperty("typeCode") >= 0 &&
+                               item->metaObject()->indexOfProperty("rootObjID") >= 0;
+    return known->second;
+  }
+  // The controls below `item`, parents before their children.
+  void List(QQuickItem* item, std::vector<ControlItem>& controls) {
+    for (QQuickItem* child : item->childItems()) {
+      if (IsControl(child)) controls.push_back({child});
+      List(child, controls);
+    }
+  }
+
+ private:
+  std::map<const QMetaObject*, bool> classes;
+};
+
+// Readies the controls below `root` for drawing: a control the document
+// hides (also inside a hidden container) is shown and marked, a shape or a
+// hidden control gets the ShapeItem that draws it under its label, and every
+// label is set with its room (inside the frame).
+std::vector<ControlItem> PrepareControls(QQuickItem* root) {
+  // Per drawing: a document's own classes go with it, and another may
+  // later take the same address.
+  ControlFinder finder;
+  std::vector<ControlItem> controls;
+  finder.List(root, controls);
+  for (ControlItem& control : controls) control.hidden = !control.item->isVisible();
+  for (ControlItem& control : controls) {
+    QQuickItem* item = control.item;
+    for (QQuickItem* child : item->childItems()) {
+      const QString name = child->objectName();
+      if (name == QLatin1String("previewFrame")) control.frame = child;
+      if (name == QLatin1String("previewLabel")) control.label = child;
+    }
+    const QString code = item->property("typeCode").toString();
+    control.shape = std::any_of(std::begin(kShapeCodes), std::end(kShapeCodes),
+                                [&](const char* c) { return code == QLatin1String(c); });
+    if (control.hidden) item->setVisible(true);
+    if (control.label) {
+      const QString name = item->property("controlName").toString();
+      control.label->setProperty("text", name.isEmpty() ? code : code + QLatin1Char(' ') + name);
+      control.label->setSize(QSizeF(std::max(0.0, item->width() - 6), std::max(0.0, item->height() - 4)));
+      if (control.shape) {
+        control.label->setProperty("horizontalAlignment", Qt::AlignHCenter);
+        control.label->setProperty("verticalAlignment", Qt::AlignVCenter);
+      }
+      control.label->setClip(control.label->property("contentWidth").toReal() > control.label->width() ||
+                             control.label->property("contentHeight").toReal() > control.label->height());
+    }
+    if (!control.shape && !control.hidden) continue;
+    if (control.frame) control.frame->setVisible(false);
+    auto* drawn = new ShapeItem(control.shape ? code : QString(), kFrameColour, control.hidden);
+    drawn->setParentItem(item);
+    drawn->setSize(item->size());
+    drawn->stackBefore(item->childItems().constFirst());
+  }
+  return controls;
+}
+
+// The controls' places and labels, topmost first (an image map takes the
+// first area that holds the pointer), each label given a colour that reads
+// on what lies under it.
+void CollectControls(QQuickItem* root, const std::vector<ControlItem>& prepared, std::vector<Control>& controls) {
+  std::map<QQuickItem*, const ControlItem*> byItem;
+  for (const ControlItem& control : prepared) byItem[control.item] = &control;
+  const QRect picture(0, 0, static_cast<int>(root->width()), static_cast<int>(root->height()));
+  auto visit = [&](auto& self, QQuickItem* item) -> void {
+    QList<QQuickItem*> children = item->childItems();
+    std::reverse(children.begin(), children.end());
+    std::stable_sort(children.begin(), children.end(), [](QQuickItem* a, QQuickItem* b) { return a->z() > b->z(); });
+    for (QQuickItem* child : children) self(self, child);
+    const auto found = byItem.find(item);
+    if (found == byItem.end()) return;
+    const ControlItem& control = *found->second;
+    const QRectF box = item->mapRectToItem(root, QRectF(0, 0, item->width(), item->height()));
+    const QPointF labelAt = control.shape ? box.center() : box.topLeft() + QPointF(3, 8);
+    if (control.label) control.label->setProperty("color", LabelColour(BackgroundAt(root, labelAt)));
+    const QRect shown = box.toAlignedRect() & picture;
+    if (!shown.isEmpty())
+      controls.push_back({shown, control.label ? control.label->property("text").toString() : QString(), control.hidden});
+  };
+  visit(visit, root);
 }
 
 // The fonts of a popup title's list: how many, and the last with a face (an
@@ -139,6 +223,20 @@ void ReadTitleFonts(QQuickItem* root, Screen& screen) {
 }  // namespace
 
 void ShapeItem::paint(QPainter* painter) {
+  const int w = static_cast<int>(width()), h = static_cast<int>(height());
+  if (shape.isEmpty()) {
+    // A hidden control's frame: every other pixel along each edge, from
+    // the corners at the top and the left.
+    for (int x = 0; x < w; x += 2) {
+      painter->fillRect(x, 0, 1, 1, colour);
+      painter->fillRect(x, h - 1, 1, 1, colour);
+    }
+    for (int y = 0; y < h; y += 2) {
+      painter->fillRect(0, y, 1, 1, colour);
+      painter->fillRect(w - 1, y, 1, 1, colour);
+    }
+    return;
+  }
   painter->setRenderHint(QPainter::Antialiasing);
   QPen pen(colour, 2);
   if (dashed) pen.setStyle(Qt::DashLine);
@@ -166,7 +264,6 @@ void ShapeItem::paint(QPainter* painter) {
 }
 
 Renderer::Renderer(const QString& importFolder, const QStringList& documentFolders) : runtime(new RuntimeStandIn) {
-  [[maybe_unused]] static const int shapeType = qmlRegisterType<ShapeItem>("QmlPreview", 1, 0, "ShapeItem");
   engine.addImportPath(importFolder);
   QStringList roots = documentFolders;
   roots << privateFolder.path();
@@ -179,7 +276,6 @@ Renderer::Renderer(const QString& importFolder, const QStringList& documentFolde
   engine.setOfflineStoragePath(privateFolder.path() + QStringLiteral("/storage"));
   engine.rootContext()->setContextProperty(QStringLiteral("OrvixQG"), runtime);
   engine.addImageProvider(QStringLiteral("OrvixImageProvider"), new PlaceholderImages);
-  engine.addImageProvider(QStringLiteral("qmlPreviewPattern"), new DashPattern(kFrameColour));
   engine.setOutputWarningsToStandardError(false);
   runtime->setParent(&engine);
   QObject::connect(&engine, &QQmlEngine::warnings, [this](const QList<QQmlError>& warnings) {
@@ -217,6 +313,7 @@ QQmlComponent* Renderer::Template(const platform::FolderHandle& folder, QString&
 }
 
 QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int language) {
+  Timed step(Step::Read);
   const DocumentText text = ReadDocument(folder, screen.document);
   screen.loaded = text.loaded;
   if (!text.error.isEmpty()) {
@@ -241,12 +338,14 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   // The text is given under a name in a private folder, so no .qmlc beside
   // the real document can take its place; each drawing its own name, so two
   // versions of a document never share a compiled form.
+  step.Next(Step::Compile);
   QQmlComponent component(&engine);
   component.setData(text.text, QUrl::fromLocalFile(privateFolder.path() + QLatin1Char('/') +
                                                    QString::number(++drawings) + QLatin1Char('/') + screen.document));
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   if (!screen.errors.isEmpty()) return {};
 
+  step.Next(Step::Create);
   std::unique_ptr<QObject> object(component.create());
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   auto* root = qobject_cast<QQuickItem*>(object.get());
@@ -301,14 +400,20 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   }
   window->resize(screen.width, screen.height);
   root->setParentItem(window->contentItem());
-  CollectControls(root, root, screen.controls);
+  step.Next(Step::Controls);
+  CollectControls(root, PrepareControls(root), screen.controls);
+  step.Next(Step::Render);
   window->show();
   QImage picture = window->grabWindow();
+  step.Next(Step::Release);
   root->setParentItem(nullptr);
   templateObject.reset();
   object.reset();
   if (picture.isNull()) screen.errors << screen.document + QStringLiteral(": the window could not be drawn");
-  return picture.convertToFormat(QImage::Format_RGB32);
+  step.Next(Step::Render);
+  QImage drawn = picture.convertToFormat(QImage::Format_RGB32);
+  step.Next(Step::Release);
+  return drawn;
 }
 
 QSize ThumbnailSize(QSize picture) { return picture.scaled(kThumbSize, Qt::KeepAspectRatio); }

@@ -42,6 +42,8 @@ class OutputFiles {
   QString List(std::set<QString> planned);
   // Notes the files a worker's answer says it wrote.
   void Note(const QJsonObject& answer);
+  // Notes a file the last run wrote that stays as it is.
+  void Keep(const QString& file) { written.insert(file); }
   // Writes index.html, removes what was listed before and not written now
   // (`removed` counts them) and lists what this run wrote.
   QString Finish(const QString& index, size_t& removed);

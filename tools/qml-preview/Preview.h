@@ -21,6 +21,9 @@ QString StandInImportFolder(const QString& programFolder);
 // What the command line asked for, and how to do it.
 struct Options : Request {
   QString program;  // this program, started as the workers
+  // --diff of data files: each one's data set, its documents converted
+  // into a private folder (empty for a qmls folder)
+  std::u16string dataFiles[2];
   // Called as each document is done (count from 1).
   std::function<void(size_t done, size_t count, const Screen& screen)> progress;
 };
@@ -35,6 +38,7 @@ struct Outcome {
   }
   bool modulesMissing = false;
   size_t removed = 0;  // stale files removed
+  size_t kept = 0;     // documents whose files the last run drew from the same inputs
   // diff: what changed, for the summary; `differ` decides the exit status.
   QString summary;
   bool differ = false;

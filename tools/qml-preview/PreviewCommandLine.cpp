@@ -19,7 +19,8 @@ constexpr const char* kHelp =
     "Writes <document>.png at the screen's size, thumbs/ and pages/ (a page per screen with\n"
     "every control's whole label as a tooltip), the contact sheets index.png, index-2.png,\n"
     "... and the gallery index.html into the pictures folder, and removes the files of\n"
-    "documents that are gone. With --diff, compares two folders instead.\n"
+    "documents that are gone. With --diff, compares two folders instead (or two data files,\n"
+    "each converted by prt2qml into a private temporary folder).\n"
     "\n"
     "Options:\n"
     "  -o, --output <folder>  the pictures folder (default: <qmls folder>-preview), or the\n"
@@ -28,6 +29,9 @@ constexpr const char* kHelp =
     "                         texts, captions the project's name and each screen's language\n"
     "  --diff                 list the documents added, removed and changed (in text and in\n"
     "                         pixels) with the old, the new and a highlighted picture each\n"
+    "  --full                 redraw every document (default: only those whose text, template,\n"
+    "                         data-set texts or options changed since the last run; also\n"
+    "                         with QML_PREVIEW_REUSE=0)\n"
     "  -j, --jobs <N>         draw in N worker processes (default: one per core)\n"
     "  -q, --quiet            print only failures (otherwise progress on a terminal and a\n"
     "                         summary)\n"
@@ -55,6 +59,7 @@ Expected<Request, int> ParseCommandLine(int argc, char** argv) {
                                                 {"--prt", &dataFile},
                                                 {"-j,--jobs", &workers},
                                                 {.names = "--diff", .flag = &request.diff},
+                                                {.names = "--full", .flag = &request.full},
                                                 {.names = "-q,--quiet", .flag = &request.quiet}},
                                     .operands = {"<qmls folder>", "<new qmls folder>"},
                                     .required = 1},

@@ -15,6 +15,7 @@ struct Request {
   std::u16string dataFile;              // --prt; empty without
   int workers = 0;                      // -j; 0: one per core
   bool diff = false;
+  bool full = false;   // redraw every document, whatever the last run recorded
   bool quiet = false;  // only failures
 };
 

@@ -67,42 +67,14 @@ class PlaceholderImages : public QQuickImageProvider {
   }
 };
 
-// The dash of a hidden control's frame: one pixel in the frame colour, one
-// clear, across or down.
-class DashPattern : public QQuickImageProvider {
- public:
-  explicit DashPattern(QColor colour) : QQuickImageProvider(QQuickImageProvider::Image), colour(colour) {}
-  QImage requestImage(const QString& id, QSize* size, const QSize&) override {
-    const bool across = id == QLatin1String("across");
-    QImage image(across ? QSize(2, 1) : QSize(1, 2), QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    image.setPixelColor(0, 0, colour);
-    *size = image.size();
-    return image;
-  }
-
- private:
-  QColor colour;
-};
-
-// A vector shape drawn in its box. The data set holds no points, only the
-// box, so a polygon is the diamond on the box's edges, a polyline its
-// diagonal and a flow block an arrow; ellipses, circles and rectangles are
-// what they are.
+// A vector shape drawn in its box, or with no shape a hidden control's
+// dashed frame. The data set holds no points, only the box, so a polygon is
+// the diamond on the box's edges, a polyline its diagonal and a flow block
+// an arrow; ellipses, circles and rectangles are what they are.
 class ShapeItem : public QQuickPaintedItem {
-  Q_OBJECT
-  Q_PROPERTY(QString shape MEMBER shape NOTIFY changed)
-  Q_PROPERTY(QColor color MEMBER colour NOTIFY changed)
-  Q_PROPERTY(bool dashed MEMBER dashed NOTIFY changed)
-
  public:
-  explicit ShapeItem(QQuickItem* parent = nullptr) : QQuickPaintedItem(parent) {
-    connect(this, &ShapeItem::changed, this, [this] { update(); });
-  }
+  ShapeItem(QString shape, QColor colour, bool dashed) : shape(std::move(shape)), colour(colour), dashed(dashed) {}
   void paint(QPainter* painter) override;
-
- signals:
-  void changed();
 
  private:
   QString shape;

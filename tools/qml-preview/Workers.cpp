@@ -11,6 +11,7 @@
 #include "tools/qml-preview/DataSet.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Gallery.h"
+#include "tools/qml-preview/Profile.h"
 
 namespace prt::preview {
 
@@ -35,14 +36,6 @@ constexpr std::pair<const char*, int Screen::*> kNumberFields[] = {{"width", &Sc
 constexpr std::pair<const char*, QStringList Screen::*> kListFields[] = {{"errors", &Screen::errors},
                                                                          {"warnings", &Screen::warnings}};
 
-QJsonObject ScreenToJson(const Screen& screen) {
-  QJsonObject json{{"document", ToWire(screen.document.toStdU16String())}, {"object", screen.object}};
-  for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
-  for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
-  for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
-  return json;
-}
-
 QStringList FoldersOf(const QJsonObject& setup) {
   QStringList folders;
   for (const QJsonValue& folder : setup[QLatin1String("folders")].toArray())
@@ -50,7 +43,8 @@ QStringList FoldersOf(const QJsonObject& setup) {
   return folders;
 }
 
-// One worker process's state: the set-up, the engine and the data set.
+// One worker process's state: the set-up, the engine and the data sets
+// (one per folder, where given).
 class Worker {
  public:
   Worker(const QJsonObject& setup, const QString& importFolder)
@@ -58,7 +52,6 @@ class Worker {
     for (const QJsonValue& name : setup[QLatin1String("documents")].toArray())
       documents << QString::fromStdU16String(FromWire(name));
     project = setup[QLatin1String("project")].toString();
-    dataFile = FromWire(setup[QLatin1String("data")]);
   }
 
   // The first answer: ready, or why this worker cannot draw.
@@ -72,11 +65,17 @@ class Worker {
                                                                       : output.Open(out, follow, {"thumbs", "pages"});
         !problem.isEmpty())
       return {{"fatal", problem}};
-    if (!dataFile.empty()) {
+    const QJsonArray dataFiles = setup[QLatin1String("data")].toArray();
+    for (qsizetype side = 0; side < std::min<qsizetype>(2, dataFiles.size()); ++side) {
+      const std::u16string dataFile = FromWire(dataFiles[side]);
+      if (dataFile.empty()) continue;
       auto opened = DataSet::Open(dataFile);
       if (!opened) return {{"fatal", opened.Error()}};
-      data.emplace(std::move(*opened));
-      renderer.SetTexts([this](uint32_t text, int language) { return data->Text(text, language); });
+      sets[side].emplace(std::move(*opened));
+      renderer.SetTexts([this](uint32_t text, int language) -> std::optional<QString> {
+        const QJsonValue answer = data ? Ask({"text", qint64(text), language}) : QJsonValue();
+        return answer.isString() ? std::optional(answer.toString()) : std::nullopt;
+      });
     }
     if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
       return {{"fatal", QStringLiteral("the QML runtime modules cannot be loaded (scripts/ensure-deps.sh installs "
@@ -102,6 +101,15 @@ class Worker {
   }
 
  private:
+  // Asks the data set (DataSet::Answer), noting question and answer among
+  // the document's facts.
+  QJsonValue Ask(QJsonArray question) {
+    const QJsonValue answer = data->Answer(question);
+    question.append(answer);
+    facts.append(question);
+    return answer;
+  }
+
   // Writes a file of the output folder, noting it; the first failure ends the run.
   void Save(const QString& name, const QImage* image, const QByteArray& bytes = {}) {
     if (!fatal.isEmpty()) return;
@@ -116,36 +124,50 @@ class Worker {
   QString Language(const Screen& screen, int start) {
     const int after = screen.lastTitleFont;
     if (!data && screen.titleFonts == 1 && after == 0) return QStringLiteral("the project's one language");
-    QString text = start >= 0 && data ? QStringLiteral("language ") + data->LanguageName(start)
+    QString text = start >= 0 && data ? QStringLiteral("language ") + Ask({"language", start}).toString()
                                       : QStringLiteral("language not known");
     if (after < 0 || after == start) return text;
     return text + QStringLiteral(", controls after the title in ") +
-           (data ? data->LanguageName(after)
+           (data ? Ask({"language", after}).toString()
                  : QStringLiteral("the title's last language (%1 of %2)")
                        .arg(QString::number(after + 1), QString::number(screen.titleFonts)));
   }
 
+  // Draws the document of the folder `side` starting in language `start`
+  // (-1: not known), with that folder's data set.
+  QImage Draw(int side, Screen& screen, int start) {
+    data = sets[side] ? &*sets[side] : nullptr;
+    facts = QJsonArray();
+    QImage picture = renderer.Draw(folders[side], screen, std::max(start, 0));
+    if (screen.name.isEmpty() && data && screen.errors.isEmpty())
+      screen.name = Ask({"object", screen.object, std::max(start, 0)}).toString();
+    screen.language = Language(screen, start);
+    return picture;
+  }
+
   QJsonObject DrawJob(const QJsonObject& job) {
     const int index = job[QLatin1String("draw")].toInt();
-    const int start = job[QLatin1String("language")].toInt(-1);
     Screen screen;
     screen.document = documents.value(index);
-    const QImage picture = renderer.Draw(folders.front(), screen, std::max(start, 0));
-    if (screen.name.isEmpty() && data && screen.errors.isEmpty())
-      screen.name = data->ObjectText(static_cast<uint32_t>(screen.object), std::max(start, 0));
-    screen.language = Language(screen, start);
+    const QImage picture = Draw(0, screen, job[QLatin1String("language")].toInt(-1));
     const QString base = BaseName(screen.document);
+    Timed step(Step::Png);
     if (screen.errors.isEmpty()) {
       Save(base + QStringLiteral(".png"), &picture);
+      step.Next(Step::Thumbnail);
       const QImage thumb = Thumbnail(picture);
       Save(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), &thumb);
     }
+    step.Next(Step::Page);
     Save(QStringLiteral("pages/") + base + QStringLiteral(".html"), nullptr,
          ScreenPage(screen, project, documents.value(index - 1), documents.value(index + 1)).toUtf8());
-    return ScreenToJson(screen);
+    QJsonObject answer = ScreenToJson(screen);
+    answer[QLatin1String("facts")] = facts;
+    return answer;
   }
 
   QJsonObject SheetJob(const QJsonObject& job) {
+    Timed step(Step::Sheet);
     const int first = job[QLatin1String("first")].toInt();
     std::vector<SheetCell> cells;
     for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
@@ -161,17 +183,17 @@ class Worker {
   }
 
   QJsonObject DiffJob(const QJsonObject& job) {
-    const QString document = documents.value(job[QLatin1String("diff")].toInt());
-    const QString base = BaseName(document);
+    const QString base = QString::fromStdU16String(FromWire(job[QLatin1String("base")]));
     QJsonObject answer;
     Screen screens[2];
     QImage pictures[2];
     const char* sides[2] = {"old", "new"};
     for (int side = 0; side < 2; ++side) {
-      if (!job[QLatin1String(sides[side])].toBool()) continue;
-      screens[side].document = document;
-      pictures[side] = renderer.Draw(folders[side], screens[side], 0);
-      screens[side].language = Language(screens[side], -1);
+      const int document = job[QLatin1String(sides[side])].toInt(-1);
+      if (document < 0) continue;
+      screens[side].document = documents.value(document);
+      pictures[side] =
+          Draw(side, screens[side], job[QLatin1String(side == 0 ? "oldLanguage" : "newLanguage")].toInt(-1));
       answer[QLatin1String(sides[side])] = ScreenToJson(screens[side]);
     }
     qint64 changed = -1;
@@ -190,15 +212,24 @@ class Worker {
   std::vector<platform::FolderHandle> folders;
   QStringList documents;
   OutputFolder output;
-  std::u16string dataFile;
   QString project;
-  std::optional<DataSet> data;
+  std::optional<DataSet> sets[2];
+  DataSet* data = nullptr;  // that of the folder being drawn
   Renderer renderer;
   QJsonArray written;
+  QJsonArray facts;  // what the data set answered for the document being drawn
   QString fatal;
 };
 
 }  // namespace
+
+QJsonObject ScreenToJson(const Screen& screen) {
+  QJsonObject json{{"document", ToWire(screen.document.toStdU16String())}, {"object", screen.object}};
+  for (const auto& [key, field] : kTextFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kNumberFields) json[QLatin1String(key)] = screen.*field;
+  for (const auto& [key, field] : kListFields) json[QLatin1String(key)] = QJsonArray::fromStringList(screen.*field);
+  return json;
+}
 
 Screen ScreenFromJson(const QJsonObject& json) {
   Screen screen;
@@ -216,16 +247,21 @@ int RunWorker(const QString& importFolder) {
   QThreadPool::globalInstance()->setMaxThreadCount(1);
   std::string line;
   if (!std::getline(std::cin, line)) return 1;
+  std::optional<Timed> starting(std::in_place, Step::Start);
   Worker worker(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object(), importFolder);
   const QJsonObject start = worker.Start();
   std::cout << Line(start).constData() << std::flush;
   if (start.contains(QLatin1String("fatal"))) return 1;
+  starting.reset();
+  int jobs = 0;
   while (std::getline(std::cin, line)) {
+    ++jobs;
     const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
     QJsonObject answer = worker.Answer(job);
     std::cout << Line(answer).constData() << std::flush;
     if (answer.contains(QLatin1String("fatal"))) return 1;
   }
+  Profile::Of().Print(jobs);
   return 0;
 }
 
@@ -240,7 +276,8 @@ WorkerPool::WorkerPool(const Options& options, const std::vector<QString>& docum
                 {"output", ToWire(options.output)},
                 {"follow", options.outputNamed},
                 {"diff", options.diff},
-                {"data", ToWire(options.dataFile)},
+                {"data", options.diff ? QJsonArray{ToWire(options.dataFiles[0]), ToWire(options.dataFiles[1])}
+                                      : QJsonArray{ToWire(options.dataFile)}},
                 {"project", project}});
 }
 

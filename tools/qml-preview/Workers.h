@@ -6,8 +6,9 @@
 //
 // Jobs: {"draw": i, "language": L} draws document i into the
 // output folder (picture, thumbnail, page); {"sheet": n, "first": i,
-// "cells": [...]} makes contact sheet n; {"diff": i, "old": b, "new": b,
-// "keep": b} draws both versions of document i and compares them.
+// "cells": [...]} makes contact sheet n; {"diff": i, "old": o, "new": n,
+// "base": b, "keep": k} draws documents o (of the old folder) and n (of the
+// new, -1 for none) and compares them into pictures named after b.
 #include <QEventLoop>
 #include <QJsonObject>
 #include <QProcess>
@@ -25,7 +26,8 @@
 namespace prt::preview {
 
 // What the gallery and the diff need of a screen a worker drew (not its
-// controls).
+// controls), as it travels and is recorded.
+QJsonObject ScreenToJson(const Screen& screen);
 Screen ScreenFromJson(const QJsonObject& json);
 
 // The worker: reads the set-up and the jobs on standard input, answers on

@@ -8,11 +8,13 @@
 #include <QSGRendererInterface>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "tools/options/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
@@ -90,8 +92,10 @@ int main(int argc, char** argv) {
   size_t failed = 0;
   for (const auto& screen : outcome.screens) failed += screen.errors.isEmpty() ? 0 : 1;
   if (!quiet) {
-    std::cerr << outcome.screens.size() << " documents drawn in "
-              << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() << " s, " << failed << " failed\n";
+    std::cerr << outcome.screens.size() - outcome.kept << " documents drawn";
+    if (outcome.kept > 0) std::cerr << ", " << outcome.kept << " unchanged since the last run,";
+    std::cerr << " in " << QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() << " s, " << failed
+              << " failed\n";
     if (outcome.removed > 0) std::cerr << "removed " << outcome.removed << " files of documents no longer present\n";
     if (!outcome.summary.isEmpty()) std::cerr << Text(outcome.summary) << '\n';
   }
@@ -100,6 +104,13 @@ int main(int argc, char** argv) {
     for (const auto& screen : outcome.screens)
       for (const QString& error : screen.errors) std::cerr << "  " << Text(error) << '\n';
   }
+  // The page to open, whole, so a terminal can follow it; as the bytes of
+  // the path, which need not be UTF-8.
+  std::error_code error;
+  const std::filesystem::path output(prt::platform::NarrowPath(request->output));
+  if (!quiet)
+    std::cout << "Open " << (std::filesystem::absolute(output, error) / "index.html").lexically_normal().native()
+              << std::endl;
   if (request->diff) return outcome.differ ? 1 : 0;
   return failed > 0 ? prt::options::kSomeFailed : prt::options::kDone;
 }

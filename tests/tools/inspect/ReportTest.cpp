@@ -47,14 +47,14 @@ TEST(PrtInspectTool, ReportsReadingTheDataSetInPlace) {
       // Every screen kind, a template link, hidden and moved-out controls,
       // vector shapes (one without an element), an unknown type, an absent
       // link and a link to no object.
-      {"plain", false, "kinds.txt", "languages: 2, current 0\n"},
+      {"plain", false, "kinds.txt", "languages: 2, current 0 (id 1033)\n"},
       {"plain", true, "kinds.inspect.json", ""},
       // A container that holds itself: the tree up to the fault and the
       // converter's own verdict.
       {"cycle", false, "cycle.txt", ""},
       // Language 1 gives the same trees.
-      {"stored", false, nullptr, "languages: 2, current 1 (stored in 'SimWork/p.rt_file.LANG')\n"},
-      {"stale", false, "kinds.txt", "languages: 2, current 0\n"},
+      {"stored", false, nullptr, "languages: 2, current 1 (id 1031, stored in 'SimWork/p.rt_file.LANG')\n"},
+      {"stale", false, "kinds.txt", "languages: 2, current 0 (id 1033)\n"},
   };
   for (const auto& c : cases) {
     const test::ProcessResult r =

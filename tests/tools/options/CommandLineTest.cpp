@@ -145,6 +145,7 @@ TEST(CommandLine, QmlPreview) {
   fs::remove_all(dir / "qmls-preview");
   const std::string p = "qml-preview";
   std::map<std::string, std::string> pictures = {{"pics", ""}, {"pics/.qml-preview", ""}, {"pics/index.html", ""},
+                                                 {"pics/.qml-preview-record", ""},
                                                  {"pics/index.png", ""}, {"pics/page16777216.png", ""},
                                                  {"pics/thumbs", ""}, {"pics/thumbs/page16777216.png", ""},
                                                  {"pics/pages", ""}, {"pics/pages/page16777216.html", ""}};

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# preview-bench: times qml-preview on prt-bench's synthetic projects, against
+# another build of it (the tree before a change) in the same invocation.
+# Usage: bench/preview-bench.sh <build bin folder> <other qml-preview> [screens...]
+# For each screen count (default 400 3200): a full draw of every document
+# on one worker by both builds (order swapped every count), then with this
+# build a redraw with nothing changed and one with one control renamed,
+# each checked byte for byte (diff -r) against a full draw of the same
+# documents. Wall and processor time (all processes) from /usr/bin/time.
+set -euo pipefail
+bin=$(realpath "$1"); other=$(realpath "$2"); shift 2
+counts=("${@:-400}")
+[ $# -gt 0 ] || counts=(400 3200)
+work=/dev/shm/preview-bench.$$
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work"
+
+timed() {  # label, then the command; prints "label wall cpu"
+  local label=$1; shift
+  /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; exit 1; }
+  read -r wall user sys <"$work/time"
+  printf '%-28s %8.2f s wall %8.2f s cpu\n' "$label" "$wall" "$(echo "$user + $sys" | bc)"
+  echo "$wall $(echo "$user + $sys" | bc)" >"$work/last"
+}
+same() {  # two pictures folders, the record aside
+  diff -r -x .qml-preview-record "$1" "$2" >/dev/null && echo "  byte-identical: yes" || echo "  byte-identical: NO"
+}
+
+round=0
+for n in "${counts[@]}"; do
+  p=$work/p$n
+  "$bin/prt-bench" --runs 1 --screens "$n" --plain --work "$p" >/dev/null 2>&1
+  (cd "$p/project" && "$bin/prt2qml" bench.prt >/dev/null 2>&1)
+  q=$p/project/qmls; d=$p/project/bench.prt
+  docs=$(ls "$q"/*.qml | wc -l)
+  echo "== $n screens ($docs documents), load average $(cut -d' ' -f1 /proc/loadavg)"
+  builds=("$other" "$bin/qml-preview"); names=(before after)
+  [ $((round % 2)) -eq 0 ] || { builds=("$bin/qml-preview" "$other"); names=(after before); }
+  round=$((round + 1))
+  declare -A cpu
+  for i in 0 1; do
+    timed "full, -j 1, ${names[$i]}" "${builds[$i]}" "$q" -o "$p/${names[$i]}" --prt "$d" -q -j 1
+    read -r wall c <"$work/last"; cpu[${names[$i]}]=$c
+    echo "  per document: $(echo "scale=2; $c * 1000 / $docs" | bc) ms of processor time"
+  done
+  same "$p/before" "$p/after"
+  echo "  after / before, processor time per document: $(echo "scale=3; ${cpu[after]} / ${cpu[before]}" | bc)"
+  timed "full, -j 2, after" "$bin/qml-preview" "$q" -o "$p/full" --prt "$d" -q -j 2
+  read -r full _ <"$work/last"
+  timed "nothing changed, -j 2" "$bin/qml-preview" "$q" -o "$p/full" --prt "$d" -q -j 2
+  read -r wall _ <"$work/last"
+  echo "  of the full draw: $(echo "scale=1; 100 * $wall / $full" | bc) %"
+  same "$p/full" "$p/after"
+  # One control of one page renamed.
+  cp -a "$q" "$p/qmls2"
+  page=$(ls "$p/qmls2"/page*.qml | sed -n 15p)
+  awk '/^controlName: "/ && ++n == 2 { sub(/"$/, " renamed\"") } 1' "$page" >"$work/page" && cp "$work/page" "$page"
+  cmp -s "$page" "$q/$(basename "$page")" && { echo "no control renamed in $page"; exit 1; }
+  timed "one changed, -j 2" "$bin/qml-preview" "$p/qmls2" -o "$p/full" --prt "$d" -q -j 2
+  read -r wall _ <"$work/last"
+  echo "  of the full draw: $(echo "scale=1; 100 * $wall / $full" | bc) %"
+  "$bin/qml-preview" "$p/qmls2" -o "$p/fresh" --prt "$d" -q -j 2 --full
+  same "$p/full" "$p/fresh"
+  rm -rf "$p"
+done
