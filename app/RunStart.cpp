@@ -6,8 +6,11 @@
 
 #include "cli/Messages.h"
 #include "convert/GenerationRun.h"
+#include "convert/LanguageChoice.h"
 #include "convert/Reuse.h"
+#include "convert/RunRecord.h"
 #include "data/set/OpenDataSet.h"
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
 
 namespace prt {
@@ -30,10 +33,16 @@ int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen
   }
 
   if (lock.status == platform::LockStatus::Locked) RemoveLeftovers(lockFolder);
-  LineReport report(std::cout, std::cerr);
-  const std::optional<ReuseSource> source = ReuseSourceOf(copy, !platform::SwitchedOff("PRT2QML_REUSE"));
+  LineReport lines(std::cout, std::cerr);
+  RunReport& report = RecordedReport(lines);
+  std::optional<ReuseSource> source = ReuseSourceOf(copy, !platform::SwitchedOff("PRT2QML_REUSE"));
   std::optional<ReuseRecord> last;
-  if (source && source->reuse && OutputIsCurrent(*source, outputFolder, encryptOptionSeen, last)) {
+  // A report names each document, a chosen language or strictness needs
+  // the data set: those runs never take the published output over whole.
+  std::optional<std::string> language = platform::EnvironmentValue("PRT2QML_LANGUAGE");
+  if (language && language->empty()) language.reset();
+  const bool whole = !ActiveRunRecord() && !language && !platform::SwitchedOn("PRT2QML_STRICT");
+  if (source && source->reuse && OutputIsCurrent(*source, outputFolder, encryptOptionSeen, last) && whole) {
     ReplayRecord(*last, outputFolder, report);
     return 0;
   }
@@ -45,6 +54,13 @@ int RunStart(WorkingCopy copy, platform::ByteBlock bytes, bool encryptOptionSeen
   } catch (const std::bad_alloc&) {
     return loadFailed(nullptr);
   }
+  if (language) {
+    const auto chosen = ResolveLanguage(*language, LanguageIds(*data));
+    if (!chosen) return ErrLine("prt2qml: " + chosen.Error()), ErrLine("Initialize Data Manager failed!"), -2;
+    data->SetStoredLanguage(*chosen);
+    if (source) source->language = *chosen;  // the record says what the documents start in
+  }
+  if (RunRecord* record = ActiveRunRecord()) record->Loaded(*data);
 
   Status generated;
   try {

@@ -1,6 +1,7 @@
 // prt2qml: converts a project's runtime data set into QML documents.
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -10,13 +11,15 @@
 #include "cli/Messages.h"
 #include "cli/ProgramInfo.h"
 #include "app/RunStart.h"
+#include "convert/RunRecord.h"
 #include "data/files/WorkingCopy.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Text.h"
 
-int main(int argc, char* argv[]) {
-  prt::platform::PrepareProcess();
+namespace {
+
+int Convert(int argc, char* argv[]) {
   if (!prt::ArgumentCountValid(argc)) {
     std::cerr << "Invalid parameters!" << std::endl;
     std::cout << prt::UsageText(argc > 0 && argv[0] ? argv[0] : "") << std::endl;
@@ -50,6 +53,7 @@ int main(int argc, char* argv[]) {
   std::vector<std::u16string> resolved = args;
   resolved[0] = prt::platform::KernelPath(args[0]);
   const prt::CommandLine line = prt::ScanCommandLine(resolved);
+  if (prt::RunRecord* record = prt::ActiveRunRecord()) record->Started(args[0], line.outputFolder, line.encryptOptionSeen);
   for (const std::string& warning : prt::CommandLineWarnings(resolved, line))
     std::cerr << "prt2qml: warning: " << warning << std::endl;
 
@@ -76,8 +80,20 @@ int main(int argc, char* argv[]) {
     auto prepared = prt::WorkingCopy::Prepare(line.projectPath, wait, &bytes);
     if (!prepared) return loadFailed(&prepared.Error());
     copy.emplace(std::move(*prepared));
+    if (prt::RunRecord* record = prt::ActiveRunRecord(); record && bytes.Size() > 0) record->DataRead(bytes.Bytes());
   } catch (const std::bad_alloc&) {
     return loadFailed(nullptr);
   }
   return prt::RunStart(std::move(*copy), std::move(bytes), line.encryptOptionSeen, line.outputFolder, wait, loadFailed);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  prt::platform::PrepareProcess();
+  // Whatever the outcome, a pipeline that asked for a report gets one.
+  const std::unique_ptr<prt::RunRecord> record = prt::RunRecord::FromEnvironment();
+  prt::SetRunRecord(record.get());
+  const int code = Convert(argc, argv);
+  return record ? record->Finish(code) : code;
 }

@@ -40,7 +40,13 @@ std::string HelpText(std::string_view programName) {
          "  PRT2QML_LOCK_WAIT  seconds to wait for a folder that another run holds\n"
          "                     (default 600; 0 does not wait)\n"
          "  PRT2QML_REUSE      0: compile every document afresh (default: a document\n"
-         "                     unchanged since the last run keeps its published files)\n";
+         "                     unchanged since the last run keeps its published files)\n"
+         "  PRT2QML_REPORT     a file that receives a JSON report of the run, whatever\n"
+         "                     its outcome; one that cannot be written fails the run (253)\n"
+         "  PRT2QML_STRICT     1: a document Qt rejects fails the run (253), qmls untouched\n"
+         "  PRT2QML_LANGUAGE   the language the documents start in: a language id or\n"
+         "                     index (id:<n>, index:<n>); the stored one is not changed;\n"
+         "                     an unknown one is refused with the project's list (254)\n";
 }
 
 Request RequestOf(std::u16string_view firstArgument) {

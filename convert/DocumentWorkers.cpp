@@ -10,6 +10,7 @@
 #include "controls/ScreenDocument.h"
 #include "convert/QmlCacheGen.h"
 #include "convert/RunProfile.h"
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Limits.h"
 #include "platform/Text.h"
@@ -52,7 +53,8 @@ DocumentWorkers::DocumentWorkers(const DataSet& data, bool encrypt, RunReport& r
       encrypt_(encrypt),
       report_(report),
       byteLimit_(limits::DocumentBytes(data.ImageSize())),
-      bytesLeft_(byteLimit_) {}
+      bytesLeft_(byteLimit_),
+      strict_(platform::SwitchedOn("PRT2QML_STRICT")) {}
 
 void DocumentWorkers::Plan(std::vector<Screen> screens) {
   screens_ = std::move(screens);
@@ -90,6 +92,7 @@ void DocumentWorkers::Work(int slot) {
       DocumentText text;
       Status made = Write(file, generator, budget, bytes, text, slot);
       if (made) made = Make(file, text, slot);
+      if (made) made = Made(file);
       if (!made) {
         Stop(made.Error());
         break;
@@ -105,6 +108,22 @@ void DocumentWorkers::Work(int slot) {
     }
   }
   if (profile) profile->endSeconds = SecondsSince(run->origin);
+}
+
+Status DocumentWorkers::Made(const File& file) {
+  std::vector<const Screen*> screens;
+  for (const size_t index : file.screens) screens.push_back(&screens_[index]);
+  {
+    std::lock_guard lock(mutex_);
+    report_.Made(screens, file.made);
+  }
+  if (!strict_ || file.made.rejected.empty()) return {};
+  const std::string& name = file.made.name;
+  Error error;
+  error.step = Step::Documents;
+  error.subject = name.substr(0, name.rfind('.'));
+  error.rule = "Qt rejects its document " + name + ", and PRT2QML_STRICT=1 fails the run for it";
+  return Fail(std::move(error));
 }
 
 void DocumentWorkers::Reuse(const ReusableOutput* old, const platform::FolderHandle* staging) {

@@ -86,6 +86,8 @@ class DocumentWorkers {
   // `saved` is the document's file as saved; enciphering saves it anew.
   Status Compile(const std::u16string& path, const DocumentText& text, RecordedDocument& made,
                  platform::FileInfo& saved, int slot);
+  // Tells the report; in strict mode a rejected document stops the run.
+  Status Made(const File& file);
   // Saves a text; a Step::Write error with the action "save".
   static Status Save(const std::u16string& path, std::string_view text, platform::FileInfo* made = nullptr);
   // Keeps `error` when it is the first, or a write failure after a compile one.
@@ -98,6 +100,7 @@ class DocumentWorkers {
   RunReport& report_;
   const uint64_t byteLimit_;
   std::atomic<uint64_t> bytesLeft_;
+  const bool strict_;  // PRT2QML_STRICT=1: a rejected document fails the run
   std::vector<Screen> screens_;
   std::vector<File> files_;  // largest first
   std::atomic<size_t> next_ = 0;

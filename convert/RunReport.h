@@ -2,12 +2,16 @@
 // What a run tells as it goes. The run itself prints nothing: the program
 // that started it shows each event (app/ prints the converter's lines).
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "platform/Error.h"
 
 namespace prt {
+
+struct Screen;
+struct RecordedDocument;
 
 class RunReport {
  public:
@@ -34,6 +38,9 @@ class RunReport {
   // At the end of a run that took published documents over unchanged:
   // how many were compiled and how many reused.
   virtual void Reused(size_t compiled, size_t reused) = 0;
+  // A document made or taken over, with its screens (templates share one
+  // file) in object order; from either worker, one at a time.
+  virtual void Made(std::span<const Screen* const> /*screens*/, const RecordedDocument& /*document*/) {}
 };
 
 }  // namespace prt

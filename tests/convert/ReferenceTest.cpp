@@ -43,6 +43,7 @@ struct Variation {
   uint32_t languages = 1;
   Stored stored = Stored::None;
   bool encrypt = false;
+  std::optional<uint32_t> chosen;  // PRT2QML_LANGUAGE=index:<chosen>, which the reference starts in
 };
 
 Variation VariationOf(uint32_t seed) {
@@ -57,6 +58,8 @@ Variation VariationOf(uint32_t seed) {
            R"(, "templates": )" + std::to_string(pick(0, 2)) + R"(, "reportPages": )" +
            std::to_string(pick(0, 2)) + R"(, "popups": )" + std::to_string(pick(0, 6)) + R"(, "controls": )" +
            std::to_string(pick(0, 50)) + R"(, "maxDepth": )" + std::to_string(pick(0, 2)) + "}}";
+  if (const int chosen = pick(0, 3 * static_cast<int>(v.languages)); chosen < static_cast<int>(v.languages))
+    v.chosen = static_cast<uint32_t>(chosen);
   return v;
 }
 
@@ -137,15 +140,20 @@ std::string Compare(const Variation& v) {
   test::ReferenceResult expected;
   {
     // Released before the tool runs: the data set holds the working folder.
-    const auto opened = OpenDataSet(dataFile);
+    auto opened = OpenDataSet(dataFile);
     if (!opened) return "the data set does not open";
+    if (v.chosen) opened->SetStoredLanguage(*v.chosen);
     expected = test::ReferenceRun(*opened, dir.Wide("reference"), v.encrypt);
   }
   std::vector<std::string> args = {prt.string(), "-d", (dir / "tool").string()};
   if (v.encrypt) args.push_back("-e");
-  const test::ProcessResult run = test::Run(PRT2QML, args);
+  const auto stored = [&] { return fs::exists(languageFile) ? test::ReadFile(languageFile) : "none"; };
+  const std::string storedBefore = stored();
+  test::ProcessRequest request{.program = PRT2QML, .args = args};
+  if (v.chosen) request.env = {"PRT2QML_LANGUAGE=index:" + std::to_string(*v.chosen)};
+  const test::ProcessResult run = test::RunProcess(request);
 
-  std::string why;
+  std::string why = stored() == storedBefore ? "" : "the language file changed\n";
   const std::string from = (dir / "reference").string();
   for (size_t at; (at = expected.out.find(from)) != std::string::npos;)
     expected.out.replace(at, from.size(), (dir / "tool").string());
@@ -167,7 +175,8 @@ TEST_P(ReferenceComparison, ToolWritesWhatTheSerialRunWrites) {
     failed.push_back(seed);
     if (failed.size() <= 3)
       ADD_FAILURE() << "seed " << seed << " (" << v.json << ", stored language " << static_cast<int>(v.stored)
-                    << (v.encrypt ? ", -e" : "") << "):\n" << why;
+                    << (v.encrypt ? ", -e" : "") << (v.chosen ? ", chosen " + std::to_string(*v.chosen) : "")
+                    << "):\n" << why;
   }
   std::string seeds;
   for (uint32_t seed : failed) seeds += " " + std::to_string(seed);
@@ -178,8 +187,10 @@ TEST_P(ReferenceComparison, ToolWritesWhatTheSerialRunWrites) {
 // current is written in that language.
 TEST(ReferenceComparison, ExampleProject) {
   for (const bool encrypt : {false, true}) {
-    Variation v{test::ReadFile(PRT_EXAMPLE), 2, Stored::None, encrypt};
-    EXPECT_EQ(Compare(v), "") << (encrypt ? "with -e" : "plain");
+    for (const std::optional<uint32_t> chosen : {std::optional<uint32_t>(), std::optional<uint32_t>(1)}) {
+      Variation v{test::ReadFile(PRT_EXAMPLE), 2, Stored::None, encrypt, chosen};
+      EXPECT_EQ(Compare(v), "") << (encrypt ? "with -e" : "plain") << (chosen ? ", language 1 chosen" : "");
+    }
   }
 }
 
@@ -251,6 +262,12 @@ TEST(Reuse, ReRunPublishesWhatAFullRunPublishes) {
       {"one screen added", edited(trendsPage, R"({"type": "page", "w": 8, "h": 8}, )" + trendsPage), {true, true}, {}, {}, "", "3 documents compiled, 5 reused"},
       {"one screen removed", withoutReport, {false, false}, {}, {}, "", "0 documents compiled, 6 reused"},
       {"language switched", example, {false, false}, 1, {}, "", "3 documents compiled, 4 reused"},
+      // A plain run never takes over whole what a run in a chosen language published.
+      {"a run in a chosen language between", example, {false, false}, {}, [](const fs::path& project, const fs::path&) {
+         const test::ProcessRequest chosen{.program = PRT2QML, .args = {(project / "plant.prt").string()},
+                                           .env = {"PRT2QML_LANGUAGE=index:1"}};
+         ASSERT_EQ(test::RunProcess(chosen).exitStatus, 0);
+       }, "", "3 documents compiled, 4 reused"},
       {".qmlc truncated", example, {false, false}, {}, damage("page16777216.qmlc", 100), "", "1 document compiled, 6 reused"},
       {".qmlc replaced", example, {true, true}, {}, damage("tmpl.qmlc", 20, std::string(2100, 'x')), "", "1 document compiled, 6 reused"},
       {".qml edited", example, {false, false}, {}, damage("page16777217.qml", 900, "}\n"), "", "1 document compiled, 6 reused"},
