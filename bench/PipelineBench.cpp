@@ -224,7 +224,7 @@ int RunOnce(const std::string& prt, const std::string& out, bool encrypt) {
   // The floor compiles plain copies of the same documents. Each pass has
   // copies of its own: a second pass over the same files would replace the
   // first pass's caches, and those freed inodes slow the next run's file
-  // creation (see README.md).
+  // creation (see bench/README.md).
   std::vector<std::pair<size_t, std::u16string>> passes[2];
   for (const auto& entry : fs::directory_iterator(fs::path(out) / "qmls")) {
     if (entry.path().extension() != ".qml") continue;
@@ -407,7 +407,7 @@ std::map<std::string, double> RunChild(const std::string& self, const fs::path& 
 }
 
 // Usage text kept as tests pin it; --screens also takes a list (400,1600,3200),
-// one project each, with a summary table at the end (README.md).
+// one project each, with a summary table at the end (bench/README.md).
 constexpr const char* kUsage =
     "Usage: prt-bench [--runs N] [--screens N] [--work DIR] [--plain] [--against PRT2QML] [--rerun]\n"
     "Builds a synthetic project in DIR (default: a folder under /tmp), converts it N\n"
@@ -455,7 +455,7 @@ int BenchProject(const std::string& self, const std::vector<std::string>& tools,
   // the last one has finished: on ext4, creating files soon after many were
   // deleted nearby makes each creation skip the recently freed inodes, and
   // clearing the previous run's 1,600 files right before a run multiplied
-  // its saving time several times over (see README.md).
+  // its saving time several times over (see bench/README.md).
   const fs::path outputs = work / "out";
   fs::remove_all(outputs);
   std::map<std::string, std::vector<double>> all;
@@ -515,7 +515,7 @@ int BenchProject(const std::string& self, const std::vector<std::string>& tools,
             << Median(all["runPeakMiB"]) << ", load alone " << Median(all["loadPeakMiB"]) << "; at start "
             << Median(all["startMiB"]) << ", after load " << Median(all["loadedMiB"]) << ")\n";
   // The spread: saving on a disk swings with what the file system did
-  // shortly before (see README.md).
+  // shortly before (see bench/README.md).
   std::cout << std::setprecision(1);
   for (const char* key : {"generate", "save", "total", "floor"}) {
     std::cout << "runs: " << key;

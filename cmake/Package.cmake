@@ -34,8 +34,10 @@ add_custom_target(package-changelog ALL DEPENDS ${changelog_gz})
 
 set(docdir ${CMAKE_INSTALL_DATADIR}/doc/prt2qml)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/debian/copyright ${changelog_gz}
-              ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/dataset-format.md
-        DESTINATION ${docdir})
+              ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${docdir})
+# The README's links into docs/ stay good in the installed tree.
+file(GLOB doc_pages ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${doc_pages} DESTINATION ${docdir}/docs)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/images DESTINATION ${docdir}/docs)
 
 if(NOT TARGET qml-preview)

@@ -1,7 +1,7 @@
 #pragma once
 // Every bound the programs set on what an input may make them do, in one
 // place: beyond these a run or a tool stops with a message naming the
-// limit, instead of growing without end. README.md lists them for users.
+// limit, instead of growing without end. docs/guarantees.md lists them for users.
 #include <cstddef>
 #include <cstdint>
 

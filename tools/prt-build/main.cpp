@@ -23,7 +23,8 @@ constexpr const char* kHelp =
     "Usage: prt-build [options] <desc.json> <out.prt>\n"
     "Writes the data set container described by <desc.json> to <out.prt>. A language file or\n"
     "connection file in the description goes to <base>.rt_file.LANG / <base>.rt_file.CONN\n"
-    "beside it unless --lang or --conn names another path.\n"
+    "beside it unless --lang or --conn names another path. Missing folders of an output\n"
+    "path are created.\n"
     "\n"
     "Options:\n"
     "  --lang <path>   write the language file to <path>\n"
@@ -37,7 +38,8 @@ constexpr const char* kHelp =
     "  1  the description is refused, or a file cannot be read or written\n"
     "  2  wrong usage (the reason on standard error)\n";
 
-// Writes through a temporary file so that a failure leaves no partial output.
+// Writes through a temporary file so that a failure leaves no partial output;
+// missing folders on the way are made, so a description builds anywhere.
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::error_code ec;
   if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
