@@ -16,7 +16,7 @@ const std::u16string kStaging(kStagingName);
 const std::u16string kFinal(kFinalName);
 const std::u16string kCopying(kCopyingName);
 
-Unexpected<RunError> Failed(pf::SystemError error) {
+Unexpected<RunError> PublishFailed(pf::SystemError error) {
   return Fail(RunError{.stage = RunError::Stage::Publish, .cause = Error(std::move(error))});
 }
 
@@ -52,7 +52,7 @@ void DiscardOld(const pf::FolderHandle& output, const std::u16string& name, cons
 }
 
 Expected<void, RunError> SyncParent(const pf::FolderHandle& output, const OutputPaths& paths) {
-  if (const pf::SysStatus synced = output.Sync(); !synced) return Failed(synced.Error().On(ParentShown(paths)));
+  if (const pf::SysStatus synced = output.Sync(); !synced) return PublishFailed(synced.Error().On(ParentShown(paths)));
   return {};
 }
 
@@ -62,21 +62,21 @@ Expected<void, RunError> CopyFiles(const pf::FolderHandle& output, const pf::Fol
                                    const OutputPaths& paths, RunReport& report) {
   const std::u16string copying = CopyingEntry(paths);
   const pf::SysResult<std::vector<std::u16string>> names = staging.List();
-  if (!names) return Failed(names.Error().On(paths.staging));
+  if (!names) return PublishFailed(names.Error().On(paths.staging));
   // A leftover of a killed copy goes first.
-  if (const pf::SysStatus removed = output.Remove(kCopying); !removed) return Failed(removed.Error().On(copying));
-  if (const pf::SysStatus made = output.MakeFolder(kCopying); !made) return Failed(made.Error().On(copying));
+  if (const pf::SysStatus removed = output.Remove(kCopying); !removed) return PublishFailed(removed.Error().On(copying));
+  if (const pf::SysStatus made = output.MakeFolder(kCopying); !made) return PublishFailed(made.Error().On(copying));
   const pf::SysResult<pf::FolderHandle> folder = output.OpenFolder(kCopying);
-  if (!folder) return Failed(folder.Error().On(copying));
+  if (!folder) return PublishFailed(folder.Error().On(copying));
   const std::filesystem::path stagingShown = pf::ToPath(paths.staging);
   for (const std::u16string& name : *names) {
     const std::u16string from = pf::FromPath(stagingShown / pf::ToPath(name));
     if (const pf::SysStatus copied = staging.CopyTo(name, *folder, name); !copied)
-      return Failed(copied.Error().On(from, copying + u"/" + name));
+      return PublishFailed(copied.Error().On(from, copying + u"/" + name));
     report.Copied(from, paths.final);
   }
   // One flush of the file system: the run's files are many and small.
-  if (const pf::SysStatus synced = folder->SyncFileSystem(); !synced) return Failed(synced.Error().On(copying));
+  if (const pf::SysStatus synced = folder->SyncFileSystem(); !synced) return PublishFailed(synced.Error().On(copying));
   return {};
 }
 
@@ -107,7 +107,7 @@ Expected<Published, RunError> PublishByCopy(const pf::FolderHandle& output, cons
   const pf::SysResult<bool> exchanged = SwapIntoPlace(output, kCopying);
   if (!exchanged) {
     static_cast<void>(output.Remove(kCopying).HasValue());
-    return Failed(exchanged.Error().On(CopyingEntry(paths), paths.final));
+    return PublishFailed(exchanged.Error().On(CopyingEntry(paths), paths.final));
   }
   auto synced = SyncParent(output, paths);
   if (*exchanged) DiscardOld(output, kCopying, CopyingEntry(paths), paths, report);

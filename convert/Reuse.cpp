@@ -15,8 +15,6 @@ namespace {
 
 namespace pf = prt::platform;
 
-// A record larger than this is no record of ours.
-constexpr size_t kMaxRecordBytes = 256u << 20;
 
 // The record file's fields of `is`.
 void Identify(RecordedFile& file, const pf::FileInfo& is) {

@@ -20,8 +20,6 @@ namespace prt {
 namespace {
 
 constexpr std::string_view kHeader = "prt2qml reuse record 3";
-// A record larger than this is no record of ours.
-constexpr size_t kMaxRecordBytes = 256u << 20;
 
 // Appends `bytes` as hex digits, or "-" when there are none.
 void AppendHex(std::string& out, std::string_view bytes) {

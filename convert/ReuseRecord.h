@@ -11,6 +11,9 @@
 
 namespace prt {
 
+// A record larger than this is no record of ours.
+inline constexpr size_t kMaxRecordBytes = 256u << 20;
+
 // One published file and which file it is.
 struct RecordedFile {
   std::string name;

@@ -13,7 +13,7 @@ namespace {
 namespace pf = prt::platform;
 using Stage = RunError::Stage;
 
-Unexpected<RunError> Failed(Stage stage, pf::SystemError error) {
+Unexpected<RunError> StagingFailed(Stage stage, pf::SystemError error) {
   return Fail(RunError{.stage = stage, .cause = Error(std::move(error))});
 }
 
@@ -50,25 +50,25 @@ bool Empty(const pf::FolderHandle& output, const OutputPaths& paths, RunReport& 
 
 Expected<StagingFolder, RunError> PrepareStaging(const pf::FolderHandle& output, std::error_code outputMissing,
                                                  const OutputPaths& paths, RunReport& report) {
-  if (!output.Valid()) return Failed(Stage::Staging, {pf::Op::MakeFolder, paths.staging, outputMissing});
+  if (!output.Valid()) return StagingFailed(Stage::Staging, {pf::Op::MakeFolder, paths.staging, outputMissing});
   StagingFolder made;
   if (output.Exists(kStaging) && !Empty(output, paths, report)) {
     // Nothing of it may reach the final folder.
     pf::SysResult<std::u16string> aside = output.MoveAside(kStaging);
     if (!aside) {
       const pf::SystemError& error = aside.Error();
-      return Failed(Stage::Staging, error.On(paths.staging, paths.output + u"/" + error.other));
+      return StagingFailed(Stage::Staging, error.On(paths.staging, paths.output + u"/" + error.other));
     }
     made.aside = std::move(*aside);
   }
   if (!output.Exists(kStaging)) {
     if (const pf::SysStatus created = output.MakeFolder(kStaging); !created)
-      return Failed(Stage::Staging, created.Error().On(paths.staging));
+      return StagingFailed(Stage::Staging, created.Error().On(paths.staging));
   }
   // Held from before the first document is written, so that the flush
   // before the publish learns of every write-back error of the run's files.
   pf::SysResult<pf::FolderHandle> folder = output.OpenFolder(kStaging);
-  if (!folder) return Failed(Stage::Write, folder.Error().On(paths.staging));
+  if (!folder) return StagingFailed(Stage::Write, folder.Error().On(paths.staging));
   made.folder = std::move(*folder);
   return made;
 }

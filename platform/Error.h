@@ -22,8 +22,10 @@ concept ErrorKind = std::is_copy_constructible_v<T> && requires(const T& error) 
 
 class Error {
  public:
-  template <ErrorKind T>
-    requires(!std::is_same_v<std::decay_t<T>, Error>)
+  // An Error is not asked whether it is a kind first: clang would check
+  // that through this very constructor.
+  template <typename T>
+    requires(!std::is_same_v<std::decay_t<T>, Error> && ErrorKind<T>)
   Error(T kind) : payload_(std::make_shared<const Holder<T>>(std::move(kind))) {}
 
   // The error as the kind `T`, or null when it is of another kind.
