@@ -14,10 +14,6 @@ namespace {
 namespace pf = prt::platform;
 using Stage = RunError::Stage;
 
-Unexpected<RunError> Failed(Stage stage, Error cause, std::string screen = {}) {
-  return Fail(RunError{.stage = stage, .screen = std::move(screen), .cause = std::move(cause)});
-}
-
 }  // namespace
 
 ConversionRun::ConversionRun(RunOptions options, RunReport& report)
@@ -44,7 +40,7 @@ Status ConversionRun::Run() {
     return {};
   } catch (const std::bad_alloc&) {
     // Memory that ran out ends the run with a message, not the process.
-    return Failed(stage_, OutOfMemory{});
+    return StageFailed(stage_, OutOfMemory{});
   }
 }
 
@@ -54,7 +50,7 @@ Status ConversionRun::PrepareWorkingCopy() {
   pf::LockWait wait{.bound = options_.lockWait};
   wait.onWait = [this](const std::u16string& folder, const pf::LockHolder& holder) { report_.Waiting(folder, holder); };
   Expected<WorkingCopy, WorkingCopyError> copy = WorkingCopy::Prepare(options_.dataFile, wait);
-  if (!copy) return Failed(stage_, copy.Error());
+  if (!copy) return StageFailed(stage_, copy.Error());
   copy_.emplace(std::move(*copy));
   report_.DataRead(copy_->DataHash());
   return {};
@@ -66,7 +62,7 @@ Status ConversionRun::LockOutputFolder() {
   if (!output) {
     const std::error_code code = output.Error().code;
     if (code != std::errc::no_such_file_or_directory && code != std::errc::not_a_directory)
-      return Failed(stage_, pf::LockError{.folder = paths_.lockFolder, .code = code, .bound = options_.lockWait});
+      return StageFailed(stage_, pf::LockError{.folder = paths_.lockFolder, .code = code, .bound = options_.lockWait});
     outputMissing_ = code;
     return {};
   }
@@ -74,7 +70,7 @@ Status ConversionRun::LockOutputFolder() {
   pf::LockWait wait{.bound = options_.lockWait};
   wait.onWait = [this](const std::u16string& folder, const pf::LockHolder& holder) { report_.Waiting(folder, holder); };
   Expected<pf::FolderLock, pf::LockError> lock = pf::LockFolder(output_, wait);
-  if (!lock) return Failed(stage_, lock.Error());
+  if (!lock) return StageFailed(stage_, lock.Error());
   outputLock_ = std::move(*lock);
   RemoveLeftovers(output_);
   return {};
@@ -102,13 +98,13 @@ Status ConversionRun::Load() {
     if (!data) {
       // A working folder made for a run that cannot go on goes again.
       std::move(*copy_).Discard();
-      return Failed(stage_, data.Error());
+      return StageFailed(stage_, data.Error());
     }
     data_.emplace(std::move(*data));
   }
   if (options_.language) {
     const Expected<uint32_t, std::string> chosen = ResolveLanguage(*options_.language, LanguageIds(*data_));
-    if (!chosen) return Failed(stage_, LanguageRefused{chosen.Error()});
+    if (!chosen) return StageFailed(stage_, LanguageRefused{chosen.Error()});
     data_->SetStoredLanguage(*chosen);
     chosenLanguage_ = *chosen;
   }
@@ -134,7 +130,7 @@ Status ConversionRun::PrepareStaging() {
 Status ConversionRun::CheckTrees() {
   stage_ = Stage::Trees;
   ScopedTimer timer(RunFigure(&RunProfile::collectSeconds));
-  if (pf::SysStatus started = pair_.Start(); !started) return Failed(Stage::Workers, started.Error());
+  if (pf::SysStatus started = pair_.Start(); !started) return StageFailed(Stage::Workers, started.Error());
   TreeCheck check(*data_, paths_.staging);
   pair_.RunOnBoth([&check](int) { check.Work(); });
   Expected<std::vector<Screen>, RunError> screens = check.Result();
@@ -159,7 +155,7 @@ Status ConversionRun::CheckStrict() {
   const RecordedDocument* rejected = options_.strict ? workers_->FirstRejected() : nullptr;
   if (!rejected) return {};
   const std::string& name = rejected->name;
-  return Failed(stage_, StrictRejection{name}, name.substr(0, name.rfind('.')));
+  return StageFailed(stage_, StrictRejection{name}, name.substr(0, name.rfind('.')));
 }
 
 Status ConversionRun::Publish() {
@@ -168,7 +164,7 @@ Status ConversionRun::Publish() {
   // One flush of the file system: the run's files are many and small, and
   // writing out each on its own would wait for the disk once per file.
   if (pf::SysStatus synced = staging_.folder.SyncFileSystem(); !synced)
-    return Failed(Stage::Write, synced.Error().On(paths_.staging));
+    return StageFailed(Stage::Write, synced.Error().On(paths_.staging));
   Expected<Published, RunError> published = PublishStaging(output_, staging_.folder, paths_, report_);
   if (!published) return Fail(published.Error());
   published_ = *published;

@@ -13,10 +13,6 @@ namespace {
 namespace pf = prt::platform;
 using Stage = RunError::Stage;
 
-Unexpected<RunError> FileFailed(Stage stage, pf::SystemError error) {
-  return Fail(RunError{.stage = stage, .cause = Error(std::move(error))});
-}
-
 // Which file it is, as made: the record keeps it only if the published one
 // is still this.
 void Identify(RecordedFile& file, const pf::FileInfo& info) {
@@ -30,7 +26,7 @@ Expected<pf::FileInfo, RunError> DocumentFiles::Save(const Screen& screen, std::
   pf::SysResult<pf::FileInfo> saved = staging_.Create(screen.name, bytes);
   // Screens that share a file write it more than once.
   if (!saved && saved.Error().code == std::errc::file_exists) saved = staging_.Write(screen.name, bytes);
-  if (!saved) return FileFailed(Stage::Save, saved.Error().On(screen.path));
+  if (!saved) return StageFailed(Stage::Save, saved.Error().On(screen.path));
   return *saved;
 }
 
@@ -74,7 +70,7 @@ Expected<void, RunError> DocumentFiles::Compile(const Screen& screen, const Docu
   };
   const Expected<Compiled, pf::SystemError> compiled = compile();
   if (RunProfile* run = ActiveRunProfile()) ++run->workers[slot].files;
-  if (!compiled) return FileFailed(Stage::Compile, compiled.Error());
+  if (!compiled) return StageFailed(Stage::Compile, compiled.Error());
   if (compiled->rejected) {
     report_.Rejected(compiled->message);
     made.rejected = compiled->message;

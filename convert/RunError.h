@@ -42,6 +42,11 @@ struct RunError {
   std::string Reason() const { return cause ? cause->Reason() : "the document could not be written"; }
 };
 
+// Ends a run in `stage` for `cause`, at `screen` when one is known.
+inline Unexpected<RunError> StageFailed(RunError::Stage stage, Error cause, std::string screen = {}) {
+  return Fail(RunError{.stage = stage, .screen = std::move(screen), .cause = std::move(cause)});
+}
+
 // The documents of a run passed their byte budget.
 struct DocumentBudget {
   uint64_t limit = 0;

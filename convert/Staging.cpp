@@ -13,10 +13,6 @@ namespace {
 namespace pf = prt::platform;
 using Stage = RunError::Stage;
 
-Unexpected<RunError> StagingFailed(Stage stage, pf::SystemError error) {
-  return Fail(RunError{.stage = stage, .cause = Error(std::move(error))});
-}
-
 const std::u16string kStaging(kStagingName);
 
 // Empties the existing staging folder, reporting each entry; false when it
@@ -50,25 +46,25 @@ bool Empty(const pf::FolderHandle& output, const OutputPaths& paths, RunReport& 
 
 Expected<StagingFolder, RunError> PrepareStaging(const pf::FolderHandle& output, std::error_code outputMissing,
                                                  const OutputPaths& paths, RunReport& report) {
-  if (!output.Valid()) return StagingFailed(Stage::Staging, {pf::Op::MakeFolder, paths.staging, outputMissing});
+  if (!output.Valid()) return StageFailed(Stage::Staging, pf::SystemError{pf::Op::MakeFolder, paths.staging, outputMissing});
   StagingFolder made;
   if (output.Exists(kStaging) && !Empty(output, paths, report)) {
     // Nothing of it may reach the final folder.
     pf::SysResult<std::u16string> aside = output.MoveAside(kStaging);
     if (!aside) {
       const pf::SystemError& error = aside.Error();
-      return StagingFailed(Stage::Staging, error.On(paths.staging, paths.output + u"/" + error.other));
+      return StageFailed(Stage::Staging, error.On(paths.staging, paths.output + u"/" + error.other));
     }
     made.aside = std::move(*aside);
   }
   if (!output.Exists(kStaging)) {
     if (const pf::SysStatus created = output.MakeFolder(kStaging); !created)
-      return StagingFailed(Stage::Staging, created.Error().On(paths.staging));
+      return StageFailed(Stage::Staging, created.Error().On(paths.staging));
   }
   // Held from before the first document is written, so that the flush
   // before the publish learns of every write-back error of the run's files.
   pf::SysResult<pf::FolderHandle> folder = output.OpenFolder(kStaging);
-  if (!folder) return StagingFailed(Stage::Write, folder.Error().On(paths.staging));
+  if (!folder) return StageFailed(Stage::Write, folder.Error().On(paths.staging));
   made.folder = std::move(*folder);
   return made;
 }
