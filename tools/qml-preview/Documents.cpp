@@ -1,7 +1,6 @@
 #include "tools/qml-preview/Documents.h"
 
 #include <fcntl.h>
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include "platform/Folders.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "tools/qml-preview/Png.h"
 
 namespace prt::preview {
 
@@ -53,37 +53,6 @@ int OpenFolderAt(int at, const std::string& name, bool follow) {
   if (fd < 0 && !follow && ::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
     errno = ELOOP;
   return fd;
-}
-
-// Empty when it cannot.
-QByteArray EncodePng(const QImage& image) {
-  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-  QByteArray bytes;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(
-      png, &bytes,
-      [](png_structp p, png_bytep data, size_t size) {
-        static_cast<QByteArray*>(png_get_io_ptr(p))
-            ->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-      },
-      nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(rgb.width()), static_cast<png_uint_32>(rgb.height()), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // Unfiltered rows at the fastest level take a quarter of the time of the
-  // library's defaults, which took half of a document's drawing time; a
-  // gradient comes out larger, a crowded screen smaller.
-  png_set_compression_level(png, 1);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-  png_write_info(png, info);
-  for (int y = 0; y < rgb.height(); ++y) png_write_row(png, rgb.constScanLine(y));
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return bytes;
 }
 
 }  // namespace
