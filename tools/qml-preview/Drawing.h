@@ -94,7 +94,7 @@ struct SheetCell {
 };
 // The contact sheet of up to `kSheetScreens` cells.
 QImage ContactSheet(const std::vector<SheetCell>& cells);
-inline constexpr size_t kSheetScreens = 400;
+inline constexpr size_t kSheetScreens = 100;
 
 // The new picture faded, with every pixel that differs from the old one (or
 // lies outside either) in magenta; `changed` counts them.
