@@ -15,7 +15,6 @@
 #include "platform/Folders.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
-#include "tools/qml-preview/Png.h"
 
 namespace prt::preview {
 
@@ -239,12 +238,6 @@ QString OutputFolder::Write(const QString& name, const QByteArray& bytes) const 
   }
   if (!error) return {};
   return QStringLiteral("cannot write '") + Display(Join(path, name)) + QStringLiteral("': ") + Reason(error);
-}
-
-QString OutputFolder::WritePng(const QString& name, const QImage& image) const {
-  const QByteArray bytes = image.isNull() ? QByteArray() : EncodePng(image);
-  if (bytes.isEmpty()) return QStringLiteral("cannot encode '") + Display(Join(path, name)) + QLatin1Char('\'');
-  return Write(name, bytes);
 }
 
 QByteArray OutputFolder::Read(const QString& name, qint64 maxBytes) const {

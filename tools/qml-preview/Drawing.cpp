@@ -28,7 +28,6 @@ namespace {
 const QColor kFrameColour(0x00, 0x50, 0xc8);
 // Larger screens are refused: a picture must stay within bounded memory.
 constexpr int kMaxSide = 4096;
-constexpr QSize kThumbSize(192, 142);
 constexpr int kCellWidth = 200;
 constexpr int kCellPictureHeight = 150;
 constexpr int kCaptionHeight = 30;
@@ -417,8 +416,6 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   step.Next(Step::Release);
   return drawn;
 }
-
-QSize ThumbnailSize(QSize picture) { return picture.scaled(kThumbSize, Qt::KeepAspectRatio); }
 
 QImage Thumbnail(const QImage& picture) {
   return picture.scaled(ThumbnailSize(picture.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

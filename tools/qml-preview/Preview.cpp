@@ -32,6 +32,14 @@ QString StandInImportFolder(const QString& programFolder) {
   return {};
 }
 
+QString WorkerProgram(const QString& programFolder) {
+  for (const QString& candidate : {programFolder + QStringLiteral("/qml-preview-worker"),
+                                   programFolder + QStringLiteral("/../libexec/prt2qml/qml-preview-worker")}) {
+    if (QFileInfo(candidate).isExecutable()) return QDir::cleanPath(QDir(candidate).absolutePath());
+  }
+  return {};
+}
+
 namespace {
 
 constexpr char kRecordName[] = ".qml-preview-record";
@@ -90,14 +98,16 @@ std::set<QString> FilesOf(const QString& document) {
 
 QByteArray Hash(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
 
-// What draws: this program and its stand-in module, by version, the
-// program's size and time and every file of the module.
-QByteArray Drawer(const QString& program) {
+// What draws: this program, the drawing program and the stand-in module,
+// by version, the programs' sizes and times and every file of the module.
+QByteArray Drawer(const Options& options) {
   QCryptographicHash hash(QCryptographicHash::Sha256);
-  const QFileInfo self(program);
-  hash.addData(QByteArray(kVersion) + ' ' + QByteArray::number(self.size()) + ' ' +
-               QByteArray::number(self.lastModified().toMSecsSinceEpoch()));
-  const QDir module(StandInImportFolder(self.absolutePath()) + QStringLiteral("/VantorelV5"));
+  hash.addData(QByteArray(kVersion));
+  for (const QString& program : {options.program, options.worker}) {
+    const QFileInfo file(program);
+    hash.addData(' ' + QByteArray::number(file.size()) + ' ' + QByteArray::number(file.lastModified().toMSecsSinceEpoch()));
+  }
+  const QDir module(options.module + QStringLiteral("/VantorelV5"));
   for (const QString& name : module.entryList(QDir::Files, QDir::Name)) {
     QFile file(module.filePath(name));
     if (file.open(QIODevice::ReadOnly)) hash.addData(name.toUtf8() + '\0' + Hash(file.readAll()));
@@ -111,7 +121,7 @@ QByteArray Drawer(const QString& program) {
 // asked of the data set is recorded beside it (Record).
 std::vector<QByteArray> Inputs(const Options& options, const std::vector<QString>& documents, const std::vector<Text>& texts,
                                const QString& project, const std::function<int(size_t)>& language) {
-  const QByteArray drawer = Drawer(options.program);
+  const QByteArray drawer = Drawer(options);
   const QByteArray common = drawer + project.toUtf8() + '\0' + (options.dataFile.empty() ? "-" : "+");
   const auto hasTemplate = std::find(documents.begin(), documents.end(), QStringLiteral("tmpl.qml"));
   const uint64_t templateText =
