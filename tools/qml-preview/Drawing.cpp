@@ -436,7 +436,7 @@ QImage ContactSheet(const std::vector<SheetCell>& cells) {
     const int x = static_cast<int>(i % columns) * kCellWidth;
     const int y = static_cast<int>(i / columns) * cellHeight;
     const QRect cell(x + 4, y + 4, kCellWidth - 8, kCellPictureHeight - 8);
-    const QImage thumb = QImage::fromData(cells[i].thumbnail, "PNG");
+    const QImage& thumb = cells[i].thumbnail;
     if (!thumb.isNull()) {
       painter.drawImage(cell.x() + (cell.width() - thumb.width()) / 2, cell.y() + (cell.height() - thumb.height()) / 2,
                         thumb);

@@ -64,7 +64,7 @@ class Renderer {
 QImage Thumbnail(const QImage& picture);
 
 struct SheetCell {
-  QByteArray thumbnail;      // PNG; empty when the document failed
+  QImage thumbnail;          // null when the document failed
   QString caption;           // two lines
 };
 // The contact sheet of up to `kSheetScreens` cells.

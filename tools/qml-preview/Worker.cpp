@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QThreadPool>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -147,6 +148,9 @@ class Worker {
       step.Next(Step::Thumbnail);
       const QImage thumb = Thumbnail(picture);
       Save(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), &thumb);
+      // Documents are handed out in order: a sheet is made soon after.
+      thumbs.erase(thumbs.begin(), thumbs.lower_bound(index - 2 * static_cast<int>(kSheetScreens)));
+      thumbs[index] = thumb;
     }
     step.Next(Step::Page);
     Save(QStringLiteral("pages/") + base + QStringLiteral(".html"), nullptr,
@@ -161,11 +165,20 @@ class Worker {
     const int first = job[QLatin1String("first")].toInt();
     std::vector<SheetCell> cells;
     for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
-      const QString base = BaseName(documents.value(first + static_cast<int>(cells.size())));
-      const bool drawn = cell[QLatin1String("drawn")].toBool();
-      cells.push_back({drawn ? output.Read(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), kThumbnailBytes)
-                             : QByteArray(),
-                       cell[QLatin1String("caption")].toString()});
+      const int index = first + static_cast<int>(cells.size());
+      QImage thumb;
+      // A thumbnail this worker made is at hand; another's, or one the last
+      // run made, is read back.
+      if (cell[QLatin1String("drawn")].toBool()) {
+        const auto made = thumbs.find(index);
+        thumb = made != thumbs.end()
+                    ? made->second
+                    : QImage::fromData(output.Read(QStringLiteral("thumbs/") + BaseName(documents.value(index)) +
+                                                       QStringLiteral(".png"),
+                                                   kThumbnailBytes),
+                                       "PNG");
+      }
+      cells.push_back({thumb, cell[QLatin1String("caption")].toString()});
     }
     const QImage sheet = ContactSheet(cells);
     Save(SheetName(static_cast<size_t>(job[QLatin1String("sheet")].toInt())), &sheet);
@@ -208,6 +221,7 @@ class Worker {
   Renderer renderer;
   QJsonArray written;
   QJsonArray facts;  // what the data set answered for the document being drawn
+  std::map<int, QImage> thumbs;  // by document, the last this worker drew
   QString fatal;
 };
 
