@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # preview-bench: times qml-preview on prt-bench's synthetic projects, against
 # another build of it (the tree before a change) in the same invocation.
-# Usage: bench/preview-bench.sh <build bin folder> <other qml-preview> [screens...]
+# Usage: bench/preview-bench.sh <build bin folder> <other qml-preview or its bin folder> [screens...]
 # For each screen count (default 400 3200): a full draw of every document
 # on one worker by both builds (order swapped every count), then with this
 # build a redraw with nothing changed and one with one control renamed,
 # each checked byte for byte (diff -r) against a full draw of the same
-# documents. Wall and processor time (all processes) from /usr/bin/time.
+# documents; the two builds' pictures compared pixel for pixel (python3).
+# Wall and processor time (all processes) from /usr/bin/time.
 set -euo pipefail
 bin=$(realpath "$1"); other=$(realpath "$2"); shift 2
+[ -d "$other" ] && other=$other/qml-preview  # the other build's bin folder
 counts=("${@:-400}")
 [ $# -gt 0 ] || counts=(400 3200)
 work=/dev/shm/preview-bench.$$
@@ -24,6 +26,35 @@ timed() {  # label, then the command; prints "label wall cpu"
 }
 same() {  # two pictures folders, the record aside
   diff -r -x .qml-preview-record "$1" "$2" >/dev/null && echo "  byte-identical: yes" || echo "  byte-identical: NO"
+}
+# Two builds' pictures folders: every picture and thumbnail the same size and
+# rows (both write rows unfiltered, so the inflated data are the rows), the
+# screens' pages the same bytes; the contact sheets and index.html aside,
+# whose layout may differ between builds.
+same_pixels() {
+  python3 - "$1" "$2" <<'PY' && echo "  pictures, thumbnails and pages the same pixels and bytes: yes" || echo "  pictures, thumbnails and pages the same pixels and bytes: NO"
+import os, struct, sys, zlib
+def rows(path):
+    data, pos, head, idat = open(path, 'rb').read(), 8, None, b''
+    while pos < len(data):
+        n, kind = struct.unpack('>I4s', data[pos:pos + 8])
+        if kind == b'IHDR': head = data[pos + 8:pos + 8 + n]
+        if kind == b'IDAT': idat += data[pos + 8:pos + 8 + n]
+        pos += 12 + n
+    return head, zlib.decompress(idat)
+a, b = sys.argv[1], sys.argv[2]
+names = {os.path.relpath(os.path.join(r, f), a) for r, _, fs in os.walk(a) for f in fs}
+other = {os.path.relpath(os.path.join(r, f), b) for r, _, fs in os.walk(b) for f in fs}
+mine = {n for n in names | other if not n.startswith(('index', '.qml-preview'))}
+bad = [n for n in sorted(mine) if n not in names or n not in other or
+       (rows(os.path.join(a, n)) != rows(os.path.join(b, n)) if n.endswith('.png')
+        else open(os.path.join(a, n), 'rb').read() != open(os.path.join(b, n), 'rb').read())]
+print(f"  {len(mine)} files compared, {len(bad)} differ {bad[:3]}")
+sys.exit(1 if bad else 0)
+PY
+}
+sizes() {  # bytes of the .png files of two folders
+  echo "  PNG bytes, after / before: $(find "$1" -name '*.png' -printf '%s\n' | awk '{s+=$1} END {print s}') / $(find "$2" -name '*.png' -printf '%s\n' | awk '{s+=$1} END {print s}')"
 }
 
 round=0
@@ -43,7 +74,8 @@ for n in "${counts[@]}"; do
     read -r wall c <"$work/last"; cpu[${names[$i]}]=$c
     echo "  per document: $(echo "scale=2; $c * 1000 / $docs" | bc) ms of processor time"
   done
-  same "$p/before" "$p/after"
+  same_pixels "$p/before" "$p/after"
+  sizes "$p/after" "$p/before"
   echo "  after / before, processor time per document: $(echo "scale=3; ${cpu[after]} / ${cpu[before]}" | bc)"
   timed "full, -j 2, after" "$bin/qml-preview" "$q" -o "$p/full" --prt "$d" -q -j 2
   read -r full _ <"$work/last"

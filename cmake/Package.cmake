@@ -1,6 +1,7 @@
 # Manual pages, documentation and the Debian package (cpack -G DEB).
-# Installed tree: bin/ the programs, share/prt2qml/qml the preview's stand-in
-# module, share/man/man1 the pages (gzipped), share/doc/prt2qml the rest.
+# Installed tree: bin/ the programs, libexec/prt2qml the preview's drawing
+# program, share/prt2qml/qml its stand-in module, share/man/man1 the pages
+# (gzipped), share/doc/prt2qml the rest.
 
 # One roff source per page; the version comes from project().
 set(prt_man_pages)

@@ -18,6 +18,7 @@
 #include "tests/support/Dataset.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
+#include "tools/qml-preview/Png.h"
 
 namespace prt {
 namespace {
@@ -84,6 +85,28 @@ class Preview : public ::testing::Test {
   static inline std::unique_ptr<test::TempDir> dir;
   static inline test::ProcessResult plain, enciphered;
 };
+
+// The PNG coder's output read back by Qt's decoder, pixel for pixel: noise
+// (no match anywhere), one colour (one symbol per code), a gradient with
+// frames, a single pixel, and rows too long to reach the row above.
+TEST(PreviewPng, ImagesComeBackPixelForPixel) {
+  uint32_t seed = 1;
+  const std::pair<QSize, int> cases[] = {{{1, 1}, 0}, {{37, 5}, 0}, {{300, 200}, 0}, {{300, 200}, 1},
+                                         {{800, 480}, 2}, {{11000, 3}, 0}, {{11000, 3}, 2}};
+  for (const auto& [size, kind] : cases) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+      for (int x = 0; x < size.width(); ++x) {
+        seed = seed * 1103515245 + 12345;
+        const QRgb frame = x % 97 < 2 || y % 41 == 0 ? qRgb(0, 0x50, 0xc8) : qRgb(255 - y / 5, 255 - y / 5, 255 - y / 5);
+        image.setPixel(x, y, kind == 0 ? (seed >> 8) | 0xff000000u : kind == 1 ? qRgb(1, 2, 3) : frame);
+      }
+    const QByteArray png = preview::EncodePng(image);
+    EXPECT_EQ(QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32), image)
+        << size.width() << "x" << size.height() << " kind " << kind;
+    EXPECT_EQ(preview::EncodePng(image), png) << "the same image, other bytes";
+  }
+}
 
 // Pictures whose pixels show the frames where the documents put them: the
 // page's own controls over its template's, the hidden one dashed, the

@@ -1,7 +1,6 @@
 #include "tools/qml-preview/Documents.h"
 
 #include <fcntl.h>
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,37 +52,6 @@ int OpenFolderAt(int at, const std::string& name, bool follow) {
   if (fd < 0 && !follow && ::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
     errno = ELOOP;
   return fd;
-}
-
-// Empty when it cannot.
-QByteArray EncodePng(const QImage& image) {
-  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-  QByteArray bytes;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(
-      png, &bytes,
-      [](png_structp p, png_bytep data, size_t size) {
-        static_cast<QByteArray*>(png_get_io_ptr(p))
-            ->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-      },
-      nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(rgb.width()), static_cast<png_uint_32>(rgb.height()), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // Unfiltered rows at the fastest level take a quarter of the time of the
-  // library's defaults, which took half of a document's drawing time; a
-  // gradient comes out larger, a crowded screen smaller.
-  png_set_compression_level(png, 1);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-  png_write_info(png, info);
-  for (int y = 0; y < rgb.height(); ++y) png_write_row(png, rgb.constScanLine(y));
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return bytes;
 }
 
 }  // namespace
@@ -270,12 +238,6 @@ QString OutputFolder::Write(const QString& name, const QByteArray& bytes) const 
   }
   if (!error) return {};
   return QStringLiteral("cannot write '") + Display(Join(path, name)) + QStringLiteral("': ") + Reason(error);
-}
-
-QString OutputFolder::WritePng(const QString& name, const QImage& image) const {
-  const QByteArray bytes = image.isNull() ? QByteArray() : EncodePng(image);
-  if (bytes.isEmpty()) return QStringLiteral("cannot encode '") + Display(Join(path, name)) + QLatin1Char('\'');
-  return Write(name, bytes);
 }
 
 QByteArray OutputFolder::Read(const QString& name, qint64 maxBytes) const {

@@ -3,7 +3,6 @@
 // in which order, of which kind, and their text (deciphered when needed);
 // and the folder every part of the preview writes into.
 #include <QByteArray>
-#include <QImage>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -82,7 +81,6 @@ class OutputFolder {
   // Whether `name` is a regular file (not a link).
   bool IsFile(const QString& name) const;
   QString Write(const QString& name, const QByteArray& bytes) const;
-  QString WritePng(const QString& name, const QImage& image) const;
   // The regular file's bytes; empty when it is anything else or larger
   // than `maxBytes`.
   QByteArray Read(const QString& name, qint64 maxBytes) const;

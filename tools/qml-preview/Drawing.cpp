@@ -28,7 +28,6 @@ namespace {
 const QColor kFrameColour(0x00, 0x50, 0xc8);
 // Larger screens are refused: a picture must stay within bounded memory.
 constexpr int kMaxSide = 4096;
-constexpr QSize kThumbSize(192, 142);
 constexpr int kCellWidth = 200;
 constexpr int kCellPictureHeight = 150;
 constexpr int kCaptionHeight = 30;
@@ -418,8 +417,6 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   return drawn;
 }
 
-QSize ThumbnailSize(QSize picture) { return picture.scaled(kThumbSize, Qt::KeepAspectRatio); }
-
 QImage Thumbnail(const QImage& picture) {
   return picture.scaled(ThumbnailSize(picture.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
@@ -439,7 +436,7 @@ QImage ContactSheet(const std::vector<SheetCell>& cells) {
     const int x = static_cast<int>(i % columns) * kCellWidth;
     const int y = static_cast<int>(i / columns) * cellHeight;
     const QRect cell(x + 4, y + 4, kCellWidth - 8, kCellPictureHeight - 8);
-    const QImage thumb = QImage::fromData(cells[i].thumbnail, "PNG");
+    const QImage& thumb = cells[i].thumbnail;
     if (!thumb.isNull()) {
       painter.drawImage(cell.x() + (cell.width() - thumb.width()) / 2, cell.y() + (cell.height() - thumb.height()) / 2,
                         thumb);

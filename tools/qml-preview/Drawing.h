@@ -1,5 +1,5 @@
 #pragma once
-// Drawing one document in a Qt Quick engine with the stand-in component
+// Drawing one document (qml-preview-worker) in a Qt Quick engine with the stand-in component
 // module, offscreen: a page over its template, labels in a colour that reads
 // on the screen's background, and the place and label of every control for
 // the gallery. Needs a QGuiApplication; one Renderer per process.
@@ -21,34 +21,10 @@
 #include "platform/Folders.h"
 #include "platform/Process.h"
 #include "tools/qml-preview/Sandbox.h"
+#include "tools/qml-preview/Screen.h"
 #include "tools/qml-preview/StandIns.h"
 
 namespace prt::preview {
-
-struct Control {
-  QRect box;      // in the picture
-  QString label;  // type code and text, as the frame shows it (maybe cut)
-  bool hidden = false;
-};
-
-// What became of one document.
-struct Screen {
-  QString document;  // file name, e.g. page16777216.qml
-  QString loaded;    // "text" or "deciphered text"; empty when not read
-  int width = 0;
-  int height = 0;
-  QString typeCode;        // of the root: page, tmpl, rppg, pops
-  QString name;            // the root's controlName
-  qint64 object = 0;       // the root's objID
-  QString language;        // which language its texts are in, for captions
-  QString title;           // a popup's title text as drawn
-  QString overTemplate;    // how the page's template was drawn, when it uses one
-  int titleFonts = 0;      // entries of a popup title's font list
-  int lastTitleFont = -1;  // the last of them with a face: the language it leaves
-  QStringList errors;      // why it has no picture
-  QStringList warnings;    // what the engine said while it was drawn
-  std::vector<Control> controls;
-};
 
 class Renderer {
  public:
@@ -84,17 +60,15 @@ class Renderer {
   std::map<std::u16string, TemplateState> templates;
 };
 
-// A small copy for the gallery and the contact sheet, and its size.
+// A small copy for the gallery and the contact sheet (ThumbnailSize).
 QImage Thumbnail(const QImage& picture);
-QSize ThumbnailSize(QSize picture);
 
 struct SheetCell {
-  QByteArray thumbnail;      // PNG; empty when the document failed
+  QImage thumbnail;          // null when the document failed
   QString caption;           // two lines
 };
 // The contact sheet of up to `kSheetScreens` cells.
 QImage ContactSheet(const std::vector<SheetCell>& cells);
-inline constexpr size_t kSheetScreens = 400;
 
 // The new picture faded, with every pixel that differs from the old one (or
 // lies outside either) in magenta; `changed` counts them.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tools/qml-preview/Documents.h"
-#include "tools/qml-preview/Drawing.h"
+#include "tools/qml-preview/Screen.h"
 
 namespace prt::preview {
 

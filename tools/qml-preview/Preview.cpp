@@ -12,6 +12,7 @@
 #include <set>
 
 #include "Version.h"
+#include "platform/ContentHash.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/Process.h"
@@ -31,20 +32,46 @@ QString StandInImportFolder(const QString& programFolder) {
   return {};
 }
 
+QString WorkerProgram(const QString& programFolder) {
+  for (const QString& candidate : {programFolder + QStringLiteral("/qml-preview-worker"),
+                                   programFolder + QStringLiteral("/../libexec/prt2qml/qml-preview-worker")}) {
+    if (QFileInfo(candidate).isExecutable()) return QDir::cleanPath(QDir(candidate).absolutePath());
+  }
+  return {};
+}
+
 namespace {
 
 constexpr char kRecordName[] = ".qml-preview-record";
 constexpr qint64 kRecordBytes = 256 << 20;  // a few hundred bytes per document
 constexpr int kRecordVersion = 1;
 
+// What the run needs of a document's text, read once: its content hash
+// (with how it was read), its root's name and whether it is a page over
+// the template.
+struct Text {
+  uint64_t hash = 0;
+  QString rootName;
+  bool overTemplate = false;
+};
+
+Text ReadText(const platform::FolderHandle& folder, const QString& document) {
+  const DocumentText text = ReadDocument(folder, document);
+  const QByteArray all = text.loaded.toUtf8() + '\0' + text.error.toUtf8() + '\0' + text.text;
+  return {platform::ContentHash::Of(std::string_view(all.constData(), static_cast<size_t>(all.size()))),
+          RootName(text.text), text.text.contains("\nuseTemplate: true\n")};
+}
+
 // Why the data set is not the one the documents were made from: the first
 // document whose screen (type and reference, then name) it does not hold.
 // Documents named otherwise claim no screen.
 QString OtherProject(DataSet& data, const std::map<QString, int>& starts, const platform::FolderHandle& folder,
-                     const std::vector<QString>& documents, const std::u16string& dataFile) {
+                     const std::vector<QString>& documents, const std::vector<Text>& texts,
+                     const std::u16string& dataFile) {
   const QString head = QStringLiteral("the data set '%1' is not the one '%2' was made from: ")
                            .arg(Display(dataFile), Display(folder.Path()));
-  for (const QString& document : documents) {
+  for (size_t i = 0; i < documents.size(); ++i) {
+    const QString& document = documents[i];
     QString code;
     qint64 reference = 0;
     if (!ScreenOfName(document, code, reference)) continue;
@@ -54,7 +81,7 @@ QString OtherProject(DataSet& data, const std::map<QString, int>& starts, const 
              QStringLiteral("it holds no %1 (%2)")
                  .arg(KindName(code) + (reference > 0 ? QLatin1Char(' ') + QString::number(reference) : QString()),
                       document);
-    const QString here = RootName(ReadDocument(folder, document).text);
+    const QString& here = texts[i].rootName;
     const QString there = reference > 0 ? data.ObjectText(static_cast<uint32_t>(reference), start->second) : QString();
     if (!here.isEmpty() && !there.isEmpty() && here != there)
       return head + QStringLiteral("%1 is “%2” there, “%3” here").arg(document, there, here);
@@ -71,14 +98,16 @@ std::set<QString> FilesOf(const QString& document) {
 
 QByteArray Hash(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
 
-// What draws: this program and its stand-in module, by version, the
-// program's size and time and every file of the module.
-QByteArray Drawer(const QString& program) {
+// What draws: this program, the drawing program and the stand-in module,
+// by version, the programs' sizes and times and every file of the module.
+QByteArray Drawer(const Options& options) {
   QCryptographicHash hash(QCryptographicHash::Sha256);
-  const QFileInfo self(program);
-  hash.addData(QByteArray(kVersion) + ' ' + QByteArray::number(self.size()) + ' ' +
-               QByteArray::number(self.lastModified().toMSecsSinceEpoch()));
-  const QDir module(StandInImportFolder(self.absolutePath()) + QStringLiteral("/VantorelV5"));
+  hash.addData(QByteArray(kVersion));
+  for (const QString& program : {options.program, options.worker}) {
+    const QFileInfo file(program);
+    hash.addData(' ' + QByteArray::number(file.size()) + ' ' + QByteArray::number(file.lastModified().toMSecsSinceEpoch()));
+  }
+  const QDir module(options.module + QStringLiteral("/VantorelV5"));
   for (const QString& name : module.entryList(QDir::Files, QDir::Name)) {
     QFile file(module.filePath(name));
     if (file.open(QIODevice::ReadOnly)) hash.addData(name.toUtf8() + '\0' + Hash(file.readAll()));
@@ -90,28 +119,23 @@ QByteArray Drawer(const QString& program) {
 // read, the template's for a page over it, its start language, the
 // project's name and its neighbours (the page's title and links). What it
 // asked of the data set is recorded beside it (Record).
-std::vector<QByteArray> Inputs(const Options& options, const platform::FolderHandle& folder,
-                               const std::vector<QString>& documents, const QString& project,
-                               const std::function<int(size_t)>& language) {
-  const QByteArray drawer = Drawer(options.program);
+std::vector<QByteArray> Inputs(const Options& options, const std::vector<QString>& documents, const std::vector<Text>& texts,
+                               const QString& project, const std::function<int(size_t)>& language) {
+  const QByteArray drawer = Drawer(options);
   const QByteArray common = drawer + project.toUtf8() + '\0' + (options.dataFile.empty() ? "-" : "+");
-  const bool hasTemplate = std::find(documents.begin(), documents.end(), QStringLiteral("tmpl.qml")) != documents.end();
-  QByteArray templateText = "-";
-  if (hasTemplate) {
-    const DocumentText text = ReadDocument(folder, QStringLiteral("tmpl.qml"));
-    templateText = Hash(text.loaded.toUtf8() + '\0' + text.text + text.error.toUtf8());
-  }
+  const auto hasTemplate = std::find(documents.begin(), documents.end(), QStringLiteral("tmpl.qml"));
+  const uint64_t templateText =
+      hasTemplate == documents.end() ? 0 : texts[static_cast<size_t>(hasTemplate - documents.begin())].hash;
   std::vector<QByteArray> inputs;
   for (size_t i = 0; i < documents.size(); ++i) {
-    const DocumentText text = ReadDocument(folder, documents[i]);
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(common);
     for (const QString& name : {documents[i], i > 0 ? documents[i - 1] : QString(),
-                                i + 1 < documents.size() ? documents[i + 1] : QString(), text.loaded, text.error})
+                                i + 1 < documents.size() ? documents[i + 1] : QString()})
       hash.addData(name.toUtf8() + '\0');
     hash.addData(QByteArray::number(language(i)) + '\0');
-    hash.addData(Hash(text.text));
-    if (text.text.contains("\nuseTemplate: true\n")) hash.addData(templateText);
+    hash.addData(QByteArray::number(texts[i].hash) + '\0');
+    if (texts[i].overTemplate) hash.addData(QByteArray::number(templateText));
     inputs.push_back(hash.result());
   }
   return inputs;
@@ -181,6 +205,8 @@ Outcome PreviewFolder(const Options& options) {
   if (outcome.Failed(OpenDocuments(qmls, folder)) || outcome.Failed(ListDocuments(folder, documents))) return outcome;
   bool nested = false;
   if (documents.empty() && outcome.Failed(NoDocuments(qmls, nested))) return outcome;
+  std::vector<Text> texts;
+  for (const QString& document : documents) texts.push_back(ReadText(folder, document));
   QString project = Display(qmls);
   std::map<QString, int> starts;  // each document's language, known with the data set
   std::optional<DataSet> data;
@@ -193,7 +219,7 @@ Outcome PreviewFolder(const Options& options) {
     data.emplace(std::move(*opened));
     project = data->ProjectName();
     starts = data->StartLanguages();
-    if (outcome.Failed(OtherProject(*data, starts, folder, documents, options.dataFile))) return outcome;
+    if (outcome.Failed(OtherProject(*data, starts, folder, documents, texts, options.dataFile))) return outcome;
   }
   OutputFolder out;
   if (outcome.Failed(out.Open(options.output, options.outputNamed, {"thumbs", "pages"}))) return outcome;
@@ -211,7 +237,7 @@ Outcome PreviewFolder(const Options& options) {
     const auto start = starts.find(documents[i]);
     return start == starts.end() ? -1 : start->second;
   };
-  const std::vector<QByteArray> inputs = Inputs(options, folder, documents, project, language);
+  const std::vector<QByteArray> inputs = Inputs(options, documents, texts, project, language);
   Record record;
   if (!options.full && !platform::SwitchedOff("QML_PREVIEW_REUSE")) record.Read(out);
   outcome.screens.resize(documents.size());

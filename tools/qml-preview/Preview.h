@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/qml-preview/Drawing.h"
+#include "tools/qml-preview/Screen.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
 
 namespace prt::preview {
@@ -17,10 +17,16 @@ namespace prt::preview {
 // program (qml/, in the build tree) or in the package's data folder
 // (../share/prt2qml/qml). Empty when neither holds it.
 QString StandInImportFolder(const QString& programFolder);
+// Where the drawing program qml-preview-worker lies: beside the program
+// (the build tree) or in the package's folder of helper programs
+// (../libexec/prt2qml). Empty when neither holds it.
+QString WorkerProgram(const QString& programFolder);
 
 // What the command line asked for, and how to do it.
 struct Options : Request {
-  QString program;  // this program, started as the workers
+  QString program;  // this program
+  QString worker;   // the drawing program, started as the workers
+  QString module;   // the stand-in module's import folder
   // --diff of data files: each one's data set, its documents converted
   // into a private folder (empty for a qmls folder)
   std::u16string dataFiles[2];

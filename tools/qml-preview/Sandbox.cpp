@@ -16,6 +16,8 @@
 #include <new>
 #include <utility>
 
+#include "tools/qml-preview/Workers.h"
+
 namespace prt::preview {
 
 namespace {

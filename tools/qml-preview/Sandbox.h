@@ -47,16 +47,7 @@ class NoNetwork : public QQmlNetworkAccessManagerFactory {
   UrlGuard& guard;
 };
 
-// The memory a drawing process may write to, as RLIMIT_DATA counts it
-// (heap, anonymous and private writable mappings: the engine's JS heap and
-// stack, pictures, thread stacks), not the address space it only reserves.
-// The largest document the converter can write (4096x4096, a thousand
-// controls) takes a third of it.
-inline constexpr uint64_t kWorkerMemoryBytes = uint64_t{1} << 30;
-// The status a drawing process ends with when it ran out of that memory.
-inline constexpr int kOutOfMemoryStatus = 86;
-
-// Sets the limit on this process, and has it end with kOutOfMemoryStatus
+// Sets the limit (kWorkerMemoryBytes) on this process, and has it end with kOutOfMemoryStatus
 // when an allocation fails: on std::bad_alloc, and on a crash right after a
 // failed allocation (errno ENOMEM) or with its memory at the limit, as C
 // code that does not check what malloc answers crashes.

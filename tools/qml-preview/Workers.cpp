@@ -3,15 +3,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
-#include <QThreadPool>
-#include <iostream>
 #include <vector>
 
 #include "platform/Text.h"
-#include "tools/qml-preview/DataSet.h"
 #include "tools/qml-preview/Documents.h"
-#include "tools/qml-preview/Gallery.h"
-#include "tools/qml-preview/Profile.h"
 
 namespace prt::preview {
 
@@ -21,10 +16,10 @@ namespace {
 constexpr size_t kJobsAhead = 2;
 // A document that takes longer is given up (its worker is stopped).
 constexpr int kJobSeconds = 120;
-// Larger files in thumbs/ are not the preview's thumbnails.
-constexpr qint64 kThumbnailBytes = 4 << 20;
-
-QByteArray Line(const QJsonObject& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n'; }
+// Two 64 MiB: what a worker's heap takes from the system directly, and
+// what it may hold free before it gives any back.
+constexpr char kHeapTunables[] =
+    "glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=67108864:glibc.malloc.trim_threshold=67108864";
 
 // The fields of a screen that travel back from the worker, by their keys
 // (the document travels as a path, the controls not at all).
@@ -36,192 +31,10 @@ constexpr std::pair<const char*, int Screen::*> kNumberFields[] = {{"width", &Sc
 constexpr std::pair<const char*, QStringList Screen::*> kListFields[] = {{"errors", &Screen::errors},
                                                                          {"warnings", &Screen::warnings}};
 
-QStringList FoldersOf(const QJsonObject& setup) {
-  QStringList folders;
-  for (const QJsonValue& folder : setup[QLatin1String("folders")].toArray())
-    folders << QString::fromStdU16String(FromWire(folder));
-  return folders;
-}
-
-// One worker process's state: the set-up, the engine and the data sets
-// (one per folder, where given).
-class Worker {
- public:
-  Worker(const QJsonObject& setup, const QString& importFolder)
-      : setup(setup), renderer(importFolder, FoldersOf(setup)) {
-    for (const QJsonValue& name : setup[QLatin1String("documents")].toArray())
-      documents << QString::fromStdU16String(FromWire(name));
-    project = setup[QLatin1String("project")].toString();
-  }
-
-  // The first answer: ready, or why this worker cannot draw.
-  QJsonObject Start() {
-    for (const QString& folder : FoldersOf(setup))
-      if (const QString problem = OpenDocuments(folder.toStdU16String(), folders.emplace_back()); !problem.isEmpty())
-        return {{"fatal", problem}};
-    const std::u16string out = FromWire(setup[QLatin1String("output")]);
-    const bool follow = setup[QLatin1String("follow")].toBool();
-    if (const QString problem = setup[QLatin1String("diff")].toBool() ? output.Open(out, follow, {})
-                                                                      : output.Open(out, follow, {"thumbs", "pages"});
-        !problem.isEmpty())
-      return {{"fatal", problem}};
-    const QJsonArray dataFiles = setup[QLatin1String("data")].toArray();
-    for (qsizetype side = 0; side < std::min<qsizetype>(2, dataFiles.size()); ++side) {
-      const std::u16string dataFile = FromWire(dataFiles[side]);
-      if (dataFile.empty()) continue;
-      auto opened = DataSet::Open(dataFile);
-      if (!opened) return {{"fatal", opened.Error()}};
-      sets[side].emplace(std::move(*opened));
-      renderer.SetTexts([this](uint32_t text, int language) -> std::optional<QString> {
-        const QJsonValue answer = data ? Ask({"text", qint64(text), language}) : QJsonValue();
-        return answer.isString() ? std::optional(answer.toString()) : std::nullopt;
-      });
-    }
-    if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
-      return {{"fatal", QStringLiteral("the QML runtime modules cannot be loaded (scripts/ensure-deps.sh installs "
-                                       "them): ") +
-                            missing},
-              {"modules", true}};
-    return {{"ready", true}};
-  }
-
-  QJsonObject Answer(const QJsonObject& job) {
-    written = QJsonArray();
-    fatal.clear();
-    QJsonObject answer;
-    if (job.contains(QLatin1String("draw")))
-      answer = DrawJob(job);
-    else if (job.contains(QLatin1String("sheet")))
-      answer = SheetJob(job);
-    else
-      answer = DiffJob(job);
-    if (!fatal.isEmpty()) return {{"fatal", fatal}};
-    answer[QLatin1String("written")] = written;
-    return answer;
-  }
-
- private:
-  // Asks the data set (DataSet::Answer), noting question and answer among
-  // the document's facts.
-  QJsonValue Ask(QJsonArray question) {
-    const QJsonValue answer = data->Answer(question);
-    question.append(answer);
-    facts.append(question);
-    return answer;
-  }
-
-  // Writes a file of the output folder, noting it; the first failure ends the run.
-  void Save(const QString& name, const QImage* image, const QByteArray& bytes = {}) {
-    if (!fatal.isEmpty()) return;
-    fatal = image ? output.WritePng(name, *image) : output.Write(name, bytes);
-    if (fatal.isEmpty()) written.append(ToWire(name.toStdU16String()));
-  }
-
-  // Which language the texts are in: where the document starts, and for a
-  // popup whose title lists fonts, the language the list leaves for the
-  // controls after it (the last it could select). Without a data set the
-  // list still tells which of its languages that is.
-  QString Language(const Screen& screen, int start) {
-    const int after = screen.lastTitleFont;
-    if (!data && screen.titleFonts == 1 && after == 0) return QStringLiteral("the project's one language");
-    QString text = start >= 0 && data ? QStringLiteral("language ") + Ask({"language", start}).toString()
-                                      : QStringLiteral("language not known");
-    if (after < 0 || after == start) return text;
-    return text + QStringLiteral(", controls after the title in ") +
-           (data ? Ask({"language", after}).toString()
-                 : QStringLiteral("the title's last language (%1 of %2)")
-                       .arg(QString::number(after + 1), QString::number(screen.titleFonts)));
-  }
-
-  // Draws the document of the folder `side` starting in language `start`
-  // (-1: not known), with that folder's data set.
-  QImage Draw(int side, Screen& screen, int start) {
-    data = sets[side] ? &*sets[side] : nullptr;
-    facts = QJsonArray();
-    QImage picture = renderer.Draw(folders[side], screen, std::max(start, 0));
-    if (screen.name.isEmpty() && data && screen.errors.isEmpty())
-      screen.name = Ask({"object", screen.object, std::max(start, 0)}).toString();
-    screen.language = Language(screen, start);
-    return picture;
-  }
-
-  QJsonObject DrawJob(const QJsonObject& job) {
-    const int index = job[QLatin1String("draw")].toInt();
-    Screen screen;
-    screen.document = documents.value(index);
-    const QImage picture = Draw(0, screen, job[QLatin1String("language")].toInt(-1));
-    const QString base = BaseName(screen.document);
-    Timed step(Step::Png);
-    if (screen.errors.isEmpty()) {
-      Save(base + QStringLiteral(".png"), &picture);
-      step.Next(Step::Thumbnail);
-      const QImage thumb = Thumbnail(picture);
-      Save(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), &thumb);
-    }
-    step.Next(Step::Page);
-    Save(QStringLiteral("pages/") + base + QStringLiteral(".html"), nullptr,
-         ScreenPage(screen, project, documents.value(index - 1), documents.value(index + 1)).toUtf8());
-    QJsonObject answer = ScreenToJson(screen);
-    answer[QLatin1String("facts")] = facts;
-    return answer;
-  }
-
-  QJsonObject SheetJob(const QJsonObject& job) {
-    Timed step(Step::Sheet);
-    const int first = job[QLatin1String("first")].toInt();
-    std::vector<SheetCell> cells;
-    for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
-      const QString base = BaseName(documents.value(first + static_cast<int>(cells.size())));
-      const bool drawn = cell[QLatin1String("drawn")].toBool();
-      cells.push_back({drawn ? output.Read(QStringLiteral("thumbs/") + base + QStringLiteral(".png"), kThumbnailBytes)
-                             : QByteArray(),
-                       cell[QLatin1String("caption")].toString()});
-    }
-    const QImage sheet = ContactSheet(cells);
-    Save(SheetName(static_cast<size_t>(job[QLatin1String("sheet")].toInt())), &sheet);
-    return {};
-  }
-
-  QJsonObject DiffJob(const QJsonObject& job) {
-    const QString base = QString::fromStdU16String(FromWire(job[QLatin1String("base")]));
-    QJsonObject answer;
-    Screen screens[2];
-    QImage pictures[2];
-    const char* sides[2] = {"old", "new"};
-    for (int side = 0; side < 2; ++side) {
-      const int document = job[QLatin1String(sides[side])].toInt(-1);
-      if (document < 0) continue;
-      screens[side].document = documents.value(document);
-      pictures[side] =
-          Draw(side, screens[side], job[QLatin1String(side == 0 ? "oldLanguage" : "newLanguage")].toInt(-1));
-      answer[QLatin1String(sides[side])] = ScreenToJson(screens[side]);
-    }
-    qint64 changed = -1;
-    QImage highlight;
-    if (!pictures[0].isNull() && !pictures[1].isNull()) highlight = Highlight(pictures[0], pictures[1], changed);
-    answer[QLatin1String("changed")] = changed;
-    if (changed == 0 && !job[QLatin1String("keep")].toBool()) return answer;
-    for (int side = 0; side < 2; ++side)
-      if (!pictures[side].isNull())
-        Save(base + QLatin1Char('-') + QLatin1String(sides[side]) + QStringLiteral(".png"), &pictures[side]);
-    if (!highlight.isNull()) Save(base + QStringLiteral("-diff.png"), &highlight);
-    return answer;
-  }
-
-  QJsonObject setup;
-  std::vector<platform::FolderHandle> folders;
-  QStringList documents;
-  OutputFolder output;
-  QString project;
-  std::optional<DataSet> sets[2];
-  DataSet* data = nullptr;  // that of the folder being drawn
-  Renderer renderer;
-  QJsonArray written;
-  QJsonArray facts;  // what the data set answered for the document being drawn
-  QString fatal;
-};
 
 }  // namespace
+
+QByteArray JsonLine(const QJsonObject& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n'; }
 
 QJsonObject ScreenToJson(const Screen& screen) {
   QJsonObject json{{"document", ToWire(screen.document.toStdU16String())}, {"object", screen.object}};
@@ -241,44 +54,21 @@ Screen ScreenFromJson(const QJsonObject& json) {
   return screen;
 }
 
-int RunWorker(const QString& importFolder) {
-  // A worker is one of -j processes: Qt's helper threads (picture
-  // conversions) would only add stacks under its memory limit.
-  QThreadPool::globalInstance()->setMaxThreadCount(1);
-  std::string line;
-  if (!std::getline(std::cin, line)) return 1;
-  std::optional<Timed> starting(std::in_place, Step::Start);
-  Worker worker(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object(), importFolder);
-  const QJsonObject start = worker.Start();
-  std::cout << Line(start).constData() << std::flush;
-  if (start.contains(QLatin1String("fatal"))) return 1;
-  starting.reset();
-  int jobs = 0;
-  while (std::getline(std::cin, line)) {
-    ++jobs;
-    const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-    QJsonObject answer = worker.Answer(job);
-    std::cout << Line(answer).constData() << std::flush;
-    if (answer.contains(QLatin1String("fatal"))) return 1;
-  }
-  Profile::Of().Print(jobs);
-  return 0;
-}
-
 WorkerPool::WorkerPool(const Options& options, const std::vector<QString>& documents, const QString& project,
                        OnAnswer onAnswer)
-    : program(options.program), workerCount(options.workers), onAnswer(std::move(onAnswer)) {
+    : program(options.worker), workerCount(options.workers), onAnswer(std::move(onAnswer)) {
   QJsonArray folders, names;
   for (const std::u16string& folder : options.folders) folders.append(ToWire(folder));
   for (const QString& document : documents) names.append(ToWire(document.toStdU16String()));
-  setup = Line({{"folders", folders},
+  setup = JsonLine({{"folders", folders},
                 {"documents", names},
                 {"output", ToWire(options.output)},
                 {"follow", options.outputNamed},
                 {"diff", options.diff},
                 {"data", options.diff ? QJsonArray{ToWire(options.dataFiles[0]), ToWire(options.dataFiles[1])}
                                       : QJsonArray{ToWire(options.dataFile)}},
-                {"project", project}});
+                {"project", project},
+                {"module", ToWire(options.module.toStdU16String())}});
 }
 
 WorkerPool::~WorkerPool() {
@@ -325,6 +115,12 @@ void WorkerPool::Start(Process& worker) {
   QProcess& process = *worker.process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QML_PREVIEW_WORKER"), QStringLiteral("1"));
+  // Every picture needs megabytes, and first touching a small page is dear
+  // on virtual machines (a sixth of a worker's time): its heap keeps what it
+  // frees for the next picture and asks for huge pages.
+  const QString tunables = environment.value(QStringLiteral("GLIBC_TUNABLES"));
+  environment.insert(QStringLiteral("GLIBC_TUNABLES"),
+                     (tunables.isEmpty() ? QString() : tunables + QLatin1Char(':')) + QLatin1String(kHeapTunables));
   process.setProcessEnvironment(environment);
   process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [this, &worker] { Read(worker); });
@@ -343,7 +139,7 @@ void WorkerPool::Feed() {
            worker->inFlight.size() < kJobsAhead && !queue.empty()) {
       worker->inFlight.push_back(queue.front());
       queue.pop_front();
-      worker->process->write(Line(worker->inFlight.back()));
+      worker->process->write(JsonLine(worker->inFlight.back()));
     }
     if (!worker->inFlight.empty() && !worker->clock.isActive()) worker->clock.start();
   }

@@ -1,5 +1,5 @@
 #pragma once
-// Drawing on every core: the program starts copies of itself as worker
+// Drawing on every core: qml-preview starts qml-preview-worker as worker
 // processes (one Qt Quick engine each), hands each the set-up once and then
 // one job at a time, and reads one answer line per job. Jobs and answers are
 // JSON lines; paths travel as the file system's bytes in hex.
@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/qml-preview/Drawing.h"
 #include "tools/qml-preview/Preview.h"
+#include "tools/qml-preview/Screen.h"
 
 namespace prt::preview {
 
@@ -30,9 +30,21 @@ namespace prt::preview {
 QJsonObject ScreenToJson(const Screen& screen);
 Screen ScreenFromJson(const QJsonObject& json);
 
-// The worker: reads the set-up and the jobs on standard input, answers on
-// standard output. Answers the exit status.
-int RunWorker(const QString& importFolder);
+// A job or an answer as it travels: one line of JSON.
+QByteArray JsonLine(const QJsonObject& json);
+
+// The memory a drawing process may write to, as RLIMIT_DATA counts it
+// (heap, anonymous and private writable mappings: the engine's JS heap and
+// stack, pictures, thread stacks), not the address space it only reserves.
+// The largest document the converter can write (4096x4096, a thousand
+// controls) takes a third of it.
+inline constexpr uint64_t kWorkerMemoryBytes = uint64_t{1} << 30;
+// The status a drawing process ends with when it ran out of that memory.
+inline constexpr int kOutOfMemoryStatus = 86;
+
+// The worker (qml-preview-worker): reads the set-up and the jobs on
+// standard input, answers on standard output. Answers the exit status.
+int RunWorker();
 
 class WorkerPool {
  public:

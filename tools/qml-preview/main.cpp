@@ -1,11 +1,8 @@
 // qml-preview: pictures of the documents prt2qml generated, drawn by real Qt
-// Quick engines offscreen with a stand-in of the runtime's component module,
+// Quick engines offscreen (qml-preview-worker) with a stand-in of the runtime's component module,
 // and the visual diff of two versions.
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QQuickWindow>
-#include <QSGRendererInterface>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -20,8 +17,6 @@
 #include "tools/options/CommandLine.h"
 #include "tools/qml-preview/Preview.h"
 #include "tools/qml-preview/PreviewCommandLine.h"
-#include "tools/qml-preview/Sandbox.h"
-#include "tools/qml-preview/Workers.h"
 
 namespace {
 
@@ -38,35 +33,26 @@ void ForwardQtMessage(QtMsgType type, const QMessageLogContext&, const QString& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Offscreen unless a platform is chosen; the software renderer draws the
-  // same pixels on every machine. The engine's disk cache is neither read
-  // nor written.
+  // The workers draw offscreen unless a platform is chosen, and neither
+  // read nor write the engine's disk cache (WorkerMain.cpp).
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("QML_DISABLE_DISK_CACHE", "1", 1);
   qInstallMessageHandler(ForwardQtMessage);
   int qtArgc = 1;
-  // A worker this program started (Workers.h).
-  if (argc == 2 && std::strcmp(argv[1], "--worker") == 0 && std::getenv("QML_PREVIEW_WORKER") != nullptr) {
-    prt::platform::PrepareProcess();
-    prt::preview::LimitWorkerMemory();
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    QGuiApplication application(qtArgc, argv);
-    const int status =
-        prt::preview::RunWorker(prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()));
-    // Every file is written and every answer sent: taking the engine apart
-    // would only keep the run waiting.
-    std::_Exit(status);
-  }
-
   const auto request = prt::preview::ParseCommandLine(argc, argv);
   if (!request) return request.Error();
   QCoreApplication application(qtArgc, argv);
   // --diff answers like diff: 1 means the folders differ, 2 any trouble.
   const int refused = request->diff ? prt::options::kUsage : prt::options::kRefused;
-  prt::preview::Options options{*request, QCoreApplication::applicationFilePath()};
-  if (prt::preview::StandInImportFolder(QCoreApplication::applicationDirPath()).isEmpty()) {
-    std::cerr << "qml-preview: the stand-in module VantorelV5 is not beside the program ("
-              << Text(QCoreApplication::applicationDirPath()) << "/qml)\n";
+  const QString folder = QCoreApplication::applicationDirPath();
+  prt::preview::Options options{*request, QCoreApplication::applicationFilePath(),
+                                prt::preview::WorkerProgram(folder), prt::preview::StandInImportFolder(folder)};
+  if (options.module.isEmpty() || options.worker.isEmpty()) {
+    std::cerr << "qml-preview: "
+              << (options.module.isEmpty() ? "the stand-in module VantorelV5 is not beside the program (" + Text(folder) +
+                                                 "/qml)\n"
+                                           : "the drawing program qml-preview-worker is not beside the program (" +
+                                                 Text(folder) + ")\n");
     return request->diff ? refused : prt::options::kIncomplete;
   }
   const bool quiet = request->quiet;

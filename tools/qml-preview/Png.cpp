@@ -1,0 +1,346 @@
+#include "tools/qml-preview/Png.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace prt::preview {
+
+namespace {
+
+constexpr size_t kMinMatch = 3;
+constexpr size_t kMaxMatch = 258;
+constexpr size_t kWindow = 32768;
+constexpr int kHashBits = 15;
+constexpr int kLiteralCodes = 286;  // literals, end of block, lengths
+constexpr int kDistanceCodes = 30;
+constexpr int kEndOfBlock = 256;
+
+// Deflate's length and distance codes: where each starts and its extra bits.
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t kDistanceBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                        193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// The order in which the code lengths' own code lengths are sent.
+constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// The code of each length (3..258) and distance (1..32768), looked up:
+// distances past 256 by their value over 128, as deflate's codes are
+// that coarse there.
+struct CodeTables {
+  uint8_t length[kMaxMatch + 1] = {};
+  uint8_t nearDistance[257] = {};
+  uint8_t farDistance[257] = {};
+  constexpr CodeTables() {
+    for (int code = 0; code < 29; ++code)
+      for (size_t l = kLengthBase[code]; l <= kMaxMatch && (code == 28 || l < kLengthBase[code + 1]); ++l)
+        length[l] = static_cast<uint8_t>(code);
+    length[kMaxMatch] = 28;
+    for (int code = 0; code < 30; ++code) {
+      const size_t end = code == 29 ? kWindow + 1 : kDistanceBase[code + 1];
+      for (size_t d = kDistanceBase[code]; d < end; ++d) {
+        if (d <= 256) nearDistance[d] = static_cast<uint8_t>(code);
+        else farDistance[(d - 1) >> 7] = static_cast<uint8_t>(code);
+      }
+    }
+  }
+};
+constexpr CodeTables kCodes;
+
+int LengthCode(size_t length) { return kCodes.length[length]; }
+int DistanceCode(size_t distance) {
+  return distance <= 256 ? kCodes.nearDistance[distance] : kCodes.farDistance[(distance - 1) >> 7];
+}
+
+// How many bytes from `a` on equal those from `b` on, up to `max`.
+size_t Common(const uint8_t* a, const uint8_t* b, size_t max) {
+  size_t n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; n + 8 <= max; n += 8) {
+      uint64_t x = 0, y = 0;
+      std::memcpy(&x, a + n, 8);
+      std::memcpy(&y, b + n, 8);
+      if (x != y) return n + static_cast<size_t>(std::countr_zero(x ^ y) >> 3);
+    }
+  }
+  while (n < max && a[n] == b[n]) ++n;
+  return n;
+}
+
+// A token is a literal byte (below 256) or a match, length << 16 | distance.
+void Tokenize(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uint32_t>& tokens) {
+  static thread_local std::vector<uint32_t> table;  // position + 1 of a four-byte prefix
+  table.assign(size_t{1} << kHashBits, 0);
+  tokens.clear();
+  const bool above = rowBytes <= kWindow;
+  size_t i = 0;
+  while (i < size) {
+    const size_t max = std::min(kMaxMatch, size - i);
+    size_t best = 0, distance = 0;
+    if (above && i >= rowBytes) {
+      best = Common(data + i, data + i - rowBytes, max);
+      distance = rowBytes;
+    }
+    if (best < max && i >= 3) {  // the pixel before
+      if (const size_t length = Common(data + i, data + i - 3, max); length > best) {
+        best = length;
+        distance = 3;
+      }
+    }
+    if (best < 4 && i + 4 <= size) {
+      uint32_t prefix = 0;
+      std::memcpy(&prefix, data + i, 4);
+      uint32_t& slot = table[(prefix * 2654435761u) >> (32 - kHashBits)];
+      const size_t earlier = slot;
+      slot = static_cast<uint32_t>(i + 1);
+      if (earlier != 0 && i + 1 - earlier <= kWindow) {
+        const size_t back = i + 1 - earlier;
+        if (const size_t length = Common(data + i, data + i - back, max); length > best) {
+          best = length;
+          distance = back;
+        }
+      }
+    }
+    if (best >= kMinMatch) {
+      tokens.push_back(static_cast<uint32_t>(best << 16 | distance));
+      i += best;
+    } else {
+      tokens.push_back(data[i++]);
+    }
+  }
+}
+
+// Code lengths of at most `limit` bits for the counts, forming a complete
+// code (at least two symbols get one); counts are halved until it fits.
+void CodeLengths(std::vector<uint32_t> counts, int limit, std::vector<uint8_t>& lengths) {
+  auto used = std::count_if(counts.begin(), counts.end(), [](uint32_t c) { return c > 0; });
+  for (size_t s = 0; used < 2 && s < counts.size(); ++s)
+    if (counts[s] == 0) {
+      counts[s] = 1;
+      ++used;
+    }
+  lengths.assign(counts.size(), 0);
+  struct Node {
+    uint64_t weight;
+    int parent;
+  };
+  for (;;) {
+    std::vector<int> leaves;
+    for (size_t s = 0; s < counts.size(); ++s)
+      if (counts[s] > 0) leaves.push_back(static_cast<int>(s));
+    std::stable_sort(leaves.begin(), leaves.end(), [&](int a, int b) { return counts[a] < counts[b]; });
+    // Leaves first, then the inner nodes in the order they are made, which
+    // is by weight: two queues give the two lightest every time.
+    std::vector<Node> nodes;
+    for (int s : leaves) nodes.push_back({counts[s], -1});
+    size_t leaf = 0, inner = leaves.size();
+    auto lightest = [&]() {
+      if (leaf < leaves.size() && (inner >= nodes.size() || nodes[leaf].weight <= nodes[inner].weight)) return leaf++;
+      return inner++;
+    };
+    while (nodes.size() < 2 * leaves.size() - 1) {
+      const size_t a = lightest(), b = lightest();
+      nodes[a].parent = nodes[b].parent = static_cast<int>(nodes.size());
+      nodes.push_back({nodes[a].weight + nodes[b].weight, -1});
+    }
+    std::vector<int> depth(nodes.size(), 0);
+    for (size_t n = nodes.size() - 1; n-- > 0;) depth[n] = depth[static_cast<size_t>(nodes[n].parent)] + 1;
+    if (*std::max_element(depth.begin(), depth.begin() + static_cast<long>(leaves.size())) <= limit) {
+      for (size_t l = 0; l < leaves.size(); ++l) lengths[static_cast<size_t>(leaves[l])] = static_cast<uint8_t>(depth[l]);
+      return;
+    }
+    for (uint32_t& c : counts)
+      if (c > 0) c = (c + 1) / 2;
+  }
+}
+
+// The canonical codes of the lengths, bit-reversed, as deflate sends them
+// (least significant bit first).
+std::vector<uint16_t> Codes(const std::vector<uint8_t>& lengths) {
+  std::array<uint16_t, 16> count{}, next{};
+  for (uint8_t l : lengths) ++count[l];
+  count[0] = 0;
+  for (int bits = 1; bits < 16; ++bits) next[bits] = static_cast<uint16_t>((next[bits - 1] + count[bits - 1]) << 1);
+  std::vector<uint16_t> codes(lengths.size(), 0);
+  for (size_t s = 0; s < lengths.size(); ++s) {
+    const int l = lengths[s];
+    if (l == 0) continue;
+    const uint16_t code = next[l]++;
+    uint16_t reversed = 0;
+    for (int b = 0; b < l; ++b) reversed = static_cast<uint16_t>(reversed | (((code >> b) & 1) << (l - 1 - b)));
+    codes[s] = reversed;
+  }
+  return codes;
+}
+
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<uint8_t>& out) : out(out) {}
+  void Put(uint32_t value, int bits) {
+    buffer |= static_cast<uint64_t>(value) << count;
+    count += bits;
+    if (count >= 32) {
+      const uint8_t word[4] = {static_cast<uint8_t>(buffer), static_cast<uint8_t>(buffer >> 8),
+                               static_cast<uint8_t>(buffer >> 16), static_cast<uint8_t>(buffer >> 24)};
+      out.insert(out.end(), word, word + 4);
+      buffer >>= 32;
+      count -= 32;
+    }
+  }
+  void Flush() {
+    for (; count > 0; count -= 8, buffer >>= 8) out.push_back(static_cast<uint8_t>(buffer));
+    count = 0;
+  }
+
+ private:
+  std::vector<uint8_t>& out;
+  uint64_t buffer = 0;
+  int count = 0;
+};
+
+// One final block with dynamic codes for the tokens.
+void Deflate(const std::vector<uint32_t>& tokens, std::vector<uint8_t>& out) {
+  std::vector<uint32_t> literalCounts(kLiteralCodes, 0), distanceCounts(kDistanceCodes, 0);
+  for (uint32_t token : tokens) {
+    if (token < 256) {
+      ++literalCounts[token];
+    } else {
+      ++literalCounts[static_cast<size_t>(257 + LengthCode(token >> 16))];
+      ++distanceCounts[static_cast<size_t>(DistanceCode(token & 0xffff))];
+    }
+  }
+  literalCounts[kEndOfBlock] = 1;
+  std::vector<uint8_t> literalLengths, distanceLengths;
+  CodeLengths(literalCounts, 15, literalLengths);
+  CodeLengths(distanceCounts, 15, distanceLengths);
+  size_t literals = kLiteralCodes, distances = kDistanceCodes;
+  while (literals > 257 && literalLengths[literals - 1] == 0) --literals;
+  while (distances > 1 && distanceLengths[distances - 1] == 0) --distances;
+
+  // Both code lengths lists as one, run-length coded: 16 repeats the last
+  // 3-6 times, 17 and 18 are 3-10 and 11-138 zeros.
+  std::vector<uint8_t> all(literalLengths.begin(), literalLengths.begin() + static_cast<long>(literals));
+  all.insert(all.end(), distanceLengths.begin(), distanceLengths.begin() + static_cast<long>(distances));
+  std::vector<std::pair<uint8_t, uint8_t>> runs;  // symbol, extra value
+  for (size_t i = 0; i < all.size();) {
+    const uint8_t value = all[i];
+    size_t run = 1;
+    while (i + run < all.size() && all[i + run] == value) ++run;
+    if (value == 0 && run >= 3) {
+      const size_t n = std::min<size_t>(run, 138);
+      runs.emplace_back(n >= 11 ? 18 : 17, static_cast<uint8_t>(n >= 11 ? n - 11 : n - 3));
+      i += n;
+    } else if (value != 0 && run >= 4) {
+      runs.emplace_back(value, 0);
+      const size_t n = std::min<size_t>(run - 1, 6);
+      runs.emplace_back(16, static_cast<uint8_t>(n - 3));
+      i += 1 + n;
+    } else {
+      runs.emplace_back(value, 0);
+      ++i;
+    }
+  }
+  std::vector<uint32_t> lengthCounts(19, 0);
+  for (const auto& [symbol, extra] : runs) ++lengthCounts[symbol];
+  std::vector<uint8_t> lengthLengths;
+  CodeLengths(lengthCounts, 7, lengthLengths);
+  size_t sent = 19;
+  while (sent > 4 && lengthLengths[kCodeLengthOrder[sent - 1]] == 0) --sent;
+
+  BitWriter bits(out);
+  bits.Put(1, 1);  // the last block
+  bits.Put(2, 2);  // with codes of its own
+  bits.Put(static_cast<uint32_t>(literals - 257), 5);
+  bits.Put(static_cast<uint32_t>(distances - 1), 5);
+  bits.Put(static_cast<uint32_t>(sent - 4), 4);
+  for (size_t i = 0; i < sent; ++i) bits.Put(lengthLengths[kCodeLengthOrder[i]], 3);
+  const std::vector<uint16_t> lengthCodes = Codes(lengthLengths);
+  for (const auto& [symbol, extra] : runs) {
+    bits.Put(lengthCodes[symbol], lengthLengths[symbol]);
+    if (symbol >= 16) bits.Put(extra, symbol == 16 ? 2 : symbol == 17 ? 3 : 7);
+  }
+  const std::vector<uint16_t> literalCodes = Codes(literalLengths), distanceCodes = Codes(distanceLengths);
+  for (uint32_t token : tokens) {
+    if (token < 256) {
+      bits.Put(literalCodes[token], literalLengths[token]);
+      continue;
+    }
+    const size_t length = token >> 16, distance = token & 0xffff;
+    const int l = LengthCode(length), d = DistanceCode(distance);
+    bits.Put(literalCodes[static_cast<size_t>(257 + l)], literalLengths[static_cast<size_t>(257 + l)]);
+    bits.Put(static_cast<uint32_t>(length - kLengthBase[l]), kLengthExtra[l]);
+    bits.Put(distanceCodes[static_cast<size_t>(d)], distanceLengths[static_cast<size_t>(d)]);
+    bits.Put(static_cast<uint32_t>(distance - kDistanceBase[d]), kDistanceExtra[d]);
+  }
+  bits.Put(literalCodes[kEndOfBlock], literalLengths[kEndOfBlock]);
+  bits.Flush();
+}
+
+void PutBig32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void Chunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t size) {
+  PutBig32(out, static_cast<uint32_t>(size));
+  const size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data, data + size);
+  PutBig32(out, static_cast<uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(size + 4))));
+}
+
+}  // namespace
+
+QByteArray EncodePng(const QImage& image) {
+  if (image.isNull()) return {};
+  const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  const size_t width = static_cast<size_t>(rgb.width()), height = static_cast<size_t>(rgb.height());
+  const size_t rowBytes = 1 + 3 * width;
+  // Kept from picture to picture: fresh pages are dear.
+  static thread_local std::vector<uint8_t> rows, deflated, file;
+  static thread_local std::vector<uint32_t> tokens;
+  rows.resize(rowBytes * height);
+  for (size_t y = 0; y < height; ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(static_cast<int>(y)));
+    uint8_t* row = rows.data() + y * rowBytes;
+    *row++ = 0;  // no filter
+    for (size_t x = 0; x < width; ++x, row += 3) {
+      row[0] = static_cast<uint8_t>(qRed(line[x]));
+      row[1] = static_cast<uint8_t>(qGreen(line[x]));
+      row[2] = static_cast<uint8_t>(qBlue(line[x]));
+    }
+  }
+  Tokenize(rows.data(), rows.size(), rowBytes, tokens);
+  deflated.clear();
+  deflated.push_back(0x78);  // deflate, 32 KiB window
+  deflated.push_back(0x01);  // the fastest kind, header check
+  Deflate(tokens, deflated);
+  uLong adler = adler32(0, nullptr, 0);
+  for (size_t done = 0; done < rows.size();) {  // adler32 takes at most 4 GiB a call
+    const size_t part = std::min<size_t>(rows.size() - done, size_t{1} << 30);
+    adler = adler32(adler, rows.data() + done, static_cast<uInt>(part));
+    done += part;
+  }
+  PutBig32(deflated, static_cast<uint32_t>(adler));
+
+  file.clear();
+  const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  file.insert(file.end(), std::begin(signature), std::end(signature));
+  std::vector<uint8_t> header;
+  PutBig32(header, static_cast<uint32_t>(width));
+  PutBig32(header, static_cast<uint32_t>(height));
+  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter choice, no interlace
+  Chunk(file, "IHDR", header.data(), header.size());
+  Chunk(file, "IDAT", deflated.data(), deflated.size());
+  Chunk(file, "IEND", nullptr, 0);
+  return QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+}
+
+}  // namespace prt::preview
