@@ -16,6 +16,8 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative
           # the address sanitizer's tree and the data-set fuzzer: clang 16 (14 cannot build
           # the tree) with its libFuzzer and sanitizer runtimes
           clang-16 libclang-rt-16-dev
+          # the preview benchmark's pixel comparison and the fuzz corpus script
+          python3
           # the gallery's test in a real browser (headless)
           chromium)
 missing=()
