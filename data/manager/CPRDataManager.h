@@ -81,7 +81,10 @@ class CPRDataManager : public IPRDataManager {
   uint32_t GetTextCount() override { return LanguageHeader().U32(layout::kTextCountByte); }
   uint32_t GetTextListSize(uint32_t list) override;
   ImageRef GetTextForLanguage(uint32_t number, uint32_t languageId) override;
-  ImageRef GetText(uint32_t number) override { return set_ ? set_->Text(number, currentLanguage_) : ImageRef(); }
+  ImageRef GetText(uint32_t number) override { return GetTextInLanguage(number, currentLanguage_); }
+  ImageRef GetTextInLanguage(uint32_t number, uint32_t languageIndex) override {
+    return set_ ? set_->Text(number, languageIndex) : ImageRef();
+  }
   ImageRef GetTextByKey(uint32_t key, int32_t languageId) override;
   int32_t MapTextListValue(uint32_t list, const DataValue* value, uint32_t bit) override {
     return OrMinusOne(EvaluateList(kTextLists, list, PayloadOf(value), kMapValue, bit));
@@ -116,6 +119,7 @@ class CPRDataManager : public IPRDataManager {
   bool GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) override {
     return info && set_ && set_->LanguageFontInfo(currentLanguage_, fontNumber, styleNumber, *info);
   }
+  ImageRef GetFontTable() override { return HeaderRef(layout::kFontTable); }
 
   // ---- Objects and links ----
   ImageRef GetObjectRecord(const uint32_t& reference) override {
@@ -134,6 +138,7 @@ class CPRDataManager : public IPRDataManager {
     if (out) *out = Records(typeNumber).Record(index).U32(4);
     return out;
   }
+  uint32_t GetObjectRecordSize(uint32_t typeNumber) override { return Records(typeNumber).size; }
 
   // ---- Settings and header blocks ----
   ImageRef GetHeaderBlock13() override { return HeaderRef(layout::kBlock13); }
@@ -174,7 +179,18 @@ class CPRDataManager : public IPRDataManager {
 
   // ---- Object texts and languages ----
   bool GetObjectText(const uint32_t& reference, DataValue* value) override;
+  std::optional<uint32_t> GetObjectTextNumber(const uint32_t& reference) override {
+    return set_ ? set_->ObjectTextNumber(reference) : std::nullopt;
+  }
   uint32_t GetLanguageCount() override { return LanguageHeader().U32(layout::kLanguageCountByte); }
+  uint32_t GetLanguageFontNumberCount() override { return LanguageHeader().U32(layout::kFontNumberCountByte); }
+  uint32_t GetLanguageStyleCount() override { return LanguageHeader().U32(layout::kStyleCountByte); }
+  ImageRef GetLanguageFontArray(uint32_t languageIndex) override {
+    return LanguageArray(languageIndex, layout::kFontArrayByte, GetLanguageFontNumberCount(), 4);
+  }
+  ImageRef GetLanguageStyleArray(uint32_t languageIndex) override {
+    return LanguageArray(languageIndex, layout::kStyleArrayByte, GetLanguageStyleCount(), 2);
+  }
   uint32_t FindSettingsEntryByName(const std::string& name) override;
   ImageRef FindSettingsEntry(uint32_t number) override;
   bool SetLanguage(int16_t index, bool store) override;
@@ -228,6 +244,12 @@ class CPRDataManager : public IPRDataManager {
   // Language header with its N language entries inside the image.
   ImageRef LanguageHeader() const { return set_ ? set_->LanguageHeader() : ImageRef(); }
   ImageRef LanguageEntry(uint32_t language) const { return set_ ? set_->LanguageEntry(language) : ImageRef(); }
+  // The array a language entry references at `byte`: `count` items of
+  // `width` bytes inside the image, or null.
+  ImageRef LanguageArray(uint32_t language, uint32_t byte, uint32_t count, uint32_t width) const {
+    const ImageRef array = LanguageEntry(language).Ref(byte);
+    return layout::FitsArray(array, 0, count, width) ? array : ImageRef();
+  }
 
   // The two list tables, numbered as GetListKind's `which`.
   enum ListTable : uint32_t { kResourceLists = 0, kTextLists = 1 };

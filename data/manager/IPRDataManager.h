@@ -4,6 +4,7 @@
 // of the contract. Addresses in the image are ImageRef (null = none).
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ class IPRDataManager : public IPRSingleton {
   // Texts are CountedStrings lying wholly inside the image.
   virtual ImageRef GetTextForLanguage(uint32_t number, uint32_t languageId) = 0;
   virtual ImageRef GetText(uint32_t number) = 0;
+  // By the language's index, where GetTextForLanguage takes its id (ids
+  // may repeat).
+  virtual ImageRef GetTextInLanguage(uint32_t number, uint32_t languageIndex) = 0;
   // languageId -1: the current language.
   virtual ImageRef GetTextByKey(uint32_t key, int32_t languageId) = 0;
   virtual int32_t MapTextListValue(uint32_t list, const DataValue* value, uint32_t bit) = 0;
@@ -69,6 +73,8 @@ class IPRDataManager : public IPRSingleton {
   virtual ImageRef GetFontRecordForStyle(uint16_t fontNumber, uint16_t selector) = 0;
   virtual uint16_t GetFontStyleSelector(uint16_t styleNumber) = 0;
   virtual uint16_t GetFontIndex(uint16_t fontNumber, uint16_t selector) = 0;
+  // The font table as stored: a u32 count, then font record references.
+  virtual ImageRef GetFontTable() = 0;
   virtual bool GetCurrentLanguageFontInfo(uint16_t fontNumber, uint16_t styleNumber, FontInfo* info) = 0;
 
   // ---- Objects and links ----
@@ -84,6 +90,8 @@ class IPRDataManager : public IPRSingleton {
   // Record count of object type t; 0 when absent.
   virtual uint32_t GetObjectCount(uint32_t typeNumber) = 0;
   virtual uint32_t* GetObjectReferenceAt(uint32_t* out, uint32_t typeNumber, uint32_t index) = 0;
+  // Record bytes of object type t; 0 when it has no records.
+  virtual uint32_t GetObjectRecordSize(uint32_t typeNumber) = 0;
 
   // ---- Settings and header blocks ----
   virtual ImageRef GetHeaderBlock13() = 0;
@@ -122,7 +130,16 @@ class IPRDataManager : public IPRSingleton {
   // ---- Object texts and languages ----
   // Object text or the "%d#%d" placeholder; true when the placeholder was made.
   virtual bool GetObjectText(const uint32_t& reference, DataValue* value) = 0;
+  // The object's number in the object text map; nullopt when it has none.
+  virtual std::optional<uint32_t> GetObjectTextNumber(const uint32_t& reference) = 0;
   virtual uint32_t GetLanguageCount() = 0;
+  // Font numbers and styles every language maps, and a language's arrays of
+  // them (font variant references; u16 selectors); null when the array
+  // leaves the image.
+  virtual uint32_t GetLanguageFontNumberCount() = 0;
+  virtual uint32_t GetLanguageStyleCount() = 0;
+  virtual ImageRef GetLanguageFontArray(uint32_t languageIndex) = 0;
+  virtual ImageRef GetLanguageStyleArray(uint32_t languageIndex) = 0;
   virtual uint32_t FindSettingsEntryByName(const std::string& name) = 0;
   virtual ImageRef FindSettingsEntry(uint32_t number) = 0;
   // index -1: next language (wrapping); store: also write the language file.

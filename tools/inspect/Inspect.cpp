@@ -54,36 +54,32 @@ uint32_t FittingCount(ImageRef array, uint32_t width) {
   return std::min(stored, room);
 }
 
-std::vector<builder::Language> ReadLanguages(ImageRef root) {
-  const ImageRef header = root.Ref(4 * kLanguageHeader);
+std::vector<builder::Language> ReadLanguages(IPRDataManager& dm) {
   std::vector<builder::Language> out;
-  if (!header.Has(0, kLanguagesByte)) return out;
-  const uint32_t count = header.U32(kLanguageCountByte);
-  if (!FitsArray(header, kLanguagesByte, count, kLanguageEntrySize)) return out;
-  const uint32_t fontNumbers = header.U32(kFontNumberCountByte);
-  const uint32_t styles = header.U32(kStyleCountByte);
+  const uint32_t count = dm.GetLanguageCount();
+  const uint32_t fontNumbers = dm.GetLanguageFontNumberCount();
+  const uint32_t styles = dm.GetLanguageStyleCount();
   const uint64_t perLanguage = uint64_t{fontNumbers} + styles + 1;
-  for (uint32_t i = 0; i < count && (i + 1) * perLanguage <= PairLimit(root.Image()->Size()); ++i) {
-    const ImageRef entry = header.At(kLanguagesByte + i * kLanguageEntrySize);
+  for (uint32_t i = 0; i < count && (i + 1) * perLanguage <= PairLimit(dm.GetImageSize()); ++i) {
     builder::Language& language = out.emplace_back();
-    language.id = entry.U32(0);
-    const ImageRef fonts = entry.Ref(kFontArrayByte);
-    const uint32_t fontCount = FitsArray(fonts, 0, fontNumbers, 4) ? fontNumbers : 0;
+    language.id = dm.GetLanguageId(i);
+    const ImageRef fonts = dm.GetLanguageFontArray(i);
+    const uint32_t fontCount = fonts ? fontNumbers : 0;
     for (uint32_t f = 0; f < fontCount; ++f) {
       const ImageRef v = fonts.Ref(4 * f);
       language.fonts.push_back(v.Has(0, kFontVariantsSize)
                                    ? std::optional(builder::FontVariants{v.U16(0), v.U16(2), v.U16(4), v.U16(6)})
                                    : std::nullopt);
     }
-    const ImageRef selectors = entry.Ref(kStyleArrayByte);
-    if (FitsArray(selectors, 0, styles, 2))
+    if (const ImageRef selectors = dm.GetLanguageStyleArray(i))
       for (uint32_t s = 0; s < styles; ++s) language.selectors.push_back(selectors.U16(2 * s));
   }
   return out;
 }
 
-std::vector<builder::FontRecord> ReadFonts(ImageRef root) {
-  const ImageRef table = root.Ref(4 * kFontTable);
+// The fonts the table holds as far as the image holds them.
+std::vector<builder::FontRecord> ReadFonts(IPRDataManager& dm) {
+  const ImageRef table = dm.GetFontTable();
   std::vector<builder::FontRecord> out;
   const uint32_t count = FittingCount(table, 4);
   for (uint32_t i = 0; i < count; ++i) {
@@ -145,33 +141,38 @@ builder::PopupTitle Title(ImageRef title) {
           .flags = static_cast<uint8_t>(flags & ~1u)};
 }
 
+// The object's own reference, as its record stores it.
+uint32_t OwnReference(IPRDataManager& dm, uint32_t reference) {
+  uint32_t own = 0;
+  return *dm.GetObjectReferenceAt(&own, reference >> 24, reference & kIndexMask);
+}
+
 class Describer {
  public:
-  explicit Describer(const DataSet& data) : data_(data) {}
+  explicit Describer(CPRDataManager& dm) : dm_(dm) {}
 
   builder::Description Run() {
-    const ImageRef root = data_.Image().Root();
     builder::Description d;
-    if (!data_.Name().empty()) d.name = data_.Name();
-    languages_ = data_.LanguageCount();
-    d.languages = ReadLanguages(root);
-    d.fonts = ReadFonts(root);
+    if (!dm_.GetDataSetName().empty()) d.name = dm_.GetDataSetName();
+    languages_ = dm_.GetLanguageCount();
+    d.languages = ReadLanguages(dm_);
+    d.fonts = ReadFonts(dm_);
     for (uint8_t t : ScreenTypes) {
-      for (uint32_t i = 0, n = data_.ObjectCount(t); i < n; ++i) {
+      for (uint32_t i = 0, n = dm_.GetObjectCount(t); i < n; ++i) {
         const uint32_t reference = (uint32_t{t} << 24) | (i & kIndexMask);
-        const ImageRef record = data_.ObjectRecord(reference);
+        const ImageRef record = dm_.GetObjectRecord(reference);
         if (!CreateScreen(record)) continue;
         builder::ControlForm& screen = d.screens.emplace_back(Control(reference, record));
-        Children(record.U32(0), screen, 1);
+        Children(OwnReference(dm_, reference), screen, 1);
       }
     }
     // The rows no described object shows; those objects carry their own.
     d.texts = Texts();
     for (uint8_t t : types_) {
-      const uint32_t size = root.U32(RecordSizeByte(t));
+      const uint32_t size = dm_.GetObjectRecordSize(t);
       if (size != builder::ProjectBuilder::kDefaultRecordSize && size >= RecordBytesNeeded(t)) d.recordSizes[t] = size;
     }
-    if (const uint32_t current = data_.StoredLanguage()) d.languageFile = builder::LanguageFile{current, {}};
+    if (const uint32_t current = dm_.GetCurrentLanguageIndex()) d.languageFile = builder::LanguageFile{current, {}};
     return d;
   }
 
@@ -180,11 +181,11 @@ class Describer {
   // carry them inline. Rows change their numbers, which no document shows.
   std::vector<builder::TextRow> Texts() {
     std::vector<builder::TextRow> rows;
-    const uint32_t count = data_.TextCount();
+    const uint32_t count = dm_.GetTextCount();
     for (uint32_t n = 0; n < count && Take(); ++n) {
       if (objectTexts_.count(n)) continue;
       std::vector<std::optional<std::u16string>> perLanguage;
-      for (uint32_t l = 0; l < languages_; ++l) perLanguage.push_back(TextAt(data_.Text(n, l)));
+      for (uint32_t l = 0; l < languages_; ++l) perLanguage.push_back(TextAt(dm_.GetTextInLanguage(n, l)));
       rows.push_back(PerLanguage(std::move(perLanguage)).value_or(builder::TextRow{}));
     }
     return rows;
@@ -192,13 +193,15 @@ class Describer {
 
   // Counts a text row or object's look-ups in every language; false once
   // the pairs pass the limit.
-  bool Take() { return (pairs_ += std::max<uint32_t>(languages_, 1)) <= PairLimit(data_.ImageSize()); }
+  bool Take() { return (pairs_ += std::max<uint32_t>(languages_, 1)) <= PairLimit(dm_.GetImageSize()); }
 
   std::optional<builder::TextRow> ObjectTexts(uint32_t reference) {
     if (!Take()) return std::nullopt;
-    if (const auto number = data_.ObjectTextNumber(reference)) objectTexts_.insert(*number);
+    const std::optional<uint32_t> number = dm_.GetObjectTextNumber(reference);
+    if (number) objectTexts_.insert(*number);
     std::vector<std::optional<std::u16string>> perLanguage;
-    for (uint32_t l = 0; l < languages_; ++l) perLanguage.push_back(TextAt(data_.ObjectText(reference, l)));
+    for (uint32_t l = 0; l < languages_; ++l)
+      perLanguage.push_back(number ? TextAt(dm_.GetTextInLanguage(*number, l)) : std::nullopt);
     return PerLanguage(std::move(perLanguage));
   }
 
@@ -210,8 +213,9 @@ class Describer {
     types_.insert(c.type);
     if (c.type == kVectorType) c.shape = record.U8(kShapeOffset);  // part of a drawn shape's name
     c.index = reference & kIndexMask;
-    if (const uint32_t own = record.U32(0); own != reference) c.ownReference = own;
-    c.text = ObjectTexts(record.U32(0));
+    const uint32_t own = OwnReference(dm_, reference);
+    if (own != reference) c.ownReference = own;
+    c.text = ObjectTexts(own);
     c.x = record.I32(rec::kX);
     c.y = record.I32(rec::kY);
     c.w = record.I32(rec::kWidth);
@@ -240,23 +244,23 @@ class Describer {
   // that the reason survives); links to screens, to no object and to an
   // object described before stay raw links.
   void Children(uint32_t own, builder::ControlForm& parent, size_t depth) {
-    for (uint32_t k = 0; const ImageRef link = data_.ObjectLink(own, k); ++k) {
+    for (uint32_t k = 0; const ImageRef link = dm_.GetObjectLink(own, k); ++k) {
       const uint8_t kind = link.U8(kLinkKindByte), present = link.U8(kLinkPresentByte), slot = link.U8(kLinkSlotByte);
       const uint32_t target = link.U32(kLinkTargetByte);
-      const ImageRef record = data_.ObjectRecord(target);
+      const ImageRef record = dm_.GetObjectRecord(target);
       if (record && !IsScreenType(target >> 24) && depth < kMaxDescribedNesting && described_.insert(target).second) {
         builder::ControlForm& child = parent.children.emplace_back(Control(target, record));
         child.linked = present != 0;
         child.linkKind = kind;
         child.linkSlot = slot;
-        if (IsGroupType(target >> 24)) Children(record.U32(0), child, depth + 1);
+        if (IsGroupType(target >> 24)) Children(OwnReference(dm_, target), child, depth + 1);
         continue;
       }
       parent.children.emplace_back().rawLink = builder::Link{kind, present, slot, link.U8(kLinkSpareByte), {}, target};
     }
   }
 
-  const DataSet& data_;
+  CPRDataManager& dm_;
   uint32_t languages_ = 0;
   std::set<uint32_t> described_;
   std::set<uint32_t> objectTexts_;
@@ -268,19 +272,18 @@ class Describer {
 
 class Reporter final : public TreeWatcher {
  public:
-  Reporter(const DataSet& data, std::string languageSource)
-      : data_(data), budget_(data.ImageSize()), languageSource_(std::move(languageSource)) {}
+  Reporter(CPRDataManager& dm, std::string languageSource)
+      : dm_(dm), data_(*dm.Set()), budget_(dm.GetImageSize()), languageSource_(std::move(languageSource)) {}
 
   std::string Run() {
-    const ImageRef root = data_.Image().Root();
-    const std::string& name = data_.Name();
+    const std::string& name = dm_.GetDataSetName();
     out_ += "data set: " + (name.empty() ? std::string("(no name)") : name) + "\n";
-    out_ += "image: " + GroupedDigits(data_.ImageSize()) + " bytes\n";
-    const std::vector<builder::FontRecord> fonts = ReadFonts(root);
-    const std::vector<builder::Language> languages = ReadLanguages(root);
+    out_ += "image: " + GroupedDigits(dm_.GetImageSize()) + " bytes\n";
+    const std::vector<builder::FontRecord> fonts = ReadFonts(dm_);
+    const std::vector<builder::Language> languages = ReadLanguages(dm_);
     // The language a run starts in, by index and by id, as a chosen
     // language is named.
-    const uint32_t current = data_.StoredLanguage();
+    const uint32_t current = dm_.GetCurrentLanguageIndex();
     std::string source = current < languages.size() ? "id " + std::to_string(languages[current].id.value_or(0)) : "";
     if (!languageSource_.empty()) source += (source.empty() ? "" : ", ") + languageSource_;
     out_ += "languages: " + std::to_string(languages.size()) + ", current " + std::to_string(current) +
@@ -302,17 +305,17 @@ class Reporter final : public TreeWatcher {
     }
     out_ += "fonts: " + std::to_string(fonts.size()) + "\n";
     for (size_t i = 0; i < fonts.size(); ++i) out_ += "  " + std::to_string(i) + ": " + FontName(fonts, i) + "\n";
-    out_ += "texts: " + std::to_string(data_.TextCount()) + "\n";
+    out_ += "texts: " + std::to_string(dm_.GetTextCount()) + "\n";
     out_ += "objects:\n";
     for (uint32_t t = 1; t < 256; ++t) {
-      if (const uint32_t n = data_.ObjectCount(t)) {
+      if (const uint32_t n = dm_.GetObjectCount(t)) {
         const TypeRow* row = FindType(t);
         const std::string name = row ? row->name : "";
         out_ += "  type " + std::to_string(t) + (name.empty() ? "" : " (" + name + ")") + ": " + std::to_string(n) + "\n";
       }
     }
     for (uint8_t t : ScreenTypes) {
-      for (uint32_t i = 0, n = data_.ObjectCount(t); i < n && !stopped_; ++i) Screen(t, i);
+      for (uint32_t i = 0, n = dm_.GetObjectCount(t); i < n && !stopped_; ++i) Screen(t, i);
     }
     out_ += Verdict();
     return out_;
@@ -335,9 +338,9 @@ class Reporter final : public TreeWatcher {
     const ImageRef record = control.GetRecord();
     std::string text = std::string(control.GetTypeCode()) + std::to_string(static_cast<int32_t>(control.GetObjID()));
     // As the document names it; without a text, type number and index.
-    const uint32_t id = control.GetObjID();
-    const auto name = TextAt(data_.ObjectText(id, data_.StoredLanguage()));
-    text += " \"" + (name ? Narrow(*name) : std::to_string(id >> 24) + "#" + std::to_string(id & 0xFFFFFFu)) + "\"";
+    DataValue name;
+    dm_.GetObjectText(control.GetObjID(), &name);
+    text += " \"" + Narrow(name.TextCopy().value_or(u"")) + "\"";
     text += " " + std::to_string(record.I32(rec::kX)) + "," + std::to_string(record.I32(rec::kY)) + " " +
             std::to_string(record.I32(rec::kWidth)) + "x" + std::to_string(record.I32(rec::kHeight));
     const uint32_t flags = record.U32(rec::kFlags);
@@ -353,7 +356,7 @@ class Reporter final : public TreeWatcher {
 
   void Screen(uint8_t type, uint32_t index) {
     const uint32_t reference = (uint32_t{type} << 24) | index;
-    const ImageRef record = data_.ObjectRecord(reference);
+    const ImageRef record = dm_.GetObjectRecord(reference);
     const ControlPtr screen = CreateScreen(record);
     if (!screen) {
       Line(0, "screen slot " + std::to_string(reference) + ": no element (" +
@@ -385,7 +388,7 @@ class Reporter final : public TreeWatcher {
     const std::string at = "link " + std::to_string(k) + " -> " + std::to_string(target);
     if (link.U8(kLinkPresentByte) == 0) return Line(depth, "skip " + at + ": absent link");
     if (control) return Line(depth, Describe(*control));
-    const ImageRef record = data_.ObjectRecord(target);
+    const ImageRef record = dm_.GetObjectRecord(target);
     const uint8_t type = record.U8(rec::kTypeByte);
     if (!record) Line(depth, "skip " + at + ": no such object");
     else if (type == kTemplateType) Line(depth, "template tmpl" + std::to_string(target));
@@ -396,11 +399,11 @@ class Reporter final : public TreeWatcher {
   // What the converter itself makes of the trees: its own loading, with
   // its budget over all screens.
   std::string Verdict() {
-    ControlBudget budget(data_.ImageSize());
+    ControlBudget budget(dm_.GetImageSize());
     uint32_t screens = 0;
     for (uint8_t t : ScreenTypes) {
-      for (uint32_t i = 0, n = data_.ObjectCount(t); i < n; ++i) {
-        const ControlPtr control = CreateScreen(data_.ObjectRecord((uint32_t{t} << 24) | i));
+      for (uint32_t i = 0, n = dm_.GetObjectCount(t); i < n; ++i) {
+        const ControlPtr control = CreateScreen(dm_.GetObjectRecord((uint32_t{t} << 24) | i));
         if (!control) continue;
         ++screens;
         if (const TreeStatus grown = GrowTree(data_, control, budget); !grown)
@@ -409,9 +412,11 @@ class Reporter final : public TreeWatcher {
       }
     }
     return "converter: " + std::to_string(screens) + " screens, " + GroupedDigits(budget.Used()) + " of " +
-           GroupedDigits(ControlBudget::LimitFor(data_.ImageSize())) + " controls\n";
+           GroupedDigits(ControlBudget::LimitFor(dm_.GetImageSize())) + " controls\n";
   }
 
+  CPRDataManager& dm_;
+  // The converter's own loading reads the set itself.
   const DataSet& data_;
   ControlBudget budget_;
   std::string languageSource_;
@@ -421,12 +426,12 @@ class Reporter final : public TreeWatcher {
 
 }  // namespace
 
-std::string DescribeText(const DataSet& data, std::string languageSource) {
-  return Reporter(data, std::move(languageSource)).Run();
+std::string DescribeText(CPRDataManager& dm, std::string languageSource) {
+  return Reporter(dm, std::move(languageSource)).Run();
 }
 
-nlohmann::ordered_json DescribeJson(const DataSet& data) {
-  builder::Description description = Describer(data).Run();
+nlohmann::ordered_json DescribeJson(CPRDataManager& dm) {
+  builder::Description description = Describer(dm).Run();
   return JsonOutput::Object(description);
 }
 

@@ -1,25 +1,26 @@
 #pragma once
-// What a loaded data set holds, read the way the converter reads it: a
-// report for people, and the builder description that rebuilds a data set
-// giving the same documents.
+// What a loaded data set holds, asked of the data manager that holds it and
+// read the way the converter reads it: a report for people, and the builder
+// description that rebuilds a data set giving the same documents. Only
+// questions are asked: the manager's language stays as adopted.
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "data/set/DataSet.h"
+#include "data/manager/CPRDataManager.h"
 
 namespace prt::inspect {
 
 // The report: name, languages with their fonts, counts, and per screen its
 // control tree with what the converter would skip and why. The current
-// language is the data set's stored one; `languageSource`, when given, says
-// where it came from.
-std::string DescribeText(const DataSet& data, std::string languageSource = {});
+// language is the manager's; `languageSource`, when given, says where it
+// came from.
+std::string DescribeText(CPRDataManager& dm, std::string languageSource = {});
 
 // The builder description (docs/dataset-format.md) of the screens, their
 // controls, languages, fonts and texts. What the converter reads survives
 // prt-build; what it does not read (lists, resources, settings) is left out.
-nlohmann::ordered_json DescribeJson(const DataSet& data);
+nlohmann::ordered_json DescribeJson(CPRDataManager& dm);
 
 // The description as prt-inspect prints it: two-space indents, short rows
 // of values on one line.

@@ -7,6 +7,7 @@
 
 #include "cli/Messages.h"
 #include "cli/ProgramInfo.h"
+#include "data/manager/CPRDataManager.h"
 #include "data/set/OpenDataSet.h"
 #include "platform/Text.h"
 #include "tools/options/CommandLine.h"
@@ -59,7 +60,12 @@ int main(int argc, char** argv) {
     std::cerr << "prt-inspect: " << prt::OpenErrorMessage(opened.Error(), dataFile, dataFile) << std::endl;
     return prt::options::kRefused;
   }
-  const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(opened->data))
-                                  : prt::inspect::DescribeText(opened->data, LanguageSource(*opened));
+  const std::string languageSource = LanguageSource(*opened);
+  // Without the paths of the language and connection files the manager
+  // can store nothing: it touches no file.
+  prt::CPRDataManager dm;
+  dm.Adopt(std::move(opened->data));
+  const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(dm))
+                                  : prt::inspect::DescribeText(dm, languageSource);
   return prt::PrintAnswer("prt-inspect", text);
 }

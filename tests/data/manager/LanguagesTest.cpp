@@ -59,6 +59,17 @@ TEST_F(LanguagesTest, KeyTextsAndSettingsWords) {
   EXPECT_EQ(dm.FindSettingsEntryByName("abcd"), 8u);
 }
 
+// What the inspector reads per language: by index, not id, and nothing
+// past the count.
+TEST_F(LanguagesTest, TextsAndArraysByLanguageIndex) {
+  EXPECT_EQ(TextOf(dm.GetTextInLanguage(0, 1)), u"Moteur");
+  EXPECT_EQ(TextOf(dm.GetTextInLanguage(0, 2)), u"<none>");
+  EXPECT_EQ(dm.GetLanguageFontNumberCount() * 10 + dm.GetLanguageStyleCount(), 23u);
+  EXPECT_EQ(dm.GetLanguageFontArray(1).Ref(4).U16(0), 9);
+  EXPECT_EQ(dm.GetLanguageStyleArray(1).U16(2), 4);
+  EXPECT_FALSE(dm.GetLanguageFontArray(2) || dm.GetLanguageStyleArray(2));
+}
+
 TEST_F(LanguagesTest, SelectorPicksVariantAndUnderline) {
   const struct { int16_t language; uint16_t font, style; bool ok; std::string face;
                  uint32_t size, bold, italic, underline; } cases[] = {
