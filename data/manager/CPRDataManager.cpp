@@ -52,9 +52,15 @@ void CPRDataManager::Adopt(DataSet data, std::u16string languageFile, std::u16st
   set_.emplace(std::move(data));
   languageFile_ = std::move(languageFile);
   connectionFile_ = std::move(connectionFile);
+  readOnly_ = false;
   currentLanguage_ = set_->StoredLanguage();
   std::unique_lock guard(lock_);
   resetCallbacks_.clear();
+}
+
+void CPRDataManager::AdoptReadOnly(DataSet data, std::u16string connectionFile) {
+  Adopt(std::move(data), {}, std::move(connectionFile));
+  readOnly_ = true;
 }
 
 bool CPRDataManager::AdoptImage(std::vector<uint8_t> image) {

@@ -41,6 +41,10 @@ class CPRDataManager : public IPRDataManager {
   // without the paths of its language and connection files, storing a
   // language or a connection record fails instead of writing a file.
   void Adopt(DataSet data, std::u16string languageFile = {}, std::u16string connectionFile = {});
+  // The same for a program that only reads: nothing is ever stored, and
+  // the connection file at `connectionFile`, when there, is read without
+  // being created, written or locked.
+  void AdoptReadOnly(DataSet data, std::u16string connectionFile);
   // Loads an image given as bytes instead of the configuration file: the
   // magic check, then the state a fresh load has (language 0, no caches).
   bool AdoptImage(std::vector<uint8_t> image);
@@ -198,6 +202,20 @@ class CPRDataManager : public IPRDataManager {
   // ---- Connection file ----
   bool StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) override;
   bool LoadConnectionRecord(const uint32_t* key, void* buffer, uint16_t* length) override;
+  // A record's key and stored length, in file order.
+  struct ConnectionRecord {
+    uint32_t key = 0;
+    uint16_t length = 0;
+  };
+  struct ConnectionRecords {
+    std::vector<ConnectionRecord> records;
+    uint32_t bytes = 0;     // of the file read, at most the format's 65,535
+    bool longer = false;    // the file holds more, which is never read
+    bool cut = false;       // the last record's data passes the end
+  };
+  // Reads the connection file as AdoptReadOnly reads it, whatever the
+  // adoption: a missing file fails (ENOENT) and is not created.
+  platform::SysResult<ConnectionRecords> ListConnectionRecords();
   uint32_t GetLanguageId(uint32_t index) override { return LanguageEntry(index).U32(0); }
   int32_t FindLanguageIndex(uint32_t languageId) override;
   uint32_t GetCurrentLanguageId() override { return GetLanguageId(currentLanguage_); }
@@ -205,6 +223,9 @@ class CPRDataManager : public IPRDataManager {
   uint32_t SelectPage(uint32_t number, uint32_t unused, int16_t languageIndex, bool store) override;
   bool GetSettingsTable20Entry(uint32_t index, uint32_t* out) override;
   bool GetSettingsTable20Trailer(uint32_t* out) override;
+
+  // Lists in the table `which` (as GetListKind's); not of the interface.
+  uint32_t GetListCount(uint32_t which);
 
   // ---- Lazily built maps ----
   bool FindReferencesByText(uint32_t typeNumber, const char16_t* text, uint32_t length,
@@ -281,6 +302,7 @@ class CPRDataManager : public IPRDataManager {
 
   std::u16string languageFile_;
   std::u16string connectionFile_;
+  bool readOnly_ = false;
   std::optional<DataSet> set_;
   uint32_t currentLanguage_ = 0;
   uint32_t currentPage_ = 1u << 24;

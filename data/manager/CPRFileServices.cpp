@@ -9,6 +9,7 @@
 
 #include "data/manager/CPRFileNameGenerator.h"
 #include "platform/Files.h"
+#include "platform/Folders.h"
 #include "platform/Paths.h"
 
 namespace prt {
@@ -94,6 +95,20 @@ FileHandle* CPRFileServices::Open(const std::u16string& path, uint32_t accessFla
   const pf::SysResult<std::FILE*> stream = pf::OpenStream(full, mode);
   if (!stream) return nullptr;
   return new FileHandle{*stream};
+}
+
+pf::SysResult<std::string> CPRFileServices::ReadExisting(const std::u16string& path, uint32_t pathKind,
+                                                       size_t maxBytes) {
+  std::u16string full;
+  if (NormalizePath(full, path, pathKind) != 0)
+    return Fail(pf::SystemError{pf::Op::Read, path, std::make_error_code(std::errc::invalid_argument)});
+  const size_t sep = full.rfind(u'/');
+  const std::u16string folder = sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : full.substr(0, sep);
+  const pf::SysResult<pf::FolderHandle> opened = pf::FolderHandle::Open(folder, pf::FolderHandle::Links::Refuse);
+  if (!opened) return Fail(opened.Error().On(full));
+  pf::SysResult<std::string> read = opened->ReadStart(full.substr(sep + 1), maxBytes);
+  if (!read) return Fail(read.Error().On(full));
+  return read;
 }
 
 uint32_t CPRFileServices::Close(FileHandle* handle) {

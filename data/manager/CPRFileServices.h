@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/manager/IPRSingleton.h"
+#include "platform/Descriptor.h"
 
 namespace prt {
 
@@ -39,6 +40,10 @@ class CPRFileServices : public IPRSingleton {
   int32_t Read(FileHandle* handle, void* buffer, int32_t count);
   int32_t Write(FileHandle* handle, const void* buffer, int32_t count);
   uint32_t Seek(FileHandle* handle, int32_t offsetFromStart);
+  // At most the first `maxBytes` bytes of the regular file `path`, which
+  // must exist: nothing is created, written or locked, and a link in the
+  // place of the file or of its folder is refused, not followed.
+  platform::SysResult<std::string> ReadExisting(const std::u16string& path, uint32_t pathKind, size_t maxBytes);
   uint32_t NormalizePath(std::u16string& out, const std::u16string& in, uint32_t pathKind);
 
  private:

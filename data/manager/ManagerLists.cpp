@@ -137,6 +137,11 @@ bool CPRDataManager::GetListKind(uint32_t list, uint32_t which, uint16_t* kind) 
   return true;
 }
 
+uint32_t CPRDataManager::GetListCount(uint32_t which) {
+  if (which != kTextLists && which != kResourceLists) return 0;
+  return ReadCountedTable(HeaderRef(which == kTextLists ? layout::kTextLists : layout::kResourceLists), 4).count;
+}
+
 // ---- Resource lists ----------------------------------------------------------
 
 uint32_t CPRDataManager::GetResourceListSize(uint32_t list) { return ViewOf(ListOf(kResourceLists, list)).count; }

@@ -1,5 +1,7 @@
 // The lazily built lookup maps, the reset callbacks and the connection file.
+#include <cstring>
 #include <mutex>
+#include <string_view>
 
 #include "data/manager/CPRFileServices.h"
 #include "data/manager/CPRDataManager.h"
@@ -190,10 +192,32 @@ bool WithRecord(const std::u16string& path, uint32_t key, Act act) {
   return ok;
 }
 
+// Walks the record heads lying wholly in `bytes`, the start of a file, as
+// ScanFor walks the file; `visit(position, key, length)` answers true to
+// stop. Answers where the walk ended.
+template <typename Visit>
+uint32_t WalkHeads(std::string_view bytes, Visit visit) {
+  uint32_t position = 0;
+  while (position + kRecordHead <= bytes.size()) {
+    const auto* head = reinterpret_cast<const uint8_t*>(bytes.data()) + position;
+    const uint16_t length = static_cast<uint16_t>(LoadLE32(head + 4));
+    if (visit(position, LoadLE32(head), length)) break;
+    position += kRecordHead + length;
+    if (position > kConnectionFileLimit) break;
+  }
+  return position;
+}
+
+// The connection file's first bytes, one more than the format reaches so
+// that a longer file shows.
+platform::SysResult<std::string> ReadConnectionFile(const std::u16string& path) {
+  return CPRFileServices::GetInstance().ReadExisting(path, kPathKindProject, kConnectionFileLimit + 1);
+}
+
 }  // namespace
 
 bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data, uint16_t length) {
-  if (!key || (!data && length != 0)) return false;
+  if (!key || (!data && length != 0) || readOnly_) return false;
   return WithRecord(connectionFile_, *key, [&](CPRFileServices& files, FileHandle* file, const RecordScan& scan) {
     if (scan.outcome == RecordScan::kFound) {
       return scan.length == length && files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
@@ -211,12 +235,40 @@ bool CPRDataManager::StoreConnectionRecord(const uint32_t* key, const void* data
 
 bool CPRDataManager::LoadConnectionRecord(const uint32_t* key, void* buffer, uint16_t* length) {
   if (!key || !length) return false;
+  if (readOnly_) {
+    const platform::SysResult<std::string> bytes = ReadConnectionFile(connectionFile_);
+    if (!bytes) return false;
+    bool loaded = false;
+    WalkHeads(*bytes, [&](uint32_t position, uint32_t k, uint16_t stored) {
+      if (k != *key) return false;
+      *length = stored;
+      loaded = stored == 0 || (buffer && position + kRecordHead + stored <= bytes->size());
+      if (loaded && stored != 0) std::memcpy(buffer, bytes->data() + position + kRecordHead, stored);
+      return true;
+    });
+    return loaded;
+  }
   return WithRecord(connectionFile_, *key, [&](CPRFileServices& files, FileHandle* file, const RecordScan& scan) {
     if (scan.outcome != RecordScan::kFound) return false;
     *length = scan.length;
     return scan.length == 0 || (buffer && files.Seek(file, static_cast<int32_t>(scan.position + kRecordHead)) == 0 &&
                                 files.Read(file, buffer, scan.length) == scan.length);
   });
+}
+
+platform::SysResult<CPRDataManager::ConnectionRecords> CPRDataManager::ListConnectionRecords() {
+  platform::SysResult<std::string> bytes = ReadConnectionFile(connectionFile_);
+  if (!bytes) return Fail(bytes.Error());
+  ConnectionRecords out;
+  out.longer = bytes->size() > kConnectionFileLimit;
+  if (out.longer) bytes->resize(kConnectionFileLimit);
+  out.bytes = static_cast<uint32_t>(bytes->size());
+  const uint32_t end = WalkHeads(*bytes, [&](uint32_t, uint32_t key, uint16_t length) {
+    out.records.push_back({key, length});
+    return false;
+  });
+  out.cut = end > out.bytes;
+  return out;
 }
 
 }  // namespace prt

@@ -102,8 +102,8 @@ Result<ReadOnlyDataSet> OpenDataSetReadOnly(const std::u16string& dataFile) {
     return Refused(Step::NotPrtName, dataFile, "the data file name must end in .prt");
 
   const std::u16string work = folder + std::u16string(kWorkFolderName) + u"/";
-  const std::u16string languageFile =
-      DataSetFileName(work + fileName.substr(0, fileName.size() - kDataFileSuffix.size()), kFileLanguage);
+  const std::u16string base = work + fileName.substr(0, fileName.size() - kDataFileSuffix.size());
+  const std::u16string languageFile = DataSetFileName(base, kFileLanguage);
   std::optional<uint32_t> stored;
   if (WorkingCopyIsCurrent(work, dataFile, fileName)) {
     Result<std::optional<uint32_t>> peeked = PeekStoredLanguage(languageFile);
@@ -113,7 +113,7 @@ Result<ReadOnlyDataSet> OpenDataSetReadOnly(const std::u16string& dataFile) {
   Result<DataSet> data = LoadImageFile(dataFile);
   if (!data) return Fail(data.Error());
   data->SetStoredLanguage(stored.value_or(0));
-  return ReadOnlyDataSet{std::move(*data), languageFile, stored};
+  return ReadOnlyDataSet{std::move(*data), languageFile, stored, DataSetFileName(base, kFileConnection)};
 }
 
 }  // namespace prt

@@ -40,6 +40,8 @@ struct ReadOnlyDataSet {
   // file's current one; a run would start in it. Otherwise a run copies
   // the data set afresh and starts in language 0.
   std::optional<uint32_t> storedLanguage;
+  // Where a run keeps its connection records, beside the language file.
+  std::u16string connectionFile;
 };
 
 // Loads the data file `dataFile` (a <name>.prt) as it stands: no working

@@ -1,6 +1,7 @@
 #include "tools/inspect/Inspect.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -424,10 +425,101 @@ class Reporter final : public TreeWatcher {
   std::string out_;
 };
 
+// ---- Lists, settings and connection records ----------------------------------
+
+// At most this many lists of each table and connection records are shown,
+// and this many entry values per list: a damaged count shows as a count.
+constexpr uint32_t kShownRows = 100;
+constexpr uint32_t kShownValues = 8;
+
+std::string Hex(uint32_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text = "0x";
+  for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
+  return text;
+}
+
+std::string More(uint32_t shown, uint32_t count) {
+  return count > shown ? "  ... " + std::to_string(count - shown) + " more\n" : "";
+}
+
+// Per list: kind, entry count, the first entries' values and the default.
+std::string Lists(CPRDataManager& dm, uint32_t which) {
+  static constexpr const char* kKinds[] = {"", " (bit)", " (value)", " (range)"};
+  const bool text = which == 1;
+  const uint32_t count = dm.GetListCount(which);
+  std::string out = std::string(text ? "text" : "resource") + " lists: " + std::to_string(count) + "\n";
+  for (uint32_t n = 0; n < count && n < kShownRows; ++n) {
+    uint16_t kind = 0;
+    out += "  " + std::to_string(n) + ":";
+    if (!dm.GetListKind(n, which, &kind)) {
+      out += " no list\n";
+      continue;
+    }
+    out += " kind " + std::to_string(kind) + (kind < std::size(kKinds) ? kKinds[kind] : "");
+    const uint32_t size = text ? dm.GetTextListSize(n) : dm.GetResourceListSize(n);
+    out += ", entries " + std::to_string(size);
+    for (uint32_t e = 0; e < size && e < kShownValues; ++e) {
+      uint8_t status = 0;
+      const int32_t value = text ? dm.GetTextListEntryValue(n, static_cast<int32_t>(e), &status)
+                                 : dm.GetResourceListEntryValue(n, static_cast<int32_t>(e), &status);
+      out += (e == 0 ? ": " : " ") + (status == 0 ? std::to_string(value) : std::string("-"));
+    }
+    if (size > kShownValues) out += " ...";
+    if (text) {
+      const std::optional<std::u16string> fallback = TextAt(dm.GetTextListDefault(n));
+      out += fallback ? ", default \"" + Narrow(*fallback) + "\"" : ", no default";
+    } else {
+      const int32_t fallback = dm.GetResourceListDefaultIndex(n);
+      out += fallback >= 0 ? ", default " + std::to_string(fallback) : ", no default";
+    }
+    out += "\n";
+  }
+  return out + More(kShownRows, count);
+}
+
+std::string Settings(CPRDataManager& dm) {
+  std::string out = "settings:\n";
+  uint32_t flags = 0, word1 = 0, word19 = 0;
+  if (dm.GetRuntimeSettingsWord0(1, &flags)) {
+    out += "  runtime: flags " + Hex(flags) + ", word 1 ";
+    out += dm.GetRuntimeSettingsWord1(&word1) ? std::to_string(word1) : std::string("-");
+    out += ", word 2 " + std::to_string(dm.GetRuntimeSettingsWord2()) + ", byte " +
+           std::to_string(dm.GetRuntimeSettingsByte()) + "\n";
+  } else {
+    out += "  runtime: none\n";
+  }
+  if (dm.GetProjectSettings()) {
+    out += "  project: flag " + std::to_string(dm.GetProjectSettingsFlag()) + ", word 15 " +
+           std::to_string(dm.GetProjectSettingsWord15()) + ", word 19 " +
+           (dm.GetProjectSettingsWord19(&word19) ? std::to_string(word19) : std::string("-")) + "\n";
+  } else {
+    out += "  project: none\n";
+  }
+  return out;
+}
+
+// The records a run stored in SimWork, read without creating the file.
+std::string Connections(CPRDataManager& dm) {
+  const platform::SysResult<CPRDataManager::ConnectionRecords> read = dm.ListConnectionRecords();
+  if (!read) {
+    if (read.Error().code == std::errc::no_such_file_or_directory) return "connection records: no file\n";
+    return "connection records: not read: " + read.Error().Reason() + "\n";
+  }
+  const auto& records = read->records;
+  std::string out = "connection records: " + std::to_string(records.size()) + " in " + GroupedDigits(read->bytes) +
+                    " bytes" + (read->longer ? " (the rest of the file is never read)" : "") +
+                    (read->cut ? " (the last passes the end)" : "") + "\n";
+  for (size_t i = 0; i < records.size() && i < kShownRows; ++i)
+    out += "  key " + std::to_string(records[i].key) + ": " + std::to_string(records[i].length) + " bytes\n";
+  return out + More(kShownRows, static_cast<uint32_t>(records.size()));
+}
+
 }  // namespace
 
 std::string DescribeText(CPRDataManager& dm, std::string languageSource) {
-  return Reporter(dm, std::move(languageSource)).Run();
+  std::string out = Reporter(dm, std::move(languageSource)).Run();
+  return out + Lists(dm, 0) + Lists(dm, 1) + Settings(dm) + Connections(dm);
 }
 
 nlohmann::ordered_json DescribeJson(CPRDataManager& dm) {

@@ -12,7 +12,8 @@
 namespace prt::inspect {
 
 // The report: name, languages with their fonts, counts, and per screen its
-// control tree with what the converter would skip and why. The current
+// control tree with what the converter would skip and why; then the lists,
+// the settings and the connection records (ListConnectionRecords). The current
 // language is the manager's; `languageSource`, when given, says where it
 // came from.
 std::string DescribeText(CPRDataManager& dm, std::string languageSource = {});

@@ -1,6 +1,7 @@
 // prt-inspect: what a runtime data set holds, as a report or as the
 // prt-build description that rebuilds it. It only reads: the data file in
-// place, and the language a converter run stored beside it.
+// place, and the language and connection records a converter run stored
+// beside it.
 #include <iostream>
 #include <optional>
 #include <string>
@@ -21,7 +22,10 @@ constexpr const char* kHelp =
     "project's name, its languages with their fonts and the one a converter run would use\n"
     "(stored in SimWork beside the data file by an earlier run, if any), text and object\n"
     "counts and per screen its control tree: type code and object reference, object text in\n"
-    "that language, geometry, hidden flags and what the converter would skip and why.\n"
+    "that language, geometry, hidden flags and what the converter would skip and why, the\n"
+    "converter's verdict, then the resource and text lists (kind, entries, default; at most\n"
+    "100 each), the settings, and the records (key, length) of the connection file an\n"
+    "earlier run stored in SimWork, which is only read.\n"
     "\n"
     "Options:\n"
     "  --json      print the prt-build description instead, from which prt-build rebuilds\n"
@@ -61,10 +65,10 @@ int main(int argc, char** argv) {
     return prt::options::kRefused;
   }
   const std::string languageSource = LanguageSource(*opened);
-  // Without the paths of the language and connection files the manager
-  // can store nothing: it touches no file.
+  // Adopted read-only, the manager stores nothing: it only reads the
+  // connection file, when there.
   prt::CPRDataManager dm;
-  dm.Adopt(std::move(opened->data));
+  dm.AdoptReadOnly(std::move(opened->data), opened->connectionFile);
   const std::string text = asJson ? prt::inspect::JsonText(prt::inspect::DescribeJson(dm))
                                   : prt::inspect::DescribeText(dm, languageSource);
   return prt::PrintAnswer("prt-inspect", text);

@@ -6,9 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
+#include <set>
 
+#include "data/manager/CPRDataManager.h"
 #include "data/manager/CPRFileNameGenerator.h"
 #include "platform/Text.h"
+#include "tests/support/Dataset.h"
 #include "tests/support/TempDir.h"
 
 namespace prt {
@@ -105,6 +109,55 @@ TEST_F(FileServicesTest, AFifoIsRefusedWithoutWaiting) {
   }
   ::alarm(0);
   EXPECT_TRUE(fs::is_fifo(Work("plant.rt_file.CONN")));
+}
+
+// Adopted read-only, the manager lists and loads connection records without
+// creating, writing or following anything; the format's 65,535 bytes bound
+// the read.
+TEST(ReadOnlyConnectionTest, ListsRecordsAndRefusesWhatIsNoFile) {
+  using Records = std::vector<std::pair<uint32_t, uint16_t>>;
+  const std::string records("\1\0\0\0\4\0\0\0abcd\2\0\0\0\0\0\0\0", 20);
+  const std::string big = std::string("\7\0\0\0\xff\xff\0\0", 8) + std::string(70000, 'x');
+  const struct { const char* name; std::function<void(const fs::path&)> make; std::errc error; Records listed; } cases[] = {
+      {"missing", [](const fs::path&) {}, std::errc::no_such_file_or_directory, {}},
+      {"fifo", [](const fs::path& f) { ::mkfifo(f.c_str(), 0600); }, std::errc::no_such_device_or_address, {}},
+      {"folder", [](const fs::path& f) { fs::create_directory(f); }, std::errc::is_a_directory, {}},
+      {"link", [&](const fs::path& f) { WriteFile(f.string() + "2", records), fs::create_symlink(f.string() + "2", f); },
+       std::errc::too_many_symbolic_link_levels, {}},
+      {"linked folder", [&](const fs::path& f) {
+         fs::rename(f.parent_path(), f.parent_path().string() + "2");
+         fs::create_directory_symlink(f.parent_path().string() + "2", f.parent_path());
+         WriteFile(f, records); }, std::errc::too_many_symbolic_link_levels, {}},
+      {"records", [&](const fs::path& f) { WriteFile(f, records); }, {}, {{1, 4}, {2, 0}}},
+      {"longer", [&](const fs::path& f) { WriteFile(f, big); }, {}, {{7, 65535}}},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    fs::create_directory(dir / "SimWork");
+    const fs::path file = dir / "SimWork/p.rt_file.CONN";
+    c.make(file);
+    const std::set<fs::path> before = test::Tree(dir.Path());
+    CPRDataManager dm;
+    dm.AdoptReadOnly(*DataSet::FromImage(test::ImageFromJson("{}")), dir.Wide("SimWork/p.rt_file.CONN"));
+    const auto listed = dm.ListConnectionRecords();
+    const uint32_t key = 1;
+    char buffer[4] = {};
+    uint16_t length = 0;
+    const bool hasKey = c.listed.size() == 2;
+    EXPECT_EQ(dm.LoadConnectionRecord(&key, buffer, &length), hasKey) << c.name;
+    if (hasKey) EXPECT_EQ(std::string(buffer, length), "abcd");
+    EXPECT_FALSE(dm.StoreConnectionRecord(&key, "wxyz", 4)) << c.name;
+    EXPECT_EQ(test::Tree(dir.Path()), before) << c.name;
+    if (c.error != std::errc{}) {
+      EXPECT_TRUE(!listed && listed.Error().code == c.error) << c.name;
+      continue;
+    }
+    ASSERT_TRUE(listed) << c.name;
+    Records got;
+    for (const auto& r : listed->records) got.emplace_back(r.key, r.length);
+    EXPECT_EQ(got, c.listed) << c.name;
+    EXPECT_EQ(listed->longer, c.listed.size() == 1) << c.name;
+  }
 }
 
 }  // namespace

@@ -31,10 +31,12 @@ void Build(const test::TempDir& dir, const std::string& desc, const std::string&
 TEST(PrtInspectTool, ReportsReadingTheDataSetInPlace) {
   test::TempDir dir;
   fs::permissions(dir.Path(), fs::perms(0755));
-  for (const std::string folder : {"plain", "stored", "stale", "cycle"}) {
-    Build(dir, (kGolden / (folder == "cycle" ? "cycle.json" : "kinds.json")).string(), "ro/" + folder + "/p.prt");
-    if (folder != "stored" && folder != "stale") continue;
+  for (const std::string folder : {"plain", "stored", "stale", "cycle", "lists"}) {
+    const bool own = folder == "cycle" || folder == "lists";
+    Build(dir, (kGolden / (own ? folder + ".json" : "kinds.json")).string(), "ro/" + folder + "/p.prt");
     const fs::path work = dir / "ro" / folder / "SimWork";
+    if (folder == "lists") fs::create_directory(work), fs::rename(work / "../p.rt_file.CONN", work / "p.rt_file.CONN");
+    if (folder != "stored" && folder != "stale") continue;
     fs::create_directory(work);
     fs::copy_file(work / "../p.prt", work / "p.prt");
     if (folder == "stored") fs::last_write_time(work / "p.prt", fs::last_write_time(work / "../p.prt"));
@@ -55,6 +57,9 @@ TEST(PrtInspectTool, ReportsReadingTheDataSetInPlace) {
       // Language 1 gives the same trees.
       {"stored", false, nullptr, "languages: 2, current 1 (id 1031, stored in 'SimWork/p.rt_file.LANG')\n"},
       {"stale", false, "kinds.txt", "languages: 2, current 0 (id 1033)\n"},
+      // Lists of every kind, a damaged count, defaults, settings and the
+      // connection records a run stored.
+      {"lists", false, "lists.txt", ""},
   };
   for (const auto& c : cases) {
     const test::ProcessResult r =
