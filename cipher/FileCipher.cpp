@@ -9,6 +9,7 @@
 #include "cipher/XorCrypt.h"
 #include "platform/Endian.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 namespace prt {
@@ -109,12 +110,11 @@ Expected<void, CipherError> Encrypt(const std::u16string& path) {
   if (!content || content->empty())
     return Fail(CipherError{.path = path, .code = content ? std::error_code() : content.Error().code, .empty = true,
                             .reading = true});
-  const size_t sep = path.rfind(u'/');
-  const std::u16string folderPath = sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : path.substr(0, sep);
+  const auto [folderPath, name] = platform::SplitFolder(path);
   const platform::SysResult<platform::FolderHandle> folder = platform::FolderHandle::Open(folderPath);
   if (!folder) return Fail(CipherError{.path = path, .code = folder.Error().code});
   std::string sealed;
-  auto saved = EncryptContent(*folder, path.substr(sep + 1), *content, sealed);
+  auto saved = EncryptContent(*folder, name, *content, sealed);
   if (!saved) {
     CipherError error = saved.Error();
     error.path = path;

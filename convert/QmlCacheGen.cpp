@@ -7,6 +7,7 @@
 
 #include "platform/ContentHash.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 
 namespace prt {
 
@@ -23,11 +24,10 @@ QV4::Compiler::CodegenWarningInterface* WarningInterface() {
 
 // The folder of the document `path`, for its cache beside it.
 pf::SysResult<pf::FolderHandle> FolderOf(const std::u16string& path) {
-  const size_t sep = path.rfind(u'/');
-  return pf::FolderHandle::Open(sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : path.substr(0, sep));
+  return pf::FolderHandle::Open(pf::SplitFolder(path).folder);
 }
 
-std::u16string LeafOf(const std::u16string& path) { return path.substr(path.rfind(u'/') + 1); }
+std::u16string LeafOf(const std::u16string& path) { return pf::SplitFolder(path).name; }
 
 }  // namespace
 

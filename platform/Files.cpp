@@ -7,6 +7,7 @@
 
 #include "platform/ContentHash.h"
 #include "platform/FileIo.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 namespace prt::platform {
@@ -59,21 +60,19 @@ SysResult<FileInfo> OverwriteWholeFile(const std::u16string& path, std::string_v
 }
 
 SysResult<FileInfo> ReplaceWholeFile(const std::u16string& path, std::string_view data) {
-  const size_t sep = path.rfind(u'/');
-  const std::u16string folder = sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : path.substr(0, sep);
+  const auto [folder, name] = SplitFolder(path);
   Descriptor at(::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (at.Get() < 0) return Fail(Failed(Op::Write, path, io::LastError()));
-  io::Io<FileInfo> replaced = io::ReplaceAt(at.Get(), folder, NarrowPath(path.substr(sep + 1)), data, nullptr);
+  io::Io<FileInfo> replaced = io::ReplaceAt(at.Get(), folder, NarrowPath(name), data, nullptr);
   if (!replaced) return Fail(Failed(Op::Write, path, replaced.Error()));
   return *replaced;
 }
 
 SysStatus WriteFileDurably(const std::u16string& path, std::string_view data) {
-  const size_t sep = path.rfind(u'/');
-  const std::u16string folder = sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : path.substr(0, sep);
+  const auto [folder, name] = SplitFolder(path);
   Descriptor at(::open(NarrowPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (at.Get() < 0) return Fail(Failed(Op::Write, path, io::LastError()));
-  const std::string target = NarrowPath(path.substr(sep + 1));
+  const std::string target = NarrowPath(name);
   io::Io<io::NewFile> created = io::CreateNew(at.Get(), folder, target);
   if (!created) return Fail(Failed(Op::Write, path, created.Error()));
   std::error_code ec = io::WriteAll(created->fd.Get(), data);

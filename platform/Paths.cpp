@@ -18,6 +18,12 @@ std::u16string EntryName(std::u16string path) {
   return path;
 }
 
+FolderAndName SplitFolder(const std::u16string& path) {
+  const size_t sep = path.rfind(u'/');
+  if (sep == std::u16string::npos) return {u".", path};
+  return {sep == 0 ? u"/" : path.substr(0, sep), path.substr(sep + 1)};
+}
+
 std::u16string KernelPath(const std::u16string& path) {
   const size_t sep = path.rfind(u'/');
   if (sep == std::u16string::npos) return path;

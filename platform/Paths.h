@@ -23,6 +23,14 @@ std::u16string EntryName(std::u16string path);
 // current directory).
 std::u16string FullPath(const std::u16string& path);
 
+// The folder that holds `path` ("." for a bare name, "/" for a name in
+// the root) and the last name in it, for calls made relative to a folder.
+struct FolderAndName {
+  std::u16string folder;
+  std::u16string name;
+};
+FolderAndName SplitFolder(const std::u16string& path);
+
 // True when the name exists; a symbolic link counts itself.
 bool EntryExists(const std::u16string& path);
 // True when the path names something, links followed.

@@ -102,11 +102,10 @@ pf::SysResult<std::string> CPRFileServices::ReadExisting(const std::u16string& p
   std::u16string full;
   if (NormalizePath(full, path, pathKind) != 0)
     return Fail(pf::SystemError{pf::Op::Read, path, std::make_error_code(std::errc::invalid_argument)});
-  const size_t sep = full.rfind(u'/');
-  const std::u16string folder = sep == std::u16string::npos ? u"." : sep == 0 ? u"/" : full.substr(0, sep);
+  const auto [folder, name] = pf::SplitFolder(full);
   const pf::SysResult<pf::FolderHandle> opened = pf::FolderHandle::Open(folder, pf::FolderHandle::Links::Refuse);
   if (!opened) return Fail(opened.Error().On(full));
-  pf::SysResult<std::string> read = opened->ReadStart(full.substr(sep + 1), maxBytes);
+  pf::SysResult<std::string> read = opened->ReadStart(name, maxBytes);
   if (!read) return Fail(read.Error().On(full));
   return read;
 }

@@ -18,6 +18,7 @@
 
 #include "platform/Files.h"
 #include "platform/Folders.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "tools/qml-preview/DataSet.h"
@@ -40,9 +41,7 @@ constexpr int kConvertSeconds = 600;
 // user's file. The documents end up in `into`/qmls.
 QString Convert(const std::u16string& dataFile, const QTemporaryDir& into) {
   const std::u16string path = platform::EntryName(dataFile);
-  const size_t slash = path.rfind(u'/');
-  const std::u16string parent = slash == std::u16string::npos ? u"." : path.substr(0, std::max<size_t>(slash, 1));
-  const std::u16string file = slash == std::u16string::npos ? path : path.substr(slash + 1);
+  const auto [parent, file] = platform::SplitFolder(path);
   const std::u16string stem = file.ends_with(u".prt") ? file.substr(0, file.size() - 4) : file;
   const QString shown = Display(dataFile);
   if (!into.isValid()) return QStringLiteral("cannot convert '%1': its folder or a private one cannot be read").arg(shown);
