@@ -2,8 +2,10 @@
 # preview-bench: times qml-preview on prt-bench's synthetic projects, against
 # another build of it (the tree before a change) in the same invocation.
 # Usage: bench/preview-bench.sh <build bin folder> <other qml-preview or its bin folder> [screens...]
-# For each screen count (default 400 3200): a full draw of every document
-# on one worker by both builds (order swapped every count), then with this
+# For each screen count (default 400 3200): full draws of every document
+# on one worker by both builds, PREVIEW_BENCH_ROUNDS (3) of each, their
+# medians compared (order swapped every count; one untimed draw by each
+# first), then with this
 # build a redraw with nothing changed and one with one control renamed,
 # each checked byte for byte (diff -r) against a full draw of the same
 # documents; the two builds' pictures compared pixel for pixel (python3).
@@ -12,6 +14,7 @@ set -euo pipefail
 bin=$(realpath "$1"); other=$(realpath "$2"); shift 2
 [ -d "$other" ] && other=$other/qml-preview  # the other build's bin folder
 counts=("${@:-400}")
+rounds=${PREVIEW_BENCH_ROUNDS:-3}
 [ $# -gt 0 ] || counts=(400 3200)
 work=/dev/shm/preview-bench.$$
 trap 'rm -rf "$work"' EXIT
@@ -68,11 +71,26 @@ for n in "${counts[@]}"; do
   builds=("$other" "$bin/qml-preview"); names=(before after)
   [ $((round % 2)) -eq 0 ] || { builds=("$bin/qml-preview" "$other"); names=(after before); }
   round=$((round + 1))
+  # Rounds of one full draw by each build, the order kept within a count;
+  # each build's median processor time counts, as one slow moment of a
+  # shared machine moves a single draw by a tenth. An untimed draw by each
+  # comes first: a machine's first draws after a while are the slowest.
   declare -A cpu
   for i in 0 1; do
-    timed "full, -j 1, ${names[$i]}" "${builds[$i]}" "$q" -o "$p/${names[$i]}" --prt "$d" -q -j 1
-    read -r wall c <"$work/last"; cpu[${names[$i]}]=$c
-    echo "  per document: $(echo "scale=2; $c * 1000 / $docs" | bc) ms of processor time"
+    : >"$work/cpu-${names[$i]}"
+    "${builds[$i]}" "$q" -o "$p/warm" --prt "$d" -q -j 1 >/dev/null 2>&1
+    rm -rf "$p/warm"
+  done
+  for ((r = 1; r <= rounds; r++)); do
+    for i in 0 1; do
+      rm -rf "$p/${names[$i]}"
+      timed "full, -j 1, ${names[$i]} ($r)" "${builds[$i]}" "$q" -o "$p/${names[$i]}" --prt "$d" -q -j 1
+      read -r wall c <"$work/last"; echo "$c" >>"$work/cpu-${names[$i]}"
+    done
+  done
+  for i in 0 1; do
+    c=$(sort -n "$work/cpu-${names[$i]}" | sed -n "$(((rounds + 1) / 2))p"); cpu[${names[$i]}]=$c
+    echo "  ${names[$i]}: median $c s cpu, per document $(echo "scale=2; $c * 1000 / $docs" | bc) ms of processor time"
   done
   same_pixels "$p/before" "$p/after"
   sizes "$p/after" "$p/before"

@@ -7,10 +7,11 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-declarative-dev qt6-declarative
           libcli11-dev
           # the content hash of data files, documents and caches
           libxxhash-dev
-          # qml-preview: the QML runtime modules the documents import, a font for the labels, zlib
+          # qml-preview: the QML runtime modules the documents import, a font for the labels,
+          # libdeflate for the checksums of its PNG files
           qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
           qml6-module-qtquick-window qml6-module-qt-labs-qmlmodels qml6-module-qtqml-workerscript
-          fonts-dejavu-core zlib1g-dev
+          fonts-dejavu-core libdeflate-dev
           # the package and its checks: dpkg-shlibdeps and man
           dpkg-dev man-db
           # the address sanitizer's tree and the data-set fuzzer: clang 16 (14 cannot build

@@ -16,7 +16,7 @@ deb=prt2qml_${version}_$(dpkg --print-architecture).deb
 (cd "$build" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log"; false; }
 test -f "$scratch/package/$deb"
 depends=$(dpkg-deb -f "$scratch/package/$deb" Depends)
-for needed in libqt6core6 libqt6qml6 libqt6quick6 qml6-module-qtquick fonts-dejavu-core; do
+for needed in libqt6core6 libqt6qml6 libqt6quick6 libdeflate0 qml6-module-qtquick fonts-dejavu-core; do
   grep -q "$needed" <<<"$depends" || { echo "Depends lacks $needed: $depends"; false; }
 done
 

@@ -262,10 +262,11 @@ TEST_F(Preview, ARedrawOfOneChangedScreenIsAFullRedrawByteForByte) {
   ASSERT_EQ(test::Run(QML_PREVIEW_PATH, {"qmls", "-o", "full", "--prt", data, "--full"}, work.Path()).exitStatus, 0);
   const std::set<fs::path> files = test::Tree(work / "full");
   EXPECT_EQ(files.size(), test::Tree(work / "pictures").size());
-  for (const fs::path& file : files)
+  for (const fs::path& file : files) {
     if (fs::is_regular_file(file))
       EXPECT_TRUE(test::ReadFile(file) == test::ReadFile(work / "pictures" / file.lexically_relative(work / "full")))
           << file;
+  }
 }
 
 // Screens paired by kind and name: a page deleted before others is the one
@@ -311,7 +312,7 @@ TEST_F(Preview, TheDiffPairsScreensByIdentityAndWrongInputsAreRefused) {
   }
   // Data files are converted elsewhere, never beside them.
   EXPECT_FALSE(fs::exists(work / "qmls") || fs::exists(work / "SimWork"));
-  for (const std::string& diff : {"new/qmls-diff", "prt"}) {
+  for (const char* diff : {"new/qmls-diff", "prt"}) {
     const std::string index = test::ReadFile(work / diff / "index.html");
     EXPECT_NE(index.find("<h2>Removed (1)</h2>\n<section><h3>Packing</h3>"), std::string::npos) << index;
   }

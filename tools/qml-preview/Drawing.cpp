@@ -165,13 +165,15 @@ std::vector<ControlItem> PrepareControls(QQuickItem* root) {
                                 [&](const char* c) { return code == QLatin1String(c); });
     if (control.hidden) item->setVisible(true);
     if (control.label) {
-      const QString name = item->property("controlName").toString();
-      control.label->setProperty("text", name.isEmpty() ? code : code + QLatin1Char(' ') + name);
+      // The room and alignment before the text: each change to a label with
+      // text lays the text out again.
       control.label->setSize(QSizeF(std::max(0.0, item->width() - 6), std::max(0.0, item->height() - 4)));
       if (control.shape) {
         control.label->setProperty("horizontalAlignment", Qt::AlignHCenter);
         control.label->setProperty("verticalAlignment", Qt::AlignVCenter);
       }
+      const QString name = item->property("controlName").toString();
+      control.label->setProperty("text", name.isEmpty() ? code : code + QLatin1Char(' ') + name);
       control.label->setClip(control.label->property("contentWidth").toReal() > control.label->width() ||
                              control.label->property("contentHeight").toReal() > control.label->height());
     }

@@ -38,6 +38,6 @@ struct Screen {
 // A thumbnail's size for a picture of `picture`'s.
 inline QSize ThumbnailSize(QSize picture) { return picture.scaled(QSize(192, 142), Qt::KeepAspectRatio); }
 // Screens per contact sheet.
-inline constexpr size_t kSheetScreens = 100;
+inline constexpr size_t kSheetScreens = 50;
 
 }  // namespace prt::preview

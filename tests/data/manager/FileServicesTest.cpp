@@ -145,7 +145,9 @@ TEST(ReadOnlyConnectionTest, ListsRecordsAndRefusesWhatIsNoFile) {
     uint16_t length = 0;
     const bool hasKey = c.listed.size() == 2;
     EXPECT_EQ(dm.LoadConnectionRecord(&key, buffer, &length), hasKey) << c.name;
-    if (hasKey) EXPECT_EQ(std::string(buffer, length), "abcd");
+    if (hasKey) {
+      EXPECT_EQ(std::string(buffer, length), "abcd");
+    }
     EXPECT_FALSE(dm.StoreConnectionRecord(&key, "wxyz", 4)) << c.name;
     EXPECT_EQ(test::Tree(dir.Path()), before) << c.name;
     if (c.error != std::errc{}) {
