@@ -3,7 +3,7 @@
 # another build of it (the tree before a change) in the same invocation.
 # Usage: bench/preview-bench.sh <build bin folder> <other qml-preview or its bin folder> [screens...]
 # For each screen count (default 400 3200): full draws of every document
-# on one worker by both builds, PREVIEW_BENCH_ROUNDS (3) of each, their
+# on one worker by both builds, PREVIEW_BENCH_ROUNDS (5) of each, their
 # medians compared (order swapped every count; one untimed draw by each
 # first), then with this
 # build a redraw with nothing changed and one with one control renamed,
@@ -14,7 +14,7 @@ set -euo pipefail
 bin=$(realpath "$1"); other=$(realpath "$2"); shift 2
 [ -d "$other" ] && other=$other/qml-preview  # the other build's bin folder
 counts=("${@:-400}")
-rounds=${PREVIEW_BENCH_ROUNDS:-3}
+rounds=${PREVIEW_BENCH_ROUNDS:-5}
 [ $# -gt 0 ] || counts=(400 3200)
 work=/dev/shm/preview-bench.$$
 trap 'rm -rf "$work"' EXIT

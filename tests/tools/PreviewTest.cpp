@@ -88,7 +88,8 @@ class Preview : public ::testing::Test {
 
 // The PNG coder's output read back by Qt's decoder, pixel for pixel: noise
 // (no match anywhere), one colour (one symbol per code), a gradient with
-// frames, a single pixel, and rows too long to reach the row above.
+// frames, a single pixel, and rows too long to reach the row above; each
+// also premultiplied.
 TEST(PreviewPng, ImagesComeBackPixelForPixel) {
   uint32_t seed = 1;
   const std::pair<QSize, int> cases[] = {{{1, 1}, 0}, {{37, 5}, 0}, {{300, 200}, 0}, {{300, 200}, 1},
@@ -105,6 +106,13 @@ TEST(PreviewPng, ImagesComeBackPixelForPixel) {
     EXPECT_EQ(QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32), image)
         << size.width() << "x" << size.height() << " kind " << kind;
     EXPECT_EQ(preview::EncodePng(image), png) << "the same image, other bytes";
+    // A drawn window comes premultiplied: opaque, the same file; with one
+    // pixel showing through, its colours as if unpremultiplied.
+    QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(preview::EncodePng(premultiplied), png) << size.width() << "x" << size.height() << " kind " << kind;
+    premultiplied.setPixel(0, 0, qPremultiply(qRgba(200, 100, 50, 128)));
+    EXPECT_EQ(QImage::fromData(preview::EncodePng(premultiplied), "PNG").convertToFormat(QImage::Format_RGB32),
+              premultiplied.convertToFormat(QImage::Format_RGB32));
   }
 }
 

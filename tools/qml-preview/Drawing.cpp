@@ -413,10 +413,7 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   templateObject.reset();
   object.reset();
   if (picture.isNull()) screen.errors << screen.document + QStringLiteral(": the window could not be drawn");
-  step.Next(Step::Render);
-  QImage drawn = picture.convertToFormat(QImage::Format_RGB32);
-  step.Next(Step::Release);
-  return drawn;
+  return picture;
 }
 
 QImage Thumbnail(const QImage& picture) {

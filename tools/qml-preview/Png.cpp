@@ -307,23 +307,31 @@ void Chunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, siz
 
 QByteArray EncodePng(const QImage& image) {
   if (image.isNull()) return {};
-  const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  // A drawn window comes premultiplied and opaque, where premultiplied
+  // colours are the colours: taken as they are unless a pixel shows through.
+  const bool premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
+  const QImage rgb = image.format() == QImage::Format_RGB32 || premultiplied
+                         ? image
+                         : image.convertToFormat(QImage::Format_RGB32);
   const size_t width = static_cast<size_t>(rgb.width()), height = static_cast<size_t>(rgb.height());
   const size_t rowBytes = 1 + 3 * width;
   // Kept from picture to picture: fresh pages are dear.
   static thread_local std::vector<uint8_t> rows, deflated, file;
   static thread_local std::vector<uint32_t> tokens;
   rows.resize(rowBytes * height);
+  QRgb opaque = 0xff000000;
   for (size_t y = 0; y < height; ++y) {
     const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(static_cast<int>(y)));
     uint8_t* row = rows.data() + y * rowBytes;
     *row++ = 0;  // no filter
     for (size_t x = 0; x < width; ++x, row += 3) {
+      opaque &= line[x];
       row[0] = static_cast<uint8_t>(qRed(line[x]));
       row[1] = static_cast<uint8_t>(qGreen(line[x]));
       row[2] = static_cast<uint8_t>(qBlue(line[x]));
     }
   }
+  if (premultiplied && qAlpha(opaque) != 255) return EncodePng(image.convertToFormat(QImage::Format_RGB32));
   Tokenize(rows.data(), rows.size(), rowBytes, tokens);
   deflated.clear();
   deflated.push_back(0x78);  // deflate, 32 KiB window

@@ -11,7 +11,8 @@
 
 namespace prt::preview {
 
-// The image's colours without alpha; empty for a null image.
+// The image's colours without alpha (those of a premultiplied image as if
+// unpremultiplied); empty for a null image.
 QByteArray EncodePng(const QImage& image);
 
 }  // namespace prt::preview
