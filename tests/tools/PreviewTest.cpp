@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <regex>
 
 #include "controls/TypeTable.h"
@@ -19,6 +20,7 @@
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/qml-preview/Png.h"
+#include "tools/qml-preview/Shrink.h"
 
 namespace prt {
 namespace {
@@ -114,6 +116,52 @@ TEST(PreviewPng, ImagesComeBackPixelForPixel) {
     EXPECT_EQ(QImage::fromData(preview::EncodePng(premultiplied), "PNG").convertToFormat(QImage::Format_RGB32),
               premultiplied.convertToFormat(QImage::Format_RGB32));
   }
+}
+
+// Shrinking by area averaging against the exact mean of the covered area
+// (edges weighted by their share of a source pixel), every channel apart:
+// noise (where a wrong weight or a shifted column shows most), a ramp per
+// channel, sizes that divide evenly and that do not, one row or column,
+// and a size kept as it is. Both pixel formats keep theirs.
+TEST(PreviewShrink, EveryPixelIsTheMeanOfTheAreaItCovers) {
+  uint32_t seed = 7;
+  const struct { QSize from, to; bool noise; } cases[] = {
+      {{800, 480}, {192, 115}, true}, {{800, 480}, {192, 115}, false}, {{9, 7}, {4, 3}, true},
+      {{1, 1}, {1, 1}, true},         {{301, 1}, {17, 1}, true},       {{5, 300}, {5, 19}, true},
+      {{4000, 9}, {192, 1}, true},    {{64, 64}, {64, 64}, true},      {{37, 29}, {36, 28}, false}};
+  for (const auto& [from, to, noise] : cases)
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+      QImage image(from, format);
+      for (int y = 0; y < from.height(); ++y)
+        for (int x = 0; x < from.width(); ++x) {
+          seed = seed * 1103515245 + 12345;
+          const QRgb ramp = qRgba(x * 255 / from.width(), y * 255 / from.height(), (x + y) % 256, 255);
+          QRgb pixel = noise ? seed >> 1 : ramp;
+          if (format == QImage::Format_RGB32) pixel |= 0xff000000u;
+          else pixel = qPremultiply(pixel);
+          image.setPixel(x, y, pixel);
+        }
+      const QImage shrunk = preview::Shrink(image, to);
+      ASSERT_EQ(shrunk.size(), to);
+      EXPECT_EQ(shrunk.format(), format);
+      const double sx = double(from.width()) / to.width(), sy = double(from.height()) / to.height();
+      int worst = 0;
+      for (int oy = 0; oy < to.height(); ++oy)
+        for (int ox = 0; ox < to.width(); ++ox)
+          for (int shift = 0; shift < 32; shift += 8) {
+            double sum = 0;
+            for (int y = int(oy * sy); y < std::min(from.height(), int(std::ceil((oy + 1) * sy))); ++y)
+              for (int x = int(ox * sx); x < std::min(from.width(), int(std::ceil((ox + 1) * sx))); ++x) {
+                const double wx = std::min(x + 1.0, (ox + 1) * sx) - std::max(double(x), ox * sx);
+                const double wy = std::min(y + 1.0, (oy + 1) * sy) - std::max(double(y), oy * sy);
+                sum += wx * wy * ((image.pixel(x, y) >> shift) & 0xff);
+              }
+            const int got = (shrunk.pixel(ox, oy) >> shift) & 0xff;
+            worst = std::max(worst, int(std::lround(std::abs(got - sum / (sx * sy)) * 100)));
+          }
+      EXPECT_LE(worst, 150) << from.width() << "x" << from.height() << " to " << to.width() << "x" << to.height()
+                            << (noise ? " noise" : " ramp") << ", format " << format << ": off by " << worst / 100.0;
+    }
 }
 
 // Pictures whose pixels show the frames where the documents put them: the
@@ -271,9 +319,10 @@ TEST_F(Preview, ARedrawOfOneChangedScreenIsAFullRedrawByteForByte) {
   const std::set<fs::path> files = test::Tree(work / "full");
   EXPECT_EQ(files.size(), test::Tree(work / "pictures").size());
   for (const fs::path& file : files) {
-    if (fs::is_regular_file(file))
+    if (fs::is_regular_file(file)) {
       EXPECT_TRUE(test::ReadFile(file) == test::ReadFile(work / "pictures" / file.lexically_relative(work / "full")))
           << file;
+    }
   }
 }
 

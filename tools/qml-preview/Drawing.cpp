@@ -19,6 +19,7 @@
 #include "platform/Process.h"
 #include "tools/qml-preview/Documents.h"
 #include "tools/qml-preview/Profile.h"
+#include "tools/qml-preview/Shrink.h"
 
 namespace prt::preview {
 
@@ -417,7 +418,9 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
 }
 
 QImage Thumbnail(const QImage& picture) {
-  return picture.scaled(ThumbnailSize(picture.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QSize size = ThumbnailSize(picture.size());
+  if (size.width() <= picture.width() && size.height() <= picture.height()) return Shrink(picture, size);
+  return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QImage ContactSheet(const std::vector<SheetCell>& cells) {
