@@ -3,6 +3,7 @@
 // follows the folder, and the diff of two versions.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 #include <poll.h>
 #include <sys/wait.h>
 
@@ -13,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <cstring>
 #include <regex>
 
 #include "controls/TypeTable.h"
@@ -115,6 +117,87 @@ TEST(PreviewPng, ImagesComeBackPixelForPixel) {
     premultiplied.setPixel(0, 0, qPremultiply(qRgba(200, 100, 50, 128)));
     EXPECT_EQ(QImage::fromData(preview::EncodePng(premultiplied), "PNG").convertToFormat(QImage::Format_RGB32),
               premultiplied.convertToFormat(QImage::Format_RGB32));
+  }
+}
+
+// The rows of a PNG file of 8-bit RGB rows without filters, inflated by a
+// decoder that checks the zlib stream's checksum (Qt's does not).
+QByteArray InflatedRows(const QByteArray& png, int width, int height) {
+  QByteArray idat;
+  for (qsizetype at = 8; at + 12 <= png.size();) {
+    const qsizetype length = ntohl(*reinterpret_cast<const uint32_t*>(png.constData() + at));
+    if (png.mid(at + 4, 4) == "IDAT") idat += png.mid(at + 8, length);
+    at += 12 + length;
+  }
+  QByteArray rows(qsizetype(height) * (1 + 3 * width), Qt::Uninitialized);
+  size_t got = 0;
+  libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+  const auto result = libdeflate_zlib_decompress(inflater, idat.constData(), size_t(idat.size()), rows.data(),
+                                                 size_t(rows.size()), &got);
+  libdeflate_free_decompressor(inflater);
+  return result == LIBDEFLATE_SUCCESS && got == size_t(rows.size()) ? rows : QByteArray();
+}
+
+// A picture coded in bands against an earlier file: the bands whose keys
+// match are copied (the earlier picture's pixels, though the new image
+// differs there), the others coded; the file equals one coded from scratch
+// of what it shows, byte for byte, and decodes with a valid checksum. An
+// earlier file of another width, band count or with a damaged chunk gives
+// nothing.
+TEST(PreviewPng, BandsWithUnchangedKeysAreCopiedAndTheFileIsTheSame) {
+  constexpr int kWidth = 300, kRows = 40, kBands = 4;
+  uint32_t seed = 5;
+  const auto picture = [&](int tint) {
+    QImage image(kWidth, kRows * kBands, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        seed = seed * 1103515245 + 12345;
+        image.setPixel(x, y, x % 50 < 25 ? qRgb(tint, y, x % 256) : (seed >> 8) | 0xff000000u);
+      }
+    return image;
+  };
+  const auto keys = [](const char* letters) {
+    std::vector<QByteArray> list;
+    for (const char* c = letters; *c; ++c) list.push_back(QByteArray(32, *c));
+    return list;
+  };
+  const auto code = [&](int width, const std::vector<QByteArray>& bandKeys, const QImage& image,
+                        const QByteArray& earlier, std::string& kept) {
+    preview::BandedPng png(width, kRows, bandKeys, earlier);
+    kept.clear();
+    for (size_t band = 0; band < bandKeys.size(); ++band) {
+      kept += png.Kept(band) ? 'k' : '-';
+      if (!png.Kept(band)) png.Code(band, image.copy(0, int(band) * kRows, width, kRows));
+    }
+    return png.File();
+  };
+  const QImage first = picture(10), second = picture(200);
+  std::string kept;
+  const QByteArray earlier = code(kWidth, keys("abcd"), first, {}, kept);
+  EXPECT_EQ(kept, "----");
+  const QImage decoded = QImage::fromData(earlier, "PNG").convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(decoded, first);
+  EXPECT_FALSE(InflatedRows(earlier, kWidth, kRows * kBands).isEmpty()) << "the zlib checksum does not hold";
+
+  QByteArray damaged = earlier;
+  damaged[earlier.size() / 2] = char(damaged[earlier.size() / 2] ^ 1);
+  const struct { const char* keys; int width; QByteArray earlier; const char* kept; } cases[] = {
+      {"abcd", kWidth, earlier, "kkkk"}, {"axcy", kWidth, earlier, "k-k-"}, {"wxyz", kWidth, earlier, "----"},
+      {"abc", kWidth, earlier, "---"},   {"abcd", kWidth - 1, earlier, "----"}, {"abcd", kWidth, damaged, "----"},
+      {"abcd", kWidth, earlier.left(earlier.size() - 20), "----"}};
+  for (const auto& c : cases) {
+    const QByteArray file = code(c.width, keys(c.keys), second, c.earlier, kept);
+    EXPECT_EQ(kept, c.kept) << c.keys << " " << c.width;
+    // What the file must show: the earlier picture's kept bands, the new one's others.
+    QImage shows = second.copy(0, 0, c.width, kRows * int(kept.size()));
+    for (size_t band = 0; band < kept.size(); ++band)
+      if (kept[band] == 'k')
+        for (int y = int(band) * kRows; y < int(band + 1) * kRows; ++y)
+          std::memcpy(shows.scanLine(y), first.constScanLine(y), size_t(c.width) * 4);
+    std::string none;
+    EXPECT_EQ(file, code(c.width, keys(c.keys), shows, {}, none)) << c.keys << ": not the file coded from scratch";
+    EXPECT_EQ(QImage::fromData(file, "PNG").convertToFormat(QImage::Format_RGB32), shows) << c.keys;
+    EXPECT_FALSE(InflatedRows(file, c.width, kRows * int(kept.size())).isEmpty()) << c.keys << ": checksum";
   }
 }
 

@@ -423,21 +423,22 @@ QImage Thumbnail(const QImage& picture) {
   return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QImage ContactSheet(const std::vector<SheetCell>& cells) {
-  const size_t shown = std::max<size_t>(1, std::min(cells.size(), kSheetScreens));
-  const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(shown))));
-  const int rows = static_cast<int>((shown + columns - 1) / columns);
-  const int cellHeight = kCellPictureHeight + kCaptionHeight;
-  QImage sheet(columns * kCellWidth, rows * cellHeight, QImage::Format_RGB32);
+QSize SheetBandSize(size_t cells) {
+  return {static_cast<int>(SheetColumns(cells)) * kCellWidth, kCellPictureHeight + kCaptionHeight};
+}
+
+QImage ContactSheetBand(const std::vector<SheetCell>& cells, size_t band) {
+  const size_t columns = SheetColumns(cells.size());
+  const size_t end = std::min({cells.size(), kSheetScreens, (band + 1) * columns});
+  QImage sheet(SheetBandSize(cells.size()), QImage::Format_RGB32);
   sheet.fill(QColor(0x30, 0x30, 0x30));
   QPainter painter(&sheet);
   QFont font = painter.font();
   font.setPixelSize(11);
   painter.setFont(font);
-  for (size_t i = 0; i < shown && i < cells.size(); ++i) {
+  for (size_t i = band * columns; i < end; ++i) {
     const int x = static_cast<int>(i % columns) * kCellWidth;
-    const int y = static_cast<int>(i / columns) * cellHeight;
-    const QRect cell(x + 4, y + 4, kCellWidth - 8, kCellPictureHeight - 8);
+    const QRect cell(x + 4, 4, kCellWidth - 8, kCellPictureHeight - 8);
     const QImage& thumb = cells[i].thumbnail;
     if (!thumb.isNull()) {
       painter.drawImage(cell.x() + (cell.width() - thumb.width()) / 2, cell.y() + (cell.height() - thumb.height()) / 2,
@@ -450,8 +451,7 @@ QImage ContactSheet(const std::vector<SheetCell>& cells) {
     painter.setPen(Qt::white);
     const QStringList lines = cells[i].caption.split(QLatin1Char('\n'));
     for (int line = 0; line < std::min<int>(2, static_cast<int>(lines.size())); ++line) {
-      const QRect place(x + 2, y + kCellPictureHeight + line * (kCaptionHeight / 2), kCellWidth - 4,
-                        kCaptionHeight / 2);
+      const QRect place(x + 2, kCellPictureHeight + line * (kCaptionHeight / 2), kCellWidth - 4, kCaptionHeight / 2);
       painter.drawText(place, Qt::AlignCenter,
                        painter.fontMetrics().elidedText(lines[line], Qt::ElideRight, place.width()));
     }

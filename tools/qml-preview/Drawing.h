@@ -67,8 +67,12 @@ struct SheetCell {
   QImage thumbnail;          // null when the document failed
   QString caption;           // two lines
 };
-// The contact sheet of up to `kSheetScreens` cells.
-QImage ContactSheet(const std::vector<SheetCell>& cells);
+// The size of a band (a row of cells) of the contact sheet of `cells`
+// cells (SheetBands of them).
+QSize SheetBandSize(size_t cells);
+// Band `band` of the contact sheet of up to `kSheetScreens` cells: only
+// that row's cells are looked at.
+QImage ContactSheetBand(const std::vector<SheetCell>& cells, size_t band);
 
 // The new picture faded, with every pixel that differs from the old one (or
 // lies outside either) in magenta; `changed` counts them.

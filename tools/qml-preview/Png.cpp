@@ -234,8 +234,9 @@ class BitWriter {
   int count = 0;
 };
 
-// One final block with dynamic codes for the tokens.
-void Deflate(const std::vector<uint32_t>& tokens, Bytes& out) {
+// One block with dynamic codes for the tokens; one that is not the last
+// ends with an empty stored block, so the next starts on a byte.
+void Deflate(const std::vector<uint32_t>& tokens, Bytes& out, bool last = true) {
   std::vector<uint32_t> literalCounts(kLiteralCodes, 0), distanceCounts(kDistanceCodes, 0);
   for (uint32_t token : tokens) {
     if (token < 256) {
@@ -286,7 +287,7 @@ void Deflate(const std::vector<uint32_t>& tokens, Bytes& out) {
   // At most 15 + 5 + 15 + 13 bits a token; the header and code lengths
   // take at most 17 + 19 * 3 + 316 * 14 bits.
   BitWriter bits(out, tokens.size() * 6 + 1024);
-  bits.Put(1, 1);  // the last block
+  bits.Put(last ? 1 : 0, 1);
   bits.Put(2, 2);  // with codes of its own
   bits.Put(static_cast<uint32_t>(literals - 257), 5);
   bits.Put(static_cast<uint32_t>(distances - 1), 5);
@@ -311,7 +312,9 @@ void Deflate(const std::vector<uint32_t>& tokens, Bytes& out) {
     bits.Put(static_cast<uint32_t>(distance - kDistanceBase[d]), kDistanceExtra[d]);
   }
   bits.Put(literalCodes[kEndOfBlock], literalLengths[kEndOfBlock]);
+  if (!last) bits.Put(0, 3);  // not the last, stored
   bits.Flush();
+  if (!last) out.insert(out.end(), {0x00, 0x00, 0xff, 0xff});  // of no bytes
 }
 
 void PutBig32(Bytes& out, uint32_t value) {
@@ -363,6 +366,57 @@ using Sixteen = uint8_t __attribute__((vector_size(16)));
   return opaque;
 }
 
+// The image's rows as PNG wants them: a filter byte (none), then red,
+// green and blue. Answers the pixels' AND.
+QRgb PackRows(const QImage& image, Bytes& rows) {
+  const size_t width = static_cast<size_t>(image.width()), height = static_cast<size_t>(image.height());
+  const size_t rowBytes = 1 + 3 * width;
+  // Room for PackRow's last store to spill over.
+  rows.resize(rowBytes * height + 4);
+  QRgb opaque = 0xff000000;
+  for (size_t y = 0; y < height; ++y) {
+    uint8_t* row = rows.data() + y * rowBytes;
+    *row = 0;  // no filter
+    opaque &= PackRow(reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(y))), width, row + 1);
+  }
+  rows.resize(rowBytes * height);
+  return opaque;
+}
+
+void Signature(Bytes& file, size_t width, size_t height) {
+  const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  file.insert(file.end(), std::begin(signature), std::end(signature));
+  Bytes header;
+  PutBig32(header, static_cast<uint32_t>(width));
+  PutBig32(header, static_cast<uint32_t>(height));
+  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter choice, no interlace
+  Chunk(file, "IHDR", header.data(), header.size());
+}
+
+// deflate, 32 KiB window, the fastest kind, header check
+constexpr uint8_t kZlibHeader[] = {0x78, 0x01};
+// A last block of fixed codes that holds nothing.
+constexpr uint8_t kEmptyLastBlock[] = {0x03, 0x00};
+constexpr char kBandsChunk[] = "qmBD";
+constexpr size_t kKeyBytes = 32;
+// A band as the private chunk lists it: its checksum, then its key.
+constexpr size_t kBandEntry = 4 + kKeyBytes;
+
+uint32_t Big32(const uint8_t* at) {
+  return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
+}
+
+// The Adler-32 of two byte strings one after the other, from theirs and
+// the second's length.
+uint32_t JoinAdler(uint32_t first, uint32_t second, uint64_t secondLength) {
+  constexpr uint64_t kBase = 65521;
+  const uint64_t rem = secondLength % kBase;
+  const uint64_t a1 = first & 0xffff, b1 = first >> 16, a2 = second & 0xffff, b2 = second >> 16;
+  const uint64_t a = (a1 + a2 + kBase - 1) % kBase;
+  const uint64_t b = (rem * a1 + b1 + b2 + kBase - rem) % kBase;
+  return static_cast<uint32_t>(b << 16 | a);
+}
+
 }  // namespace
 
 QByteArray EncodePng(const QImage& image) {
@@ -374,36 +428,92 @@ QByteArray EncodePng(const QImage& image) {
                          ? image
                          : image.convertToFormat(QImage::Format_RGB32);
   const size_t width = static_cast<size_t>(rgb.width()), height = static_cast<size_t>(rgb.height());
-  const size_t rowBytes = 1 + 3 * width;
   // Kept from picture to picture: fresh pages are dear.
   static thread_local Bytes rows, deflated, file;
   static thread_local std::vector<uint32_t> tokens;
-  // Room for PackRow's last store to spill over.
-  rows.resize(rowBytes * height + 4);
-  QRgb opaque = 0xff000000;
-  for (size_t y = 0; y < height; ++y) {
-    uint8_t* row = rows.data() + y * rowBytes;
-    *row = 0;  // no filter
-    opaque &= PackRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(static_cast<int>(y))), width, row + 1);
-  }
+  const QRgb opaque = PackRows(rgb, rows);
   if (premultiplied && qAlpha(opaque) != 255) return EncodePng(image.convertToFormat(QImage::Format_RGB32));
-  const size_t size = rowBytes * height;
-  Tokenize(rows.data(), size, rowBytes, tokens);
-  deflated.clear();
-  deflated.push_back(0x78);  // deflate, 32 KiB window
-  deflated.push_back(0x01);  // the fastest kind, header check
+  Tokenize(rows.data(), rows.size(), 1 + 3 * width, tokens);
+  deflated.assign(std::begin(kZlibHeader), std::end(kZlibHeader));
   Deflate(tokens, deflated);
-  PutBig32(deflated, libdeflate_adler32(1, rows.data(), size));
+  PutBig32(deflated, libdeflate_adler32(1, rows.data(), rows.size()));
 
   file.clear();
-  const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  file.insert(file.end(), std::begin(signature), std::end(signature));
-  Bytes header;
-  PutBig32(header, static_cast<uint32_t>(width));
-  PutBig32(header, static_cast<uint32_t>(height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter choice, no interlace
-  Chunk(file, "IHDR", header.data(), header.size());
+  Signature(file, width, height);
   Chunk(file, "IDAT", deflated.data(), deflated.size());
+  Chunk(file, "IEND", nullptr, 0);
+  return QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+}
+
+// The file: signature, header, an IDAT of the zlib header, one per band,
+// one of the empty last block and the checksum, the bands chunk, the end.
+BandedPng::BandedPng(int width, int rows, std::vector<QByteArray> keys, const QByteArray& earlier)
+    : width(width), rows(rows) {
+  for (QByteArray& key : keys) bands.push_back({std::move(key).leftJustified(kKeyBytes, '\0', true), {}, 0});
+  // Walks the earlier file's chunks, each checked against its CRC; any
+  // surprise and nothing is kept.
+  const auto* data = reinterpret_cast<const uint8_t*>(earlier.constData());
+  const size_t size = static_cast<size_t>(earlier.size());
+  struct Piece {
+    size_t at, length;  // of the chunk's data
+    char type[5];
+  };
+  std::vector<Piece> pieces;
+  for (size_t at = 8; at + 12 <= size && pieces.size() < bands.size() + 6;) {
+    const size_t length = Big32(data + at);
+    if (length > size - at - 12 || libdeflate_crc32(0, data + at + 4, length + 4) != Big32(data + at + 8 + length))
+      return;
+    Piece& piece = pieces.emplace_back(Piece{at + 8, length, {}});
+    std::memcpy(piece.type, data + at + 4, 4);
+    at += 12 + length;
+  }
+  Bytes head;
+  Signature(head, static_cast<size_t>(width), static_cast<size_t>(rows) * bands.size());
+  const size_t n = bands.size();
+  if (size < head.size() || std::memcmp(data, head.data(), head.size()) != 0 || pieces.size() != n + 5) return;
+  const Piece& list = pieces[n + 3];
+  if (std::strcmp(list.type, kBandsChunk) != 0 || list.length != n * kBandEntry) return;
+  for (size_t band = 0; band < n; ++band) {
+    const Piece& piece = pieces[band + 2];
+    const uint8_t* entry = data + list.at + band * kBandEntry;
+    if (std::strcmp(piece.type, "IDAT") != 0 ||
+        std::memcmp(entry + 4, bands[band].key.constData(), kKeyBytes) != 0)
+      continue;
+    bands[band].code = earlier.mid(static_cast<qsizetype>(piece.at - 8), static_cast<qsizetype>(piece.length + 12));
+    bands[band].adler = Big32(entry);
+  }
+}
+
+void BandedPng::Code(size_t band, const QImage& image) {
+  static thread_local Bytes packed, deflated, chunk;
+  static thread_local std::vector<uint32_t> tokens;
+  PackRows(image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32), packed);
+  Tokenize(packed.data(), packed.size(), 1 + 3 * static_cast<size_t>(width), tokens);
+  deflated.clear();
+  Deflate(tokens, deflated, false);
+  chunk.clear();
+  Chunk(chunk, "IDAT", deflated.data(), deflated.size());
+  bands[band].code = QByteArray(reinterpret_cast<const char*>(chunk.data()), static_cast<qsizetype>(chunk.size()));
+  bands[band].adler = libdeflate_adler32(1, packed.data(), packed.size());
+}
+
+QByteArray BandedPng::File() const {
+  Bytes file, tail, list;
+  Signature(file, static_cast<size_t>(width), static_cast<size_t>(rows) * bands.size());
+  Chunk(file, "IDAT", kZlibHeader, sizeof kZlibHeader);
+  uint32_t adler = 1;
+  const uint64_t bandBytes = uint64_t(rows) * (1 + 3 * uint64_t(width));
+  for (const Band& band : bands) {
+    if (band.code.isEmpty()) return {};
+    file.insert(file.end(), band.code.begin(), band.code.end());
+    adler = JoinAdler(adler, band.adler, bandBytes);
+    PutBig32(list, band.adler);
+    list.insert(list.end(), band.key.begin(), band.key.end());
+  }
+  tail.assign(std::begin(kEmptyLastBlock), std::end(kEmptyLastBlock));
+  PutBig32(tail, adler);
+  Chunk(file, "IDAT", tail.data(), tail.size());
+  Chunk(file, kBandsChunk, list.data(), list.size());
   Chunk(file, "IEND", nullptr, 0);
   return QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
 }

@@ -239,7 +239,8 @@ Outcome PreviewFolder(const Options& options) {
   };
   const std::vector<QByteArray> inputs = Inputs(options, documents, texts, project, language);
   Record record;
-  if (!options.full && !platform::SwitchedOff("QML_PREVIEW_REUSE")) record.Read(out);
+  const bool reuse = !options.full && !platform::SwitchedOff("QML_PREVIEW_REUSE");
+  if (reuse) record.Read(out);
   outcome.screens.resize(documents.size());
   std::vector<bool> kept(documents.size());
   std::vector<size_t> drawn(sheets);
@@ -255,17 +256,28 @@ Outcome PreviewFolder(const Options& options) {
   if (outcome.Failed(next.Write(out))) return outcome;
 
   // A contact sheet is made as soon as all its documents are drawn, or kept
-  // when the last run made it of the same.
+  // when the last run made it of the same; each band (row of cells) has a
+  // key of what it shows, so that a sheet made again keeps the bands whose
+  // cells did not change.
   auto sheetJob = [&](size_t sheet) -> std::optional<QJsonObject> {
     const size_t first = sheet * kSheetScreens, end = std::min(documents.size(), first + kSheetScreens);
-    QJsonArray cells;
-    QCryptographicHash key(QCryptographicHash::Sha256);
+    const size_t columns = SheetColumns(end - first);
+    QJsonArray cells, bands;
+    QCryptographicHash key(QCryptographicHash::Sha256), band(QCryptographicHash::Sha256);
     for (size_t i = first; i < end; ++i) {
       const Screen& s = outcome.screens[i];
-      cells.append(QJsonObject{{"drawn", s.errors.isEmpty()}, {"caption", ScreenTitle(s) + '\n' + KindAndFile(s)}});
-      key.addData(inputs[i]);
+      const QJsonObject cell{{"drawn", s.errors.isEmpty()}, {"caption", ScreenTitle(s) + '\n' + KindAndFile(s)}};
+      cells.append(cell);
+      for (QCryptographicHash* hash : {&key, &band}) {
+        hash->addData(inputs[i]);
+        hash->addData(QJsonDocument(cell).toJson(QJsonDocument::Compact));
+      }
+      if ((i - first + 1) % columns == 0 || i + 1 == end) {
+        band.addData(QByteArray::number(qulonglong(columns)) + '/' + QByteArray::number(qulonglong(end - first)));
+        bands.append(QString::fromLatin1(band.result().toHex()));
+        band.reset();
+      }
     }
-    key.addData(QJsonDocument(cells).toJson(QJsonDocument::Compact));
     const QString name = SheetName(sheet), hex = QString::fromLatin1(key.result().toHex());
     next.sheets[name] = hex;
     if (const auto made = record.sheets.find(name);

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -39,5 +41,14 @@ struct Screen {
 inline QSize ThumbnailSize(QSize picture) { return picture.scaled(QSize(192, 142), Qt::KeepAspectRatio); }
 // Screens per contact sheet.
 inline constexpr size_t kSheetScreens = 50;
+// Columns of a contact sheet of `cells` screens, near a square; each row of
+// them is a band of its PNG file, made again only where a cell changed.
+inline size_t SheetColumns(size_t cells) {
+  return static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(std::clamp<size_t>(cells, 1, kSheetScreens)))));
+}
+inline size_t SheetBands(size_t cells) {
+  const size_t shown = std::clamp<size_t>(cells, 1, kSheetScreens);
+  return (shown + SheetColumns(cells) - 1) / SheetColumns(cells);
+}
 
 }  // namespace prt::preview

@@ -21,8 +21,10 @@ namespace prt::preview {
 
 namespace {
 
-// Larger files in thumbs/ are not the preview's thumbnails.
+// Larger files in thumbs/ are not the preview's thumbnails, nor larger
+// sheets its contact sheets.
 constexpr qint64 kThumbnailBytes = 4 << 20;
+constexpr qint64 kSheetBytes = 64 << 20;
 
 QStringList FoldersOf(const QJsonObject& setup) {
   QStringList folders;
@@ -160,28 +162,44 @@ class Worker {
     return answer;
   }
 
+  // A contact sheet: the bands (rows of cells) the last sheet holds under
+  // the same keys are taken from it; only the others' thumbnails are read.
   QJsonObject SheetJob(const QJsonObject& job) {
     Timed step(Step::Sheet);
     const int first = job[QLatin1String("first")].toInt();
-    std::vector<SheetCell> cells;
-    for (const QJsonValue& cell : job[QLatin1String("cells")].toArray()) {
-      const int index = first + static_cast<int>(cells.size());
-      QImage thumb;
-      // A thumbnail this worker made is at hand; another's, or one the last
-      // run made, is read back.
-      if (cell[QLatin1String("drawn")].toBool()) {
+    const QJsonArray cellList = job[QLatin1String("cells")].toArray();
+    const size_t count = static_cast<size_t>(cellList.size());
+    std::vector<QByteArray> keys;
+    for (const QJsonValue& key : job[QLatin1String("bands")].toArray())
+      keys.push_back(QByteArray::fromHex(key.toString().toLatin1()));
+    keys.resize(SheetBands(count));
+    const QString name = SheetName(static_cast<size_t>(job[QLatin1String("sheet")].toInt()));
+    const QSize band = SheetBandSize(count);
+    BandedPng png(band.width(), band.height(), std::move(keys),
+                  job[QLatin1String("reuse")].toBool() ? output.Read(name, kSheetBytes) : QByteArray());
+    std::vector<SheetCell> cells(count);
+    const size_t columns = SheetColumns(count);
+    for (size_t row = 0; row < SheetBands(count); ++row) {
+      if (png.Kept(row)) continue;
+      for (size_t i = row * columns; i < std::min(count, (row + 1) * columns); ++i) {
+        const QJsonValue cell = cellList[static_cast<qsizetype>(i)];
+        const int index = first + static_cast<int>(i);
+        cells[i].caption = cell[QLatin1String("caption")].toString();
+        if (!cell[QLatin1String("drawn")].toBool()) continue;
+        // A thumbnail this worker made is at hand; another's, or one the
+        // last run made, is read back.
         const auto made = thumbs.find(index);
-        thumb = made != thumbs.end()
-                    ? made->second
-                    : QImage::fromData(output.Read(QStringLiteral("thumbs/") + BaseName(documents.value(index)) +
-                                                       QStringLiteral(".png"),
-                                                   kThumbnailBytes),
-                                       "PNG");
+        cells[i].thumbnail = made != thumbs.end()
+                                 ? made->second
+                                 : QImage::fromData(output.Read(QStringLiteral("thumbs/") +
+                                                                    BaseName(documents.value(index)) +
+                                                                    QStringLiteral(".png"),
+                                                                kThumbnailBytes),
+                                                    "PNG");
       }
-      cells.push_back({thumb, cell[QLatin1String("caption")].toString()});
+      png.Code(row, ContactSheetBand(cells, row));
     }
-    const QImage sheet = ContactSheet(cells);
-    Save(SheetName(static_cast<size_t>(job[QLatin1String("sheet")].toInt())), &sheet);
+    Save(name, nullptr, png.File());
     return {};
   }
 
