@@ -270,14 +270,12 @@ void ShapeItem::paint(QPainter* painter) {
 Renderer::Renderer(const QString& importFolder, const QStringList& documentFolders) : runtime(new RuntimeStandIn) {
   engine.addImportPath(importFolder);
   QStringList roots = documentFolders;
-  roots << privateFolder.path();
   for (const QString& folder : engine.importPathList())  // the module's and Qt's own
     if (!folder.startsWith(QLatin1String("qrc:")) && !folder.startsWith(QLatin1Char(':'))) roots << folder;
   guard = std::make_unique<UrlGuard>(roots);
   noNetwork = std::make_unique<NoNetwork>(*guard);
   engine.addUrlInterceptor(guard.get());
   engine.setNetworkAccessManagerFactory(noNetwork.get());
-  engine.setOfflineStoragePath(privateFolder.path() + QStringLiteral("/storage"));
   engine.rootContext()->setContextProperty(QStringLiteral("OrvixQG"), runtime);
   engine.addImageProvider(QStringLiteral("OrvixImageProvider"), new PlaceholderImages);
   engine.setOutputWarningsToStandardError(false);
@@ -289,11 +287,22 @@ Renderer::Renderer(const QString& importFolder, const QStringList& documentFolde
 }
 
 QString Renderer::MissingModules() {
-  if (!privateFolder.isValid()) return QStringLiteral("cannot make a temporary folder");
   QQmlComponent probe(&engine);
   probe.setData("import QtQuick\nimport QtQuick.Controls\nimport Qt.labs.qmlmodels\nimport VantorelV5\nItem {}\n",
-                QUrl::fromLocalFile(privateFolder.path() + QStringLiteral("/probe.qml")));
+                QUrl(QStringLiteral("qrc:/qml-preview/probe.qml")));
   return probe.isError() ? probe.errors().value(0).description() : QString();
+}
+
+QString Renderer::MakePrivateFolder() {
+  if (privateFolder) return {};
+  if (!privateFolder.emplace().isValid()) {
+    const QString why = privateFolder->errorString();
+    privateFolder.reset();
+    return QStringLiteral("cannot make a temporary folder: ") + why;
+  }
+  guard->Allow(privateFolder->path());
+  engine.setOfflineStoragePath(privateFolder->path() + QStringLiteral("/storage"));
+  return {};
 }
 
 QQmlComponent* Renderer::Template(const platform::FolderHandle& folder, QString& problem) {
@@ -306,7 +315,7 @@ QQmlComponent* Renderer::Template(const platform::FolderHandle& folder, QString&
     } else {
       state.component = std::make_unique<QQmlComponent>(&engine);
       state.component->setData(
-          text.text, QUrl::fromLocalFile(privateFolder.path() + QStringLiteral("/t%1/tmpl.qml").arg(templates.size())));
+          text.text, QUrl::fromLocalFile(privateFolder->path() + QStringLiteral("/t%1/tmpl.qml").arg(templates.size())));
       for (const QQmlError& error : state.component->errors())
         state.problem += ErrorText(QStringLiteral("tmpl.qml"), error);
       if (!state.problem.isEmpty()) state.component.reset();
@@ -344,7 +353,7 @@ QImage Renderer::Draw(const platform::FolderHandle& folder, Screen& screen, int 
   // versions of a document never share a compiled form.
   step.Next(Step::Compile);
   QQmlComponent component(&engine);
-  component.setData(text.text, QUrl::fromLocalFile(privateFolder.path() + QLatin1Char('/') +
+  component.setData(text.text, QUrl::fromLocalFile(privateFolder->path() + QLatin1Char('/') +
                                                    QString::number(++drawings) + QLatin1Char('/') + screen.document));
   for (const QQmlError& error : component.errors()) screen.errors << ErrorText(screen.document, error);
   if (!screen.errors.isEmpty()) return {};

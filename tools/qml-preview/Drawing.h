@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ class Renderer {
   // Why the QML runtime modules the documents import cannot be loaded;
   // empty when they can.
   QString MissingModules();
+  // Makes the folder the documents are drawn under, before the first is
+  // (made late, so that a worker stopped before it draws leaves nothing);
+  // why it cannot be made.
+  QString MakePrivateFolder();
   // Draws the document of `folder` (a page over the folder's tmpl.qml);
   // the picture is null when it fails, with the reasons in `screen`.
   QImage Draw(const platform::FolderHandle& folder, Screen& screen, int language);
@@ -44,7 +49,7 @@ class Renderer {
  private:
   QQmlComponent* Template(const platform::FolderHandle& folder, QString& problem);
 
-  QTemporaryDir privateFolder;
+  std::optional<QTemporaryDir> privateFolder;
   // Made before the engine that refers to them, and gone after it.
   std::unique_ptr<UrlGuard> guard;
   std::unique_ptr<NoNetwork> noNetwork;

@@ -205,8 +205,6 @@ Outcome PreviewFolder(const Options& options) {
   if (outcome.Failed(OpenDocuments(qmls, folder)) || outcome.Failed(ListDocuments(folder, documents))) return outcome;
   bool nested = false;
   if (documents.empty() && outcome.Failed(NoDocuments(qmls, nested))) return outcome;
-  std::vector<Text> texts;
-  for (const QString& document : documents) texts.push_back(ReadText(folder, document));
   QString project = Display(qmls);
   std::map<QString, int> starts;  // each document's language, known with the data set
   std::optional<DataSet> data;
@@ -219,8 +217,16 @@ Outcome PreviewFolder(const Options& options) {
     data.emplace(std::move(*opened));
     project = data->ProjectName();
     starts = data->StartLanguages();
-    if (outcome.Failed(OtherProject(*data, starts, folder, documents, texts, options.dataFile))) return outcome;
   }
+  // A worker's engine starts in the time the documents take to read and
+  // check; the answers are handled once the jobs are known (below).
+  WorkerPool::OnAnswer onAnswer;
+  WorkerPool pool(options, documents, project,
+                  [&](const QJsonObject& job, const QJsonObject& answer) { onAnswer(job, answer); });
+  pool.StartEarly();
+  std::vector<Text> texts;
+  for (const QString& document : documents) texts.push_back(ReadText(folder, document));
+  if (data && outcome.Failed(OtherProject(*data, starts, folder, documents, texts, options.dataFile))) return outcome;
   OutputFolder out;
   if (outcome.Failed(out.Open(options.output, options.outputNamed, {"thumbs", "pages"}))) return outcome;
 
@@ -285,10 +291,11 @@ Outcome PreviewFolder(const Options& options) {
       files.Keep(name);
       return std::nullopt;
     }
-    return QJsonObject{{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(first)}, {"cells", cells}};
+    return QJsonObject{{"sheet", static_cast<int>(sheet)}, {"first", static_cast<int>(first)}, {"cells", cells},
+                       {"bands", bands}, {"reuse", reuse}};
   };
   size_t done = outcome.kept;
-  WorkerPool pool(options, documents, project, [&](const QJsonObject& job, const QJsonObject& answer) {
+  onAnswer = [&](const QJsonObject& job, const QJsonObject& answer) {
     files.Note(answer);
     if (!job.contains(QLatin1String("draw"))) {
       if (answer.contains(QLatin1String("crashed")))
@@ -313,7 +320,7 @@ Outcome PreviewFolder(const Options& options) {
     const size_t sheet = index / kSheetScreens;
     if (++drawn[sheet] < std::min(documents.size() - sheet * kSheetScreens, kSheetScreens)) return;
     if (auto sheetJobFor = sheetJob(sheet)) pool.Add(*sheetJobFor, true);
-  });
+  };
   for (size_t i = 0; i < documents.size(); ++i) {
     if (kept[i] && options.progress) options.progress(i + 1, documents.size(), outcome.screens[i]);
     if (!kept[i]) pool.Add({{"draw", static_cast<int>(i)}, {"language", language(i)}});

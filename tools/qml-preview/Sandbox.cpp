@@ -98,17 +98,21 @@ void OnCrash(int signal) {
 }  // namespace
 
 UrlGuard::UrlGuard(const QStringList& folders) {
-  for (const QString& folder : folders) {
-    QString root = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    if (!root.endsWith(QLatin1Char('/'))) root += QLatin1Char('/');
-    roots << root;
-  }
+  for (const QString& folder : folders) Allow(folder);
+}
+
+void UrlGuard::Allow(const QString& folder) {
+  QString root = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+  if (!root.endsWith(QLatin1Char('/'))) root += QLatin1Char('/');
+  const QMutexLocker lock(&mutex);
+  roots << root;
 }
 
 bool UrlGuard::Readable(const QUrl& url) const {
   if (url.scheme() == QLatin1String("qrc")) return true;
   if (!url.isLocalFile() || !url.host().isEmpty()) return false;
   const QString path = QDir::cleanPath(url.toLocalFile()) + QLatin1Char('/');
+  const QMutexLocker lock(&mutex);
   return std::any_of(roots.begin(), roots.end(), [&](const QString& root) { return path.startsWith(root); });
 }
 

@@ -21,6 +21,8 @@ namespace prt::preview {
 class UrlGuard : public QQmlAbstractUrlInterceptor {
  public:
   explicit UrlGuard(const QStringList& roots);
+  // Adds a root (a private folder made later).
+  void Allow(const QString& root);
   QUrl intercept(const QUrl& url, DataType type) override;
   // A file below the roots, or one of Qt's resources.
   bool Readable(const QUrl& url) const;
@@ -30,8 +32,8 @@ class UrlGuard : public QQmlAbstractUrlInterceptor {
   QStringList TakeRefused();
 
  private:
-  QStringList roots;  // clean absolute paths, each ending in '/'
-  QMutex mutex;       // the engine loads on threads of its own
+  QStringList roots;     // clean absolute paths, each ending in '/'
+  mutable QMutex mutex;  // the engine loads on threads of its own
   QStringList refused;
 };
 

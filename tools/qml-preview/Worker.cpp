@@ -1,11 +1,13 @@
 // The drawing process (qml-preview-worker): one Qt Quick engine, fed jobs by
 // qml-preview's WorkerPool (Workers.h).
 #include <QJsonArray>
+#include <QFontDatabase>
 #include <QJsonDocument>
 #include <QThreadPool>
 #include <iostream>
 #include <map>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/Text.h"
@@ -49,25 +51,29 @@ class Worker {
     for (const QString& folder : FoldersOf(setup))
       if (const QString problem = OpenDocuments(folder.toStdU16String(), folders.emplace_back()); !problem.isEmpty())
         return {{"fatal", problem}};
-    const std::u16string out = FromWire(setup[QLatin1String("output")]);
-    const bool follow = setup[QLatin1String("follow")].toBool();
-    if (const QString problem = setup[QLatin1String("diff")].toBool() ? output.Open(out, follow, {})
-                                                                      : output.Open(out, follow, {"thumbs", "pages"});
-        !problem.isEmpty())
-      return {{"fatal", problem}};
+    // The data sets and the font database load on a thread of their own
+    // while the engine loads its modules: each takes a good part of a
+    // worker's start.
     const QJsonArray dataFiles = setup[QLatin1String("data")].toArray();
-    for (qsizetype side = 0; side < std::min<qsizetype>(2, dataFiles.size()); ++side) {
-      const std::u16string dataFile = FromWire(dataFiles[side]);
-      if (dataFile.empty()) continue;
-      auto opened = DataSet::Open(dataFile);
-      if (!opened) return {{"fatal", opened.Error()}};
-      sets[side].emplace(std::move(*opened));
+    std::optional<Expected<DataSet, QString>> opened[2];
+    std::thread loading([&] {
+      for (qsizetype side = 0; side < std::min<qsizetype>(2, dataFiles.size()); ++side)
+        if (const std::u16string dataFile = FromWire(dataFiles[side]); !dataFile.empty())
+          opened[side].emplace(DataSet::Open(dataFile));
+      QFontDatabase::families();
+    });
+    const QString missing = renderer.MissingModules();
+    loading.join();
+    for (int side = 0; side < 2; ++side) {
+      if (!opened[side]) continue;
+      if (!*opened[side]) return {{"fatal", opened[side]->Error()}};
+      sets[side].emplace(std::move(**opened[side]));
       renderer.SetTexts([this](uint32_t text, int language) -> std::optional<QString> {
         const QJsonValue answer = data ? Ask({"text", qint64(text), language}) : QJsonValue();
         return answer.isString() ? std::optional(answer.toString()) : std::nullopt;
       });
     }
-    if (const QString missing = renderer.MissingModules(); !missing.isEmpty())
+    if (!missing.isEmpty())
       return {{"fatal", QStringLiteral("the QML runtime modules cannot be loaded (scripts/ensure-deps.sh installs "
                                        "them): ") +
                             missing},
@@ -78,6 +84,19 @@ class Worker {
   QJsonObject Answer(const QJsonObject& job) {
     written = QJsonArray();
     fatal.clear();
+    // Opened and made with the first job: a worker may be started before
+    // the run knows it will draw, and is then stopped having made nothing.
+    if (!outputOpen) {
+      const std::u16string out = FromWire(setup[QLatin1String("output")]);
+      const bool follow = setup[QLatin1String("follow")].toBool();
+      if (const QString problem = setup[QLatin1String("diff")].toBool()
+                                      ? output.Open(out, follow, {})
+                                      : output.Open(out, follow, {"thumbs", "pages"});
+          !problem.isEmpty())
+        return {{"fatal", problem}};
+      if (const QString problem = renderer.MakePrivateFolder(); !problem.isEmpty()) return {{"fatal", problem}};
+      outputOpen = true;
+    }
     QJsonObject answer;
     if (job.contains(QLatin1String("draw")))
       answer = DrawJob(job);
@@ -233,6 +252,7 @@ class Worker {
   std::vector<platform::FolderHandle> folders;
   QStringList documents;
   OutputFolder output;
+  bool outputOpen = false;
   QString project;
   std::optional<DataSet> sets[2];
   DataSet* data = nullptr;  // that of the folder being drawn

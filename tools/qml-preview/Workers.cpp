@@ -73,9 +73,15 @@ WorkerPool::WorkerPool(const Options& options, const std::vector<QString>& docum
 
 WorkerPool::~WorkerPool() {
   stopping = true;
-  // All told to end before any is waited for, so they end together.
-  for (auto& worker : workers)
-    if (worker->process) worker->process->closeWriteChannel();
+  // All told to end before any is waited for, so they end together; one
+  // that was never given a job has made nothing and is stopped at once.
+  for (auto& worker : workers) {
+    if (!worker->process) continue;
+    if (worker->given)
+      worker->process->closeWriteChannel();
+    else
+      worker->process->kill();
+  }
   for (auto& worker : workers) {
     if (!worker->process) continue;
     if (!worker->process->waitForFinished(10000)) worker->process->kill();
@@ -90,22 +96,30 @@ void WorkerPool::Add(QJsonObject job, bool first) {
     queue.push_back(std::move(job));
 }
 
+void WorkerPool::StartEarly() {
+  if (workers.empty()) Launch(*workers.emplace_back(std::make_unique<Process>()));
+}
+
+void WorkerPool::Launch(Process& worker) {
+  worker.clock.setSingleShot(true);
+  worker.clock.setInterval(kJobSeconds * 1000);
+  QObject::connect(&worker.clock, &QTimer::timeout, &loop, [&worker] {
+    worker.stalled = QStringLiteral("not drawn within %1 s").arg(QString::number(kJobSeconds));
+    worker.process->kill();
+  });
+  Start(worker);
+}
+
 QString WorkerPool::Run(bool& missing) {
   if (queue.empty()) return {};
   const size_t count =
       std::min(workerCount > 0 ? size_t(workerCount) : size_t(QThread::idealThreadCount()), queue.size());
-  while (workers.size() < count) {
-    Process& worker = *workers.emplace_back(std::make_unique<Process>());
-    worker.clock.setSingleShot(true);
-    worker.clock.setInterval(kJobSeconds * 1000);
-    QObject::connect(&worker.clock, &QTimer::timeout, &loop, [&worker] {
-      worker.stalled = QStringLiteral("not drawn within %1 s").arg(QString::number(kJobSeconds));
-      worker.process->kill();
-    });
-    Start(worker);
-  }
+  while (workers.size() < count) Launch(*workers.emplace_back(std::make_unique<Process>()));
   Feed();
   loop.exec();
+  // Every answer is in: the workers end while the run writes its pages.
+  for (auto& worker : workers)
+    if (worker->process && worker->given && fatal.isEmpty()) worker->process->closeWriteChannel();
   missing = modulesMissing;
   return fatal;
 }
@@ -137,6 +151,7 @@ void WorkerPool::Feed() {
   for (auto& worker : workers) {
     while (!stopping && worker->process && worker->process->state() != QProcess::NotRunning &&
            worker->inFlight.size() < kJobsAhead && !queue.empty()) {
+      worker->given = true;
       worker->inFlight.push_back(queue.front());
       queue.pop_front();
       worker->process->write(JsonLine(worker->inFlight.back()));

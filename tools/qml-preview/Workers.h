@@ -59,6 +59,10 @@ class WorkerPool {
   // A job `first` goes before those waiting (a contact sheet whose documents
   // are drawn, so the sheets do not all wait for the last document).
   void Add(QJsonObject job, bool first = false);
+  // Starts one worker now, before the jobs are known, so that its engine
+  // starts while the run reads and checks the documents; stopped at the end
+  // if it is given no job.
+  void StartEarly();
   // Runs until every job has its answer, on as many workers as asked (one
   // per core when not said), but no more than there are jobs at the start.
   // Stops early when a worker reports a problem that ends the run (an output
@@ -72,8 +76,10 @@ class WorkerPool {
     std::deque<QJsonObject> inFlight;
     QTimer clock;
     QString stalled;  // why it was stopped, when it was
+    bool given = false;  // a job
   };
 
+  void Launch(Process& worker);
   void Start(Process& worker);
   void Feed();
   void Read(Process& worker);
