@@ -4,9 +4,10 @@
 // one job at a time, and reads one answer line per job. Jobs and answers are
 // JSON lines; paths travel as the file system's bytes in hex.
 //
-// Jobs: {"draw": i, "language": L} draws document i into the
-// output folder (picture, thumbnail, page); {"sheet": n, "first": i,
-// "cells": [...]} makes contact sheet n; {"diff": i, "old": o, "new": n,
+// Jobs: {"draw": i, "language": L} draws document i into the output folder
+// (picture, thumbnail, page); {"sheet": n, "first": i, "cells": [...],
+// "bands": [keys], "reuse": r} makes contact sheet n, copying the bands the
+// last one holds under the same keys when r; {"diff": i, "old": o, "new": n,
 // "base": b, "keep": k} draws documents o (of the old folder) and n (of the
 // new, -1 for none) and compares them into pictures named after b.
 #include <QEventLoop>
