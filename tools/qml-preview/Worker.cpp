@@ -1,7 +1,7 @@
 // The drawing process (qml-preview-worker): one Qt Quick engine, fed jobs by
 // qml-preview's WorkerPool (Workers.h).
-#include <QJsonArray>
 #include <QFontDatabase>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QThreadPool>
 #include <iostream>
