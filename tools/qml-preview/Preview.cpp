@@ -269,17 +269,17 @@ Outcome PreviewFolder(const Options& options) {
     const size_t first = sheet * kSheetScreens, end = std::min(documents.size(), first + kSheetScreens);
     const size_t columns = SheetColumns(end - first);
     QJsonArray cells, bands;
+    // The sheet's key is that of its bands' keys.
     QCryptographicHash key(QCryptographicHash::Sha256), band(QCryptographicHash::Sha256);
     for (size_t i = first; i < end; ++i) {
       const Screen& s = outcome.screens[i];
       const QJsonObject cell{{"drawn", s.errors.isEmpty()}, {"caption", ScreenTitle(s) + '\n' + KindAndFile(s)}};
       cells.append(cell);
-      for (QCryptographicHash* hash : {&key, &band}) {
-        hash->addData(inputs[i]);
-        hash->addData(QJsonDocument(cell).toJson(QJsonDocument::Compact));
-      }
+      band.addData(inputs[i]);
+      band.addData(QJsonDocument(cell).toJson(QJsonDocument::Compact));
       if ((i - first + 1) % columns == 0 || i + 1 == end) {
         band.addData(QByteArray::number(qulonglong(columns)) + '/' + QByteArray::number(qulonglong(end - first)));
+        key.addData(band.result());
         bands.append(QString::fromLatin1(band.result().toHex()));
         band.reset();
       }

@@ -47,8 +47,8 @@ inline size_t SheetColumns(size_t cells) {
   return static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(std::clamp<size_t>(cells, 1, kSheetScreens)))));
 }
 inline size_t SheetBands(size_t cells) {
-  const size_t shown = std::clamp<size_t>(cells, 1, kSheetScreens);
-  return (shown + SheetColumns(cells) - 1) / SheetColumns(cells);
+  const size_t columns = SheetColumns(cells);
+  return (std::clamp<size_t>(cells, 1, kSheetScreens) + columns - 1) / columns;
 }
 
 }  // namespace prt::preview

@@ -86,7 +86,7 @@ class Worker {
     fatal.clear();
     // Opened and made with the first job: a worker may be started before
     // the run knows it will draw, and is then stopped having made nothing.
-    if (!outputOpen) {
+    if (!readied) {
       const std::u16string out = FromWire(setup[QLatin1String("output")]);
       const bool follow = setup[QLatin1String("follow")].toBool();
       if (const QString problem = setup[QLatin1String("diff")].toBool()
@@ -95,7 +95,7 @@ class Worker {
           !problem.isEmpty())
         return {{"fatal", problem}};
       if (const QString problem = renderer.MakePrivateFolder(); !problem.isEmpty()) return {{"fatal", problem}};
-      outputOpen = true;
+      readied = true;
     }
     QJsonObject answer;
     if (job.contains(QLatin1String("draw")))
@@ -252,7 +252,7 @@ class Worker {
   std::vector<platform::FolderHandle> folders;
   QStringList documents;
   OutputFolder output;
-  bool outputOpen = false;
+  bool readied = false;  // the output opened, the private folder made
   QString project;
   std::optional<DataSet> sets[2];
   DataSet* data = nullptr;  // that of the folder being drawn
